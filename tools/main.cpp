@@ -1,0 +1,42 @@
+// ravoprop: command-line front end of the ZWRavoprop propagation library.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "Commands.h"
+#include "Version.h"
+
+namespace zw::tool {
+
+std::vector<CommandSetup>& Commands() {
+  static std::vector<CommandSetup> all;
+  return all;
+}
+
+GlobalOptions& Globals() {
+  static GlobalOptions g;
+  return g;
+}
+
+}  // namespace zw::tool
+
+int main(int argc, char** argv) {
+  using namespace zw::tool;
+  CLI::App app{"ravoprop - radio-frequency propagation studies (" RAVO_COMPONENT_NAME " " RAVO_VERSION_STRING ")"};
+  app.set_version_flag("--version", std::string(RAVO_COMPONENT_NAME " " RAVO_VERSION_STRING));
+  app.require_subcommand(0, 1);
+  auto* yes = app.add_flag("--yes", Globals().yes, "Answer yes to every question");
+  app.add_flag("--no", Globals().no, "Answer no to every question")->excludes(yes);
+  app.add_flag("--silent", Globals().silent, "Log errors without asking or showing them");
+  for (auto& setup : Commands()) setup(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  if (app.get_subcommands().empty()) {
+    std::cout << app.help();
+    return 0;
+  }
+  return 0;
+}
