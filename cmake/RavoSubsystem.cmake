@@ -1,22 +1,28 @@
-# ravo_subsystem(name DIR folder DEPS targets...)
-# A static library of every .cpp directly in the folder (an interface library
-# while the folder holds no source yet).
+# ravo_subsystem(name DIR folder [GLOB pattern] [EXCLUDE prefix] DEPS targets...)
+# A static library of the .cpp files directly in the folder (an interface
+# library while the folder holds none yet). GLOB narrows the files taken,
+# EXCLUDE drops the files whose names start with the prefix.
 function(ravo_subsystem name)
-  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${A_DIR}/*.cpp)
+  cmake_parse_arguments(A "" "DIR;GLOB;EXCLUDE" "DEPS" ${ARGN})
+  if(NOT A_GLOB)
+    set(A_GLOB "*.cpp")
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${A_DIR}/${A_GLOB})
+  if(A_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "/${A_EXCLUDE}[^/]*$")
+  endif()
   if(srcs)
     add_library(ravo_${name} STATIC ${srcs})
-    target_include_directories(ravo_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
-    target_link_libraries(ravo_${name} PUBLIC ${A_DEPS})
-    target_compile_definitions(ravo_${name} PUBLIC RAVO_DATA_DIR="${CMAKE_SOURCE_DIR}/data")
+    set(kind PUBLIC)
   else()
     add_library(ravo_${name} INTERFACE)
-    target_include_directories(ravo_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
-    target_link_libraries(ravo_${name} INTERFACE ${A_DEPS})
-    target_compile_definitions(ravo_${name} INTERFACE RAVO_DATA_DIR="${CMAKE_SOURCE_DIR}/data")
+    set(kind INTERFACE)
   endif()
+  target_include_directories(ravo_${name} ${kind} ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(ravo_${name} ${kind} ${A_DEPS})
+  target_compile_definitions(ravo_${name} ${kind} RAVO_DATA_DIR="${CMAKE_SOURCE_DIR}/data")
+  set(RAVO_LINK_KIND ${kind} PARENT_SCOPE)
 endfunction()
-
 # ravo_tests(name DIR folder LIBS targets...)
 # One GoogleTest executable per test folder; each test case is its own CTest test.
 function(ravo_tests name)
