@@ -1,0 +1,496 @@
+// Longley-Rice core: numeric helpers, profile analysis, range boundaries,
+// mode texts, error levels, variability modes, bad input and independence of
+// calculator objects.
+#include "models/terrain/modPropLR.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+namespace zw {
+namespace {
+
+std::vector<double> FlatProfile(int np, double lengthM, double elev = 0.0) {
+  std::vector<double> p{static_cast<double>(np), lengthM / np};
+  for (int i = 0; i <= np; ++i) p.push_back(elev);
+  return p;
+}
+
+// Gently rolling terrain with a ridge, reproducible.
+std::vector<double> HillyProfile(int np, double lengthM) {
+  std::vector<double> p{static_cast<double>(np), lengthM / np};
+  for (int i = 0; i <= np; ++i) {
+    const double x = static_cast<double>(i) / np;
+    p.push_back(200.0 + 60.0 * std::sin(9.0 * x) + 35.0 * std::sin(31.0 * x + 1.0) +
+                250.0 * std::exp(-std::pow((x - 0.45) / 0.05, 2)));
+  }
+  return p;
+}
+
+LRInputs Inputs(double fMHz, double txM, double rxM) {
+  LRInputs in;
+  in.dFreqMHz = fMHz;
+  in.dTxHeightM = txM;
+  in.dRxHeightM = rxM;
+  return in;
+}
+
+// ---------------------------------------------------------------- helpers
+
+TEST(LRHelpers, QerfiMatchesTheNormalQuantiles) {
+  // Known standard normal quantiles; the approximation is good to 4.5e-4.
+  EXPECT_NEAR(lr::qerfi(0.5), 0.0, 4.5e-4);
+  EXPECT_NEAR(lr::qerfi(0.1), 1.281552, 4.5e-4);
+  EXPECT_NEAR(lr::qerfi(0.9), -1.281552, 4.5e-4);
+  EXPECT_NEAR(lr::qerfi(0.01), 2.326348, 4.5e-4);
+  EXPECT_NEAR(lr::qerfi(0.001), 3.090232, 4.5e-4);
+  EXPECT_DOUBLE_EQ(lr::qerfi(0.25), -lr::qerfi(0.75));
+  // The tail argument is bounded below by 1e-6.
+  EXPECT_DOUBLE_EQ(lr::qerfi(0.0), lr::qerfi(1e-6));
+  EXPECT_DOUBLE_EQ(lr::qerfi(1.0), -lr::qerfi(1e-6));
+  EXPECT_NEAR(lr::qerfi(1e-6), 4.753424, 1e-3);
+}
+
+TEST(LRHelpers, QerfInvertsQerfi) {
+  EXPECT_NEAR(lr::qerf(0.0), 0.5, 1e-7);
+  EXPECT_NEAR(lr::qerf(1.281552), 0.1, 1e-6);
+  EXPECT_NEAR(lr::qerf(-1.281552), 0.9, 1e-6);
+  EXPECT_DOUBLE_EQ(lr::qerf(12.0), 0.0);
+  EXPECT_DOUBLE_EQ(lr::qerf(-12.0), 1.0);
+  for (double q : {0.02, 0.1, 0.3, 0.5, 0.7, 0.95}) EXPECT_NEAR(lr::qerf(lr::qerfi(q)), q, 2e-4) << q;
+}
+
+TEST(LRHelpers, AttenuationFunctionsAtTheirBranchPoints) {
+  EXPECT_DOUBLE_EQ(lr::aknfe(0.0), 6.02);
+  EXPECT_NEAR(lr::aknfe(5.76 - 1e-12), 6.02 + 9.11 * 2.4 - 1.27 * 5.76, 1e-9);
+  EXPECT_NEAR(lr::aknfe(5.76), 12.953 + 4.343 * std::log(5.76), 1e-12);
+  EXPECT_NEAR(lr::aknfe(5.76 - 1e-12), lr::aknfe(5.76), 0.02);  // nearly continuous
+  // scatter attenuation function: three ranges
+  EXPECT_NEAR(lr::ahd(10e3), 133.4 + 3.32 - 4.343 * std::log(10e3), 1e-9);
+  EXPECT_NEAR(lr::ahd(10e3 + 1e-6), lr::ahd(10e3), 0.01);
+  EXPECT_NEAR(lr::ahd(70e3), 104.6 + 14.84 - 1.086 * std::log(70e3), 1e-9);
+  EXPECT_NEAR(lr::ahd(70e3 + 1e-6), 71.8 + 10.99 + 2.171 * std::log(70e3), 1e-6);
+  EXPECT_NEAR(lr::ahd(100e3), 71.8 + 15.7 + 2.171 * std::log(100e3), 1e-9);
+  // frequency-gain function: integer et uses one table row, between rows blends
+  const double x = 1.0 / (2.0 * 2.0);
+  EXPECT_NEAR(lr::h0f(2.0, 1.0), 4.343 * std::log((25.0 * x + 24.0) * x + 1.0), 1e-12);
+  EXPECT_NEAR(lr::h0f(2.0, 7.0), 4.343 * std::log((705.0 * x + 105.0) * x + 1.0), 1e-12);
+  EXPECT_NEAR(lr::h0f(2.0, 2.5), 0.5 * lr::h0f(2.0, 2.0) + 0.5 * lr::h0f(2.0, 3.0), 1e-12);
+  // height-gain function
+  EXPECT_DOUBLE_EQ(lr::fht(0.5, 1e-6), -117.0);
+  EXPECT_NEAR(lr::fht(10.0, 0.1), 2.5e-5 * 100.0 / 0.1 + 8.686 * std::log(0.1) - 15.0, 1e-12);
+  EXPECT_NEAR(lr::fht(3000.0, 0.1), 0.05751 * 3000.0 - 4.343 * std::log(3000.0), 1e-12);
+}
+
+TEST(LRHelpers, RoundingAndDim) {
+  EXPECT_EQ(lr::roundHalfEven(4.5), 4);
+  EXPECT_EQ(lr::roundHalfEven(5.5), 6);
+  EXPECT_EQ(lr::roundHalfEven(4.6), 5);
+  EXPECT_EQ(lr::roundHalfEven(4.4), 4);
+  EXPECT_EQ(lr::roundHalfEven(6.5), 6);
+  EXPECT_DOUBLE_EQ(lr::dim(5.0, 3.0), 2.0);
+  EXPECT_DOUBLE_EQ(lr::dim(3.0, 5.0), 0.0);
+}
+
+TEST(LRHelpers, LeastSquaresLineAndTerrainIrregularity) {
+  // A straight sloping profile: the fitted line passes through it exactly
+  // and the terrain irregularity is 0.
+  std::vector<double> p{100.0, 50.0};
+  for (int i = 0; i <= 100; ++i) p.push_back(10.0 + 0.5 * i);
+  double z0 = 0, zn = 0;
+  lr::z1sq1(p, 0.0, 5000.0, z0, zn);
+  EXPECT_NEAR(z0, 10.0, 1e-9);
+  EXPECT_NEAR(zn, 60.0, 1e-9);
+  lr::z1sq1(p, 1000.0, 3000.0, z0, zn);  // a part of the profile: same line
+  EXPECT_NEAR(z0, 10.0, 1e-9);
+  EXPECT_NEAR(zn, 60.0, 1e-9);
+  EXPECT_NEAR(lr::d1thx(p, 0.0, 5000.0), 0.0, 1e-9);
+  // A window shorter than two intervals gives 0.
+  EXPECT_DOUBLE_EQ(lr::d1thx(HillyProfile(100, 5000.0), 100.0, 190.0), 0.0);
+  // Square wave of +/-10 m, symmetric about the middle (no trend): interdecile range 20 m, scaled by
+  // 1 / (1 - 0.8 exp(-d / 50 km)).
+  std::vector<double> sqw{400.0, 250.0};
+  for (int i = 0; i <= 400; ++i) sqw.push_back(((std::min(i, 400 - i) / 20) % 2 == 0) ? 10.0 : -10.0);
+  const double d = 100e3;
+  EXPECT_NEAR(lr::d1thx(sqw, 0.0, d), 20.0 / (1.0 - 0.8 * std::exp(-d / 50e3)), 1e-6);
+}
+
+// ---------------------------------------------------------------- profile builder
+
+TEST(LRProfile, BuildsThePublishedLayout) {
+  std::vector<double> dist{0.0, 30.0, 60.0, 95.0};
+  std::vector<float> elev{1.5f, 2.5f, 3.5f, 4.5f};
+  std::vector<double> pfl;
+  std::string err;
+  ASSERT_TRUE(LRBuildProfile(3, dist, elev, pfl, err)) << err;
+  ASSERT_EQ(pfl.size(), 6u);
+  EXPECT_DOUBLE_EQ(pfl[0], 3.0);
+  EXPECT_DOUBLE_EQ(pfl[1], 30.0);  // the first interval only
+  EXPECT_DOUBLE_EQ(pfl[2], 1.5);
+  EXPECT_DOUBLE_EQ(pfl[5], 4.5);
+}
+
+TEST(LRProfile, RefusesBadProfiles) {
+  std::vector<double> pfl;
+  std::string err;
+  std::vector<double> d1{0.0};
+  std::vector<float> e1{1.0f};
+  EXPECT_FALSE(LRBuildProfile(0, d1, e1, pfl, err));
+  EXPECT_NE(err.find("fewer than two points"), std::string::npos);
+  std::vector<double> d2{0.0, 0.0, 1.0};
+  std::vector<float> e2{1.0f, 1.0f, 1.0f};
+  EXPECT_FALSE(LRBuildProfile(2, d2, e2, pfl, err));  // zero spacing
+  std::vector<double> d3{0.0, 1.0, 2.0};
+  std::vector<float> e3{1.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f};
+  EXPECT_FALSE(LRBuildProfile(2, d3, e3, pfl, err));
+  EXPECT_FALSE(LRBuildProfile(5, d3, e2, pfl, err));  // arrays too short
+  std::vector<double> dBig(32769);
+  std::vector<float> eBig(32769, 0.0f);
+  for (std::size_t i = 0; i < dBig.size(); ++i) dBig[i] = 10.0 * static_cast<double>(i);
+  EXPECT_FALSE(LRBuildProfile(32768, dBig, eBig, pfl, err));
+  EXPECT_NE(err.find("32767"), std::string::npos);
+  EXPECT_TRUE(pfl.empty());
+  EXPECT_TRUE(LRBuildProfile(32767, dBig, eBig, pfl, err));
+}
+
+// ---------------------------------------------------------------- the path
+
+TEST(LRCore, FlatSmoothEarthLineOfSight) {
+  clsLRCore c;
+  const LRResult r = c.PointToPoint(FlatProfile(200, 10e3), Inputs(100.0, 50.0, 10.0));
+  ASSERT_TRUE(r.bOK) << r.sError;
+  EXPECT_DOUBLE_EQ(r.dDeltaHM, 0.0);
+  EXPECT_DOUBLE_EQ(r.dHeEffM[0], 50.0);
+  EXPECT_DOUBLE_EQ(r.dHeEffM[1], 10.0);
+  // Ns = 301 gives the 4/3 earth.
+  EXPECT_NEAR(r.dEarthFactor, 4.0 / 3.0, 1e-3);
+  const auto& s = c.State();
+  EXPECT_DOUBLE_EQ(s.gme, 157e-9 * (1.0 - 0.04665 * std::exp(301.0 / 179.3)));
+  EXPECT_DOUBLE_EQ(s.wn, 100.0 / 47.7);
+  // smooth-earth horizons sqrt(2 he / gme)
+  EXPECT_NEAR(s.dls[0], std::sqrt(2.0 * 50.0 / s.gme), 1e-6);
+  EXPECT_NEAR(s.dlsa, s.dls[0] + s.dls[1], 1e-6);
+  EXPECT_EQ(r.sMode1, "line-of-sight path");
+  EXPECT_EQ(r.sMode2, " ");
+  EXPECT_EQ(r.lErrLevel, 0);
+  // Well inside the horizon over flat ground the excess loss is that of the
+  // two-ray field: 20 log(d^2 / (h1 h2)) - free space, about 13.5 dB here.
+  EXPECT_GT(r.dAttenDB, 10.0);
+  EXPECT_LT(r.dAttenDB, 17.0);
+}
+
+TEST(LRCore, RangeBoundariesAreContinuous) {
+  for (double f : {50.0, 400.0, 3000.0}) {
+    clsLRCore c;
+    ASSERT_TRUE(c.PointToPoint(HillyProfile(300, 80e3), Inputs(f, 30.0, 10.0)).bOK);
+    const auto& s = c.State();
+    const double dlsa = s.dlsa;
+    const double below = c.ReferenceAttenuationAt(dlsa * (1.0 - 1e-9));
+    const double above = c.ReferenceAttenuationAt(dlsa * (1.0 + 1e-9));
+    EXPECT_NEAR(below, above, 1e-4) << f;
+    const double dx = c.State().dx;
+    ASSERT_GT(dx, 0.0);
+    if (dx < 5e6) {
+      EXPECT_NEAR(c.ReferenceAttenuationAt(dx * (1.0 - 1e-9)), c.ReferenceAttenuationAt(dx * (1.0 + 1e-9)),
+                  1e-4)
+          << f;
+    }
+    // The path's own values are left as they were.
+    const LRResult again = c.PointToPoint(HillyProfile(300, 80e3), Inputs(f, 30.0, 10.0));
+    EXPECT_DOUBLE_EQ(again.dAttenDB, c.PointToPoint(HillyProfile(300, 80e3), Inputs(f, 30.0, 10.0)).dAttenDB);
+  }
+}
+
+TEST(LRCore, ReferenceAttenuationIsNeverNegative) {
+  clsLRCore c;
+  for (double km : {1.5, 3.0, 8.0}) {
+    const LRResult r = c.PointToPoint(FlatProfile(100, km * 1e3), Inputs(3000.0, 100.0, 50.0));
+    ASSERT_TRUE(r.bOK);
+    EXPECT_GE(c.State().aref, 0.0);
+  }
+}
+
+TEST(LRCore, ModeTexts) {
+  clsLRCore c;
+  // One sharp peak in the middle: both horizons lie on it.
+  std::vector<double> peak = FlatProfile(100, 20e3);
+  peak[2 + 50] = 300.0;
+  LRResult r = c.PointToPoint(peak, Inputs(300.0, 10.0, 10.0));
+  ASSERT_TRUE(r.bOK);
+  EXPECT_EQ(r.sMode1, "single-horizon path");
+  EXPECT_EQ(r.sMode2, "diffraction");
+  // Two peaks: the horizons are different points.
+  std::vector<double> two = FlatProfile(100, 20e3);
+  two[2 + 30] = 300.0;
+  two[2 + 70] = 300.0;
+  r = c.PointToPoint(two, Inputs(300.0, 10.0, 10.0));
+  EXPECT_EQ(r.sMode1, "double-horizon path");
+  EXPECT_EQ(r.sMode2, "diffraction");
+  // Far beyond the horizons: troposcatter.
+  r = c.PointToPoint(FlatProfile(600, 300e3), Inputs(1000.0, 50.0, 10.0));
+  EXPECT_EQ(r.sMode1, "double-horizon path");
+  EXPECT_EQ(r.sMode2, "tropospheric scatter");
+  EXPECT_GT(c.State().dist, c.State().dx);
+}
+
+TEST(LRCore, MeanElevationRuleRoundsHalvesToEven) {
+  // Distinct elevations so that every choice of the averaged range differs.
+  auto ramp = [](int np) {
+    std::vector<double> p{static_cast<double>(np), 500.0};
+    for (int i = 0; i <= np; ++i) p.push_back(100.0 * i + 7.0 * i * i);
+    return p;
+  };
+  auto meanOf = [](const std::vector<double>& p, int ja, int jb) {  // 1-based elements
+    double s = 0.0;
+    for (int i = ja; i <= jb; ++i) s += p[i - 1];
+    return s / (jb - ja + 1);
+  };
+  LRInputs in = Inputs(200.0, 20.0, 20.0);
+  in.dSeaRefrac = 0.0;
+  clsLRCore c;
+  const auto p16 = ramp(16);  // ja = 5 (4.6 rounded), jb = 17
+  ASSERT_TRUE(c.PointToPoint(p16, in).bOK);
+  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p16, 5, 17));
+  const auto p15 = ramp(15);  // ja = 4 (4.5 to even), jb = 17
+  c.PointToPoint(p15, in);
+  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p15, 4, 17));
+  const auto p35 = ramp(35);  // ja = 6 (6.5 to even), jb = 35
+  c.PointToPoint(p35, in);
+  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p35, 6, 35));
+  const auto p25 = ramp(25);  // ja = 6 (5.5 to even), jb = 25
+  c.PointToPoint(p25, in);
+  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p25, 6, 25));
+  EXPECT_DOUBLE_EQ(c.State().ens, 301.0 * std::exp(-c.State().zsys / 9460.0));
+}
+
+TEST(LRCore, FixedRefractivityIsUsedUnreduced) {
+  clsLRCore c;
+  LRInputs in = Inputs(200.0, 20.0, 20.0);
+  in.dSurRefrac = 330.0;
+  in.dSeaRefrac = 301.0;
+  const auto high = FlatProfile(100, 20e3, 2000.0);
+  ASSERT_TRUE(c.PointToPoint(high, in).bOK);
+  EXPECT_DOUBLE_EQ(c.State().ens, 301.0);
+  EXPECT_DOUBLE_EQ(c.State().zsys, 0.0);
+  in.dSeaRefrac = 0.0;  // now the surface value, reduced by the mean elevation
+  c.PointToPoint(high, in);
+  EXPECT_DOUBLE_EQ(c.State().ens, 330.0 * std::exp(-2000.0 / 9460.0));
+  // A profile at sea level is not reduced.
+  c.PointToPoint(FlatProfile(100, 20e3, 0.0), in);
+  EXPECT_DOUBLE_EQ(c.State().ens, 330.0);
+}
+
+TEST(LRCore, ErrorLevels) {
+  clsLRCore c;
+  const auto p = HillyProfile(200, 40e3);
+  EXPECT_EQ(c.PointToPoint(FlatProfile(200, 30e3), Inputs(300.0, 30.0, 10.0)).lErrLevel, 0);
+  EXPECT_GE(c.PointToPoint(p, Inputs(30.0, 30.0, 10.0)).lErrLevel, 1);
+  EXPECT_EQ(c.PointToPoint(p, Inputs(10.0, 30.0, 10.0)).lErrLevel, 4);
+  EXPECT_EQ(c.PointToPoint(p, Inputs(25000.0, 30.0, 10.0)).lErrLevel, 4);
+  LRResult r = c.PointToPoint(p, Inputs(300.0, 30.0, 0.1));
+  EXPECT_EQ(r.lErrLevel, 4);
+  EXPECT_TRUE(r.bOK);
+  EXPECT_EQ(c.PointToPoint(FlatProfile(200, 30e3), Inputs(300.0, 30.0, 0.8)).lErrLevel, 1);
+  EXPECT_EQ(c.PointToPoint(FlatProfile(200, 30e3), Inputs(300.0, 1500.0, 10.0)).lErrLevel, 1);
+  // a 500 m path: level 4, and still an attenuation
+  r = c.PointToPoint(FlatProfile(10, 500.0), Inputs(300.0, 30.0, 10.0));
+  EXPECT_EQ(r.lErrLevel, 4);
+  EXPECT_TRUE(r.bOK);
+  EXPECT_TRUE(std::isfinite(r.dAttenDB));
+  // refractivity out of range
+  LRInputs in = Inputs(300.0, 30.0, 10.0);
+  in.dSeaRefrac = 200.0;
+  EXPECT_EQ(c.PointToPoint(FlatProfile(200, 30e3), in).lErrLevel, 4);
+  // ground whose impedance fails the check (permittivity below 1)
+  in = Inputs(300.0, 30.0, 10.0);
+  in.dRelPermit = 0.5;
+  in.dConductivity = 0.0;
+  EXPECT_EQ(c.PointToPoint(FlatProfile(200, 30e3), in).lErrLevel, 4);
+  // a long path over 1000 km
+  EXPECT_GE(c.PointToPoint(FlatProfile(1000, 1200e3), Inputs(300.0, 30.0, 10.0)).lErrLevel, 1);
+  // extreme deviates
+  in = Inputs(300.0, 30.0, 10.0);
+  in.dTimPct = 0.05;
+  EXPECT_GE(c.PointToPoint(FlatProfile(200, 30e3), in).lErrLevel, 1);
+  // the level is reset for every call
+  EXPECT_EQ(c.PointToPoint(FlatProfile(200, 30e3), Inputs(300.0, 30.0, 10.0)).lErrLevel, 0);
+}
+
+TEST(LRCore, ClimateAndModeDefaults) {
+  clsLRCore c;
+  const auto p = HillyProfile(200, 60e3);
+  LRInputs in = Inputs(300.0, 30.0, 10.0);
+  in.dTimPct = 90.0;
+  in.dLocPct = 80.0;
+  in.dSitPct = 70.0;
+  in.iClimate = 5;
+  const LRResult r5 = c.PointToPoint(p, in);
+  for (std::int16_t bad : {0, 8, -3}) {
+    in.iClimate = bad;
+    const LRResult r = c.PointToPoint(p, in);
+    EXPECT_EQ(r.lErrLevel, std::max(r5.lErrLevel, 2)) << bad;
+    EXPECT_DOUBLE_EQ(r.dAttenDB, r5.dAttenDB) << bad;
+  }
+  in.iClimate = 5;
+  in.iMDVAR = 0;
+  const LRResult m0 = c.PointToPoint(p, in);
+  for (std::int16_t bad : {5, 41, -1}) {
+    in.iMDVAR = bad;
+    const LRResult r = c.PointToPoint(p, in);
+    EXPECT_EQ(r.lErrLevel, std::max(m0.lErrLevel, 2)) << bad;
+    if (bad != 41) {
+      EXPECT_DOUBLE_EQ(r.dAttenDB, m0.dAttenDB) << bad;
+    }
+  }
+  // 41 takes off 20 and 10 as well: single message with neither location
+  // nor direct situation variability, so it differs from plain 0.
+  in.iMDVAR = 41;
+  const double a41 = c.PointToPoint(p, in).dAttenDB;
+  in.iMDVAR = 30;
+  EXPECT_DOUBLE_EQ(c.PointToPoint(p, in).dAttenDB, a41);
+  // Every climate gives its own variability.
+  std::vector<double> values;
+  for (std::int16_t k = 1; k <= 7; ++k) {
+    in.iClimate = k;
+    in.iMDVAR = 1;
+    values.push_back(c.PointToPoint(p, in).dAttenDB);
+  }
+  for (std::size_t i = 0; i < values.size(); ++i)
+    for (std::size_t j = i + 1; j < values.size(); ++j)
+      EXPECT_NE(values[i], values[j]) << i << " " << j;
+}
+
+TEST(LRCore, VariabilityModes) {
+  clsLRCore c;
+  const auto p = HillyProfile(300, 70e3);
+  LRInputs in = Inputs(500.0, 40.0, 10.0);
+  in.iMDVAR = 3;
+  auto at = [&](std::int16_t md, double t, double l, double s) {
+    in.iMDVAR = md;
+    in.dTimPct = t;
+    in.dLocPct = l;
+    in.dSitPct = s;
+    return c.PointToPoint(p, in).dAttenDB;
+  };
+  // All at 50 %: the median, the same in every mode.
+  const double med = at(3, 50, 50, 50);
+  for (std::int16_t md : {0, 1, 2, 13, 23, 33}) EXPECT_NEAR(at(md, 50, 50, 50), med, 0.02) << md;
+  // More time (or location) reliability means more loss.
+  EXPECT_GT(at(3, 90, 50, 50), med);
+  EXPECT_LT(at(3, 10, 50, 50), med);
+  EXPECT_GT(at(3, 50, 90, 50), med);
+  EXPECT_GT(at(3, 50, 50, 90), med);
+  // Removing location variability (+10) makes the location percentage irrelevant.
+  EXPECT_DOUBLE_EQ(at(13, 50, 90, 50), at(13, 50, 10, 50));
+  // Removing direct situation variability (+20) narrows the confidence spread.
+  EXPECT_LT(at(23, 50, 50, 90) - at(23, 50, 50, 10), at(3, 50, 50, 90) - at(3, 50, 50, 10));
+  // 33 removes both.
+  EXPECT_DOUBLE_EQ(at(33, 70, 95, 60), at(33, 70, 5, 60));
+  EXPECT_LT(at(33, 70, 50, 90) - at(33, 70, 50, 10), at(13, 70, 50, 90) - at(13, 70, 50, 10));
+  // Single message (0) uses the situation deviate for all three.
+  EXPECT_DOUBLE_EQ(at(0, 10, 20, 80), at(0, 90, 60, 80));
+  // Mobile (2): location follows time.
+  EXPECT_DOUBLE_EQ(at(2, 80, 10, 50), at(2, 80, 90, 50));
+}
+
+TEST(LRCore, RefusesBadInputWithoutNaN) {
+  clsLRCore c;
+  const LRInputs ok = Inputs(300.0, 30.0, 10.0);
+  auto expectRefused = [&](const std::vector<double>& p, const LRInputs& in, const char* what) {
+    const LRResult r = c.PointToPoint(p, in);
+    EXPECT_FALSE(r.bOK) << what;
+    EXPECT_FALSE(r.sError.empty()) << what;
+    EXPECT_EQ(r.lErrLevel, 4) << what;
+    EXPECT_TRUE(std::isfinite(r.dAttenDB)) << what;
+  };
+  expectRefused({}, ok, "empty");
+  expectRefused({0.0, 100.0, 5.0}, ok, "one point");
+  expectRefused({3.0, 100.0, 1.0, 2.0}, ok, "short array");
+  expectRefused({2.0, 0.0, 1.0, 2.0, 3.0}, ok, "zero spacing");
+  expectRefused({2.0, -5.0, 1.0, 2.0, 3.0}, ok, "negative spacing");
+  expectRefused({2.5, 100.0, 1.0, 2.0, 3.0, 4.0}, ok, "fractional count");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  expectRefused({2.0, 100.0, 1.0, nan, 3.0}, ok, "NaN elevation");
+  expectRefused({nan, 100.0, 1.0, 2.0, 3.0}, ok, "NaN count");
+  std::vector<double> big = FlatProfile(32768, 327680.0);
+  expectRefused(big, ok, "32768 intervals");
+  LRInputs in = ok;
+  in.dFreqMHz = 0.0;
+  expectRefused(FlatProfile(100, 20e3), in, "zero frequency");
+  in = ok;
+  in.dTxHeightM = nan;
+  expectRefused(FlatProfile(100, 20e3), in, "NaN height");
+  in = ok;
+  in.dRxHeightM = -1.0;
+  expectRefused(FlatProfile(100, 20e3), in, "negative height");
+  in = ok;
+  in.dRxHeightM = 0.0;  // flat ground: the effective height is 0 too
+  expectRefused(FlatProfile(100, 20e3), in, "zero height");
+  in = ok;
+  in.dTimPct = nan;
+  expectRefused(FlatProfile(100, 20e3), in, "NaN percentage");
+  in = ok;
+  in.dRelPermit = 1.0;
+  in.dConductivity = 0.0;  // no ground impedance
+  expectRefused(FlatProfile(100, 20e3), in, "vacuum ground");
+  in = ok;
+  in.dSeaRefrac = 600.0;  // no positive earth curvature
+  expectRefused(FlatProfile(100, 20e3), in, "refractivity 600");
+  // The largest profile the model takes is computed.
+  EXPECT_TRUE(c.PointToPoint(FlatProfile(32767, 327670.0), ok).bOK);
+  // Two points are enough.
+  EXPECT_TRUE(c.PointToPoint(std::vector<double>{1.0, 5000.0, 10.0, 20.0}, ok).bOK);
+}
+
+TEST(LRCore, ObjectsAreIndependent) {
+  const auto pa = HillyProfile(400, 90e3);
+  const auto pb = FlatProfile(150, 12e3, 50.0);
+  LRInputs ia = Inputs(150.0, 60.0, 10.0);
+  ia.iClimate = 3;
+  ia.iMDVAR = 1;
+  ia.dTimPct = 90.0;
+  LRInputs ib = Inputs(2400.0, 15.0, 3.0);
+  ib.iClimate = 7;
+  ib.iMDVAR = 23;
+  ib.dLocPct = 20.0;
+  const LRResult ra = clsLRCore().PointToPoint(pa, ia);
+  const LRResult rb = clsLRCore().PointToPoint(pb, ib);
+  // interleaved on two objects
+  clsLRCore a, b;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(a.PointToPoint(pa, ia).dAttenDB, ra.dAttenDB);
+    EXPECT_EQ(b.PointToPoint(pb, ib).dAttenDB, rb.dAttenDB);
+  }
+  // one object alternating paths gives the same as fresh objects
+  clsLRCore one;
+  EXPECT_EQ(one.PointToPoint(pb, ib).dAttenDB, rb.dAttenDB);
+  EXPECT_EQ(one.PointToPoint(pa, ia).dAttenDB, ra.dAttenDB);
+  EXPECT_EQ(one.PointToPoint(pb, ib).dAttenDB, rb.dAttenDB);
+  // on two threads at once
+  double ta = 0.0, tb = 0.0;
+  std::thread t1([&] {
+    clsLRCore c;
+    for (int i = 0; i < 50; ++i) ta = c.PointToPoint(pa, ia).dAttenDB;
+  });
+  std::thread t2([&] {
+    clsLRCore c;
+    for (int i = 0; i < 50; ++i) tb = c.PointToPoint(pb, ib).dAttenDB;
+  });
+  t1.join();
+  t2.join();
+  EXPECT_EQ(ta, ra.dAttenDB);
+  EXPECT_EQ(tb, rb.dAttenDB);
+}
+
+TEST(LRCore, ClimateNames) {
+  const auto& n = LRClimateNames();
+  EXPECT_EQ(n[0], "1 Equatorial");
+  EXPECT_EQ(n[3], "4 Desert");
+  EXPECT_EQ(n[6], "7 Maritime Temperate Over Sea");
+}
+
+}  // namespace
+}  // namespace zw
