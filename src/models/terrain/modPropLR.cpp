@@ -193,7 +193,7 @@ double fht(double x, double pk) {
 double h0f(double r, double et) {
   int it;
   double q;
-  if (!(et >= 1.0)) {  // integer part 0 or less (or not a number)
+  if (!(et >= 1.0)) {  // below 1 (or not a number): the first row
     it = 1;
     q = 0.0;
   } else if (et >= 5.0) {
