@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "geo/CoordSys.h"
+#include "geo/CoordText.h"
+#include "geo/Datum.h"
+
+namespace zw {
+namespace {
+
+TEST(Datum, NameTable) {
+  EXPECT_EQ(DatumDisplayName("nad-83"), "NAD 83");
+  EXPECT_EQ(DatumLibKey("nad-83"), "LL83");
+  EXPECT_EQ(DatumDisplayName("  wgs_84 "), "WGS 84");
+  EXPECT_EQ(DatumLibKey("NAD 27"), "LL27");
+  EXPECT_EQ(DatumLibKey("WGS72"), "LL72");
+  // The keys name the display name but are not datum names themselves.
+  EXPECT_EQ(DatumDisplayName("LL27"), "NAD 27");
+  EXPECT_EQ(DatumLibKey("LL27"), "LL");
+  EXPECT_EQ(DatumDisplayName("ED50"), "");
+  EXPECT_EQ(DatumLibKey("ED50"), "LL");
+  EXPECT_EQ(DatumEpsg("ll27"), 4267);
+  EXPECT_EQ(DatumEpsg("LL"), 0);
+}
+
+TEST(CoordText, DegreesMinutesSeconds) {
+  EXPECT_EQ(CoordText(40.5, "LT"), "  40 30 0.00 N");
+  EXPECT_EQ(CoordText(-105.999999, "LN"), " 106 00 0.00 W");
+  EXPECT_EQ(CoordText(0.0, "LN"), "  00 00 0.00 W");
+  EXPECT_EQ(CoordText(0.0, "LT"), "  00 00 0.00 N");
+  EXPECT_EQ(CoordText(-33.8688, "LT"), "  33 52 7.68 S");
+  EXPECT_EQ(CoordText(151.2093, "LN"), " 151 12 33.48 E");
+  EXPECT_EQ(CoordText(NAN, "LT"), "");
+}
+
+// Reference values from PROJ's cs2cs (no NADCON grids installed).
+TEST(CoordSys, ConversionsAgreeWithCs2cs) {
+  auto r = ConvertPosition("LL27", "LL84", 44, -72);
+  ASSERT_TRUE(r.bOK) << r.sError;
+  EXPECT_NEAR(r.dLat, 44.000084260, 1e-8);
+  EXPECT_NEAR(r.dLon, -71.999644421, 1e-8);
+  EXPECT_FALSE(r.sMethod.empty());
+  EXPECT_GT(r.dAccuracyM, 0);  // the coarse shift says so
+  EXPECT_NE(r.Detail().find("accuracy"), std::string::npos);
+  r = ConvertPosition("WGS 72", "WGS84", 34.3, -118.1);
+  ASSERT_TRUE(r.bOK) << r.sError;
+  EXPECT_NEAR(r.dLat, 34.300035198, 1e-8);
+  EXPECT_NEAR(r.dLon, -118.099846111, 1e-8);
+  r = ConvertPosition("LL84", "NAD27", 37.3, -113);
+  ASSERT_TRUE(r.bOK) << r.sError;
+  EXPECT_NEAR(r.dLat, 37.300028464, 1e-8);
+  EXPECT_NEAR(r.dLon, -112.999216245, 1e-8);
+  r = ConvertPosition("EPSG:4267", "EPSG:4326", 44, -72);
+  ASSERT_TRUE(r.bOK);
+  EXPECT_NEAR(r.dLon, -71.999644421, 1e-8);
+}
+
+TEST(CoordSys, NoConversionAndBadInput) {
+  // "LL" and names outside the table leave the position as it is.
+  auto r = ConvertPosition("LL", "LL83", 44.1, -72.2);
+  ASSERT_TRUE(r.bOK);
+  EXPECT_EQ(r.dLat, 44.1);
+  EXPECT_EQ(r.dLon, -72.2);
+  r = ConvertPosition("Bogus datum", "LL84", 44.1, -72.2);
+  ASSERT_TRUE(r.bOK);
+  EXPECT_EQ(r.dLat, 44.1);
+  EXPECT_TRUE(CoordSysIsValid("ll83"));
+  EXPECT_TRUE(CoordSysIsValid("LL"));
+  EXPECT_FALSE(CoordSysIsValid("NAD83"));
+  EXPECT_FALSE(CoordSysIsValid("EPSG:32611"));  // projected, not a lat/lon system
+  EXPECT_FALSE(CoordSysIsValid("EPSG:x"));
+  r = ConvertPosition("LL27", "LL84", 95, 0);
+  EXPECT_FALSE(r.bOK);
+  EXPECT_FALSE(r.sError.empty());
+}
+
+TEST(CoordSys, DataDirectory) {
+  test::TempDir dir;
+  EXPECT_EQ(CoordSysInit(dir.path()), "");
+  EXPECT_EQ(CoordSysDataDir(), dir.path());
+  // PROJ's own data is still found with the directory first on the search path.
+  auto r = ConvertPosition("LL27", "LL84", 44, -72);
+  EXPECT_TRUE(r.bOK) << r.sError;
+  const std::string msg = CoordSysInit(dir.path() / "missing");
+  EXPECT_EQ(msg.rfind("Coordinate System Data not found in ", 0), 0u);
+  EXPECT_NE(msg.find("This function cannot continue.  Please call Pelorin for assistance."), std::string::npos);
+  r = ConvertPosition("LL27", "LL84", 44, -72);
+  EXPECT_TRUE(r.bOK) << r.sError;
+  CoordSysInit("");
+}
+
+}  // namespace
+}  // namespace zw
