@@ -250,7 +250,7 @@ bool clsPathElv::ExtractProfile(double length) {
     r.e.clear();
     r.sLat.clear();
     r.sLon.clear();
-    geod_lineinit(&r.line, &Wgs84(), startLat_, startLon_, az, GEOD_LATITUDE | GEOD_LONGITUDE);
+    geod_lineinit(&r.line, &Wgs84(), startLat_, startLon_, az, GEOD_LATITUDE | GEOD_LONGITUDE | GEOD_DISTANCE_IN);
   }
   SampleRadial(last);
 

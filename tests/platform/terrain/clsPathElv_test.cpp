@@ -1,0 +1,249 @@
+#include "platform/terrain/clsPathElv.h"
+
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <cmath>
+
+#include "TempDir.h"
+#include "TerrainTestUtil.h"
+#include "geo/CoordSys.h"
+#include "geo/Geodesic.h"
+#include "platform/terrain/clsObstructions.h"
+
+namespace zw::platform {
+namespace {
+
+using test::DataDir;
+using test::TempDir;
+
+std::shared_ptr<TerrainSource> Sample() {
+  static auto t = [] {
+    auto s = std::make_shared<TerrainSource>();
+    s->Add(DataDir() / "N44W072.hgt");
+    return s;
+  }();
+  return t;
+}
+
+std::unique_ptr<clsPathElv> MakePath(double lat1, double lon1, double lat2, double lon2, double stepM) {
+  auto p = std::make_unique<clsPathElv>(Sample());
+  p->dStartLat(lat1);
+  p->dStartLon(lon1);
+  p->dEndLat(lat2);
+  p->dEndLon(lon2);
+  p->dStep(stepM);
+  return p;
+}
+
+TEST(clsPathElv, ProfileIncludesBothEndsAtTheStep) {
+  auto pPtr = MakePath(44.27, -71.30, 44.35, -71.10, 100);
+  auto& p = *pPtr;
+  ASSERT_TRUE(p.ExtractProfile()) << p.sMessage();
+  const double len = p.dPathLth();
+  const auto& d = p.DIS_Array();
+  const auto& e = p.ELV_Array();
+  ASSERT_EQ(d.size(), e.size());
+  ASSERT_EQ(p.iLastPoint(), static_cast<int>(d.size()) - 1);
+  EXPECT_EQ(d.size(), static_cast<std::size_t>(std::ceil(len / 100)) + 1);
+  EXPECT_EQ(d.front(), 0.0);
+  EXPECT_NEAR(d.back(), len, 1e-6);
+  for (std::size_t i = 1; i + 1 < d.size(); ++i) EXPECT_NEAR(d[i], 100.0 * i, 1e-9);
+  EXPECT_LE(d.back() - d[d.size() - 2], 100.0);
+  EXPECT_FLOAT_EQ(e.front(), p.ElvAt(44.27, -71.30));
+  EXPECT_NEAR(e.back(), p.ElvAt(44.35, -71.10), 1e-3);
+  // A sample in the middle is the terrain at its geodesic position.
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(44.27, -71.30, p.dPathAz(), 0.1 * 57, lat, lon);
+  EXPECT_NEAR(e[57], p.ElvAt(lat, lon), 1e-3);
+  EXPECT_EQ(p.ELV_ArrayOBS(), e);  // no obstructions
+  EXPECT_EQ(p.sMessage(), "");
+}
+
+TEST(clsPathElv, UnitsConvertArraysAndRefuseUnknownUnits) {
+  auto pPtr = MakePath(44.1, -71.9, 44.2, -71.7, 200);
+  auto& p = *pPtr;
+  ASSERT_TRUE(p.ExtractProfile());
+  const auto e = p.ELV_Array();
+  const auto d = p.DIS_Array();
+  EXPECT_TRUE(p.sElvUnits("ft"));
+  EXPECT_TRUE(p.sDisUnits("km"));
+  EXPECT_NEAR(p.ELV_Array()[5], e[5] / 0.3048, 1e-2);
+  EXPECT_NEAR(p.DIS_Array()[5], d[5] / 1000, 1e-9);
+  EXPECT_NEAR(p.dStep(), 0.2, 1e-12);
+  ASSERT_TRUE(p.ExtractProfile());
+  EXPECT_NEAR(p.ELV_Array()[5], e[5] / 0.3048, 1e-2);
+  EXPECT_NEAR(p.DIS_Array().back(), d.back() / 1000, 1e-9);
+  EXPECT_FALSE(p.sDisUnits("yd"));
+  EXPECT_EQ(p.sDisUnits(), "km");
+  EXPECT_TRUE(p.sDisUnits("mi"));
+  EXPECT_NEAR(p.dPathLth(), d.back() / 1609.344, 1e-9);
+  EXPECT_EQ(p.ElvAt(10, 10), kNoElevation);  // the sentinel is not converted
+}
+
+TEST(clsPathElv, RadialIsSampledOnceAndReused) {
+  // Points along one azimuth, as a radial study asks for them.
+  auto reusedPtr = MakePath(44.27, -71.30, 0, 0, 90);
+  auto& reused = *reusedPtr;
+  clsPathElv fresh(Sample());
+  fresh.bReuseRadial(false);
+  fresh.dStartLat(44.27);
+  fresh.dStartLon(-71.30);
+  fresh.dStep(90);
+  for (double km : {20.0, 5.0, 12.345, 24.0}) {
+    double lat = 0, lon = 0;
+    Geodesic::ForwardKm(44.27, -71.30, 63.0, km, lat, lon);
+    for (auto* p : {&reused, &fresh}) {
+      p->dEndLat(lat);
+      p->dEndLon(lon);
+      ASSERT_TRUE(p->ExtractProfile());
+    }
+    ASSERT_EQ(reused.ELV_Array().size(), fresh.ELV_Array().size());
+    for (std::size_t i = 0; i < fresh.ELV_Array().size(); ++i)
+      EXPECT_NEAR(reused.ELV_Array()[i], fresh.ELV_Array()[i], 1e-3);
+    EXPECT_EQ(reused.DIS_Array(), fresh.DIS_Array());
+  }
+  // A profile of a given length along the end point's azimuth.
+  ASSERT_TRUE(reused.ExtractProfile(7000));
+  EXPECT_NEAR(reused.DIS_Array().back(), 7000, 1e-9);
+}
+
+TEST(clsPathElv, BadPathsGiveNoProfileAndAReason) {
+  auto pPtr = MakePath(44.2, -71.5, 44.2, -71.5, 100);
+  auto& p = *pPtr;
+  EXPECT_FALSE(p.ExtractProfile());
+  EXPECT_NE(p.sMessage().find("Zero-length path"), std::string::npos);
+  EXPECT_EQ(p.iLastPoint(), -1);
+  p.dEndLat(95);
+  EXPECT_FALSE(p.ExtractProfile());
+  EXPECT_NE(p.sMessage().find("Invalid path end points"), std::string::npos);
+  p.dEndLat(43.5);  // off the tile: no data at the end
+  EXPECT_FALSE(p.ExtractProfile());
+  EXPECT_NE(p.sMessage().find("at the end"), std::string::npos);
+  EXPECT_TRUE(p.ELV_Array().empty());
+  auto farPtr = MakePath(10, 10, 10.1, 10.1, 100);
+  auto& far = *farPtr;
+  EXPECT_FALSE(far.ExtractProfile());
+  EXPECT_EQ(far.sMessage(), "No terrain elevation data on the path");
+  clsPathElv none;
+  none.dEndLat(1);
+  EXPECT_FALSE(none.ExtractProfile());
+  EXPECT_NE(none.sMessage().find("No terrain elevation data"), std::string::npos);
+  auto hugePtr = MakePath(44.0, -72.0, 45.0, -71.0, 1);
+  auto& huge = *hugePtr;
+  huge.iMaxPoints(10000);
+  EXPECT_FALSE(huge.ExtractProfile());
+  EXPECT_NE(huge.sMessage().find("more than 10000"), std::string::npos);
+}
+
+TEST(clsPathElv, ShortVoidsAreFilledLongOnesRefused) {
+  TempDir dir;
+  // 0.001 degree grid at 100 m with a void band 3 samples wide at column 50,
+  // and a wide void band from column 70 to 89.
+  test::WriteGrid(dir.path() / "v.tif", 0, 0.1, 0.001, 100, 100, [](int c, int) {
+    if ((c >= 50 && c < 53) || (c >= 70 && c < 90)) return double(NAN);
+    return 100.0 + c;
+  });
+  auto t = std::make_shared<TerrainSource>();
+  ASSERT_EQ(t->Add(dir.path()), "");
+  clsPathElv p(t);
+  p.dStartLat(0.05);
+  p.dStartLon(0.0305);
+  p.dEndLat(0.05);
+  p.dEndLon(0.0605);
+  p.dStep(50);
+  ASSERT_TRUE(p.ExtractProfile()) << p.sMessage();
+  EXPECT_GT(p.iFilledPoints(), 0);
+  EXPECT_NE(p.sMessage().find("filled"), std::string::npos);
+  for (float v : p.ELV_Array()) EXPECT_GT(v, 120.0f);  // every point carries an elevation
+  p.dEndLon(0.0955);
+  EXPECT_FALSE(p.ExtractProfile());
+  EXPECT_NE(p.sMessage().find("No terrain elevation data on the path from"), std::string::npos);
+}
+
+TEST(clsPathElv, HostArraysAreTheProfile) {
+  clsPathElv p;
+  p.ELV_Array({100, 110, 120});
+  p.DIS_Array({0, 50, 100});
+  ASSERT_TRUE(p.ExtractProfile());
+  EXPECT_EQ(p.iLastPoint(), 2);
+  EXPECT_EQ(p.ELV_ArrayOBS(), p.ELV_Array());
+  p.sElvUnits("ft");
+  EXPECT_NEAR(p.ELV_Array()[1], 110 / 0.3048, 1e-3);
+  p.DIS_Array({0, 50});
+  EXPECT_FALSE(p.ExtractProfile());
+  EXPECT_NE(p.sMessage().find("differ in length"), std::string::npos);
+  EXPECT_EQ(p.ELV_Array().size(), 3u);  // the host's data are kept
+}
+
+TEST(clsPathElv, DatumOfThePositionsIsHonoured) {
+  clsPathElv wgs(Sample()), nad27(Sample());
+  nad27.sDatum("NAD 27");
+  EXPECT_EQ(nad27.iDatumEpsg(), 4267);
+  const auto c = ConvertPosition("LL27", "LL84", 44.27, -71.30);
+  ASSERT_TRUE(c.bOK);
+  EXPECT_NEAR(nad27.ElvAt(44.27, -71.30), wgs.ElvAt(c.dLat, c.dLon), 0.05);
+}
+
+void WriteObstructions(const std::filesystem::path& file) {
+  DBFHandle h = DBFCreate(file.string().c_str());
+  DBFAddField(h, "OBS_ID", FTString, 10, 0);
+  DBFAddField(h, "OBS_LAT", FTDouble, 14, 8);
+  DBFAddField(h, "OBS_LON", FTDouble, 14, 8);
+  DBFAddField(h, "OBS_HGT", FTDouble, 10, 2);
+  DBFAddField(h, "OBS_HGTUN", FTString, 4, 0);
+  auto rec = [&](int i, const char* id, double lat, double lon, double hgt, const char* un) {
+    DBFWriteStringAttribute(h, i, 0, id);
+    DBFWriteDoubleAttribute(h, i, 1, lat);
+    DBFWriteDoubleAttribute(h, i, 2, lon);
+    DBFWriteDoubleAttribute(h, i, 3, hgt);
+    DBFWriteStringAttribute(h, i, 4, un);
+  };
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(44.27, -71.30, 90.0, 2.0, lat, lon);
+  rec(0, "TOWER", lat, lon, 100, "ft");  // on the path at 2 km
+  Geodesic::ForwardKm(44.27, -71.30, 0.0, 2.0, lat, lon);
+  rec(1, "AWAY", lat, lon, 50, "m");      // 2 km off the path
+  rec(2, "BAD", 44.3, -71.2, 30, "yd");   // unusable unit
+  DBFClose(h);
+}
+
+TEST(clsPathElv, ObstructionsStandOnThePath) {
+  TempDir dir;
+  WriteObstructions(dir.path() / "obs.dbf");
+  auto obs = std::make_shared<clsObstructions>();
+  obs->AddFile((dir.path() / "obs.dbf").string());
+  obs->AddFile((dir.path() / "obs.dbf").string());
+  obs->AddFile("  ");
+  EXPECT_EQ(obs->iFileCount(), 1);
+  EXPECT_EQ(obs->sFileName(0), (dir.path() / "obs.dbf").string());
+  EXPECT_EQ(obs->sFileName(3), "");
+  EXPECT_EQ(clsObstructions::CountRecords(dir.path() / "obs.dbf"), 3);
+  EXPECT_EQ(clsObstructions::CountRecords(dir.path() / "none.dbf"), -1);
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(44.27, -71.30, 90.0, 5.0, lat, lon);
+  auto pPtr = MakePath(44.27, -71.30, lat, lon, 100);
+  auto& p = *pPtr;
+  p.cOBS(obs);
+  ASSERT_TRUE(p.ExtractProfile());
+  EXPECT_EQ(p.ELV_ArrayOBS(), p.ELV_Array());  // use flag off
+  obs->bUse(true);
+  ASSERT_TRUE(p.ExtractProfile());
+  EXPECT_NE(obs->Load().find("1 record(s) skipped"), std::string::npos);
+  const auto& e = p.ELV_Array();
+  const auto& o = p.ELV_ArrayOBS();
+  int raised = 0;
+  for (std::size_t i = 0; i < e.size(); ++i)
+    if (o[i] != e[i]) {
+      ++raised;
+      EXPECT_EQ(i, 20u);
+      EXPECT_NEAR(o[i] - e[i], 30.48, 1e-3);
+    }
+  EXPECT_EQ(raised, 1);
+  auto missing = std::make_shared<clsObstructions>();
+  missing->AddFile((dir.path() / "gone.dbf").string());
+  EXPECT_NE(missing->Load().find("Obstruction file not found"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zw::platform
