@@ -213,6 +213,10 @@ CoordConversion ConvertPosition(std::string_view src, std::string_view dst, doub
   r.dLat = out.xy.y;
   if (PJ* op = proj_trans_get_last_used_operation(P)) {
     if (const char* n = proj_get_name(op)) r.sMethod = n;
+    // The axis swaps of the normalised pipeline say nothing about the datum shift.
+    for (const char* noise : {"axis order change (2D) + ", " + axis order change (2D)"})
+      for (std::size_t at; (at = r.sMethod.find(noise)) != std::string::npos;)
+        r.sMethod.erase(at, std::char_traits<char>::length(noise));
     r.dAccuracyM = proj_coordoperation_get_accuracy(conv.raw(), op);
     proj_destroy(op);
   } else {
