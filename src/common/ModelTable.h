@@ -1,0 +1,28 @@
+#pragma once
+// The propagation models: two-letter code and display names.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zw {
+
+// Code of a display name (without regard to case); empty when the name is
+// not in the table. The rows are tested in table order (BC, CA, CG, CX, BU,
+// OK, LR, EG, HD, SM, SH, SF, RO) and the first match wins.
+std::string ModelCodeFromName(std::string_view displayName);
+
+// The code of a display name or of a code itself (trimmed, without regard to
+// case), as the engine's model setting accepts either; empty when neither.
+std::string ModelCodeOf(std::string_view nameOrCode);
+
+// Display names of a code (without regard to case), first the main one;
+// empty for an unknown code.
+std::vector<std::string> ModelDisplayNames(std::string_view code);
+
+// Every model code in table order.
+std::vector<std::string> ModelCodes();
+
+// "QX" + upper-cased code + "FLDS": the field-definition type of a model template.
+std::string TemplateTableType(std::string_view code);
+
+}  // namespace zw

@@ -1,0 +1,861 @@
+#include "platform/DbfTable.h"
+
+#include <shapefil.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <system_error>
+#include <type_traits>
+
+namespace zw::platform {
+
+struct DbfTable::Handle {
+  DBFHandle h = nullptr;
+};
+
+namespace {
+
+// shapelib reports through its hooks; its messages are kept for the failure
+// text of the operation in progress on this thread, never printed.
+thread_local std::string tlsLibraryMessage;
+
+void QuietError(const char* message) { tlsLibraryMessage = message ? message : ""; }
+
+SAHooks QuietHooks() {
+  SAHooks hooks;
+  SASetupDefaultHooks(&hooks);
+  hooks.Error = QuietError;
+  return hooks;
+}
+
+std::string WithLibraryMessage(std::string text) {
+  if (!tlsLibraryMessage.empty()) {
+    text += ": " + tlsLibraryMessage;
+    tlsLibraryMessage.clear();
+  }
+  return text;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+std::string_view TrimRight(std::string_view s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+  return s;
+}
+
+std::string_view Trim(std::string_view s) {
+  s = TrimRight(s);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  return s;
+}
+
+bool IsNumericType(char t) { return t == 'N' || t == 'F'; }
+
+// Strict number text: optional sign, digits, '.', exponent; the whole text.
+bool ParseNumber(std::string_view text, double& out) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  double v = 0;
+  auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (res.ec != std::errc() || res.ptr != text.data() + text.size() || !std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
+
+bool RawIsNull(char type, std::string_view raw) {
+  std::string_view t = Trim(raw);
+  if (t.empty()) return true;
+  if (IsNumericType(type)) return t.find_first_not_of('*') == std::string_view::npos;
+  if (type == 'L') return t == "?";
+  if (type == 'D') return t == "00000000";
+  return false;
+}
+
+// -1 empty, 0 false, 1 true.
+int RawLogical(std::string_view raw) {
+  std::string_view t = Trim(raw);
+  if (t.empty()) return -1;
+  switch (t.front()) {
+    case 'T': case 't': case 'Y': case 'y': return 1;
+    case 'F': case 'f': case 'N': case 'n': return 0;
+    default: return -1;
+  }
+}
+
+std::string NumberText(double v) {
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
+
+std::string ValueAsText(const FieldValue& v) {
+  return std::visit(
+      [](const auto& x) -> std::string {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          return x;
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return x ? "True" : "False";
+        } else if constexpr (std::is_same_v<T, std::int32_t>) {
+          return std::to_string(x);
+        } else {
+          return NumberText(static_cast<double>(x));
+        }
+      },
+      v);
+}
+
+bool ValidName(std::string_view name) {
+  if (name.empty() || name.size() > 10) return false;
+  if (!std::isalpha(static_cast<unsigned char>(name.front()))) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  });
+}
+
+std::uint32_t Le32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+unsigned Le16(const unsigned char* p) { return p[0] | (static_cast<unsigned>(p[1]) << 8); }
+
+struct HeaderCheck {
+  std::string error;
+  std::vector<DbfField> fields;
+  std::vector<int> offsets;
+  int recordLength = 0;
+};
+
+// Reads the file header and field descriptors and checks that the records the
+// header promises are all in the file, so that nothing is read past the end.
+HeaderCheck CheckHeader(const std::filesystem::path& file) {
+  HeaderCheck out;
+  const std::string name = file.string();
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(file, ec);
+  if (ec) {
+    out.error = "Cannot read the table " + name + ": " + ec.message();
+    return out;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    out.error = "Cannot open the table " + name;
+    return out;
+  }
+  if (size < 33) {
+    out.error = "Not a dBase table (file too short): " + name;
+    return out;
+  }
+  unsigned char hdr[32];
+  if (!in.read(reinterpret_cast<char*>(hdr), 32)) {
+    out.error = "Cannot read the header of " + name;
+    return out;
+  }
+  const std::uint64_t records = Le32(hdr + 4);
+  const unsigned headerLength = Le16(hdr + 8);
+  const unsigned recordLength = Le16(hdr + 10);
+  if (headerLength < 33 || headerLength > size || recordLength < 2) {
+    out.error = "Not a dBase table (bad header): " + name;
+    return out;
+  }
+  std::vector<unsigned char> desc(headerLength - 32);
+  if (!in.read(reinterpret_cast<char*>(desc.data()), static_cast<std::streamsize>(desc.size()))) {
+    out.error = "Cannot read the header of " + name;
+    return out;
+  }
+  int offset = 1;  // the deletion flag comes first
+  for (std::size_t p = 0; p + 32 <= desc.size() && desc[p] != 0x0D; p += 32) {
+    const unsigned char* d = desc.data() + p;
+    DbfField f;
+    const char* nameBytes = reinterpret_cast<const char*>(d);
+    f.name.assign(nameBytes, strnlen(nameBytes, 11));
+    f.type = static_cast<char>(d[11]);
+    if (f.type == 'C') {
+      f.width = d[16] + 256 * d[17];
+      f.decimals = 0;
+    } else {
+      f.width = d[16];
+      f.decimals = d[17];
+    }
+    if (f.width < 1 || f.name.empty()) {
+      out.error = "Not a dBase table (bad field " + std::to_string(out.fields.size() + 1) + "): " + name;
+      return out;
+    }
+    out.offsets.push_back(offset);
+    offset += f.width;
+    out.fields.push_back(std::move(f));
+  }
+  if (out.fields.empty()) {
+    out.error = "Not a dBase table (no fields): " + name;
+    return out;
+  }
+  if (static_cast<unsigned>(offset) > recordLength) {
+    out.error = "Not a dBase table (fields longer than the record): " + name;
+    return out;
+  }
+  if (records > static_cast<std::uint64_t>(std::numeric_limits<int>::max()) ||
+      headerLength + records * recordLength > size) {
+    out.error = "The table is truncated: " + name + " (the header promises " + std::to_string(records) +
+                " records, the file holds " +
+                std::to_string((size - headerLength) / recordLength) + ")";
+    return out;
+  }
+  out.recordLength = static_cast<int>(recordLength);
+  return out;
+}
+
+bool DbfExtension(const std::filesystem::path& file) {
+  const auto ext = file.extension().string();
+  return ext == ".dbf" || ext == ".DBF";
+}
+
+void StampToday(DBFHandle h) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  if (localtime_r(&now, &tm)) DBFSetLastModifiedDate(h, tm.tm_year, tm.tm_mon + 1, tm.tm_mday);
+}
+
+std::string TempName(const std::filesystem::path& dir) {
+  std::random_device rd;
+  std::mt19937_64 gen((static_cast<std::uint64_t>(rd()) << 32) ^ rd() ^
+                      static_cast<std::uint64_t>(std::time(nullptr)));
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "~dbf%012llx.dbf", static_cast<unsigned long long>(gen() & 0xFFFFFFFFFFFFULL));
+  return (dir / buf).string();
+}
+
+}  // namespace
+
+std::string ValidateDbfLayout(const std::vector<DbfField>& fields) {
+  if (fields.empty()) return "A table needs at least one field";
+  if (fields.size() > 255) return "A table holds at most 255 fields";
+  int length = 1;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const auto& f = fields[i];
+    if (!ValidName(f.name)) return "Invalid field name: \"" + f.name + "\"";
+    for (std::size_t j = 0; j < i; ++j)
+      if (EqualsNoCase(fields[j].name, f.name)) return "Duplicate field name: " + f.name;
+    const std::string where = " for field " + f.name;
+    switch (f.type) {
+      case 'C':
+        if (f.width < 1 || f.width > 254) return "Invalid width" + where;
+        if (f.decimals != 0) return "Invalid decimals" + where;
+        break;
+      case 'N':
+      case 'F':
+        if (f.width < 1 || f.width > 20) return "Invalid width" + where;
+        if (f.decimals < 0 || (f.decimals > 0 && f.decimals > f.width - 2) || f.decimals > 15)
+          return "Invalid decimals" + where;
+        break;
+      case 'L':
+        if (f.width != 1 || f.decimals != 0) return "Invalid width" + where;
+        break;
+      case 'D':
+        if (f.width != 8 || f.decimals != 0) return "Invalid width" + where;
+        break;
+      default:
+        return std::string("Invalid field type '") + f.type + "'" + where;
+    }
+    length += f.width;
+  }
+  if (length > 65535) return "The record is too long";
+  return {};
+}
+
+DbfTable::~DbfTable() { Close(); }
+
+DbfTable::DbfTable(DbfTable&& other) noexcept { *this = std::move(other); }
+
+DbfTable& DbfTable::operator=(DbfTable&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(handle_, other.handle_);
+    path_ = std::move(other.path_);
+    readOnly_ = other.readOnly_;
+    fields_ = std::move(other.fields_);
+    offsets_ = std::move(other.offsets_);
+    recordLength_ = other.recordLength_;
+    view_ = std::move(other.view_);
+    pos_ = other.pos_;
+    other.path_.clear();
+    other.fields_.clear();
+    other.offsets_.clear();
+    other.view_.clear();
+    other.pos_ = 0;
+  }
+  return *this;
+}
+
+std::string DbfTable::Create(const std::filesystem::path& file, const std::vector<DbfField>& fields,
+                             bool replace) {
+  try {
+    if (!DbfExtension(file)) return "A table name must end in .dbf or .DBF: " + file.string();
+    if (auto err = ValidateDbfLayout(fields); !err.empty()) return err + " (" + file.string() + ")";
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec) && !replace) return "The table already exists: " + file.string();
+    const auto dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    if (!std::filesystem::is_directory(dir, ec)) return "The directory does not exist: " + dir.string();
+    const std::string temp = TempName(dir);
+
+    SAHooks hooks = QuietHooks();
+    tlsLibraryMessage.clear();
+    DBFHandle h = DBFCreateLL(temp.c_str(), "LDID/87", &hooks);
+    if (!h) return WithLibraryMessage("Cannot create the table " + file.string());
+    bool ok = true;
+    for (const auto& f : fields) {
+      if (DBFAddNativeFieldType(h, f.name.c_str(), f.type, f.width, f.decimals) < 0) {
+        ok = false;
+        break;
+      }
+    }
+    if (ok) StampToday(h);
+    DBFClose(h);
+    // The header is written at close; make sure it is all there.
+    if (ok) {
+      HeaderCheck check = CheckHeader(temp);
+      ok = check.error.empty() && check.fields.size() == fields.size();
+    }
+    if (ok) {
+      std::filesystem::rename(temp, file, ec);
+      if (ec) {
+        std::filesystem::remove(temp, ec);
+        return "Cannot write the table " + file.string() + ": " + ec.message();
+      }
+      return {};
+    }
+    std::filesystem::remove(temp, ec);
+    return WithLibraryMessage("Cannot create the table " + file.string());
+  } catch (const std::exception& e) {
+    return "Cannot create the table " + file.string() + ": " + e.what();
+  }
+}
+
+std::string DbfTable::Open(const std::filesystem::path& file, bool readOnly) {
+  Close();
+  try {
+    if (!DbfExtension(file)) return "A table name must end in .dbf or .DBF: " + file.string();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return "Table not found: " + file.string();
+    if (file.extension() == ".DBF") {
+      // shapelib tries the lower-case name first; refuse a second file there.
+      auto lower = file;
+      lower.replace_extension(".dbf");
+      if (std::filesystem::exists(lower, ec) && !std::filesystem::equivalent(lower, file, ec))
+        return "Two tables differ only in the case of the extension: " + file.string();
+    }
+    HeaderCheck check = CheckHeader(file);
+    if (!check.error.empty()) return check.error;
+
+    SAHooks hooks = QuietHooks();
+    tlsLibraryMessage.clear();
+    DBFHandle h = DBFOpenLL(file.string().c_str(), readOnly ? "rb" : "rb+", &hooks);
+    if (!h) return WithLibraryMessage("Cannot open the table " + file.string());
+    // The library must see the layout that was checked.
+    bool same = DBFGetFieldCount(h) == static_cast<int>(check.fields.size()) &&
+                h->nRecordLength == check.recordLength;
+    for (int i = 0; same && i < DBFGetFieldCount(h); ++i)
+      same = h->panFieldOffset[i] == check.offsets[static_cast<std::size_t>(i)] &&
+             h->panFieldSize[i] == check.fields[static_cast<std::size_t>(i)].width;
+    if (!same) {
+      DBFClose(h);
+      return "Unsupported table layout: " + file.string();
+    }
+    if (!readOnly) StampToday(h);
+    handle_ = new Handle{h};
+    path_ = file;
+    readOnly_ = readOnly;
+    fields_ = std::move(check.fields);
+    offsets_ = std::move(check.offsets);
+    recordLength_ = check.recordLength;
+    view_.clear();
+    pos_ = 0;
+    return {};
+  } catch (const std::exception& e) {
+    return "Cannot open the table " + file.string() + ": " + e.what();
+  }
+}
+
+std::string DbfTable::OpenOrCreate(const std::filesystem::path& file, const std::vector<DbfField>& fields) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) {
+    if (auto err = Create(file, fields); !err.empty()) return err;
+  }
+  return Open(file, false);
+}
+
+std::string DbfTable::Flush() {
+  if (!handle_) return "No table is open";
+  if (readOnly_) return {};
+  tlsLibraryMessage.clear();
+  DBFUpdateHeader(handle_->h);
+  if (!tlsLibraryMessage.empty()) return WithLibraryMessage("Cannot write the table " + path_.string());
+  return {};
+}
+
+std::string DbfTable::Close() {
+  if (!handle_) return {};
+  tlsLibraryMessage.clear();
+  DBFClose(handle_->h);
+  delete handle_;
+  handle_ = nullptr;
+  fields_.clear();
+  offsets_.clear();
+  view_.clear();
+  pos_ = 0;
+  if (!tlsLibraryMessage.empty()) return WithLibraryMessage("Cannot write the table " + path_.string());
+  return {};
+}
+
+int DbfTable::FieldIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < fields_.size(); ++i)
+    if (EqualsNoCase(fields_[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+int DbfTable::RecordCount() const { return handle_ ? DBFGetRecordCount(handle_->h) : 0; }
+
+std::string DbfTable::CheckRecord(int record) const {
+  if (!handle_) return "No table is open";
+  if (record < 0 || record >= RecordCount()) return "No such record: " + std::to_string(record);
+  return {};
+}
+
+bool DbfTable::IsDeleted(int record) const {
+  if (!CheckRecord(record).empty()) return false;
+  const char* tuple = DBFReadTuple(handle_->h, record);
+  return tuple && tuple[0] == '*';
+}
+
+std::string DbfTable::RawField(int record, int field) const {
+  if (!handle_ || field < 0 || field >= static_cast<int>(fields_.size())) return {};
+  if (record < 0 || record >= RecordCount()) return {};
+  const char* tuple = DBFReadTuple(handle_->h, record);
+  if (!tuple) return {};
+  const auto i = static_cast<std::size_t>(field);
+  return std::string(tuple + offsets_[i], static_cast<std::size_t>(fields_[i].width));
+}
+
+FieldValue DbfTable::Value(int record, int field) const {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return std::string();
+  const auto& f = fields_[static_cast<std::size_t>(field)];
+  const std::string raw = RawField(record, field);
+  if (IsNumericType(f.type)) {
+    const bool asInt = f.decimals == 0 && f.width <= 9;
+    double v = 0;
+    if (RawIsNull(f.type, raw) || !ParseNumber(raw, v)) {
+      if (asInt) return std::int32_t{0};
+      return 0.0;
+    }
+    if (asInt) return static_cast<std::int32_t>(std::nearbyint(v));
+    return v;
+  }
+  if (f.type == 'L') return RawLogical(raw) == 1;
+  if (f.type == 'D') return std::string(Trim(raw));
+  return std::string(TrimRight(raw));
+}
+
+FieldValue DbfTable::Value(int record, std::string_view field) const { return Value(record, FieldIndex(field)); }
+
+std::string DbfTable::Text(int record, std::string_view field) const {
+  return ValueAsText(Value(record, field));
+}
+
+double DbfTable::Number(int record, std::string_view field) const {
+  const FieldValue v = Value(record, field);
+  return std::visit(
+      [](const auto& x) -> double {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          double d = 0;
+          return ParseNumber(x, d) ? d : 0.0;
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return x ? -1.0 : 0.0;
+        } else {
+          return static_cast<double>(x);
+        }
+      },
+      v);
+}
+
+bool DbfTable::IsNull(int record, std::string_view field) const {
+  const int i = FieldIndex(field);
+  if (i < 0 || !CheckRecord(record).empty()) return true;
+  return RawIsNull(fields_[static_cast<std::size_t>(i)].type, RawField(record, i));
+}
+
+std::optional<std::vector<FieldValue>> DbfTable::Row(int record) const {
+  if (!CheckRecord(record).empty()) return std::nullopt;
+  try {
+    std::vector<FieldValue> row;
+    row.reserve(fields_.size());
+    for (std::size_t i = 0; i < fields_.size(); ++i) row.push_back(Value(record, static_cast<int>(i)));
+    return row;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::string DbfTable::EncodeValue(int field, const FieldValue& value, std::string& out) const {
+  const auto& f = fields_[static_cast<std::size_t>(field)];
+  const auto width = static_cast<std::size_t>(f.width);
+  const std::string where = " for field " + f.name;
+  out.clear();
+  if (f.type == 'C') {
+    out = ValueAsText(value);
+    if (out.size() > width) out.resize(width);
+    out.resize(width, ' ');
+    return {};
+  }
+  if (IsNumericType(f.type)) {
+    double v = 0;
+    if (const auto* s = std::get_if<std::string>(&value)) {
+      if (Trim(*s).empty()) {
+        out.assign(width, ' ');
+        return {};
+      }
+      if (!ParseNumber(*s, v)) return "Not a number" + where + ": \"" + *s + "\"";
+    } else if (const auto* b = std::get_if<bool>(&value)) {
+      v = *b ? -1.0 : 0.0;
+    } else {
+      v = std::visit(
+          [](const auto& x) -> double {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, bool>) {
+              return 0.0;
+            } else {
+              return static_cast<double>(x);
+            }
+          },
+          value);
+    }
+    if (!std::isfinite(v)) return "Not a finite number" + where;
+    if (std::fabs(v) >= 1e20) return "The value does not fit" + where;
+    if (f.decimals == 0) v = std::round(v);  // halves away from zero
+    char buf[64];
+    const int n = std::snprintf(buf, sizeof buf, "%.*f", f.decimals, v);
+    if (n <= 0 || n >= static_cast<int>(sizeof buf)) return "The value does not fit" + where;
+    std::string text(buf, static_cast<std::size_t>(n));
+    if (text.front() == '-' && text.find_first_of("123456789") == std::string::npos) text.erase(0, 1);
+    if (text.size() > width)
+      return "The value " + text + " does not fit" + where + " (width " + std::to_string(f.width) + ")";
+    out.assign(width - text.size(), ' ');
+    out += text;
+    return {};
+  }
+  if (f.type == 'L') {
+    int flag = -1;
+    if (const auto* b = std::get_if<bool>(&value)) {
+      flag = *b ? 1 : 0;
+    } else if (const auto* s = std::get_if<std::string>(&value)) {
+      std::string t(Trim(*s));
+      for (auto& c : t) c = Upper(c);
+      double d = 0;
+      if (t.empty()) {
+        flag = -1;
+      } else if (t == "T" || t == "TRUE" || t == "Y" || t == "YES" || t == ".T.") {
+        flag = 1;
+      } else if (t == "F" || t == "FALSE" || t == "N" || t == "NO" || t == ".F.") {
+        flag = 0;
+      } else if (ParseNumber(t, d)) {
+        flag = d != 0 ? 1 : 0;
+      } else {
+        return "Not a logical value" + where + ": \"" + *s + "\"";
+      }
+    } else {
+      flag = ValueAsText(value) != "0" ? 1 : 0;
+    }
+    out = flag < 0 ? " " : (flag ? "T" : "F");
+    out.resize(width, ' ');
+    return {};
+  }
+  if (f.type == 'D') {
+    const auto* s = std::get_if<std::string>(&value);
+    if (!s) return "A date is written as YYYYMMDD" + where;
+    std::string t;
+    for (char c : Trim(*s))
+      if (c != '-') t += c;
+    const bool digits = std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!t.empty() && (t.size() != 8 || !digits)) return "Not a date (YYYYMMDD)" + where + ": \"" + *s + "\"";
+    out = t;
+    out.resize(width, ' ');
+    return {};
+  }
+  return std::string("Fields of type '") + f.type + "' cannot be written" + where;
+}
+
+std::string DbfTable::WriteRaw(int record, int field, const std::string& raw) {
+  tlsLibraryMessage.clear();
+  if (!DBFWriteAttributeDirectly(handle_->h, record, field, const_cast<char*>(raw.c_str())))
+    return WithLibraryMessage("Cannot write the table " + path_.string());
+  return {};
+}
+
+std::string DbfTable::Set(int record, std::string_view field, const FieldValue& value) {
+  try {
+    if (auto err = CheckRecord(record); !err.empty()) return err;
+    if (readOnly_) return "The table is open read-only: " + path_.string();
+    const int i = FieldIndex(field);
+    if (i < 0) return "No field " + std::string(field) + " in " + path_.string();
+    std::string raw;
+    if (auto err = EncodeValue(i, value, raw); !err.empty()) return err;
+    return WriteRaw(record, i, raw);
+  } catch (const std::exception& e) {
+    return std::string("Cannot write the table: ") + e.what();
+  }
+}
+
+std::string DbfTable::SetNull(int record, std::string_view field) {
+  if (auto err = CheckRecord(record); !err.empty()) return err;
+  if (readOnly_) return "The table is open read-only: " + path_.string();
+  const int i = FieldIndex(field);
+  if (i < 0) return "No field " + std::string(field) + " in " + path_.string();
+  return WriteRaw(record, i, std::string(static_cast<std::size_t>(fields_[static_cast<std::size_t>(i)].width), ' '));
+}
+
+std::string DbfTable::AppendBlank(int* record) { return Append({}, record); }
+
+std::string DbfTable::Append(const std::vector<std::pair<std::string, FieldValue>>& values, int* record) {
+  try {
+    if (!handle_) return "No table is open";
+    if (readOnly_) return "The table is open read-only: " + path_.string();
+    // Everything is converted before the record is added, so a refused value
+    // adds nothing.
+    std::vector<std::string> raws(fields_.size());
+    std::vector<bool> given(fields_.size(), false);
+    for (const auto& [name, value] : values) {
+      const int i = FieldIndex(name);
+      if (i < 0) return "No field " + name + " in " + path_.string();
+      if (auto err = EncodeValue(i, value, raws[static_cast<std::size_t>(i)]); !err.empty()) return err;
+      given[static_cast<std::size_t>(i)] = true;
+    }
+    const int rec = RecordCount();
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+      if (!given[i]) raws[i].assign(static_cast<std::size_t>(fields_[i].width), ' ');
+      if (auto err = WriteRaw(rec, static_cast<int>(i), raws[i]); !err.empty()) return err;
+    }
+    if (record) *record = rec;
+    return {};
+  } catch (const std::exception& e) {
+    return std::string("Cannot add a record: ") + e.what();
+  }
+}
+
+std::string DbfTable::Delete(int record) {
+  if (auto err = CheckRecord(record); !err.empty()) return err;
+  if (readOnly_) return "The table is open read-only: " + path_.string();
+  if (!DBFMarkRecordDeleted(handle_->h, record, 1)) return WithLibraryMessage("Cannot delete the record");
+  return {};
+}
+
+std::string DbfTable::Undelete(int record) {
+  if (auto err = CheckRecord(record); !err.empty()) return err;
+  if (readOnly_) return "The table is open read-only: " + path_.string();
+  if (!DBFMarkRecordDeleted(handle_->h, record, 0)) return WithLibraryMessage("Cannot restore the record");
+  return {};
+}
+
+std::vector<int> DbfTable::AllRecords() const {
+  std::vector<int> out;
+  try {
+    const int n = RecordCount();
+    out.reserve(static_cast<std::size_t>(n));
+    for (int r = 0; r < n; ++r)
+      if (!IsDeleted(r)) out.push_back(r);
+  } catch (const std::exception&) {
+    out.clear();
+  }
+  return out;
+}
+
+std::vector<int> DbfTable::Find(std::string_view field, const FieldValue& value, bool ignoreCase) const {
+  std::vector<int> out;
+  try {
+    const int i = FieldIndex(field);
+    if (i < 0) return out;
+    const char type = fields_[static_cast<std::size_t>(i)].type;
+    std::string target;
+    if (type == 'C' || type == 'L' || type == 'D' || IsNumericType(type)) {
+      if (!EncodeValue(i, value, target).empty()) return out;  // cannot be stored, so never found
+    } else {
+      target = ValueAsText(value);
+    }
+    const bool targetNull = RawIsNull(type, target);
+    double targetNumber = 0;
+    if (IsNumericType(type) && !targetNull) ParseNumber(target, targetNumber);
+    const std::string_view t = TrimRight(target);
+    const int n = RecordCount();
+    for (int r = 0; r < n; ++r) {
+      if (IsDeleted(r)) continue;
+      const std::string raw = RawField(r, i);
+      bool match = false;
+      if (RawIsNull(type, raw) || targetNull) {
+        match = RawIsNull(type, raw) && targetNull;
+      } else if (IsNumericType(type)) {
+        double v = 0;
+        match = ParseNumber(raw, v) && v == targetNumber;
+      } else if (type == 'L') {
+        match = RawLogical(raw) == RawLogical(target);
+      } else {
+        const std::string_view s = TrimRight(raw);
+        match = ignoreCase ? EqualsNoCase(s, t) : s == t;
+      }
+      if (match) out.push_back(r);
+    }
+  } catch (const std::exception&) {
+    out.clear();
+  }
+  return out;
+}
+
+int DbfTable::FindFirst(std::string_view field, const FieldValue& value, bool ignoreCase) const {
+  const auto all = Find(field, value, ignoreCase);
+  return all.empty() ? -1 : all.front();
+}
+
+std::vector<int> DbfTable::Sorted(const std::vector<DbfSortKey>& keys, const std::vector<int>* records,
+                                  std::string* error) const {
+  std::vector<int> order;
+  try {
+    order = records ? *records : AllRecords();
+    struct Key {
+      int field;
+      bool numeric;
+      bool descending;
+    };
+    std::vector<Key> ks;
+    for (const auto& k : keys) {
+      const int i = FieldIndex(k.field);
+      if (i < 0) {
+        if (error) *error = "No field " + k.field + " to sort by in " + path_.string();
+        return order;
+      }
+      ks.push_back({i, IsNumericType(fields_[static_cast<std::size_t>(i)].type), k.descending});
+    }
+    if (ks.empty()) return order;
+    // One row of sort values per record, read once.
+    struct Cell {
+      bool null = true;
+      double number = 0;
+      std::string text;
+    };
+    std::vector<std::vector<Cell>> cells(order.size());
+    for (std::size_t r = 0; r < order.size(); ++r) {
+      cells[r].resize(ks.size());
+      for (std::size_t k = 0; k < ks.size(); ++k) {
+        const std::string raw = RawField(order[r], ks[k].field);
+        Cell& c = cells[r][k];
+        if (ks[k].numeric) {
+          c.null = RawIsNull('N', raw) || !ParseNumber(raw, c.number);
+        } else {
+          c.null = false;
+          c.text = std::string(TrimRight(raw));
+        }
+      }
+    }
+    std::vector<std::size_t> idx(order.size());
+    for (std::size_t i = 0; i < idx.size(); ++i) idx[i] = i;
+    std::stable_sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) {
+      for (std::size_t k = 0; k < ks.size(); ++k) {
+        const Cell& x = cells[a][k];
+        const Cell& y = cells[b][k];
+        int cmp = 0;
+        if (ks[k].numeric) {
+          if (x.null != y.null) cmp = x.null ? -1 : 1;
+          else if (!x.null) cmp = x.number < y.number ? -1 : (x.number > y.number ? 1 : 0);
+        } else {
+          const int c = x.text.compare(y.text);
+          cmp = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        if (ks[k].descending) cmp = -cmp;
+        if (cmp != 0) return cmp < 0;
+      }
+      return false;
+    });
+    std::vector<int> sorted(order.size());
+    for (std::size_t i = 0; i < idx.size(); ++i) sorted[i] = order[idx[i]];
+    return sorted;
+  } catch (const std::exception& e) {
+    if (error) *error = std::string("Cannot sort the table: ") + e.what();
+    return order;
+  }
+}
+
+std::string DbfTable::CopyRowsFrom(const DbfTable& source, int* copied) {
+  if (copied) *copied = 0;
+  try {
+    if (!handle_ || !source.IsOpen()) return "No table is open";
+    if (readOnly_) return "The table is open read-only: " + path_.string();
+    std::vector<std::pair<int, std::string>> shared;  // source field, name here
+    for (std::size_t i = 0; i < source.fields_.size(); ++i)
+      if (HasField(source.fields_[i].name)) shared.emplace_back(static_cast<int>(i), source.fields_[i].name);
+    int n = 0;
+    for (int r : source.AllRecords()) {
+      std::vector<std::pair<std::string, FieldValue>> values;
+      for (const auto& [i, name] : shared) {
+        const auto& f = source.fields_[static_cast<std::size_t>(i)];
+        if (RawIsNull(f.type, source.RawField(r, i))) continue;
+        values.emplace_back(name, source.Value(r, i));
+      }
+      if (auto err = Append(values); !err.empty())
+        return err + " (record " + std::to_string(r + 1) + " of " + source.path_.string() + ")";
+      if (copied) *copied = ++n;
+    }
+    return {};
+  } catch (const std::exception& e) {
+    return std::string("Cannot copy the records: ") + e.what();
+  }
+}
+
+std::string DbfTable::Select(const Filter& where, const std::vector<DbfSortKey>& order) {
+  view_.clear();
+  pos_ = 0;
+  if (!handle_) return "No table is open";
+  try {
+    std::vector<int> rows;
+    for (int r : AllRecords())
+      if (!where || where(*this, r)) rows.push_back(r);
+    std::string error;
+    view_ = Sorted(order, &rows, &error);
+    return error;
+  } catch (const std::exception& e) {
+    view_.clear();
+    return std::string("Cannot select the records: ") + e.what();
+  }
+}
+
+bool DbfTable::MoveTo(int position) {
+  if (position < 0 || position > static_cast<int>(view_.size())) return false;
+  pos_ = position;
+  return true;
+}
+
+std::string DbfTable::AddNew() {
+  int rec = -1;
+  if (auto err = AppendBlank(&rec); !err.empty()) return err;
+  try {
+    view_.push_back(rec);
+  } catch (const std::exception& e) {
+    return std::string("Cannot add a record: ") + e.what();
+  }
+  pos_ = static_cast<int>(view_.size()) - 1;
+  return {};
+}
+
+}  // namespace zw::platform
