@@ -4,8 +4,10 @@
 // means:
 //
 //   [Land Use]
-//   Raster = nlcd2011_zion.tif      ; file or directory, relative to the template
-//   Unknown Loss = 0                ; loss of codes the template does not list
+//   ; the raster: a file or directory, relative to the template
+//   Raster = nlcd2011_zion.tif
+//   ; loss of codes the template does not list
+//   Unknown Loss = 0
 //   [Classes]
 //   ; code = name | loss dB | area type | street orientation
 //   21 = Developed, Open Space | 3 | SUBURBAN | NO CORRECTION
