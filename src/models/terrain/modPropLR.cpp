@@ -768,7 +768,9 @@ LRResult clsLRCore::PointToPoint(std::span<const double> pfl, const LRInputs& in
   double ns = in.dSeaRefrac;
   if (ns <= 0.0) {
     // Mean of array elements ja..jb, counting the first element as 1.
-    const long ja = lr::roundHalfEven(3.0 + 0.1 * pfl[0]);
+    const long ja = in.eMeanElevRule == LRMeanElevationRule::Truncate
+                        ? static_cast<long>(3.0 + 0.1 * pfl[0])
+                        : lr::roundHalfEven(3.0 + 0.1 * pfl[0]);
     const long jb = np - ja + 6;
     for (long i = ja - 1; i < jb; ++i) zsys += pfl[i];
     zsys /= static_cast<double>(jb - ja + 1);

@@ -41,6 +41,12 @@ const std::array<std::string, 7>& LRClimateNames();
 bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const float> elev,
                     std::vector<double>& pfl, std::string& sErr);
 
+// How the range of profile elements averaged for the mean system elevation
+// starts: ja = 3 + 0.1 * np made an integer by rounding halves to even (this
+// system's rule) or by truncation (the ITS reference driver, for comparisons
+// with its published results).
+enum class LRMeanElevationRule { RoundHalfEven, Truncate };
+
 // Inputs of one point-to-point calculation besides the profile.
 struct LRInputs {
   double dTxHeightM = 10.0;      // transmitter antenna height above ground
@@ -56,6 +62,7 @@ struct LRInputs {
   double dSitPct = 50.0;         // situation (confidence) percentage
   double dLocPct = 50.0;         // location percentage
   double dTimPct = 50.0;         // time percentage
+  LRMeanElevationRule eMeanElevRule = LRMeanElevationRule::RoundHalfEven;
 };
 
 // Outputs of one point-to-point calculation.
