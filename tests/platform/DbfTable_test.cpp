@@ -1,0 +1,539 @@
+#include "platform/DbfTable.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "TempDir.h"
+
+namespace zw::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<DbfField> kLayout{
+    {"NAME", 'C', 8, 0}, {"COUNT", 'N', 5, 0}, {"VALUE", 'N', 10, 3}, {"FLAG", 'L', 1, 0}, {"DAY", 'D', 8, 0},
+};
+
+std::string ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& p, const std::string& bytes) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+int FilesIn(const fs::path& dir) {
+  return static_cast<int>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+class DbfTableTest : public ::testing::Test {
+ protected:
+  fs::path MakeTable(const std::string& name = "T.DBF") {
+    const auto p = tmp.path() / name;
+    EXPECT_EQ(DbfTable::Create(p, kLayout), "");
+    return p;
+  }
+  test::TempDir tmp;
+};
+
+TEST_F(DbfTableTest, CreatedTableReopensWithItsLayoutAndValues) {
+  const auto p = MakeTable();
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    EXPECT_EQ(t.Fields(), kLayout);
+    EXPECT_EQ(t.RecordCount(), 0);
+    int rec = -1;
+    ASSERT_EQ(t.Append({{"name", std::string("abc  ")}, {"COUNT", 42}, {"VALUE", 3.14159}, {"FLAG", true},
+                        {"DAY", std::string("2024-02-29")}},
+                       &rec),
+              "");
+    EXPECT_EQ(rec, 0);
+    ASSERT_EQ(t.AppendBlank(&rec), "");
+    EXPECT_EQ(rec, 1);
+    EXPECT_EQ(t.Close(), "");
+  }
+  DbfTable t;
+  ASSERT_EQ(t.Open(p, true), "");
+  ASSERT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.Value(0, "NAME"), FieldValue(std::string("abc")));
+  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{42}));
+  EXPECT_EQ(t.Value(0, "VALUE"), FieldValue(3.142));  // kept to the field's 3 decimals
+  EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
+  EXPECT_EQ(t.Value(0, "DAY"), FieldValue(std::string("20240229")));
+  // A blank record reads as empty text, 0 and false, and says it is empty.
+  EXPECT_EQ(t.Value(1, "NAME"), FieldValue(std::string()));
+  EXPECT_EQ(t.Value(1, "COUNT"), FieldValue(std::int32_t{0}));
+  EXPECT_EQ(t.Value(1, "VALUE"), FieldValue(0.0));
+  EXPECT_EQ(t.Value(1, "FLAG"), FieldValue(false));
+  EXPECT_TRUE(t.IsNull(1, "VALUE"));
+  EXPECT_FALSE(t.IsNull(0, "VALUE"));
+  // Bad record numbers and field names never read outside the file.
+  EXPECT_EQ(t.Value(2, "NAME"), FieldValue(std::string()));
+  EXPECT_EQ(t.Value(-1, "NAME"), FieldValue(std::string()));
+  EXPECT_EQ(t.Value(0, "NOSUCH"), FieldValue(std::string()));
+  EXPECT_FALSE(t.Row(2).has_value());
+  ASSERT_TRUE(t.Row(0).has_value());
+  EXPECT_EQ(t.Row(0)->size(), kLayout.size());
+}
+
+TEST_F(DbfTableTest, WideNumericFieldsReadAsDoubles) {
+  const auto p = tmp.path() / "W.DBF";
+  ASSERT_EQ(DbfTable::Create(p, {{"BIG", 'N', 11, 0}, {"SMALL", 'N', 9, 0}}), "");
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  ASSERT_EQ(t.Append({{"BIG", 12345678901.0}, {"SMALL", -99999999}}), "");
+  EXPECT_EQ(t.Value(0, "BIG"), FieldValue(12345678901.0));
+  EXPECT_EQ(t.Value(0, "SMALL"), FieldValue(std::int32_t{-99999999}));
+}
+
+TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefused) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  ASSERT_EQ(t.AppendBlank(), "");
+  // Text is cut at the width; numbers given as text are parsed.
+  EXPECT_EQ(t.Set(0, "NAME", std::string("ABCDEFGHIJK")), "");
+  EXPECT_EQ(t.Text(0, "NAME"), "ABCDEFGH");
+  EXPECT_EQ(t.Set(0, "VALUE", std::string(" -12.5 ")), "");
+  EXPECT_EQ(t.Number(0, "VALUE"), -12.5);
+  // Whole-number fields round halves away from zero; a rounded -0 is 0.
+  EXPECT_EQ(t.Set(0, "COUNT", 2.5), "");
+  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{3}));
+  EXPECT_EQ(t.Set(0, "COUNT", -2.5), "");
+  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{-3}));
+  EXPECT_EQ(t.Set(0, "VALUE", -0.0001), "");
+  EXPECT_FALSE(t.IsNull(0, "VALUE"));
+  EXPECT_EQ(t.Text(0, "VALUE"), "0");
+  // Refused values leave the field as it was.
+  EXPECT_EQ(t.Set(0, "COUNT", 7), "");
+  EXPECT_NE(t.Set(0, "COUNT", 123456), "");        // 6 digits in a width of 5
+  EXPECT_NE(t.Set(0, "COUNT", std::string("12abc")), "");
+  EXPECT_NE(t.Set(0, "COUNT", std::numeric_limits<double>::quiet_NaN()), "");
+  EXPECT_NE(t.Set(0, "FLAG", std::string("maybe")), "");
+  EXPECT_NE(t.Set(0, "DAY", std::string("2024-2-9")), "");
+  EXPECT_NE(t.Set(0, "NOSUCH", 1), "");
+  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{7}));
+  // Empty text empties a numeric field; logical text forms.
+  EXPECT_EQ(t.Set(0, "COUNT", std::string("  ")), "");
+  EXPECT_TRUE(t.IsNull(0, "COUNT"));
+  EXPECT_EQ(t.Set(0, "FLAG", std::string(".T.")), "");
+  EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
+  EXPECT_EQ(t.Set(0, "FLAG", std::string("false")), "");
+  EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(false));
+  EXPECT_EQ(t.Set(0, "FLAG", -1), "");
+  EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
+  EXPECT_EQ(t.SetNull(0, "FLAG"), "");
+  EXPECT_TRUE(t.IsNull(0, "FLAG"));
+}
+
+TEST_F(DbfTableTest, ARefusedAppendAddsNoRecord) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  EXPECT_NE(t.Append({{"NAME", std::string("ok")}, {"COUNT", 999999}}), "");
+  EXPECT_NE(t.Append({{"NOSUCH", 1}}), "");
+  EXPECT_EQ(t.RecordCount(), 0);
+}
+
+TEST_F(DbfTableTest, ReadOnlyTablesRefuseEveryChange) {
+  const auto p = MakeTable();
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    ASSERT_EQ(t.Append({{"NAME", std::string("x")}}), "");
+  }
+  const auto before = ReadBytes(p);
+  DbfTable t;
+  ASSERT_EQ(t.Open(p, true), "");
+  EXPECT_NE(t.Set(0, "NAME", std::string("y")), "");
+  EXPECT_NE(t.AppendBlank(), "");
+  EXPECT_NE(t.Delete(0), "");
+  t.Close();
+  EXPECT_EQ(ReadBytes(p), before);
+}
+
+TEST_F(DbfTableTest, DeletedRecordsAreMarkedAndSkipped) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  for (const char* n : {"a", "b", "a"}) ASSERT_EQ(t.Append({{"NAME", std::string(n)}}), "");
+  ASSERT_EQ(t.Delete(0), "");
+  EXPECT_TRUE(t.IsDeleted(0));
+  EXPECT_EQ(t.RecordCount(), 3);  // marked, not removed
+  EXPECT_EQ(t.AllRecords(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(t.Find("NAME", std::string("a")), (std::vector<int>{2}));
+  EXPECT_NE(t.Delete(3), "");
+  ASSERT_EQ(t.Undelete(0), "");
+  EXPECT_EQ(t.FindFirst("NAME", std::string("a")), 0);
+  // The mark survives closing.
+  ASSERT_EQ(t.Delete(1), "");
+  t.Close();
+  ASSERT_EQ(t.Open(p, true), "");
+  EXPECT_TRUE(t.IsDeleted(1));
+}
+
+TEST_F(DbfTableTest, FindComparesByTheFieldType) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  ASSERT_EQ(t.Append({{"NAME", std::string("Alpha")}, {"VALUE", 1.2344}, {"FLAG", true}}), "");
+  ASSERT_EQ(t.Append({{"NAME", std::string("alpha")}, {"VALUE", 2.0}}), "");
+  EXPECT_EQ(t.Find("NAME", std::string("Alpha")), (std::vector<int>{0}));
+  EXPECT_EQ(t.Find("name", std::string("ALPHA"), true), (std::vector<int>{0, 1}));
+  EXPECT_EQ(t.Find("NAME", std::string("Alph")), std::vector<int>{});
+  // Numbers match at the field's precision, whatever form they come in.
+  EXPECT_EQ(t.Find("VALUE", 1.2343999), (std::vector<int>{0}));
+  EXPECT_EQ(t.Find("VALUE", std::string("2")), (std::vector<int>{1}));
+  EXPECT_EQ(t.Find("VALUE", std::int32_t{2}), (std::vector<int>{1}));
+  EXPECT_EQ(t.Find("FLAG", true), (std::vector<int>{0}));
+  EXPECT_EQ(t.Find("FLAG", std::string("")), (std::vector<int>{1}));  // the empty one
+  EXPECT_EQ(t.Find("NOSUCH", 1), std::vector<int>{});
+  EXPECT_EQ(t.FindFirst("VALUE", 99.0), -1);
+}
+
+TEST_F(DbfTableTest, SortingByFieldsIsStableWithEmptyNumbersFirst) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  // name, count
+  const std::vector<std::pair<std::string, std::string>> rows{
+      {"b", "2"}, {"a", "10"}, {"b", ""}, {"a", "9"}, {"b", "2"}, {"a", "-1"}};
+  for (const auto& [n, c] : rows) ASSERT_EQ(t.Append({{"NAME", n}, {"COUNT", c}}), "");
+  EXPECT_EQ(t.Sorted({{"COUNT", false}}), (std::vector<int>{2, 5, 0, 4, 3, 1}));
+  EXPECT_EQ(t.Sorted({{"NAME", false}, {"COUNT", true}}), (std::vector<int>{1, 3, 5, 0, 4, 2}));
+  // A subset keeps to its members.
+  const std::vector<int> some{4, 1, 0};
+  EXPECT_EQ(t.Sorted({{"COUNT", true}}, &some), (std::vector<int>{1, 4, 0}));
+  std::string error;
+  EXPECT_EQ(t.Sorted({{"NOSUCH", false}}, &some, &error), some);
+  EXPECT_NE(error, "");
+}
+
+TEST_F(DbfTableTest, RecordsetViewFiltersOrdersAndEdits) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  for (int i = 0; i < 6; ++i)
+    ASSERT_EQ(t.Append({{"NAME", std::string(i % 2 ? "odd" : "even")}, {"COUNT", i}}), "");
+  ASSERT_EQ(t.Delete(4), "");
+  auto even = [](const DbfTable& tb, int r) { return tb.Text(r, "NAME") == "even"; };
+  ASSERT_EQ(t.Select(even, {{"COUNT", true}}), "");
+  EXPECT_EQ(t.ViewCount(), 2);  // 0 and 2; 4 is deleted
+  std::vector<int> seen;
+  for (t.MoveFirst(); !t.Eof(); t.MoveNext()) {
+    seen.push_back(std::get<std::int32_t>(t.Get("COUNT")));
+    ASSERT_EQ(t.Put("VALUE", 1.5), "");
+  }
+  EXPECT_EQ(seen, (std::vector<int>{2, 0}));
+  EXPECT_EQ(t.Current(), -1);
+  EXPECT_NE(t.Put("VALUE", 1.0), "");  // past the end
+  EXPECT_EQ(t.Number(2, "VALUE"), 1.5);
+  EXPECT_TRUE(t.IsNull(1, "VALUE"));
+  ASSERT_EQ(t.AddNew(), "");
+  EXPECT_EQ(t.ViewCount(), 3);
+  EXPECT_EQ(t.Current(), 6);
+  EXPECT_EQ(t.Position(), 2);
+  EXPECT_NE(t.Select({}, {{"NOSUCH", false}}), "");
+  ASSERT_EQ(t.Select(), "");
+  EXPECT_EQ(t.ViewCount(), 6);
+}
+
+TEST_F(DbfTableTest, CopyRowsTakesTheSharedFields) {
+  const auto oldPath = MakeTable("OLD.DBF");
+  const auto newPath = tmp.path() / "NEW.DBF";
+  ASSERT_EQ(DbfTable::Create(newPath, {{"COUNT", 'N', 8, 0}, {"EXTRA", 'N', 6, 2}, {"NAME", 'C', 3, 0}}), "");
+  DbfTable src, dst;
+  ASSERT_EQ(src.Open(oldPath), "");
+  ASSERT_EQ(src.Append({{"NAME", std::string("first")}, {"COUNT", 1}}), "");
+  ASSERT_EQ(src.Append({{"NAME", std::string("gone")}, {"COUNT", 2}}), "");
+  ASSERT_EQ(src.Append({{"COUNT", 3}}), "");
+  ASSERT_EQ(src.Delete(1), "");
+  ASSERT_EQ(dst.Open(newPath), "");
+  int copied = 0;
+  ASSERT_EQ(dst.CopyRowsFrom(src, &copied), "");
+  EXPECT_EQ(copied, 2);
+  ASSERT_EQ(dst.RecordCount(), 2);
+  EXPECT_EQ(dst.Text(0, "NAME"), "fir");
+  EXPECT_EQ(dst.Number(1, "COUNT"), 3);
+  EXPECT_TRUE(dst.IsNull(1, "NAME"));
+  EXPECT_TRUE(dst.IsNull(0, "EXTRA"));
+}
+
+TEST_F(DbfTableTest, CreationIsAtomicAndChecksTheLayout) {
+  const auto p = MakeTable();
+  const auto before = ReadBytes(p);
+  EXPECT_NE(DbfTable::Create(p, kLayout), "");  // exists
+  EXPECT_EQ(ReadBytes(p), before);
+  const auto q = tmp.path() / "Q.DBF";
+  EXPECT_NE(DbfTable::Create(q, {}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"TOOLONGNAME1", 'C', 5, 0}}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"A", 'C', 5, 0}, {"a", 'N', 5, 0}}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"A", 'C', 0, 0}}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"A", 'C', 255, 0}}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"A", 'N', 5, 4}}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"A", 'M', 10, 0}}), "");
+  EXPECT_NE(DbfTable::Create(q, {{"1A", 'C', 5, 0}}), "");
+  EXPECT_NE(DbfTable::Create(tmp.path() / "Q.TXT", kLayout), "");
+  EXPECT_NE(DbfTable::Create(tmp.path() / "missing" / "Q.DBF", kLayout), "");
+  EXPECT_FALSE(fs::exists(q));
+  EXPECT_EQ(FilesIn(tmp.path()), 1);  // no temporary file left behind
+  // Replacing writes a fresh empty table.
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    ASSERT_EQ(t.AppendBlank(), "");
+  }
+  ASSERT_EQ(DbfTable::Create(p, {{"ONLY", 'C', 4, 0}}, true), "");
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  EXPECT_EQ(t.RecordCount(), 0);
+  EXPECT_EQ(t.Fields().size(), 1u);
+  EXPECT_EQ(FilesIn(tmp.path()), 1);
+}
+
+TEST_F(DbfTableTest, OpenOrCreateKeepsAnExistingTable) {
+  const auto p = tmp.path() / "OC.DBF";
+  DbfTable t;
+  ASSERT_EQ(t.OpenOrCreate(p, kLayout), "");
+  ASSERT_EQ(t.Append({{"NAME", std::string("kept")}}), "");
+  t.Close();
+  ASSERT_EQ(t.OpenOrCreate(p, {{"OTHER", 'C', 3, 0}}), "");
+  EXPECT_EQ(t.Text(0, "NAME"), "kept");
+}
+
+TEST_F(DbfTableTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
+  const auto good = MakeTable("GOOD.DBF");
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(good), "");
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(t.Append({{"NAME", std::string("r")}, {"COUNT", i}}), "");
+  }
+  const std::string bytes = ReadBytes(good);
+  const unsigned headerLength = static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+
+  std::mt19937 gen(7);
+  std::string junk(1 << 20, '\0');
+  for (auto& c : junk) c = static_cast<char>(gen());
+  std::string tooManyRecords = bytes;
+  tooManyRecords[4] = 50;
+  std::string recordTooShort = bytes;
+  recordTooShort[10] = 5;
+  recordTooShort[11] = 0;
+  std::string headerPastEnd = bytes.substr(0, 40);
+  std::string noFields = bytes.substr(0, 32) + std::string(1, '\x0D');
+  noFields[8] = 33;
+  noFields[9] = 0;
+  std::string zeroWidth = bytes;
+  zeroWidth[32 + 16] = 0;
+  const std::map<std::string, std::string> cases{
+      {"EMPTY.DBF", ""},
+      {"SHORT.DBF", bytes.substr(0, 10)},
+      {"JUNK.DBF", junk},
+      {"TRUNC.DBF", bytes.substr(0, headerLength + 43 * 2 + 10)},
+      {"MANY.DBF", tooManyRecords},
+      {"RECLEN.DBF", recordTooShort},
+      {"HDRLEN.DBF", headerPastEnd},
+      {"NOFLD.DBF", noFields},
+      {"ZEROW.DBF", zeroWidth},
+      {"TEXT.DBF", "TABLE_TYPE,DATASUM_ID\nQXLRFLDS,1\n"},
+  };
+  for (const auto& [name, content] : cases) {
+    const auto p = tmp.path() / name;
+    WriteBytes(p, content);
+    DbfTable t;
+    EXPECT_NE(t.Open(p), "") << name;
+    EXPECT_FALSE(t.IsOpen()) << name;
+    EXPECT_EQ(t.RecordCount(), 0) << name;
+    EXPECT_EQ(t.Value(0, 0), FieldValue(std::string())) << name;
+    EXPECT_NE(t.AppendBlank(), "") << name;
+    EXPECT_EQ(ReadBytes(p), content) << name;
+  }
+  DbfTable t;
+  EXPECT_NE(t.Open(tmp.path() / "NONE.DBF"), "");
+  EXPECT_NE(t.Open(tmp.path()), "");  // a directory
+  fs::copy_file(good, tmp.path() / "GOOD.TXT");
+  EXPECT_NE(t.Open(tmp.path() / "GOOD.TXT"), "");
+}
+
+TEST_F(DbfTableTest, GarbageInsideRecordsReadsAsEmpty) {
+  const auto p = MakeTable();
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    ASSERT_EQ(t.Append({{"NAME", std::string("x")}, {"COUNT", 1}, {"VALUE", 1.0}}), "");
+  }
+  std::string bytes = ReadBytes(p);
+  const unsigned headerLength = static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+  bytes.replace(headerLength + 1 + 8, 5, "1x2*!");      // COUNT
+  bytes.replace(headerLength + 1 + 13, 10, "**********");  // VALUE, overflow stars
+  WriteBytes(p, bytes);
+  DbfTable t;
+  ASSERT_EQ(t.Open(p, true), "");
+  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{0}));
+  EXPECT_TRUE(t.IsNull(0, "VALUE"));
+}
+
+TEST_F(DbfTableTest, MovedTableKeepsItsHandle) {
+  const auto p = MakeTable();
+  DbfTable a;
+  ASSERT_EQ(a.Open(p), "");
+  ASSERT_EQ(a.AppendBlank(), "");
+  DbfTable b(std::move(a));
+  EXPECT_FALSE(a.IsOpen());
+  EXPECT_TRUE(b.IsOpen());
+  EXPECT_EQ(b.RecordCount(), 1);
+  DbfTable c;
+  c = std::move(b);
+  EXPECT_EQ(c.RecordCount(), 1);
+}
+
+// ---- Field-definition table.
+
+TEST(DataSumTable, TypeNamesGiveTheirCodes) {
+  EXPECT_EQ(VbTypeCode("String"), 10);
+  EXPECT_EQ(VbTypeCode("true/false"), 1);
+  EXPECT_EQ(VbTypeCode("COUNTER"), 4);
+  EXPECT_EQ(VbTypeCode("LONG"), 4);
+  EXPECT_EQ(VbTypeCode("date/time"), 8);
+  EXPECT_EQ(VbTypeCode("MEMO"), 12);
+  EXPECT_EQ(VbTypeCode(""), -1);
+  EXPECT_EQ(VbTypeCode("TEXT"), 0);
+  DataSumField f;
+  f.name = "X";
+  f.width = 12;
+  f.decimals = 3;
+  f.vbType = "DOUBLE";
+  f.typeCode = 7;
+  f.foxType = "F";
+  EXPECT_EQ(f.ToDbfField(), (DbfField{"X", 'F', 12, 3}));
+  f.foxType = "";
+  EXPECT_EQ(f.ToDbfField().type, 'N');
+  f.typeCode = 10;
+  EXPECT_EQ(f.ToDbfField(), (DbfField{"X", 'C', 12, 0}));
+}
+
+TEST(DataSumTable, RowsComeInIdentifierOrderAndInvalidRowsAreMarked) {
+  test::TempDir tmp;
+  const auto p = tmp.path() / "DS.DBF";
+  ASSERT_EQ(DbfTable::Create(p, {{"TABLE_TYPE", 'C', 10, 0}, {"DATASUM_ID", 'N', 6, 0}, {"FLD_NAME", 'C', 10, 0},
+                                 {"FLD_WIDTH", 'N', 3, 0}, {"VB_TYPE", 'C', 10, 0}, {"FLD_DEC", 'N', 2, 0},
+                                 {"FOX_TYPE", 'C', 1, 0}}),
+            "");
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    auto add = [&](const char* type, int id, const char* name, const char* vb) {
+      ASSERT_EQ(t.Append({{"TABLE_TYPE", std::string(type)}, {"DATASUM_ID", id}, {"FLD_NAME", std::string(name)},
+                          {"FLD_WIDTH", 10}, {"VB_TYPE", std::string(vb)}, {"FLD_DEC", 2}, {"FOX_TYPE", std::string("N")}}),
+                "");
+    };
+    add("QXZZFLDS", 30, "THIRD", "DOUBLE");
+    add("QXZZFLDS", 10, "FIRST", "DOUBLE");
+    add("OTHER", 20, "ELSE", "DOUBLE");
+    add("qxzzflds", 20, "SECOND", "");
+  }
+  std::string error;
+  auto rows = ReadDataSumFields(p, "QXZZFLDS", &error);
+  ASSERT_TRUE(rows) << error;
+  ASSERT_EQ(rows->size(), 3u);
+  EXPECT_EQ((*rows)[0].name, "FIRST");
+  EXPECT_EQ((*rows)[1].name, "SECOND");
+  EXPECT_FALSE((*rows)[1].Valid());
+  EXPECT_EQ((*rows)[2].name, "THIRD");
+  EXPECT_EQ((*rows)[2].width, 10);
+  EXPECT_EQ((*rows)[2].decimals, 2);
+  auto layout = ReadDataSumLayout(p, "QXZZFLDS");
+  ASSERT_TRUE(layout);
+  EXPECT_EQ(layout->size(), 2u);
+  EXPECT_TRUE(ReadDataSumFields(p, "NOTHING")->empty());
+  EXPECT_FALSE(ReadDataSumFields(tmp.path() / "NONE.DBF", "QXZZFLDS", &error));
+  EXPECT_NE(error, "");
+  // A table without the columns is not a field-definition table.
+  const auto q = tmp.path() / "NOTDS.DBF";
+  ASSERT_EQ(DbfTable::Create(q, {{"TABLE_TYPE", 'C', 10, 0}}), "");
+  EXPECT_FALSE(ReadDataSumFields(q, "QXZZFLDS"));
+}
+
+std::vector<std::vector<std::string>> ReadCsv(const fs::path& p) {
+  std::ifstream in(p);
+  std::vector<std::vector<std::string>> rows;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::vector<std::string> cells;
+    std::stringstream ss(line);
+    std::string cell;
+    while (std::getline(ss, cell, ',')) cells.push_back(cell);
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+TEST(DataSumTable, MatchesItsTextSource) {
+  const fs::path dir = RAVO_DATA_DIR;
+  const auto csv = ReadCsv(dir / "ZWDATASM.csv");
+  ASSERT_GT(csv.size(), 1u);
+  const std::vector<std::string> columns{"TABLE_TYPE", "DATASUM_ID", "FLD_NAME", "FLD_WIDTH",
+                                         "VB_TYPE", "FLD_DEC", "FOX_TYPE"};
+  EXPECT_EQ(csv[0], columns);
+  DbfTable t;
+  ASSERT_EQ(t.Open(dir / "ZWDATASM.DBF", true), "");
+  ASSERT_EQ(t.AllRecords().size(), csv.size() - 1) << "rebuild with the zwdatasm target";
+  for (std::size_t r = 1; r < csv.size(); ++r) {
+    ASSERT_EQ(csv[r].size(), columns.size()) << "line " << r + 1;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      EXPECT_EQ(t.Text(static_cast<int>(r - 1), columns[c]), csv[r][c]) << "line " << r + 1 << " " << columns[c];
+  }
+}
+
+TEST(DataSumTable, ShippedLayoutsAreCompleteAndWritable) {
+  const auto file = DefaultDataSumFile();
+  test::TempDir tmp;
+  const std::vector<std::string> types{"RDBDBASE", "TSKDBASE", "QXLRFLDS", "QXBUFLDS", "QXROFLDS",
+                                       "QXSHFLDS", "QXSFFLDS", "QXEGFLDS", "QXHDFLDS", "QXOKFLDS",
+                                       "QXBCFLDS", "QXSMFLDS", "QXCAFLDS", "QXCXFLDS", "QXCGFLDS"};
+  for (const auto& type : types) {
+    std::string error;
+    auto rows = ReadDataSumFields(file, type, &error);
+    ASSERT_TRUE(rows) << error;
+    ASSERT_FALSE(rows->empty()) << type;
+    for (const auto& row : *rows) EXPECT_TRUE(row.Valid()) << type << " " << row.name;
+    auto layout = ReadDataSumLayout(file, type);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(ValidateDbfLayout(*layout), "") << type;
+    EXPECT_EQ(DbfTable::Create(tmp.path() / (type + ".DBF"), *layout), "") << type;
+  }
+  auto names = [&](const std::string& type) {
+    std::vector<std::string> n;
+    const auto rows = ReadDataSumFields(file, type);
+    if (rows)
+      for (const auto& r : *rows) n.push_back(r.name);
+    return n;
+  };
+  EXPECT_EQ(names("RDBDBASE"), (std::vector<std::string>{"RDB_DESC", "RDB_LAT", "RDB_LON", "RDB_AZ", "RDB_DIS",
+                                                          "RDB_VAL", "RDB_WRNLVL", "RDB_WRNING", "RDB_ELV",
+                                                          "RDB_LUCODE", "RDB_LULOSS"}));
+  EXPECT_EQ(names("TSKDBASE"), (std::vector<std::string>{"TSK_ID", "TSK_DESC", "TSK_UNFIN", "TSK_MODE", "TSK_SUM",
+                                                          "TSK_LOCK", "TSK_INCMPL", "TSK_AMBIG"}));
+  EXPECT_EQ(names("QXLRFLDS"), (std::vector<std::string>{"POLARIZ", "SUR_REFRAC", "SEA_REFRAC", "REL_PERMIT",
+                                                          "CONDUCTIVI", "CLIM_CODE", "LR_MDVAR", "LR_VARSIT",
+                                                          "LR_VARLOC", "LR_VARTIM", "LR_DESC"}));
+  // Keys the readers look up as written keep their spelling.
+  EXPECT_EQ(names("QXHDFLDS"), (std::vector<std::string>{"AREA_COR", "hd_hstrt", "hd_hstrtun", "hd_hstop",
+                                                          "hd_hstopun", "hd_hradial", "HD_LUAREA", "HD_LULOSS",
+                                                          "HD_DESC"}));
+  EXPECT_EQ(names("QXEGFLDS"), (std::vector<std::string>{"EG_DESC"}));
+  EXPECT_EQ(names("QXSFFLDS"), names("QXSHFLDS"));
+}
+
+}  // namespace
+}  // namespace zw::platform
