@@ -829,6 +829,22 @@ LRResult clsLRCore::PointToPoint(std::span<const double> pfl, const LRInputs& in
   return r;
 }
 
+double clsLRCore::VariabilityOnly(const VariabilityPath& p, double zt, double zl, double zc,
+                                  std::int32_t& lErrLevel) {
+  prop_ = PathState{};
+  prop_.dist = p.dDistM;
+  prop_.wn = p.dFreqMHz / 47.7;
+  prop_.he = p.dHeM;
+  prop_.dh = p.dDeltaHM;
+  prop_.aref = p.dArefDB;
+  var_.klim = p.iClimate;
+  var_.mdvar = p.iMDVAR;
+  var_.lvar = 5;
+  const double a = avar(zt, zl, zc);
+  lErrLevel = prop_.kwx;
+  return a;
+}
+
 double clsLRCore::ReferenceAttenuationAt(double dM) {
   const PathState saved = prop_;
   prop_.dist = dM;

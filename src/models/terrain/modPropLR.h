@@ -146,6 +146,25 @@ class clsLRCore {
   // boundaries. Leaves the path's own results unchanged.
   double ReferenceAttenuationAt(double dM);
 
+  // The variability step alone (the published model's separate variability
+  // entry), on path values given directly: the attenuation for the standard
+  // normal deviates zt (time), zl (location) and zc (situation) of a path of
+  // distance dDistM with effective heights dHeM, terrain irregularity
+  // dDeltaHM and reference attenuation dArefDB at dFreqMHz, for the climate
+  // and mode of variability given. lErrLevel receives the level the step
+  // raised (starting from 0). Replaces the object's path state.
+  struct VariabilityPath {
+    double dDistM = 0.0;
+    double dFreqMHz = 0.0;
+    std::array<double, 2> dHeM{0.0, 0.0};
+    double dDeltaHM = 0.0;
+    double dArefDB = 0.0;
+    int iClimate = 5;
+    int iMDVAR = 0;
+  };
+  double VariabilityOnly(const VariabilityPath& p, double zt, double zl, double zc,
+                         std::int32_t& lErrLevel);
+
   const PathState& State() const { return prop_; }
 
  private:
