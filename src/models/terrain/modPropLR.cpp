@@ -831,6 +831,17 @@ LRResult clsLRCore::PointToPoint(std::span<const double> pfl, const LRInputs& in
 
 double clsLRCore::VariabilityOnly(const VariabilityPath& p, double zt, double zl, double zc,
                                   std::int32_t& lErrLevel) {
+  // Values the step cannot compute with give 0 dB at level 4 rather than a
+  // result that is not a number.
+  const bool finite = std::isfinite(p.dDistM) && std::isfinite(p.dFreqMHz) &&
+                      std::isfinite(p.dHeM[0]) && std::isfinite(p.dHeM[1]) &&
+                      std::isfinite(p.dDeltaHM) && std::isfinite(p.dArefDB) && std::isfinite(zt) &&
+                      std::isfinite(zl) && std::isfinite(zc);
+  if (!finite || !(p.dFreqMHz > 0.0) || p.dDistM < 0.0 || p.dHeM[0] < 0.0 || p.dHeM[1] < 0.0 ||
+      p.dDeltaHM < 0.0) {
+    lErrLevel = 4;
+    return 0.0;
+  }
   prop_ = PathState{};
   prop_.dist = p.dDistM;
   prop_.wn = p.dFreqMHz / 47.7;

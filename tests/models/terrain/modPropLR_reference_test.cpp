@@ -473,6 +473,20 @@ TEST(LRReference, VariabilityClimatesAndModes) {
     EXPECT_NEAR(core.VariabilityOnly(p, lr::qerfi(0.3), lr::qerfi(0.6), lr::qerfi(0.9), level), w.a, 1e-4);
   }
   RecordProperty("max_diff_db", std::to_string(maxDiff));
+
+  // values the step cannot use: level 4 and 0 dB, never a NaN
+  for (double bad : {0.0, -1.0, std::nan("")}) {
+    clsLRCore::VariabilityPath q = p;
+    q.dFreqMHz = bad;
+    std::int32_t level = 0;
+    EXPECT_EQ(core.VariabilityOnly(q, 0.0, 0.0, 0.0, level), 0.0);
+    EXPECT_EQ(level, 4);
+  }
+  clsLRCore::VariabilityPath q = p;
+  q.dDeltaHM = -13.0 / (3500.0 / 47.7);
+  std::int32_t level = 0;
+  EXPECT_EQ(core.VariabilityOnly(q, 0.0, 0.0, 0.0, level), 0.0);
+  EXPECT_EQ(level, 4);
 }
 
 }  // namespace
