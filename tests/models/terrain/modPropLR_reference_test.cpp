@@ -2,9 +2,10 @@
 // Terrain Model 1.2.2 in point-to-point mode.
 //
 // Provenance of the reference data (inputs and expected losses only):
-//  - NTIA/ITS ITM repository, tests/p2p.csv with tests/pfls.csv: the cases on
-//    profiles 2 to 5 of pfls.csv (basic transmission loss to 0.01 dB, time /
-//    location / situation driver, ITS mean-elevation rule with truncation).
+//  - NTIA/ITS ITM repository, tests/p2p.csv with tests/pfls.csv: its five
+//    cases (basic transmission loss to 0.01 dB, time / location / situation
+//    driver, ITS mean-elevation rule with truncation); the long profile 1 is
+//    in modPropLR_reference_profile.cpp.
 //  - ITS sample results qkpflanx.txt for qkpfldat.txt ("QKPFL TEST 1, PATH
 //    2200" and "TEST 2, PATH 1979", Crystal Palace to Mursley, England), as
 //    also quoted by the Wireless Innovation Forum SAS reference models: loss
@@ -30,7 +31,12 @@
 #include <vector>
 
 namespace zw {
+namespace lrref {
+extern const char* const kNtiaProfile3679;  // modPropLR_reference_profile.cpp
+}  // namespace lrref
 namespace {
+
+using lrref::kNtiaProfile3679;
 
 // ------------------------------------------------------------ profiles
 
@@ -171,13 +177,21 @@ const char* const kCmdProfile =
     "1708,1708,1708,1708,1708,1709,1709,1709,1709,1709,1710,1710,1710,1710,1710,1710,1710,1710,"
     "1709";
 
+// Comma-separated values; "0*N" stands for N zeros.
 std::vector<double> ParseProfile(const char* text) {
   std::vector<double> v;
   const char* p = text;
   while (*p != '\0') {
     char* end = nullptr;
-    v.push_back(std::strtod(p, &end));
+    const double x = std::strtod(p, &end);
     p = end;
+    if (*p == '*') {
+      const long n = std::strtol(p + 1, &end, 10);
+      p = end;
+      v.insert(v.end(), static_cast<std::size_t>(n), x);
+    } else {
+      v.push_back(x);
+    }
     if (*p == ',') ++p;
   }
   return v;
@@ -243,7 +257,7 @@ double CheckCases(const std::vector<RefCase>& cases, Driver d) {
 }
 
 TEST(LRReference, ProfilesAreComplete) {
-  for (const char* p : {kNtiaProfile78, kNtiaProfile280, kNtiaProfile286, kNtiaProfile255,
+  for (const char* p : {kNtiaProfile3679, kNtiaProfile78, kNtiaProfile280, kNtiaProfile286, kNtiaProfile255,
                         kQkpflProfile, kCmdProfile}) {
     const std::vector<double> pfl = ParseProfile(p);
     ASSERT_GE(pfl.size(), 4u);
@@ -280,6 +294,7 @@ TEST(LRReference, MeanElevationRules) {
 TEST(LRReference, NtiaPublishedCases) {
   const double tol = 0.005 + 1e-9;
   const std::vector<RefCase> cases = {
+      {"p2p.csv row 1", kNtiaProfile3679, 10, 1, 15, 0.008, 301, 230, 1, 5, 50, 17, 23, 12, 207.65, tol},
       {"p2p.csv row 2", kNtiaProfile78, 3, 1.5, 15, 0.008, 301, 480, 1, 5, 22, 22, 22, 12, 157.10, tol},
       {"p2p.csv row 3", kNtiaProfile280, 15, 3, 15, 0.008, 301, 990, 0, 4, 15, 40, 50, 12, 178.53, tol},
       {"p2p.csv row 4", kNtiaProfile286, 3, 5, 15, 0.008, 301, 5600, 0, 2, 90, 30, 88, 12, 183.26, tol},
@@ -287,6 +302,14 @@ TEST(LRReference, NtiaPublishedCases) {
   };
   const double maxDiff = CheckCases(cases, Driver::ItsReduced);
   RecordProperty("max_diff_db", std::to_string(maxDiff));
+
+  // the 368 km path is a troposcatter path
+  clsLRCore core;
+  const std::vector<double> pfl = ParseProfile(kNtiaProfile3679);
+  const LRResult r = RunCase(core, pfl, cases[0], Driver::ItsReduced);
+  EXPECT_EQ(r.sMode1, "double-horizon path");
+  EXPECT_EQ(r.sMode2, "tropospheric scatter");
+  EXPECT_GT(core.State().dist, core.State().dx);
 }
 
 // --------------------------------------------------- qkpfl, 0.1 dB
