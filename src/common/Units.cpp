@@ -4,9 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <mutex>
 #include <type_traits>
 
+#include "common/Config.h"
 #include "common/NumberFormat.h"
+#include "platform/Profile.h"
 
 namespace zw {
 
@@ -387,6 +390,65 @@ std::string ConvertPatternGain(std::string_view from, std::string_view to, doubl
                                std::string_view maxGainUnits, bool& err) {
   std::string message;
   return ConvertPatternGain(from, to, value, maxGain, maxGainUnits, err, message);
+}
+
+// ---- System units ------------------------------------------------------------
+
+namespace {
+
+constexpr std::array<std::string_view, 5> kSystemUnits{"nm", "km", "m", "mi", "ft"};
+
+std::string_view AcceptedSystemUnit(std::string_view value) {
+  const UnitKey k(value);
+  for (std::string_view u : kSystemUnits) {
+    if (EqualsNoCase(k.view(), u)) return u;
+  }
+  return {};
+}
+
+std::filesystem::path SystemUnitsFile() { return DefaultsFile(); }
+
+struct SystemUnitsCache {
+  std::mutex m;
+  std::string distance, elevation;  // empty until an accepted value was read
+};
+
+SystemUnitsCache& Cache() {
+  static SystemUnitsCache c;
+  return c;
+}
+
+std::string CachedUnit(std::string SystemUnitsCache::*slot, std::string_view key, std::string_view def) {
+  SystemUnitsCache& c = Cache();
+  {
+    std::lock_guard lock(c.m);
+    if (!(c.*slot).empty()) return c.*slot;
+  }
+  // Read outside the lock: the file read may be slow and is harmless to repeat.
+  const std::filesystem::path file = SystemUnitsFile();
+  const std::string_view accepted = AcceptedSystemUnit(platform::ProfileGetString("System Units", key, "", file));
+  if (accepted.empty()) return std::string(def);
+  std::lock_guard lock(c.m);
+  c.*slot = std::string(accepted);
+  return c.*slot;
+}
+
+}  // namespace
+
+std::string ReadSystemUnit(std::string_view key, std::string_view def, const std::filesystem::path& file) {
+  const std::string_view accepted = AcceptedSystemUnit(platform::ProfileGetString("System Units", key, "", file));
+  return std::string(accepted.empty() ? def : accepted);
+}
+
+std::string SystemDistanceUnits() { return CachedUnit(&SystemUnitsCache::distance, "Distance Units", "mi"); }
+
+std::string SystemElevationUnits() { return CachedUnit(&SystemUnitsCache::elevation, "Elevation Units", "m"); }
+
+void ResetSystemUnits() {
+  SystemUnitsCache& c = Cache();
+  std::lock_guard lock(c.m);
+  c.distance.clear();
+  c.elevation.clear();
 }
 
 }  // namespace zw

@@ -2,6 +2,7 @@
 // Unit conversions (power, length, antenna gain), tolerant number parsing and
 // the system units of the per-user defaults file.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -73,5 +74,7 @@ std::string SystemDistanceUnits();
 std::string SystemElevationUnits();
 // Forgets the cached system units (the user login or the defaults file changed).
 void ResetSystemUnits();
+// One key of [System Units] of a defaults file, checked as above (no cache).
+std::string ReadSystemUnit(std::string_view key, std::string_view def, const std::filesystem::path& file);
 
 }  // namespace zw

@@ -1,0 +1,125 @@
+#include "platform/Profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "TempDir.h"
+#include "platform/FileSystem.h"
+
+namespace zw::platform {
+namespace {
+
+void Write(const std::filesystem::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+std::string Read(const std::filesystem::path& p) { return ReadWholeFile(p).value_or("<missing>"); }
+
+TEST(Profile, ReadingFollowsTheWindowsRules) {
+  test::TempDir dir;
+  const auto f = dir.path() / "a.ini";
+  Write(f,
+        "\xEF\xBB\xBF[Main]\r\n"
+        "  Name  =  Big Hill  \r\n"
+        "; Name = commented\r\n"
+        "Quoted=\"  spaced  \"\r\n"
+        "name=second wins never\r\n"
+        "Empty=\r\n"
+        "[ other ]\r\n"
+        "Key=1\r\n"
+        "[MAIN]\r\n"
+        "Late=only in the repeated section\r\n"
+        "[Last]\nNoNewline=x");
+  EXPECT_EQ(ProfileGetString("main", "NAME", "d", f), "Big Hill");
+  EXPECT_EQ(ProfileGetString("Main", "Quoted", "d", f), "  spaced  ");
+  EXPECT_EQ(ProfileGetString("Main", "Empty", "d", f), "");  // present but blank is not the default
+  EXPECT_EQ(ProfileGetString("Other", "key", "d", f), "1");
+  EXPECT_EQ(ProfileGetString("Main", "Late", "d", f), "d");  // the first section of a name is the one read
+  EXPECT_EQ(ProfileGetString("Last", "NoNewline", "", f), "x");
+  EXPECT_EQ(ProfileGetString("Main", "Missing", "  def  ", f), "def");
+  EXPECT_EQ(ProfileGetString("None", "Key", "d", f), "d");
+  EXPECT_EQ(ProfileGetString("Main", "Key", "d", dir.path() / "absent.ini"), "d");
+
+  const auto sec = ProfileGetSection("MAIN", f);
+  ASSERT_EQ(sec.size(), 4u);
+  EXPECT_EQ(sec[0].first, "Name");
+  EXPECT_EQ(sec[2].second, "second wins never");
+  EXPECT_EQ(ProfileGetSectionNames(f), (std::vector<std::string>{"Main", "other", "Last"}));
+}
+
+TEST(Profile, LongValuesAndJunkNeverBreakTheReader) {
+  test::TempDir dir;
+  const auto f = dir.path() / "junk.ini";
+  std::string junk = "[S]\nK=" + std::string(1'000'000, 'v') + "\n";
+  for (int i = 0; i < 256; ++i) junk.push_back(static_cast<char>(i));
+  junk += "\n[\n=\n]]]\n[S2]\nK2=\xff\xfe\n";
+  Write(f, junk);
+  EXPECT_EQ(ProfileGetString("S", "K", "", f).size(), kProfileValueMax);
+  EXPECT_EQ(ProfileGetString("S2", "K2", "", f), "\xff\xfe");
+  EXPECT_EQ(ProfileGetString("", "", "d", f), "d");
+}
+
+TEST(Profile, WritingKeepsTheRestOfTheFile) {
+  test::TempDir dir;
+  const auto f = dir.path() / "w.ini";
+  Write(f, "; header comment\r\n[A]\r\nx=1\r\n; note\r\ny=2\r\n\r\n[B]\r\nz=3\r\n");
+  ASSERT_TRUE(ProfileWriteString("a", "X", "10", f));      // replaced in place, original key spelling lost
+  ASSERT_TRUE(ProfileWriteString("A", "new", " v ", f));   // after the last entry of the section
+  ASSERT_TRUE(ProfileWriteString("C", "k", "c", f));       // new section at the end
+  EXPECT_EQ(Read(f),
+            "; header comment\r\n[A]\r\nX=10\r\n; note\r\ny=2\r\nnew=v\r\n\r\n[B]\r\nz=3\r\n\r\n[C]\r\nk=c\r\n");
+  // The reader sees the change at once (no stale cached copy).
+  EXPECT_EQ(ProfileGetString("A", "x", "", f), "10");
+  ASSERT_TRUE(ProfileWriteString("A", "x", "11", f));
+  EXPECT_EQ(ProfileGetString("A", "x", "", f), "11");
+
+  ASSERT_TRUE(ProfileDelete("A", "y", f));
+  EXPECT_EQ(ProfileGetString("A", "y", "gone", f), "gone");
+  ASSERT_TRUE(ProfileDelete("B", "", f));
+  EXPECT_EQ(ProfileGetSectionNames(f), (std::vector<std::string>{"A", "C"}));
+
+  // A new file is created; LF files stay LF.
+  const auto g = dir.path() / "lf.ini";
+  Write(g, "[S]\nk=1\n");
+  ASSERT_TRUE(ProfileWriteString("S", "k", "2", g));
+  EXPECT_EQ(Read(g), "[S]\nk=2\n");
+  const auto h = dir.path() / "new.ini";
+  ASSERT_TRUE(ProfileWriteString("S", "k", "v", h));
+  EXPECT_EQ(ProfileGetString("S", "k", "", h), "v");
+  EXPECT_FALSE(ProfileWriteString("", "k", "v", h));
+}
+
+TEST(Profile, AFailedWriteLeavesTheFileAsItWas) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  test::TempDir dir;
+  const auto sub = dir.path() / "ro";
+  std::filesystem::create_directory(sub);
+  const auto f = sub / "x.ini";
+  Write(f, "[S]\nk=1\n");
+  ::chmod(sub.c_str(), 0555);
+  EXPECT_FALSE(ProfileWriteString("S", "k", "2", f));
+  ::chmod(sub.c_str(), 0755);
+  EXPECT_EQ(Read(f), "[S]\nk=1\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sub), {}), 1);  // no temporary left behind
+}
+
+TEST(FileSystem, JoinAndAtomicWrite) {
+  EXPECT_EQ(JoinPath("/a/b/", "c.ini"), "/a/b/c.ini");
+  EXPECT_EQ(JoinPath("/a/b", "/c.ini"), "/a/b/c.ini");
+  EXPECT_EQ(JoinPath("", "c.ini"), "c.ini");
+  EXPECT_EQ(WithTrailingSeparator("/a"), "/a/");
+  EXPECT_EQ(WithTrailingSeparator("/a/"), "/a/");
+
+  test::TempDir dir;
+  const auto f = dir.path() / "f.txt";
+  std::string err;
+  ASSERT_TRUE(WriteFileAtomic(f, "one", &err)) << err;
+  ASSERT_TRUE(WriteFileAtomic(f, "two", &err)) << err;
+  EXPECT_EQ(Read(f), "two");
+  EXPECT_FALSE(WriteFileAtomic(dir.path() / "no" / "such" / "f.txt", "x", &err));
+  EXPECT_FALSE(err.empty());
+  EXPECT_FALSE(ReadWholeFile(dir.path() / "absent").has_value());
+}
+
+}  // namespace
+}  // namespace zw::platform
