@@ -1,0 +1,262 @@
+#include "models/terrain/modPropBU.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "models/terrain/modsBUmode.h"
+
+namespace zw {
+namespace {
+
+struct Profile {
+  std::vector<double> d;
+  std::vector<float> e;
+  int count() const { return static_cast<int>(d.size()); }
+};
+
+Profile Flat(double lengthM, int intervals, float elevM) {
+  Profile p;
+  for (int i = 0; i <= intervals; ++i) {
+    p.d.push_back(lengthM * i / intervals);
+    p.e.push_back(elevM);
+  }
+  return p;
+}
+
+// Knife-edge loss of ITU-R P.526 (eq. 31): J(nu) = 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1).
+// Its nu is sqrt(2) times the obstruction over the first Fresnel radius, so nu = -sqrt(2) v.
+double P526J(double v) {
+  const double nu = -std::sqrt(2.0) * v;
+  return 6.9 + 20.0 * std::log10(std::sqrt((nu - 0.1) * (nu - 0.1) + 1.0) + nu - 0.1);
+}
+
+TEST(modPropBU, KnifeEdgeLevelTableAndLimits) {
+  EXPECT_EQ(dBUKnifeEdgeLevel(0.0, 0.0), -6.0);
+  EXPECT_EQ(dBUKnifeEdgeLevel(0.7, 0.0), 0.0);
+  EXPECT_EQ(dBUKnifeEdgeLevel(0.5, 1.0), 0.0);
+  for (double r : {0.0, 0.3, 1.0, 0.65}) EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-3.0, r), -26.0);
+  EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-2.5, 0.0), -24.0);
+  // Every table node.
+  const std::array<double, 7> v{-2.5, -2.0, -1.5, -1.0, -0.5, 0.0, 0.4999999};
+  const std::array<std::array<double, 7>, 3> lv{{{-24, -22, -19, -17, -12, -6, 0},
+                                                 {-54, -45, -36, -27, -18, -10, -1},
+                                                 {-84, -70, -56, -43, -29, -16, -2}}};
+  const std::array<double, 3> r{0.0, 0.3, 1.0};
+  for (std::size_t j = 0; j < 3; ++j)
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(dBUKnifeEdgeLevel(v[i], r[j]), lv[j][i], 1e-9) << v[i] << " " << r[j];
+  EXPECT_NEAR(dBUKnifeEdgeLevel(0.4999999, 0.3), -1.0, 1e-4);
+  // Reflection coefficients outside 0..1 read as the nearer limit.
+  EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-1.0, 1.7), -43.0);
+  EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-1.0, -0.2), -17.0);
+  EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-1.0, std::nan("")), -17.0);
+  EXPECT_EQ(dBUKnifeEdgeLevel(std::nan(""), 0.0), 0.0);
+}
+
+TEST(modPropBU, KnifeEdgeLevelWithoutReflectionFollowsP526) {
+  for (double v : {-2.5, -2.0, -1.5, -1.0, -0.5, 0.0, 0.5}) EXPECT_NEAR(dBUKnifeEdgeLevel(v, 0.0), -P526J(v), 1.0) << v;
+  // Between the nodes the level stays between its neighbours (no overshoot)
+  // and never rises as the clearance falls.
+  double prev = 0.0;
+  for (double v = 0.5; v >= -2.5; v -= 0.05) {
+    for (double r : {0.0, 0.15, 0.3, 0.6, 1.0}) {
+      const double l = dBUKnifeEdgeLevel(v, r);
+      EXPECT_LE(l, 0.0);
+      EXPECT_GE(l, -84.0);
+    }
+    const double l0 = dBUKnifeEdgeLevel(v, 0.0);
+    EXPECT_LE(l0, prev + 1e-9) << v;
+    prev = l0;
+  }
+}
+
+TEST(modPropBU, NomogramScale) {
+  EXPECT_EQ(dBUNomogramScaleLevel(0.0), -40.0);
+  EXPECT_EQ(dBUNomogramScaleLevel(-10.0), -40.0);
+  EXPECT_EQ(dBUNomogramScaleLevel(196.0), -4.0);
+  EXPECT_EQ(dBUNomogramScaleLevel(193.0), -4.0);  // past the last scale point
+  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(190.3), -4.0);
+  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(4.3), -38.0);
+  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(8.8), -37.0);
+  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(168.3), -6.0);
+  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(178.0), -5.0);
+  EXPECT_EQ(dBUNomogramScaleLevel(std::nan("")), -40.0);
+}
+
+// One edge 50 m above a 10 km line of sight, at mid-path, 300 MHz: d1 = 5000 m
+// = 3.1069 mi, h = 164.04 ft; A = 49 log(31.069) = 73.124, B = 49 log(1.6404) + 32
+// = 42.533, C = A - (A - B) 72/35.5 = 11.080, F = 130 - 24.5 log 100 = 81,
+// E = C + (F - C) 72.5/36.5 = 149.962, between 143.8 (-10 dB) and 154.5 (-8 dB): -8.848 dB.
+TEST(modPropBU, Figure12HandComputation) {
+  Profile p = Flat(10000, 20, 0.0f);
+  p.e[10] = 150.0f;
+  EXPECT_NEAR(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), -8.848214, 1e-4);
+  const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 300, kBUModeFigure12, 0, 0);
+  EXPECT_TRUE(r.bOK);
+  EXPECT_NEAR(r.dLevelDB, -8.848214, 1e-4);
+  EXPECT_TRUE(r.edges.empty());
+}
+
+TEST(modPropBU, Figure12ClearPathIsZero) {
+  Profile p = Flat(10000, 20, 0.0f);
+  p.e[10] = 99.0f;  // below the line, even if inside the Fresnel zone
+  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), 0.0);
+  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 300, 300), 0.0);
+  EXPECT_EQ(dBUFigure12Level(2, p.d, p.e, 100, 100, 300), 0.0);  // no interior points
+}
+
+// A single edge 50 m above the line of sight at mid-path of 10 km, 300 MHz:
+// r1 = sqrt(5000 x 5000 x 1 / 10000) = 50 m, v = -1: -17 dB (P.526: -16.3 dB).
+TEST(modPropBU, SingleKnifeEdgeInEveryEdgeMode) {
+  Profile p = Flat(10000, 20, 0.0f);
+  p.e[10] = 150.0f;
+  for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks}) {
+    const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 300, mode, 1.0, 0.0);
+    ASSERT_TRUE(r.bOK) << mode << r.sLog;
+    ASSERT_EQ(r.edges.size(), 1u) << mode;
+    EXPECT_NEAR(r.edges[0].dDistM, 5000.0, 1e-9);
+    EXPECT_NEAR(r.edges[0].dLevelDB, -17.0, 1e-9);
+    EXPECT_NEAR(r.dLevelDB, -17.0, 1e-9);
+    EXPECT_NEAR(r.dLevelDB, -P526J(-1.0), 1.0);
+  }
+  EXPECT_NEAR(BULoss(p.count(), p.d, p.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
+}
+
+// Bullington's equivalent edge: the horizon rays of the two antennas meet
+// above the two hills. Hills of 130 m at 2 km and 175 m at 8 km, antennas at
+// 100 m, 10 km: the transmitter's horizon is the near hill, s1 = 30/2000; the
+// receiver's is the hill next to it, s2 = 75/2000; the rays meet at
+// x = s2 D / (s1 + s2) = 7142.86 m, s1 x = 107.14 m above the line of sight.
+TEST(modPropBU, InflectionEquivalentEdge) {
+  Profile p = Flat(10000, 20, 0.0f);
+  p.e[4] = 130.0f;
+  p.e[16] = 175.0f;
+  const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 150, kBUModeInflection, 0, 0);
+  ASSERT_TRUE(r.bOK);
+  ASSERT_EQ(r.edges.size(), 1u);
+  const double s1 = 30.0 / 2000.0, s2 = 75.0 / 2000.0;
+  const double x = s2 * 10000.0 / (s1 + s2);
+  EXPECT_NEAR(r.edges[0].dDistM, x, 1e-6);
+  const double v = -(s1 * x) / std::sqrt(x * (10000.0 - x) * 2.0 / 10000.0);  // lambda 2 m
+  EXPECT_NEAR(r.dLevelDB, dBUKnifeEdgeLevel(v, 0), 1e-9);
+}
+
+// Two equal edges (175 m at 2.5 km and 7.5 km, antennas at 100 m, 200 MHz,
+// lambda 1.5 m), each judged against the ray from the antenna over the other
+// edge (Epstein-Peterson): clearance -75 x 5000/7500 = -50 m, r1 =
+// sqrt(1.5 x 2500 x 5000 / 7500) = 50 m, v = -1 each: -17 dB each.
+TEST(modPropBU, TwoEdgesEpsteinPeterson) {
+  Profile p = Flat(10000, 20, 0.0f);
+  p.e[5] = 175.0f;
+  p.e[15] = 175.0f;
+  for (std::int16_t mode : {kBUModeMinDistance, kBUModeObstaclePeaks}) {
+    const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 200, mode, 1.0, 0.0);
+    ASSERT_EQ(r.edges.size(), 2u) << mode;
+    EXPECT_NEAR(r.edges[0].dDistM, 2500.0, 1e-9);
+    EXPECT_NEAR(r.edges[1].dDistM, 7500.0, 1e-9);
+    EXPECT_NEAR(r.edges[0].dLevelDB, -17.0, 1e-9);
+    EXPECT_NEAR(r.edges[1].dLevelDB, -17.0, 1e-9);
+    EXPECT_NEAR(r.dLevelDB, -34.0, 1e-9);
+  }
+  EXPECT_NEAR(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 1.0, 0.3).dLevelDB, -54.0, 1e-9);
+  // Closer together than the minimum distance: one edge, against the direct
+  // ray (clearance -75 m, r1 = 53.03 m, v = -1.414).
+  const BULossResult m = BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeMinDistance, 6000, 0.0);
+  ASSERT_EQ(m.edges.size(), 1u);
+  EXPECT_NEAR(m.edges[0].dDistM, 2500.0, 1e-9);
+  EXPECT_LT(m.dLevelDB, -17.0);
+  EXPECT_GT(m.dLevelDB, -19.0);
+  // A lower edge between two higher ones does not touch the taut string.
+  p.e[10] = 150.0f;
+  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 1.0, 0.0).edges.size(), 2u);
+}
+
+TEST(modPropBU, LineOfSightInsideTheFresnelZone) {
+  Profile p = Flat(1000, 10, 0.0f);
+  // Flat ground well clear: no peaks, no edges, 0 dB.
+  const BULossResult clear = BULoss(p.count(), p.d, p.e, 10, 10, 300, kBUModeMinDistance, 0, 0);
+  EXPECT_TRUE(clear.bOK);
+  EXPECT_TRUE(clear.edges.empty());
+  EXPECT_EQ(clear.dLevelDB, 0.0);
+  // A point grazing the ray at mid-path: v = 0, -6 dB (P.526: J(0) = 6.0 dB).
+  p.e[5] = 10.0f;
+  for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks}) {
+    const BULossResult r = BULoss(p.count(), p.d, p.e, 10, 10, 300, mode, 0, 0);
+    ASSERT_EQ(r.edges.size(), 1u) << mode;
+    EXPECT_NEAR(r.dLevelDB, -6.0, 1e-9);
+    EXPECT_NEAR(r.edges[0].dDistM, 500.0, 1e-9);
+  }
+  // Inside the zone but clear: between -6 and 0 dB. 4 m clearance / 15.81 m.
+  p.e[5] = 6.0f;
+  const BULossResult part = BULoss(p.count(), p.d, p.e, 10, 10, 300, kBUModeMinDistance, 0, 0);
+  ASSERT_EQ(part.edges.size(), 1u);
+  EXPECT_LT(part.dLevelDB, 0.0);
+  EXPECT_GT(part.dLevelDB, -6.0);
+  // A bump below the 5 m resolution is no obstacle in mode 2.
+  p.e[5] = 2.0f;
+  p.e[4] = 0.0f;
+  EXPECT_TRUE(BULoss(p.count(), p.d, p.e, 3, 3, 300, kBUModeObstaclePeaks, 5.0, 0).edges.empty());
+  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 3, 3, 300, kBUModeMinDistance, 5.0, 0).edges.size(), 1u);
+}
+
+TEST(modPropBU, EarthBulgeRaisesTheGround) {
+  // 50 km over flat ground with 30 m antennas: the 4/3-earth bulge at mid-path
+  // is 25000^2 / (2 x 4/3 x 6370 km) = 36.8 m, above the ray.
+  const Profile p = Flat(50000, 100, 0.0f);
+  const BULossResult flat = BULoss(p.count(), p.d, p.e, 30, 30, 100, kBUModeMinDistance, 0, 0);
+  EXPECT_EQ(flat.dLevelDB, 0.0);
+  const BULossResult curved = BULoss(p.count(), p.d, p.e, 30, 30, 100, kBUModeMinDistance, 0, 0, 4.0 / 3.0);
+  ASSERT_TRUE(curved.bOK);
+  ASSERT_FALSE(curved.edges.empty());
+  EXPECT_LT(curved.dLevelDB, -6.0);
+  EXPECT_NEAR(curved.edges[0].dDistM, 25000.0, 1e-6);
+}
+
+TEST(modPropBU, UnknownModeAndBadInput) {
+  const Profile p = Flat(1000, 10, 0.0f);
+  const BULossResult bad = BULoss(p.count(), p.d, p.e, 10, 10, 300, iBUModeCode("Figure 12"), 0, 0);
+  EXPECT_FALSE(bad.bOK);
+  EXPECT_EQ(bad.sLog, "Unknown BUMode in bu_loss calc");
+  EXPECT_EQ(bad.dLevelDB, 0.0);
+
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  auto expectFail = [](const BULossResult& r) {
+    EXPECT_FALSE(r.bOK);
+    EXPECT_FALSE(r.sLog.empty());
+    EXPECT_EQ(r.dLevelDB, 0.0);
+    EXPECT_TRUE(r.edges.empty());
+  };
+  for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks, kBUModeFigure12}) {
+    expectFail(BULoss(0, {}, {}, 10, 10, 300, mode, 0, 0));
+    expectFail(BULoss(1, p.d, p.e, 10, 10, 300, mode, 0, 0));
+    expectFail(BULoss(p.count() + 1, p.d, p.e, 10, 10, 300, mode, 0, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, nan, 10, 300, mode, 0, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, 10, nan, 300, mode, 0, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, 10, 10, 0, mode, 0, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, 10, 10, -300, mode, 0, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, 10, 10, nan, mode, 0, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, 10, 10, 300, mode, nan, 0));
+    expectFail(BULoss(p.count(), p.d, p.e, 10, 10, 300, mode, 0, nan));
+    Profile back = p;
+    back.d[4] = 900.0;
+    expectFail(BULoss(back.count(), back.d, back.e, 10, 10, 300, mode, 0, 0));
+    Profile zero = p;
+    for (double& d : zero.d) d = 0.0;
+    expectFail(BULoss(zero.count(), zero.d, zero.e, 10, 10, 300, mode, 0, 0));
+  }
+  // Voids in the profile are passed over.
+  Profile v = Flat(10000, 20, 0.0f);
+  v.e[10] = 150.0f;
+  v.e[9] = -32200.0f;
+  v.e[11] = std::numeric_limits<float>::quiet_NaN();
+  const BULossResult r = BULoss(v.count(), v.d, v.e, 100, 100, 300, kBUModeMinDistance, 0, 0);
+  EXPECT_TRUE(r.bOK);
+  EXPECT_NEAR(r.dLevelDB, -17.0, 1e-9);
+  EXPECT_TRUE(std::isfinite(dBUFigure12Level(v.count(), v.d, v.e, 100, 100, 300)));
+}
+
+}  // namespace
+}  // namespace zw
