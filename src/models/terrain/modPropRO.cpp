@@ -63,3 +63,167 @@ bool ROPeaks(std::span<const double> dist, std::span<const float> elev, int nPoi
 }
 
 }  // namespace zw
+
+namespace zw {
+
+namespace {
+
+constexpr double kEarthRadiusM = 6370e3;
+constexpr double kPiRO = 3.14159265358979;
+
+bool NoElevation(float e) { return !std::isfinite(e) || e <= -30000.0f; }
+
+struct Crest {
+  int idx;
+  double d;
+  double e;
+  double R;
+};
+
+RODiffraction Failed(std::string why) {
+  RODiffraction r;
+  r.sError = std::move(why);
+  return r;
+}
+
+}  // namespace
+
+double dROKnifeEdgeJ(double nu) {
+  if (!(nu > -0.78)) return 0.0;  // also NaN
+  const double x = nu - 0.1;
+  const double j = 6.9 + 20.0 * std::log10(std::sqrt(x * x + 1.0) + x);
+  return std::isfinite(j) && j > 0 ? j : 0.0;
+}
+
+double dRORoundedObstacleLoss(double h, double d1, double d2, double R, double lambda) {
+  if (!std::isfinite(h) || !(d1 > 0) || !(d2 > 0) || !(lambda > 0) || !std::isfinite(d1 + d2 + lambda) ||
+      !(R >= 0) || !std::isfinite(R))
+    return 0.0;
+  const double nu = h * std::sqrt(2.0 * (d1 + d2) / (lambda * d1 * d2));
+  const double j = dROKnifeEdgeJ(nu);
+  if (j <= 0 || R == 0) return j;
+  const double q = std::cbrt(kPiRO * R / lambda);
+  const double m = R * ((d1 + d2) / (d1 * d2)) / q;
+  const double n = h * q * q / R;
+  const double mn = m * n;
+  const double sm = std::sqrt(m);
+  double t;
+  if (mn <= 4.0)
+    t = 7.2 * sm - (2.0 - 12.5 * n) * m + 3.6 * m * sm - 0.8 * m * m;
+  else
+    t = -6.0 - 20.0 * std::log10(mn) + 7.2 * sm - (2.0 - 17.0 * n) * m + 3.6 * m * sm - 0.8 * m * m;
+  const double a = j + t;
+  return std::isfinite(a) && a > 0 ? a : 0.0;
+}
+
+RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
+                                double dTxMSL, double dRxMSL, double dFreqMHz, double dResolutionM,
+                                double dEarthFactor) {
+  if (nPoints < 2) return Failed("Rounded obstacle loss: the profile has fewer than two points");
+  if (static_cast<std::size_t>(nPoints) > dist.size() || static_cast<std::size_t>(nPoints) > elev.size())
+    return Failed("Rounded obstacle loss: the point count is beyond the profile arrays");
+  if (!std::isfinite(dTxMSL) || !std::isfinite(dRxMSL) || std::isnan(dResolutionM) || std::isnan(dEarthFactor))
+    return Failed("Rounded obstacle loss: an input is not a number");
+  if (!(std::isfinite(dFreqMHz) && dFreqMHz > 0))
+    return Failed("Rounded obstacle loss: the frequency must be greater than 0");
+  const std::size_t n = static_cast<std::size_t>(nPoints);
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::isfinite(dist[i]) || (i > 0 && dist[i] < dist[i - 1]))
+      return Failed("Rounded obstacle loss: profile distances must be numbers in increasing order");
+  const double d0 = dist[0], D = dist[n - 1] - d0;
+  if (!(D > 0)) return Failed("Rounded obstacle loss: the path length must be greater than 0");
+
+  const double lambda = 300.0 / dFreqMHz;
+  const double k = dEarthFactor > 0 ? dEarthFactor : 0.0;
+  std::vector<float> eff(elev.begin(), elev.begin() + static_cast<std::ptrdiff_t>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    if (NoElevation(eff[i])) continue;
+    const double d = dist[i] - d0;
+    if (k > 0) eff[i] = static_cast<float>(eff[i] + d * (D - d) / (2.0 * k * kEarthRadiusM));
+  }
+  std::vector<int> idx;
+  std::string err;
+  if (!ROPeaks(dist, eff, nPoints, dResolutionM > 0 ? dResolutionM : 1.524, idx, err))
+    return Failed("Rounded obstacle loss: " + err);
+
+  // Crests with their radius: parabola through the neighbouring points.
+  auto neighbour = [&](int i, int step) {
+    for (int j = i + step; j >= 0 && j < nPoints; j += step)
+      if (!NoElevation(eff[static_cast<std::size_t>(j)])) return j;
+    return -1;
+  };
+  std::vector<Crest> crests;
+  for (int i : idx) {
+    const double d = dist[static_cast<std::size_t>(i)] - d0;
+    if (!(d > 0 && d < D)) continue;
+    const double e = eff[static_cast<std::size_t>(i)];
+    double R = 0.0;
+    const int l = neighbour(i, -1), r = neighbour(i, +1);
+    if (l >= 0 && r >= 0) {
+      const double a = d - (dist[static_cast<std::size_t>(l)] - d0);
+      const double b = (dist[static_cast<std::size_t>(r)] - d0) - d;
+      if (a > 0 && b > 0) {
+        const double c2 = ((eff[static_cast<std::size_t>(l)] - e) / a + (eff[static_cast<std::size_t>(r)] - e) / b) / (a + b);
+        if (c2 < 0 && std::isfinite(c2)) R = -1.0 / (2.0 * c2);
+      }
+    }
+    crests.push_back({i, d, e, R});
+  }
+
+  RODiffraction res;
+  res.bOK = true;
+  if (crests.empty()) return res;
+  const Crest tx{-1, 0.0, dTxMSL, 0.0}, rx{-1, D, dRxMSL, 0.0};
+  std::vector<Crest> chain;
+  Crest cur = tx;
+  for (;;) {
+    double best = (rx.e - cur.e) / (rx.d - cur.d);
+    const Crest* next = nullptr;
+    for (const Crest& c : crests) {
+      if (c.d <= cur.d) continue;
+      const double s = (c.e - cur.e) / (c.d - cur.d);
+      if (s > best) {
+        best = s;
+        next = &c;
+      }
+    }
+    if (!next) break;
+    chain.push_back(*next);
+    cur = *next;
+  }
+  auto heightAbove = [](const Crest& a, const Crest& b, const Crest& c) {
+    return c.e - (a.e + (b.e - a.e) * (c.d - a.d) / (b.d - a.d));
+  };
+  if (chain.empty()) {
+    // Clear path: the crest of least clearance, when the Fresnel zone is touched.
+    double bestNu = -1e300;
+    const Crest* worst = nullptr;
+    for (const Crest& c : crests) {
+      const double nu = heightAbove(tx, rx, c) * std::sqrt(2.0 * D / (lambda * c.d * (D - c.d)));
+      if (nu > bestNu) {
+        bestNu = nu;
+        worst = &c;
+      }
+    }
+    if (worst) chain.push_back(*worst);
+  }
+  for (std::size_t j = 0; j < chain.size(); ++j) {
+    const Crest& a = j == 0 ? tx : chain[j - 1];
+    const Crest& b = j + 1 == chain.size() ? rx : chain[j + 1];
+    const Crest& c = chain[j];
+    ROObstacle o;
+    o.iIndex = c.idx;
+    o.dDistM = c.d;
+    o.dElevM = c.e;
+    o.dRadiusM = c.R;
+    o.dDist1M = c.d - a.d;
+    o.dDist2M = b.d - c.d;
+    o.dAttenDB = dRORoundedObstacleLoss(heightAbove(a, b, c), o.dDist1M, o.dDist2M, c.R, lambda);
+    if (chain.size() == 1 && o.dAttenDB <= 0 && heightAbove(tx, rx, c) < 0) break;  // clear of the zone
+    res.dAttenDB += o.dAttenDB;
+    res.obstacles.push_back(o);
+  }
+  return res;
+}
+
+}  // namespace zw

@@ -75,5 +75,103 @@ TEST(modPropRO, ShortAndBadProfiles) {
   EXPECT_TRUE(peaks.empty());
 }
 
+// ITU-R P.526, knife edge: J(nu) = 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1).
+TEST(modPropRO, KnifeEdgeJ) {
+  EXPECT_NEAR(dROKnifeEdgeJ(0.0), 6.0329, 1e-4);
+  EXPECT_NEAR(dROKnifeEdgeJ(1.0), 13.9257, 1e-4);
+  EXPECT_NEAR(dROKnifeEdgeJ(-0.5), 1.9592, 1e-4);
+  EXPECT_EQ(dROKnifeEdgeJ(-0.78), 0.0);
+  EXPECT_EQ(dROKnifeEdgeJ(-3.0), 0.0);
+  EXPECT_EQ(dROKnifeEdgeJ(std::nan("")), 0.0);
+}
+
+// ITU-R P.526, single rounded obstacle: A = J(nu) + T(m, n). h = 50 m, d1 = d2
+// = 5 km, lambda = 1 m: nu = 1.4142, J = 16.342 dB. R = 1 km: (pi R / lambda)^(1/3)
+// = 14.646, m = 0.027311, n = 10.7251, mn = 0.2929 <= 4, T = 7.2 m^0.5 - (2 -
+// 12.5 n) m + 3.6 m^1.5 - 0.8 m^2 = 4.8124: A = 21.155 dB. R = 20 km: m = 0.20123,
+// n = 3.9512, T = 13.059: A = 29.401 dB.
+TEST(modPropRO, RoundedObstacleLossHandComputation) {
+  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 0, 1.0), 16.3423, 1e-4);
+  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 1000, 1.0), 21.1547, 1e-3);
+  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 20000, 1.0), 29.4011, 1e-3);
+  // Well clear of the Fresnel zone: no loss.
+  EXPECT_EQ(dRORoundedObstacleLoss(-50, 5000, 5000, 1000, 1.0), 0.0);
+  // Bad input: 0, never NaN.
+  EXPECT_EQ(dRORoundedObstacleLoss(std::nan(""), 5000, 5000, 1000, 1.0), 0.0);
+  EXPECT_EQ(dRORoundedObstacleLoss(50, 0, 5000, 1000, 1.0), 0.0);
+  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, -1, 1000, 1.0), 0.0);
+  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, 5000, -1, 1.0), 0.0);
+  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, 5000, 1000, 0.0), 0.0);
+}
+
+struct Path {
+  std::vector<double> d;
+  std::vector<float> e;
+  int count() const { return static_cast<int>(d.size()); }
+};
+
+Path FlatPath(double lengthM, int intervals) {
+  Path p;
+  for (int i = 0; i <= intervals; ++i) {
+    p.d.push_back(lengthM * i / intervals);
+    p.e.push_back(0.0f);
+  }
+  return p;
+}
+
+TEST(modPropRO, DiffractionOverAProfileHill) {
+  // Crest 150 m at 5 km with 100 m at 4.5 and 5.5 km: the parabola through the
+  // three points drops 50 m in 500 m, R = 500^2 / (2 x 50) = 2500 m.
+  Path p = FlatPath(10000, 20);
+  p.e[9] = 100.0f;
+  p.e[10] = 150.0f;
+  p.e[11] = 100.0f;
+  const RODiffraction r = RODiffractionLoss(p.count(), p.d, p.e, 100, 100, 300, 1.524, 0);
+  ASSERT_TRUE(r.bOK) << r.sError;
+  ASSERT_EQ(r.obstacles.size(), 1u);
+  const ROObstacle& o = r.obstacles[0];
+  EXPECT_EQ(o.iIndex, 10);
+  EXPECT_NEAR(o.dDistM, 5000.0, 1e-9);
+  EXPECT_NEAR(o.dRadiusM, 2500.0, 1e-6);
+  EXPECT_NEAR(o.dDist1M, 5000.0, 1e-9);
+  EXPECT_NEAR(o.dDist2M, 5000.0, 1e-9);
+  EXPECT_NEAR(o.dAttenDB, dRORoundedObstacleLoss(50, 5000, 5000, 2500, 1.0), 1e-9);
+  EXPECT_GT(o.dAttenDB, 16.3423);  // more than the knife edge
+  EXPECT_NEAR(r.dAttenDB, o.dAttenDB, 1e-12);
+}
+
+TEST(modPropRO, DiffractionClearPathsAndBulge) {
+  const Path p = FlatPath(50000, 100);
+  const RODiffraction flat = RODiffractionLoss(p.count(), p.d, p.e, 30, 30, 100, 0, 0);
+  ASSERT_TRUE(flat.bOK);
+  EXPECT_TRUE(flat.obstacles.empty());
+  EXPECT_EQ(flat.dAttenDB, 0.0);
+  // The 4/3-earth bulge of 36.8 m at mid-path blocks 30 m antennas.
+  const RODiffraction curved = RODiffractionLoss(p.count(), p.d, p.e, 30, 30, 100, 0, 4.0 / 3.0);
+  ASSERT_TRUE(curved.bOK);
+  ASSERT_FALSE(curved.obstacles.empty());
+  EXPECT_GT(curved.dAttenDB, 6.0);
+  EXPECT_TRUE(std::isfinite(curved.dAttenDB));
+}
+
+TEST(modPropRO, DiffractionBadInput) {
+  const Path p = FlatPath(1000, 10);
+  const double nan = std::nan("");
+  for (const RODiffraction& r :
+       {RODiffractionLoss(0, {}, {}, 10, 10, 300, 1, 0), RODiffractionLoss(1, p.d, p.e, 10, 10, 300, 1, 0),
+        RODiffractionLoss(p.count() + 1, p.d, p.e, 10, 10, 300, 1, 0),
+        RODiffractionLoss(p.count(), p.d, p.e, nan, 10, 300, 1, 0),
+        RODiffractionLoss(p.count(), p.d, p.e, 10, 10, 0, 1, 0),
+        RODiffractionLoss(p.count(), p.d, p.e, 10, 10, nan, 1, 0),
+        RODiffractionLoss(p.count(), p.d, p.e, 10, 10, 300, nan, 0)}) {
+    EXPECT_FALSE(r.bOK);
+    EXPECT_FALSE(r.sError.empty());
+    EXPECT_EQ(r.dAttenDB, 0.0);
+  }
+  Path same = p;
+  for (double& d : same.d) d = 5.0;
+  EXPECT_FALSE(RODiffractionLoss(same.count(), same.d, same.e, 10, 10, 300, 1, 0).bOK);
+}
+
 }  // namespace
 }  // namespace zw
