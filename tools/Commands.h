@@ -22,5 +22,7 @@ struct GlobalOptions {
   bool silent = false;
 };
 GlobalOptions& Globals();
+// Puts the global options into force (the message sink answers as told).
+void ApplyGlobals();
 
 }  // namespace zw::tool

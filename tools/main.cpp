@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "Version.h"
+#include "platform/MessageBox.h"
 
 namespace zw::tool {
 
@@ -16,6 +17,14 @@ std::vector<CommandSetup>& Commands() {
 GlobalOptions& Globals() {
   static GlobalOptions g;
   return g;
+}
+
+void ApplyGlobals() {
+  using platform::TerminalMessages;
+  const auto answer = Globals().yes ? TerminalMessages::Answer::kYes
+                      : Globals().no ? TerminalMessages::Answer::kNo
+                                     : TerminalMessages::Answer::kAsk;
+  platform::SetMessages(std::make_shared<TerminalMessages>(answer, Globals().silent));
 }
 
 }  // namespace zw::tool

@@ -1,4 +1,5 @@
 #include "platform/DbfTable.h"
+#include "platform/ProgramDir.h"
 
 #include <shapefil.h>
 
@@ -894,11 +895,7 @@ DbfField DataSumField::ToDbfField() const {
 }
 
 std::filesystem::path DefaultDataSumFile() {
-#ifdef RAVO_DATA_DIR
-  return std::filesystem::path(RAVO_DATA_DIR) / "ZWDATASM.DBF";
-#else
-  return std::filesystem::path("data") / "ZWDATASM.DBF";
-#endif
+  return DataDirectory() / "ZWDATASM.DBF";
 }
 
 std::optional<std::vector<DataSumField>> ReadDataSumFields(const std::filesystem::path& dataSumFile,

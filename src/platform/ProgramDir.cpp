@@ -27,6 +27,23 @@ std::filesystem::path ExecutableDirectory() {
   return exe.parent_path();
 }
 
+std::filesystem::path DataDirectory() {
+  if (const char* env = std::getenv("ZWRAVOPROP_DATA")) {
+    std::string dir = TrimBlank(env);
+    if (!dir.empty()) return dir;
+  }
+  std::error_code ec;
+  const auto exe = ExecutableDirectory();
+  for (const auto& candidate : {exe / "data", exe / ".." / "share" / "zwravoprop" / "data"}) {
+    if (std::filesystem::is_regular_file(candidate / "ZWDATASM.DBF", ec)) return candidate.lexically_normal();
+  }
+#ifdef RAVO_SOURCE_DATA_DIR
+  return RAVO_SOURCE_DATA_DIR;
+#else
+  return "data";
+#endif
+}
+
 std::string StripDoubledSeparators(std::string path) {
   while (path.size() >= 2 && IsSep(path[path.size() - 1]) && IsSep(path[path.size() - 2])) path.pop_back();
   return path;

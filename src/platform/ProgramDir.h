@@ -23,6 +23,11 @@ struct ProgramDirResult {
 // the fallback file is looked for (the executable's directory by default).
 ProgramDirResult FindProgramDirectory(const std::filesystem::path& componentDir = ExecutableDirectory());
 
+// The directory of the data the program ships (field-definition table, curve
+// tables): $ZWRAVOPROP_DATA, else "data" beside the executable, else
+// "../share/zwravoprop/data" from it, else the source tree's data directory.
+std::filesystem::path DataDirectory();
+
 // Drops the last character while the path ends in two separators of any kind.
 std::string StripDoubledSeparators(std::string path);
 

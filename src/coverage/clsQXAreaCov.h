@@ -1,0 +1,182 @@
+#pragma once
+// The coverage calculator: one implementation per propagation model. The
+// engine hands it the facility, mobile, model template, antenna pattern and
+// terrain profile object, then asks it path after path for the field at the
+// far end (CovCalc). This base class holds the state and behaviour every
+// model shares; a model adds its parameter reader, CovCalc and PrtParameters.
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/FieldCollection.h"
+
+namespace zw {
+
+namespace platform {
+class clsPathElv;
+class clsObstructions;
+class clsLandUse;
+class DbfTable;
+}  // namespace platform
+using platform::clsLandUse;
+using platform::clsObstructions;
+using platform::clsPathElv;
+using platform::DbfTable;
+class clsAreaCovPaths;
+class clsQXTask;
+
+class clsQXAreaCov {
+ public:
+  virtual ~clsQXAreaCov() = default;
+
+  // Computes the current path; results are read through the getters below.
+  // The model calculators return false; no caller looks at the result.
+  virtual bool CovCalc() = 0;
+  // Writes the model's parameter description line by line. Returns true.
+  virtual bool PrtParameters(std::ostream& out) = 0;
+  virtual std::string sNameModel() const = 0;
+  virtual std::string sNameModel2() const = 0;
+  virtual bool bDirectContourCalc() const { return false; }
+
+  void bDetails(bool v) { bDetails_ = v; }
+  bool bDetails() const { return bDetails_; }
+  const std::string& sDetails() const { return sDetails_; }
+  void sDetails(std::string v) { sDetails_ = std::move(v); }
+  void sDetailUnPwr(std::string v) { sDetailUnPwr_ = std::move(v); }
+  void sDetailUnDis(std::string v) { sDetailUnDis_ = std::move(v); }
+  void sDetailUnElv(std::string v) { sDetailUnElv_ = std::move(v); }
+  const std::string& sDetailUnPwr() const { return sDetailUnPwr_; }
+  const std::string& sDetailUnDis() const { return sDetailUnDis_; }
+  const std::string& sDetailUnElv() const { return sDetailUnElv_; }
+  const std::string& sOKtoGO() const { return sOKtoGO_; }
+  // Why the last template was rejected ("" when it was accepted).
+  const std::string& sReadError() const { return sReadError_; }
+
+  double dModelLoss() const { return dModelLoss_; }
+  double dFreeSpaceFld() const { return dFreeSpaceFld_; }
+  double dLULoss() const { return dLULoss_; }
+  std::int16_t iLUCode() const { return iLUCode_; }
+  double dNetField() const { return dNetField_; }
+  virtual std::int32_t lErrLevel() const { return 0; }
+  virtual std::int32_t lErrBits() const { return 0; }
+  float rTgtElvM() const { return rTgtElvM_; }
+  // True when the last CovCalc could not compute its path (the net field is
+  // then a sentinel far below any real field).
+  bool bErrorRun() const { return bErrorRun_; }
+  bool bErrorSet() const { return false; }
+  bool bSilent() const { return bSilent_; }
+  void bSilent(bool v) { bSilent_ = v; }
+
+  // Pattern arrays: the calculator keeps a copy. The index of the last point
+  // of daHaz / daVel is -88 when the array is empty.
+  void daHaz(std::vector<double> v);
+  void daHgain(std::vector<double> v) { daHgain_ = std::move(v); }
+  void daVel(std::vector<double> v);
+  void daVgain(std::vector<double> v) { daVgain_ = std::move(v); }
+
+  // Model template: a model validates it; when that fails it is cleared.
+  void cPropMod(std::shared_ptr<FieldCollection> m);
+  const std::shared_ptr<FieldCollection>& cPropMod() const { return cPropMod_; }
+  void cFAC(std::shared_ptr<FieldCollection> m);
+  const std::shared_ptr<FieldCollection>& cFAC() const { return cFAC_; }
+  void cMOB(std::shared_ptr<FieldCollection> m) { cMOB_ = std::move(m); }
+  const std::shared_ptr<FieldCollection>& cMOB() const { return cMOB_; }
+  void cAreaCov(clsAreaCovPaths* p) { cAreaCov_ = p; }
+  clsAreaCovPaths* cAreaCov() const { return cAreaCov_; }
+  void cTask(clsQXTask* t) { cTask_ = t; }
+  clsQXTask* cTask() const { return cTask_; }
+  void RSRDB(DbfTable* t) { RSRDB_ = t; }
+  DbfTable* RSRDB() const { return RSRDB_; }
+  void cOBS(std::shared_ptr<clsObstructions> o) { cOBS_ = std::move(o); }
+  const std::shared_ptr<clsObstructions>& cOBS() const { return cOBS_; }
+  void cLandUse(std::shared_ptr<clsLandUse> lu);
+  const std::shared_ptr<clsLandUse>& cLandUse() const { return cLandUse_; }
+  void cPathElv(std::shared_ptr<clsPathElv> p);
+  const std::shared_ptr<clsPathElv>& cPathElv() const { return cPathElv_; }
+
+  virtual void FACERPdBm(double v) { FACERPdBm_ = v; }
+  double FACERPdBm() const { return FACERPdBm_; }
+  virtual void FACTXmAGL(double v) { FACTXmAGL_ = v; }
+  double FACTXmAGL() const { return FACTXmAGL_; }
+  virtual void FACTXmMSL(double v) { FACTXmMSL_ = v; }
+  double FACTXmMSL() const { return FACTXmMSL_; }
+  virtual void MOBERPdBm(double v) { MOBERPdBm_ = v; }
+  double MOBERPdBm() const { return MOBERPdBm_; }
+  virtual void MOBAntM(double v) { MOBAntM_ = v; }
+  double MOBAntM() const { return MOBAntM_; }
+  void bMOBMSL(bool v) { bMOBMSL_ = v; }
+  bool bMOBMSL() const { return bMOBMSL_; }
+  virtual void dPathLthM(double v) { dPathLthM_ = v; }
+  double dPathLthM() const { return dPathLthM_; }
+
+  // Passes the path end to the terrain profile object; the azimuth is not used.
+  void PathElvEnd(double lat, double lon, double az);
+
+ protected:
+  // The model's parameter reader; false rejects the template.
+  virtual bool ReadParameters(const FieldCollection& m) = 0;
+  // Ends a parameter reader: label + line break + "Invalid setting: " + value
+  // goes to the error handler. Returns false.
+  bool RejectSetting(std::string_view label, std::string_view valueText);
+  // Called after cFAC has been read (channel-based models derive a channel).
+  virtual void OnFacility() {}
+
+  // Steps 1 to 5 of the terrain-model sequence: end point, receiver heights,
+  // elevation angle, ERP toward the point and free-space field. Returns the
+  // ERP toward the point in dBm.
+  struct PathStart {
+    double azimuth = 0, endLat = 0, endLon = 0, kFactor = 0;
+    double rxAGL = 0, rxMSL = 0, elevAngle = 0, erpToward = 0;
+  };
+  PathStart BeginTerrainPath();
+  // Step 7: land use at the path end and the net field.
+  void FinishPath(double endLat, double endLon, std::string* luClassName);
+  // The common account of a path that the details text starts with.
+  std::string CommonPathDetails(const PathStart& ps) const;
+
+  // Loss of the antenna pattern toward an azimuth and elevation angle against
+  // the reference (maximum) gain, in dB: both patterns' shortfalls added.
+  double PatternLossDb(double azimuth, double elevAngle) const;
+  // The land-use line of the details (empty with land use off).
+  std::string LandUseDetails(const std::string& className) const;
+  // A power (dBm), distance or elevation (metres) in the detail unit with it.
+  std::string DetailPower(double dbm) const;
+  std::string DetailDistance(double metres) const;
+  std::string DetailElevation(double metres, std::string_view picture) const;
+
+  // State common to every model.
+  bool bDetails_ = false;
+  std::string sDetails_;
+  std::string sDetailUnPwr_, sDetailUnDis_, sDetailUnElv_;
+  std::string sOKtoGO_;
+  std::string sReadError_;
+  bool bErrorRun_ = false;
+  bool bSilent_ = false;
+  double dModelLoss_ = 0, dFreeSpaceFld_ = 0, dLULoss_ = 0, dNetField_ = 0;
+  std::int16_t iLUCode_ = 0;
+  float rTgtElvM_ = 0;
+  std::vector<double> daHaz_{0.0}, daHgain_{0.0}, daVel_{0.0}, daVgain_{0.0};
+  int iHazMax_ = -88, iVelMax_ = -88;
+  std::shared_ptr<FieldCollection> cPropMod_, cFAC_, cMOB_;
+  clsAreaCovPaths* cAreaCov_ = nullptr;
+  clsQXTask* cTask_ = nullptr;
+  DbfTable* RSRDB_ = nullptr;
+  std::shared_ptr<clsObstructions> cOBS_;
+  std::shared_ptr<clsLandUse> cLandUse_;
+  bool bLandUse_ = false;
+  std::shared_ptr<clsPathElv> cPathElv_;
+  double FACERPdBm_ = 0, FACTXmAGL_ = 0, FACTXmMSL_ = 0, MOBERPdBm_ = 0, MOBAntM_ = 0;
+  bool bMOBMSL_ = false;
+  double dPathLthM_ = 0;
+
+  // Facility values read by cFAC set.
+  double dFreqMHz_ = 0, dAntOrien_ = 0, dAntETilt_ = 0, dAntMTilt_ = 0, dAntMDir_ = 0;
+  std::string sAntFileName_, sAntTypeId_;
+  bool bAntInverted_ = false;
+  double dAntGainDbd_ = 0;
+};
+
+}  // namespace zw

@@ -1,0 +1,67 @@
+#include "engine/CalculatorFactory.h"
+
+#include <functional>
+
+#include "models/terrain/clsQXAreaCovLR.h"
+
+namespace zw {
+
+namespace {
+
+using Make = std::function<std::unique_ptr<clsQXAreaCov>()>;
+
+template <class T>
+Make Maker() {
+  return [] { return std::make_unique<T>(); };
+}
+
+struct Row {
+  CalculatorRow row;
+  Make make;
+};
+
+const std::vector<Row>& Rows() {
+  static const std::vector<Row> rows = [] {
+    std::vector<Row> r;
+    auto add = [&r](std::vector<std::string> names, Make make) {
+      const bool built = static_cast<bool>(make);
+      r.push_back({{std::move(names), built}, std::move(make)});
+    };
+    add({"Longley-Rice", "LR"}, Maker<clsQXAreaCovLR>());
+    add({"Bullington", "BU"}, nullptr);
+    add({"Okumura", "OK"}, nullptr);
+    add({"Broadcast (Part 73)", "BC"}, nullptr);
+    add({"Carey - Interpolated", "CA"}, nullptr);
+    add({"Cellular - CGSA", "CG"}, nullptr);
+    add({"Carey - FCC 94-201", "CX"}, nullptr);
+    add({"Egli", "EG"}, nullptr);
+    add({"Hata/Davidson", "HD"}, nullptr);
+    add({"Specialized Mobile Radio", "SM"}, nullptr);
+    add({"Shadow", "Shadow - Fixed Angle", "SH", "SF"}, nullptr);
+    add({"Rounded Obstacle", "RO"}, nullptr);
+    return r;
+  }();
+  return rows;
+}
+
+}  // namespace
+
+const std::vector<CalculatorRow>& CalculatorTable() {
+  static const std::vector<CalculatorRow> table = [] {
+    std::vector<CalculatorRow> t;
+    for (const Row& r : Rows()) t.push_back(r.row);
+    return t;
+  }();
+  return table;
+}
+
+std::unique_ptr<clsQXAreaCov> NewCalculator(std::string_view name) {
+  for (const Row& r : Rows()) {
+    for (const std::string& n : r.row.names) {
+      if (n == name) return r.make ? r.make() : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace zw

@@ -1,0 +1,322 @@
+#include "engine/PointToPoint.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "common/Antenna.h"
+#include "common/ModelTable.h"
+#include "common/NumberFormat.h"
+#include "common/PropTemplate.h"
+#include "common/TextJoin.h"
+#include "common/Units.h"
+#include "engine/CalculatorFactory.h"
+#include "geo/Geodesic.h"
+#include "models/terrain/clsQXAreaCovLR.h"
+#include "models/terrain/modPropLR.h"
+#include "platform/terrain/TerrainSource.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+
+namespace {
+
+// A profile handed in as arrays: the end point lies on the given azimuth at
+// the profile's length, and the ground there is the last profile point.
+class GivenProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+bool SplitCsvLine(const std::string& line, double& a, double& b, bool& isNumber) {
+  const auto comma = line.find_first_of(",;\t");
+  if (comma == std::string::npos) return false;
+  const std::string x = Trim(line.substr(0, comma));
+  std::string y = Trim(line.substr(comma + 1));
+  const auto more = y.find_first_of(",;\t");
+  if (more != std::string::npos) y = Trim(y.substr(0, more));
+  auto parse = [](const std::string& s, double& v) {
+    if (s.empty()) return false;
+    std::istringstream in(s);
+    in.imbue(std::locale::classic());
+    in >> v;
+    return !in.fail() && in.eof();
+  };
+  isNumber = parse(x, a) && parse(y, b);
+  if (!isNumber && (ToLower(x) == "nan" || ToLower(y) == "nan")) {
+    a = b = std::nan("");
+    isNumber = true;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, std::vector<float>& elevM) {
+  distM.clear();
+  elevM.clear();
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return "Cannot read the profile file " + file;
+  std::string line;
+  int row = 0;
+  while (std::getline(in, line)) {
+    ++row;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (Trim(line).empty() || Trim(line)[0] == '#') continue;
+    double d = 0, e = 0;
+    bool number = false;
+    if (!SplitCsvLine(line, d, e, number)) {
+      return "Profile file " + file + " line " + std::to_string(row) + ": expected distance_m,elevation_m";
+    }
+    if (!number) {
+      if (distM.empty()) continue;  // a header line
+      return "Profile file " + file + " line " + std::to_string(row) + ": not a number: " + line;
+    }
+    if (distM.size() > static_cast<std::size_t>(kLRMaxIntervals) + 1) {
+      return "Profile file " + file + " has more than " + std::to_string(kLRMaxIntervals) +
+             " intervals (the model's 16-bit profile limit)";
+    }
+    distM.push_back(d);
+    elevM.push_back(static_cast<float>(e));
+  }
+  return CheckProfile(distM, elevM);
+}
+
+std::string CheckProfile(const std::vector<double>& distM, const std::vector<float>& elevM) {
+  if (distM.size() != elevM.size()) return "The profile's distance and elevation arrays differ in length";
+  if (distM.size() < 2) return "A profile needs at least two points";
+  if (distM.size() - 1 > static_cast<std::size_t>(kLRMaxIntervals)) {
+    return "A profile may have at most " + std::to_string(kLRMaxIntervals) +
+           " intervals (the model's 16-bit profile limit); this one has " + std::to_string(distM.size() - 1);
+  }
+  for (std::size_t i = 0; i < distM.size(); ++i) {
+    if (!std::isfinite(distM[i]) || !std::isfinite(elevM[i])) {
+      return "Profile point " + std::to_string(i + 1) + " is not a number";
+    }
+  }
+  const double step = distM[1] - distM[0];
+  if (!(step > 0)) return "Profile distances must increase from the transmitter";
+  const double tol = std::max(1e-3, 1e-6 * std::fabs(distM.back()));
+  for (std::size_t i = 1; i < distM.size(); ++i) {
+    const double expected = distM[0] + step * static_cast<double>(i);
+    if (std::fabs(distM[i] - expected) > tol) {
+      return "Profile spacing is not equal: point " + std::to_string(i + 1) + " is at " + std::to_string(distM[i]) +
+             " m, expected " + std::to_string(expected) + " m";
+    }
+  }
+  return {};
+}
+
+P2PContext::P2PContext() = default;
+P2PContext::~P2PContext() = default;
+
+std::shared_ptr<platform::TerrainSource> P2PContext::Terrain(const std::string& dem, std::string& error) {
+  auto it = terrain_.find(dem);
+  if (it != terrain_.end()) return it->second;
+  auto t = std::make_shared<platform::TerrainSource>();
+  const std::string msg = t->Add(dem);
+  if (t->SourceCount() == 0) {
+    error = "No usable elevation data in " + dem + (msg.empty() ? "" : ": " + msg);
+    return nullptr;
+  }
+  terrain_[dem] = t;
+  return t;
+}
+
+P2PResult P2PContext::Run(const P2PRequest& r) {
+  P2PResult out;
+  // The template and the model.
+  if (r.templateFile.empty()) {
+    out.error = "No template file given";
+    return out;
+  }
+  const PropTemplateResult tpl = BuildPropTemplate(r.templateFile, r.section);
+  if (!tpl.map) {
+    out.error = tpl.error.empty() ? "No template in " + r.templateFile + " [" + r.section + "]" : tpl.error;
+    return out;
+  }
+  std::string model = Trim(r.model.empty() ? tpl.modelName : r.model);
+  // The command line takes codes and names without regard to case.
+  if (const std::string code = ModelCodeOf(model); !code.empty()) model = code;
+  auto calc = NewCalculator(model);
+  if (!calc) {
+    out.error = "Model '" + model + "' is not available";
+    return out;
+  }
+  out.model = calc->sNameModel2();
+  out.modelName = calc->sNameModel();
+  calc->bSilent(true);
+  calc->cPropMod(tpl.map);
+  if (!calc->cPropMod()) {
+    out.error = calc->sReadError().empty() ? "The model template was not accepted" : calc->sReadError();
+    return out;
+  }
+
+  // The profile.
+  std::shared_ptr<platform::clsPathElv> path;
+  if (!r.dem.empty()) {
+    if (!r.haveFrom || !r.haveTo) {
+      out.error = "Terrain paths need both end points (--from and --to)";
+      return out;
+    }
+    std::string err;
+    auto terrain = Terrain(r.dem, err);
+    if (!terrain) {
+      out.error = err;
+      return out;
+    }
+    path = std::make_shared<platform::clsPathElv>(terrain);
+    path->dStartLat(r.fromLat);
+    path->dStartLon(r.fromLon);
+    path->dEndLat(r.toLat);
+    path->dEndLon(r.toLon);
+    path->dStep(r.stepM);
+    if (!path->ExtractProfile()) {
+      out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
+      return out;
+    }
+    // The model takes equally spaced points: when the last interval came out
+    // shorter, sample again at the step that divides the path evenly.
+    const auto& dis = path->DIS_Array();
+    if (dis.size() >= 2) {
+      const double step = dis[1] - dis[0];
+      const double length = dis.back();
+      const double last = dis.back() - dis[dis.size() - 2];
+      if (std::fabs(last - step) > 1e-6 * std::max(1.0, length)) {
+        const double n = std::ceil(length / step - 1e-9);
+        path->dStep(length / n);
+        if (!path->ExtractProfile()) {
+          out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
+          return out;
+        }
+      }
+    }
+    const std::string check = CheckProfile(path->DIS_Array(), path->ELV_Array());
+    if (!check.empty()) {
+      out.error = check;
+      return out;
+    }
+  } else {
+    std::vector<double> d = r.distM;
+    std::vector<float> e = r.elevM;
+    if (!r.profileCsv.empty()) {
+      if (std::string err = ReadProfileCsv(r.profileCsv, d, e); !err.empty()) {
+        out.error = err;
+        return out;
+      }
+    } else if (std::string err = CheckProfile(d, e); !err.empty()) {
+      out.error = err;
+      return out;
+    }
+    const double first = d.front();
+    for (double& x : d) x -= first;
+    auto given = std::make_shared<GivenProfile>();
+    double lat2 = 0, lon2 = 0;
+    Geodesic::ForwardKm(0.0, 0.0, r.azimuth, d.back() / 1000.0, lat2, lon2);
+    given->dEndLat(lat2);
+    given->dEndLon(lon2);
+    given->DIS_Array(std::move(d));
+    given->ELV_Array(std::move(e));
+    path = given;
+  }
+  out.points = path->iLastPoint() + 1;
+  out.pathLengthM = path->DIS_Array().back();
+
+  // Transmitter, antenna and receiver.
+  bool err = false;
+  const double erpDbm = ConvertPower(r.erpUnit, "dBm", r.erpValue, err);
+  if (err) {
+    out.error = "Invalid ERP: " + FormatGeneral(r.erpValue) + " " + r.erpUnit;
+    return out;
+  }
+  if (!(r.freqMHz > 0) || !std::isfinite(r.freqMHz)) {
+    out.error = "The frequency must be above 0 MHz";
+    return out;
+  }
+  if (!std::isfinite(r.txAglM) || !std::isfinite(r.rxAglM)) {
+    out.error = "Antenna heights must be numbers";
+    return out;
+  }
+  clsAntenna ant;
+  ant.dGain = r.gain;
+  ant.sGainUn = r.gainUnit;
+  std::string antErr;
+  if (!r.antennaFile.empty()) {
+    antErr = LoadAntennaFromProfile(r.antennaFile, r.antennaSection, "dBd", ant);
+  } else if (!r.antennaLib.empty()) {
+    antErr = LoadAntennaFromLibrary(r.antennaLibDir, r.antennaLib, r.antennaId, "dBd", true, ant);
+  }
+  if (!antErr.empty()) {
+    out.error = antErr;
+    return out;
+  }
+  if (r.antennaFile.empty() && r.antennaLib.empty()) {
+    ant.dOrien = r.orientation;
+    ant.dETilt = r.eTilt;
+    ant.dMTilt = r.mTilt;
+    ant.dMDir = r.mDir;
+    ant.bInverted = r.inverted;
+  }
+  if (ant.bInverted) ant.Invert();
+
+  auto fac = std::make_shared<FieldCollection>();
+  fac->Set("TX_FREQMHZ", r.freqMHz);
+  fac->Set("TX_A1GAIN", ant.dGain);
+  fac->Set("TX_A1GNUN", ant.sGainUn);
+  fac->Set("TX_A1ORIEN", ant.dOrien);
+  fac->Set("TX_A1ETILT", ant.dETilt);
+  fac->Set("TX_A1MTILT", ant.dMTilt);
+  fac->Set("TX_A1MDIR", ant.dMDir);
+  fac->Set("TX_A1INVRT", ant.bInverted);
+  const double siteElv = path->ELV_Array().front();
+
+  calc->bMOBMSL(false);
+  calc->FACERPdBm(erpDbm);
+  calc->FACTXmAGL(r.txAglM);
+  calc->FACTXmMSL(siteElv + r.txAglM);
+  calc->MOBAntM(r.rxAglM);
+  calc->MOBERPdBm(r.rxErpDbm);
+  calc->bDetails(r.details);
+  calc->sDetails("");
+  calc->sDetailUnPwr(r.detailPwr);
+  calc->sDetailUnDis(r.detailDis);
+  calc->sDetailUnElv(r.detailElv);
+  calc->cFAC(fac);
+  calc->daHaz(ant.daHaz);
+  calc->daHgain(ant.daHgain);
+  calc->daVel(ant.daVel);
+  calc->daVgain(ant.daVgain);
+  calc->cMOB(std::make_shared<FieldCollection>());
+  calc->cPathElv(path);
+  if (!calc->sOKtoGO().empty()) {
+    out.error = Trim(calc->sOKtoGO());
+    return out;
+  }
+  calc->PathElvEnd(path->dEndLat(), path->dEndLon(), path->dPathAz());
+  calc->dPathLthM(out.pathLengthM);
+  calc->sDetails("");
+  calc->CovCalc();
+
+  out.netFieldDbu = calc->dNetField();
+  out.freeSpaceDbu = calc->dFreeSpaceFld();
+  out.modelLossDb = calc->dModelLoss();
+  out.errLevel = calc->lErrLevel();
+  out.rxGroundM = calc->rTgtElvM();
+  out.details = calc->sDetails();
+  if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc.get())) {
+    out.mode = {lr->sMode1(), lr->sMode2()};
+    out.deltaHM = lr->dDeltaHM();
+    out.effHeightsM = lr->dHeEffM();
+    if (lr->bErrorRun()) {
+      out.error = lr->sPathError();
+      return out;
+    }
+  }
+  std::ostringstream prt;
+  calc->PrtParameters(prt);
+  out.parameters = prt.str();
+  out.ok = true;
+  return out;
+}
+
+}  // namespace zw

@@ -1,0 +1,89 @@
+#pragma once
+// One path computed directly with a model's calculator: the profile from a
+// file or from terrain data, the transmitter and receiver heights, the ERP
+// and antenna, the model template of a settings file. Used by the command
+// line (single paths and batches) and the benchmarks.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/FieldCollection.h"
+
+namespace zw {
+
+namespace platform {
+class TerrainSource;
+}
+
+struct P2PRequest {
+  std::string model;                        // code or display name; "" = the template's MODEL
+  std::string templateFile;                 // settings file holding the template section
+  std::string section = "Propagation Model";
+  // The profile: a CSV file (distance_m,elevation_m) ...
+  std::string profileCsv;
+  // ... or given arrays (distance m, elevation m) ...
+  std::vector<double> distM;
+  std::vector<float> elevM;
+  // ... or terrain data between two points.
+  std::string dem;
+  double fromLat = 0, fromLon = 0, toLat = 0, toLon = 0;
+  bool haveFrom = false, haveTo = false;
+  double stepM = 0;                         // 0: the terrain's own spacing
+  double azimuth = 0;                       // path azimuth of a given profile (antenna patterns)
+  double freqMHz = 0;
+  double txAglM = 0, rxAglM = 0;
+  double erpValue = 60, rxErpDbm = 0;
+  std::string erpUnit = "dBm";
+  // Antenna: maximum gain and its unit, mounting, and a pattern from the
+  // antenna records of a settings file or from the antenna library.
+  double gain = 0;
+  std::string gainUnit = "dBd";
+  double orientation = 0, eTilt = 0, mTilt = 0, mDir = 0;
+  bool inverted = false;
+  std::string antennaFile, antennaSection = "Antenna";
+  std::string antennaLibDir, antennaLib, antennaId;
+  bool details = false;
+  std::string detailPwr = "dBm", detailDis = "km", detailElv = "m";
+};
+
+struct P2PResult {
+  bool ok = false;
+  std::string error;                        // why no result
+  std::string model;                        // model code
+  std::string modelName;
+  double netFieldDbu = 0, freeSpaceDbu = 0, modelLossDb = 0;
+  std::int32_t errLevel = 0;
+  std::array<std::string, 2> mode{" ", " "};
+  double deltaHM = 0;
+  std::array<double, 2> effHeightsM{0, 0};
+  double pathLengthM = 0;
+  int points = 0;
+  double rxGroundM = 0;
+  std::string details;
+  std::string parameters;                   // the model's parameter print-out
+};
+
+// Keeps opened terrain sources and built templates between paths of a batch.
+class P2PContext {
+ public:
+  P2PContext();
+  ~P2PContext();
+  P2PResult Run(const P2PRequest& r);
+
+ private:
+  std::shared_ptr<platform::TerrainSource> Terrain(const std::string& dem, std::string& error);
+  std::map<std::string, std::shared_ptr<platform::TerrainSource>> terrain_;
+};
+
+// Reads a profile CSV: distance_m,elevation_m per row (a header line allowed),
+// first row at the transmitter, equal spacing. "" on success, else why not.
+std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, std::vector<float>& elevM);
+
+// Checks a profile: at least two points, finite values, equal spacing, at
+// most 32767 intervals (the model's profile limit). "" when usable.
+std::string CheckProfile(const std::vector<double>& distM, const std::vector<float>& elevM);
+
+}  // namespace zw

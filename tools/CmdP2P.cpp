@@ -1,0 +1,293 @@
+// ravoprop p2p: one path (or a batch of paths) through a model's calculator.
+#include <fmt/format.h>
+
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "common/NumberFormat.h"
+#include "common/TextJoin.h"
+#include "common/Units.h"
+#include "engine/PointToPoint.h"
+
+namespace zw::tool {
+namespace {
+
+struct P2POptions {
+  P2PRequest req;
+  std::string from, to;
+  std::vector<std::string> erp;
+  std::vector<std::string> gain;
+  std::string antenna;  // FILE.ini[:SECTION]
+  std::string batch;
+  bool json = false;
+};
+
+bool ParseLatLon(const std::string& s, double& lat, double& lon) {
+  const auto c = s.find(',');
+  if (c == std::string::npos) return false;
+  double a = 0, b = 0;
+  if (!TryParseDouble(Trim(s.substr(0, c)), a) || !TryParseDouble(Trim(s.substr(c + 1)), b)) return false;
+  lat = a;
+  lon = b;
+  return true;
+}
+
+bool ParseNumber(const std::string& s, double& v) {
+  std::istringstream in(Trim(s));
+  in.imbue(std::locale::classic());
+  in >> v;
+  return !in.fail() && in.eof();
+}
+
+// Fills the request fields that come in as text; "" or the message.
+std::string Complete(P2POptions& o) {
+  P2PRequest& r = o.req;
+  if (!o.from.empty()) {
+    if (!ParseLatLon(o.from, r.fromLat, r.fromLon)) return "--from takes LAT,LON in decimal degrees";
+    r.haveFrom = true;
+  }
+  if (!o.to.empty()) {
+    if (!ParseLatLon(o.to, r.toLat, r.toLon)) return "--to takes LAT,LON in decimal degrees";
+    r.haveTo = true;
+  }
+  if (!o.erp.empty()) {
+    if (o.erp.size() != 2 || !ParseNumber(o.erp[0], r.erpValue)) return "--erp takes VALUE UNIT, e.g. --erp 1 kW";
+    r.erpUnit = o.erp[1];
+  }
+  if (!o.gain.empty()) {
+    if (o.gain.size() != 2 || !ParseNumber(o.gain[0], r.gain)) return "--gain takes VALUE UNIT, e.g. --gain 6 dBd";
+    r.gainUnit = o.gain[1];
+  }
+  if (!o.antenna.empty()) {
+    const auto colon = o.antenna.rfind(':');
+    if (colon != std::string::npos && colon > 1) {
+      r.antennaFile = o.antenna.substr(0, colon);
+      r.antennaSection = o.antenna.substr(colon + 1);
+    } else {
+      r.antennaFile = o.antenna;
+    }
+  }
+  if (r.profileCsv.empty() && r.dem.empty() && r.distM.empty()) return "Give a profile (--profile FILE.csv) or terrain (--dem PATH --from --to)";
+  if (!r.profileCsv.empty() && !r.dem.empty()) return "--profile and --dem exclude each other";
+  return {};
+}
+
+nlohmann::json ToJson(const P2PResult& r) {
+  nlohmann::json j;
+  j["model"] = r.model;
+  j["net_field_dbu"] = r.netFieldDbu;
+  j["free_space_dbu"] = r.freeSpaceDbu;
+  j["model_loss_db"] = r.modelLossDb;
+  j["err_level"] = r.errLevel;
+  j["mode"] = {r.mode[0], r.mode[1]};
+  j["delta_h_m"] = r.deltaHM;
+  j["eff_heights_m"] = {r.effHeightsM[0], r.effHeightsM[1]};
+  j["path_length_m"] = r.pathLengthM;
+  j["points"] = r.points;
+  j["rx_ground_m"] = r.rxGroundM;
+  j["details"] = r.details;
+  return j;
+}
+
+void PrintText(const P2PResult& r) {
+  std::cout << r.modelName << " (" << r.model << ")\n";
+  std::cout << fmt::format("Path length:      {:.3f} km, {} points\n", r.pathLengthM / 1000.0, r.points);
+  std::cout << fmt::format("Net field:        {:.2f} dBu\n", r.netFieldDbu);
+  std::cout << fmt::format("Free-space field: {:.2f} dBu\n", r.freeSpaceDbu);
+  std::cout << fmt::format("Model loss:       {:.2f} dB\n", r.modelLossDb);
+  if (r.model == "LR") {
+    std::cout << fmt::format("Mode:             {} {}\n", Trim(r.mode[0]), Trim(r.mode[1]));
+    std::cout << fmt::format("Delta-h:          {:.2f} m\n", r.deltaHM);
+    std::cout << fmt::format("Effective heights: {:.2f} m, {:.2f} m\n", r.effHeightsM[0], r.effHeightsM[1]);
+    std::cout << fmt::format("Error level:      {}\n", r.errLevel);
+  }
+  if (!r.details.empty()) {
+    std::string d = r.details;
+    std::string clean;
+    for (char c : d)
+      if (c != '\r') clean.push_back(c);
+    std::cout << "\n" << clean << "\n";
+  }
+  std::cout << "\n" << r.parameters;
+}
+
+// Splits one CSV line (double quotes group fields with commas in them).
+std::vector<std::string> CsvFields(const std::string& line) {
+  std::vector<std::string> out(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') {
+      if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+        out.back().push_back('"');
+        ++i;
+      } else {
+        quoted = !quoted;
+      }
+    } else if (c == ',' && !quoted) {
+      out.emplace_back();
+    } else if (c != '\r') {
+      out.back().push_back(c);
+    }
+  }
+  for (auto& f : out) f = Trim(f);
+  return out;
+}
+
+// One batch column applied to a row's options; "" or the message.
+std::string ApplyColumn(P2POptions& o, std::string name, const std::string& v) {
+  for (char& c : name) c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  while (!name.empty() && name[0] == '-') name.erase(0, 1);
+  if (v.empty()) return {};
+  P2PRequest& r = o.req;
+  auto num = [&](double& dst) { return ParseNumber(v, dst) ? std::string() : name + ": not a number: " + v; };
+  if (name == "model") r.model = v;
+  else if (name == "template") r.templateFile = v;
+  else if (name == "section") r.section = v;
+  else if (name == "profile") r.profileCsv = v;
+  else if (name == "dem") r.dem = v;
+  else if (name == "from") o.from = v;
+  else if (name == "to") o.to = v;
+  else if (name == "step") return num(r.stepM);
+  else if (name == "azimuth") return num(r.azimuth);
+  else if (name == "freq") return num(r.freqMHz);
+  else if (name == "tx-agl") return num(r.txAglM);
+  else if (name == "rx-agl") return num(r.rxAglM);
+  else if (name == "erp") {
+    std::istringstream in(v);
+    std::string a, b;
+    in >> a >> b;
+    o.erp = {a, b.empty() ? std::string("dBm") : b};
+  } else if (name == "erp-unit") {
+    if (o.erp.size() == 2) o.erp[1] = v;
+    else o.erp = {FormatGeneral(r.erpValue), v};
+  } else if (name == "gain") {
+    std::istringstream in(v);
+    std::string a, b;
+    in >> a >> b;
+    o.gain = {a, b.empty() ? std::string("dBd") : b};
+  } else if (name == "antenna") o.antenna = v;
+  else if (name == "orientation") return num(r.orientation);
+  else if (name == "etilt") return num(r.eTilt);
+  else if (name == "mtilt") return num(r.mTilt);
+  else if (name == "mdir") return num(r.mDir);
+  else if (name == "details") r.details = ParseBool(v) || v == "1";
+  else if (name == "id" || name == "name") {
+  }  // labels of the row, echoed back
+  else return "unknown column '" + name + "'";
+  return {};
+}
+
+int RunBatch(const P2POptions& base) {
+  std::ifstream in(base.batch, std::ios::binary);
+  if (!in) {
+    std::cerr << "Cannot read the batch file " << base.batch << "\n";
+    return 1;
+  }
+  std::string line;
+  std::vector<std::string> header;
+  P2PContext ctx;
+  int row = 0, failed = 0;
+  while (std::getline(in, line)) {
+    if (Trim(line).empty() || Trim(line)[0] == '#') continue;
+    if (header.empty()) {
+      header = CsvFields(line);
+      continue;
+    }
+    ++row;
+    const auto fields = CsvFields(line);
+    P2POptions o = base;
+    nlohmann::json j;
+    j["row"] = row;
+    std::string err;
+    for (std::size_t i = 0; i < header.size() && err.empty(); ++i) {
+      const std::string v = i < fields.size() ? fields[i] : std::string();
+      if (header[i] == "id" || header[i] == "name") j[header[i]] = v;
+      err = ApplyColumn(o, header[i], v);
+    }
+    if (err.empty()) err = Complete(o);
+    if (err.empty()) {
+      const P2PResult r = ctx.Run(o.req);
+      if (r.ok) {
+        j.update(ToJson(r));
+      } else {
+        err = r.error;
+      }
+    }
+    if (!err.empty()) {
+      ++failed;
+      j["error"] = err;
+    }
+    std::cout << j.dump() << "\n";
+  }
+  return failed == 0 ? 0 : 1;
+}
+
+int RunP2P(P2POptions& o) {
+  ApplyGlobals();
+  if (!o.batch.empty()) return RunBatch(o);
+  if (const std::string err = Complete(o); !err.empty()) {
+    std::cerr << err << "\n";
+    return 2;
+  }
+  P2PContext ctx;
+  const P2PResult r = ctx.Run(o.req);
+  if (!r.ok) {
+    std::cerr << r.error << "\n";
+    if (o.json) std::cout << nlohmann::json{{"error", r.error}}.dump() << "\n";
+    return 1;
+  }
+  if (o.json) {
+    std::cout << ToJson(r).dump(1) << "\n";
+  } else {
+    PrintText(r);
+  }
+  return 0;
+}
+
+const CommandRegistration reg([](CLI::App& app) {
+  auto o = std::make_shared<P2POptions>();
+  P2PRequest& r = o->req;
+  auto* cmd = app.add_subcommand("p2p", "Field strength over one path (or a batch of paths) with a propagation model");
+  cmd->add_option("--model", r.model, "Model code or name (default: MODEL of the template)");
+  cmd->add_option("--template", r.templateFile, "Settings file holding the model template");
+  cmd->add_option("--section", r.section, "Template section (default \"Propagation Model\")");
+  cmd->add_option("--profile", r.profileCsv, "Profile CSV: distance_m,elevation_m, first row at the transmitter");
+  cmd->add_option("--dem", r.dem, "DEM file or directory (terrain path from --from to --to)");
+  cmd->add_option("--from", o->from, "Transmitter LAT,LON (decimal degrees)");
+  cmd->add_option("--to", o->to, "Receiver LAT,LON (decimal degrees)");
+  cmd->add_option("--step", r.stepM, "Profile sampling step in metres (default: the DEM spacing)");
+  cmd->add_option("--azimuth", r.azimuth, "Path azimuth of a --profile path, degrees (for antenna patterns)");
+  cmd->add_option("--freq", r.freqMHz, "Frequency, MHz");
+  cmd->add_option("--tx-agl", r.txAglM, "Transmitter antenna height above ground, m");
+  cmd->add_option("--rx-agl", r.rxAglM, "Receiver antenna height above ground, m");
+  cmd->add_option("--erp", o->erp, "ERP VALUE UNIT (mW, W, kW, dBm, dBW, dBk); default 1 kW")->expected(2);
+  cmd->add_option("--gain", o->gain, "Antenna maximum gain VALUE UNIT (dBd, dBi)")->expected(2);
+  cmd->add_option("--antenna", o->antenna, "Antenna records of a settings file: FILE.ini[:SECTION]");
+  cmd->add_option("--antenna-lib", r.antennaLib, "Antenna library name (with --antenna-dir and --antenna-id)");
+  cmd->add_option("--antenna-dir", r.antennaLibDir, "Directory of the antenna library");
+  cmd->add_option("--antenna-id", r.antennaId, "Antenna type identifier in the library");
+  cmd->add_option("--orientation", r.orientation, "Antenna orientation, degrees");
+  cmd->add_option("--etilt", r.eTilt, "Electrical tilt, degrees");
+  cmd->add_option("--mtilt", r.mTilt, "Mechanical tilt, degrees");
+  cmd->add_option("--mdir", r.mDir, "Direction of the mechanical tilt, degrees");
+  cmd->add_flag("--inverted", r.inverted, "Antenna mounted upside down");
+  cmd->add_flag("--details", r.details, "Include the model's account of the path");
+  cmd->add_option("--detail-units", r.detailDis, "Distance unit of the details (km, mi, m)");
+  cmd->add_flag("--json", o->json, "One JSON object");
+  cmd->add_option("--batch", o->batch, "CSV of paths (columns named like the options); one JSON object per line");
+  cmd->callback([o] {
+    const int rc = RunP2P(*o);
+    if (rc != 0) throw CLI::RuntimeError(rc);
+  });
+});
+
+}  // namespace
+}  // namespace zw::tool
