@@ -1,16 +1,20 @@
-# ravo_subsystem(name DIR folder [GLOB pattern] [EXCLUDE prefix] DEPS targets...)
+# ravo_subsystem(name DIR folder [GLOB patterns...] [EXCLUDE prefixes...] DEPS targets...)
 # A static library of the .cpp files directly in the folder (an interface
 # library while the folder holds none yet). GLOB narrows the files taken,
-# EXCLUDE drops the files whose names start with the prefix.
+# EXCLUDE drops the files whose names start with one of the prefixes.
 function(ravo_subsystem name)
-  cmake_parse_arguments(A "" "DIR;GLOB;EXCLUDE" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "DIR" "GLOB;EXCLUDE;DEPS" ${ARGN})
   if(NOT A_GLOB)
     set(A_GLOB "*.cpp")
   endif()
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${A_DIR}/${A_GLOB})
-  if(A_EXCLUDE)
-    list(FILTER srcs EXCLUDE REGEX "/${A_EXCLUDE}[^/]*$")
-  endif()
+  set(srcs)
+  foreach(pattern IN LISTS A_GLOB)
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${A_DIR}/${pattern})
+    list(APPEND srcs ${found})
+  endforeach()
+  foreach(prefix IN LISTS A_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "/${prefix}[^/]*$")
+  endforeach()
   if(srcs)
     add_library(ravo_${name} STATIC ${srcs})
     set(kind PUBLIC)
