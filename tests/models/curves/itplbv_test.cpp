@@ -61,6 +61,9 @@ TEST(itplbv, BilinearSurfacesExact) {
   };
   // A plane everywhere, two cells beyond every edge and corner included.
   check(MakeGrid(kUnevenX, kUnevenY, plane), plane, -3.0, 11.5, -5.0, 7.5);
+  // Two-point axes: the one cell's polynomial serves everywhere.
+  check(MakeGrid({1.0f, 2.0f}, kUnevenY, plane), plane, -3.0, 6.0, -5.0, 7.5);
+  check(MakeGrid({1.0f, 2.0f}, {0.0f, 3.0f}, plane), plane, -3.0, 6.0, -5.0, 7.5);
   // A bilinear surface inside an uneven grid ...
   check(MakeGrid(kUnevenX, kUnevenY, bilinear), bilinear, 0.0, 8.25, -2.0, 4.5);
   // ... and outside an even one. (Outside an uneven grid the published
