@@ -1,0 +1,186 @@
+#pragma once
+// The propagation engine: a host creates one per study, hands it the study
+// inputs (a task number, or the facility, mobile and model collections and a
+// terrain profile), runs a point-to-point path or an area study and reads the
+// results back. The engine does no propagation arithmetic itself: it checks
+// and converts the inputs, selects the model's calculator and collects its
+// outputs.
+//
+// Calling order: OXAUserLogin first (it clears the collections), then the
+// inputs in any order, then RunPathSetup and RunPath once per path.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Antenna.h"
+#include "common/FieldCollection.h"
+#include "coverage/clsQXAreaCov.h"
+
+namespace zw {
+
+// Procedure numbers of the engine on the procedure trace.
+inline constexpr std::int16_t kProcRFPropInit = 5701;
+inline constexpr std::int16_t kProcRFPropFacility = 5710;
+inline constexpr std::int16_t kProcRFPropMobile = 5711;
+inline constexpr std::int16_t kProcRFPropPathElv = 5712;
+inline constexpr std::int16_t kProcRFPropArrays = 5713;
+inline constexpr std::int16_t kProcRFPropUserLogin = 5720;
+inline constexpr std::int16_t kProcRFPropTaskID = 5724;
+inline constexpr std::int16_t kProcRFPropSetModel = 5730;
+inline constexpr std::int16_t kProcRFPropCovModel = 5731;
+inline constexpr std::int16_t kProcRFPropPathSetup = 5740;
+inline constexpr std::int16_t kProcRFPropRunPath = 5741;
+inline constexpr std::int16_t kProcRFPropCovArea = 5750;
+
+class clsRFProp {
+ public:
+  clsRFProp();
+  ~clsRFProp();
+  clsRFProp(const clsRFProp&) = delete;
+  clsRFProp& operator=(const clsRFProp&) = delete;
+
+  // Inputs.
+  // Loads a stored study; below 1 drops the task.
+  void lTaskID(std::int32_t id);
+  std::int32_t lTaskID() const { return lTaskID_; }
+  // Stores and checks the facility / mobile; the problems found are reported
+  // and kept in sFacilityMessage / sMobileMessage.
+  void cFAC(std::shared_ptr<FieldCollection> m);
+  const std::shared_ptr<FieldCollection>& cFAC() const { return cFAC_; }
+  void cMOB(std::shared_ptr<FieldCollection> m);
+  const std::shared_ptr<FieldCollection>& cMOB() const { return cMOB_; }
+  void cPropMod(std::shared_ptr<FieldCollection> m) { cPropMod_ = std::move(m); }
+  const std::shared_ptr<FieldCollection>& cPropMod() const { return cPropMod_; }
+  // Obstruction and land-use switches; each creates its object when none is held.
+  void OBS_AddFile(const std::string& file);
+  void OBS_Use(bool use);
+  void LU_Use(bool use);
+  void LU_Template(const std::string& name);
+  // A terrain profile object; its units are forced to metres.
+  void cPathElv(std::shared_ptr<clsPathElv> p);
+  const std::shared_ptr<clsPathElv>& cPathElv() const { return cPathElv_; }
+  // Ready profile arrays (elevations m, distances m from the transmitter);
+  // a profile object is created for them when none is held.
+  void ELV_Array(std::vector<float> elv);
+  void ELV_ArrayOBS(std::vector<float> elv);
+  void DIS_Array(std::vector<double> dis);
+
+  bool bSilent() const { return bSilent_; }
+  void bSilent(bool v) { bSilent_ = v; }
+  double dTopoStep() const { return dTopoStep_; }
+  void dTopoStep(double v) { dTopoStep_ = v; }
+  const std::string& sTopoStepUn() const { return sTopoStepUn_; }
+  void sTopoStepUn(std::string v) { sTopoStepUn_ = std::move(v); }
+  bool bDetails() const { return bDetails_; }
+  void bDetails(bool v) { bDetails_ = v; }
+  // Detail units fall back to the per-user defaults file when not set.
+  const std::string& sDetailUnPwr();
+  const std::string& sDetailUnDis();
+  const std::string& sDetailUnElv();
+  void sDetailUnPwr(std::string v) { sDetailUnPwr_ = std::move(v); }
+  void sDetailUnDis(std::string v) { sDetailUnDis_ = std::move(v); }
+  void sDetailUnElv(std::string v) { sDetailUnElv_ = std::move(v); }
+  double dKCurve() const { return dKCurve_; }
+  void dKCurve(double v) { dKCurve_ = v; }
+  const std::string& sPropModel() const { return sPropModel_; }
+  void sPropModel(std::string v) { sPropModel_ = std::move(v); }
+  double dTgtDisKM() const { return dTgtDisKM_; }
+  void dTgtDisKM(double v) { dTgtDisKM_ = v; }
+  double dTgtLat() const { return dTgtLat_; }
+  void dTgtLat(double v) { dTgtLat_ = v; }
+  double dTgtLon() const { return dTgtLon_; }
+  void dTgtLon(double v) { dTgtLon_ = v; }
+  double dTgtAz() const { return dTgtAz_; }
+  void dTgtAz(double v) { dTgtAz_ = v; }
+
+  // Runs; each returns "" on success, else the failure text.
+  std::string RunPathSetup();
+  std::string RunPath();
+  // Area studies are not part of this build; returns why.
+  std::string RunCovArea();
+
+  // Results of the last RunPath.
+  const std::string& sDetails() const { return sDetails_; }
+  double dFldDBU() const { return dFldDBU_; }
+  double dFreeSpaceField() const { return dFreeSpaceField_; }
+
+  // Sets the process-wide user login; clears the collections (set it first).
+  void OXAUserLogin(const std::string& login);
+
+  // The calculator of the last setup (none before one), for callers that read
+  // model-specific values of the last path.
+  clsQXAreaCov* Calculator() const { return cCovModel_.get(); }
+  const std::shared_ptr<clsObstructions>& cOBS() const { return cOBS_; }
+  const std::shared_ptr<clsLandUse>& cLandUse() const { return cLandUse_; }
+  // The transmit antenna (gain and pattern) of the last facility.
+  const clsAntenna& Antenna() const { return ant_; }
+
+  // Values derived from the facility and the mobile.
+  double FACERPdBm() const { return FACERPdBm_; }
+  double FACTXmAGL() const { return FACTXmAGL_; }
+  double FACTXmMSL() const { return FACTXmMSL_; }
+  double MOBAntM() const { return MOBAntM_; }
+  bool bMOBMSL() const { return bMOBMSL_; }
+  double dFacLat() const { return dFacLat_; }
+  double dFacLon() const { return dFacLon_; }
+  double dFreqMHz() const { return dFreqMHz_; }
+  const std::string& sFacDatum() const { return sFacDatum_; }
+  int iFacDatumCode() const { return iFacDatumCode_; }
+  // Messages of the last facility / mobile assignment ("" when accepted).
+  const std::string& sFacilityMessage() const { return sFacMsg_; }
+  const std::string& sMobileMessage() const { return sMobMsg_; }
+
+ private:
+  void Initialize();
+  // Reports a failure through the error handler with the engine's silent flag.
+  void Report(std::string_view message) const;
+  std::unique_ptr<clsQXAreaCov> SetModel();
+  bool SetCovModel(std::unique_ptr<clsQXAreaCov> m);
+  std::string TransmitAntennaLine() const;
+  std::string ParameterListing();
+  void EnsurePathElv();
+  const std::string& DetailUnit(std::string& stored, const char* key, const char* def);
+
+  std::int32_t lTaskID_ = 0;
+  std::shared_ptr<FieldCollection> cFAC_, cMOB_, cPropMod_;
+  std::shared_ptr<clsPathElv> cPathElv_;
+  bool bOwnPathElv_ = false;  // created here for given arrays
+  std::shared_ptr<clsObstructions> cOBS_;
+  std::shared_ptr<clsLandUse> cLandUse_;
+  std::unique_ptr<clsQXAreaCov> cCovModel_;
+  bool bPathReady_ = false;  // a setup succeeded and its path has not run yet
+  bool bSilent_ = false, bDetails_ = false;
+  double dTopoStep_ = 0;
+  std::string sTopoStepUn_;
+  std::string sDetailUnPwr_, sDetailUnDis_, sDetailUnElv_;
+  double dKCurve_ = 0;
+  std::string sPropModel_;
+  double dTgtDisKM_ = 0, dTgtLat_ = 0, dTgtLon_ = 0, dTgtAz_ = 0;
+  std::string sDetails_, sParamText_;
+  double dFldDBU_ = 0, dFreeSpaceField_ = 0;
+
+  // Facility values.
+  std::string sFacDesc_, sFacDatum_;
+  int iFacDatumCode_ = 0;
+  double dFacLat_ = 0, dFacLon_ = 0;
+  float rFacElv_ = 0;
+  std::string sFacElvUn_;
+  double dFreqMHz_ = 0, dAntHgt_ = 0;
+  std::string sAntHgtUn_, sAntElMode_;
+  double dERP_ = 0;
+  std::string sERPUn_;
+  double FACERPdBm_ = 0, FACTXmAGL_ = 0, FACTXmMSL_ = 0;
+  clsAntenna ant_;
+  bool bFacOK_ = false;
+  // Mobile values.
+  float rMobHgt_ = 0;
+  std::string sMobHgtUn_, sMobRef_;
+  double MOBAntM_ = 0;
+  bool bMOBMSL_ = false;
+  bool bMobOK_ = false;
+  std::string sFacMsg_, sMobMsg_;
+};
+
+}  // namespace zw

@@ -1,0 +1,484 @@
+#include "engine/clsRFProp.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "TempDir.h"
+#include "common/Config.h"
+#include "common/ErrorHandler.h"
+#include "common/FieldSets.h"
+#include "common/NumberFormat.h"
+#include "common/PropTemplate.h"
+#include "common/TextJoin.h"
+#include "common/Units.h"
+#include "engine/PointToPoint.h"
+#include "geo/CoordSys.h"
+#include "geo/Geodesic.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsObstructions.h"
+#include "platform/terrain/clsLandUse.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+// Points the installation at a temporary directory for one test, with the
+// coordinate data directory present and a scripted message sink.
+class Installation {
+ public:
+  Installation() : messages_(std::make_shared<platform::ScriptedMessages>()) {
+    ::setenv("ZWRAVOPROP_HOME", (dir_.path().string() + "/").c_str(), 1);
+    std::filesystem::create_directories(dir_.path() / "COORDSYS DATA");
+    std::filesystem::create_directories(dir_.path() / "SYSTEM");  // procedure-name files of the error log
+    previous_ = platform::SetMessages(messages_);
+    SetUserLogin("");
+    ResetConfigCache();
+    ResetSystemUnits();
+    SetTechSupportLogPath("");
+  }
+  ~Installation() {
+    ::unsetenv("ZWRAVOPROP_HOME");
+    SetUserLogin("");
+    ResetConfigCache();
+    ResetSystemUnits();
+    SetTechSupportLogPath("");
+    CoordSysInit("");
+    platform::SetMessages(previous_);
+  }
+  std::filesystem::path path() const { return dir_.path(); }
+  platform::ScriptedMessages& messages() { return *messages_; }
+  // True when a message shown so far contains the text.
+  bool Shown(const std::string& text) const {
+    for (const auto& m : messages_->Log())
+      if (m.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / kTechSupportLogName);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::filesystem::path Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_.path() / name) << text;
+    return dir_.path() / name;
+  }
+
+ private:
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> messages_;
+  std::shared_ptr<platform::MessageSink> previous_;
+};
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// Every facility field blank, then the given values.
+std::shared_ptr<FieldCollection> Facility(const Fields& values) {
+  auto f = std::make_shared<FieldCollection>();
+  for (int i = 0; i < kFacilityFieldCount; ++i) f->Add(std::string(FacilityFieldName(i)), std::string());
+  for (const auto& [k, v] : values) f->Set(k, v);
+  return f;
+}
+
+// A transmitter at 0,0: site 100 m, antenna 30 m above ground, 60 dBm at 450 MHz.
+Fields GoodFacility() {
+  return {{"DECLAT", "0"},        {"DECLON", "0"},          {"FAC_DATUM", "NAD 83"}, {"FAC_ELV", "100"},
+          {"FAC_ELVUN", "m"},     {"TX_A1AGL", "30"},       {"TX_A1AGLUN", "m"},     {"TX_A1ELMOD", "AGL"},
+          {"TX_A1ERP", "60"},     {"TX_A1ERPUN", "dBm"},    {"TX_FREQMHZ", "450"},   {"TX_A1GAIN", "0"},
+          {"TX_A1GNUN", "dBd"}};
+}
+
+Fields With(Fields base, const Fields& changes) {
+  for (const auto& c : changes) {
+    bool found = false;
+    for (auto& b : base)
+      if (b.first == c.first) b.second = c.second, found = true;
+    if (!found) base.push_back(c);
+  }
+  return base;
+}
+
+std::shared_ptr<FieldCollection> Mobile(const std::string& hgt, const std::string& un, const std::string& ref,
+                                        const std::string& fldUn = "dBu") {
+  return std::make_shared<FieldCollection>(FieldCollection{{"TX_A1AGL", hgt},
+                                                           {"TX_A1AGLUN", un},
+                                                           {"MOB_RXREF", ref},
+                                                           {"RX_A1FLD", std::string("39")},
+                                                           {"RX_A1FLDUN", fldUn}});
+}
+
+constexpr const char* kLRTemplate =
+    "[Propagation Model]\nMODEL=Longley-Rice\nLR_DESC=Test LR\nPOLARIZ=V\nCLIM_CODE=5\nSUR_REFRAC=301\n"
+    "SEA_REFRAC=0\nREL_PERMIT=15\nCONDUCTIVI=0.005\nLR_MDVAR=12\nLR_VARSIT=50\nLR_VARLOC=50\nLR_VARTIM=50\n";
+
+std::shared_ptr<FieldCollection> LRTemplate(const Installation& inst, const std::string& text = kLRTemplate) {
+  const auto r = BuildPropTemplate(inst.Write("LR.INI", text), "Propagation Model");
+  EXPECT_EQ(r.error, "");
+  return r.map;
+}
+
+// A 10 km profile with a ridge in the middle, 200 m spacing.
+void Profile(std::vector<double>& dis, std::vector<float>& elv) {
+  dis.clear();
+  elv.clear();
+  for (int i = 0; i <= 50; ++i) {
+    dis.push_back(200.0 * i);
+    elv.push_back(static_cast<float>(100.0 + 80.0 * std::exp(-std::pow((i - 25) / 6.0, 2)) + (i % 3)));
+  }
+}
+
+// An engine ready for RunPathSetup on the profile above toward azimuth 45.
+void Prepare(clsRFProp& e, const Installation& inst) {
+  e.bSilent(true);
+  e.sPropModel("LR");
+  e.cPropMod(LRTemplate(inst));
+  e.cFAC(Facility(GoodFacility()));
+  e.cMOB(Mobile("2", "m", "AGL"));
+  std::vector<double> dis;
+  std::vector<float> elv;
+  Profile(dis, elv);
+  e.ELV_Array(elv);
+  e.DIS_Array(dis);
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(0, 0, 45, 10, lat, lon);
+  e.dTgtLat(lat);
+  e.dTgtLon(lon);
+  e.dTgtAz(45);
+  e.dTgtDisKM(10);
+  e.sDetailUnPwr("dBm");
+  e.sDetailUnDis("km");
+  e.sDetailUnElv("m");
+}
+
+TEST(RFPropEngine, FreshEngineStateAndDetailUnitFallbacks) {
+  Installation inst;
+  clsRFProp e;
+  EXPECT_FALSE(inst.Shown("Coordinate System Data not found"));
+  EXPECT_EQ(e.sDetails(), "");
+  EXPECT_EQ(e.dFldDBU(), 0.0);
+  EXPECT_FALSE(e.cFAC() || e.cMOB() || e.cPropMod() || e.cOBS() || e.cLandUse() || e.cPathElv());
+  // No defaults file: the fixed defaults, kept once read.
+  EXPECT_EQ(e.sDetailUnDis(), "km");
+  EXPECT_EQ(e.sDetailUnPwr(), "dBm");
+  EXPECT_EQ(e.sDetailUnElv(), "m");
+  inst.Write("ZWDEFAULTS.INI", "[System Units]\nDistance Units=mi\nPower Units=dBW\n");
+  EXPECT_EQ(e.sDetailUnDis(), "km");
+  e.sDetailUnDis("ft");
+  EXPECT_EQ(e.sDetailUnDis(), "ft");
+  // A blank let falls back again, now to the file.
+  e.sDetailUnDis("  ");
+  EXPECT_EQ(e.sDetailUnDis(), "mi");
+  clsRFProp fresh;
+  EXPECT_EQ(fresh.sDetailUnPwr(), "dBW");
+  EXPECT_EQ(fresh.sDetailUnElv(), "m");
+}
+
+TEST(RFPropEngine, MissingCoordinateDataIsShownAtCreation) {
+  Installation inst;
+  std::filesystem::remove(inst.path() / "COORDSYS DATA");
+  clsRFProp e;
+  const auto log = inst.messages().Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].title, kCoordDataMissingTitle);
+}
+
+TEST(RFPropEngine, UserLoginClearsTheCollectionsAndSelectsTheUsersDefaults) {
+  Installation inst;
+  clsRFProp e;
+  e.bSilent(true);
+  e.cFAC(Facility(GoodFacility()));
+  e.cMOB(Mobile("2", "m", "AGL"));
+  e.cPropMod(LRTemplate(inst));
+  e.OBS_Use(true);
+  ASSERT_TRUE(e.cFAC());
+  inst.Write("ZWDEFAULTS_ann.INI", "[System Units]\nDistance Units=nm\n");
+  e.OXAUserLogin("ann");
+  EXPECT_EQ(UserLogin(), "ann");
+  EXPECT_FALSE(e.cFAC());
+  EXPECT_FALSE(e.cMOB());
+  EXPECT_FALSE(e.cPropMod());
+  EXPECT_FALSE(e.cOBS());
+  EXPECT_EQ(DefaultsFile(), (inst.path() / "ZWDEFAULTS_ann.INI").string());
+  EXPECT_EQ(e.sDetailUnDis(), "nm");
+  // The login reaches the profile objects the engine creates.
+  e.ELV_Array({1.0f, 2.0f});
+  ASSERT_TRUE(e.cPathElv());
+  EXPECT_EQ(e.cPathElv()->sUserLogin(), "ann");
+  // Without a facility the run is refused rather than computed on old values.
+  Prepare(e, inst);
+  e.cFAC(nullptr);
+  EXPECT_NE(e.RunPathSetup().find("cFAC"), std::string::npos);
+}
+
+TEST(RFPropEngine, TerrainObstructionAndLandUseObjects) {
+  Installation inst;
+  clsRFProp e;
+  auto p = std::make_shared<platform::clsPathElv>();
+  p->ELV_Array({328.084f, 656.168f});
+  p->DIS_Array({0.0, 3280.84});
+  ASSERT_TRUE(p->sElvUnits("ft"));
+  ASSERT_TRUE(p->sDisUnits("ft"));
+  e.cPathElv(p);
+  EXPECT_EQ(e.cPathElv()->sElvUnits(), "m");
+  EXPECT_EQ(e.cPathElv()->sDisUnits(), "m");
+  // Only one unit off: both end in metres.
+  auto q = std::make_shared<platform::clsPathElv>();
+  ASSERT_TRUE(q->sDisUnits("km"));
+  e.cPathElv(q);
+  EXPECT_EQ(q->sElvUnits(), "m");
+  EXPECT_EQ(q->sDisUnits(), "m");
+
+  EXPECT_FALSE(e.cOBS());
+  e.OBS_Use(true);
+  ASSERT_TRUE(e.cOBS());
+  EXPECT_TRUE(e.cOBS()->bUse());
+  e.OBS_AddFile("A.DBF");
+  e.OBS_AddFile("A.DBF");
+  EXPECT_EQ(e.cOBS()->iFileCount(), 1);
+  clsRFProp f;
+  f.LU_Template("NLCD");
+  ASSERT_TRUE(f.cLandUse());
+  EXPECT_EQ(f.cLandUse()->sTemplate(), "NLCD");
+  EXPECT_FALSE(f.cLandUse()->bUse());
+  f.LU_Use(true);
+  EXPECT_TRUE(f.cLandUse()->bUse());
+}
+
+TEST(RFPropFacility, HeightsErpAndDatum) {
+  Installation inst;
+  clsRFProp e;
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "150"}, {"TX_A1ERP", "100"},
+                                        {"TX_A1ERPUN", "W"}})));
+  EXPECT_EQ(e.sFacilityMessage(), "");
+  EXPECT_TRUE(inst.messages().Log().empty());
+  EXPECT_DOUBLE_EQ(e.FACTXmAGL(), 50.0);
+  EXPECT_DOUBLE_EQ(e.FACTXmMSL(), 150.0);
+  EXPECT_NEAR(e.FACERPdBm(), 50.0, 1e-9);
+  EXPECT_EQ(e.iFacDatumCode(), 4269);
+  // Above ground in feet on a site given in metres.
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1AGL", "100"}, {"TX_A1AGLUN", "ft"}})));
+  EXPECT_EQ(e.sFacilityMessage(), "");
+  EXPECT_NEAR(e.FACTXmAGL(), 30.48, 1e-9);
+  EXPECT_NEAR(e.FACTXmMSL(), 130.48, 1e-4);
+  // Blank numeric fields were filled in the map the host handed over.
+  EXPECT_EQ(e.cFAC()->GetText("TX_A1MTILT"), "0.00");
+}
+
+TEST(RFPropFacility, EveryProblemIsCollectedAndReported) {
+  Installation inst;
+  clsRFProp e;
+  e.cFAC(Facility(With(GoodFacility(), {{"DECLAT", "-888"},
+                                        {"FAC_ELVUN", ""},
+                                        {"TX_A1ELMOD", "MSL"},
+                                        {"TX_A1AGL", "50"},
+                                        {"FAC_ELV", "100"},
+                                        {"TX_A1ERPUN", ""},
+                                        {"TX_FREQMHZ", "0"}})));
+  const std::string m = e.sFacilityMessage();
+  EXPECT_EQ(m.rfind("Invalid Task Fixed Facility Coordinates\n-888\n0", 0), 0u) << m;
+  EXPECT_NE(m.find("\n\nInvalid Task TX Site elevation"), std::string::npos);
+  EXPECT_NE(m.find("Invalid FAC TX ERP"), std::string::npos);
+  EXPECT_NE(m.find("Invalid Task TX Frequency"), std::string::npos);
+  // Blank site units cannot be converted for the MSL antenna.
+  EXPECT_NE(m.find("Error converting FAC TX MSL Antenna height to AGL"), std::string::npos);
+  EXPECT_TRUE(inst.Shown("Invalid Task TX Frequency"));
+  EXPECT_NE(inst.Log().find("Invalid FAC TX ERP"), std::string::npos);
+
+  // Antenna below the ground of an MSL site.
+  clsRFProp f;
+  f.bSilent(true);
+  f.cFAC(Facility(With(GoodFacility(), {{"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "80"}})));
+  EXPECT_EQ(f.sFacilityMessage(), "Invalid FAC TX Antenna Height");
+  EXPECT_FALSE(inst.Shown("Invalid FAC TX Antenna Height"));  // silent: logged only
+  EXPECT_NE(inst.Log().find("Invalid FAC TX Antenna Height"), std::string::npos);
+
+  // A blank latitude is no latitude; missing numeric fields are named.
+  f.cFAC(Facility(With(GoodFacility(), {{"DECLAT", " "}})));
+  EXPECT_NE(f.sFacilityMessage().find("Invalid Task Fixed Facility Coordinates"), std::string::npos);
+  auto partial = std::make_shared<FieldCollection>(FieldCollection{{"TX_FREQMHZ", std::string("450")}});
+  f.cFAC(partial);
+  EXPECT_NE(f.sFacilityMessage().find("Facility fields missing: "), std::string::npos);
+  EXPECT_EQ(partial->Count(), 1u);
+}
+
+TEST(RFPropFacility, RefusedFacilityOrMobileStopsTheSetup) {
+  Installation inst;
+  clsRFProp e;
+  Prepare(e, inst);
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_FREQMHZ", "-1"}})));
+  const std::string r = e.RunPathSetup();
+  EXPECT_NE(r.find("Invalid Task TX Frequency"), std::string::npos) << r;
+  EXPECT_NE(e.RunPath(), "");  // nothing to run
+  e.cFAC(Facility(GoodFacility()));
+  e.cMOB(Mobile("2", "m", "AGL", "dBm"));
+  EXPECT_NE(e.RunPathSetup().find("Field strength units for mobile are not in dBu: dBm"), std::string::npos);
+  e.cMOB(Mobile("2", "m", "AGL"));
+  EXPECT_EQ(e.RunPathSetup(), "");
+}
+
+TEST(RFPropMobile, HeightReferenceAndFieldUnits) {
+  Installation inst;
+  clsRFProp e;
+  e.cMOB(Mobile("-5", "m", "MSL"));
+  EXPECT_EQ(e.sMobileMessage(), "");
+  EXPECT_TRUE(e.bMOBMSL());
+  EXPECT_DOUBLE_EQ(e.MOBAntM(), -5.0);
+  EXPECT_TRUE(inst.messages().Log().empty());
+
+  e.cMOB(Mobile("-5", "m", "AGL"));
+  EXPECT_EQ(e.sMobileMessage(), "Invalid Mobile TX Antenna Height");
+  EXPECT_FALSE(e.bMOBMSL());
+  EXPECT_TRUE(inst.Shown("Invalid Mobile TX Antenna Height"));
+  // A blank reference is used as above ground, so it is checked the same way.
+  e.cMOB(Mobile("0", "m", ""));
+  EXPECT_EQ(e.sMobileMessage(), "Invalid Mobile TX Antenna Height");
+
+  e.cMOB(Mobile("6", "ft", "AGL", "dBm"));
+  EXPECT_EQ(e.sMobileMessage(), "Field strength units for mobile are not in dBu: dBm");
+  EXPECT_NEAR(e.MOBAntM(), 1.8288, 1e-6);
+  e.cMOB(Mobile("6", "furlong", "AGL", "dBu"));
+  EXPECT_EQ(e.sMobileMessage(), "Error converting Mobile TX Antenna to meters");
+}
+
+TEST(RFPropSetup, ModelSelectionIsExact) {
+  Installation inst;
+  clsRFProp e;
+  Prepare(e, inst);
+  e.sPropModel("lr");
+  EXPECT_EQ(Trim(e.RunPathSetup()), "Error setting cCovModel in clsRFProp.RunPathSetup");
+  EXPECT_EQ(e.Calculator(), nullptr);
+  for (const char* name : {"LR", "Longley-Rice"}) {
+    e.sPropModel(name);
+    EXPECT_EQ(e.RunPathSetup(), "") << name;
+    ASSERT_NE(e.Calculator(), nullptr);
+    EXPECT_EQ(e.Calculator()->sNameModel2(), "LR");
+  }
+  // Unassigned model: the settings message, then the setup failure.
+  e.bSilent(false);
+  e.sPropModel("  ");
+  EXPECT_EQ(Trim(e.RunPathSetup()), "Error setting cCovModel in clsRFProp.RunPathSetup");
+  const auto log = inst.messages().Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front().title, "Invalid Settings");
+  EXPECT_EQ(log.front().text.rfind("Prop Model has not been assigned.\n\n", 0), 0u);
+  EXPECT_NE(log.front().text.find("along with a description of what you were trying to do when this error occurred."),
+            std::string::npos);
+}
+
+TEST(RFPropSetup, RejectedTemplateAndMissingProfile) {
+  Installation inst;
+  clsRFProp e;
+  Prepare(e, inst);
+  auto bad = LRTemplate(inst);
+  bad->Set("LR_VARTIM", std::string("150"));
+  e.cPropMod(bad);
+  EXPECT_EQ(Trim(e.RunPathSetup()), "Error setting cCovModel in clsRFProp.RunPathSetup");
+  EXPECT_NE(inst.Log().find("Error setting Prop model in SetModel Class"), std::string::npos);
+
+  clsRFProp f;
+  Prepare(f, inst);
+  f.cPathElv(nullptr);
+  EXPECT_NE(f.RunPathSetup().find("Terrain profile not set"), std::string::npos);
+  f.ELV_Array({100.0f, 101.0f, 102.0f});
+  f.DIS_Array({0.0, 100.0});
+  EXPECT_NE(f.RunPathSetup().find("ELV_Array holds 3 points, DIS_Array 2"), std::string::npos);
+  EXPECT_NE(f.RunPath(), "");
+  EXPECT_EQ(f.sDetails(), "");
+}
+
+TEST(RFPropSetup, PathEndAndLengthReachTheCalculator) {
+  Installation inst;
+  clsRFProp e;
+  Prepare(e, inst);
+  e.dTgtDisKM(12.5);
+  e.dTgtLat(0.07);
+  e.dTgtLon(0.08);
+  ASSERT_EQ(e.RunPathSetup(), "");
+  EXPECT_DOUBLE_EQ(e.Calculator()->dPathLthM(), 12500.0);
+  EXPECT_EQ(e.cPathElv()->dEndLat(), 0.07);
+  EXPECT_EQ(e.cPathElv()->dEndLon(), 0.08);
+  // The profile handed in as arrays starts at the transmitter.
+  EXPECT_EQ(e.cPathElv()->dStartLat(), 0.0);
+  EXPECT_EQ(e.Calculator()->FACTXmMSL(), 130.0);
+  EXPECT_EQ(e.Calculator()->MOBAntM(), 2.0);
+  EXPECT_EQ(e.Calculator()->sDetails(), "");
+}
+
+TEST(RFPropRun, SameResultAsTheDirectPointToPointRun) {
+  Installation inst;
+  std::vector<double> dis;
+  std::vector<float> elv;
+  Profile(dis, elv);
+  P2PRequest req;
+  req.model = "LR";
+  req.templateFile = inst.Write("LR.INI", kLRTemplate).string();
+  req.distM = dis;
+  req.elevM = elv;
+  req.azimuth = 45;
+  req.freqMHz = 450;
+  req.txAglM = 30;
+  req.rxAglM = 2;
+  req.erpValue = 60;
+  req.erpUnit = "dBm";
+  req.details = true;
+  P2PContext ctx;
+  const P2PResult p2p = ctx.Run(req);
+  ASSERT_TRUE(p2p.ok) << p2p.error;
+
+  clsRFProp e;
+  Prepare(e, inst);
+  e.bDetails(true);
+  ASSERT_EQ(e.RunPathSetup(), "");
+  ASSERT_EQ(e.RunPath(), "");
+  EXPECT_DOUBLE_EQ(e.dFldDBU(), p2p.netFieldDbu);
+  EXPECT_DOUBLE_EQ(e.dFreeSpaceField(), p2p.freeSpaceDbu);
+  EXPECT_DOUBLE_EQ(e.Calculator()->dModelLoss(), p2p.modelLossDb);
+
+  std::string params;
+  std::istringstream in(p2p.parameters);
+  for (std::string line; std::getline(in, line);) params += "\n" + line;
+  const std::string expected = "TX Ant: 130.00 m MSL (Site 100.00 m MSL + 30.00 m AGL)\n" + std::string("\n") +
+                               params + "\n" + p2p.details + "\n" + "Net received field: " +
+                               FormatNumber(p2p.netFieldDbu, "#0.00") + " dBu";
+  EXPECT_EQ(e.sDetails(), expected);
+
+  // A second path on the same engine: its own listing only, and a new setup first.
+  EXPECT_NE(e.RunPath(), "");
+  EXPECT_EQ(e.sDetails(), expected);
+  ASSERT_EQ(e.RunPathSetup(), "");
+  ASSERT_EQ(e.RunPath(), "");
+  EXPECT_EQ(e.sDetails(), expected);
+}
+
+TEST(RFPropRun, AntennaLineInTheFacilityUnits) {
+  Installation inst;
+  clsRFProp e;
+  Prepare(e, inst);
+  e.cFAC(Facility(With(GoodFacility(), {{"FAC_ELV", "328.084"}, {"FAC_ELVUN", "ft"}, {"TX_A1AGL", "98.4252"},
+                                        {"TX_A1AGLUN", "ft"}})));
+  ASSERT_EQ(e.sFacilityMessage(), "");
+  ASSERT_EQ(e.RunPathSetup(), "");
+  ASSERT_EQ(e.RunPath(), "");
+  EXPECT_EQ(e.sDetails().rfind("TX Ant: 426.51 ft MSL (Site 328.08 ft MSL + 98.43 ft AGL)\n", 0), 0u) << e.sDetails();
+  // Details off: the line, the listing and the net field still appear.
+  EXPECT_NE(e.sDetails().find("\nLongley-Rice Propagation Study\n"), std::string::npos);
+  const std::string net = "\nNet received field: " + FormatNumber(e.dFldDBU(), "#0.00") + " dBu";
+  EXPECT_EQ(e.sDetails().substr(e.sDetails().size() - net.size()), net);
+}
+
+TEST(RFPropTask, TaskNumbers) {
+  Installation inst;
+  clsRFProp e;
+  e.lTaskID(0);
+  e.lTaskID(-3);
+  EXPECT_TRUE(inst.messages().Log().empty());
+  EXPECT_EQ(inst.Log().find("Task database"), std::string::npos);
+  e.lTaskID(12);
+  EXPECT_TRUE(inst.Shown("Task database not available"));
+  EXPECT_NE(e.RunCovArea(), "");
+}
+
+}  // namespace
+}  // namespace zw
