@@ -94,9 +94,14 @@ std::string CheckProfile(const std::vector<double>& distM, const std::vector<flo
       return "Profile point " + std::to_string(i + 1) + " is not a number";
     }
   }
-  const double step = distM[1] - distM[0];
+  if (!(distM[1] - distM[0] > 0)) return "Profile distances must increase from the transmitter";
+  // The spacing is the mean one: distances written with a few decimals carry
+  // rounding in every interval, the first one included, and a step taken from
+  // the first interval alone would drift from the later points. Each point
+  // may then be off its place by a small part of the step.
+  const double step = (distM.back() - distM[0]) / static_cast<double>(distM.size() - 1);
   if (!(step > 0)) return "Profile distances must increase from the transmitter";
-  const double tol = std::max(1e-3, 1e-6 * std::fabs(distM.back()));
+  const double tol = std::max(1e-3, 0.01 * step);
   for (std::size_t i = 1; i < distM.size(); ++i) {
     const double expected = distM[0] + step * static_cast<double>(i);
     if (std::fabs(distM[i] - expected) > tol) {
@@ -208,8 +213,11 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
       out.error = err;
       return out;
     }
+    // Measured from the first point, on the mean spacing the check accepted
+    // (the model takes one spacing for the whole profile).
     const double first = d.front();
-    for (double& x : d) x -= first;
+    const double step = (d.back() - first) / static_cast<double>(d.size() - 1);
+    for (std::size_t i = 0; i < d.size(); ++i) d[i] = step * static_cast<double>(i);
     auto given = std::make_shared<GivenProfile>();
     double lat2 = 0, lon2 = 0;
     Geodesic::ForwardKm(0.0, 0.0, r.azimuth, d.back() / 1000.0, lat2, lon2);
