@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "models/curves/itplbv.h"
 #include "models/terrain/calcMiscMath.h"
 #include "models/terrain/modPropRO.h"
 #include "models/terrain/modsBUmode.h"
@@ -34,14 +35,6 @@ constexpr double kEarthRadiusM = 6370e3;
 
 bool NoElevation(float e) { return !std::isfinite(e) || e <= -30000.0f; }
 
-// Index of the cell [a[i], a[i+1]] holding x (a ascending, x inside).
-template <std::size_t N>
-std::size_t Cell(const std::array<float, N>& a, double x) {
-  std::size_t i = 0;
-  while (i + 2 < N && x > a[i + 1]) ++i;
-  return i;
-}
-
 // A profile point in the loss routine's working form: distance from the
 // transmitter and effective ground height.
 struct Pt {
@@ -67,20 +60,17 @@ BULossResult Fail(std::string text) {
 }  // namespace
 
 double dBUKnifeEdgeTableLookup(double v, double r) {
-  // PROVISIONAL stand-in for the one-point itplbv call (LX 7, LY 3, the grid
-  // above, U = v, V = r, single precision as that call takes them):
-  // piecewise bilinear.
-  v = static_cast<float>(v);
-  r = static_cast<float>(r);
-  v = std::clamp(v, static_cast<double>(kKnifeV.front()), static_cast<double>(kKnifeV.back()));
-  r = std::clamp(r, static_cast<double>(kKnifeR.front()), static_cast<double>(kKnifeR.back()));
-  const std::size_t i = Cell(kKnifeV, v), j = Cell(kKnifeR, r);
-  const double tv = (v - kKnifeV[i]) / (kKnifeV[i + 1] - kKnifeV[i]);
-  const double tr = (r - kKnifeR[j]) / (kKnifeR[j + 1] - kKnifeR[j]);
-  auto z = [](std::size_t x, std::size_t y) { return static_cast<double>(kKnifeLevel[y * kKnifeV.size() + x]); };
-  const double lo = z(i, j) + (z(i + 1, j) - z(i, j)) * tv;
-  const double hi = z(i, j + 1) + (z(i + 1, j + 1) - z(i, j + 1)) * tv;
-  return lo + (hi - lo) * tr;
+  // One point of the table with the curve interpolation (LX 7, LY 3, U = v,
+  // V = r, single precision as the routine takes them).
+  const float u = static_cast<float>(std::clamp(v, static_cast<double>(kKnifeV.front()), static_cast<double>(kKnifeV.back())));
+  const float w = static_cast<float>(std::clamp(r, static_cast<double>(kKnifeR.front()), static_cast<double>(kKnifeR.back())));
+  float level = 0.0f;
+  const std::int16_t ier = itplbv(kKnifeV, kKnifeR, kKnifeLevel, std::span<const float>(&u, 1),
+                                  std::span<const float>(&w, 1), std::span<float>(&level, 1));
+  // The table is fixed and the point finite: a failure cannot come from the
+  // caller; read it as no loss rather than pass on a value not computed.
+  if (ier != 0 || !std::isfinite(level)) return 0.0;
+  return level;
 }
 
 double dBUKnifeEdgeLevel(double v, double r) {

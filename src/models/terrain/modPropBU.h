@@ -19,13 +19,9 @@ namespace zw {
 double dBUKnifeEdgeLevel(double v, double r);
 
 // The table interpolation of dBUKnifeEdgeLevel, for -2.5 <= v <= 0.5 and
-// 0 <= r <= 1.
-//
-// PROVISIONAL: the table is to be read with the shared bivariate curve
-// interpolation (Akima, ACM algorithm 474: itplbv of models/curves), which is
-// not in the tree yet; until it is, this reads the table piecewise bilinearly
-// (exact at the table nodes, within the cells not the same as Akima's
-// surface).
+// 0 <= r <= 1 (values outside are taken as the nearer limit): one point of
+// the table read with the bivariate curve interpolation (Akima, ACM
+// algorithm 474: itplbv of models/curves), exact at the table nodes.
 double dBUKnifeEdgeTableLookup(double v, double r);
 
 // Level of the "FIGURE 12" nomogram scale at position E: -40 dB at E <= 0, -4

@@ -1,0 +1,261 @@
+#include "models/terrain/clsQXAreaCovBU.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "models/terrain/modsBUmode.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+// A profile handed in as arrays; the ground at the end is its last point.
+class ArrayProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class BUCalc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
+    platform::SetMessages(msgs_);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(nullptr);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static std::shared_ptr<FieldCollection> Template(std::string mode, std::string minDist = "100",
+                                                   std::string unit = "m") {
+    auto m = std::make_shared<FieldCollection>();
+    m->Set("BU_REFLECT", std::string("0"));
+    m->Set("Min_Dist", minDist);
+    m->Set("MinDistUn", unit);
+    m->Set("Loss_Mode", mode);
+    m->Set("BU_DESC", std::string("  Test BU  "));
+    return m;
+  }
+  // 10 km at 0 m with one 150 m edge at mid-path; antennas 100 m above sea level, 300 MHz.
+  std::shared_ptr<ArrayProfile> Profile(float edge = 150.0f) {
+    auto p = std::make_shared<ArrayProfile>();
+    std::vector<double> d;
+    std::vector<float> e;
+    for (int i = 0; i <= 20; ++i) {
+      d.push_back(500.0 * i);
+      e.push_back(i == 10 ? edge : 0.0f);
+    }
+    p->DIS_Array(d);
+    p->ELV_Array(e);
+    p->dEndLat(0.09);
+    p->dEndLon(0.0);
+    return p;
+  }
+  void Ready(clsQXAreaCovBU& c, std::shared_ptr<platform::clsPathElv> p, double freq = 300.0) {
+    c.bSilent(true);
+    c.FACERPdBm(60.0);
+    c.FACTXmAGL(100.0);
+    c.FACTXmMSL(100.0);
+    c.MOBAntM(100.0);
+    c.bDetails(true);
+    c.sDetailUnDis("km");
+    c.sDetailUnElv("m");
+    auto fac = std::make_shared<FieldCollection>();
+    fac->Set("TX_FREQMHZ", freq);
+    c.cFAC(fac);
+    c.cPathElv(p);
+    c.dPathLthM(p->DIS_Array().empty() ? 10000.0 : p->DIS_Array().back());
+  }
+
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
+};
+
+TEST_F(BUCalc, NamesAndReaderDefaults) {
+  clsQXAreaCovBU c;
+  EXPECT_EQ(c.sNameModel(), "Bullington");
+  EXPECT_EQ(c.sNameModel2(), "BU");
+  EXPECT_FALSE(c.bDirectContourCalc());
+  auto m = Template("MIN DISTANCE", "100", "ft");
+  m->Remove("BU_REFLECT");
+  c.cPropMod(m);
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_EQ(c.iLossMode(), kBUModeMinDistance);
+  EXPECT_DOUBLE_EQ(c.dReflect(), 0.0);
+  EXPECT_NEAR(c.dMinDistM(), 30.48, 1e-9);
+  EXPECT_EQ(c.sDesc(), "Test BU");
+}
+
+TEST_F(BUCalc, ReaderKeysIgnoreCaseAndBlankUnitKeepsDistance) {
+  clsQXAreaCovBU c;
+  c.cPropMod(Template("OBSTACLE PEAKS", "250", "m"));
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_DOUBLE_EQ(c.dMinDistM(), 250.0);
+  auto m = std::make_shared<FieldCollection>();
+  m->Set("bu_reflect", std::string("0.3"));
+  m->Set("MIN_DIST", std::string("5"));
+  m->Set("MINDISTUN", std::string("  "));
+  m->Set("LOSS_MODE", std::string("FIGURE 12"));
+  c.cPropMod(m);
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_DOUBLE_EQ(c.dMinDistM(), 250.0);  // blank unit: the previous value stays
+  EXPECT_DOUBLE_EQ(c.dReflect(), 0.3);
+  EXPECT_EQ(c.iLossMode(), kBUModeFigure12);
+  EXPECT_EQ(c.sDesc(), "");
+}
+
+TEST_F(BUCalc, ReaderRejectsBadUnitAndMissingMode) {
+  clsQXAreaCovBU c;
+  c.bSilent(true);
+  c.cPropMod(Template("MIN DISTANCE", "100", "parsecs"));
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "BU Minimum Distance\nInvalid setting: 100 parsecs");
+  auto m = Template("MIN DISTANCE");
+  m->Remove("Loss_Mode");
+  c.cPropMod(m);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_NE(c.sReadError().find("BU Loss Mode"), std::string::npos);
+  EXPECT_NE(Log().find("BU Minimum Distance"), std::string::npos);
+  c.cPropMod(nullptr);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "");
+}
+
+TEST_F(BUCalc, CovCalcMatchesLossRoutine) {
+  for (const char* mode : {"MIN DISTANCE", "INFLECTION", "OBSTACLE PEAKS", "FIGURE 12"}) {
+    clsQXAreaCovBU c;
+    c.cPropMod(Template(mode, "1", "m"));
+    ASSERT_TRUE(c.cPropMod()) << mode;
+    auto p = Profile();
+    Ready(c, p);
+    c.CovCalc();
+    const BULossResult r = BULoss(21, p->DIS_Array(), p->ELV_Array(), 100, 100, 300, iBUModeCode(mode), 1.0, 0.0,
+                                  p->dKFactor());
+    ASSERT_TRUE(r.bOK);
+    EXPECT_FALSE(c.bErrorRun()) << c.sPathError();
+    EXPECT_LT(r.dLevelDB, -5.0) << mode;
+    EXPECT_DOUBLE_EQ(c.dBullingtonLevel(), r.dLevelDB) << mode;
+    EXPECT_DOUBLE_EQ(c.dModelLoss(), -r.dLevelDB);
+    EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(10000.0, 60.0));
+    EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() + r.dLevelDB);
+    ASSERT_EQ(c.KnifeEdges().size(), r.edges.size());
+    EXPECT_EQ(c.lErrLevel(), 0);
+    EXPECT_EQ(c.lErrBits(), 0);
+    EXPECT_FLOAT_EQ(c.rTgtElvM(), 0.0f);
+    const std::string& t = c.sDetails();
+    EXPECT_NE(t.find("\r\n\t(Slant distance for 10.00)"), std::string::npos) << t;
+    if (!r.edges.empty()) {
+      EXPECT_NE(t.find("\r\n\t Bullington knife-edge diffraction losses:"), std::string::npos) << t;
+      EXPECT_NE(t.find(" dB at 5.00 km"), std::string::npos) << t;
+      EXPECT_NE(t.find("Additional Estimated transmission loss: "), std::string::npos);
+    } else {
+      EXPECT_EQ(t.find("knife-edge"), std::string::npos) << mode;
+    }
+  }
+}
+
+TEST_F(BUCalc, ClearPathAndReceiverAboveSeaLevel) {
+  clsQXAreaCovBU c;
+  c.cPropMod(Template("FIGURE 12"));
+  auto p = Profile(20.0f);
+  Ready(c, p);
+  c.CovCalc();
+  EXPECT_EQ(c.dBullingtonLevel(), 0.0);
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
+  EXPECT_EQ(c.sDetails().find("Bullington knife-edge"), std::string::npos);
+  // A receiver height above sea level below the ground becomes 0.1 m above it.
+  c.bMOBMSL(true);
+  c.MOBAntM(-5.0);
+  c.CovCalc();
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+}
+
+TEST_F(BUCalc, InvalidModeIsLoggedAndFlagged) {
+  clsQXAreaCovBU c;
+  c.cPropMod(Template("Figure 12"));  // not upper case
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_EQ(c.iLossMode(), kBUModeInvalid);
+  Ready(c, Profile());
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_LT(c.dNetField(), -500.0);
+  EXPECT_NE(Log().find("Unknown BUMode in bu_loss calc"), std::string::npos);
+}
+
+TEST_F(BUCalc, BadProfilesNeverGiveNaN) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    std::vector<double> d;
+    std::vector<float> e;
+    double freq;
+  };
+  const std::vector<Case> cases{
+      {{}, {}, 300},                                  // no profile at all
+      {{0.0}, {0.0f}, 300},                           // one point
+      {{0, 500, 1000}, {nan, nan, nan}, 300},         // no elevations
+      {{0, 500, 400, 1000}, {0, 10, 10, 0}, 300},     // distances out of order
+      {{0, 500, 1000}, {0, 200, 0}, 0},               // no frequency
+      {{0, 500, 1000}, {0, -32200.0f, 0}, 300},       // a void
+  };
+  for (const char* mode : {"MIN DISTANCE", "INFLECTION", "OBSTACLE PEAKS", "FIGURE 12"}) {
+    for (const Case& k : cases) {
+      clsQXAreaCovBU c;
+      c.cPropMod(Template(mode, "1"));
+      auto p = std::make_shared<ArrayProfile>();
+      p->DIS_Array(k.d);
+      p->ELV_Array(k.e);
+      Ready(c, p, k.freq);
+      c.CovCalc();
+      EXPECT_TRUE(std::isfinite(c.dNetField())) << mode << " " << k.d.size();
+      EXPECT_TRUE(std::isfinite(c.dModelLoss()));
+      EXPECT_LE(c.dBullingtonLevel(), 0.0);
+    }
+  }
+  clsQXAreaCovBU none;
+  none.cPropMod(Template("FIGURE 12"));
+  none.dPathLthM(1000);
+  none.CovCalc();
+  EXPECT_TRUE(none.bErrorRun());
+  EXPECT_TRUE(std::isfinite(none.dNetField()));
+}
+
+TEST_F(BUCalc, PrtParametersByMode) {
+  clsQXAreaCovBU c;
+  c.cPropMod(Template("MIN DISTANCE", "100", "ft"));
+  std::ostringstream a;
+  EXPECT_TRUE(c.PrtParameters(a));
+  EXPECT_EQ(a.str(),
+            "Bullington Propagation Study\nParameter Template: Test BU\nBullington loss based on MIN DISTANCE\n"
+            "\tKnife-edge Minimum Distance: 100.00 ft\n \n" +
+                std::string(40, '=') + "\n");
+  c.cPropMod(Template("OBSTACLE PEAKS", "12.5", "m"));
+  std::ostringstream b;
+  c.PrtParameters(b);
+  EXPECT_NE(b.str().find("\n\tObstacle resolution: 12.50 m\n"), std::string::npos) << b.str();
+  c.cPropMod(Template("INFLECTION"));
+  std::ostringstream i;
+  c.PrtParameters(i);
+  EXPECT_EQ(i.str().find("\t"), std::string::npos);
+  c.cPropMod(Template("nonsense"));
+  std::ostringstream u;
+  c.PrtParameters(u);
+  EXPECT_NE(u.str().find("based on UNKNOWN\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zw

@@ -1,0 +1,143 @@
+#include "models/terrain/clsQXAreaCovEG.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "models/terrain/modPropEG.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class ArrayProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class EGCalc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
+    platform::SetMessages(msgs_);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(nullptr);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // f = 150 MHz, d = 10 miles, h_t = 100 ft, h_r = 10 ft.
+  static void Ready(clsQXAreaCovEG& c, double lengthM = 16093.44) {
+    c.bSilent(true);
+    c.cPropMod(std::make_shared<FieldCollection>());
+    c.FACERPdBm(50.0);
+    c.FACTXmAGL(30.48);
+    c.FACTXmMSL(30.48);
+    c.MOBAntM(3.048);
+    c.bDetails(true);
+    c.sDetailUnDis("mi");
+    auto fac = std::make_shared<FieldCollection>();
+    fac->Set("TX_FREQMHZ", 150.0);
+    c.cFAC(fac);
+    auto p = std::make_shared<ArrayProfile>();
+    p->DIS_Array({0.0, lengthM / 2, lengthM});
+    p->ELV_Array({0.0f, 0.0f, 0.0f});
+    c.cPathElv(p);
+    c.dPathLthM(lengthM);
+  }
+
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
+};
+
+TEST_F(EGCalc, ReaderAndHeightsInFeet) {
+  clsQXAreaCovEG c;
+  EXPECT_EQ(c.sNameModel(), "Egli");
+  EXPECT_EQ(c.sNameModel2(), "EG");
+  c.cPropMod(std::make_shared<FieldCollection>());
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
+  auto m = std::make_shared<FieldCollection>();
+  m->Set("EG_DESC", std::string(" Egli 1 "));
+  c.cPropMod(m);
+  EXPECT_EQ(c.sDesc(), "Egli 1");
+  c.FACTXmAGL(30.48);
+  c.MOBAntM(3.048);
+  EXPECT_NEAR(c.dTxHtFt(), 100.0, 1e-9);
+  EXPECT_NEAR(c.dRxHtFt(), 10.0, 1e-9);
+  EXPECT_DOUBLE_EQ(c.FACTXmAGL(), 30.48);
+}
+
+TEST_F(EGCalc, HandComputedExcess) {
+  clsQXAreaCovEG c;
+  Ready(c);
+  c.CovCalc();
+  EXPECT_FALSE(c.bErrorRun());
+  EXPECT_NEAR(c.dPathMi(), 10.0, 1e-12);
+  // 117 + 40 + 43.52 - 60 = 140.52; reference 32.27 + 43.52 + 20 = 95.79.
+  EXPECT_NEAR(c.dModelLoss(), 44.73, 0.01);
+  EXPECT_DOUBLE_EQ(c.dModelLoss(), dEgliExcess(150, 10, 100, 10));
+  EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(16093.44, 50.0));
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() - c.dModelLoss());
+  const std::string& t = c.sDetails();
+  EXPECT_NE(t.find("dBk@10.00 mi) "), std::string::npos) << t;
+  EXPECT_NE(t.find("\r\n\tAdditional Estimated transmission loss: 44.73 dB"), std::string::npos) << t;
+}
+
+TEST_F(EGCalc, ShortPathHasNoExcess) {
+  clsQXAreaCovEG c;
+  Ready(c, 100.0);
+  c.FACTXmAGL(300.0);
+  c.CovCalc();
+  EXPECT_EQ(c.dModelLoss(), 0.0);
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
+}
+
+TEST_F(EGCalc, MobileAboveSeaLevelUsesHeightOverGround) {
+  clsQXAreaCovEG c;
+  Ready(c);
+  c.bMOBMSL(true);
+  c.MOBAntM(3.048);  // ground at 0 m: the same 10 ft
+  c.CovCalc();
+  EXPECT_NEAR(c.dModelLoss(), dEgliExcess(150, 10, 100, 10), 1e-9);
+}
+
+TEST_F(EGCalc, ZeroLengthAndZeroHeight) {
+  clsQXAreaCovEG c;
+  Ready(c, 0.0);
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_NE(Log().find("Egli: the path length is 0"), std::string::npos);
+  clsQXAreaCovEG h;
+  Ready(h);
+  h.MOBAntM(0.0);
+  h.CovCalc();
+  EXPECT_EQ(h.dModelLoss(), 888.0);
+  EXPECT_TRUE(h.bErrorRun());
+  EXPECT_TRUE(std::isfinite(h.dNetField()));
+}
+
+TEST_F(EGCalc, PrtParameters) {
+  clsQXAreaCovEG c;
+  c.cPropMod(std::make_shared<FieldCollection>());
+  std::ostringstream o;
+  EXPECT_TRUE(c.PrtParameters(o));
+  EXPECT_EQ(o.str(), "Egli Propagation Study\nParameter Template: {DEFAULTS SET IN RAVOPROP}\n \n" +
+                         std::string(40, '=') + "\n");
+}
+
+}  // namespace
+}  // namespace zw

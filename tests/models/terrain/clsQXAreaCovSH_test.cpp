@@ -1,0 +1,196 @@
+#include "models/terrain/clsQXAreaCovSH.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "models/terrain/modPropSH.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class ArrayProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class SHCalc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
+    platform::SetMessages(msgs_);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(nullptr);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static std::shared_ptr<FieldCollection> Template(std::string fixed, std::string angle = "") {
+    auto m = std::make_shared<FieldCollection>();
+    m->Set("SH_BFIXED", fixed);
+    if (!angle.empty()) m->Set("SH_VALFIX", angle);
+    m->Set("SH_DESC", std::string("Half Fresnel"));
+    return m;
+  }
+  // Flat ground at 0 m, 1 km in 10 m steps, both antennas 10 m above sea level, 300 MHz.
+  static std::shared_ptr<ArrayProfile> Flat(int points = 101) {
+    auto p = std::make_shared<ArrayProfile>();
+    std::vector<double> d;
+    std::vector<float> e;
+    for (int i = 0; i < points; ++i) {
+      d.push_back(1000.0 * i / (points - 1));
+      e.push_back(0.0f);
+    }
+    p->DIS_Array(d);
+    p->ELV_Array(e);
+    p->dEndLat(0.009);
+    return p;
+  }
+  static void Ready(clsQXAreaCovSH& c, std::shared_ptr<platform::clsPathElv> p, double length = 1000.0) {
+    c.bSilent(true);
+    c.FACERPdBm(40.0);
+    c.FACTXmAGL(10.0);
+    c.FACTXmMSL(10.0);
+    c.MOBAntM(10.0);
+    c.bDetails(true);
+    auto fac = std::make_shared<FieldCollection>();
+    fac->Set("TX_FREQMHZ", 300.0);
+    c.cFAC(fac);
+    c.cPathElv(std::move(p));
+    c.dPathLthM(length);
+  }
+
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
+};
+
+TEST_F(SHCalc, Reader) {
+  clsQXAreaCovSH c;
+  EXPECT_EQ(c.sNameModel(), "Shadow");
+  EXPECT_EQ(c.sNameModel2(), "SH");
+  c.cPropMod(Template("0", "5"));
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_FALSE(c.bFixed());
+  EXPECT_EQ(c.dFixedAngle(), 0.0);  // read only with the flag set
+  c.cPropMod(Template("1", "1"));
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_TRUE(c.bFixed());
+  EXPECT_DOUBLE_EQ(c.dFixedSlope(), std::tan(0.0174532925));
+  c.cPropMod(Template("True", "2"));
+  EXPECT_TRUE(c.bFixed());
+  c.bSilent(true);
+  c.cPropMod(Template("1"));
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "SH Fixed Angle\nInvalid setting: (missing)");
+  c.cPropMod(Template("1", "90"));
+  EXPECT_FALSE(c.cPropMod());  // a vertical ray has no slope
+  auto m = Template("0");
+  m->Remove("SH_BFIXED");
+  c.cPropMod(m);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_NE(c.sReadError().find("SH Fixed Angle Flag"), std::string::npos);
+}
+
+TEST_F(SHCalc, FlatPathSmallestRatioAtMidPath) {
+  clsQXAreaCovSH c;
+  c.cPropMod(Template("0"));
+  auto p = Flat();
+  Ready(c, p);
+  c.CovCalc();
+  EXPECT_FALSE(c.bErrorRun());
+  EXPECT_NEAR(c.dNetField(), 10.0 / std::sqrt(500.0 * 500.0 / 1000.0), 1e-9);  // 0.632
+  EXPECT_NEAR(c.dNetField(), 0.632456, 1e-6);
+  const SHRatioResult r = SHRatio(1000, 10, 10, 1.0, p->iLastPoint(), p->DIS_Array(), p->ELV_Array(), false, 0);
+  EXPECT_DOUBLE_EQ(c.dNetField(), r.dRatio);
+  EXPECT_EQ(c.iLUCode(), 0);
+  EXPECT_EQ(c.dLULoss(), 0.0);
+  EXPECT_EQ(c.dModelLoss(), 0.0);
+  EXPECT_EQ(c.sDetails().rfind("Azimuth ", 0), 0u);
+  EXPECT_NE(c.sDetails().find("Free Space Field: ("), std::string::npos);
+}
+
+TEST_F(SHCalc, FixedAngleRay) {
+  clsQXAreaCovSH c;
+  c.cPropMod(Template("1", "1"));
+  auto p = Flat();
+  Ready(c, p);
+  c.CovCalc();
+  const SHRatioResult r =
+      SHRatio(1000, 10, 10, 1.0, p->iLastPoint(), p->DIS_Array(), p->ELV_Array(), true, std::tan(0.0174532925));
+  EXPECT_DOUBLE_EQ(c.dNetField(), r.dRatio);
+  // A rising ray clears flat ground better than the level one.
+  EXPECT_GT(c.dNetField(), 0.7);
+}
+
+TEST_F(SHCalc, ShortAndEmptyProfiles) {
+  clsQXAreaCovSH c;
+  c.cPropMod(Template("0"));
+  Ready(c, Flat(2));
+  c.CovCalc();
+  EXPECT_EQ(c.dNetField(), 88888.0);  // no interior points
+  EXPECT_FALSE(c.bErrorRun());
+
+  // An empty profile that stays empty: reported with the end point, the ratio
+  // routine's result for what is held.
+  auto empty = std::make_shared<ArrayProfile>();
+  empty->dEndLat(12.345);
+  empty->dEndLon(-98.765);
+  Ready(c, empty);
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_NE(c.sPathError().find("12.35"), std::string::npos) << c.sPathError();
+  EXPECT_NE(c.sPathError().find("-98.77"), std::string::npos);
+  EXPECT_NE(Log().find("12.35"), std::string::npos);
+
+  // Voids and NaN elevations are skipped, never a NaN result.
+  auto p = Flat(11);
+  std::vector<float> e = p->ELV_Array();
+  e[3] = std::numeric_limits<float>::quiet_NaN();
+  e[5] = -32200.0f;
+  p->ELV_Array(e);
+  Ready(c, p);
+  c.CovCalc();
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_FALSE(c.bErrorRun());
+}
+
+TEST_F(SHCalc, NoFrequencyIsAnErrorNotNaN) {
+  clsQXAreaCovSH c;
+  c.cPropMod(Template("0"));
+  c.bSilent(true);
+  c.cPathElv(Flat());
+  c.dPathLthM(1000);
+  c.CovCalc();  // no facility: no wavelength
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_NE(Log().find("Error in SH_Ratio"), std::string::npos);
+}
+
+TEST_F(SHCalc, PrtParameters) {
+  clsQXAreaCovSH c;
+  c.cPropMod(Template("1", "2.5"));
+  std::ostringstream a;
+  EXPECT_TRUE(c.PrtParameters(a));
+  EXPECT_EQ(a.str(), "Shadow Study\nParameter Template: Half Fresnel\nFixed Angle: 2.50\n \n" + std::string(40, '=') + "\n");
+  c.cPropMod(Template("0"));
+  std::ostringstream b;
+  c.PrtParameters(b);
+  EXPECT_EQ(b.str().find("Fixed Angle"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zw
