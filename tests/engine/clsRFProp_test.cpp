@@ -18,6 +18,7 @@
 #include "engine/PointToPoint.h"
 #include "geo/CoordSys.h"
 #include "geo/Geodesic.h"
+#include "platform/DbfTable.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsLandUse.h"
@@ -303,6 +304,61 @@ TEST(RFPropFacility, EveryProblemIsCollectedAndReported) {
   EXPECT_EQ(partial->Count(), 1u);
 }
 
+// A one-antenna library: 6 dBd, horizontal and vertical patterns.
+void MakeAntennaLibrary(const std::filesystem::path& dir) {
+  using platform::DbfTable;
+  std::filesystem::create_directories(dir);
+  auto table = [](const std::filesystem::path& file, const std::vector<platform::DbfField>& fields,
+                  const std::vector<std::vector<std::pair<std::string, FieldValue>>>& rows) {
+    ASSERT_EQ(DbfTable::Create(file, fields, true), "");
+    DbfTable t;
+    ASSERT_EQ(t.Open(file), "");
+    for (const auto& r : rows) ASSERT_EQ(t.Append(r), "");
+    ASSERT_EQ(t.Close(), "");
+  };
+  table(dir / "LIB.DBF", {{"ATYPE_ID", 'C', 12, 0}, {"GAIN", 'N', 8, 2}, {"GAIN_UN", 'C', 5, 0}},
+        {{{"ATYPE_ID", std::string("A1")}, {"GAIN", 6.0}, {"GAIN_UN", std::string("dBd")}}});
+  table(dir / "LIBAHD.DBF", {{"ATYPE_ID", 'C', 12, 0}, {"HOR_AZ", 'N', 8, 2}, {"HOR_FIELD", 'N', 8, 4}},
+        {{{"ATYPE_ID", std::string("A1")}, {"HOR_AZ", 0.0}, {"HOR_FIELD", 1.0}},
+         {{"ATYPE_ID", std::string("A1")}, {"HOR_AZ", 180.0}, {"HOR_FIELD", 0.5}}});
+  table(dir / "LIBAVD.DBF", {{"ATYPE_ID", 'C', 12, 0}, {"VERT_ANGLE", 'N', 8, 2}, {"VERT_FIELD", 'N', 8, 4}},
+        {{{"ATYPE_ID", std::string("A1")}, {"VERT_ANGLE", -10.0}, {"VERT_FIELD", 0.1}},
+         {{"ATYPE_ID", std::string("A1")}, {"VERT_ANGLE", 0.0}, {"VERT_FIELD", 1.0}},
+         {{"ATYPE_ID", std::string("A1")}, {"VERT_ANGLE", 5.0}, {"VERT_FIELD", 0.5}}});
+}
+
+TEST(RFPropFacility, AntennaFromTheLibraryOrPlainGain) {
+  Installation inst;
+  MakeAntennaLibrary(inst.path() / "ANTENNAS");
+  clsRFProp e;
+  e.bSilent(true);
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1TID", "A1"}, {"TX_A1INVRT", "True"}})));
+  ASSERT_EQ(e.sFacilityMessage(), "");
+  const clsAntenna& a = e.Antenna();
+  EXPECT_DOUBLE_EQ(a.dGain, 6.0);
+  ASSERT_EQ(a.iHorCount, 2);
+  ASSERT_EQ(a.iVertCount, 3);
+  // Mounted upside down: the vertical angles are negated (and kept ascending).
+  EXPECT_EQ(a.daVel, (std::vector<double>{0.0, -5.0, 0.0, 10.0}));
+  // Setting the same facility again does not invert twice.
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1TID", "A1"}, {"TX_A1INVRT", "True"}})));
+  EXPECT_EQ(e.Antenna().daVel, (std::vector<double>{0.0, -5.0, 0.0, 10.0}));
+  EXPECT_EQ(e.sFacilityMessage(), "");
+
+  // An unknown antenna is refused with the loader's message.
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1TID", "NONE"}})));
+  EXPECT_NE(e.sFacilityMessage(), "");
+  EXPECT_FALSE(e.Antenna().HasPattern());
+
+  // No file or no id: the plain gain and no pattern.
+  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1GAIN", "2.5 dB"}, {"TX_A1GNUN", "dBi"}})));
+  EXPECT_EQ(e.sFacilityMessage(), "");
+  EXPECT_DOUBLE_EQ(e.Antenna().dGain, 2.5);
+  EXPECT_EQ(e.Antenna().sGainUn, "dBi");
+  EXPECT_FALSE(e.Antenna().HasPattern());
+  EXPECT_EQ(e.Antenna().daHaz, std::vector<double>{0.0});
+}
+
 TEST(RFPropFacility, RefusedFacilityOrMobileStopsTheSetup) {
   Installation inst;
   clsRFProp e;
@@ -404,6 +460,13 @@ TEST(RFPropSetup, PathEndAndLengthReachTheCalculator) {
   EXPECT_EQ(e.Calculator()->FACTXmMSL(), 130.0);
   EXPECT_EQ(e.Calculator()->MOBAntM(), 2.0);
   EXPECT_EQ(e.Calculator()->sDetails(), "");
+  // Land use switched on without a usable template: the path still runs, with no class.
+  e.LU_Use(true);
+  e.dTgtDisKM(10);
+  ASSERT_EQ(e.RunPathSetup(), "");
+  EXPECT_EQ(e.RunPath(), "");
+  EXPECT_EQ(e.Calculator()->iLUCode(), 0);
+  EXPECT_EQ(e.Calculator()->dLULoss(), 0.0);
 }
 
 TEST(RFPropRun, SameResultAsTheDirectPointToPointRun) {
