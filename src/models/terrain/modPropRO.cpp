@@ -1,5 +1,6 @@
 #include "models/terrain/modPropRO.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zw {
@@ -224,6 +225,135 @@ RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::
     res.obstacles.push_back(o);
   }
   return res;
+}
+
+}  // namespace zw
+
+namespace zw {
+
+namespace {
+
+std::string UpperTrimmed(std::string_view s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
+  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
+  std::string t(s.substr(a, b - a));
+  for (char& c : t)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return t;
+}
+
+ROTroposcatter ScatterFailed(std::string why) {
+  ROTroposcatter r;
+  r.sError = std::move(why);
+  return r;
+}
+
+}  // namespace
+
+int iROModeCode(std::string_view sName) {
+  const std::string s = UpperTrimmed(sName);
+  if (s == "MIN") return kROModeMin;
+  if (s == "MAX") return kROModeMax;
+  if (s == "DIF") return kROModeDif;
+  if (s == "SCA") return kROModeSca;
+  if (s == "FIG 9.9" || s == "FIG9.9" || s == "FIGURE 9.9" || s == "9.9") return kROModeFig99;
+  return kROModeInvalid;
+}
+
+std::string sROModeName(int iMode) {
+  switch (iMode) {
+    case kROModeMin: return "MIN";
+    case kROModeMax: return "MAX";
+    case kROModeDif: return "DIF";
+    case kROModeSca: return "SCA";
+    case kROModeFig99: return "FIG 9.9";
+    default: return "UNKNOWN";
+  }
+}
+
+ROTroposcatter ROTroposcatterLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
+                                  double dTxMSL, double dRxMSL, double dFreqMHz, double dEarthFactor) {
+  if (nPoints < 2) return ScatterFailed("Troposcatter loss: the profile has fewer than two points");
+  if (static_cast<std::size_t>(nPoints) > dist.size() || static_cast<std::size_t>(nPoints) > elev.size())
+    return ScatterFailed("Troposcatter loss: the point count is beyond the profile arrays");
+  if (!std::isfinite(dTxMSL) || !std::isfinite(dRxMSL) || std::isnan(dEarthFactor))
+    return ScatterFailed("Troposcatter loss: an input is not a number");
+  if (!(std::isfinite(dFreqMHz) && dFreqMHz > 0))
+    return ScatterFailed("Troposcatter loss: the frequency must be greater than 0");
+  const std::size_t n = static_cast<std::size_t>(nPoints);
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::isfinite(dist[i]) || (i > 0 && dist[i] < dist[i - 1]))
+      return ScatterFailed("Troposcatter loss: profile distances must be numbers in increasing order");
+  const double d0 = dist[0], D = dist[n - 1] - d0;
+  if (!(D > 0)) return ScatterFailed("Troposcatter loss: the path length must be greater than 0");
+
+  const double ae = (dEarthFactor > 0 && std::isfinite(dEarthFactor) ? dEarthFactor : 4.0 / 3.0) * kEarthRadiusM;
+  // Horizon angles (radians): no lower than the angle to the other antenna.
+  double thT = (dRxMSL - dTxMSL) / D - D / (2.0 * ae);
+  double thR = (dTxMSL - dRxMSL) / D - D / (2.0 * ae);
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (NoElevation(elev[i])) continue;
+    const double d = dist[i] - d0;
+    if (!(d > 0 && d < D)) continue;
+    thT = std::max(thT, (elev[i] - dTxMSL) / d - d / (2.0 * ae));
+    thR = std::max(thR, (elev[i] - dRxMSL) / (D - d) - (D - d) / (2.0 * ae));
+  }
+  ROTroposcatter r;
+  r.dHorizonTxMrad = 1000.0 * std::atan(thT);
+  r.dHorizonRxMrad = 1000.0 * std::atan(thR);
+  r.dThetaMrad = 1000.0 * D / ae + r.dHorizonTxMrad + r.dHorizonRxMrad;
+  const double fGHz = dFreqMHz / 1000.0, dKm = D / 1000.0;
+  const double lf2 = std::log10(fGHz / 2.0);
+  const double Lf = 25.0 * std::log10(fGHz) - 2.5 * lf2 * lf2;
+  const double Lc = 0.051;  // exp(0.055 (Gt + Gr)) with Gt = Gr = 0 dBi
+  constexpr double kN0 = 301.0;
+  // The angular distance is at least the earth's own at this length (a
+  // line-of-sight path can make the sum of the horizon angles negative).
+  const double theta = std::max(r.dThetaMrad, 1e-6);
+  r.dBasicLossDB = 190.0 + Lf + 20.0 * std::log10(dKm) + 0.573 * theta - 0.15 * kN0 + Lc;
+  r.dFreeSpaceDB = 32.45 + 20.0 * std::log10(dFreqMHz) + 20.0 * std::log10(dKm);
+  const double a = r.dBasicLossDB - r.dFreeSpaceDB;
+  if (!std::isfinite(a)) return ScatterFailed("Troposcatter loss: the loss could not be computed");
+  r.dAttenDB = a > 0 ? a : 0.0;
+  r.bOK = true;
+  return r;
+}
+
+double dROCombine(int iMode, double dDiffDB, double dScatDB, std::string* sWhich) {
+  const double ad = std::isfinite(dDiffDB) && dDiffDB > 0 ? dDiffDB : 0.0;
+  const double as = std::isfinite(dScatDB) && dScatDB > 0 ? dScatDB : 0.0;
+  double a = ad;
+  std::string which = "(free space + diffraction) ";
+  switch (iMode) {
+    case kROModeMin:
+      if (as < ad) {
+        a = as;
+        which = "(free space + scatter) ";
+      }
+      break;
+    case kROModeMax:
+      if (as > ad) {
+        a = as;
+        which = "(free space + scatter) ";
+      }
+      break;
+    case kROModeSca:
+      a = as;
+      which = "(free space + scatter) ";
+      break;
+    case kROModeFig99: {
+      a = -10.0 * std::log10(std::pow(10.0, -ad / 10.0) + std::pow(10.0, -as / 10.0));
+      if (!(a > 0)) a = 0.0;
+      which = "(free space + figure 9.9) ";
+      break;
+    }
+    default:
+      break;
+  }
+  if (a <= 0) which = "(free space) ";
+  if (sWhich) *sWhich = which;
+  return a;
 }
 
 }  // namespace zw

@@ -1,9 +1,12 @@
 #pragma once
 // Rounded-obstacle model routines: the obstacle peaks of a terrain profile and
 // the diffraction loss over rounded obstacles (ITU-R P.526, single rounded
-// obstacle, combined over several obstacles by the Epstein-Peterson method).
+// obstacle, combined over several obstacles by the Epstein-Peterson method),
+// the troposcatter loss (ITU-R P.452) and the attenuation modes that combine
+// the two.
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zw {
@@ -65,5 +68,60 @@ struct RODiffraction {
 RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
                                 double dTxMSL, double dRxMSL, double dFreqMHz, double dResolutionM,
                                 double dEarthFactor);
+
+// Attenuation modes of the rounded-obstacle model: how the diffraction and
+// the troposcatter attenuation (both over free space) combine.
+//   MIN      the smaller of the two (the stronger of the two signal paths)
+//   MAX      the larger of the two
+//   DIF      diffraction only
+//   SCA      troposcatter only
+//   FIG 9.9  the transition between the two: both fields added in power,
+//            A = -10 log(10^(-Ad/10) + 10^(-As/10)), 0 at the least
+inline constexpr int kROModeMin = 0;
+inline constexpr int kROModeMax = 1;
+inline constexpr int kROModeDif = 2;
+inline constexpr int kROModeSca = 3;
+inline constexpr int kROModeFig99 = 4;
+inline constexpr int kROModeInvalid = -1;
+
+// Code of a mode name: trimmed, any case; the figure-9.9 mode is "FIG 9.9"
+// (also written "FIG9.9", "FIGURE 9.9" or "9.9"). kROModeInvalid otherwise.
+int iROModeCode(std::string_view sName);
+// Name of a mode code ("MIN", "MAX", "DIF", "SCA", "FIG 9.9"); "UNKNOWN" otherwise.
+std::string sROModeName(int iMode);
+
+struct ROTroposcatter {
+  bool bOK = false;
+  std::string sError;
+  double dThetaMrad = 0.0;      // angular distance of the path, mrad
+  double dHorizonTxMrad = 0.0;  // horizon elevation angles at the two ends, mrad
+  double dHorizonRxMrad = 0.0;
+  double dBasicLossDB = 0.0;    // troposcatter basic transmission loss
+  double dFreeSpaceDB = 0.0;    // free-space basic transmission loss
+  double dAttenDB = 0.0;        // troposcatter loss over free space, 0 or positive
+};
+
+// Median (50 % of time) troposcatter loss of ITU-R P.452-16 (section 4.3):
+//   Lbs = 190 + Lf + 20 log d + 0.573 theta - 0.15 N0 + Lc
+//   Lf  = 25 log f - 2.5 (log(f / 2))^2   (f in GHz)
+//   Lc  = 0.051 exp(0.055 (Gt + Gr)), antenna gains 0 dBi here
+// with d in km, theta = 1000 d / ae + theta_t + theta_r in mrad (ae the
+// effective earth radius, k x 6370 km; k of 0 or less takes 4/3), the
+// horizon angles theta_t, theta_r the highest elevation angle from each
+// antenna (height above sea level) to the profile, no lower than the angle to
+// the other antenna, and the sea-level refractivity N0 = 301 N-units. The
+// gaseous absorption of P.452 is left out (below a decibel under 10 GHz on
+// the paths these studies run). The free-space loss is
+// 32.45 + 20 log f_MHz + 20 log d_km. Bad input (as RODiffractionLoss) gives
+// bOK false with the reason and 0 dB.
+ROTroposcatter ROTroposcatterLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
+                                  double dTxMSL, double dRxMSL, double dFreqMHz, double dEarthFactor);
+
+// Combination of the diffraction and troposcatter attenuations (dB over free
+// space) by mode; 0 or positive. *sWhich names what the result stands for:
+// "(free space) " when it is 0, else "(free space + diffraction) ",
+// "(free space + scatter) " or "(free space + figure 9.9) ". An invalid mode
+// gives the diffraction attenuation.
+double dROCombine(int iMode, double dDiffDB, double dScatDB, std::string* sWhich = nullptr);
 
 }  // namespace zw

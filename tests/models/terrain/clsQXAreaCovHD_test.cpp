@@ -1,0 +1,222 @@
+#include "models/terrain/clsQXAreaCovHD.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class ArrayProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class HDCalc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
+    platform::SetMessages(msgs_);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(nullptr);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static std::shared_ptr<FieldCollection> Template(std::string area = "SUBURBAN") {
+    auto m = std::make_shared<FieldCollection>();
+    m->Set("AREA_COR", area);
+    m->Set("hd_hstrt", std::string("3"));
+    m->Set("hd_hstrtun", std::string("km"));
+    m->Set("hd_hstop", std::string("16"));
+    m->Set("hd_hstopun", std::string("km"));
+    m->Set("hd_hradial", std::string("0, 90, 180,270"));
+    m->Set("HD_DESC", std::string("Mobile"));
+    return m;
+  }
+  // 100 m ground, 250 m steps, to the given length; transmitter 200 m above sea level.
+  static std::shared_ptr<ArrayProfile> Profile(double length) {
+    auto p = std::make_shared<ArrayProfile>();
+    std::vector<double> d;
+    std::vector<float> e;
+    for (double x = 0; x <= length + 1e-9; x += 250.0) {
+      d.push_back(x);
+      e.push_back(100.0f);
+    }
+    p->DIS_Array(d);
+    p->ELV_Array(e);
+    p->dEndLat(0.1);
+    return p;
+  }
+  static void Ready(clsQXAreaCovHD& c, double length, double freq = 150.0) {
+    c.bSilent(true);
+    c.FACERPdBm(50.0);
+    c.FACTXmAGL(100.0);
+    c.FACTXmMSL(200.0);
+    c.MOBAntM(1.5);
+    c.bDetails(true);
+    c.sDetailUnElv("m");
+    auto fac = std::make_shared<FieldCollection>();
+    fac->Set("TX_FREQMHZ", freq);
+    c.cFAC(fac);
+    c.cPathElv(Profile(length));
+    c.dPathLthM(length);
+  }
+
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
+};
+
+TEST_F(HDCalc, ReaderAreaTypesAndDistances) {
+  clsQXAreaCovHD c;
+  EXPECT_EQ(c.sNameModel(), "Hata/Davidson");
+  EXPECT_EQ(c.sNameModel2(), "HD");
+  c.cPropMod(Template("suburban"));
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_EQ(c.sAreaType(), "SUBURBAN      ");
+  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 3000.0);
+  EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
+  EXPECT_EQ(c.Radials(), (std::vector<double>{0, 90, 180, 270}));
+  EXPECT_FALSE(c.bLUArea());
+  EXPECT_FALSE(c.bLULoss());
+
+  auto m = Template();
+  m->Remove("AREA_COR");
+  m->Set("hd_hstrt", std::string("0"));  // takes the setting: 3 km by default
+  m->Set("hd_hstop", std::string("5"));
+  m->Set("hd_hstopun", std::string("mi"));
+  m->Set("hd_hradial", std::string(""));
+  m->Set("HD_LULOSS", std::string("1"));
+  c.cPropMod(m);
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_EQ(c.sAreaType(), "NO CORRECTION ");
+  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 3000.0);
+  EXPECT_NEAR(c.dHaatStopM(), 8046.72, 1e-6);
+  EXPECT_EQ(c.sRadials(), "0 45 90 135 180 225 270 315");
+  EXPECT_EQ(c.Radials().size(), 8u);
+  EXPECT_TRUE(c.bLULoss());
+
+  m->Set("hd_hstop", std::string("5"));
+  m->Set("hd_hstopun", std::string("furlongs"));
+  c.cPropMod(m);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "HD HAAT Stop Distance\nInvalid setting: 5 furlongs");
+}
+
+TEST_F(HDCalc, InvalidAreaTypeMessage) {
+  clsQXAreaCovHD c;
+  c.cPropMod(Template("downtown"));
+  EXPECT_FALSE(c.cPropMod());
+  const auto shown = msgs_->Log();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, "Invalid Setting");
+  EXPECT_EQ(shown[0].text.rfind("Invalid Area Type setting for Hata/Davidson:\nDOWNTOWN\n\nTask: ", 0), 0u)
+      << shown[0].text;
+  msgs_->Clear();
+  c.bSilent(true);
+  c.cPropMod(Template("downtown"));
+  EXPECT_TRUE(msgs_->Log().empty());
+  EXPECT_NE(Log().find("Invalid Area Type setting for Hata/Davidson:"), std::string::npos);
+}
+
+TEST_F(HDCalc, CovCalcUsesRadialHaat) {
+  clsQXAreaCovHD c;
+  c.cPropMod(Template("SUBURBAN"));
+  Ready(c, 20000.0);
+  c.CovCalc();
+  EXPECT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_DOUBLE_EQ(c.dHaatM(), 100.0);
+  const HDLoss r = HDCalcLoss(150.0, 100.0, 1.5, 20000.0, HDAreaType::Suburban);
+  EXPECT_DOUBLE_EQ(c.dModelLoss(), r.dModelLoss);
+  EXPECT_GT(c.dModelLoss(), 0.0);
+  EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(20000.0, 50.0));
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() - c.dModelLoss());
+  EXPECT_NEAR(c.Loss().dA5, -0.6, 1e-9);  // (150/250) log(1500/150)
+  const std::string& t = c.sDetails();
+  EXPECT_NE(t.find("\r\n\tBasic Hata/Davidson Loss: "), std::string::npos) << t;
+  EXPECT_NE(t.find("dB(HAAT=100.0 m)"), std::string::npos) << t;
+  EXPECT_NE(t.find("\r\n\tAdjustment for Area Type: "), std::string::npos);
+  EXPECT_NE(t.find("SUBURBAN       (default area type)"), std::string::npos) << t;
+  EXPECT_NE(t.find("\r\n\tAdjustment for Frequency: -0.6dB"), std::string::npos) << t;
+  EXPECT_NE(t.find("Additional Estimated transmission loss: "), std::string::npos);
+  EXPECT_EQ(t.find("free-space value used"), std::string::npos);
+}
+
+TEST_F(HDCalc, ShortPathHasNoAveragingPoints) {
+  clsQXAreaCovHD c;
+  c.cPropMod(Template("URBAN-MEDIUM"));
+  Ready(c, 2000.0, 300.0);
+  c.CovCalc();
+  EXPECT_DOUBLE_EQ(c.dHaatM(), 200.0);  // the transmitter height above sea level
+  EXPECT_EQ(c.Loss().dA1, 0.0);         // urban at 300 MHz: no receiver-height adjustment
+}
+
+TEST_F(HDCalc, BelowFreeSpaceUsesFreeSpace) {
+  // A very short open path from a high base: the Hata loss falls below free space.
+  const HDLoss r = HDCalcLoss(1500.0, 100.0, 10.0, 300.0, HDAreaType::Open);
+  ASSERT_TRUE(r.bFreeSpaceUsed);
+  clsQXAreaCovHD c;
+  c.cPropMod(Template("OPEN"));
+  Ready(c, 300.0, 1500.0);
+  c.MOBAntM(10.0);
+  c.FACTXmMSL(100.0);  // over ground at 0 m: HAAT 100 m
+  auto p = Profile(300.0);
+  std::vector<float> e(p->ELV_Array().size(), 0.0f);
+  p->ELV_Array(e);
+  c.cPathElv(p);
+  c.CovCalc();
+  EXPECT_EQ(c.dModelLoss(), 0.0);
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
+  EXPECT_NE(c.sDetails().find("\r\n\t** calculation exceeded free-space field;  free-space value used **"),
+            std::string::npos);
+}
+
+TEST_F(HDCalc, BadInputGivesNoNaN) {
+  clsQXAreaCovHD c;
+  c.cPropMod(Template());
+  Ready(c, 20000.0, 0.0);  // no frequency
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_NE(Log().find("Hata/Davidson"), std::string::npos);
+  // A profile of voids and a missing profile still give numbers.
+  clsQXAreaCovHD v;
+  v.cPropMod(Template());
+  Ready(v, 20000.0);
+  auto p = Profile(20000.0);
+  p->ELV_Array(std::vector<float>(p->DIS_Array().size(), std::numeric_limits<float>::quiet_NaN()));
+  v.cPathElv(p);
+  v.CovCalc();
+  EXPECT_TRUE(std::isfinite(v.dNetField()));
+  v.cPathElv(nullptr);
+  v.CovCalc();
+  EXPECT_TRUE(std::isfinite(v.dNetField()));
+}
+
+TEST_F(HDCalc, PrtParameters) {
+  clsQXAreaCovHD c;
+  c.cPropMod(Template("QUASI-OPEN"));
+  std::ostringstream o;
+  EXPECT_TRUE(c.PrtParameters(o));
+  EXPECT_EQ(o.str(), "Hata/Davidson Propagation Study\nParameter Template: Mobile\n\tArea type: QUASI-OPEN    \n"
+                     "Radial HAAT based on elevations 3.00 to 16.00 km\nSite HAAT based on radials 0, 90, 180,270\n \n" +
+                         std::string(40, '=') + "\n");
+}
+
+}  // namespace
+}  // namespace zw

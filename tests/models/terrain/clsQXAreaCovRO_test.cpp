@@ -1,0 +1,244 @@
+#include "models/terrain/clsQXAreaCovRO.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class ArrayProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class ROCalc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
+    platform::SetMessages(msgs_);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(nullptr);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static std::shared_ptr<FieldCollection> Template(std::string mode, std::string res = "5", std::string unit = "ft") {
+    auto m = std::make_shared<FieldCollection>();
+    m->Set("RO_OBRES", res);
+    m->Set("RO_OBRESUN", unit);
+    m->Set("RO_AMODE", mode);
+    m->Set("RO_DESC", std::string("Hills"));
+    return m;
+  }
+  // 20 km at 0 m, 100 m steps, with a rounded hill of 200 m at 10 km.
+  static std::shared_ptr<ArrayProfile> Hill(float top = 200.0f) {
+    auto p = std::make_shared<ArrayProfile>();
+    std::vector<double> d;
+    std::vector<float> e;
+    for (int i = 0; i <= 200; ++i) {
+      d.push_back(100.0 * i);
+      const double x = (i - 100) * 100.0;
+      e.push_back(static_cast<float>(std::max(0.0, top - x * x / 5000.0)));
+    }
+    p->DIS_Array(d);
+    p->ELV_Array(e);
+    p->dEndLat(0.18);
+    return p;
+  }
+  static void Ready(clsQXAreaCovRO& c, std::shared_ptr<platform::clsPathElv> p, double freq = 300.0) {
+    c.bSilent(true);
+    c.FACERPdBm(60.0);
+    c.FACTXmAGL(30.0);
+    c.FACTXmMSL(30.0);
+    c.MOBAntM(10.0);
+    c.bDetails(true);
+    c.sDetailUnDis("km");
+    c.sDetailUnElv("m");
+    auto fac = std::make_shared<FieldCollection>();
+    fac->Set("TX_FREQMHZ", freq);
+    c.cFAC(fac);
+    c.dPathLthM(p->DIS_Array().empty() ? 20000.0 : p->DIS_Array().back());
+    c.cPathElv(std::move(p));
+  }
+
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
+};
+
+TEST_F(ROCalc, Reader) {
+  clsQXAreaCovRO c;
+  EXPECT_EQ(c.sNameModel(), "Rounded Obstacle");
+  EXPECT_EQ(c.sNameModel2(), "RO");
+  EXPECT_FALSE(c.bDirectContourCalc());
+  c.cPropMod(std::make_shared<FieldCollection>());  // every default
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_NEAR(c.dResolutionM(), 1.524, 1e-12);
+  EXPECT_EQ(c.iMode(), kROModeMin);
+  c.cPropMod(Template("dif", "10", "m"));
+  EXPECT_DOUBLE_EQ(c.dResolutionM(), 10.0);
+  EXPECT_EQ(c.iMode(), kROModeDif);
+  c.cPropMod(Template(" Fig 9.9 ", "0", "m"));
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_NEAR(c.dResolutionM(), 1.524, 1e-12);  // 0 or less: 5 ft
+  EXPECT_EQ(c.iMode(), kROModeFig99);
+  c.bSilent(true);
+  c.cPropMod(Template("MIN", "5", "cubits"));
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError().rfind("Unit conversion error:\n", 0), 0u) << c.sReadError();
+  c.cPropMod(Template("AVG"));
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "RO Attenuation Mode\nInvalid setting: AVG");
+}
+
+TEST_F(ROCalc, ModeNamesAndCombination) {
+  for (int m : {kROModeMin, kROModeMax, kROModeDif, kROModeSca, kROModeFig99})
+    EXPECT_EQ(iROModeCode(sROModeName(m)), m);
+  EXPECT_EQ(iROModeCode("FIGURE 9.9"), kROModeFig99);
+  EXPECT_EQ(sROModeName(7), "UNKNOWN");
+  std::string w;
+  EXPECT_EQ(dROCombine(kROModeMin, 20, 35, &w), 20);
+  EXPECT_EQ(w, "(free space + diffraction) ");
+  EXPECT_EQ(dROCombine(kROModeMin, 40, 35, &w), 35);
+  EXPECT_EQ(w, "(free space + scatter) ");
+  EXPECT_EQ(dROCombine(kROModeMax, 20, 35, &w), 35);
+  EXPECT_EQ(dROCombine(kROModeSca, 20, 35, &w), 35);
+  EXPECT_EQ(dROCombine(kROModeDif, 0, 35, &w), 0);
+  EXPECT_EQ(w, "(free space) ");
+  EXPECT_NEAR(dROCombine(kROModeFig99, 10, 10, &w), 10 - 10 * std::log10(2.0), 1e-12);
+  EXPECT_EQ(w, "(free space + figure 9.9) ");
+  EXPECT_EQ(dROCombine(kROModeFig99, 0, 50, &w), 0);
+  EXPECT_EQ(w, "(free space) ");
+  EXPECT_EQ(dROCombine(kROModeMin, std::nan(""), 30, &w), 0);
+}
+
+// Smooth earth, 200 km, antennas 10 m over flat sea-level ground, 1000 MHz,
+// k = 4/3: each horizon lies sqrt(2 ae h) away and dips sqrt(2 h / ae) below
+// the horizontal, so theta = 1000 (D / ae - 2 sqrt(2 h / ae)) mrad.
+TEST_F(ROCalc, TroposcatterOverSmoothEarth) {
+  std::vector<double> d;
+  std::vector<float> e;
+  for (int i = 0; i <= 2000; ++i) {
+    d.push_back(100.0 * i);
+    e.push_back(0.0f);
+  }
+  const ROTroposcatter r = ROTroposcatterLoss(2001, d, e, 10, 10, 1000, 4.0 / 3.0);
+  ASSERT_TRUE(r.bOK) << r.sError;
+  const double ae = 4.0 / 3.0 * 6370e3;
+  const double theta = 1000.0 * (200e3 / ae - 2.0 * std::sqrt(2.0 * 10.0 / ae));
+  EXPECT_NEAR(r.dThetaMrad, theta, 0.01);
+  const double lbs = 190.0 - 2.5 * std::pow(std::log10(0.5), 2) + 20.0 * std::log10(200.0) + 0.573 * theta -
+                     0.15 * 301 + 0.051;
+  EXPECT_NEAR(r.dBasicLossDB, lbs, 0.01);
+  EXPECT_NEAR(r.dFreeSpaceDB, 32.45 + 60.0 + 20.0 * std::log10(200.0), 1e-9);
+  EXPECT_NEAR(r.dAttenDB, lbs - r.dFreeSpaceDB, 0.01);
+  EXPECT_GT(r.dAttenDB, 50.0);
+  // A hill in the way raises both horizons and the loss.
+  e[1000] = 1500.0f;
+  EXPECT_GT(ROTroposcatterLoss(2001, d, e, 10, 10, 1000, 4.0 / 3.0).dAttenDB, r.dAttenDB + 5.0);
+  // Bad input.
+  EXPECT_FALSE(ROTroposcatterLoss(1, d, e, 10, 10, 1000, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(2001, d, e, 10, 10, 0, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(3000, d, e, 10, 10, 100, 0).bOK);
+}
+
+TEST_F(ROCalc, CovCalcMatchesModelRoutines) {
+  for (const char* mode : {"MIN", "MAX", "DIF", "SCA", "FIG 9.9"}) {
+    clsQXAreaCovRO c;
+    c.cPropMod(Template(mode));
+    auto p = Hill();
+    Ready(c, p);
+    c.CovCalc();
+    ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+    const double k = p->dKFactor();
+    const RODiffraction dr = RODiffractionLoss(201, p->DIS_Array(), p->ELV_Array(), 30, 10, 300, 1.524, k);
+    const ROTroposcatter sr = ROTroposcatterLoss(201, p->DIS_Array(), p->ELV_Array(), 30, 10, 300, k);
+    ASSERT_TRUE(dr.bOK && sr.bOK);
+    ASSERT_EQ(dr.obstacles.size(), 1u);
+    EXPECT_GT(dr.dAttenDB, 10.0);
+    std::string which;
+    const double a = dROCombine(iROModeCode(mode), dr.dAttenDB, sr.dAttenDB, &which);
+    EXPECT_DOUBLE_EQ(c.dModelLoss(), a) << mode;
+    EXPECT_EQ(c.sResult(), which);
+    EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(20000.0, 60.0));
+    EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() - a);
+    const std::string& t = c.sDetails();
+    EXPECT_NE(t.find(which), std::string::npos) << t;
+    EXPECT_NE(t.find("\r\n\t N PATH LOC  ELEVATION    RADIUS   DISTANCE\r\n\t 1      100"), std::string::npos) << t;
+    EXPECT_NE(t.find("\r\n\t PATH    START         OBS         END      DIST 1    DIST 2    RADIUS    ATTEN"),
+              std::string::npos);
+    EXPECT_NE(t.find("\r\n\tDiffraction Attenuation: "), std::string::npos);
+    EXPECT_NE(t.find("\r\n\tTroposcatter Attenuation: "), std::string::npos);
+    EXPECT_NE(t.find("\r\n\t  Free Space Attenuation: "), std::string::npos);
+    const auto total = t.find("\r\n\t  Total Path Attenuation: ");
+    ASSERT_NE(total, std::string::npos);
+    EXPECT_EQ(t.find("\r\n", total + 2), std::string::npos);  // the last line
+  }
+}
+
+TEST_F(ROCalc, ClearPathIsFreeSpace) {
+  clsQXAreaCovRO c;
+  c.cPropMod(Template("DIF"));
+  Ready(c, Hill(1.0f));
+  c.FACTXmMSL(300.0);
+  c.MOBAntM(300.0);
+  c.CovCalc();
+  EXPECT_EQ(c.dModelLoss(), 0.0);
+  EXPECT_EQ(c.sResult(), "(free space) ");
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
+}
+
+TEST_F(ROCalc, BadProfilesNeverGiveNaN) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<std::pair<std::vector<double>, std::vector<float>>> cases{
+      {{}, {}}, {{0.0}, {0.0f}}, {{0, 100, 200}, {nan, nan, nan}}, {{0, 100, 50, 200}, {0, 9, 9, 0}},
+      {{0, 100, 200}, {0, -32200.0f, 0}}};
+  for (const char* mode : {"MIN", "FIG 9.9"}) {
+    for (const auto& [d, e] : cases) {
+      clsQXAreaCovRO c;
+      c.cPropMod(Template(mode));
+      auto p = std::make_shared<ArrayProfile>();
+      p->DIS_Array(d);
+      p->ELV_Array(e);
+      Ready(c, p);
+      c.CovCalc();
+      EXPECT_TRUE(std::isfinite(c.dNetField())) << d.size();
+      EXPECT_TRUE(std::isfinite(c.dModelLoss()));
+    }
+  }
+  clsQXAreaCovRO c;
+  c.cPropMod(Template("MIN"));
+  Ready(c, Hill(), 0.0);
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_LT(c.dNetField(), -500.0);
+  EXPECT_NE(Log().find("frequency"), std::string::npos);
+}
+
+TEST_F(ROCalc, PrtParameters) {
+  clsQXAreaCovRO c;
+  c.cPropMod(Template("SCA", "5", "ft"));
+  std::ostringstream o;
+  EXPECT_TRUE(c.PrtParameters(o));
+  EXPECT_EQ(o.str(), "Rounded Obstacle Propagation Study\nParameter Template: Hills\nAttenuation mode: SCA\n"
+                     "\tObstacle resolution: 5.00 ft\n \n" +
+                         std::string(40, '=') + "\n");
+}
+
+}  // namespace
+}  // namespace zw
