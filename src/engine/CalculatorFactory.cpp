@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "models/curves/clsQXAreaCovBC.h"
+#include "models/curves/clsQXAreaCovSM.h"
 #include "models/terrain/clsQXAreaCovLR.h"
 
 namespace zw {
@@ -30,13 +32,13 @@ const std::vector<Row>& Rows() {
     add({"Longley-Rice", "LR"}, Maker<clsQXAreaCovLR>());
     add({"Bullington", "BU"}, nullptr);
     add({"Okumura", "OK"}, nullptr);
-    add({"Broadcast (Part 73)", "BC"}, nullptr);
+    add({"Broadcast (Part 73)", "BC"}, Maker<clsQXAreaCovBC>());
     add({"Carey - Interpolated", "CA"}, nullptr);
     add({"Cellular - CGSA", "CG"}, nullptr);
     add({"Carey - FCC 94-201", "CX"}, nullptr);
     add({"Egli", "EG"}, nullptr);
     add({"Hata/Davidson", "HD"}, nullptr);
-    add({"Specialized Mobile Radio", "SM"}, nullptr);
+    add({"Specialized Mobile Radio", "SM"}, Maker<clsQXAreaCovSM>());
     add({"Shadow", "Shadow - Fixed Angle", "SH", "SF"}, nullptr);
     add({"Rounded Obstacle", "RO"}, nullptr);
     return r;

@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "common/Antenna.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "models/curves/defBCCurves.h"
@@ -204,6 +205,37 @@ std::string BC_Contour(double& distMi, double haatFt, std::int16_t channel, std:
   } catch (const std::exception& e) {
     return Unexpected("Error in BC_Contour", e);
   }
+}
+
+double BCHorizonGain(double haatFt, std::int16_t channel, double maxGainDbd, double azimuth, int vertCount,
+                     const std::vector<double>& vertAngles, const std::vector<double>& vertGains, double mechTilt,
+                     double mechTiltDir, double elecTilt, bool& err) {
+  err = false;
+  if (vertCount <= 0) return maxGainDbd;
+  if (channel >= 2 && channel <= 83) {
+    double h = haatFt * 0.3048;
+    h = std::max(h, 30.0);
+    // Depression of the radio horizon below the horizontal, in degrees.
+    double angle = 0.0277 * std::sqrt(std::fabs(h));
+    if (h < 0) angle = -angle;
+    bool lookupErr = false;
+    const double g = VerticalGain("   ", azimuth, angle, vertCount, vertAngles, vertGains, mechTilt, mechTiltDir,
+                                  elecTilt, maxGainDbd, lookupErr);
+    if (lookupErr || !std::isfinite(g)) {
+      err = true;
+      return maxGainDbd;
+    }
+    return (maxGainDbd - g > 0.91515) ? g : maxGainDbd;
+  }
+  if (channel >= 200 && channel <= 300) {
+    // FM: the horizontal-angle lookup is made for its error flag only.
+    bool lookupErr = false;
+    (void)VerticalGain("HOR", azimuth, 0.0, vertCount, vertAngles, vertGains, mechTilt, mechTiltDir, elecTilt,
+                       maxGainDbd, lookupErr);
+    err = lookupErr;
+    return maxGainDbd;
+  }
+  return maxGainDbd;
 }
 
 }  // namespace zw

@@ -11,6 +11,7 @@
 // once on first use and shared read-only by every calculator and thread.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "models/curves/itplbv.h"
 
@@ -74,5 +75,17 @@ double BC_Loss(double distMi, double haatFt, std::int16_t channel, std::int16_t 
 // Returns the error text, empty on success.
 std::string BC_Contour(double& distMi, double haatFt, std::int16_t channel, std::int16_t percentage, double erpDbk,
                        double thresholdDbu);
+
+// Gain (dBd) of the vertical pattern toward the radio horizon, used to bring
+// the ERP down to what the curves expect. TV channels (2-83) look at the
+// depression angle of the horizon seen from the HAAT (at least 30 m); the
+// pattern gain counts only when it is more than 0.91515 dB (relative field
+// 0.9) below the maximum. FM and other channels, and an empty pattern
+// (count below 1), give the maximum gain. Pattern arrays run from index 1.
+// When the lookup fails, err is set and the maximum gain is returned, so that
+// a broken pattern never cuts the ERP by an arbitrary amount.
+double BCHorizonGain(double haatFt, std::int16_t channel, double maxGainDbd, double azimuth, int vertCount,
+                     const std::vector<double>& vertAngles, const std::vector<double>& vertGains, double mechTilt,
+                     double mechTiltDir, double elecTilt, bool& err);
 
 }  // namespace zw

@@ -1,0 +1,348 @@
+#include "models/curves/clsQXAreaCovBC.h"
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "common/Antenna.h"
+#include "common/Config.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "common/NumberFormat.h"
+#include "common/TextJoin.h"
+#include "common/Units.h"
+#include "geo/CoordText.h"
+#include "geo/Geodesic.h"
+#include "models/curves/modPropBC.h"
+#include "platform/terrain/clsLandUse.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+
+namespace {
+
+constexpr const char* kSettingsSection = "QXCoverage";
+constexpr double kMetresPerMile = 1609.344;
+constexpr double kMetresPerFoot = 0.3048;
+// Net field of a path the model could not compute: far below any real field.
+constexpr double kFailedPathField = -999.0;
+// Error number of a zero-length path ("Invalid procedure call or argument").
+constexpr std::int32_t kZeroLengthError = 5;
+
+std::string TextOf(const FieldCollection& m, std::string_view key) {
+  const FieldValue* v = m.FindNoCase(key);
+  return v ? Trim(ToText(*v)) : std::string();
+}
+
+// A HAAT window end from the template, or from the setting ("value|unit")
+// when the template's value is 0 or less or its unit blank. False when the
+// value cannot be converted to metres.
+bool WindowEnd(const FieldCollection& m, std::string_view key, std::string_view unitKey, std::string_view setting,
+               std::string_view settingDefault, double& metres, std::string& value, std::string& unit) {
+  value = TextOf(m, key);
+  unit = TextOf(m, unitKey);
+  if (!(ParseDouble(value) > 0) || unit.empty()) {
+    const std::string s = ReadString(kSettingsSection, setting, settingDefault, CoverageSettingsFile());
+    const auto bar = s.find('|');
+    value = Trim(s.substr(0, bar));
+    unit = bar == std::string::npos ? std::string() : Trim(s.substr(bar + 1));
+  }
+  bool err = false;
+  metres = ConvertLength(unit, "m", value, err);
+  return !err && std::isfinite(metres) && metres >= 0;
+}
+
+// Radial text: commas become blanks, runs of blanks one blank.
+std::string NormaliseRadials(std::string t) {
+  for (char& c : t)
+    if (c == ',') c = ' ';
+  t = Trim(t);
+  std::string::size_type p;
+  while ((p = t.find("  ")) != std::string::npos) t.erase(p, 1);
+  return t;
+}
+
+std::vector<double> SplitRadials(const std::string& t) {
+  std::vector<double> out;
+  std::istringstream in(t);
+  std::string word;
+  while (in >> word) out.push_back(ParseDouble(word));
+  return out;
+}
+
+std::int16_t PercentageOf(const std::string& t) {
+  if (t == "10") return 10;
+  if (t == "90") return 90;
+  return 50;
+}
+
+// The profile to the current end point for the path length. A profile
+// already held for this length (or handed in as arrays) is used as it is.
+bool RequestProfile(platform::clsPathElv& p, double lengthM) {
+  const auto& dis = p.DIS_Array();
+  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
+  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
+  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
+}
+
+}  // namespace
+
+clsQXAreaCovBC::Keys clsQXAreaCovBC::BCKeys() {
+  Keys k;
+  k.name = "Broadcast (Part 73)";
+  k.code = "BC";
+  k.hstrt = "bc_hstrt";
+  k.hstrtun = "bc_hstrtun";
+  k.hstop = "bc_hstop";
+  k.hstopun = "bc_hstopun";
+  k.hradial = "bc_hradial";
+  k.curve = "bc_curve";
+  k.desc = "BC_DESC";
+  k.cfgHStrt = "BC_HStrt";
+  k.cfgHStop = "BC_HStop";
+  k.cfgHRadial = "BC_HRadial";
+  k.cfgCurve = "BC_CRV";
+  k.channelKey = "BC Channel Default";
+  k.channelDefault = 222;
+  k.labelPrefix = "BC";
+  return k;
+}
+
+clsQXAreaCovBC::clsQXAreaCovBC() : clsQXAreaCovBC(BCKeys()) {}
+
+clsQXAreaCovBC::clsQXAreaCovBC(Keys keys) : keys_(std::move(keys)) { sOKtoGO_.clear(); }
+
+void clsQXAreaCovBC::FACERPdBm(double v) {
+  clsQXAreaCov::FACERPdBm(v);
+  dErpDbk_ = v - 60.0;
+}
+
+void clsQXAreaCovBC::FACTXmMSL(double v) {
+  clsQXAreaCov::FACTXmMSL(v);
+  dTxFtMSL_ = v / kMetresPerFoot;
+}
+
+void clsQXAreaCovBC::OnFacility() {
+  iChannel_ = BCChannelFromFreq(dFreqMHz_);
+  if (iChannel_ < 1) {
+    iChannel_ = ReadInt16(kSettingsSection, keys_.channelKey, keys_.channelDefault, CoverageSettingsFile());
+  }
+}
+
+bool clsQXAreaCovBC::bContourStudy() const {
+  return bDirectContourCalc() && (sTaskType_ == "Contour" || sTaskType_ == "CONTOUR");
+}
+
+bool clsQXAreaCovBC::ReadParameters(const FieldCollection& m) {
+  ProcScope proc(4204);
+  BCCurveSetup();
+
+  const std::string startLabel = keys_.labelPrefix + " HAAT Start Distance";
+  const std::string stopLabel = keys_.labelPrefix + " HAAT Stop Distance";
+  double start = 0, stop = 0;
+  std::string sv, su, ev, eu;
+  if (!WindowEnd(m, keys_.hstrt, keys_.hstrtun, keys_.cfgHStrt, "3|km", start, sv, su))
+    return RejectSetting(startLabel, Trim(sv + " " + su));
+  if (!WindowEnd(m, keys_.hstop, keys_.hstopun, keys_.cfgHStop, "16|km", stop, ev, eu))
+    return RejectSetting(stopLabel, Trim(ev + " " + eu));
+  // An empty window would average no terrain at all: HAAT would silently
+  // become the antenna height above sea level.
+  if (!(stop > start)) return RejectSetting(stopLabel, Trim(ev + " " + eu));
+  dHaatStartM_ = start;
+  dHaatStopM_ = stop;
+  sHStrtText_ = sv;
+  sHStrtUnit_ = su;
+  sHStopText_ = ev;
+  sHStopUnit_ = eu;
+
+  std::string radials = TextOf(m, keys_.hradial);
+  if (radials.empty())
+    radials = ReadString(kSettingsSection, keys_.cfgHRadial, "0 45 90 135 180 225 270 315", CoverageSettingsFile());
+  sRadials_ = NormaliseRadials(radials);
+  daRadials_ = SplitRadials(sRadials_);
+
+  std::string curve = TextOf(m, keys_.curve);
+  if (!(ParseDouble(curve) > 0)) curve = Trim(ReadString(kSettingsSection, keys_.cfgCurve, "50", CoverageSettingsFile()));
+  iPct_ = PercentageOf(curve);
+
+  sDesc_ = TextOf(m, keys_.desc);
+  if (sDesc_.empty()) sDesc_ = "{DEFAULTS SET IN RAVOPROP}";
+  return true;
+}
+
+double clsQXAreaCovBC::AverageTerrainM(const std::vector<double>& dis, const std::vector<float>& elv, int count,
+                                       double startM, double stopM) {
+  const std::size_t n = std::min({dis.size(), elv.size(), count > 0 ? static_cast<std::size_t>(count) : 0u});
+  double sum = 0;
+  int used = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (dis[i] > stopM) break;
+    if (dis[i] >= startM && std::isfinite(elv[i]) && elv[i] > platform::kNoElevation + 1.0f) {
+      sum += elv[i];
+      ++used;
+    }
+  }
+  return used > 0 ? sum / used : 0.0;
+}
+
+void clsQXAreaCovBC::FailPath(std::string why) {
+  bErrorRun_ = true;
+  sPathError_ = std::move(why);
+  dModelLoss_ = 0;
+  dLULoss_ = 0;
+  iLUCode_ = 0;
+  dNetField_ = kFailedPathField;
+}
+
+bool clsQXAreaCovBC::CovCalc() {
+  ProcScope proc(4205);
+  bErrorRun_ = false;
+  sPathError_.clear();
+
+  if (!(dPathLthM_ > 0) || !std::isfinite(dPathLthM_)) {
+    const std::string msg = "Zero-length path in ClsQXAreaCov" + keys_.code + ".CovCalc";
+    ReportError(kZeroLengthError, msg, "", bSilent_);
+    // The point gets no field rather than the one of the previous path.
+    FailPath(msg);
+    if (bDetails_) sDetails_ += "Path not computed: " + msg;
+    return false;
+  }
+  dDistMi_ = dPathLthM_ / kMetresPerMile;
+
+  if (!cPathElv_) {
+    FailPath("No terrain profile object for this path");
+    LogModelError(keys_.name + ": " + sPathError_);
+    if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
+    return false;
+  }
+  dAzimuth_ = cPathElv_->dPathAz();
+  dEndLat_ = cPathElv_->dEndLat();
+  dEndLon_ = cPathElv_->dEndLon();
+
+  // Radial HAAT of this path. It is worked out first so that the horizon
+  // angle of the vertical pattern belongs to this path, not the previous one.
+  bool haveProfile = RequestProfile(*cPathElv_, dPathLthM_);
+  const double averageM = haveProfile ? AverageTerrainM(cPathElv_->DIS_Array(), cPathElv_->ELV_Array(),
+                                                        cPathElv_->iLastPoint() + 1, dHaatStartM_, dHaatStopM_)
+                                      : 0.0;
+  dHaatFt_ = dTxFtMSL_ - averageM / kMetresPerFoot;
+
+  // ERP toward the azimuth, then toward the radio horizon.
+  const double maxGain = dAntGainDbd_;
+  const double hGain = HorizontalGain(dAzimuth_, iHazMax_, daHaz_, daHgain_, dAntOrien_, maxGain);
+  dErpAzDbk_ = dErpDbk_ - (maxGain - hGain);
+  dErpHorDbk_ = dErpAzDbk_;
+  if (iVelMax_ >= 1) {
+    bool err = false;
+    const double vGain = BCHorizonGain(dHaatFt_, iChannel_, maxGain, dAzimuth_, iVelMax_, daVel_, daVgain_,
+                                       dAntMTilt_, dAntMDir_, dAntETilt_, err);
+    dErpHorDbk_ = dErpAzDbk_ - (maxGain - vGain);
+  }
+  dThreshold_ = cMOB_ ? cMOB_->GetDouble("RX_A1FLD", std::numeric_limits<double>::quiet_NaN())
+                      : std::numeric_limits<double>::quiet_NaN();
+
+  if (!haveProfile) {
+    const std::string why = cPathElv_->sMessage().empty() ? "No terrain profile for this path" : cPathElv_->sMessage();
+    FailPath("No HAAT: " + why);
+  } else if (!std::isfinite(dHaatFt_) || !std::isfinite(dErpHorDbk_)) {
+    FailPath("The antenna height or ERP is not a number");
+  }
+  dFreeSpaceFld_ = bErrorRun_ ? 0.0 : FreeSpaceFieldMi(dDistMi_, dErpHorDbk_);
+  if (bErrorRun_) {
+    LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + sPathError_);
+    if (bDetails_) sDetails_ += DetailLines(false, "") + "\r\n\tPath not computed: " + sPathError_;
+    return false;
+  }
+
+  const bool contour = bContourStudy();
+  std::string luName;
+  if (contour) {
+    dModelLoss_ = 0;
+    dLULoss_ = 0;
+    iLUCode_ = 0;
+    dContourMi_ = 0;
+    std::string err;
+    if (!std::isfinite(dThreshold_)) {
+      err = "The mobile's threshold field (RX_A1FLD) is missing or not a number";
+    } else {
+      err = BC_Contour(dContourMi_, dHaatFt_, iChannel_, iPct_, dErpHorDbk_, dThreshold_);
+    }
+    double lat = dEndLat_, lon = dEndLon_;
+    if (err.empty() &&
+        !Geodesic::ForwardKm(cPathElv_->dStartLat(), cPathElv_->dStartLon(), dAzimuth_, dContourDistKm(), lat, lon)) {
+      err = "The contour point cannot be placed from the site";
+    }
+    if (!err.empty()) {
+      FailPath(err);
+      dContourMi_ = 0;
+      LogModelError(keys_.name + " contour at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err);
+      if (bDetails_) sDetails_ += DetailLines(true, "") + "\r\n\tContour not computed: " + err;
+      return false;
+    }
+    dContourLat_ = lat;
+    dContourLon_ = lon;
+    const float g = cPathElv_->ElvAt(lat, lon);
+    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
+    // >>> Study point: when cAreaCov() is set, the contour point is stored
+    // here through cAreaCov()->UpdateRDBLoc(contour distance in the study's
+    // distance unit, dContourLat_, dContourLon_).
+    dNetField_ = dThreshold_;
+  } else {
+    std::string err;
+    dModelLoss_ = BC_Loss(dDistMi_, dHaatFt_, iChannel_, iPct_, dErpHorDbk_, err);
+    if (!err.empty()) {
+      // The curves could not be read: the free-space field stands (loss 0).
+      sPathError_ = err;
+      LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err);
+    }
+    const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
+    const auto& elv = cPathElv_->ELV_Array();
+    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : (elv.empty() ? 0.0f : elv.back());
+    FinishPath(dEndLat_, dEndLon_, &luName);
+  }
+
+  if (bDetails_) sDetails_ += DetailLines(contour, luName);
+  return false;
+}
+
+std::string clsQXAreaCovBC::DetailLines(bool contour, const std::string& luName) const {
+  const double distM = contour ? dContourMi_ * kMetresPerMile : dPathLthM_;
+  std::string t = "Azimuth " + FormatNumber(dAzimuth_, "###0.00");
+  t += " " + DetailPower(dErpAzDbk_ + 60.0);
+  t += " " + DetailDistance(distM);
+  const double lat = contour ? dContourLat_ : dEndLat_;
+  const double lon = contour ? dContourLon_ : dEndLon_;
+  t += " " + CoordText(lat, "LT") + " " + CoordText(lon, "LN");
+  if (!contour) {
+    t += "\r\n\tFree Space Field: (" + DetailPower(dErpHorDbk_ + 60.0) + "@" + DetailDistance(dPathLthM_) + ") " +
+         FormatNumber(dFreeSpaceFld_, "###0.00") + " dBu";
+    t += "\r\n\tAdditional Estimated transmission loss: " + FormatNumber(dModelLoss_, "###0.00") + " dB";
+  }
+  t += "\r\n\tPath terrain HAAT: " + DetailElevation(dHaatFt_ * kMetresPerFoot, "#####0.00");
+  if (!contour && bLandUse_) {
+    t += "\r\n\tLand Use Classification: " + FormatGeneral(iLUCode_) + " " + luName + " " + FormatGeneral(dLULoss_) +
+         "dB";
+  }
+  return t;
+}
+
+bool clsQXAreaCovBC::PrtParameters(std::ostream& out) {
+  bool err = false;
+  const std::string unit = sHStrtUnit_.empty() ? "m" : sHStrtUnit_;
+  double start = ConvertLength("m", unit, dHaatStartM_, err);
+  double stop = ConvertLength("m", unit, dHaatStopM_, err);
+  if (err) {
+    start = dHaatStartM_;
+    stop = dHaatStopM_;
+  }
+  out << sNameModel() << " Propagation Study\n";
+  out << "Parameter Template: " << sDesc_ << "\n";
+  out << "FCC Part 73 f(50," << iPct_ << ") curves\n";
+  out << "Radial HAAT based on elevations " << FormatNumber(start, "#0.00") << " to " << FormatNumber(stop, "#0.00")
+      << " " << (err ? "m" : unit) << "\n";
+  out << "Site HAAT based on radials " << sRadials_ << "\n";
+  out << "\n";
+  return true;
+}
+
+}  // namespace zw

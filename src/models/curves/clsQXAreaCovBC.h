@@ -1,0 +1,105 @@
+#pragma once
+// The broadcast calculator: FCC Part 73 F(50,50), F(50,10) and F(50,90)
+// curves read at the path's distance and radial HAAT, with the ERP brought
+// toward the path azimuth and the radio horizon. In contour studies it finds
+// the contour distance along the path azimuth directly. The SMR calculator
+// (clsQXAreaCovSM) is this calculator with its own keys, names and default
+// channel.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "coverage/clsQXAreaCov.h"
+
+namespace zw {
+
+class clsQXAreaCovBC : public clsQXAreaCov {
+ public:
+  clsQXAreaCovBC();
+
+  bool CovCalc() override;
+  bool PrtParameters(std::ostream& out) override;
+  std::string sNameModel() const override { return keys_.name; }
+  std::string sNameModel2() const override { return keys_.code; }
+  bool bDirectContourCalc() const override { return true; }
+
+  void FACERPdBm(double v) override;
+  void FACTXmMSL(double v) override;
+
+  // The study's task type ("Contour" or "CONTOUR" selects the contour
+  // branch). The area run lets it until the coverage-paths object carries it.
+  void sTaskType(std::string t) { sTaskType_ = std::move(t); }
+  const std::string& sTaskType() const { return sTaskType_; }
+  bool bContourStudy() const;
+
+  // Derived and parameter values.
+  std::int16_t iChannel() const { return iChannel_; }
+  std::int16_t iPercentage() const { return iPct_; }
+  double dHaatStartM() const { return dHaatStartM_; }
+  double dHaatStopM() const { return dHaatStopM_; }
+  const std::vector<double>& daRadials() const { return daRadials_; }
+  const std::string& sRadials() const { return sRadials_; }
+  const std::string& sDesc() const { return sDesc_; }
+  double dERPdBk() const { return dErpDbk_; }
+  double dTxFtMSL() const { return dTxFtMSL_; }
+
+  // Values of the last path.
+  double dDistMi() const { return dDistMi_; }
+  double dAzimuth() const { return dAzimuth_; }
+  double dErpAzDbk() const { return dErpAzDbk_; }
+  double dErpHorDbk() const { return dErpHorDbk_; }
+  double dHaatFt() const { return dHaatFt_; }
+  double dThresholdDbu() const { return dThreshold_; }
+  // Contour branch: distance (miles, and km) and the contour point.
+  double dContourDistMi() const { return dContourMi_; }
+  double dContourDistKm() const { return dContourMi_ * 1.609344; }
+  double dContourLat() const { return dContourLat_; }
+  double dContourLon() const { return dContourLon_; }
+  // Why the last path could not be computed ("" when it was).
+  const std::string& sPathError() const { return sPathError_; }
+
+  // Average terrain elevation (m) over a HAAT window (m) of a profile: points
+  // from the first on, stopping at the first beyond the window end, counted
+  // when at or beyond the window start; 0 when none counts.
+  static double AverageTerrainM(const std::vector<double>& dis, const std::vector<float>& elv, int count,
+                                double startM, double stopM);
+
+ protected:
+  // Keys, names and texts that tell BC and SM apart.
+  struct Keys {
+    std::string name, code;
+    std::string hstrt, hstrtun, hstop, hstopun, hradial, curve, desc;     // template
+    std::string cfgHStrt, cfgHStop, cfgHRadial, cfgCurve;                 // QXCoverage settings
+    std::string channelKey;                                               // default-channel setting
+    std::int16_t channelDefault = 0;
+    std::string labelPrefix;                                              // reader labels
+  };
+  explicit clsQXAreaCovBC(Keys keys);
+
+  bool ReadParameters(const FieldCollection& m) override;
+  void OnFacility() override;
+
+ private:
+  static Keys BCKeys();
+  void FailPath(std::string why);
+  std::string DetailLines(bool contour, const std::string& luName) const;
+
+  Keys keys_;
+  std::string sTaskType_;
+
+  std::int16_t iChannel_ = -88;
+  std::int16_t iPct_ = 50;
+  double dHaatStartM_ = 3000, dHaatStopM_ = 16000;
+  std::string sHStrtText_ = "3", sHStrtUnit_ = "km", sHStopText_ = "16", sHStopUnit_ = "km";
+  std::vector<double> daRadials_;
+  std::string sRadials_;
+  std::string sDesc_;
+
+  double dErpDbk_ = -60, dTxFtMSL_ = 0;
+  double dDistMi_ = 0, dAzimuth_ = 0, dEndLat_ = 0, dEndLon_ = 0;
+  double dErpAzDbk_ = 0, dErpHorDbk_ = 0, dHaatFt_ = 0, dThreshold_ = 0;
+  double dContourMi_ = 0, dContourLat_ = 0, dContourLon_ = 0;
+  std::string sPathError_;
+};
+
+}  // namespace zw
