@@ -32,8 +32,16 @@ std::mutex gLogMutex;
 std::optional<std::string> gLogPath;
 std::atomic<bool> gModelErrorShown{false};
 
+// The system directory as configured, without verifying it: reporting an
+// error must never stop to ask about creating a directory.
+std::string SystemDirectoryUnverified() {
+  std::string dir = ReadString("CONFIG", "SYSTEM_PATH", "", SuiteSettingsFile());
+  if (dir.empty()) dir = JoinDir(ProgramDirectory(), "SYSTEM");
+  return dir;
+}
+
 std::string ProcedureName(std::int16_t id) {
-  const std::string sysDir = SystemDirectory();
+  const std::string sysDir = SystemDirectoryUnverified();
   const std::string key = std::to_string(id);
   for (int k = 0; k < 100; ++k) {
     char name[16];
