@@ -21,6 +21,7 @@
 #include "geo/Geodesic.h"
 #include "models/curves/modPropBC.h"
 #include "platform/MessageBox.h"
+#include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsPathElv.h"
 
 namespace zw {
@@ -384,6 +385,26 @@ TEST_F(BCCalcTest, ContourBranchGivesCurveContourAndPoint) {
   EXPECT_TRUE(c.bContourStudy());
 }
 
+TEST_F(BCCalcTest, ContourOfEveryCurveMatchesTheCurveRoutine) {
+  for (const char* pct : {"10", "50", "90"}) {
+    for (double thr : {30.0, 60.0, 95.0, 140.0}) {
+      auto t = std::make_shared<FieldCollection>();
+      t->Set("bc_curve", std::string(pct));
+      clsQXAreaCovBC c;
+      Ready(c, 98.1, 20.0, 600.0, t);
+      c.cMOB(Mobile(thr));
+      c.sTaskType("CONTOUR");
+      Run(c, Path(40.0, 100.0f), 40.0);
+      ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+      double mi = 0;
+      EXPECT_EQ(BC_Contour(mi, c.dHaatFt(), 251, c.iPercentage(), 20.0, thr), "");
+      EXPECT_NEAR(c.dContourDistMi(), mi, 1e-12) << pct << " " << thr;
+      EXPECT_GT(c.dContourDistMi(), 0.0);
+      EXPECT_DOUBLE_EQ(c.dNetField(), thr);
+    }
+  }
+}
+
 TEST_F(BCCalcTest, ContourWithoutThresholdIsFlaggedNotNaN) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
@@ -417,6 +438,23 @@ TEST_F(BCCalcTest, PathDetailLines) {
             std::string::npos);
   EXPECT_NE(d.find("\r\n\tPath terrain HAAT: 300.00 m"), std::string::npos) << d;
   EXPECT_EQ(d.find("Land Use"), std::string::npos);
+}
+
+TEST_F(BCCalcTest, LandUseLineWhenLandUseIsOnAndDetailsAppend) {
+  clsQXAreaCovBC c;
+  Ready(c, 615.0, 10.0, 400.0);
+  auto lu = std::make_shared<platform::clsLandUse>();
+  lu->bUse(true);  // no data: code 0, loss 0
+  c.cLandUse(lu);
+  c.bDetails(true);
+  Run(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_EQ(c.iLUCode(), 0);
+  EXPECT_EQ(c.dLULoss(), 0.0);
+  const std::string first = c.sDetails();
+  EXPECT_NE(first.find("\r\n\tLand Use Classification: 0  0dB"), std::string::npos) << first;
+  // The caller clears the text; without that, the next path is added to it.
+  c.CovCalc();
+  EXPECT_EQ(c.sDetails(), first + first);
 }
 
 TEST_F(BCCalcTest, ParameterPrintOut) {
