@@ -28,7 +28,7 @@ class GivenProfile : public platform::clsPathElv {
   float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
 };
 
-bool SplitCsvLine(const std::string& line, double& a, double& b, bool& isNumber) {
+bool SplitCsvLine(const std::string& line, double& a, double& b, bool& isNumber, bool& firstIsNumber) {
   const auto comma = line.find_first_of(",;\t");
   if (comma == std::string::npos) return false;
   const std::string x = Trim(line.substr(0, comma));
@@ -42,7 +42,8 @@ bool SplitCsvLine(const std::string& line, double& a, double& b, bool& isNumber)
     in >> v;
     return !in.fail() && in.eof();
   };
-  isNumber = parse(x, a) && parse(y, b);
+  firstIsNumber = parse(x, a);
+  isNumber = firstIsNumber && parse(y, b);
   if (!isNumber && (ToLower(x) == "nan" || ToLower(y) == "nan")) {
     a = b = std::nan("");
     isNumber = true;
@@ -64,12 +65,14 @@ std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, 
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (Trim(line).empty() || Trim(line)[0] == '#') continue;
     double d = 0, e = 0;
-    bool number = false;
-    if (!SplitCsvLine(line, d, e, number)) {
+    bool number = false, firstNumber = false;
+    if (!SplitCsvLine(line, d, e, number, firstNumber)) {
       return "Profile file " + file + " line " + std::to_string(row) + ": expected distance_m,elevation_m";
     }
     if (!number) {
-      if (distM.empty()) continue;  // a header line
+      // A header line names its columns; a row that starts with a distance
+      // is data, and dropping it would shorten the path unnoticed.
+      if (distM.empty() && !firstNumber) continue;
       return "Profile file " + file + " line " + std::to_string(row) + ": not a number: " + line;
     }
     if (distM.size() > static_cast<std::size_t>(kLRMaxIntervals) + 1) {

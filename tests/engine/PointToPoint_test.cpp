@@ -124,6 +124,11 @@ TEST_F(P2PTest, ReadsProfileCsv) {
             0u);
   std::string err = ReadProfileCsv(Write("f.csv", "0,1\n10,abc\n").string(), d, e);
   EXPECT_NE(err.find("line 2: not a number"), std::string::npos) << err;
+  // A damaged first row is not taken for a header (that would shorten the path).
+  err = ReadProfileCsv(Write("f2.csv", "0,12x\n100,5\n200,6\n").string(), d, e);
+  EXPECT_NE(err.find("line 1: not a number"), std::string::npos) << err;
+  err = ReadProfileCsv(Write("f3.csv", "distance,elevation\n0,\n100,5\n200,6\n").string(), d, e);
+  EXPECT_NE(err.find("line 2: not a number"), std::string::npos) << err;
   err = ReadProfileCsv(Write("g.csv", "0,1\n10 2\n").string(), d, e);
   EXPECT_NE(err.find("line 2: expected distance_m,elevation_m"), std::string::npos) << err;
   err = ReadProfileCsv((tmp.path() / "none.csv").string(), d, e);

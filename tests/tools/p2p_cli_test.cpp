@@ -1,0 +1,181 @@
+// The `ravoprop p2p` command run as a program: JSON output, failures on
+// stderr with a non-zero exit, and batches with one JSON line per row.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+class P2PCliTest : public ::testing::Test {
+ protected:
+  fs::path Write(const std::string& name, const std::string& text) {
+    const auto p = tmp.path() / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+  }
+  // Runs the tool with the arguments (already quoted as needed); the program
+  // directory (and so the support log) is the temporary directory.
+  Outcome Run(const std::string& args) {
+    const auto errFile = tmp.path() / "stderr.txt";
+    const std::string cmd = "ZWRAVOPROP_HOME='" + tmp.path().string() + "' '" RAVO_TOOL_PATH "' " + args + " 2>'" +
+                            errFile.string() + "' </dev/null";
+    Outcome o;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return o;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
+    const int status = pclose(p);
+    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream e(errFile, std::ios::binary);
+    o.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+    return o;
+  }
+  std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+  fs::path Template(const std::string& vartim = "50") {
+    return Write("T.INI",
+                 "[Propagation Model]\nMODEL=Longley-Rice\nLR_DESC=CLI test\nPOLARIZ=V\nCLIM_CODE=5\n"
+                 "SUR_REFRAC=301\nSEA_REFRAC=0\nREL_PERMIT=15\nCONDUCTIVI=0.005\nLR_MDVAR=12\nLR_VARSIT=50\n"
+                 "LR_VARLOC=50\nLR_VARTIM=" +
+                     vartim + "\n");
+  }
+  fs::path Profile() {
+    std::ostringstream s;
+    s << "distance_m,elevation_m\n";
+    for (int i = 0; i <= 150; ++i) s << 100 * i << "," << 200 + 150 * std::sin(i / 20.0) << "\n";
+    return Write("p.csv", s.str());
+  }
+
+  zw::test::TempDir tmp;
+};
+
+TEST_F(P2PCliTest, JsonOutput) {
+  const Outcome o = Run("p2p --json --details --template " + Quote(Template()) + " --profile " + Quote(Profile()) +
+                        " --freq 450 --tx-agl 60 --rx-agl 10 --erp 1 kW");
+  ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+  const auto j = nlohmann::json::parse(o.out, nullptr, false);
+  ASSERT_FALSE(j.is_discarded()) << o.out;
+  for (const char* key : {"model", "net_field_dbu", "free_space_dbu", "model_loss_db", "err_level", "mode",
+                          "delta_h_m", "eff_heights_m", "details"}) {
+    EXPECT_TRUE(j.contains(key)) << key << " in " << o.out;
+  }
+  EXPECT_EQ(j["model"], "LR");
+  EXPECT_EQ(j["points"], 151);
+  EXPECT_EQ(j["mode"].size(), 2u);
+  EXPECT_EQ(j["eff_heights_m"].size(), 2u);
+  const double fs = j["free_space_dbu"], net = j["net_field_dbu"], loss = j["model_loss_db"];
+  EXPECT_NEAR(fs, 106.92 - 20 * std::log10(15.0), 1e-9);
+  EXPECT_NEAR(net, fs - loss, 1e-9);
+  EXPECT_NE(j["details"].get<std::string>().find("Additional Estimated transmission loss: "), std::string::npos);
+}
+
+TEST_F(P2PCliTest, TextOutputAndModelOption) {
+  const Outcome o = Run("p2p --model lr --template " + Quote(Template()) + " --profile " + Quote(Profile()) +
+                        " --freq 450 --tx-agl 60 --rx-agl 10");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.out.find("Longley-Rice (LR)"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Net field:"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Longley-Rice Propagation Study"), std::string::npos) << o.out;
+}
+
+TEST_F(P2PCliTest, FailuresExitNonZeroWithTheMessageOnStderr) {
+  // A rejected template.
+  Outcome o = Run("p2p --template " + Quote(Template("100")) + " --profile " + Quote(Profile()) +
+                  " --freq 450 --tx-agl 60 --rx-agl 10");
+  EXPECT_NE(o.exitCode, 0);
+  EXPECT_NE(o.err.find("LR Time Variability"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("Invalid setting: 100"), std::string::npos) << o.err;
+  EXPECT_EQ(o.out.find("Net field"), std::string::npos) << o.out;
+
+  // The same with --json: the error also as JSON on stdout.
+  o = Run("p2p --json --template " + Quote(Template("100")) + " --profile " + Quote(Profile()) +
+          " --freq 450 --tx-agl 60 --rx-agl 10");
+  EXPECT_NE(o.exitCode, 0);
+  EXPECT_NE(o.err.find("LR Time Variability"), std::string::npos) << o.err;
+  const auto j = nlohmann::json::parse(o.out, nullptr, false);
+  ASSERT_FALSE(j.is_discarded()) << o.out;
+  EXPECT_NE(j.value("error", "").find("LR Time Variability"), std::string::npos);
+
+  // No profile, a bad profile, bad option values.
+  o = Run("p2p --template " + Quote(Template()) + " --freq 450");
+  EXPECT_NE(o.exitCode, 0);
+  EXPECT_NE(o.err.find("Give a profile"), std::string::npos) << o.err;
+  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Write("one.csv", "0,5\n")) + " --freq 450");
+  EXPECT_NE(o.exitCode, 0);
+  EXPECT_NE(o.err.find("A profile needs at least two points"), std::string::npos) << o.err;
+  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Profile()) + " --freq 450 --erp 1 parsecs");
+  EXPECT_NE(o.exitCode, 0);
+  EXPECT_NE(o.err.find("Invalid ERP"), std::string::npos) << o.err;
+  o = Run("p2p --template " + Quote(Template()) + " --dem " + Quote(tmp.path() / "none.hgt") +
+          " --from 44,-71 --to 44.1,x --freq 450");
+  EXPECT_NE(o.exitCode, 0);
+  EXPECT_NE(o.err.find("--to takes LAT,LON"), std::string::npos) << o.err;
+}
+
+TEST_F(P2PCliTest, BatchPrintsOneLinePerRow) {
+  const auto tpl = Template();
+  const auto prof = Profile();
+  const auto dem = std::string(RAVO_DATA_DIR) + "/terrain/N44W072.hgt";
+  const auto batch = Write("batch.csv",
+                           "id,template,profile,dem,from,to,freq,tx_agl,rx_agl,erp\n"
+                           "a," + tpl.string() + "," + prof.string() + ",,,,450,60,10,1 kW\n"
+                           "b," + tpl.string() + "," + (tmp.path() / "missing.csv").string() + ",,,,450,60,10,\n"
+                           "c," + tpl.string() + ",," + dem + ",\"44.27,-71.30\",\"44.10,-71.00\",100,100,10,60 dBm\n");
+  const Outcome o = Run("p2p --batch " + Quote(batch));
+  EXPECT_NE(o.exitCode, 0) << "one row failed";
+  std::vector<nlohmann::json> rows;
+  std::istringstream lines(o.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty()) continue;
+    auto j = nlohmann::json::parse(line, nullptr, false);
+    ASSERT_FALSE(j.is_discarded()) << line;
+    rows.push_back(std::move(j));
+  }
+  ASSERT_EQ(rows.size(), 3u) << o.out;
+  EXPECT_EQ(rows[0]["row"], 1);
+  EXPECT_EQ(rows[0]["id"], "a");
+  EXPECT_FALSE(rows[0].contains("error")) << rows[0].dump();
+  EXPECT_EQ(rows[0]["model"], "LR");
+  EXPECT_EQ(rows[1]["id"], "b");
+  ASSERT_TRUE(rows[1].contains("error"));
+  EXPECT_NE(rows[1]["error"].get<std::string>().find("Cannot read the profile file"), std::string::npos);
+  EXPECT_FALSE(rows[1].contains("net_field_dbu"));
+  EXPECT_EQ(rows[2]["id"], "c");
+  ASSERT_FALSE(rows[2].contains("error")) << rows[2].dump();
+  const double fs = rows[2]["free_space_dbu"], net = rows[2]["net_field_dbu"];
+  const double km = rows[2]["path_length_m"].get<double>() / 1000.0;
+  EXPECT_NEAR(fs, 106.92 - 20 * std::log10(km), 1e-9);
+  EXPECT_TRUE(std::isfinite(net));
+  EXPECT_LT(net, fs);
+
+  // All rows good: exit 0.
+  const auto good = Write("good.csv", "template,profile,freq,tx_agl,rx_agl\n" + tpl.string() + "," + prof.string() +
+                                          ",450,60,10\n");
+  const Outcome ok = Run("p2p --batch " + Quote(good));
+  EXPECT_EQ(ok.exitCode, 0) << ok.err << ok.out;
+  // A column the command does not know fails its row, not the batch.
+  const auto unknown = Write("unknown.csv", "template,profile,freq,colour\n" + tpl.string() + "," + prof.string() +
+                                                ",450,red\n");
+  const Outcome u = Run("p2p --batch " + Quote(unknown));
+  EXPECT_NE(u.exitCode, 0);
+  EXPECT_NE(u.out.find("unknown column 'colour'"), std::string::npos) << u.out;
+}
+
+}  // namespace
