@@ -4,7 +4,12 @@
 
 #include "models/curves/clsQXAreaCovBC.h"
 #include "models/curves/clsQXAreaCovSM.h"
+#include "models/terrain/clsQXAreaCovBU.h"
+#include "models/terrain/clsQXAreaCovEG.h"
+#include "models/terrain/clsQXAreaCovHD.h"
 #include "models/terrain/clsQXAreaCovLR.h"
+#include "models/terrain/clsQXAreaCovRO.h"
+#include "models/terrain/clsQXAreaCovSH.h"
 
 namespace zw {
 
@@ -30,17 +35,17 @@ const std::vector<Row>& Rows() {
       r.push_back({{std::move(names), built}, std::move(make)});
     };
     add({"Longley-Rice", "LR"}, Maker<clsQXAreaCovLR>());
-    add({"Bullington", "BU"}, nullptr);
+    add({"Bullington", "BU"}, Maker<clsQXAreaCovBU>());
     add({"Okumura", "OK"}, nullptr);
     add({"Broadcast (Part 73)", "BC"}, Maker<clsQXAreaCovBC>());
     add({"Carey - Interpolated", "CA"}, nullptr);
     add({"Cellular - CGSA", "CG"}, nullptr);
     add({"Carey - FCC 94-201", "CX"}, nullptr);
-    add({"Egli", "EG"}, nullptr);
-    add({"Hata/Davidson", "HD"}, nullptr);
+    add({"Egli", "EG"}, Maker<clsQXAreaCovEG>());
+    add({"Hata/Davidson", "HD"}, Maker<clsQXAreaCovHD>());
     add({"Specialized Mobile Radio", "SM"}, Maker<clsQXAreaCovSM>());
-    add({"Shadow", "Shadow - Fixed Angle", "SH", "SF"}, nullptr);
-    add({"Rounded Obstacle", "RO"}, nullptr);
+    add({"Shadow", "Shadow - Fixed Angle", "SH", "SF"}, Maker<clsQXAreaCovSH>());
+    add({"Rounded Obstacle", "RO"}, Maker<clsQXAreaCovRO>());
     return r;
   }();
   return rows;
