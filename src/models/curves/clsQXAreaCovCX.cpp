@@ -1,0 +1,285 @@
+#include "models/curves/clsQXAreaCovCX.h"
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "common/Antenna.h"
+#include "common/Config.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "common/NumberFormat.h"
+#include "common/TextJoin.h"
+#include "common/Units.h"
+#include "geo/CoordText.h"
+#include "geo/Geodesic.h"
+#include "models/curves/clsQXAreaCovBC.h"
+#include "models/curves/modPropCX.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+
+namespace {
+
+constexpr const char* kSettingsSection = "QXCoverage";
+constexpr double kMetresPerMile = 1609.344;
+// Net field of a path the model could not compute, or beyond the contour.
+constexpr double kNotCoveredField = -999.0;
+constexpr std::int32_t kZeroLengthError = 5;
+
+// A HAAT window end from the template, or from the setting ("value|unit")
+// when the template's value is 0 or less or its unit blank.
+bool WindowEnd(const FieldCollection& m, std::string_view key, std::string_view unitKey, std::string_view setting,
+               std::string_view settingDefault, double& metres, std::string& value, std::string& unit) {
+  const FieldValue* v = m.FindNoCase(key);
+  const FieldValue* u = m.FindNoCase(unitKey);
+  value = v ? Trim(ToText(*v)) : std::string();
+  unit = u ? Trim(ToText(*u)) : std::string();
+  if (!(ParseDouble(value) > 0) || unit.empty()) {
+    const std::string s = ReadString(kSettingsSection, setting, settingDefault, CoverageSettingsFile());
+    const auto bar = s.find('|');
+    value = Trim(s.substr(0, bar));
+    unit = bar == std::string::npos ? std::string() : Trim(s.substr(bar + 1));
+  }
+  bool err = false;
+  metres = ConvertLength(unit, "m", value, err);
+  return !err && std::isfinite(metres) && metres >= 0;
+}
+
+std::string NormaliseRadials(std::string t) {
+  for (char& c : t)
+    if (c == ',') c = ' ';
+  t = Trim(t);
+  std::string::size_type p;
+  while ((p = t.find("  ")) != std::string::npos) t.erase(p, 1);
+  return t;
+}
+
+std::vector<double> SplitRadials(const std::string& t) {
+  std::vector<double> out;
+  std::istringstream in(t);
+  std::string word;
+  while (in >> word) out.push_back(ParseDouble(word));
+  return out;
+}
+
+double DbmToWatts(double dbm) { return std::pow(10.0, (dbm - 30.0) / 10.0); }
+
+bool RequestProfile(platform::clsPathElv& p, double lengthM) {
+  const auto& dis = p.DIS_Array();
+  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
+  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
+  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
+}
+
+
+}  // namespace
+
+clsQXAreaCovCX::clsQXAreaCovCX()
+    : clsQXAreaCovCX(Keys{"Carey - FCC 94-201", "Carey - FCC 94-201", "CX", "CX_hstrt", "CX_hstrtun", "CX_hstop",
+                          "CX_hstopun", "CX_hradial", "CX_DESC", "CX_HStrt", "CX_HStop", "CX_HRadial", "CX"}) {}
+
+clsQXAreaCovCX::clsQXAreaCovCX(Keys keys) : keys_(std::move(keys)) { sOKtoGO_.clear(); }
+
+std::string clsQXAreaCovCX::TemplateText(const FieldCollection& m, std::string_view key) {
+  const FieldValue* v = m.FindNoCase(key);
+  return v ? Trim(ToText(*v)) : std::string();
+}
+
+bool clsQXAreaCovCX::bContourStudy() const { return sTaskType_ == "Contour" || sTaskType_ == "CONTOUR"; }
+
+bool clsQXAreaCovCX::ReadParameters(const FieldCollection& m) {
+  ProcScope proc(4304);
+  const std::string startLabel = keys_.labelPrefix + " HAAT Start Distance";
+  const std::string stopLabel = keys_.labelPrefix + " HAAT Stop Distance";
+  double start = 0, stop = 0;
+  std::string sv, su, ev, eu;
+  if (!WindowEnd(m, keys_.hstrt, keys_.hstrtun, keys_.cfgHStrt, "3|km", start, sv, su))
+    return RejectSetting(startLabel, Trim(sv + " " + su));
+  if (!WindowEnd(m, keys_.hstop, keys_.hstopun, keys_.cfgHStop, "16|km", stop, ev, eu))
+    return RejectSetting(stopLabel, Trim(ev + " " + eu));
+  // An empty window averages no terrain: HAAT would become the height AMSL.
+  if (!(stop > start)) return RejectSetting(stopLabel, Trim(ev + " " + eu));
+  if (!ReadModelParameters(m)) return false;
+  dHaatStartM_ = start;
+  dHaatStopM_ = stop;
+  sHStrtUnit_ = su;
+
+  std::string radials = TemplateText(m, keys_.hradial);
+  if (radials.empty())
+    radials = ReadString(kSettingsSection, keys_.cfgHRadial, "0 45 90 135 180 225 270 315", CoverageSettingsFile());
+  sRadials_ = NormaliseRadials(radials);
+  daRadials_ = SplitRadials(sRadials_);
+
+  sDesc_ = TemplateText(m, keys_.desc);
+  if (sDesc_.empty()) sDesc_ = "{DEFAULTS SET IN RAVOPROP}";
+  return true;
+}
+
+bool clsQXAreaCovCX::ReadModelParameters(const FieldCollection& m) {
+  // A station type outside 1..7 would fail on every path: refuse it here.
+  const std::string t = TemplateText(m, "CX_CURVE");
+  const std::int16_t type = ParseInt16(t);
+  if (CXRowOfType(type, 0.0) == 0) return RejectSetting("CX Part 22 Type", t);
+  iType_ = type;
+  return true;
+}
+
+std::string clsQXAreaCovCX::ContourMi(double& distMi) const {
+  double km = distMi * 1.609344;
+  std::string err = CX_Contour(km, dHaatM_, dHorizErpW_, dPathErpW_, iType_);
+  if (err.empty()) distMi = km / 1.609344;
+  return err;
+}
+
+std::string clsQXAreaCovCX::ModelPrintLine() const {
+  return "FCC 94-201 Part 22 contour, station type " + std::to_string(iType_);
+}
+
+void clsQXAreaCovCX::FailPath(std::string why) {
+  bErrorRun_ = true;
+  sPathError_ = std::move(why);
+  dModelLoss_ = 0;
+  dLULoss_ = 0;
+  iLUCode_ = 0;
+  dNetField_ = kNotCoveredField;
+}
+
+bool clsQXAreaCovCX::CovCalc() {
+  ProcScope proc(4305);
+  bErrorRun_ = false;
+  bCovered_ = false;
+  sPathError_.clear();
+
+  if (!(dPathLthM_ > 0) || !std::isfinite(dPathLthM_)) {
+    const std::string msg = "Zero-length path in ClsQXAreaCov" + keys_.code + ".CovCalc";
+    ReportError(kZeroLengthError, msg, "", bSilent_);
+    FailPath(msg);
+    if (bDetails_) sDetails_ += "Path not computed: " + msg;
+    return false;
+  }
+  dDistMi_ = dPathLthM_ / kMetresPerMile;
+  if (!cPathElv_) {
+    FailPath("No terrain profile object for this path");
+    LogModelError(keys_.name + ": " + sPathError_);
+    if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
+    return false;
+  }
+  dAzimuth_ = cPathElv_->dPathAz();
+  dEndLat_ = cPathElv_->dEndLat();
+  dEndLon_ = cPathElv_->dEndLon();
+
+  // Radial HAAT (m) over the window, worked out first so that the vertical
+  // pattern is read toward this path's horizon.
+  const bool haveProfile = RequestProfile(*cPathElv_, dPathLthM_);
+  const double averageM =
+      haveProfile ? clsQXAreaCovBC::AverageTerrainM(cPathElv_->DIS_Array(), cPathElv_->ELV_Array(),
+                                                    cPathElv_->iLastPoint() + 1, dHaatStartM_, dHaatStopM_)
+                  : 0.0;
+  dHaatM_ = FACTXmMSL_ - averageM;
+
+  const double maxGain = dAntGainDbd_;
+  const double hGain = HorizontalGain(dAzimuth_, iHazMax_, daHaz_, daHgain_, dAntOrien_, maxGain);
+  const double erpAzDbm = FACERPdBm_ - (maxGain - hGain);
+  double pathDbm = erpAzDbm;
+  if (iVelMax_ >= 1) {
+    const double h = std::max(std::isfinite(dHaatM_) ? dHaatM_ : 0.0, 30.0);
+    const double angle = 0.0277 * std::sqrt(h);  // depression of the radio horizon, degrees
+    bool err = false;
+    const double vGain = VerticalGain(VerticalMode(), dAzimuth_, angle, iVelMax_, daVel_, daVgain_, dAntMTilt_,
+                                      dAntMDir_, dAntETilt_, maxGain, err);
+    if (!err && std::isfinite(vGain)) pathDbm = erpAzDbm - (maxGain - vGain);
+  }
+  dHorizErpW_ = DbmToWatts(erpAzDbm);
+  dPathErpW_ = DbmToWatts(pathDbm);
+  dThreshold_ = cMOB_ ? cMOB_->GetDouble("RX_A1FLD", std::numeric_limits<double>::quiet_NaN())
+                      : std::numeric_limits<double>::quiet_NaN();
+
+  const bool contour = bContourStudy();
+  std::string err;
+  if (!haveProfile) {
+    err = "No HAAT: " + (cPathElv_->sMessage().empty() ? std::string("No terrain profile for this path")
+                                                       : cPathElv_->sMessage());
+  } else {
+    double mi = 0;
+    err = ContourMi(mi);
+    if (err.empty()) dContourMi_ = mi;
+  }
+  double lat = dEndLat_, lon = dEndLon_;
+  if (err.empty() && contour &&
+      !Geodesic::ForwardKm(cPathElv_->dStartLat(), cPathElv_->dStartLon(), dAzimuth_, dContourDistKm(), lat, lon)) {
+    err = "The contour point cannot be placed from the site";
+  }
+  if (!err.empty()) {
+    FailPath(err);
+    dContourMi_ = 0;
+    LogModelError(keys_.name + " at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err);
+    if (bDetails_) sDetails_ += DetailLines(contour) + "\r\n\tContour not computed: " + err;
+    return false;
+  }
+
+  dModelLoss_ = 0;
+  dLULoss_ = 0;
+  iLUCode_ = 0;
+  if (contour) {
+    dContourLat_ = lat;
+    dContourLon_ = lon;
+    dFreeSpaceFld_ = FreeSpaceFieldMi(dContourMi_, pathDbm - 60.0);
+    const float g = cPathElv_->ElvAt(lat, lon);
+    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
+    // >>> Study point: when cAreaCov() is set, the contour point is stored
+    // here through cAreaCov()->UpdateRDBLoc(contour distance in the study's
+    // distance unit, dContourLat_, dContourLon_).
+    dNetField_ = std::isfinite(dThreshold_) ? dThreshold_ : dFreeSpaceFld_;
+  } else {
+    dFreeSpaceFld_ = FreeSpaceFieldMi(dDistMi_, pathDbm - 60.0);
+    bCovered_ = dDistMi_ <= dContourMi_;
+    if (bCovered_) {
+      dNetField_ = std::isfinite(dThreshold_) ? std::min(dThreshold_, dFreeSpaceFld_) : dFreeSpaceFld_;
+    } else {
+      dNetField_ = kNotCoveredField;
+    }
+    dModelLoss_ = dFreeSpaceFld_ - dNetField_;
+    const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
+    const auto& elv = cPathElv_->ELV_Array();
+    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : (elv.empty() ? 0.0f : elv.back());
+  }
+  if (bDetails_) sDetails_ += DetailLines(contour);
+  return false;
+}
+
+std::string clsQXAreaCovCX::DetailLines(bool contour) const {
+  std::string t = "Azimuth " + FormatNumber(dAzimuth_, "###0.00");
+  t += " " + FormatNumber(dHorizErpW_, "####0.000") + " W";
+  t += " " + FormatNumber(dContourMi_, "####0.00") + " mi";
+  const double lat = contour ? dContourLat_ : dEndLat_;
+  const double lon = contour ? dContourLon_ : dEndLon_;
+  t += " " + CoordText(lat, "LT") + " " + CoordText(lon, "LN");
+  t += "\r\n\tPath terrain HAAT: " + DetailElevation(dHaatM_, "#####0.00");
+  if (!contour && !bErrorRun_) {
+    t += std::string("\r\n\t") + (bCovered_ ? "Within" : "Beyond") + " the service contour (path " +
+         FormatNumber(dDistMi_, "####0.00") + " mi)";
+  }
+  return t;
+}
+
+bool clsQXAreaCovCX::PrtParameters(std::ostream& out) {
+  bool err = false;
+  const std::string unit = sHStrtUnit_.empty() ? "m" : sHStrtUnit_;
+  double start = ConvertLength("m", unit, dHaatStartM_, err);
+  double stop = ConvertLength("m", unit, dHaatStopM_, err);
+  if (err) {
+    start = dHaatStartM_;
+    stop = dHaatStopM_;
+  }
+  out << keys_.printName << " Propagation Study\n";
+  out << "Parameter Template: " << sDesc_ << "\n";
+  out << ModelPrintLine() << "\n";
+  out << "Radial HAAT based on elevations " << FormatNumber(start, "#0.00") << " to " << FormatNumber(stop, "#0.00")
+      << " " << (err ? "m" : unit) << "\n";
+  out << "Site HAAT based on radials " << sRadials_ << "\n";
+  out << "\n";
+  return true;
+}
+
+}  // namespace zw

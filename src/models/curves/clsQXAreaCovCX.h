@@ -1,0 +1,98 @@
+#pragma once
+// The Part 22 (FCC 94-201) contour calculator: per path, the radial HAAT over
+// the HAAT window and the ERP toward the path give the service-contour
+// distance along the path azimuth by the closed form of the station type.
+// The cellular CGSA calculator (clsQXAreaCovCG) is this calculator with its
+// own keys, names and contour formula.
+//
+// In contour studies the contour point is stored; in other studies a path
+// end within the contour gets the threshold field (covered) and one beyond
+// it the not-covered field, since the formulas give a distance only.
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "coverage/clsQXAreaCov.h"
+
+namespace zw {
+
+class clsQXAreaCovCX : public clsQXAreaCov {
+ public:
+  clsQXAreaCovCX();
+
+  bool CovCalc() override;
+  bool PrtParameters(std::ostream& out) override;
+  std::string sNameModel() const override { return keys_.name; }
+  std::string sNameModel2() const override { return keys_.code; }
+  bool bDirectContourCalc() const override { return true; }
+
+  // The study's task type ("Contour" or "CONTOUR" selects the contour branch).
+  void sTaskType(std::string t) { sTaskType_ = std::move(t); }
+  const std::string& sTaskType() const { return sTaskType_; }
+  bool bContourStudy() const;
+
+  std::int16_t iPart22Type() const { return iType_; }
+  double dHaatStartM() const { return dHaatStartM_; }
+  double dHaatStopM() const { return dHaatStopM_; }
+  const std::vector<double>& daRadials() const { return daRadials_; }
+  const std::string& sRadials() const { return sRadials_; }
+  const std::string& sDesc() const { return sDesc_; }
+
+  // Values of the last path.
+  double dDistMi() const { return dDistMi_; }
+  double dAzimuth() const { return dAzimuth_; }
+  double dHaatM() const { return dHaatM_; }
+  double dHorizErpW() const { return dHorizErpW_; }
+  double dPathErpW() const { return dPathErpW_; }
+  double dContourDistMi() const { return dContourMi_; }
+  double dContourDistKm() const { return dContourMi_ * 1.609344; }
+  double dContourLat() const { return dContourLat_; }
+  double dContourLon() const { return dContourLon_; }
+  // Path studies: whether the path end lies within the contour.
+  bool bCovered() const { return bCovered_; }
+  const std::string& sPathError() const { return sPathError_; }
+
+ protected:
+  struct Keys {
+    std::string name, printName, code;
+    std::string hstrt, hstrtun, hstop, hstopun, hradial, desc;  // template
+    std::string cfgHStrt, cfgHStop, cfgHRadial;                 // QXCoverage settings
+    std::string labelPrefix;                                    // reader labels
+  };
+  explicit clsQXAreaCovCX(Keys keys);
+
+  bool ReadParameters(const FieldCollection& m) override;
+  // The model's own template values; false rejects the template.
+  virtual bool ReadModelParameters(const FieldCollection& m);
+  // Contour distance (miles) for the last path's HAAT and ERPs; "" on success.
+  virtual std::string ContourMi(double& distMi) const;
+  // The model's line of the parameter print-out.
+  virtual std::string ModelPrintLine() const;
+  // Vertical-pattern mode of the path ERP (blank: the horizon angle).
+  virtual std::string VerticalMode() const { return "   "; }
+
+  static std::string TemplateText(const FieldCollection& m, std::string_view key);
+
+  Keys keys_;
+
+ private:
+  void FailPath(std::string why);
+  std::string DetailLines(bool contour) const;
+
+  std::string sTaskType_;
+  std::int16_t iType_ = 0;
+  double dHaatStartM_ = 3000, dHaatStopM_ = 16000;
+  std::string sHStrtUnit_ = "km";
+  std::vector<double> daRadials_;
+  std::string sRadials_;
+  std::string sDesc_;
+
+  double dDistMi_ = 0, dAzimuth_ = 0, dEndLat_ = 0, dEndLon_ = 0;
+  double dHaatM_ = 0, dHorizErpW_ = 0, dPathErpW_ = 0, dThreshold_ = 0;
+  double dContourMi_ = 0, dContourLat_ = 0, dContourLon_ = 0;
+  bool bCovered_ = false;
+  std::string sPathError_;
+};
+
+}  // namespace zw

@@ -1,0 +1,182 @@
+// The cellular CGSA calculator: its keys and names, the Gulf-of-Mexico and
+// unserved-area options reaching the boundary formula, distances in miles,
+// the print-out and the zero-length message.
+#include "models/curves/clsQXAreaCovCG.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "TempDir.h"
+#include "common/Config.h"
+#include "common/ErrorHandler.h"
+#include "geo/Geodesic.h"
+#include "models/curves/modPropCG.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class GivenPath : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class CGCalcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("ZWRAVOPROP_HOME", tmp.path().string().c_str(), 1);
+    ResetConfigCache();
+    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
+    previous = platform::SetMessages(messages);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(previous);
+    SetTechSupportLogPath("");
+    ::unsetenv("ZWRAVOPROP_HOME");
+    ResetConfigCache();
+  }
+  static std::shared_ptr<GivenPath> Path(double lengthKm, float ground) {
+    auto p = std::make_shared<GivenPath>();
+    p->dStartLat(29.0);
+    p->dStartLon(-90.0);
+    double lat = 0, lon = 0;
+    Geodesic::ForwardKm(29.0, -90.0, 90.0, lengthKm, lat, lon);
+    p->dEndLat(lat);
+    p->dEndLon(lon);
+    std::vector<double> d;
+    std::vector<float> e;
+    for (double x = 0; x <= lengthKm * 1000 + 1e-6; x += 500) {
+      d.push_back(x);
+      e.push_back(ground);
+    }
+    p->DIS_Array(std::move(d));
+    p->ELV_Array(std::move(e));
+    return p;
+  }
+  void Ready(clsQXAreaCovCG& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
+    c.bSilent(true);
+    c.cPropMod(std::move(tmpl));
+    c.FACERPdBm(10.0 * std::log10(erpW) + 30.0);
+    c.FACTXmMSL(txMSL);
+    auto f = std::make_shared<FieldCollection>();
+    f->Set("TX_FREQMHZ", 880.0);
+    f->Set("TX_A1GAIN", 0.0);
+    f->Set("TX_A1GNUN", std::string("dBd"));
+    c.cFAC(f);
+    auto m = std::make_shared<FieldCollection>();
+    m->Set("RX_A1FLD", 32.0);
+    c.cMOB(m);
+    c.sTaskType("CONTOUR");
+  }
+  void Run(clsQXAreaCovCG& c, const std::shared_ptr<GivenPath>& p, double lengthKm) {
+    c.cPathElv(p);
+    c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
+    c.dPathLthM(lengthKm * 1000.0);
+    c.sDetails("");
+    c.CovCalc();
+  }
+
+  test::TempDir tmp;
+  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
+  std::shared_ptr<platform::MessageSink> previous;
+};
+
+TEST_F(CGCalcTest, ReaderKeysAndNames) {
+  std::ofstream(CoverageSettingsFile()) << "[QXCoverage]\ncg_HStrt=2|km\ncg_HRadial=0 120 240\n";
+  ResetConfigCache();
+  auto t = std::make_shared<FieldCollection>();
+  t->Set("cg_gulfmex", std::string("True"));
+  t->Set("cg_unservd", std::string("0"));
+  t->Set("cg_vgnmode", std::string("HOR"));
+  clsQXAreaCovCG c;
+  c.cPropMod(t);
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_TRUE(c.bGulfOfMexico());
+  EXPECT_FALSE(c.bUnservedArea());
+  EXPECT_EQ(c.sVertGainMode(), "HOR");
+  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 2000.0);
+  EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
+  EXPECT_EQ(c.sRadials(), "0 120 240");
+  EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
+  EXPECT_EQ(c.sNameModel(), "Cellular - CGSA");
+  EXPECT_EQ(c.sNameModel2(), "CG");
+  EXPECT_TRUE(c.bDirectContourCalc());
+  // Cellular frequencies are above 806 MHz: channel 69.
+  c.cFAC(std::make_shared<FieldCollection>());
+  EXPECT_EQ(c.iChannel(), 222);  // no frequency: the default channel
+}
+
+TEST_F(CGCalcTest, ContourInMilesFromTheRule) {
+  // HAAT 100 m (antenna 110 m over 10 m ground), 100 W: 22.911(a)(1)
+  // gives 2.531 x 100^0.34 x 100^0.17 km.
+  clsQXAreaCovCG c;
+  Ready(c, 100.0, 110.0, std::make_shared<FieldCollection>());
+  EXPECT_EQ(c.iChannel(), 69);
+  c.bDetails(true);
+  Run(c, Path(40.0, 10.0f), 40.0);
+  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dHaatM(), 100.0, 1e-3);
+  const double km = 2.531 * std::pow(100.0, 0.34) * std::pow(100.0, 0.17);
+  EXPECT_NEAR(c.dContourDistKm(), km, 0.005 * km);
+  double mi = 0;
+  CG_Contour(mi, c.dHaatM(), false, false, 100.0, 100.0);
+  EXPECT_NEAR(c.dContourDistMi(), mi, 1e-9);
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(29.0, -90.0, c.dAzimuth(), mi * 1.609344, lat, lon);
+  EXPECT_NEAR(c.dContourLat(), lat, 1e-9);
+  EXPECT_NEAR(c.dContourLon(), lon, 1e-9);
+  EXPECT_NE(c.sDetails().find(" mi "), std::string::npos);
+  EXPECT_DOUBLE_EQ(c.dNetField(), 32.0);
+}
+
+TEST_F(CGCalcTest, GulfAndUnservedOptionsReachTheFormula) {
+  // A low cell: HAAT 5 m, 5 W.
+  auto gulf = std::make_shared<FieldCollection>();
+  gulf->Set("cg_gulfmex", std::string("1"));
+  clsQXAreaCovCG g;
+  Ready(g, 5.0, 15.0, gulf);
+  Run(g, Path(40.0, 10.0f), 40.0);
+  EXPECT_NEAR(g.dContourDistMi(), 3.0 * std::pow(25.0, 0.3) * std::pow(5.0, 0.15), 1e-6);
+
+  auto unserved = std::make_shared<FieldCollection>();
+  unserved->Set("cg_unservd", std::string("True"));
+  clsQXAreaCovCG u;
+  Ready(u, 1.0, 12.0, unserved);
+  Run(u, Path(40.0, 10.0f), 40.0);
+  // HAAT 2 m (6.6 ft) is taken at 10 ft: 1.05 x 10^0.34 x 1^0.17 = 2.30 mi,
+  // raised to 3.4 mi.
+  EXPECT_DOUBLE_EQ(u.dContourDistMi(), 3.4);
+}
+
+TEST_F(CGCalcTest, PrintOutAndZeroLengthMessage) {
+  auto t = std::make_shared<FieldCollection>();
+  t->Set("cg_DESC", std::string("Cell A"));
+  t->Set("cg_gulfmex", std::string("True"));
+  clsQXAreaCovCG c;
+  c.cPropMod(t);
+  std::ostringstream out;
+  c.PrtParameters(out);
+  EXPECT_EQ(out.str(),
+            "Cellular - CGSA (Carey) Propagation Study\nParameter Template: Cell A\n"
+            "CGSA service area boundary (47 CFR 22.911), Gulf of Mexico station\n"
+            "Radial HAAT based on elevations 3.00 to 16.00 km\n"
+            "Site HAAT based on radials 0 45 90 135 180 225 270 315\n\n");
+
+  Ready(c, 100.0, 110.0, t);
+  c.bSilent(false);
+  Run(c, Path(40.0, 10.0f), 0.0);
+  EXPECT_TRUE(c.bErrorRun());
+  ASSERT_EQ(messages->Log().size(), 1u);
+  EXPECT_NE(messages->Log()[0].text.find("Zero-length path in ClsQXAreaCovCG.CovCalc"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zw

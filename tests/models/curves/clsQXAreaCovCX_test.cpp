@@ -1,0 +1,282 @@
+// The Part 22 contour calculator: reader and its settings fallbacks and
+// rejections, the radial HAAT and ERPs that reach the formula, the contour
+// point, the covered / not-covered path result, details, print-out and bad
+// input.
+#include "models/curves/clsQXAreaCovCX.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "TempDir.h"
+#include "common/Config.h"
+#include "common/ErrorHandler.h"
+#include "geo/Geodesic.h"
+#include "models/curves/modPropCX.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class GivenPath : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class CXCalcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("ZWRAVOPROP_HOME", tmp.path().string().c_str(), 1);
+    ResetConfigCache();
+    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
+    previous = platform::SetMessages(messages);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(previous);
+    SetTechSupportLogPath("");
+    ::unsetenv("ZWRAVOPROP_HOME");
+    ResetConfigCache();
+  }
+  void Settings(const std::string& body) { std::ofstream(CoverageSettingsFile()) << "[QXCoverage]\n" << body; }
+  std::string Log() const {
+    std::ifstream in(tmp.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static std::shared_ptr<FieldCollection> Template(const std::string& type) {
+    auto t = std::make_shared<FieldCollection>();
+    t->Set("CX_CURVE", type);
+    return t;
+  }
+  // Due east from (44, -71), a point every 500 m, flat ground.
+  static std::shared_ptr<GivenPath> Path(double lengthKm, float ground) {
+    auto p = std::make_shared<GivenPath>();
+    p->dStartLat(44.0);
+    p->dStartLon(-71.0);
+    double lat = 0, lon = 0;
+    Geodesic::ForwardKm(44.0, -71.0, 90.0, lengthKm, lat, lon);
+    p->dEndLat(lat);
+    p->dEndLon(lon);
+    std::vector<double> d;
+    std::vector<float> e;
+    for (double x = 0; x <= lengthKm * 1000 + 1e-6; x += 500) {
+      d.push_back(x);
+      e.push_back(ground);
+    }
+    p->DIS_Array(std::move(d));
+    p->ELV_Array(std::move(e));
+    return p;
+  }
+  void Ready(clsQXAreaCovCX& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
+    c.bSilent(true);
+    c.cPropMod(std::move(tmpl));
+    c.FACERPdBm(10.0 * std::log10(erpW) + 30.0);
+    c.FACTXmAGL(50.0);
+    c.FACTXmMSL(txMSL);
+    auto f = std::make_shared<FieldCollection>();
+    f->Set("TX_FREQMHZ", 152.0);
+    f->Set("TX_A1GAIN", 0.0);
+    f->Set("TX_A1GNUN", std::string("dBd"));
+    c.cFAC(f);
+    auto m = std::make_shared<FieldCollection>();
+    m->Set("RX_A1FLD", 43.0);
+    c.cMOB(m);
+  }
+  void Run(clsQXAreaCovCX& c, const std::shared_ptr<GivenPath>& p, double lengthKm) {
+    c.cPathElv(p);
+    c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
+    c.dPathLthM(lengthKm * 1000.0);
+    c.sDetails("");
+    c.CovCalc();
+  }
+
+  test::TempDir tmp;
+  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
+  std::shared_ptr<platform::MessageSink> previous;
+};
+
+TEST_F(CXCalcTest, ReaderDefaultsAndNames) {
+  clsQXAreaCovCX c;
+  c.cPropMod(Template("3"));
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_EQ(c.iPart22Type(), 3);
+  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 3000.0);
+  EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
+  EXPECT_EQ(c.sRadials(), "0 45 90 135 180 225 270 315");
+  EXPECT_EQ(c.daRadials().size(), 8u);
+  EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
+  EXPECT_EQ(c.sNameModel(), "Carey - FCC 94-201");
+  EXPECT_EQ(c.sNameModel2(), "CX");
+  EXPECT_TRUE(c.bDirectContourCalc());
+}
+
+TEST_F(CXCalcTest, ReaderTemplateValuesAndSettingsFallbacks) {
+  Settings("CX_HStrt=1|mi\nCX_HStop=20|km\nCX_HRadial=10, 20\n");
+  auto t = Template("6");
+  t->Set("CX_hstrt", std::string("0"));
+  t->Set("CX_hstrtun", std::string("km"));
+  t->Set("CX_hstop", std::string("12"));  // no unit: the setting
+  t->Set("CX_DESC", std::string(" Paging "));
+  clsQXAreaCovCX c;
+  c.cPropMod(t);
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_NEAR(c.dHaatStartM(), 1609.344, 1e-6);
+  EXPECT_NEAR(c.dHaatStopM(), 20000.0, 1e-6);
+  EXPECT_EQ(c.sRadials(), "10 20");
+  EXPECT_EQ(c.sDesc(), "Paging");
+  t->Set("CX_hstrt", std::string("2"));
+  t->Set("CX_hstrtun", std::string("km"));
+  t->Set("CX_hstop", std::string("10"));
+  t->Set("CX_hstopun", std::string("km"));
+  t->Set("CX_hradial", std::string("0,,90   180"));
+  c.cPropMod(t);
+  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 2000.0);
+  EXPECT_DOUBLE_EQ(c.dHaatStopM(), 10000.0);
+  EXPECT_EQ(c.sRadials(), "0 90 180");
+}
+
+TEST_F(CXCalcTest, ReaderRejectsBadStationTypeAndWindow) {
+  for (const std::string bad : {"0", "8", "", "paging"}) {
+    clsQXAreaCovCX c;
+    c.cPropMod(Template(bad));
+    EXPECT_FALSE(c.cPropMod()) << bad;
+    EXPECT_EQ(c.sReadError(), "CX Part 22 Type\nInvalid setting: " + bad) << bad;
+  }
+  EXPECT_NE(Log().find("CX Part 22 Type"), std::string::npos);
+  auto t = Template("3");
+  t->Set("CX_hstrt", std::string("3"));
+  t->Set("CX_hstrtun", std::string("furlongs"));
+  clsQXAreaCovCX c;
+  c.cPropMod(t);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "CX HAAT Start Distance\nInvalid setting: 3 furlongs");
+}
+
+TEST_F(CXCalcTest, ContourFromRadialHaatAndErp) {
+  // Antenna at 300 m AMSL over 100 m ground: HAAT 200 m; 100 W; type 4 at
+  // 200 m uses row 4: 12.306 x 200^0.23 x 100^0.14 km.
+  clsQXAreaCovCX c;
+  Ready(c, 100.0, 300.0, Template("4"));
+  c.sTaskType("Contour");
+  c.bDetails(true);
+  Run(c, Path(30.0, 100.0f), 30.0);
+  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dHaatM(), 200.0, 1e-3);
+  EXPECT_NEAR(c.dHorizErpW(), 100.0, 1e-9);
+  EXPECT_NEAR(c.dPathErpW(), 100.0, 1e-9);
+  const double km = 12.306 * std::pow(200.0, 0.23) * std::pow(100.0, 0.14);
+  EXPECT_NEAR(c.dContourDistKm(), km, 1e-6);
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(44.0, -71.0, c.dAzimuth(), km, lat, lon);
+  EXPECT_NEAR(c.dContourLat(), lat, 1e-9);
+  EXPECT_NEAR(c.dContourLon(), lon, 1e-9);
+  EXPECT_DOUBLE_EQ(c.dNetField(), 43.0);
+  EXPECT_EQ(c.sDetails().rfind("Azimuth ", 0), 0u);
+  EXPECT_NE(c.sDetails().find(" 100.000 W "), std::string::npos);
+  EXPECT_NE(c.sDetails().find("\r\n\tPath terrain HAAT: "), std::string::npos);
+
+  // Ground at 200 m: HAAT 100 m, type 4 now row 3.
+  Run(c, Path(30.0, 200.0f), 30.0);
+  EXPECT_NEAR(c.dContourDistKm(), 8.577 * std::pow(100.0, 0.24) * std::pow(100.0, 0.19), 1e-6);
+}
+
+TEST_F(CXCalcTest, PatternsReachTheFormula) {
+  clsQXAreaCovCX c;
+  Ready(c, 100.0, 300.0, Template("3"));
+  c.cFAC([] {
+    auto f = std::make_shared<FieldCollection>();
+    f->Set("TX_FREQMHZ", 152.0);
+    f->Set("TX_A1GAIN", 3.0);
+    f->Set("TX_A1GNUN", std::string("dBd"));
+    return f;
+  }());
+  c.sTaskType("Contour");
+  c.daHaz({0, 0, 90, 180, 270});
+  c.daHgain({0, 3, -7, 3, 3});  // 10 dB down toward the east
+  Run(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(c.dPathErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(10.0, 0.2), 1e-6);
+  // A vertical pattern 10 dB down below 0.3 degrees: HAAT 200 m puts the
+  // horizon at 0.0277 x sqrt(200) = 0.39 degrees; the path ERP drops to 1 W
+  // while the horizontal one stays.
+  c.daVel({0, -10, 0.3, 0.31, 10});
+  c.daVgain({0, 3, 3, -7, -7});
+  Run(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(c.dPathErpW(), 1.0, 1e-9);
+  EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(1.0, 0.2), 1e-6);
+}
+
+TEST_F(CXCalcTest, PathStudiesTellCoveredFromNotCovered) {
+  clsQXAreaCovCX c;
+  Ready(c, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
+  c.bDetails(true);
+  Run(c, Path(20.0, 100.0f), 20.0);
+  ASSERT_FALSE(c.bErrorRun());
+  EXPECT_TRUE(c.bCovered());
+  EXPECT_DOUBLE_EQ(c.dNetField(), 43.0);
+  EXPECT_NE(c.sDetails().find("Within the service contour"), std::string::npos);
+  Run(c, Path(50.0, 100.0f), 50.0);
+  ASSERT_FALSE(c.bErrorRun());
+  EXPECT_FALSE(c.bCovered());
+  EXPECT_LT(c.dNetField(), -500.0);
+  EXPECT_NE(c.sDetails().find("Beyond the service contour"), std::string::npos);
+}
+
+TEST_F(CXCalcTest, PrintOut) {
+  auto t = Template("2");
+  t->Set("CX_DESC", std::string("Rural"));
+  clsQXAreaCovCX c;
+  c.cPropMod(t);
+  std::ostringstream out;
+  EXPECT_TRUE(c.PrtParameters(out));
+  EXPECT_EQ(out.str(),
+            "Carey - FCC 94-201 Propagation Study\nParameter Template: Rural\n"
+            "FCC 94-201 Part 22 contour, station type 2\n"
+            "Radial HAAT based on elevations 3.00 to 16.00 km\n"
+            "Site HAAT based on radials 0 45 90 135 180 225 270 315\n\n");
+}
+
+TEST_F(CXCalcTest, BadInputIsReportedNotNaN) {
+  clsQXAreaCovCX c;
+  Ready(c, 100.0, 300.0, Template("3"));
+  c.bSilent(false);
+  Run(c, Path(30.0, 100.0f), 0.0);
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_LT(c.dNetField(), -500.0);
+  ASSERT_EQ(messages->Log().size(), 1u);
+  EXPECT_NE(messages->Log()[0].text.find("Zero-length path in ClsQXAreaCovCX.CovCalc"), std::string::npos);
+  c.bSilent(true);
+  c.sTaskType("Contour");
+  c.FACTXmMSL(std::nan(""));
+  Run(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_TRUE(std::isfinite(c.dContourDistMi()));
+  c.FACTXmMSL(300.0);
+  c.FACERPdBm(std::nan(""));
+  Run(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  c.FACERPdBm(50.0);
+  c.dPathLthM(10000.0);
+  c.cPathElv(nullptr);
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  // Good input again recovers.
+  Run(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_FALSE(c.bErrorRun());
+  EXPECT_GT(c.dContourDistKm(), 0.0);
+}
+
+}  // namespace
+}  // namespace zw

@@ -1,0 +1,87 @@
+// Cellular service-area boundary: the 47 CFR 22.911(a) formulas (metric form
+// used as the reference), the height floors and caps, the 3.4 mile minimum,
+// and bad input.
+#include "models/curves/modPropCG.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "platform/MessageBox.h"
+
+namespace zw {
+namespace {
+
+constexpr double kKmPerMi = 1.609344;
+
+// 22.911(a)(1): d = 2.531 h^0.34 p^0.17 km, h in m, p in W.
+double CfrKm(double hM, double pW) { return 2.531 * std::pow(hM, 0.34) * std::pow(pW, 0.17); }
+// 22.911(a)(2), Gulf of Mexico: d = 6.895 h^0.30 p^0.15 km.
+double CfrGulfKm(double hM, double pW) { return 6.895 * std::pow(hM, 0.30) * std::pow(pW, 0.15); }
+
+TEST(CGContour, MatchesTheMetricRule) {
+  // 100 m HAAT, 100 W: 2.531 x 4.7863 x 2.1878 = 26.50 km = 16.47 mi.
+  double d = 0;
+  EXPECT_EQ(CG_Contour(d, 100.0, false, false, 100.0, 100.0), "");
+  EXPECT_NEAR(d * kKmPerMi, CfrKm(100.0, 100.0), 0.005 * CfrKm(100.0, 100.0));
+  EXPECT_NEAR(d, 16.47, 0.03);
+  // 300 m, 500 W.
+  EXPECT_EQ(CG_Contour(d, 300.0, false, false, 500.0, 500.0), "");
+  EXPECT_NEAR(d * kKmPerMi, CfrKm(300.0, 500.0), 0.005 * CfrKm(300.0, 500.0));
+  // Gulf of Mexico: 50 m, 200 W.
+  EXPECT_EQ(CG_Contour(d, 50.0, true, false, 200.0, 200.0), "");
+  EXPECT_NEAR(d * kKmPerMi, CfrGulfKm(50.0, 200.0), 0.005 * CfrGulfKm(50.0, 200.0));
+  // The English-unit form itself: h in feet, d in miles.
+  EXPECT_NEAR(d, 3.0 * std::pow(50.0 / 0.3048, 0.3) * std::pow(200.0, 0.15), 1e-9);
+}
+
+TEST(CGContour, HeightFloorsAndCap) {
+  // Gulf station: the floor is 25 ft (the rule's 8 m / 26 ft), so 10 m
+  // (32.8 ft) stands and 3 m is raised to 25 ft.
+  EXPECT_NEAR(CGFormulaHaatFt(10.0, true, false, 100.0), 10.0 / 0.3048, 1e-9);
+  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(3.0, true, false, 100.0), 25.0);
+  double a = 0, b = 0;
+  CG_Contour(a, 3.0, true, false, 100.0, 100.0);
+  CG_Contour(b, 25.0 * 0.3048, true, false, 100.0, 100.0);
+  EXPECT_DOUBLE_EQ(a, b);
+  // Land cells: 100 ft (30 m / 98 ft), or 10 ft for an unserved-area cell
+  // below 10 W.
+  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(5.0, false, false, 5.0), 100.0);
+  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(1.0, false, true, 5.0), 10.0);
+  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(1.0, false, true, 10.0), 100.0);
+  EXPECT_NEAR(CGFormulaHaatFt(200.0, false, false, 5.0), 200.0 / 0.3048, 1e-9);
+  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(9000.0, false, false, 5.0), 5000.0);
+  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(-50.0, false, false, 5.0), 100.0);
+}
+
+TEST(CGContour, LandCellsReachAtLeast3Point4Miles) {
+  double d = 0;
+  EXPECT_EQ(CG_Contour(d, 1.0, false, true, 0.5, 0.5), "");
+  EXPECT_DOUBLE_EQ(d, 3.4);
+  // Gulf cells have no such minimum (3.0 x 25^0.3 x 0.5^0.15 = 7.10 mi here).
+  EXPECT_EQ(CG_Contour(d, 1.0, true, false, 0.5, 0.5), "");
+  EXPECT_NEAR(d, 3.0 * std::pow(25.0, 0.3) * std::pow(0.5, 0.15), 1e-9);
+}
+
+TEST(CGContour, BadInputLeavesDistance) {
+  test::TempDir tmp;
+  SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
+  ResetModelErrorDisplay();
+  auto messages = std::make_shared<platform::ScriptedMessages>();
+  auto previous = platform::SetMessages(messages);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  double d = 7.0;
+  EXPECT_NE(CG_Contour(d, nan, false, false, 100.0, 100.0).find("Error in CG_Contour"), std::string::npos);
+  EXPECT_NE(CG_Contour(d, 100.0, false, false, nan, 100.0), "");
+  EXPECT_NE(CG_Contour(d, 100.0, false, false, 100.0, -std::numeric_limits<double>::infinity()), "");
+  EXPECT_DOUBLE_EQ(d, 7.0);
+  EXPECT_EQ(messages->Log().size(), 1u);  // shown once, then only logged
+  platform::SetMessages(previous);
+  SetTechSupportLogPath("");
+}
+
+}  // namespace
+}  // namespace zw
