@@ -3,6 +3,8 @@
 #include <functional>
 
 #include "models/curves/clsQXAreaCovBC.h"
+#include "models/curves/clsQXAreaCovCG.h"
+#include "models/curves/clsQXAreaCovCX.h"
 #include "models/curves/clsQXAreaCovSM.h"
 #include "models/terrain/clsQXAreaCovBU.h"
 #include "models/terrain/clsQXAreaCovEG.h"
@@ -39,8 +41,8 @@ const std::vector<Row>& Rows() {
     add({"Okumura", "OK"}, nullptr);
     add({"Broadcast (Part 73)", "BC"}, Maker<clsQXAreaCovBC>());
     add({"Carey - Interpolated", "CA"}, nullptr);
-    add({"Cellular - CGSA", "CG"}, nullptr);
-    add({"Carey - FCC 94-201", "CX"}, nullptr);
+    add({"Cellular - CGSA", "CG"}, Maker<clsQXAreaCovCG>());
+    add({"Carey - FCC 94-201", "CX"}, Maker<clsQXAreaCovCX>());
     add({"Egli", "EG"}, Maker<clsQXAreaCovEG>());
     add({"Hata/Davidson", "HD"}, Maker<clsQXAreaCovHD>());
     add({"Specialized Mobile Radio", "SM"}, Maker<clsQXAreaCovSM>());
