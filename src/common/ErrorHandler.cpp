@@ -171,9 +171,9 @@ std::string ReportError(std::int32_t number, std::string_view description, std::
   return shown;
 }
 
-void LogModelError(std::string_view text) {
+void LogModelError(std::string_view text, bool silent) {
   WriteLogRecord(text, true);
-  if (!gModelErrorShown.exchange(true)) {
+  if (!silent && !gModelErrorShown.exchange(true)) {
     platform::Messages().Information(
         "Error in " + ToUpper(RAVO_COMPONENT_NAME),
         std::string(text) + "\n\nError written to ZWTecSup.TXT\nSubsequent errors will be written to the log file but "

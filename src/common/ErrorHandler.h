@@ -52,8 +52,9 @@ std::string ReportError(std::int32_t number, std::string_view description, std::
 // error is given or the name is not blank; otherwise "".
 std::string ErrorText(std::string_view procName, std::int32_t number, std::string_view description);
 
-// Errors inside a model calculation: logged always, shown the first time only.
-void LogModelError(std::string_view text);
+// Errors inside a model calculation: logged always, shown the first time only
+// (never when silent).
+void LogModelError(std::string_view text, bool silent = false);
 void ResetModelErrorDisplay();
 
 }  // namespace zw

@@ -211,7 +211,7 @@ bool clsQXAreaCovBC::CovCalc() {
 
   if (!cPathElv_) {
     FailPath("No terrain profile object for this path");
-    LogModelError(keys_.name + ": " + sPathError_);
+    LogModelError(keys_.name + ": " + sPathError_, bSilent_);
     if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
     return false;
   }
@@ -249,7 +249,7 @@ bool clsQXAreaCovBC::CovCalc() {
   }
   dFreeSpaceFld_ = bErrorRun_ ? 0.0 : FreeSpaceFieldMi(dDistMi_, dErpHorDbk_);
   if (bErrorRun_) {
-    LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + sPathError_);
+    LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + sPathError_, bSilent_);
     if (bDetails_) sDetails_ += DetailLines(false, "") + "\r\n\tPath not computed: " + sPathError_;
     return false;
   }
@@ -275,7 +275,7 @@ bool clsQXAreaCovBC::CovCalc() {
     if (!err.empty()) {
       FailPath(err);
       dContourMi_ = 0;
-      LogModelError(keys_.name + " contour at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err);
+      LogModelError(keys_.name + " contour at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err, bSilent_);
       if (bDetails_) sDetails_ += DetailLines(true, "") + "\r\n\tContour not computed: " + err;
       return false;
     }
@@ -293,7 +293,7 @@ bool clsQXAreaCovBC::CovCalc() {
     if (!err.empty()) {
       // The curves could not be read: the free-space field stands (loss 0).
       sPathError_ = err;
-      LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err);
+      LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err, bSilent_);
     }
     const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
     const auto& elv = cPathElv_->ELV_Array();

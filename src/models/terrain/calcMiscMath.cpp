@@ -1,8 +1,10 @@
 #include "models/terrain/calcMiscMath.h"
 
 #include <atomic>
-#include <iostream>
 #include <string>
+
+#include "common/ErrorHandler.h"
+#include "platform/MessageBox.h"
 
 namespace zw {
 
@@ -14,7 +16,8 @@ namespace {
 void ReportLogDomain() {
   static std::atomic<bool> shown{false};
   const std::string text = std::string("Log 0 error in ") + "ZWRavoprop" + "\n\n" + "Results may be incorrect.";
-  if (!shown.exchange(true)) std::cerr << "Math Error: " << text << '\n';
+  WriteLogRecord("Math Error: Log 0 error", true);
+  if (!shown.exchange(true)) platform::Messages().Information("Math Error", text);
 }
 
 }  // namespace

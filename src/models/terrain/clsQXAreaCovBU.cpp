@@ -104,7 +104,7 @@ bool clsQXAreaCovBU::CovCalc() {
   if (!ok) {
     bErrorRun_ = true;
     dNetField_ = kFailedPathField;
-    LogModelError(sPathError_);
+    LogModelError(sPathError_, bSilent_);
   }
 
   if (bDetails_) {

@@ -50,7 +50,7 @@ bool clsQXAreaCovEG::CovCalc() {
   if (!(dPathLthM_ > 0)) {
     // No field for a point at the transmitter.
     sPathError_ = "Egli: the path length is " + FormatGeneral(dPathLthM_) + " m; no field computed for this point";
-    LogModelError(sPathError_);
+    LogModelError(sPathError_, bSilent_);
     bErrorRun_ = true;
     dModelLoss_ = 0;
     dLULoss_ = 0;
@@ -69,7 +69,7 @@ bool clsQXAreaCovEG::CovCalc() {
   if (!err.empty()) {
     sPathError_ = "Egli: " + err;
     bErrorRun_ = true;
-    LogModelError(sPathError_);
+    LogModelError(sPathError_, bSilent_);
   }
   std::string luName;
   FinishPath(ps.endLat, ps.endLon, &luName);

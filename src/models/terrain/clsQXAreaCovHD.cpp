@@ -145,7 +145,7 @@ bool clsQXAreaCovHD::CovCalc() {
     sPathError_ = loss_.sError;
     bErrorRun_ = true;
     dNetField_ = kFailedPathField;
-    LogModelError("Hata/Davidson path at azimuth " + FormatNumber(ps.azimuth, "###0.00") + ": " + sPathError_);
+    LogModelError("Hata/Davidson path at azimuth " + FormatNumber(ps.azimuth, "###0.00") + ": " + sPathError_, bSilent_);
   }
 
   if (bDetails_) {

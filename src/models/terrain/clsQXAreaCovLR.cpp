@@ -157,7 +157,7 @@ bool clsQXAreaCovLR::CovCalc() {
     dModelLoss_ = 0;
     FinishPath(ps.endLat, ps.endLon, &luName);
     dNetField_ = kFailedPathField;
-    LogModelError("Longley-Rice path at azimuth " + FormatNumber(ps.azimuth, "###0.00") + ": " + err);
+    LogModelError("Longley-Rice path at azimuth " + FormatNumber(ps.azimuth, "###0.00") + ": " + err, bSilent_);
   }
 
   if (bDetails_) {

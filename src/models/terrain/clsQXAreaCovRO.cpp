@@ -100,7 +100,7 @@ bool clsQXAreaCovRO::CovCalc() {
   if (!ok) {
     bErrorRun_ = true;
     dNetField_ = kFailedPathField;
-    LogModelError(sPathError_);
+    LogModelError(sPathError_, bSilent_);
   }
 
   if (bDetails_) {

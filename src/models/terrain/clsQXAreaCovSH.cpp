@@ -65,7 +65,7 @@ bool clsQXAreaCovSH::CovCalc() {
     if (!held) {
       sPathError_ = "Shadow: no terrain profile to the point " + FormatNumber(ps.endLat, "#0.00") + ", " +
                     FormatNumber(ps.endLon, "#0.00");
-      LogModelError(cPathElv_->sMessage().empty() ? sPathError_ : sPathError_ + ": " + cPathElv_->sMessage());
+      LogModelError(cPathElv_->sMessage().empty() ? sPathError_ : sPathError_ + ": " + cPathElv_->sMessage(), bSilent_);
     }
   } else {
     sPathError_ = "Shadow: no terrain profile object";
@@ -77,7 +77,7 @@ bool clsQXAreaCovSH::CovCalc() {
   const SHRatioResult r =
       SHRatio(dPathLthM_, FACTXmMSL_, ps.rxMSL, dLambdaM_, n, dist, elev, bFixed_, dFixedSlope_);
   if (!r.bOK) {
-    if (held) LogModelError(r.sLog);
+    if (held) LogModelError(r.sLog, bSilent_);
     if (sPathError_.empty()) sPathError_ = r.sLog;
     bErrorRun_ = true;
   } else if (!held) {
