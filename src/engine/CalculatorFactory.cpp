@@ -5,6 +5,7 @@
 #include "models/curves/clsQXAreaCovBC.h"
 #include "models/curves/clsQXAreaCovCG.h"
 #include "models/curves/clsQXAreaCovCX.h"
+#include "models/curves/clsQXAreaCovOK.h"
 #include "models/curves/clsQXAreaCovSM.h"
 #include "models/terrain/clsQXAreaCovBU.h"
 #include "models/terrain/clsQXAreaCovEG.h"
@@ -38,7 +39,7 @@ const std::vector<Row>& Rows() {
     };
     add({"Longley-Rice", "LR"}, Maker<clsQXAreaCovLR>());
     add({"Bullington", "BU"}, Maker<clsQXAreaCovBU>());
-    add({"Okumura", "OK"}, nullptr);
+    add({"Okumura", "OK"}, Maker<clsQXAreaCovOK>());
     add({"Broadcast (Part 73)", "BC"}, Maker<clsQXAreaCovBC>());
     add({"Carey - Interpolated", "CA"}, nullptr);
     add({"Cellular - CGSA", "CG"}, Maker<clsQXAreaCovCG>());

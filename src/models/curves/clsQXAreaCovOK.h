@@ -1,0 +1,71 @@
+#pragma once
+// The Okumura calculator: the basic median field of Okumura's urban curves
+// for the path's effective base height, plus the receiving-antenna height
+// gain and the corrections the template switches on (modPropOK), never above
+// free space.
+#include <array>
+#include <string>
+
+#include "coverage/clsQXAreaCov.h"
+#include "models/curves/modPropOK.h"
+
+namespace zw {
+
+class clsQXAreaCovOK : public clsQXAreaCov {
+ public:
+  // Order of the on/off switches.
+  enum Corr { kArea, kOrient, kSlope, kLandSea, kRollHill, kHillLoc, kRidge, kLocPct };
+
+  clsQXAreaCovOK() = default;
+
+  bool CovCalc() override;
+  bool PrtParameters(std::ostream& out) override;
+  std::string sNameModel() const override { return "Okumura"; }
+  std::string sNameModel2() const override { return "OK"; }
+
+  // Parameters in force (stored forms: fixed-width upper case, "NO CORRECTION " when off).
+  const std::array<bool, 8>& bCorrections() const { return bCorr_; }
+  const std::string& sAreaType() const { return sAreaType_; }
+  const std::string& sOrientation() const { return sOrient_; }
+  double dSeaElvM() const { return dSeaElvM_; }
+  double dHillDistM() const { return dHillDistM_; }
+  double dLocPercent() const { return dLocPct_; }
+  bool bLUArea() const { return bLUArea_; }
+  bool bLUStreet() const { return bLUStreet_; }
+  bool bLULoss() const { return bLULoss_; }
+  const std::string& sDesc() const { return sDesc_; }
+
+  // Values of the last path.
+  struct Terms {
+    double effBaseM = 0, rxAGL = 0, lookAngle = 0, median = 0, mobileGain = 0;
+    double area = 0, street = 0, location = 0;
+    OKSlope slope;
+    OKLandSea landSea;
+    OKUndulation undulation;
+    double rollHill = 0, hillLoc = 0;
+    OKRidge ridge;
+    double field = 0;
+    bool freeSpaceUsed = false;
+    std::string areaUsed, streetUsed;
+    bool areaFromLU = false, streetFromLU = false;
+  };
+  const Terms& Last() const { return t_; }
+
+ protected:
+  bool ReadParameters(const FieldCollection& m) override;
+
+ private:
+  std::string Details(const PathStart& ps, const std::string& luName) const;
+
+  std::array<bool, 8> bCorr_{};
+  std::array<std::string, 8> sSetting_;  // setting texts as given, for the print-out
+  std::string sAreaType_ = "NO CORRECTION ", sOrient_ = "NO CORRECTION ";
+  double dSeaElvM_ = 0, dHillDistM_ = 0, dLocPct_ = 50;
+  std::string sSeaText_, sHillText_;  // value and unit as given, for the print-out
+  std::string sSeaUnit_ = "m", sHillUnit_ = "m";
+  bool bLUArea_ = true, bLUStreet_ = true, bLULoss_ = true;
+  std::string sDesc_;
+  Terms t_;
+};
+
+}  // namespace zw

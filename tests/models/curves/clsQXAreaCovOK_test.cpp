@@ -1,0 +1,274 @@
+#include "models/curves/clsQXAreaCovOK.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "common/FreeSpace.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+namespace {
+
+class ArrayProfile : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
+};
+
+class OKCalc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
+    platform::SetMessages(msgs_);
+    ResetModelErrorDisplay();
+  }
+  void TearDown() override {
+    platform::SetMessages(nullptr);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static std::shared_ptr<FieldCollection> Template() {
+    auto m = std::make_shared<FieldCollection>();
+    for (const char* k : {"AREA_COR", "ORIENT_COR", "SLOPE_COR", "LNDSEA_COR", "ROLHIL_COR", "HILLOC_COR",
+                          "RIDGES_COR", "LOCS_COR"})
+      m->Set(k, std::string("NO CORRECTION "));
+    m->Set("OK_DESC", std::string("Mobile 450"));
+    return m;
+  }
+  // Flat 100 m ground, 500 m steps; transmitter 200 m above sea level.
+  static std::shared_ptr<ArrayProfile> Profile(double length, float ground = 100.0f) {
+    auto p = std::make_shared<ArrayProfile>();
+    std::vector<double> d;
+    std::vector<float> e;
+    for (double x = 0; x <= length + 1e-9; x += 500.0) {
+      d.push_back(x);
+      e.push_back(ground);
+    }
+    p->DIS_Array(d);
+    p->ELV_Array(e);
+    p->dEndLat(0.1);
+    return p;
+  }
+  static void Ready(clsQXAreaCovOK& c, double length, double freq = 450.0, double erpDbm = 60.0) {
+    c.bSilent(true);
+    c.FACERPdBm(erpDbm);
+    c.FACTXmAGL(100.0);
+    c.FACTXmMSL(200.0);
+    c.MOBAntM(1.5);
+    c.bDetails(true);
+    c.sDetailUnElv("m");
+    auto fac = std::make_shared<FieldCollection>();
+    fac->Set("TX_FREQMHZ", freq);
+    c.cFAC(fac);
+    c.cPathElv(Profile(length));
+    c.dPathLthM(length);
+  }
+
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
+};
+
+TEST_F(OKCalc, ReaderFormsAndSwitches) {
+  clsQXAreaCovOK c;
+  EXPECT_EQ(c.sNameModel(), "Okumura");
+  EXPECT_EQ(c.sNameModel2(), "OK");
+  EXPECT_FALSE(c.bDirectContourCalc());
+  c.cPropMod(Template());
+  ASSERT_TRUE(c.cPropMod());
+  for (bool on : c.bCorrections()) EXPECT_FALSE(on);
+  EXPECT_EQ(c.sAreaType(), "NO CORRECTION ");
+  EXPECT_TRUE(c.bLUArea() && c.bLUStreet() && c.bLULoss());  // default "1"
+  EXPECT_EQ(c.sDesc(), "Mobile 450");
+
+  auto m = Template();
+  m->Set("AREA_COR", std::string(" suburban "));
+  m->Set("ORIENT_COR", std::string("Along Path"));
+  m->Set("SLOPE_COR", std::string("SLOPE"));
+  m->Set("LNDSEA_COR", std::string("YES"));
+  m->Set("LNDSE_EL", std::string("10"));
+  m->Set("LNDSE_ELUN", std::string("ft"));
+  m->Set("HIL_DIST", std::string("5"));
+  m->Set("HIL_DISTUN", std::string("km"));
+  m->Set("LOCS_COR", std::string("ON"));
+  m->Set("LOCS_PRCNT", std::string("90"));
+  m->Set("OK_LULOSS", std::string("0"));
+  c.cPropMod(m);
+  ASSERT_TRUE(c.cPropMod()) << c.sReadError();
+  EXPECT_EQ(c.sAreaType(), "SUBURBAN      ");
+  EXPECT_EQ(c.sOrientation(), "ALONG PATH");
+  const auto& on = c.bCorrections();
+  EXPECT_TRUE(on[clsQXAreaCovOK::kArea] && on[clsQXAreaCovOK::kOrient] && on[clsQXAreaCovOK::kSlope] &&
+              on[clsQXAreaCovOK::kLandSea] && on[clsQXAreaCovOK::kLocPct]);
+  EXPECT_FALSE(on[clsQXAreaCovOK::kRollHill] || on[clsQXAreaCovOK::kHillLoc] || on[clsQXAreaCovOK::kRidge]);
+  EXPECT_NEAR(c.dSeaElvM(), 3.048, 1e-9);
+  EXPECT_DOUBLE_EQ(c.dHillDistM(), 5000.0);
+  EXPECT_DOUBLE_EQ(c.dLocPercent(), 90.0);
+  EXPECT_FALSE(c.bLULoss());
+}
+
+TEST_F(OKCalc, ReaderRejectsBadSettings) {
+  clsQXAreaCovOK c;
+  auto m = Template();
+  m->Set("AREA_COR", std::string("downtown"));
+  c.bSilent(true);
+  c.cPropMod(m);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "Okumura Area type\nInvalid setting: downtown");
+  EXPECT_NE(Log().find("Invalid setting: downtown"), std::string::npos);
+
+  m = Template();
+  m->Set("ORIENT_COR", std::string("DIAGONAL"));
+  c.cPropMod(m);
+  EXPECT_EQ(c.sReadError(), "Okumura Street orientation\nInvalid setting: DIAGONAL");
+  m = Template();
+  m->Set("LNDSE_EL", std::string("3"));
+  m->Set("LNDSE_ELUN", std::string("cubits"));
+  c.cPropMod(m);
+  EXPECT_EQ(c.sReadError(), "Okumura Land-Sea MSL elevation\nInvalid setting: 3 cubits");
+  m = Template();
+  m->Set("LOCS_COR", std::string("ON"));
+  m->Set("LOCS_PRCNT", std::string("120"));
+  c.cPropMod(m);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_EQ(c.sReadError(), "Okumura Location percentage\nInvalid setting: 120");
+  m->Set("LOCS_COR", std::string("NO CORRECTION "));  // unused when the term is off
+  c.cPropMod(m);
+  EXPECT_TRUE(c.cPropMod());
+}
+
+TEST_F(OKCalc, AllOffGivesTheMedianField) {
+  clsQXAreaCovOK c;
+  c.cPropMod(Template());
+  Ready(c, 20000.0);
+  c.CovCalc();
+  const auto& t = c.Last();
+  EXPECT_DOUBLE_EQ(t.effBaseM, 100.0);  // 200 m AMSL over 100 m ground
+  EXPECT_NEAR(t.median, OKMedianField(450, 100, 20, 0.0), 1e-9);
+  EXPECT_EQ(t.mobileGain, 0.0);  // no urban area type in force
+  EXPECT_NEAR(c.dFreeSpaceFld(), FreeSpaceFieldM(20000, 60.0), 1e-9);
+  EXPECT_NEAR(c.dModelLoss(), c.dFreeSpaceFld() - t.median, 1e-9);
+  EXPECT_NEAR(c.dNetField(), t.median, 1e-9);
+  EXPECT_FALSE(c.bErrorRun());
+}
+
+TEST_F(OKCalc, TermsAddInAndLongPaths) {
+  clsQXAreaCovOK c;
+  auto m = Template();
+  m->Set("AREA_COR", std::string("URBAN-LARGE   "));
+  m->Set("ORIENT_COR", std::string("ACROSS PATH"));
+  m->Set("LOCS_COR", std::string("ON"));
+  m->Set("LOCS_PRCNT", std::string("90"));
+  c.cPropMod(m);
+  Ready(c, 20000.0);
+  c.CovCalc();
+  const auto& t = c.Last();
+  const double gain = OKMobileGain("URBAN-LARGE   ", 1.5, 450);
+  const double expect = OKMedianField(450, 100, 20, 0) + gain + 0.0 + OKStreetCorr("across path", 20) -
+                        OKLocationCorr("urban-large", 450, 90);
+  EXPECT_NEAR(t.mobileGain, gain, 1e-12);
+  EXPECT_EQ(t.area, 0.0);
+  EXPECT_NEAR(c.dNetField(), expect, 1e-9);
+  const std::string& d = c.sDetails();
+  for (const char* s : {"Eff base ant hgt: 100.0 m; RX ant hgt: 1.5", "; Basic median field: ",
+                        "\r\n\tReceiver antenna height: 1.5 m AGL -3.00 dB", "\r\n\t\tArea type: URBAN-LARGE default area type",
+                        "\r\n\t\tStreets: ACROSS PATH default street orientation",
+                        "90.00% of the locations in the area ", "Free Space Field: (", "Net Field: ",
+                        "Interpolated RX Site: ", "Additional Estimated transmission loss: "})
+    EXPECT_NE(d.find(s), std::string::npos) << s << "\n" << d;
+  EXPECT_EQ(d.find("free-space value used"), std::string::npos);
+
+  // 150 km: the 100 km reading less 20 log10(1.5).
+  c.cPropMod(Template());
+  Ready(c, 150000.0);
+  c.CovCalc();
+  EXPECT_NEAR(c.Last().median, OKMedianField(450, 100, 99.99999, 0) - 3.5218, 1e-3);
+}
+
+TEST_F(OKCalc, TerrainTermsAndFreeSpaceCap) {
+  clsQXAreaCovOK c;
+  auto m = Template();
+  m->Set("AREA_COR", std::string("open"));
+  m->Set("SLOPE_COR", std::string("ON"));
+  m->Set("LNDSEA_COR", std::string("ON"));
+  m->Set("ROLHIL_COR", std::string("ON"));
+  m->Set("HILLOC_COR", std::string("ON"));
+  m->Set("RIDGES_COR", std::string("ON"));
+  c.cPropMod(m);
+  ASSERT_TRUE(c.cPropMod());
+  Ready(c, 1000.0, 450.0, 60.0);
+  c.FACTXmMSL(1100.0);  // 1000 m effective height: fallback, no points past 3 km
+  c.CovCalc();
+  const auto& t = c.Last();
+  EXPECT_DOUBLE_EQ(t.effBaseM, 100.0);  // site-related height
+  EXPECT_TRUE(t.freeSpaceUsed);
+  EXPECT_NEAR(c.dModelLoss(), 0.0, 1e-12);
+  EXPECT_NEAR(c.dNetField(), c.dFreeSpaceFld(), 1e-12);
+  const std::string& d = c.sDetails();
+  EXPECT_NE(d.find("\r\n\t** calculation exceeded free-space field;  free-space value used **"), std::string::npos);
+  for (const char* s : {"Average slope: 0.00mr", "Mixed land-sea path: ", "Land-sea Avg Dis: ", "LandSea Beta: ",
+                        "Terrain undulation: ", "Rolling hills fine correction: ", "Isolated ridge: "})
+    EXPECT_NE(d.find(s), std::string::npos) << s;
+}
+
+TEST_F(OKCalc, BadInputNeverGivesNaN) {
+  clsQXAreaCovOK c;
+  auto m = Template();
+  m->Set("AREA_COR", std::string("SUBURBAN"));
+  m->Set("SLOPE_COR", std::string("ON"));
+  m->Set("RIDGES_COR", std::string("ON"));
+  c.cPropMod(m);
+  Ready(c, 20000.0, std::numeric_limits<double>::quiet_NaN());
+  c.CovCalc();
+  EXPECT_FALSE(std::isnan(c.dNetField()));
+  // No profile at all.
+  clsQXAreaCovOK bare;
+  bare.cPropMod(m);
+  bare.bSilent(true);
+  bare.FACERPdBm(std::numeric_limits<double>::quiet_NaN());
+  bare.dPathLthM(10000);
+  bare.CovCalc();
+  EXPECT_TRUE(bare.bErrorRun());
+  EXPECT_FALSE(std::isnan(bare.dNetField()));
+  EXPECT_FALSE(std::isnan(bare.dModelLoss()));
+}
+
+TEST_F(OKCalc, ParameterPrintOut) {
+  clsQXAreaCovOK c;
+  auto m = Template();
+  m->Set("AREA_COR", std::string("quasi-open"));
+  m->Set("LNDSEA_COR", std::string("ON"));
+  m->Set("LNDSE_EL", std::string("2.5"));
+  m->Set("ROLHIL_COR", std::string("ON"));
+  m->Set("HIL_DIST", std::string("8"));
+  m->Set("HIL_DISTUN", std::string("km"));
+  m->Set("LOCS_COR", std::string("ON"));
+  m->Set("LOCS_PRCNT", std::string("75"));
+  c.cPropMod(m);
+  std::ostringstream out;
+  EXPECT_TRUE(c.PrtParameters(out));
+  EXPECT_EQ(out.str(),
+            "Okumura Propagation Study\n"
+            "Parameter Template: Mobile 450\n"
+            "\tArea type: QUASI-OPEN\n"
+            "\tStreet orientation: NO CORRECTION\n"
+            "\tSlope correction: NO CORRECTION\n"
+            "\tLand-Sea correction: ON (MSL=2.50m)\n"
+            "\tRolling hill correction: ON (8.00 km from RX)\n"
+            "\tHill location correction: NO CORRECTION\n"
+            "\tRidge correction: NO CORRECTION\n"
+            "\tPcnt location correction: ON ( 75.00%)\n");
+}
+
+}  // namespace
+}  // namespace zw
