@@ -197,12 +197,12 @@ bool clsQXAreaCovOK::CovCalc() {
     dLULoss_ = bLULoss_ ? lu.dLossDB : 0.0;
   }
   dNetField_ = dFreeSpaceFld_ - dModelLoss_ - dLULoss_;
-  if (!std::isfinite(dNetField_)) {
+  if (!std::isfinite(dNetField_) || !(dFreqMHz_ > 0) || !std::isfinite(dFreqMHz_)) {
     bErrorRun_ = true;
     dModelLoss_ = 0;
     dNetField_ = kFailedPathField;
     LogModelError("Okumura path at azimuth " + FormatNumber(ps.azimuth, "###0.00") +
-                      ": the field could not be computed (frequency, ERP or heights not finite)",
+                      ": the field could not be computed (frequency, ERP or heights missing or not finite)",
                   bSilent_);
   }
   if (bDetails_) sDetails_ = Details(ps, luName);

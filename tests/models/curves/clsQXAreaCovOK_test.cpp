@@ -230,7 +230,9 @@ TEST_F(OKCalc, BadInputNeverGivesNaN) {
   c.cPropMod(m);
   Ready(c, 20000.0, std::numeric_limits<double>::quiet_NaN());
   c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
   EXPECT_FALSE(std::isnan(c.dNetField()));
+  EXPECT_NE(Log().find("Okumura path at azimuth"), std::string::npos);
   // No profile at all.
   clsQXAreaCovOK bare;
   bare.cPropMod(m);
