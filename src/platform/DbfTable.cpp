@@ -2,6 +2,8 @@
 #include "platform/ProgramDir.h"
 
 #include <shapefil.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -11,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <new>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -31,12 +35,96 @@ thread_local std::string tlsLibraryMessage;
 
 void QuietError(const char* message) { tlsLibraryMessage = message ? message : ""; }
 
+// File access of the library goes through these hooks: every write is
+// pushed to the operating system at once and checked, and after the first
+// failed write nothing more is written to that file (so the header is never
+// updated over a record that is not on disk). Tests inject faults here.
+struct HookFile {
+  std::FILE* fp = nullptr;
+  DbfWriteFault fault;
+  long writes = 0;
+  bool failed = false;
+};
+
+thread_local DbfWriteFault tlsOpenFault;
+
+SAFile HookOpen(const char* name, const char* access) {
+  std::FILE* fp = std::fopen(name, access);
+  if (!fp) return nullptr;
+  auto* f = new (std::nothrow) HookFile;
+  if (!f) {
+    std::fclose(fp);
+    return nullptr;
+  }
+  f->fp = fp;
+  f->fault = tlsOpenFault;
+  return reinterpret_cast<SAFile>(f);
+}
+
+HookFile* AsHook(SAFile file) { return reinterpret_cast<HookFile*>(file); }
+
+SAOffset HookRead(void* p, SAOffset size, SAOffset n, SAFile file) {
+  return std::fread(p, size, n, AsHook(file)->fp);
+}
+
+SAOffset HookWrite(void* p, SAOffset size, SAOffset n, SAFile file) {
+  HookFile* f = AsHook(file);
+  if (f->failed) return 0;
+  ++f->writes;
+  if (f->fault.failAtWrite > 0 && f->writes == f->fault.failAtWrite) {
+    if (f->fault.partial && size * n > 1) {
+      std::fwrite(p, 1, size * n / 2, f->fp);
+      std::fflush(f->fp);
+    }
+    if (f->fault.exitProcess) _exit(86);
+    f->failed = true;
+    return 0;
+  }
+  const SAOffset written = std::fwrite(p, size, n, f->fp);
+  if (written != n || std::fflush(f->fp) != 0) {
+    f->failed = true;
+    return 0;
+  }
+  return written;
+}
+
+SAOffset HookSeek(SAFile file, SAOffset offset, int whence) {
+  return static_cast<SAOffset>(std::fseek(AsHook(file)->fp, static_cast<long>(offset), whence));
+}
+
+SAOffset HookTell(SAFile file) { return static_cast<SAOffset>(std::ftell(AsHook(file)->fp)); }
+
+int HookFlush(SAFile file) {
+  HookFile* f = AsHook(file);
+  if (std::fflush(f->fp) != 0) f->failed = true;
+  return f->failed ? EOF : 0;
+}
+
+int HookClose(SAFile file) {
+  HookFile* f = AsHook(file);
+  const int rc = std::fclose(f->fp);
+  delete f;
+  return rc;
+}
+
+int HookRemove(const char* name) { return std::remove(name); }
+
 SAHooks QuietHooks() {
   SAHooks hooks;
   SASetupDefaultHooks(&hooks);
+  hooks.FOpen = HookOpen;
+  hooks.FRead = HookRead;
+  hooks.FWrite = HookWrite;
+  hooks.FSeek = HookSeek;
+  hooks.FTell = HookTell;
+  hooks.FFlush = HookFlush;
+  hooks.FClose = HookClose;
+  hooks.Remove = HookRemove;
   hooks.Error = QuietError;
   return hooks;
 }
+
+HookFile* FileOf(DBFHandle h) { return h ? AsHook(h->fp) : nullptr; }
 
 std::string WithLibraryMessage(std::string text) {
   if (!tlsLibraryMessage.empty()) {
@@ -295,6 +383,8 @@ DbfTable& DbfTable::operator=(DbfTable&& other) noexcept {
     recordLength_ = other.recordLength_;
     view_ = std::move(other.view_);
     pos_ = other.pos_;
+    broken_ = std::move(other.broken_);
+    other.broken_.clear();
     other.path_.clear();
     other.fields_.clear();
     other.offsets_.clear();
@@ -378,7 +468,14 @@ std::string DbfTable::Open(const std::filesystem::path& file, bool readOnly) {
       DBFClose(h);
       return "Unsupported table layout: " + file.string();
     }
-    if (!readOnly) StampToday(h);
+    if (!readOnly) {
+      HookFile* hf = FileOf(h);
+      if (!hf || flock(fileno(hf->fp), LOCK_EX | LOCK_NB) != 0) {
+        DBFClose(h);
+        return "The table " + file.string() + " is in use by another program (locked); try again when it is closed";
+      }
+      StampToday(h);
+    }
     handle_ = new Handle{h};
     path_ = file;
     readOnly_ = readOnly;
@@ -387,6 +484,7 @@ std::string DbfTable::Open(const std::filesystem::path& file, bool readOnly) {
     recordLength_ = check.recordLength;
     view_.clear();
     pos_ = 0;
+    broken_.clear();
     return {};
   } catch (const std::exception& e) {
     return "Cannot open the table " + file.string() + ": " + e.what();
@@ -401,27 +499,56 @@ std::string DbfTable::OpenOrCreate(const std::filesystem::path& file, const std:
   return Open(file, false);
 }
 
-std::string DbfTable::Flush() {
+std::string DbfTable::Flush() { return Commit(); }
+
+// The pending record goes to the file, then the header with the record
+// count; a write failure on the way leaves the header as it was.
+std::string DbfTable::Commit() {
   if (!handle_) return "No table is open";
   if (readOnly_) return {};
+  if (!broken_.empty()) return broken_;
   tlsLibraryMessage.clear();
   DBFUpdateHeader(handle_->h);
-  if (!tlsLibraryMessage.empty()) return WithLibraryMessage("Cannot write the table " + path_.string());
+  const HookFile* hf = FileOf(handle_->h);
+  if ((hf && hf->failed) || !tlsLibraryMessage.empty()) {
+    broken_ = WithLibraryMessage("Cannot write the table " + path_.string() +
+                                 " (disk full or not writable); the last change was not saved");
+    return broken_;
+  }
   return {};
+}
+
+std::string DbfTable::CheckWritable() const {
+  if (!handle_) return "No table is open";
+  if (readOnly_) return "The table is open read-only: " + path_.string();
+  if (!broken_.empty()) return broken_;
+  return {};
+}
+
+void DbfTable::SetWriteFault(const DbfWriteFault& fault) {
+  if (HookFile* hf = handle_ ? FileOf(handle_->h) : nullptr) {
+    hf->fault = fault;
+    hf->writes = 0;
+  }
 }
 
 std::string DbfTable::Close() {
   if (!handle_) return {};
+  std::string result = broken_;
+  if (result.empty() && !readOnly_ && handle_->h->bUpdated) result = Commit();
   tlsLibraryMessage.clear();
-  DBFClose(handle_->h);
+  DBFClose(handle_->h);  // writes nothing more after a failure (see the hooks)
   delete handle_;
   handle_ = nullptr;
   fields_.clear();
   offsets_.clear();
   view_.clear();
   pos_ = 0;
-  if (!tlsLibraryMessage.empty()) return WithLibraryMessage("Cannot write the table " + path_.string());
-  return {};
+  broken_.clear();
+  if (result.empty() && !tlsLibraryMessage.empty())
+    result = WithLibraryMessage("Cannot write the table " + path_.string());
+  tlsLibraryMessage.clear();
+  return result;
 }
 
 int DbfTable::FieldIndex(std::string_view name) const {
@@ -611,12 +738,13 @@ std::string DbfTable::WriteRaw(int record, int field, const std::string& raw) {
 std::string DbfTable::Set(int record, std::string_view field, const FieldValue& value) {
   try {
     if (auto err = CheckRecord(record); !err.empty()) return err;
-    if (readOnly_) return "The table is open read-only: " + path_.string();
+    if (auto err = CheckWritable(); !err.empty()) return err;
     const int i = FieldIndex(field);
     if (i < 0) return "No field " + std::string(field) + " in " + path_.string();
     std::string raw;
     if (auto err = EncodeValue(i, value, raw); !err.empty()) return err;
-    return WriteRaw(record, i, raw);
+    if (auto err = WriteRaw(record, i, raw); !err.empty()) return err;
+    return Commit();
   } catch (const std::exception& e) {
     return std::string("Cannot write the table: ") + e.what();
   }
@@ -624,18 +752,20 @@ std::string DbfTable::Set(int record, std::string_view field, const FieldValue& 
 
 std::string DbfTable::SetNull(int record, std::string_view field) {
   if (auto err = CheckRecord(record); !err.empty()) return err;
-  if (readOnly_) return "The table is open read-only: " + path_.string();
+  if (auto err = CheckWritable(); !err.empty()) return err;
   const int i = FieldIndex(field);
   if (i < 0) return "No field " + std::string(field) + " in " + path_.string();
-  return WriteRaw(record, i, std::string(static_cast<std::size_t>(fields_[static_cast<std::size_t>(i)].width), ' '));
+  if (auto err = WriteRaw(record, i, std::string(static_cast<std::size_t>(fields_[static_cast<std::size_t>(i)].width), ' '));
+      !err.empty())
+    return err;
+  return Commit();
 }
 
 std::string DbfTable::AppendBlank(int* record) { return Append({}, record); }
 
 std::string DbfTable::Append(const std::vector<std::pair<std::string, FieldValue>>& values, int* record) {
   try {
-    if (!handle_) return "No table is open";
-    if (readOnly_) return "The table is open read-only: " + path_.string();
+    if (auto err = CheckWritable(); !err.empty()) return err;
     // Everything is converted before the record is added, so a refused value
     // adds nothing.
     std::vector<std::string> raws(fields_.size());
@@ -649,8 +779,12 @@ std::string DbfTable::Append(const std::vector<std::pair<std::string, FieldValue
     const int rec = RecordCount();
     for (std::size_t i = 0; i < fields_.size(); ++i) {
       if (!given[i]) raws[i].assign(static_cast<std::size_t>(fields_[i].width), ' ');
-      if (auto err = WriteRaw(rec, static_cast<int>(i), raws[i]); !err.empty()) return err;
+      if (auto err = WriteRaw(rec, static_cast<int>(i), raws[i]); !err.empty()) {
+        broken_ = err;  // the library already counts the record
+        return err;
+      }
     }
+    if (auto err = Commit(); !err.empty()) return err;
     if (record) *record = rec;
     return {};
   } catch (const std::exception& e) {
@@ -658,18 +792,43 @@ std::string DbfTable::Append(const std::vector<std::pair<std::string, FieldValue
   }
 }
 
+std::string DbfTable::Update(int record, const std::vector<std::pair<std::string, FieldValue>>& values) {
+  try {
+    if (auto err = CheckRecord(record); !err.empty()) return err;
+    if (auto err = CheckWritable(); !err.empty()) return err;
+    std::vector<std::pair<int, std::string>> raws;
+    for (const auto& [name, value] : values) {
+      const int i = FieldIndex(name);
+      if (i < 0) return "No field " + name + " in " + path_.string();
+      std::string raw;
+      if (auto err = EncodeValue(i, value, raw); !err.empty()) return err;
+      raws.emplace_back(i, std::move(raw));
+    }
+    // All fields land in the library's record buffer, which goes to the file
+    // in one write at the commit.
+    for (const auto& [i, raw] : raws)
+      if (auto err = WriteRaw(record, i, raw); !err.empty()) {
+        broken_ = err;
+        return err;
+      }
+    return Commit();
+  } catch (const std::exception& e) {
+    return std::string("Cannot write the table: ") + e.what();
+  }
+}
+
 std::string DbfTable::Delete(int record) {
   if (auto err = CheckRecord(record); !err.empty()) return err;
-  if (readOnly_) return "The table is open read-only: " + path_.string();
+  if (auto err = CheckWritable(); !err.empty()) return err;
   if (!DBFMarkRecordDeleted(handle_->h, record, 1)) return WithLibraryMessage("Cannot delete the record");
-  return {};
+  return Commit();
 }
 
 std::string DbfTable::Undelete(int record) {
   if (auto err = CheckRecord(record); !err.empty()) return err;
-  if (readOnly_) return "The table is open read-only: " + path_.string();
+  if (auto err = CheckWritable(); !err.empty()) return err;
   if (!DBFMarkRecordDeleted(handle_->h, record, 0)) return WithLibraryMessage("Cannot restore the record");
-  return {};
+  return Commit();
 }
 
 std::vector<int> DbfTable::AllRecords() const {
@@ -847,9 +1006,47 @@ bool DbfTable::MoveTo(int position) {
   return true;
 }
 
-std::string DbfTable::AddNew() {
+std::string DbfTable::AddNew() { return AddNew({}); }
+
+std::string DbfTable::UpdateCurrent(const std::vector<std::pair<std::string, FieldValue>>& values) {
+  if (Eof()) return "No current record";
+  return Update(Current(), values);
+}
+
+std::string DbfTable::CopyFieldsFrom(const DbfTable& source, const std::vector<std::string>& fieldNames,
+                                     int* copied) {
+  if (copied) *copied = 0;
+  try {
+    if (!handle_ || !source.IsOpen()) return "No table is open";
+    if (auto err = CheckWritable(); !err.empty()) return err;
+    std::vector<std::pair<int, std::string>> shared;
+    for (const auto& name : fieldNames) {
+      const int i = source.FieldIndex(name);
+      if (i < 0) return "No field " + name + " in " + source.path_.string();
+      if (!HasField(name)) return "No field " + name + " in " + path_.string();
+      shared.emplace_back(i, name);
+    }
+    int n = 0;
+    for (int r : source.AllRecords()) {
+      std::vector<std::pair<std::string, FieldValue>> values;
+      for (const auto& [i, name] : shared) {
+        const auto& f = source.fields_[static_cast<std::size_t>(i)];
+        if (RawIsNull(f.type, source.RawField(r, i))) continue;
+        values.emplace_back(name, source.Value(r, i));
+      }
+      if (auto err = Append(values); !err.empty())
+        return err + " (record " + std::to_string(r + 1) + " of " + source.path_.string() + ")";
+      if (copied) *copied = ++n;
+    }
+    return {};
+  } catch (const std::exception& e) {
+    return std::string("Cannot copy the records: ") + e.what();
+  }
+}
+
+std::string DbfTable::AddNew(const std::vector<std::pair<std::string, FieldValue>>& values) {
   int rec = -1;
-  if (auto err = AppendBlank(&rec); !err.empty()) return err;
+  if (auto err = Append(values, &rec); !err.empty()) return err;
   try {
     view_.push_back(rec);
   } catch (const std::exception& e) {
@@ -943,6 +1140,584 @@ std::optional<std::vector<DbfField>> ReadDataSumLayout(const std::filesystem::pa
   for (const auto& r : *rows)
     if (r.Valid()) layout.push_back(r.ToDbfField());
   return layout;
+}
+
+
+// ---- Statements over a directory of tables.
+
+namespace {
+
+struct Token {
+  enum Kind { kEnd, kWord, kText, kNumber, kSymbol } kind = kEnd;
+  std::string text;
+  bool bracketed = false;
+};
+
+std::string Tokenize(std::string_view sql, std::vector<Token>& out) {
+  std::size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';') {
+      ++i;
+    } else if (c == '[') {
+      const auto end = sql.find(']', i);
+      if (end == std::string_view::npos) return "Unclosed [ in: " + std::string(sql);
+      out.push_back({Token::kWord, std::string(sql.substr(i + 1, end - i - 1)), true});
+      i = end + 1;
+    } else if (c == '\'' || c == '"') {
+      std::string text;
+      ++i;
+      bool closed = false;
+      while (i < sql.size()) {
+        if (sql[i] == c) {
+          if (i + 1 < sql.size() && sql[i + 1] == c) {
+            text += c;
+            i += 2;
+            continue;
+          }
+          closed = true;
+          ++i;
+          break;
+        }
+        text += sql[i++];
+      }
+      if (!closed) return "Unclosed quote in: " + std::string(sql);
+      out.push_back({Token::kText, text});
+    } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+               ((c == '-' || c == '.') && i + 1 < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[i + 1])) || sql[i + 1] == '.'))) {
+      std::size_t j = i + 1;
+      while (j < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[j])) || sql[j] == '.' || sql[j] == 'e' ||
+                                sql[j] == 'E' || ((sql[j] == '-' || sql[j] == '+') && (sql[j - 1] == 'e' || sql[j - 1] == 'E'))))
+        ++j;
+      out.push_back({Token::kNumber, std::string(sql.substr(i, j - i))});
+      i = j;
+    } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+      std::size_t j = i + 1;
+      while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '.')) ++j;
+      out.push_back({Token::kWord, std::string(sql.substr(i, j - i))});
+      i = j;
+    } else if ((c == '<' || c == '>' || c == '!') && i + 1 < sql.size() && (sql[i + 1] == '=' || (c == '<' && sql[i + 1] == '>'))) {
+      out.push_back({Token::kSymbol, std::string(sql.substr(i, 2))});
+      i += 2;
+    } else if (c == '=' || c == '<' || c == '>' || c == '(' || c == ')' || c == ',' || c == '*') {
+      out.push_back({Token::kSymbol, std::string(1, c)});
+      ++i;
+    } else {
+      return std::string("Unexpected character '") + c + "' in: " + std::string(sql);
+    }
+  }
+  out.push_back({});
+  return {};
+}
+
+struct Condition {
+  enum Kind { kCompare, kAnd, kOr, kNot } kind = kCompare;
+  std::string field;
+  std::string op;
+  bool literalIsText = false;
+  std::string text;
+  double number = 0;
+  std::shared_ptr<Condition> a, b;
+};
+
+struct Statement {
+  bool insert = false;
+  std::string table;        // SELECT: the table read; INSERT: the source
+  std::string target;       // INSERT: the table written
+  std::vector<std::string> fields;  // INSERT: the fields copied
+  std::shared_ptr<Condition> where;
+  std::vector<DbfSortKey> order;
+};
+
+class Parser {
+ public:
+  Parser(std::vector<Token> t, std::string_view sql) : t_(std::move(t)), sql_(sql) {}
+
+  std::string Parse(Statement& st) {
+    if (Keyword("INSERT")) {
+      st.insert = true;
+      if (!Keyword("INTO")) return Fail("INTO expected");
+      if (!Name(st.target)) return Fail("table name expected");
+      if (!Keyword("SELECT")) return Fail("SELECT expected");
+      do {
+        std::string f;
+        if (!Name(f)) return Fail("field name expected");
+        st.fields.push_back(f);
+      } while (Symbol(","));
+    } else {
+      if (!Keyword("SELECT")) return Fail("SELECT expected");
+      if (!Symbol("*")) return Fail("only SELECT * is supported");
+    }
+    if (!Keyword("FROM")) return Fail("FROM expected");
+    if (!Name(st.table)) return Fail("table name expected");
+    if (Keyword("WHERE")) {
+      std::string err;
+      st.where = Or(err);
+      if (!err.empty()) return err;
+    }
+    if (Keyword("ORDER")) {
+      if (!Keyword("BY")) return Fail("BY expected");
+      do {
+        DbfSortKey k;
+        if (!Name(k.field)) return Fail("field name expected");
+        if (Keyword("DESC")) k.descending = true;
+        else Keyword("ASC");
+        st.order.push_back(k);
+      } while (Symbol(","));
+    }
+    if (t_[p_].kind != Token::kEnd) return Fail("unexpected \"" + t_[p_].text + "\"");
+    return {};
+  }
+
+ private:
+  std::string Fail(const std::string& what) const {
+    return "Cannot read the statement (" + what + "): " + std::string(sql_);
+  }
+  bool Keyword(const char* k) {
+    if (t_[p_].kind == Token::kWord && !t_[p_].bracketed && EqualsNoCase(t_[p_].text, k)) {
+      ++p_;
+      return true;
+    }
+    return false;
+  }
+  bool Symbol(const char* s) {
+    if (t_[p_].kind == Token::kSymbol && t_[p_].text == s) {
+      ++p_;
+      return true;
+    }
+    return false;
+  }
+  bool Name(std::string& out) {
+    if (t_[p_].kind != Token::kWord) return false;
+    static constexpr const char* kReserved[] = {"SELECT", "FROM", "WHERE", "ORDER", "BY", "AND", "OR", "NOT", "ASC", "DESC", "INTO"};
+    if (!t_[p_].bracketed)
+      for (const char* r : kReserved)
+        if (EqualsNoCase(t_[p_].text, r)) return false;
+    out = t_[p_++].text;
+    return true;
+  }
+  std::shared_ptr<Condition> Or(std::string& err) {
+    auto left = And(err);
+    while (err.empty() && Keyword("OR")) {
+      auto c = std::make_shared<Condition>();
+      c->kind = Condition::kOr;
+      c->a = left;
+      c->b = And(err);
+      left = c;
+    }
+    return left;
+  }
+  std::shared_ptr<Condition> And(std::string& err) {
+    auto left = Factor(err);
+    while (err.empty() && Keyword("AND")) {
+      auto c = std::make_shared<Condition>();
+      c->kind = Condition::kAnd;
+      c->a = left;
+      c->b = Factor(err);
+      left = c;
+    }
+    return left;
+  }
+  std::shared_ptr<Condition> Factor(std::string& err) {
+    if (Keyword("NOT")) {
+      auto c = std::make_shared<Condition>();
+      c->kind = Condition::kNot;
+      c->a = Factor(err);
+      return c;
+    }
+    if (Symbol("(")) {
+      auto c = Or(err);
+      if (err.empty() && !Symbol(")")) err = Fail(") expected");
+      return c;
+    }
+    auto c = std::make_shared<Condition>();
+    bool fieldFirst = true;
+    if (!Name(c->field)) {
+      if (!Literal(*c)) {
+        err = Fail("comparison expected");
+        return c;
+      }
+      fieldFirst = false;
+    }
+    static constexpr const char* kOps[] = {"<=", ">=", "<>", "!=", "=", "<", ">"};
+    for (const char* op : kOps)
+      if (Symbol(op)) {
+        c->op = op;
+        break;
+      }
+    if (c->op.empty()) {
+      err = Fail("comparison operator expected");
+      return c;
+    }
+    if (c->op == "!=") c->op = "<>";
+    if (fieldFirst ? !Literal(*c) : !Name(c->field)) {
+      err = Fail(fieldFirst ? "value expected" : "field name expected");
+      return c;
+    }
+    if (!fieldFirst) {  // 5 < X is X > 5
+      if (c->op == "<") c->op = ">";
+      else if (c->op == ">") c->op = "<";
+      else if (c->op == "<=") c->op = ">=";
+      else if (c->op == ">=") c->op = "<=";
+    }
+    return c;
+  }
+  bool Literal(Condition& c) {
+    const Token& t = t_[p_];
+    if (t.kind == Token::kText) {
+      c.literalIsText = true;
+      c.text = t.text;
+    } else if (t.kind == Token::kNumber) {
+      if (!ParseNumber(t.text, c.number)) return false;
+      c.text = t.text;
+    } else if (t.kind == Token::kWord && !t.bracketed && (EqualsNoCase(t.text, "TRUE") || EqualsNoCase(t.text, "FALSE"))) {
+      c.number = EqualsNoCase(t.text, "TRUE") ? 1 : 0;
+      c.text = c.number != 0 ? "T" : "F";
+    } else {
+      return false;
+    }
+    ++p_;
+    return true;
+  }
+
+  std::vector<Token> t_;
+  std::string_view sql_;
+  std::size_t p_ = 0;
+};
+
+std::string ParseStatement(std::string_view sql, Statement& st) {
+  std::vector<Token> tokens;
+  if (auto err = Tokenize(sql, tokens); !err.empty()) return err;
+  return Parser(std::move(tokens), sql).Parse(st);
+}
+
+std::string CheckFields(const Condition* c, const DbfTable& t) {
+  if (!c) return {};
+  if (c->kind == Condition::kCompare)
+    return t.HasField(c->field) ? std::string() : "No field " + c->field + " in " + t.Path().string();
+  if (auto err = CheckFields(c->a.get(), t); !err.empty()) return err;
+  return CheckFields(c->b.get(), t);
+}
+
+bool Compare(int cmp, const std::string& op) {
+  if (op == "=") return cmp == 0;
+  if (op == "<>") return cmp != 0;
+  if (op == "<") return cmp < 0;
+  if (op == ">") return cmp > 0;
+  if (op == "<=") return cmp <= 0;
+  return cmp >= 0;
+}
+
+std::string UpperText(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out) c = Upper(c);
+  return out;
+}
+
+bool Evaluate(const Condition& c, const DbfTable& t, int record) {
+  switch (c.kind) {
+    case Condition::kAnd: return Evaluate(*c.a, t, record) && Evaluate(*c.b, t, record);
+    case Condition::kOr: return Evaluate(*c.a, t, record) || Evaluate(*c.b, t, record);
+    case Condition::kNot: return !Evaluate(*c.a, t, record);
+    case Condition::kCompare: break;
+  }
+  const int i = t.FieldIndex(c.field);
+  if (i < 0) return false;
+  const char type = t.Fields()[static_cast<std::size_t>(i)].type;
+  if (IsNumericType(type) || type == 'L') {
+    if (t.IsNull(record, c.field)) return false;
+    double literal = c.number;
+    if (c.literalIsText && !ParseNumber(c.text, literal)) return false;
+    const double v = type == 'L' ? (t.Number(record, c.field) != 0 ? 1.0 : 0.0) : t.Number(record, c.field);
+    return Compare(v < literal ? -1 : (v > literal ? 1 : 0), c.op);
+  }
+  const std::string v = UpperText(Trim(t.Text(record, c.field)));
+  const std::string lit = UpperText(Trim(c.text));
+  const int cmp = v.compare(lit);
+  return Compare(cmp < 0 ? -1 : (cmp > 0 ? 1 : 0), c.op);
+}
+
+}  // namespace
+
+std::string DbfDatabase::Open(const std::filesystem::path& directory, std::string_view connect) {
+  dir_.clear();
+  const std::string kind(Trim(connect));
+  if (!kind.empty() && !EqualsNoCase(kind, "FoxPro 2.6") && !EqualsNoCase(kind, "FoxPro 2.6;") &&
+      !EqualsNoCase(kind, "dBase III") && !EqualsNoCase(kind, "dBase III;"))
+    return "Unsupported database kind \"" + kind + "\" (" + directory.string() + ")";
+  std::error_code ec;
+  if (directory.empty() || !std::filesystem::is_directory(directory, ec))
+    return "The database directory does not exist: " + directory.string();
+  dir_ = directory;
+  return {};
+}
+
+std::filesystem::path DbfDatabase::TablePath(std::string_view table) const {
+  std::string base(Trim(table));
+  if (base.size() > 4 && EqualsNoCase(std::string_view(base).substr(base.size() - 4), ".dbf"))
+    base.resize(base.size() - 4);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_, ec)) {
+    const auto name = entry.path().filename().string();
+    if (name.size() == base.size() + 4 && EqualsNoCase(name, base + ".DBF")) return entry.path();
+  }
+  return dir_ / (base + ".DBF");
+}
+
+bool DbfDatabase::TableExists(std::string_view table) const {
+  std::error_code ec;
+  return IsOpen() && std::filesystem::is_regular_file(TablePath(table), ec);
+}
+
+std::string DbfDatabase::OpenRecordset(std::string_view sql, DbfTable& recordset, bool readOnly) const {
+  recordset.Close();
+  if (!IsOpen()) return "No database is open";
+  try {
+    Statement st;
+    if (auto err = ParseStatement(sql, st); !err.empty()) return err;
+    if (st.insert) return "Not a SELECT statement: " + std::string(sql);
+    if (auto err = recordset.Open(TablePath(st.table), readOnly); !err.empty()) return err;
+    if (auto err = CheckFields(st.where.get(), recordset); !err.empty()) {
+      recordset.Close();
+      return err;
+    }
+    DbfTable::Filter filter;
+    if (st.where) {
+      auto cond = st.where;
+      filter = [cond](const DbfTable& t, int r) { return Evaluate(*cond, t, r); };
+    }
+    if (auto err = recordset.Select(filter, st.order); !err.empty()) {
+      recordset.Close();
+      return err;
+    }
+    return {};
+  } catch (const std::exception& e) {
+    recordset.Close();
+    return std::string("Cannot run the statement: ") + e.what();
+  }
+}
+
+std::string DbfDatabase::Execute(std::string_view sql, int* rows) const {
+  if (rows) *rows = 0;
+  if (!IsOpen()) return "No database is open";
+  try {
+    Statement st;
+    if (auto err = ParseStatement(sql, st); !err.empty()) return err;
+    if (!st.insert) return "Not an INSERT statement: " + std::string(sql);
+    DbfTable source;
+    if (auto err = source.Open(TablePath(st.table), true); !err.empty()) return err;
+    if (auto err = CheckFields(st.where.get(), source); !err.empty()) return err;
+    if (st.where) {
+      auto cond = st.where;
+      if (auto err = source.Select([cond](const DbfTable& t, int r) { return Evaluate(*cond, t, r); }); !err.empty())
+        return err;
+    }
+    DbfTable target;
+    if (auto err = target.Open(TablePath(st.target)); !err.empty()) return err;
+    if (st.where) {
+      // Only the selected rows: copy through a filtered pass.
+      for (const auto& f : st.fields)
+        if (!source.HasField(f) || !target.HasField(f)) return "No field " + f + " in both tables";
+      int n = 0;
+      for (int r : source.View()) {
+        std::vector<std::pair<std::string, FieldValue>> values;
+        for (const auto& f : st.fields)
+          if (!source.IsNull(r, f)) values.emplace_back(f, source.Value(r, f));
+        if (auto err = target.Append(values); !err.empty()) return err;
+        if (rows) *rows = ++n;
+      }
+      return target.Close();
+    }
+    if (auto err = target.CopyFieldsFrom(source, st.fields, rows); !err.empty()) return err;
+    return target.Close();
+  } catch (const std::exception& e) {
+    return std::string("Cannot run the statement: ") + e.what();
+  }
+}
+
+std::string DbfDatabase::CreateTable(std::string_view table, const std::vector<DbfField>& fields, bool replace) const {
+  if (!IsOpen()) return "No database is open";
+  return DbfTable::Create(TablePath(table), fields, replace);
+}
+
+// ---- Upkeep.
+
+namespace {
+
+std::string TimeText(const char* format) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  if (!localtime_r(&now, &tm)) return "00000000";
+  char buf[32];
+  std::strftime(buf, sizeof buf, format, &tm);
+  return buf;
+}
+
+}  // namespace
+
+std::string EnsureDbfTable(const std::filesystem::path& file, const std::vector<DbfField>& required, bool create,
+                           bool repair, const std::vector<DataSumField>* headerRows, DbfUpkeep* result) {
+  DbfUpkeep local;
+  DbfUpkeep& out = result ? *result : local;
+  out = {};
+  try {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+      if (!create) return "Table not found: " + file.string();
+      if (auto err = ValidateDbfLayout(required); !err.empty()) return err + " (" + file.string() + ")";
+      // Built and corrected under a temporary name, then put in place.
+      const auto dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+      const auto temp = std::filesystem::path(TempName(dir));
+      if (auto err = DbfTable::Create(temp, required); !err.empty()) return err;
+      if (headerRows) {
+        if (auto err = CorrectDbfHeader(temp, *headerRows); !err.empty()) {
+          std::filesystem::remove(temp, ec);
+          return err;
+        }
+      }
+      std::filesystem::rename(temp, file, ec);
+      if (ec) {
+        std::filesystem::remove(temp, ec);
+        return "Cannot write the table " + file.string() + ": " + ec.message();
+      }
+      out.created = true;
+      return {};
+    }
+    DbfTable old;
+    if (auto err = old.Open(file, true); !err.empty()) return err;
+    for (const auto& f : required)
+      if (!old.HasField(f.name)) out.missing.push_back(f.name);
+    if (out.missing.empty()) return old.Close();
+    std::string names;
+    for (const auto& m : out.missing) names += (names.empty() ? "" : ", ") + m;
+    if (!repair) return "The table " + file.string() + " lacks the field(s) " + names;
+    // Held open for update (and so locked) until the repair is done.
+    if (auto err = old.Open(file, false); !err.empty()) return err;
+
+    // The new layout: the required fields, then the old table's other fields.
+    std::vector<DbfField> layout = required;
+    std::vector<std::string> shared;
+    for (const auto& f : old.Fields()) {
+      bool known = false;
+      for (const auto& r : required)
+        if (EqualsNoCase(r.name, f.name)) known = true;
+      if (!known) layout.push_back(f);
+      shared.push_back(f.name);
+    }
+    if (auto err = ValidateDbfLayout(layout); !err.empty()) return err + " (" + file.string() + ")";
+    const auto dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const auto temp = dir / (TimeText("%S%M%H%y") + ".DBF");
+    if (std::filesystem::exists(temp, ec)) return "A temporary table is in the way: " + temp.string();
+    auto cleanup = [&] { std::filesystem::remove(temp, ec); };
+    if (auto err = DbfTable::Create(temp, layout); !err.empty()) return err;
+    {
+      DbfTable fresh;
+      std::string err = fresh.Open(temp);
+      if (err.empty()) err = fresh.CopyFieldsFrom(old, shared);
+      if (auto closeErr = fresh.Close(); err.empty()) err = closeErr;
+      if (err.empty()) {
+        DbfTable check;
+        err = check.Open(temp, true);
+        if (err.empty() && check.RecordCount() != static_cast<int>(old.AllRecords().size()))
+          err = "The copied table is incomplete: " + temp.string();
+      }
+      if (!err.empty()) {
+        cleanup();
+        return "Cannot repair the table " + file.string() + ": " + err;
+      }
+    }
+    // The old file stays as a backup (never over an earlier one); the
+    // table's name then takes the new file in one rename.
+    const std::string base = file.stem().string() + "_" + TimeText("%Y%m%d%H%S");
+    std::filesystem::path backup = dir / (base + ".DBF");
+    for (int n = 1; std::filesystem::exists(backup, ec); ++n) backup = dir / (base + "_" + std::to_string(n) + ".DBF");
+    std::filesystem::create_hard_link(file, backup, ec);
+    if (ec) {
+      ec.clear();
+      std::filesystem::copy_file(file, backup, ec);
+      if (ec) {
+        cleanup();
+        return "Cannot keep a backup of " + file.string() + ": " + ec.message();
+      }
+    }
+    old.Close();
+    std::filesystem::rename(temp, file, ec);
+    if (ec) {
+      cleanup();
+      return "Cannot replace the table " + file.string() + ": " + ec.message();
+    }
+    out.repaired = true;
+    out.backup = backup;
+    return {};
+  } catch (const std::exception& e) {
+    return "Cannot check the table " + file.string() + ": " + e.what();
+  }
+}
+
+std::string CorrectDbfHeader(const std::filesystem::path& file, const std::vector<DataSumField>& rows) {
+  try {
+    HeaderCheck check = CheckHeader(file);
+    if (!check.error.empty()) return check.error;
+    if (rows.size() != check.fields.size())
+      return "The field definitions (" + std::to_string(rows.size()) + ") do not match the fields of " +
+             file.string() + " (" + std::to_string(check.fields.size()) + ")";
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    if (!in.good() && !in.eof()) return "Cannot read the table " + file.string();
+    in.close();
+    const std::uint32_t records = Le32(reinterpret_cast<const unsigned char*>(bytes.data()) + 4);
+    std::uint32_t displacement = 1;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const auto& r = rows[i];
+      if (!EqualsNoCase(r.name, check.fields[i].name))
+        return "The field definition " + r.name + " does not match the field " + check.fields[i].name + " of " +
+               file.string();
+      const std::size_t d = 32 * (i + 1);
+      const std::string fox = UpperText(Trim(r.foxType));
+      if (fox == "N" || fox == "F") {
+        if (r.width < 1 || r.width > 20 || r.decimals < 0 || r.decimals > 15 || (r.decimals > 0 && r.decimals > r.width - 2))
+          return "Invalid width or decimals for field " + r.name + " (" + file.string() + ")";
+        bytes[d + 11] = fox[0];
+        bytes[d + 16] = static_cast<char>(r.width);
+        bytes[d + 17] = static_cast<char>(r.decimals);
+      } else if (r.width != check.fields[i].width) {
+        return "The width of field " + r.name + " does not match the table " + file.string();
+      }
+      for (int b = 0; b < 4; ++b) bytes[d + 12 + static_cast<std::size_t>(b)] = static_cast<char>((displacement >> (8 * b)) & 0xFF);
+      displacement += static_cast<std::uint32_t>(r.width);
+    }
+    if (displacement > 65535) return "The record is too long (" + file.string() + ")";
+    if (records > 0 && displacement != static_cast<std::uint32_t>(check.recordLength))
+      return "The field definitions would change the records of " + file.string();
+    bytes[10] = static_cast<char>(displacement & 0xFF);
+    bytes[11] = static_cast<char>((displacement >> 8) & 0xFF);
+    const auto dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const std::string temp = TempName(dir);
+    {
+      std::ofstream o(temp, std::ios::binary | std::ios::trunc);
+      o.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      o.flush();
+      if (!o) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+        return "Cannot write the table " + file.string();
+      }
+    }
+    if (HeaderCheck again = CheckHeader(temp); !again.error.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(temp, ec);
+      return again.error;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
+    if (ec) {
+      std::filesystem::remove(temp, ec);
+      return "Cannot write the table " + file.string() + ": " + ec.message();
+    }
+    return {};
+  } catch (const std::exception& e) {
+    return "Cannot correct the header of " + file.string() + ": " + e.what();
+  }
 }
 
 }  // namespace zw::platform

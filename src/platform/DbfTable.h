@@ -17,6 +17,15 @@
 //
 // Every public function returns a failure text (empty on success) or a
 // sentinel; none throws.
+//
+// Crash safety: every write operation (Set, Append, Update, Delete...) is
+// committed on its own: the record bytes go to the file first, the header
+// (record count) after them, so a crash, kill or full disk leaves the table
+// as it was before or after the operation. After a failed write the open
+// table refuses further changes (the header is never written over records
+// that did not reach the disk); reopen it. A table opened for update holds
+// an exclusive advisory lock (flock); a second update open of the same file,
+// from this or another process, is refused with a message.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -42,6 +51,15 @@ struct DbfField {
 struct DbfSortKey {
   std::string field;
   bool descending = false;
+};
+
+// Write failures for tests: the failAtWrite-th low-level write after the
+// table is opened (1 = the first) fails; with partial, half of its bytes are
+// written first; with exitProcess the process ends there (a simulated kill).
+struct DbfWriteFault {
+  int failAtWrite = 0;
+  bool partial = false;
+  bool exitProcess = false;
 };
 
 // Checks a layout for creation; empty when it can be written.
@@ -107,6 +125,10 @@ class DbfTable {
   std::string Close();
   // Writes pending changes and the header (record count) to disk.
   std::string Flush();
+  // The failure that stopped changes to this table (empty while all is well).
+  const std::string& WriteFailure() const { return broken_; }
+  // Installs a write fault (tests); a default fault removes it.
+  void SetWriteFault(const DbfWriteFault& fault);
 
   bool IsOpen() const { return handle_ != nullptr; }
   bool IsReadOnly() const { return readOnly_; }
@@ -143,6 +165,10 @@ class DbfTable {
   // no record is added.
   std::string Append(const std::vector<std::pair<std::string, FieldValue>>& values,
                      int* record = nullptr);
+  // Edits several fields of a record at once: all values are converted
+  // first (a refused value changes nothing), then written and committed
+  // together. Empty text stores an empty field.
+  std::string Update(int record, const std::vector<std::pair<std::string, FieldValue>>& values);
   std::string Delete(int record);
   std::string Undelete(int record);
 
@@ -185,6 +211,15 @@ class DbfTable {
   std::string Put(std::string_view field, const FieldValue& value) { return Set(Current(), field, value); }
   // Adds a blank record, puts it at the end of the view and moves to it.
   std::string AddNew();
+  // Adds a record with the values, puts it at the end of the view and moves to it.
+  std::string AddNew(const std::vector<std::pair<std::string, FieldValue>>& values);
+  // Edits the current record (Update on Current()).
+  std::string UpdateCurrent(const std::vector<std::pair<std::string, FieldValue>>& values);
+
+  // Appends every live record of source, copying only the named fields
+  // (each must exist in both tables). Returns the failure text.
+  std::string CopyFieldsFrom(const DbfTable& source, const std::vector<std::string>& fieldNames,
+                             int* copied = nullptr);
 
  private:
   struct Handle;
@@ -192,6 +227,8 @@ class DbfTable {
   std::string RawField(int record, int field) const;
   std::string EncodeValue(int field, const FieldValue& value, std::string& out) const;
   std::string WriteRaw(int record, int field, const std::string& raw);
+  std::string Commit();
+  std::string CheckWritable() const;
 
   Handle* handle_ = nullptr;
   std::filesystem::path path_;
@@ -201,6 +238,67 @@ class DbfTable {
   int recordLength_ = 0;
   std::vector<int> view_;
   int pos_ = 0;
+  std::string broken_;
 };
+
+// ---- A directory of tables opened as one database, with the statements the
+// results and task tables need:
+//   SELECT * FROM t [WHERE cond] [ORDER BY f [ASC|DESC], ...]
+//     cond: comparisons (=, <>, !=, <, >, <=, >=) of a field (or [field])
+//     with a 'text' or number, joined by AND / OR, NOT, parentheses. Text
+//     compares without regard to case or trailing blanks; an empty numeric
+//     field matches no comparison.
+//   INSERT INTO t SELECT f1, f2, ... FROM s
+// Table names are matched without regard to case against the .DBF files of
+// the directory.
+class DbfDatabase {
+ public:
+  // connect: "FoxPro 2.6" or "dBase III" (or empty); anything else is refused.
+  std::string Open(const std::filesystem::path& directory, std::string_view connect = "FoxPro 2.6");
+  bool IsOpen() const { return !dir_.empty(); }
+  const std::filesystem::path& Directory() const { return dir_; }
+  // The file of a table: an existing one matched without case, else
+  // directory / (name + ".DBF").
+  std::filesystem::path TablePath(std::string_view table) const;
+  bool TableExists(std::string_view table) const;
+  // Runs the SELECT and opens its table (for update unless readOnly) with the
+  // selected records as the view, at the first.
+  std::string OpenRecordset(std::string_view sql, DbfTable& recordset, bool readOnly = false) const;
+  // Runs an INSERT ... SELECT; *rows the number of rows added.
+  std::string Execute(std::string_view sql, int* rows = nullptr) const;
+  std::string CreateTable(std::string_view table, const std::vector<DbfField>& fields, bool replace = false) const;
+  void Close() { dir_.clear(); }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// ---- Table upkeep.
+struct DbfUpkeep {
+  bool created = false;
+  bool repaired = false;
+  std::filesystem::path backup;  // the old file kept after a repair
+  std::vector<std::string> missing;
+};
+
+// Makes sure the table has every required field (by name, without case).
+// Missing file: created when create is set (then, with headerRows given, the
+// header is corrected from them). Fields missing: with repair, a new table of
+// the full layout is built under a temporary name, the shared fields copied,
+// the old file kept as base + "_" + YYYYMMDDHHSS + ".DBF" and the new one put
+// under the table's name (in one rename, so the name always holds a whole
+// table); without repair a failure naming the missing fields.
+std::string EnsureDbfTable(const std::filesystem::path& file, const std::vector<DbfField>& required,
+                           bool create, bool repair, const std::vector<DataSumField>* headerRows = nullptr,
+                           DbfUpkeep* result = nullptr);
+
+// Rewrites the field descriptors of a table from definition rows (in their
+// order, one row per descriptor): for "N"/"F" rows the type letter, width and
+// decimals; for every row the field's displacement in the record (from 1,
+// after the deletion flag); then the record length. Refused, with the file
+// untouched, when the rows do not match the descriptors by count and name,
+// or when the table holds records and the record length would change. The
+// file is replaced through a temporary file.
+std::string CorrectDbfHeader(const std::filesystem::path& file, const std::vector<DataSumField>& rows);
 
 }  // namespace zw::platform
