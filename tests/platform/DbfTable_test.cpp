@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <tuple>
 #include <iterator>
 #include <map>
 #include <random>
@@ -533,6 +541,316 @@ TEST(DataSumTable, ShippedLayoutsAreCompleteAndWritable) {
                                                           "HD_DESC"}));
   EXPECT_EQ(names("QXEGFLDS"), (std::vector<std::string>{"EG_DESC"}));
   EXPECT_EQ(names("QXSFFLDS"), names("QXSHFLDS"));
+}
+
+
+// ---- Crash safety, locking, bad headers, statements, upkeep.
+
+// Number of records the header promises, and whether they are all in the file.
+std::pair<int, bool> HeaderRecords(const fs::path& p) {
+  const std::string b = ReadBytes(p);
+  if (b.size() < 12) return {-1, false};
+  auto u = [&](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(b[i])); };
+  const int n = static_cast<int>(u(4) | u(5) << 8 | u(6) << 16 | u(7) << 24);
+  const unsigned hl = u(8) | u(9) << 8, rl = u(10) | u(11) << 8;
+  return {n, hl + static_cast<std::size_t>(n) * rl <= b.size()};
+}
+
+TEST_F(DbfTableTest, AKillAtAnyWriteLeavesTheTableBeforeOrAfter) {
+  // For each write of an append and of an edit, a child process dies right
+  // there (optionally after half the bytes); the table must then open with
+  // the old or the new content and a header matching the file.
+  for (int op = 0; op < 2; ++op) {
+    for (int k = 1; k <= 4; ++k) {
+      for (bool partial : {false, true}) {
+        const auto p = tmp.path() / "K.DBF";
+        fs::remove(p);
+        ASSERT_EQ(DbfTable::Create(p, kLayout), "");
+        {
+          DbfTable t;
+          ASSERT_EQ(t.Open(p), "");
+          ASSERT_EQ(t.Append({{"NAME", std::string("one")}, {"COUNT", 1}}), "");
+        }
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+          DbfTable t;
+          if (!t.Open(p).empty()) _exit(2);
+          t.SetWriteFault({k, partial, true});
+          if (op == 0) t.Append({{"NAME", std::string("two")}, {"COUNT", 2}});
+          else t.Update(0, {{"NAME", std::string("uno")}, {"COUNT", 11}});
+          t.Close();
+          _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        const auto [n, whole] = HeaderRecords(p);
+        EXPECT_TRUE(whole) << op << " " << k;
+        DbfTable t;
+        ASSERT_EQ(t.Open(p, true), "") << op << " " << k;
+        if (op == 0) {
+          EXPECT_TRUE(t.RecordCount() == 1 || t.RecordCount() == 2);
+          if (t.RecordCount() == 2) EXPECT_EQ(t.Text(1, "NAME"), "two");
+          EXPECT_EQ(t.Text(0, "NAME"), "one");
+        } else {
+          ASSERT_EQ(t.RecordCount(), 1);
+          const bool before = t.Text(0, "NAME") == "one" && t.Number(0, "COUNT") == 1;
+          const bool after = t.Text(0, "NAME") == "uno" && t.Number(0, "COUNT") == 11;
+          EXPECT_TRUE(before || after) << k << " " << t.Text(0, "NAME");
+        }
+      }
+    }
+  }
+}
+
+TEST_F(DbfTableTest, AFailedWriteIsReportedAndNothingMoreIsWritten) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  ASSERT_EQ(t.Append({{"NAME", std::string("a")}}), "");
+  t.SetWriteFault({1, true, false});  // the record write fails half-way (disk full)
+  const std::string err = t.Append({{"NAME", std::string("b")}});
+  EXPECT_NE(err.find("not saved"), std::string::npos) << err;
+  EXPECT_NE(t.Set(0, "NAME", std::string("x")), "");  // refused from now on
+  EXPECT_NE(t.Close(), "");
+  const auto [n, whole] = HeaderRecords(p);
+  EXPECT_EQ(n, 1);
+  EXPECT_TRUE(whole);
+  DbfTable again;
+  ASSERT_EQ(again.Open(p), "");
+  EXPECT_EQ(again.Text(0, "NAME"), "a");
+  ASSERT_EQ(again.Append({{"NAME", std::string("c")}}), "");  // writes over the half record
+  EXPECT_EQ(again.RecordCount(), 2);
+  EXPECT_EQ(again.Text(1, "NAME"), "c");
+}
+
+TEST_F(DbfTableTest, UpdateOfSeveralFieldsIsAllOrNothing) {
+  const auto p = MakeTable();
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  ASSERT_EQ(t.Append({{"NAME", std::string("a")}, {"COUNT", 5}}), "");
+  EXPECT_NE(t.Update(0, {{"NAME", std::string("b")}, {"COUNT", 123456}}), "");  // does not fit
+  EXPECT_NE(t.Update(0, {{"NAME", std::string("b")}, {"NOPE", 1}}), "");
+  EXPECT_EQ(t.Text(0, "NAME"), "a");
+  ASSERT_EQ(t.Update(0, {{"name", std::string("b")}, {"count", 7}, {"VALUE", std::string()}}), "");
+  EXPECT_EQ(t.Text(0, "NAME"), "b");
+  EXPECT_TRUE(t.IsNull(0, "VALUE"));
+}
+
+TEST_F(DbfTableTest, ATableOpenForUpdateIsLocked) {
+  const auto p = MakeTable();
+  const int fd = ::open(p.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);  // as another program would
+  DbfTable t;
+  const std::string err = t.Open(p);
+  EXPECT_NE(err.find("in use by another program"), std::string::npos) << err;
+  EXPECT_EQ(t.Open(p, true), "");  // reading is still possible
+  t.Close();
+  flock(fd, LOCK_UN);
+  ::close(fd);
+  EXPECT_EQ(t.Open(p), "");
+  DbfTable second;
+  EXPECT_NE(second.Open(p), "");
+}
+
+TEST_F(DbfTableTest, BrokenFilesAreRefusedAndLeftAsTheyWere) {
+  const auto good = MakeTable();
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(good), "");
+    ASSERT_EQ(t.Append({{"NAME", std::string("a")}}), "");
+  }
+  const std::string bytes = ReadBytes(good);
+  struct Case {
+    const char* what;
+    std::function<void(std::string&)> damage;
+    const char* message;
+  };
+  const std::vector<Case> cases{
+      {"count beyond the file", [](std::string& b) { b[4] = 9; }, "truncated"},
+      {"header length too big", [](std::string& b) { b[9] = 0x7f; }, "bad header"},
+      {"zero width field", [](std::string& b) { b[32 + 16] = 0; }, "bad field"},
+      {"short file", [](std::string& b) { b.resize(20); }, "too short"},
+  };
+  for (const auto& c : cases) {
+    const auto p = tmp.path() / "BAD.DBF";
+    std::string b = bytes;
+    c.damage(b);
+    WriteBytes(p, b);
+    DbfTable t;
+    const std::string err = t.Open(p);
+    EXPECT_NE(err.find(c.message), std::string::npos) << c.what << ": " << err;
+    EXPECT_EQ(ReadBytes(p), b) << c.what;
+    DbfUpkeep up;
+    EXPECT_NE(EnsureDbfTable(p, kLayout, true, true, nullptr, &up), "") << c.what;
+    EXPECT_EQ(ReadBytes(p), b) << c.what;
+  }
+  // An unknown field type: readable, but not written.
+  const auto p = tmp.path() / "ODD.DBF";
+  std::string b = bytes;
+  b[32 + 11] = 'Q';
+  WriteBytes(p, b);
+  DbfTable t;
+  if (t.Open(p).empty()) {
+    EXPECT_NE(t.Set(0, "NAME", std::string("z")), "");
+    t.Close();
+  }
+  EXPECT_EQ(ReadBytes(p), b);
+}
+
+TEST_F(DbfTableTest, SelectStatementsFilterAndOrder) {
+  const auto p = MakeTable("Pts.dbf");
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    const std::vector<std::tuple<const char*, int, double>> rows{
+        {"abc", 2, 5.0}, {"ABC ", 1, 7.5}, {"x'y", 3, 1.0}, {"abc", 1, 2.0}, {"zzz", 2, 9.0}};
+    for (const auto& [n, c, v] : rows)
+      ASSERT_EQ(t.Append({{"NAME", std::string(n)}, {"COUNT", c}, {"VALUE", v}}), "");
+    ASSERT_EQ(t.AppendBlank(), "");
+  }
+  DbfDatabase db;
+  EXPECT_NE(db.Open(tmp.path(), "Excel 8.0"), "");
+  ASSERT_EQ(db.Open(tmp.path(), "FoxPro 2.6"), "");
+  auto names = [](DbfTable& rs) {
+    std::vector<std::string> out;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) out.push_back(rs.Get("NAME").index() == 0 ? std::get<std::string>(rs.Get("NAME")) : "?");
+    return out;
+  };
+  DbfTable rs;
+  ASSERT_EQ(db.OpenRecordset("SELECT * from PTS WHERE NAME = 'abc' ORDER BY COUNT ASC,Value DESC", rs), "");
+  EXPECT_EQ(rs.ViewCount(), 3);
+  std::vector<double> values;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) values.push_back(rs.Number(rs.Current(), "VALUE"));
+  EXPECT_EQ(values, (std::vector<double>{7.5, 2.0, 5.0}));
+  ASSERT_EQ(db.OpenRecordset("select * from pts where ([count] >= 2) and not (name = 'zzz') or value < 1.5", rs), "");
+  EXPECT_EQ(names(rs), (std::vector<std::string>{"abc", "x'y"}));
+  ASSERT_EQ(db.OpenRecordset("SELECT * FROM Pts WHERE NAME = 'x''y' ", rs, true), "");
+  EXPECT_EQ(rs.ViewCount(), 1);
+  EXPECT_NE(db.OpenRecordset("SELECT * FROM Pts WHERE NOSUCH = 1", rs), "");
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_NE(db.OpenRecordset("SELECT * FROM Pts WHERE NAME = 'abc", rs), "");
+  EXPECT_NE(db.OpenRecordset("SELECT * FROM Pts ORDER BY NOSUCH", rs), "");
+  EXPECT_NE(db.OpenRecordset("SELECT * FROM Missing", rs), "");
+  EXPECT_NE(db.OpenRecordset("DELETE FROM Pts", rs), "");
+
+  // INSERT ... SELECT of shared fields.
+  ASSERT_EQ(db.CreateTable("Copy", {{"NAME", 'C', 8, 0}, {"VALUE", 'N', 10, 3}, {"EXTRA", 'N', 4, 0}}), "");
+  int n = 0;
+  ASSERT_EQ(db.Execute("Insert Into Copy Select NAME, VALUE From Pts", &n), "");
+  EXPECT_EQ(n, 6);
+  DbfTable c;
+  ASSERT_EQ(c.Open(db.TablePath("copy"), true), "");
+  EXPECT_EQ(c.RecordCount(), 6);
+  EXPECT_EQ(c.Text(2, "NAME"), "x'y");
+  EXPECT_DOUBLE_EQ(c.Number(1, "VALUE"), 7.5);
+  EXPECT_TRUE(c.IsNull(0, "EXTRA"));
+  EXPECT_NE(db.Execute("Insert Into Copy Select COUNT From Pts"), "");  // not in Copy
+}
+
+TEST_F(DbfTableTest, HeaderCorrectionWritesDisplacementsAndRecordLength) {
+  const auto p = tmp.path() / "H.DBF";
+  ASSERT_EQ(DbfTable::Create(p, {{"A", 'C', 10, 0}, {"B", 'N', 5, 0}, {"C", 'N', 20, 2}}), "");
+  std::vector<DataSumField> rows(3);
+  rows[0].name = "A"; rows[0].width = 10; rows[0].foxType = "C";
+  rows[1].name = "B"; rows[1].width = 12; rows[1].decimals = 3; rows[1].foxType = "N";
+  rows[2].name = "C"; rows[2].width = 20; rows[2].decimals = 4; rows[2].foxType = "F";
+  ASSERT_EQ(CorrectDbfHeader(p, rows), "");
+  const std::string b = ReadBytes(p);
+  auto le32 = [&](std::size_t i) {
+    return static_cast<int>(static_cast<unsigned char>(b[i]) | static_cast<unsigned char>(b[i + 1]) << 8);
+  };
+  EXPECT_EQ(le32(32 + 12), 1);
+  EXPECT_EQ(le32(64 + 12), 11);
+  EXPECT_EQ(le32(96 + 12), 23);
+  EXPECT_EQ(static_cast<unsigned char>(b[10]) | static_cast<unsigned char>(b[11]) << 8, 43);
+  EXPECT_EQ(b[64 + 16], 12);
+  EXPECT_EQ(b[96 + 11], 'F');
+  DbfTable t;
+  ASSERT_EQ(t.Open(p), "");
+  ASSERT_EQ(t.Append({{"B", 1.234}, {"C", 5.5}}), "");
+  EXPECT_DOUBLE_EQ(t.Number(0, "B"), 1.234);
+  t.Close();
+  // Rows that do not fit the table leave it untouched.
+  const std::string before = ReadBytes(p);
+  rows[1].width = 13;
+  EXPECT_NE(CorrectDbfHeader(p, rows), "");  // would change the stored records
+  rows.pop_back();
+  EXPECT_NE(CorrectDbfHeader(p, rows), "");
+  EXPECT_EQ(ReadBytes(p), before);
+}
+
+TEST_F(DbfTableTest, UpkeepCreatesRepairsWithBackupOrRefuses) {
+  const auto p = tmp.path() / "U.DBF";
+  const std::vector<DbfField> small{{"NAME", 'C', 8, 0}, {"COUNT", 'N', 5, 0}};
+  DbfUpkeep up;
+  EXPECT_NE(EnsureDbfTable(p, small, false, false, nullptr, &up), "");
+  ASSERT_EQ(EnsureDbfTable(p, small, true, false, nullptr, &up), "");
+  EXPECT_TRUE(up.created);
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    ASSERT_EQ(t.Append({{"NAME", std::string("a")}, {"COUNT", 3}}), "");
+    ASSERT_EQ(t.Append({{"NAME", std::string("b")}, {"COUNT", 4}}), "");
+    ASSERT_EQ(t.Delete(0), "");
+  }
+  const std::string old = ReadBytes(p);
+  ASSERT_EQ(EnsureDbfTable(p, small, true, true, nullptr, &up), "");
+  EXPECT_FALSE(up.repaired);
+  EXPECT_EQ(ReadBytes(p), old);  // untouched when complete
+  auto full = small;
+  full.push_back({"EXTRA", 'N', 6, 2});
+  const std::string err = EnsureDbfTable(p, full, true, false, nullptr, &up);
+  EXPECT_NE(err.find("EXTRA"), std::string::npos) << err;
+  EXPECT_EQ(ReadBytes(p), old);
+  ASSERT_EQ(EnsureDbfTable(p, full, true, true, nullptr, &up), "");
+  EXPECT_TRUE(up.repaired);
+  ASSERT_TRUE(fs::exists(up.backup));
+  EXPECT_EQ(ReadBytes(up.backup), old);
+  EXPECT_EQ(up.backup.filename().string().substr(0, 2), "U_");
+  EXPECT_EQ(up.backup.filename().string().size(), std::string("U_YYYYMMDDHHSS.DBF").size());
+  DbfTable t;
+  ASSERT_EQ(t.Open(p, true), "");
+  EXPECT_TRUE(t.HasField("EXTRA"));
+  ASSERT_EQ(t.RecordCount(), 1);  // the live row only
+  EXPECT_EQ(t.Text(0, "NAME"), "b");
+  EXPECT_EQ(t.Number(0, "COUNT"), 4);
+  t.Close();
+  // A second repair the same second keeps both backups.
+  auto more = full;
+  more.push_back({"MORE", 'C', 3, 0});
+  ASSERT_EQ(EnsureDbfTable(p, more, true, true, nullptr, &up), "");
+  EXPECT_TRUE(fs::exists(up.backup));
+  int backups = 0;
+  for (const auto& e : fs::directory_iterator(tmp.path()))
+    if (e.path().filename().string().rfind("U_", 0) == 0) ++backups;
+  EXPECT_EQ(backups, 2);
+}
+
+TEST_F(DbfTableTest, OgrinfoReadsTheResultsLayout) {
+  if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "ogrinfo is not installed";
+  auto layout = ReadDataSumLayout(DefaultDataSumFile(), "RDBDBASE");
+  ASSERT_TRUE(layout);
+  auto rows = ReadDataSumFields(DefaultDataSumFile(), "RDBDBASE");
+  const auto p = tmp.path() / "R0000042.DBF";
+  ASSERT_EQ(EnsureDbfTable(p, *layout, true, true, &*rows), "");
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    ASSERT_EQ(t.Append({{"RDB_DESC", std::string("TX SIT")}, {"RDB_LAT", 44.25}, {"RDB_VAL", -888888.0}}), "");
+  }
+  const std::string cmd = "ogrinfo -ro -al -q " + p.string() + " 2>&1";
+  FILE* f = popen(cmd.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  std::string out;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, f)) out += buf;
+  EXPECT_EQ(pclose(f), 0) << out;
+  EXPECT_NE(out.find("RDB_DESC (String) = TX SIT"), std::string::npos) << out;
+  EXPECT_NE(out.find("44.25"), std::string::npos) << out;
+  EXPECT_NE(out.find("-888888"), std::string::npos) << out;
 }
 
 }  // namespace
