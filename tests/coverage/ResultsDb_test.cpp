@@ -1,0 +1,208 @@
+#include "coverage/ResultsDb.h"
+
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+
+namespace zw::coverage {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Recorder : public platform::MessageSink {
+ public:
+  void Information(std::string_view title, std::string_view text) override {
+    shown.emplace_back(std::string(title), std::string(text));
+  }
+  bool YesNo(std::string_view, std::string_view, bool d) override { return d; }
+  std::vector<std::pair<std::string, std::string>> shown;
+};
+
+class ResultsDbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
+    messages = std::make_shared<Recorder>();
+    previous = platform::SetMessages(messages);
+  }
+  void TearDown() override {
+    platform::SetMessages(previous);
+    SetTechSupportLogPath("");
+  }
+  std::string Log() {
+    auto t = platform::ReadWholeFile(tmp.path() / "ZWTECSUP.TXT");
+    return t ? *t : std::string();
+  }
+  test::TempDir tmp;
+  std::shared_ptr<Recorder> messages;
+  std::shared_ptr<platform::MessageSink> previous;
+};
+
+TEST(ResultsFileName, SevenDigitTaskNumber) {
+  EXPECT_EQ(ResultsFileName(42), "R0000042.DBF");
+  EXPECT_EQ(ResultsFileName(1234567), "R1234567.DBF");
+}
+
+TEST_F(ResultsDbTest, SkeletonRecordsFollowTheStorageRules) {
+  ResultsDb db(tmp.path(), 7);
+  ASSERT_TRUE(db.AddRec1("ABCRAD", 44.1, -71.2, 90, 5.5, kRdbNotComputed, 0, 0, -32200.0f, 1000, 3.0));
+  ASSERT_TRUE(db.AddRec1("ABCRAD", 44.2, -71.3, 180, 2.5, kRdbNotComputed, 1, 2, 512.5f, 42, 1.5));
+  ASSERT_TRUE(fs::exists(tmp.path() / "R0000007.DBF"));
+  const auto all = db.ReadAll();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_TRUE(all[0].elvEmpty);    // -32200 means no elevation
+  EXPECT_TRUE(all[0].luEmpty);     // code 1000 is not stored at all
+  EXPECT_DOUBLE_EQ(all[0].val, kRdbNotComputed);
+  EXPECT_FALSE(all[1].elvEmpty);
+  EXPECT_FLOAT_EQ(all[1].elv, 512.5f);
+  EXPECT_EQ(all[1].luCode, 42);
+  EXPECT_DOUBLE_EQ(all[1].luLoss, 1.5);
+  EXPECT_EQ(all[1].wrnBits, 2);
+  // Updating writes what it is given: -32200 elevation, -1 for a bad code.
+  db.MoveFirst();
+  ASSERT_EQ(db.UpdateRDBRec(55.25, -32200.0f, 1000, 0.0, 8, 3), "");
+  ASSERT_EQ(db.UpdateRDBLoc(6.0, 44.15, -71.25, 100.0f, 91.0), "");
+  auto r = db.Current();
+  ASSERT_TRUE(r);
+  EXPECT_DOUBLE_EQ(r->val, 55.25);
+  EXPECT_EQ(r->luCode, -1);
+  EXPECT_FALSE(r->luEmpty);
+  EXPECT_FLOAT_EQ(r->elv, 100.0f);  // the location update came after
+  EXPECT_EQ(r->wrnLvl, 3);
+  EXPECT_EQ(r->wrnBits, 8);
+  EXPECT_DOUBLE_EQ(r->az, 91.0);
+  db.MoveNext();
+  ASSERT_EQ(db.UpdateRDBRec(40, -32200.0f, -5, 0.0, 0, 0), "");
+  EXPECT_FALSE(db.Current()->elvEmpty);
+  EXPECT_FLOAT_EQ(db.Current()->elv, -32200.0f);
+  EXPECT_EQ(db.Current()->luCode, -1);
+  db.MoveNext();
+  EXPECT_TRUE(db.Eof());
+  EXPECT_NE(db.UpdateRDBRec(1, 1, 1, 1, 1, 1), "");  // no current record
+  // Everything is on disk for another reader.
+  ASSERT_EQ(db.Close(), "");
+  ResultsDb again(tmp.path(), 7);
+  ASSERT_EQ(again.Open(), "");
+  EXPECT_EQ(again.Count(), 2);
+  EXPECT_DOUBLE_EQ(again.ReadAll()[1].val, 40);
+}
+
+TEST_F(ResultsDbTest, SortSelectsTheStudyByAzimuthThenDistance) {
+  ResultsDb db(tmp.path(), 8);
+  const std::vector<std::tuple<const char*, double, double>> pts{
+      {"TILXXX", 90, 3}, {"TILXXX", 0, 2}, {"OTHER", 0, 1}, {"TILXXX", 90, 1}, {"TILXXX", 0, 5}};
+  for (const auto& [d, az, dis] : pts) ASSERT_TRUE(db.AddRec1(d, 1, 2, az, dis, kRdbNotComputed, 0, 0, 0, 0, 0));
+  const std::string code = ResultsDb::StudyDescCode("TILXXX tile study", "", false);
+  EXPECT_EQ(code, "TILXXX");
+  ASSERT_EQ(db.RDBSort("ASC", code), "");
+  EXPECT_EQ(db.Where(), "RDB_Desc = 'TILXXX' ");
+  EXPECT_EQ(db.Order(), "RDB_AZ ASC,RDB_Dis ASC");
+  std::vector<std::pair<double, double>> got;
+  for (const auto& r : db.ReadAll()) got.emplace_back(r.az, r.dis);
+  EXPECT_EQ(got, (std::vector<std::pair<double, double>>{{0, 2}, {0, 5}, {90, 1}, {90, 3}}));
+  ASSERT_EQ(db.RDBSort("DESC", code), "");
+  got.clear();
+  for (const auto& r : db.ReadAll()) got.emplace_back(r.az, r.dis);
+  EXPECT_EQ(got, (std::vector<std::pair<double, double>>{{0, 5}, {0, 2}, {90, 3}, {90, 1}}));
+  EXPECT_EQ(db.Position(), 0);
+  EXPECT_NE(db.RDBSort("UP", code), "");
+  // A quote in the code stays inside the filter text.
+  ASSERT_EQ(db.RDBSort("ASC", "O'X"), "");
+  EXPECT_EQ(db.Count(), 0);
+}
+
+TEST(ResultsDbCode, ContourAndTargetStudies) {
+  EXPECT_EQ(ResultsDb::StudyDescCode("ABCCTR123", "ABCCT1", true), "ABCCT1");
+  EXPECT_EQ(ResultsDb::StudyDescCode("ABCCTR123", "ABCCT1", false), "ABCRAD");
+  EXPECT_EQ(ResultsDb::StudyDescCode("ABCTGT", "X", false), "ABCRAD");
+  EXPECT_EQ(ResultsDb::StudyDescCode("AB", "X", false), "AB");
+}
+
+TEST_F(ResultsDbTest, ATableLackingAFieldIsRebuiltAndTheOldKept) {
+  const auto file = tmp.path() / "R0000009.DBF";
+  auto layout = platform::ReadDataSumLayout(platform::DefaultDataSumFile(), "RDBDBASE");
+  ASSERT_TRUE(layout);
+  layout->pop_back();  // no RDB_LULOSS
+  ASSERT_EQ(platform::DbfTable::Create(file, *layout), "");
+  {
+    platform::DbfTable t;
+    ASSERT_EQ(t.Open(file), "");
+    ASSERT_EQ(t.Append({{"RDB_DESC", std::string("OLDRAD")}, {"RDB_VAL", 12.5}}), "");
+  }
+  ResultsDb db(tmp.path(), 9);
+  ASSERT_EQ(db.Open(), "");
+  ASSERT_TRUE(db.Recordset()->HasField("RDB_LULOSS"));
+  ASSERT_EQ(db.Count(), 1);
+  EXPECT_EQ(db.Current()->desc, "OLDRAD");
+  EXPECT_DOUBLE_EQ(db.Current()->val, 12.5);
+  int backups = 0;
+  for (const auto& e : fs::directory_iterator(tmp.path()))
+    if (e.path().filename().string().rfind("R0000009_", 0) == 0) ++backups;
+  EXPECT_EQ(backups, 1);
+}
+
+TEST_F(ResultsDbTest, FailuresAreReportedAndLeaveTheTableAlone) {
+  // A damaged table: message box, log line, no recordset, file untouched.
+  const auto file = tmp.path() / "R0000010.DBF";
+  {
+    ResultsDb db(tmp.path(), 10);
+    ASSERT_TRUE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  }
+  auto bytes = *platform::ReadWholeFile(file);
+  bytes[4] = 50;  // more records than the file holds
+  ASSERT_TRUE(platform::WriteFileAtomic(file, bytes));
+  ResultsDb db(tmp.path(), 10);
+  EXPECT_NE(db.Open(), "");
+  EXPECT_EQ(db.Recordset(), nullptr);
+  ASSERT_EQ(messages->shown.size(), 1u);
+  EXPECT_EQ(messages->shown[0].first, "Database Error");
+  EXPECT_EQ(messages->shown[0].second.rfind("Error opening database:", 0), 0u);
+  EXPECT_NE(Log().find("Results Database Open Error: "), std::string::npos);
+  EXPECT_FALSE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  EXPECT_NE(Log().find("Error in RDB_AddRec1"), std::string::npos);
+  EXPECT_EQ(*platform::ReadWholeFile(file), bytes);
+
+  // A table held by another program.
+  const auto other = tmp.path() / "R0000011.DBF";
+  {
+    ResultsDb first(tmp.path(), 11);
+    ASSERT_EQ(first.Open(), "");
+  }
+  const int fd = ::open(other.c_str(), O_RDWR);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  ResultsDb locked(tmp.path(), 11);
+  locked.SetSilent(true);
+  const std::string err = locked.Open();
+  EXPECT_NE(err.find("in use by another program"), std::string::npos) << err;
+  EXPECT_NE(locked.Remove(), "");
+  EXPECT_TRUE(fs::exists(other));
+  ::close(fd);
+
+  // A missing field-definition table.
+  ResultsDb nodefs(tmp.path(), 12, tmp.path() / "NONE.DBF");
+  nodefs.SetSilent(true);
+  EXPECT_NE(nodefs.Open(), "");
+  EXPECT_FALSE(fs::exists(tmp.path() / "R0000012.DBF"));
+}
+
+TEST_F(ResultsDbTest, ClearEmptiesAndRemoveDeletes) {
+  ResultsDb db(tmp.path(), 13);
+  ASSERT_TRUE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  ASSERT_EQ(db.Clear(), "");
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_EQ(db.Count(), 0);
+  ASSERT_TRUE(db.AddRec1("B", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  EXPECT_EQ(db.Count(), 1);
+  ASSERT_EQ(db.Remove(), "");
+  EXPECT_FALSE(fs::exists(db.File()));
+  EXPECT_EQ(db.Remove(), "");
+}
+
+}  // namespace
+}  // namespace zw::coverage
