@@ -1,0 +1,136 @@
+#include "tasks/SampleStudy.h"
+
+#include <cmath>
+
+#include "common/FieldSets.h"
+#include "common/NumberFormat.h"
+#include "geo/Geodesic.h"
+#include "platform/terrain/TerrainSource.h"
+#include "tasks/PathsFile.h"
+#include "tasks/clsQXTask.h"
+
+namespace zw::tasks {
+namespace {
+
+constexpr const char* kDesc = "Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials";
+constexpr const char* kSummary = "LR RAD 36 radials to 30 km, 60 dBu";
+
+platform::ProfileEntries Override(platform::ProfileEntries all, const platform::ProfileEntries& values) {
+  for (const auto& [k, v] : values) {
+    bool found = false;
+    for (auto& e : all)
+      if (e.first == k) {
+        e.second = v;
+        found = true;
+      }
+    if (!found) all.emplace_back(k, v);
+  }
+  return all;
+}
+
+std::string G(double v) { return FormatGeneral(v); }
+
+}  // namespace
+
+std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
+                              const SampleStudy& s, std::string* error) {
+  auto bad = [&](std::string why) {
+    if (error) *error = std::move(why);
+    return kNoTask;
+  };
+  platform::TerrainSource terrain;
+  if (auto err = terrain.Add(terrainFile); !err.empty()) return bad("Sample terrain not usable: " + err);
+  const float siteElv = terrain.Elevation(s.txLat, s.txLon);
+  if (siteElv <= platform::kNoElevationLimit) return bad("The sample terrain has no elevation at the transmitter");
+  const double siteM = std::round(static_cast<double>(siteElv) * 10.0) / 10.0;
+
+  clsQXTask task(workDir);
+  task.SetSilent(true);
+  std::string why;
+  const std::int32_t id = task.TaskNew(&why);
+  if (id < 1) return bad(why);
+  task.sDesc = kDesc;
+  task.sSum = kSummary;
+  task.SetTaskMode(1);
+  task.SetTaskType(1);
+  if (auto err = task.TaskSave(); !err.empty()) return bad(err);
+
+  platform::ProfileEntries facility;
+  for (int i = 0; i < kFacilityFieldCount; ++i) facility.emplace_back(std::string(FacilityFieldName(i)), "");
+  facility = Override(facility, {{"FAC_DESC", "WZWR-FM (sample) Mount Waumbek NH"},
+                                 {"FAC_CSDISP", "LL84"},
+                                 {"FAC_DATUM", "WGS 84"},
+                                 {"DECLAT", FormatNumber(s.txLat, "##0.00000")},
+                                 {"DECLON", FormatNumber(s.txLon, "##0.00000")},
+                                 {"FAC_LAT", FormatNumber(s.txLat, "##0.00000")},
+                                 {"FAC_LON", FormatNumber(s.txLon, "##0.00000")},
+                                 {"FAC_ELV", G(siteM)},
+                                 {"FAC_ELVUN", "m"},
+                                 {"TX_FREQMHZ", G(s.freqMHz)},
+                                 {"TX_A1AGL", G(s.txAglM)},
+                                 {"TX_A1AGLUN", "m"},
+                                 {"TX_A1ELMOD", "AGL"},
+                                 {"TX_A1ERP", G(s.erpKW)},
+                                 {"TX_A1ERPUN", "kW"},
+                                 {"TX_A1GAIN", "0"},
+                                 {"TX_A1GNUN", "dBd"},
+                                 {"TX_A1INVRT", "False"}});
+  platform::ProfileEntries mobile;
+  for (int i = 0; i < kMobileFieldCount; ++i) mobile.emplace_back(std::string(MobileFieldName(i)), "");
+  mobile = Override(mobile, {{"TX_A1AGL", G(s.rxAglM)},
+                             {"TX_A1AGLUN", "m"},
+                             {"MOB_RXREF", "AGL"},
+                             {"MO_RXmAGL", G(s.rxAglM)},
+                             {"RX_A1FLD", G(s.requiredDbu)},
+                             {"RX_A1FLDUN", "dBu"}});
+  const platform::ProfileEntries model = {{"MODEL", "Longley-Rice"}, {"POLARIZ", "H"},      {"SUR_REFRAC", "301"},
+                                          {"SEA_REFRAC", "0"},       {"REL_PERMIT", "15"},   {"CONDUCTIVI", "0.005"},
+                                          {"CLIM_CODE", "5"},        {"LR_MDVAR", "12"},     {"LR_VARSIT", "50"},
+                                          {"LR_VARLOC", "50"},       {"LR_VARTIM", "50"},
+                                          {"LR_DESC", "Continental temperate, broadcast settings"}};
+  QuickCoverage qc;
+  qc.radOrTile = "R";
+  qc.stepCov = {s.stepKm, "km"};
+  qc.stepTopo = {s.topoStepKm, "km"};
+  qc.stepTile = {s.topoStepKm, "km"};
+  qc.advanced = true;
+  qc.numRad = std::to_string(s.radials);
+  qc.distance = G(s.radiusKm);
+  qc.step = G(s.stepKm);
+  qc.topoStep = G(s.topoStepKm);
+  RxFacility rx;
+  rx.antennaHeight = G(s.rxAglM) + " m AGL";
+  rx.levels.push_back({G(s.requiredDbu) + "|dBu|50", "", "", ""});
+
+  ProfileEdit edit;
+  edit.Set("TASK", "TXT File Out", "None");
+  edit.ReplaceSection("Facility Data", facility);
+  edit.ReplaceSection("Mobile Data", mobile);
+  edit.ReplaceSection("Propagation Model", model);
+  edit.Coverage(qc);
+  for (const char* set : {"Pelorin 30-Second DTA files", "Pelorin 30-Second World DTA files",
+                          "Pelorin 3-Second DTA files", "Pelorin 30-Meter DTA files", "US DMA DTED Data files",
+                          "USGS NED Data"})
+    edit.Set("Quick Coverage", set, "0");
+  edit.Set("Quick Coverage", "USGS SRTM Data", "1");
+  edit.Rx(rx);
+  edit.LandUseSettings({false, ""});
+  edit.Obstructions({false, {}});
+  edit.KValue(1.333);
+  if (auto err = task.EditTaskFile(edit); !err.empty()) return bad(err);
+  if (auto err = task.TaskWriteINI(); !err.empty()) return bad(err);
+
+  std::vector<RadialSpec> radials;
+  for (int r = 0; r < s.radials; ++r) {
+    RadialSpec spec;
+    spec.azimuth = 360.0 * r / s.radials;
+    spec.length = s.radiusKm;
+    spec.unit = "km";
+    Geodesic::ForwardKm(s.txLat, s.txLon, spec.azimuth, s.radiusKm, spec.endLat, spec.endLon);
+    radials.push_back(spec);
+  }
+  if (auto err = WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials); !err.empty()) return bad(err);
+  return id;
+}
+
+}  // namespace zw::tasks
