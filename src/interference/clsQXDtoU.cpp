@@ -138,6 +138,12 @@ bool clsQXDtoU::bRemOffset(int i) {
 
 // ---- Failures -------------------------------------------------------------------
 
+std::string clsQXDtoU::NoInstallation() const {
+  std::string why = ProgramDirectoryError();
+  if (Trim(why).empty()) why = "The installation directory is not known.";
+  return Fail(JoinLines(why, std::string("The D/U table file ") + kDtoUFileName + " cannot be found without it."));
+}
+
 std::string clsQXDtoU::Fail(std::string_view message) const {
   if (!bSilent_) platform::Messages().Information(kDtoUTitle, message);
   return std::string(message);
@@ -151,6 +157,7 @@ std::string clsQXDtoU::DtoU_Load(std::string_view sectionIn) {
   const std::string file = sINIfile();
   try {
     proc.Step(100);
+    if (Trim(sINIfile_).empty()) return NoInstallation();
     if (section.empty()) return Fail("No D/U table name was given.");
     std::error_code ec;
     if (!fs::is_regular_file(file, ec))
@@ -271,6 +278,7 @@ std::string clsQXDtoU::DtoU_Save(std::string_view sectionIn) {
   const std::string file = sINIfile();
   try {
     proc.Step(100);
+    if (Trim(sINIfile_).empty()) return NoInstallation();
     if (section.empty()) return Fail("No D/U table name was given; nothing was saved.");
     if (BadSectionName(section))
       return Fail("A D/U table name may not hold brackets or line breaks: " + Quoted(section));
@@ -297,6 +305,8 @@ std::string clsQXDtoU::DtoU_Save(std::string_view sectionIn) {
                                   " holds a vertical bar or a line break: " + Quoted(desc),
                               notSaved));
       keys.emplace_back(IndexKey("Dsignal", r), desc + "|" + rows_[r].sDdBm());
+    }
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
       std::string cells;
       for (std::size_t j = 0; j < rows_[r].cells_.size(); ++j) cells += (j ? "|" : "") + rows_[r].cells_[j];
       keys.emplace_back(IndexKey("RXrej", r), cells);

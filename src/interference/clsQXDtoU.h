@@ -109,6 +109,7 @@ class clsQXDtoU {
   bool IsKHz() const;
   void Band(int i, double& lo, double& hi) const;
   std::string Fail(std::string_view message) const;
+  std::string NoInstallation() const;
 
   double dChnlWid_ = 0.0;
   std::string sChnlUnits_;

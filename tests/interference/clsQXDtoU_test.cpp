@@ -75,6 +75,19 @@ TEST(clsQXDtoU, FreshTableAndDefaultFile) {
   EXPECT_EQ(fs::path(t.sINIfile()), inst.file());  // kept once found
 }
 
+TEST(clsQXDtoU, NoInstallationDirectoryIsAFailureNotTheCurrentDirectory) {
+  Installation inst;
+  ::setenv("ZWRAVOPROP_HOME", "", 1);
+  ResetConfigCache();
+  if (!ProgramDirectory().empty()) GTEST_SKIP() << "a fallback installation is registered";
+  clsQXDtoU t;
+  t.bSilent(true);
+  t.iAddDLevel(0);
+  EXPECT_NE(t.DtoU_Load("A").find("cannot be found without it"), std::string::npos);
+  EXPECT_NE(t.DtoU_Save("A").find("cannot be found without it"), std::string::npos);
+  EXPECT_FALSE(fs::exists(kDtoUFileName));
+}
+
 TEST(clsQXDtoU, LoadsASection) {
   Installation inst;
   inst.Write(kLandMobile);
