@@ -1,0 +1,241 @@
+#include "tasks/clsQXTask.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "TempDir.h"
+#include "platform/FileSystem.h"
+#include "platform/Profile.h"
+#include "tasks/TaskLock.h"
+
+namespace zw::tasks {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Fixture : ::testing::Test {
+  zw::test::TempDir dir;
+  clsQXTask Task() {
+    clsQXTask t(dir.path());
+    t.SetSilent(true);
+    t.SetLockWait(0);
+    return t;
+  }
+  std::string Bytes(const fs::path& p) { return platform::ReadWholeFile(p).value_or("<none>"); }
+};
+
+using TaskDb = Fixture;
+
+TEST_F(TaskDb, NewNumbersSkipExistingRecordsAndWriteLastId) {
+  auto t = Task();
+  ASSERT_EQ(t.TaskADD(42), "");
+  ASSERT_EQ(t.TaskADD(43), "");
+  ASSERT_TRUE(platform::ProfileWriteString("CONFIG", "LastID", "41", t.NumberFilePath()));
+  EXPECT_EQ(t.TaskNew(), 44);
+  EXPECT_EQ(platform::ProfileGetString("CONFIG", "LastID", "", t.NumberFilePath()), "44");
+  EXPECT_EQ(t.lTaskID(), 44);
+  EXPECT_EQ(t.sTaskID(), "0000044");
+  // Without a LastID the last record's number is the start.
+  fs::remove(t.NumberFilePath());
+  EXPECT_EQ(t.TaskNew(), 45);
+  EXPECT_EQ(t.numTasks(), 4);
+}
+
+TEST_F(TaskDb, AddRefusesBadAndDuplicateNumbers) {
+  auto t = Task();
+  EXPECT_EQ(t.TaskADD(0), "Invalid Task ID: 0");
+  ASSERT_EQ(t.TaskADD(7), "");
+  const std::string before = Bytes(t.TablePath());
+  EXPECT_EQ(t.TaskADD(7), "Task ID 7 already exists.");
+  EXPECT_EQ(Bytes(t.TablePath()), before);
+}
+
+TEST_F(TaskDb, SaveLoadAndDelete) {
+  auto t = Task();
+  const auto id = t.TaskNew();
+  ASSERT_GT(id, 0);
+  t.sDesc = "Coverage of a test";
+  t.sSum = "XYZCTR something";
+  t.SetTaskMode(5);
+  t.bLock = true;
+  ASSERT_EQ(t.TaskSave(), "");
+  ASSERT_TRUE(platform::ProfileWriteString("RX Facility", "Level 0", "39|dBu|50", t.TaskINIFile()));
+  ASSERT_TRUE(platform::WriteFileAtomic(t.TaskResultsFile(), "x"));
+  ASSERT_TRUE(platform::WriteFileAtomic(dir.path() / "S0000001.TXT", "x"));
+  ASSERT_TRUE(platform::WriteFileAtomic(dir.path() / "notes.txt", "x"));
+
+  auto u = Task();
+  u.SetTaskID(id);
+  EXPECT_EQ(u.sDesc, "Coverage of a test");
+  EXPECT_EQ(u.GetTaskModeE(), 5);  // the general conversion knows THRRECALC
+  EXPECT_TRUE(u.bLock);
+  EXPECT_EQ(u.sRDBDesc, "XYZCTR 50.0% 39.000dBu");
+  EXPECT_EQ(fs::path(u.TaskINIFile()).filename(), "T0000001.INI");
+  EXPECT_EQ(fs::path(u.TaskResultsFile()).filename(), "R0000001.DBF");
+
+  ASSERT_EQ(u.TaskDeleteID(id), "");
+  EXPECT_FALSE(fs::exists(dir.path() / "T0000001.INI"));
+  EXPECT_FALSE(fs::exists(dir.path() / "R0000001.DBF"));
+  EXPECT_FALSE(fs::exists(dir.path() / "S0000001.TXT"));
+  EXPECT_TRUE(fs::exists(dir.path() / "notes.txt"));
+  u.SetTaskID(id);
+  EXPECT_EQ(u.lTaskID(), kNoTask);
+  EXPECT_EQ(u.numTasks(), 0);
+}
+
+TEST_F(TaskDb, UnknownNumberGivesEmptyStateAndNoChange) {
+  auto t = Task();
+  ASSERT_EQ(t.TaskADD(3), "");
+  const std::string before = Bytes(t.TablePath());
+  t.SetTaskID(999);
+  EXPECT_EQ(t.lTaskID(), kNoTask);
+  EXPECT_EQ(t.sDesc, "");
+  EXPECT_EQ(t.GetTaskModeE(), 0);
+  EXPECT_EQ(t.TaskINIFile(), "");
+  EXPECT_NE(t.TaskDeleteID(999), "");
+  EXPECT_NE(t.TaskSave(), "");
+  EXPECT_EQ(Bytes(t.TablePath()), before);
+}
+
+TEST_F(TaskDb, FailedCommitLeavesTableIntact) {
+  auto t = Task();
+  ASSERT_EQ(t.TaskADD(1), "");
+  const std::string before = Bytes(t.TablePath());
+  t.SetCommitHook([](const fs::path& temp) {
+    EXPECT_TRUE(fs::exists(temp));
+    return false;
+  });
+  EXPECT_EQ(t.TaskNew(), kNoTask);
+  t.SetCommitHook([](const fs::path&) -> bool { throw std::runtime_error("power cut"); });
+  EXPECT_NE(t.TaskADD(2), "");
+  EXPECT_EQ(Bytes(t.TablePath()), before);
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    if (e.path().extension() == ".dbf") ++files;
+  EXPECT_EQ(files, 1);  // no temporary table left behind
+  // The same hook guards the task file.
+  t.SetTaskID(1);
+  t.sDesc = "changed";
+  EXPECT_NE(t.TaskWriteINI(), "");
+  EXPECT_FALSE(fs::exists(t.TaskINIFile()));
+}
+
+TEST_F(TaskDb, BusyWhileAnotherWriterHoldsTheLock) {
+  auto t = Task();
+  ASSERT_EQ(t.TaskADD(1), "");
+  const std::string before = Bytes(t.TablePath());
+  TaskLock other;
+  ASSERT_EQ(other.Acquire(dir.path()), "");
+  std::string why;
+  EXPECT_EQ(t.TaskNew(&why), kNoTask);
+  EXPECT_EQ(why, TaskLock::BusyMessage(dir.path()));
+  EXPECT_NE(why.find("busy"), std::string::npos);
+  EXPECT_EQ(Bytes(t.TablePath()), before);
+  other.Release();
+  EXPECT_EQ(t.TaskNew(), 2);
+}
+
+// Damaged tables: refused with a message, never changed.
+struct BrokenTable : Fixture {
+  std::string before;
+  void Expect(const std::string& word) {
+    before = Bytes(dir.path() / kTaskTableName);
+    auto t = Task();
+    std::string why;
+    EXPECT_EQ(t.TaskNew(&why), kNoTask);
+    EXPECT_NE(why.find(word), std::string::npos) << why;
+    EXPECT_FALSE(t.Tasks());
+    t.SetTaskID(1);
+    EXPECT_EQ(t.lTaskID(), kNoTask);
+    EXPECT_EQ(Bytes(dir.path() / kTaskTableName), before);
+  }
+  std::string GoodTable() {
+    auto t = Task();
+    EXPECT_EQ(t.TaskADD(1), "");
+    return Bytes(t.TablePath());
+  }
+  void Put(const std::string& bytes) { ASSERT_TRUE(platform::WriteFileAtomic(dir.path() / kTaskTableName, bytes)); }
+};
+
+TEST_F(BrokenTable, BadHeader) {
+  std::string b = GoodTable();
+  b[8] = 0x01;  // header length 1
+  b[9] = 0x00;
+  Put(b);
+  Expect("bad header");
+}
+
+TEST_F(BrokenTable, RecordCountLargerThanFile) {
+  std::string b = GoodTable();
+  b[4] = 0x10;  // 16 records promised, one there
+  Put(b);
+  Expect("truncated");
+}
+
+TEST_F(BrokenTable, UnknownFieldType) {
+  std::string b = GoodTable();
+  b[32 + 11] = 'X';  // TSK_ID
+  Put(b);
+  Expect("unknown type");
+}
+
+TEST_F(BrokenTable, MissingField) {
+  platform::DbfTable::Create(dir.path() / kTaskTableName, {{"TSK_ID", 'C', 7, 0}, {"TSK_DESC", 'C', 60, 0}});
+  Expect("lacks the field TSK_UNFIN");
+}
+
+TEST(TaskCodesTest, ModesTypesAndNames) {
+  EXPECT_EQ(ModeFromTextShort("THRRECALC"), 0);
+  EXPECT_EQ(ModeFromText("THRRECALC"), 5);
+  EXPECT_EQ(ModeFromText("INTERFERENCE"), 7);
+  EXPECT_EQ(ModeText(6), "");
+  EXPECT_EQ(TypeFromText("Contour"), 9);
+  EXPECT_EQ(TypeFromText("CONTOUR"), 9);
+  EXPECT_EQ(TypeText(9), "CONTOUR");
+  EXPECT_EQ(TypeFromText("SHADOW (RADIAL)"), 0);
+  EXPECT_TRUE(KnownTypeText("SHADOW (RADIAL)"));
+  EXPECT_FALSE(KnownTypeText("THRESHOLD"));
+  EXPECT_EQ(AggregateMethodName(9), "D/U Ratio");
+  EXPECT_EQ(AggregateMethodName(10), "");
+  EXPECT_EQ(TaskFileName('T', 42, ".INI"), "T0000042.INI");
+  EXPECT_EQ(TaskFileName('R', 0, ".DBF"), "");
+  EXPECT_EQ(ParseTaskNumber("0000042"), 42);
+  EXPECT_EQ(ParseTaskNumber("4x"), kNoTask);
+}
+
+TEST(ResultsDescriptionTest, FromSummary) {
+  zw::test::TempDir d;
+  const auto p = d.path() / "T.INI";
+  TaskFile f(p);
+  platform::ProfileWriteString("RX Facility", "Level 0", "39|dBu|50", p);
+  platform::ProfileWriteString("TASK", "cboMathOpsIndex", "4", p);
+  EXPECT_EQ(ResultsDescription("XYZCTR", 1, f), "XYZCTR 50.0% 39.000dBu");
+  EXPECT_EQ(ResultsDescription("agxTIL more", 1, f), "AG TIL 04");
+  EXPECT_EQ(ResultsDescription("lr RAD", 1, f), "LR RAD");
+  EXPECT_EQ(ResultsDescription("LR TGT", 1, f), "LR RAD");
+  EXPECT_EQ(ResultsDescription("LR IMD", 1, f), "");
+  EXPECT_EQ(ResultsDescription("LR GRD", 2, f), "EL GRD");
+  EXPECT_EQ(ContourLevelText("39|dBu|100"), "");
+  EXPECT_EQ(ContourLevelText("39|dBu"), "");
+  EXPECT_EQ(ContourLevelText("|dBu|50"), "");
+}
+
+TEST(CheckTaskFileTest, MessagesForBadFiles) {
+  zw::test::TempDir d;
+  EXPECT_EQ(CheckTaskFile(TaskFile(d.path() / "none.INI")).rfind("Task INI file not found:", 0), 0u);
+  const auto p = d.path() / "T.INI";
+  platform::WriteFileAtomic(p, "[TASK]\nTask Type=NONSENSE\n[Quick Coverage]\nRad or Tile=Tile\n");
+  const std::string m = CheckTaskFile(TaskFile(p));
+  EXPECT_NE(m.find("Unknown Task Type in the task file: NONSENSE"), std::string::npos);
+  EXPECT_NE(m.find("Empty Propagation model for Task"), std::string::npos);
+  EXPECT_NE(m.find("Invalid Topo Data Step in Task."), std::string::npos);
+  EXPECT_NE(m.find("Invalid Tile limits"), std::string::npos);
+  platform::WriteFileAtomic(p, "[TASK]\nTask Type=CONTOUR\n[Facility Data]\nFAC_DESC=x\n[Propagation Model]\nMODEL=LR\n"
+                               "[Quick Coverage]\nRad or Tile=C\nADV RAD STEP TOPO=0.1|km\n[RX Facility]\nLevel 0=39|dBu|0\n");
+  EXPECT_EQ(CheckTaskFile(TaskFile(p)),
+            "Contour percent value must be greater than zero and less than 100.\nSetting is 0");
+}
+
+}  // namespace
+}  // namespace zw::tasks
