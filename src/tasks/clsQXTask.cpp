@@ -125,7 +125,6 @@ clsQXTask::clsQXTask(fs::path workDir) : workDir_(std::move(workDir)), dataSum_(
 std::string clsQXTask::Fail(std::string text) {
   lastError_ = text;
   WriteLogRecord("Task Database Open Error: 0 " + text, true);
-  WriteLogRecord(" ", false);
   if (!bSilent) platform::Messages().Information("Database Error", "Error opening database:\n" + text);
   return text;
 }
@@ -456,7 +455,6 @@ bool clsQXTask::RDB_AddRec1(std::string_view desc, double lat, double lon, doubl
   auto fail = [&](const std::string& why) {
     lastError_ = "Error in RDB_AddRec1\nErr 0 " + why;
     WriteLogRecord(lastError_, true);
-    WriteLogRecord(" ", false);
     return false;
   };
   if (!rdb_.IsOpen()) {
