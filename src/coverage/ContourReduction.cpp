@@ -110,6 +110,11 @@ std::string ReduceContour(ResultsDb& results, const ContourRequest& request, Con
     return fail(error);
 
   const std::string desc = ContourDescription(request.studyDesc, request.percent, request.levelDbu);
+  // A contour of the same description from an earlier run is replaced, not
+  // duplicated: its records go once the new set is in place, and its task
+  // file key is reused.
+  std::vector<int> earlier;
+  if (const auto* rs = results.Recordset()) earlier = rs->Find("RDB_DESC", desc);
   proc.Step(4);
   for (const ContourPoint& p : points) {
     if (!results.AddRec1(desc, p.lat, p.lon, p.az, p.dis, request.levelDbu, 0, 0, -32200.0f, 0, 0.0))
@@ -121,15 +126,19 @@ std::string ReduceContour(ResultsDb& results, const ContourRequest& request, Con
   }
 
   proc.Step(5);
-  const int number =
-      std::max(0, static_cast<int>(ParseDouble(platform::ProfileGetString(kSection, "Number", "0", request.taskFile)))) +
-      1;
-  const std::string key = "RDB" + FormatNumber(number - 1, "000");
+  const int count =
+      std::max(0, static_cast<int>(ParseDouble(platform::ProfileGetString(kSection, "Number", "0", request.taskFile))));
+  int listed = -1;
+  for (int i = 0; i < count && listed < 0; ++i)
+    if (platform::ProfileGetString(kSection, "RDB" + FormatNumber(i, "000"), "", request.taskFile) == desc) listed = i;
+  const int number = listed >= 0 ? count : count + 1;
+  const std::string key = "RDB" + FormatNumber(listed >= 0 ? listed : number - 1, "000");
   // The description first: a file that took it but not the new count still
   // lists only the result sets it had.
   const auto before = platform::ProfileGetSection(kSection, request.taskFile);
   if (!platform::ProfileWriteString(kSection, key, desc, request.taskFile) ||
-      !platform::ProfileWriteString(kSection, "Number", std::to_string(number), request.taskFile)) {
+      (number != count &&
+       !platform::ProfileWriteString(kSection, "Number", std::to_string(number), request.taskFile))) {
     auto old = std::find_if(before.begin(), before.end(), [&](const auto& e) { return EqualsNoCase(e.first, key); });
     if (old == before.end())
       platform::ProfileDelete(kSection, key, request.taskFile);
@@ -138,6 +147,13 @@ std::string ReduceContour(ResultsDb& results, const ContourRequest& request, Con
     return fail("Cannot write the contour result set into the task file " + request.taskFile.string());
   }
   out.points = std::move(points);
+  if (auto* rs = results.Recordset())
+    for (int r : earlier) {
+      if (auto err = rs->Delete(r); !err.empty()) {
+        ReportError(0, kFailure, "Cannot remove the earlier contour record: " + err, request.silent);
+        return JoinLines(std::string("\n") + std::string(kFailure), "Cannot remove the earlier contour record: " + err);
+      }
+    }
 
   if (out.tooShort > 0)
     return "\n" + std::to_string(out.tooShort) + " radials were too short to compute the contour.";

@@ -67,7 +67,9 @@ struct ContourOutcome {
 // any entries" message for an empty recordset; an empty line and the count of
 // too-short radials; or, after a failure, "Error on Contour Interpolation"
 // with its reason (the failure is logged, the contour records added so far
-// are removed again and the task file is left as it was).
+// are removed again and the task file is left as it was). A contour of the
+// same description already listed in the task file is replaced: its records
+// are removed after the new ones are in and its RDBnnn key is reused.
 std::string ReduceContour(ResultsDb& results, const ContourRequest& request, ContourOutcome* outcome = nullptr);
 
 }  // namespace zw::coverage

@@ -197,6 +197,27 @@ TEST_F(ContourReductionTest, ListingHasOneTabSeparatedLinePerRadial) {
             "5.13 Az \t12.346 km\t" + CoordText(44.5, "LT") + "\t" + CoordText(-71.25, "LN"));
 }
 
+TEST_F(ContourReductionTest, RunningAgainReplacesTheEarlierContour) {
+  Radial(0, {50, 45, 30});
+  Radial(90, {50, 20});
+  ContourOutcome out;
+  Run(40, 60, out);
+  Run(40, 60, out);
+  ASSERT_EQ(out.points.size(), 2u);
+  const auto ctr = Select("ABCCTR 60.0% 40.000dBu");
+  ASSERT_EQ(ctr.size(), 2u);
+  EXPECT_DOUBLE_EQ(ctr[0].dis, 3);  // 2 of 3 = 66.7 %
+  EXPECT_DOUBLE_EQ(ctr[1].dis, 1);
+  EXPECT_EQ(Key("Number"), "2");
+  EXPECT_EQ(Key("RDB001"), "ABCCTR 60.0% 40.000dBu");
+  EXPECT_EQ(Key("RDB002"), "<none>");
+  // Another level is another result set.
+  Run(45, 60, out);
+  EXPECT_EQ(Key("Number"), "3");
+  EXPECT_EQ(Key("RDB002"), "ABCCTR 60.0% 45.000dBu");
+  EXPECT_EQ(Select("ABCCTR 60.0% 40.000dBu").size(), 2u);
+}
+
 TEST_F(ContourReductionTest, MissingNumberStartsTheCountAtOne) {
   platform::ProfileDelete("Results Data Base", "", taskFile);
   Radial(0, {50});
