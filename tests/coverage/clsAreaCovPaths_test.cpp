@@ -260,6 +260,42 @@ TEST_F(AreaCovPathsTest, RegeneratingReplacesThePointsInsteadOfAddingToThem) {
   EXPECT_EQ(Table().size(), 4u);
 }
 
+TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
+  Study("THRESHOLD (RADIAL)", "ABCRAD");
+  Step("1|km");
+  WriteText(PathsFile(), "PATH1=|||0|||2|km\n");
+  ASSERT_NE(cov.MakeTaskRDB(), nullptr);
+  const std::string tableBefore = ReadText(ResultsFile());
+  WriteText(PathsFile(), "PATH1=|||0|||5|km\n");
+  // The task file cannot take the study's bookkeeping.
+  auto t = *cov.task();
+  std::vector<std::pair<std::string, std::string>> seen;
+  t.writeResultsKeys = [&](const std::vector<std::pair<std::string, std::string>>& keys) {
+    seen = keys;
+    return std::string("disk full");
+  };
+  cov.SetTask(t);
+  EXPECT_EQ(cov.MakeTaskRDB(), nullptr);
+  EXPECT_EQ(cov.sLastError(), "disk full");
+  ASSERT_EQ(seen.size(), 6u);
+  EXPECT_EQ(seen[0].first, "Number");
+  EXPECT_EQ(seen[1].second, "ABCRAD");
+  EXPECT_EQ(ReadText(ResultsFile()), tableBefore);
+  // Another program holds the old table open.
+  t.writeResultsKeys = {};
+  cov.SetTask(t);
+  {
+    platform::DbfTable other;
+    ASSERT_EQ(other.Open(ResultsFile()), "");
+    EXPECT_EQ(cov.MakeTaskRDB(), nullptr);
+    EXPECT_NE(cov.sLastError().find("in use by another program"), std::string::npos);
+  }
+  EXPECT_EQ(Table().size(), 3u);  // site + 2 points, as before
+  EXPECT_TRUE(Leftovers().empty());
+  ASSERT_NE(cov.MakeTaskRDB(), nullptr);
+  EXPECT_EQ(cov.RSNumRec(), 5);
+}
+
 TEST_F(AreaCovPathsTest, RadialEndsForDirectContourModels) {
   Study("CONTOUR", "ABCCTR", "ABCCTR 50.0% 39.000dBu");
   cov.SetDirectContourCalc(true);
