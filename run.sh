@@ -5,6 +5,7 @@
 #   ./run.sh test    deps, then a sanitizer build (build-san/) and every test through CTest
 #   ./run.sh bench   deps, release build with benchmarks, run them
 #   ./run.sh demo    deps, build, then run a coverage study on the bundled sample terrain
+#   ./run.sh fuzz [SECONDS]  clang-14 libFuzzer build (build-fuzz/), each target SECONDS (60)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -35,6 +36,53 @@ build() {   # build DIR [cmake args...]
   cmake --build "$ROOT/$dir" -j "$JOBS"
 }
 
+# The fuzz build: clang-14 and the libFuzzer runtime (libclang_rt.fuzzer-x86_64.a
+# is in libclang-rt-14-dev on Debian 12).
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+fuzz() {   # fuzz SECONDS
+  local secs=$1 missing=() SUDO=""
+  for p in "${FUZZ_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+  local dir="${RAVO_FUZZ_DIR:-$ROOT/build-fuzz}"
+  local start=$SECONDS
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVO_FUZZ=ON -DRAVO_TESTS=OFF \
+        -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+  cmake --build "$dir" -j "$JOBS" --target ravo_fuzz_all
+  echo "fuzz build: $((SECONDS - start)) s"
+  mkdir -p "$dir/crashes" "$dir/logs"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  # The targets write each input to a file (and the profile writer syncs it): on tmpfs when there is one.
+  [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
+  local failed=() summary=()
+  for src in "$ROOT"/fuzz/fuzz_*.cpp; do
+    local t; t=$(basename "$src" .cpp); t=${t#fuzz_}
+    mkdir -p "$dir/corpus/$t"
+    echo "== fuzz_$t (${secs} s)"
+    # New inputs go to build-fuzz/corpus/; the seeds in fuzz/corpus/ are only read.
+    if "$dir/fuzz/fuzz_$t" -max_total_time="$secs" -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 \
+         -artifact_prefix="$dir/crashes/$t-" "$dir/corpus/$t" "$ROOT/fuzz/corpus/$t" >"$dir/logs/$t.log" 2>&1; then
+      local runs time
+      runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/logs/$t.log")
+      time=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$dir/logs/$t.log")
+      summary+=("fuzz_$t: ${runs:-?} runs, $(( ${runs:-0} / (${time:-0} > 0 ? ${time:-1} : 1) )) exec/s")
+    else
+      failed+=("fuzz_$t")
+      summary+=("fuzz_$t: FAILED (log build-fuzz/logs/$t.log, input build-fuzz/crashes/$t-*)")
+      grep -E "ERROR|SUMMARY|invariant|Test unit written" "$dir/logs/$t.log" | head -5 || true
+    fi
+  done
+  printf '%s\n' "${summary[@]}"
+  [ ${#failed[@]} -eq 0 ] || { echo "crashed: ${failed[*]}"; return 1; }
+}
+
 case "${1:-}" in
   deps)  deps ;;
   build) deps; build build ;;
@@ -55,8 +103,12 @@ case "${1:-}" in
     export ZWRAVOPROP_HOME="$ROOT/build/demo-home"
     "$ROOT/build/ravoprop" demo --data "$ROOT/data" --out "$ROOT/build/demo"
     ;;
+  fuzz)
+    deps
+    fuzz "${2:-60}"
+    ;;
   *)
-    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(std::strtod(rt.c_str(), nullptr) == v, "round-trip text does not read back", rt);
   const std::string g = zw::FormatGeneral(v);
   const double back = std::strtod(g.c_str(), nullptr);
+  // Fifteen digits of values next to the largest double round past it.
+  if (std::isinf(back) && std::fabs(v) >= 1.797693134862315e308) return 0;
   Check(back == v || std::fabs(back - v) <= 1e-14 * std::fabs(v), "general text too far from the value", g);
   return 0;
 }
