@@ -1,0 +1,774 @@
+#include "coverage/ResultsExport.h"
+
+#include <cpl_conv.h>
+#include <cpl_vsi.h>
+#include <fmt/format.h>
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "common/TextJoin.h"
+#include "geo/Geodesic.h"
+#include "platform/DbfTable.h"
+#include "platform/FileSystem.h"
+
+namespace zw::coverage {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kDegToRad = 0.0174532925;
+constexpr float kGeoTiffNoData = -9999.0f;
+constexpr long kMaxCells = 25'000'000;
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+bool IsTxRecord(const RdbRecord& r) { return Upper(r.desc.substr(0, std::min<std::size_t>(6, r.desc.size()))) == "TX SIT"; }
+bool IsContourRecord(const RdbRecord& r) { return r.desc.size() >= 6 && Upper(r.desc.substr(3, 3)) == "CTR"; }
+
+// Kilometres per degree at a latitude (the series of the tile generator).
+double KmPerDegLat(double latDeg) {
+  const double p = latDeg * kDegToRad;
+  return 111.13209 - 0.56605 * std::cos(2 * p) + 0.0012 * std::cos(4 * p);
+}
+double KmPerDegLon(double latDeg) {
+  const double p = latDeg * kDegToRad;
+  return 111.41513 * std::cos(p) - 0.09455 * std::cos(3 * p) + 0.00012 * std::cos(5 * p);
+}
+
+// A unique in-memory file name for GDAL output.
+std::string MemName(std::string_view ext) {
+  static std::atomic<unsigned> counter{0};
+  return fmt::format("/vsimem/ravo_export_{}.{}", counter++, ext);
+}
+
+// Moves a finished in-memory GDAL file onto the target (temporary, rename).
+std::string CommitMemFile(const std::string& mem, const fs::path& file) {
+  vsi_l_offset size = 0;
+  GByte* data = VSIGetMemFileBuffer(mem.c_str(), &size, FALSE);
+  std::string error;
+  if (data == nullptr || size == 0) {
+    error = "GDAL produced no data for " + file.string();
+  } else if (!platform::WriteFileAtomic(file, std::string_view(reinterpret_cast<const char*>(data), size), &error)) {
+    error = "Cannot write " + file.string() + ": " + error;
+  }
+  VSIUnlink(mem.c_str());
+  VSIUnlink((mem + ".aux.xml").c_str());
+  return error;
+}
+
+std::string GdalError(std::string_view what) {
+  const char* msg = CPLGetLastErrorMsg();
+  return std::string(what) + (msg && *msg ? std::string(": ") + msg : std::string());
+}
+
+std::string WriteText(const fs::path& file, const std::string& text) {
+  std::string error;
+  if (!platform::WriteFileAtomic(file, text, &error)) return "Cannot write " + file.string() + ": " + error;
+  return {};
+}
+
+std::string XmlEscape(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default:
+        // Control characters are not allowed in XML 1.0 text.
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Table text may hold any byte; JSON wants valid UTF-8. Bytes that are not
+// ASCII are taken as Latin-1 (the tables' own code page).
+std::string ToUtf8(std::string_view s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string CsvField(std::string_view s) {
+  if (s.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(s);
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+std::string Num(double v) { return fmt::format("{}", v); }
+
+// ---- Tiny 5x7 bitmap font for the legend: rows top to bottom, bit 4 the
+// leftmost column.
+const unsigned char* Glyph(char c) {
+  static const unsigned char digits[10][7] = {
+      {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
+      {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},
+      {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}, {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},
+      {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
+      {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}};
+  static const unsigned char minus[7] = {0, 0, 0, 0x1F, 0, 0, 0};
+  static const unsigned char dot[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
+  static const unsigned char d[7] = {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F};
+  static const unsigned char B[7] = {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E};
+  static const unsigned char u[7] = {0, 0, 0x11, 0x11, 0x11, 0x13, 0x0D};
+  if (c >= '0' && c <= '9') return digits[c - '0'];
+  switch (c) {
+    case '-': return minus;
+    case '.': return dot;
+    case 'd': return d;
+    case 'B': return B;
+    case 'u': return u;
+    default: return nullptr;
+  }
+}
+
+constexpr int kGlyphAdvance = 6;  // 5 columns and a gap
+
+int TextWidth(std::string_view text, int scale) { return static_cast<int>(text.size()) * kGlyphAdvance * scale; }
+
+void SetPixel(RgbaImage& img, int x, int y, unsigned char r, unsigned char g, unsigned char b, unsigned char a = 255) {
+  if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
+  unsigned char* p = &img.px[(static_cast<std::size_t>(y) * img.width + x) * 4];
+  p[0] = r;
+  p[1] = g;
+  p[2] = b;
+  p[3] = a;
+}
+
+void DrawText(RgbaImage& img, int x, int y, std::string_view text, int scale) {
+  for (char c : text) {
+    if (const unsigned char* g = Glyph(c)) {
+      for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col)
+          if (g[row] & (0x10 >> col))
+            for (int dy = 0; dy < scale; ++dy)
+              for (int dx = 0; dx < scale; ++dx) SetPixel(img, x + col * scale + dx, y + row * scale + dy, 0, 0, 0);
+    }
+    x += kGlyphAdvance * scale;
+  }
+}
+
+void FillRect(RgbaImage& img, int x0, int y0, int w, int h, const unsigned char rgb[3]) {
+  for (int y = y0; y < y0 + h; ++y)
+    for (int x = x0; x < x0 + w; ++x) SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
+}
+
+std::string Label(double v) {
+  if (std::fabs(v - std::round(v)) < 1e-9) return fmt::format("{}", static_cast<long>(std::lround(v)));
+  return fmt::format("{:.1f}", v);
+}
+
+struct LegendLayout {
+  int scale = 1, boxW = 0, boxH = 0, height = 0, width = 0, labelW = 0;
+};
+
+LegendLayout PlanLegend(const ColourScale& scale, int minWidth) {
+  LegendLayout L;
+  L.scale = minWidth >= 640 ? 2 : 1;
+  int labelW = 0;
+  for (int k = 0; k <= scale.classes; ++k)
+    labelW = std::max(labelW, TextWidth(Label(scale.lo + k * scale.step), L.scale));
+  L.labelW = labelW;
+  const int margin = 8;
+  const int unitW = TextWidth("dBu", L.scale) + 2 * margin;
+  L.boxW = std::max(labelW + 4 * L.scale, (minWidth - 2 * margin - unitW - labelW / 2) / std::max(1, scale.classes));
+  L.boxH = 10 * L.scale;
+  L.width = std::max(minWidth, 2 * margin + scale.classes * L.boxW + labelW / 2 + unitW);
+  L.height = margin + L.boxH + 3 * L.scale + 7 * L.scale + margin;
+  return L;
+}
+
+void DrawLegend(RgbaImage& img, int top, const ColourScale& scale, const LegendLayout& L) {
+  const unsigned char white[3] = {255, 255, 255};
+  const unsigned char black[3] = {0, 0, 0};
+  FillRect(img, 0, top, img.width, L.height, white);
+  const int margin = 8, x0 = margin, y0 = top + margin;
+  for (int k = 0; k < scale.classes; ++k) {
+    unsigned char rgb[3];
+    ClassColour(scale, scale.lo + (k + 0.5) * scale.step, rgb);
+    FillRect(img, x0 + k * L.boxW, y0, L.boxW, L.boxH, rgb);
+  }
+  // Frame and class boundaries with their values underneath.
+  const int right = x0 + scale.classes * L.boxW;
+  FillRect(img, x0, y0, right - x0 + 1, 1, black);
+  FillRect(img, x0, y0 + L.boxH, right - x0 + 1, 1, black);
+  for (int k = 0; k <= scale.classes; ++k) {
+    const int x = x0 + k * L.boxW;
+    FillRect(img, x, y0, 1, L.boxH + 2 * L.scale, black);
+    const std::string text = Label(scale.lo + k * scale.step);
+    DrawText(img, std::max(0, x - TextWidth(text, L.scale) / 2), y0 + L.boxH + 3 * L.scale, text, L.scale);
+  }
+  DrawText(img, right + L.labelW / 2 + margin, y0 + (L.boxH - 7 * L.scale) / 2, "dBu", L.scale);
+}
+
+}  // namespace
+
+std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
+  const std::string n = Upper(Trim(name));
+  if (n == "GEOTIFF" || n == "TIF" || n == "TIFF") return ExportFormat::GeoTiff;
+  if (n == "PNG") return ExportFormat::Png;
+  if (n == "KML") return ExportFormat::Kml;
+  if (n == "GEOJSON" || n == "JSON") return ExportFormat::GeoJson;
+  if (n == "CSV") return ExportFormat::Csv;
+  return std::nullopt;
+}
+
+bool IsComputed(double val) { return std::isfinite(val) && val != kRdbNotComputed; }
+
+std::string LoadStudyResults(const fs::path& table, const ExportOptions& options, StudyResults& out) {
+  out = StudyResults{};
+  out.table = table;
+  std::error_code ec;
+  if (!fs::is_regular_file(table, ec)) return "Results table not found: " + table.string();
+  platform::DbfTable t;
+  if (auto err = t.Open(table, true); !err.empty()) return "Cannot read the results table " + table.string() + ": " + err;
+  for (const char* f : {"RDB_DESC", "RDB_LAT", "RDB_LON", "RDB_AZ", "RDB_DIS", "RDB_VAL"})
+    if (!t.HasField(f)) return "Not a results table (no " + std::string(f) + " field): " + table.string();
+  for (int r : t.AllRecords()) {
+    RdbRecord rec;
+    rec.record = r;
+    rec.desc = Trim(t.Text(r, "RDB_DESC"));
+    rec.lat = t.Number(r, "RDB_LAT");
+    rec.lon = t.Number(r, "RDB_LON");
+    rec.az = t.Number(r, "RDB_AZ");
+    rec.dis = t.Number(r, "RDB_DIS");
+    rec.val = t.IsNull(r, "RDB_VAL") ? kRdbNotComputed : t.Number(r, "RDB_VAL");
+    rec.wrnLvl = static_cast<std::int32_t>(t.Number(r, "RDB_WRNLVL"));
+    rec.wrnBits = static_cast<std::int32_t>(t.Number(r, "RDB_WRNING"));
+    rec.elvEmpty = !t.HasField("RDB_ELV") || t.IsNull(r, "RDB_ELV");
+    rec.elv = static_cast<float>(t.Number(r, "RDB_ELV"));
+    rec.luEmpty = !t.HasField("RDB_LUCODE") || t.IsNull(r, "RDB_LUCODE");
+    rec.luCode = static_cast<std::int16_t>(t.Number(r, "RDB_LUCODE"));
+    rec.luLoss = t.Number(r, "RDB_LULOSS");
+    out.all.push_back(std::move(rec));
+  }
+  t.Close();
+
+  std::map<std::string, std::vector<RdbRecord>> studies, contours;
+  for (const auto& r : out.all) {
+    if (IsTxRecord(r)) {
+      if (!out.tx) out.tx = r;
+    } else if (IsContourRecord(r)) {
+      contours[r.desc].push_back(r);
+    } else {
+      studies[r.desc].push_back(r);
+    }
+  }
+  if (!options.studyCode.empty()) {
+    const std::string want = Trim(options.studyCode);
+    const std::vector<RdbRecord>* found = nullptr;
+    if (auto it = studies.find(want); it != studies.end()) found = &it->second;
+    else if (auto c = contours.find(want); c != contours.end()) found = &c->second;
+    if (!found) return "The results table " + table.string() + " holds no study \"" + want + "\"";
+    out.code = want;
+    out.points = *found;
+  } else if (!studies.empty()) {
+    auto best = studies.begin();
+    for (auto it = studies.begin(); it != studies.end(); ++it)
+      if (it->second.size() > best->second.size()) best = it;
+    out.code = best->first;
+    out.points = best->second;
+  } else if (!contours.empty()) {
+    // Models that give contours directly leave only the contour points.
+    out.code = contours.begin()->first;
+    out.points = contours.begin()->second;
+  }
+  for (auto& [desc, recs] : contours) {
+    std::stable_sort(recs.begin(), recs.end(), [](const RdbRecord& a, const RdbRecord& b) { return a.az < b.az; });
+    out.contours.push_back(recs);
+  }
+  out.tile = out.code.size() >= 6 && Upper(out.code.substr(3, 3)) == "TIL";
+  if (out.points.empty()) return "The results table " + table.string() + " holds no study points";
+  for (const auto& p : out.points)
+    if (IsComputed(p.val)) ++out.computed;
+  if (out.computed == 0)
+    return fmt::format("No field strength has been computed in {} ({} points of study {} not computed): run the study first",
+                       table.string(), out.points.size(), out.code);
+  return {};
+}
+
+namespace {
+
+// Positions of distinct coordinate values on a regular axis.
+struct Axis {
+  double origin = 0, step = 0;
+  int count = 0;
+};
+
+Axis AxisOf(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  Axis a;
+  a.origin = v.front();
+  double step = 0;
+  for (std::size_t i = 1; i < v.size(); ++i) {
+    const double d = v[i] - v[i - 1];
+    if (d > 1e-7 && (step == 0 || d < step)) step = d;
+  }
+  a.step = step;
+  a.count = step > 0 ? static_cast<int>(std::lround((v.back() - v.front()) / step)) + 1 : 1;
+  return a;
+}
+
+std::string RasteriseTiles(const StudyResults& s, FieldRaster& out) {
+  std::vector<double> lats, lons;
+  for (const auto& p : s.points) {
+    lats.push_back(p.lat);
+    lons.push_back(p.lon);
+  }
+  Axis ay = AxisOf(lats), ax = AxisOf(lons);
+  // A single row or column borrows the other axis's step (square cells).
+  if (ay.step == 0 && ax.step == 0) ay.step = ax.step = 0.001;
+  if (ay.step == 0) ay.step = ax.step * KmPerDegLon(ay.origin) / KmPerDegLat(ay.origin);
+  if (ax.step == 0) ax.step = ay.step * KmPerDegLat(ay.origin) / std::max(1e-6, KmPerDegLon(ay.origin));
+  if (static_cast<long>(ax.count) * ay.count > kMaxCells)
+    return fmt::format("The tile grid of {} is too large to rasterise ({} x {} cells)", s.table.string(), ax.count,
+                       ay.count);
+  out.width = ax.count;
+  out.height = ay.count;
+  out.values.assign(static_cast<std::size_t>(out.width) * out.height, std::numeric_limits<float>::quiet_NaN());
+  const double north = ay.origin + (ay.count - 1) * ay.step;
+  out.geo[0] = ax.origin - ax.step / 2;
+  out.geo[1] = ax.step;
+  out.geo[3] = north + ay.step / 2;
+  out.geo[5] = -ay.step;
+  for (const auto& p : s.points) {
+    if (!IsComputed(p.val)) continue;
+    const int col = static_cast<int>(std::lround((p.lon - ax.origin) / ax.step));
+    const int row = static_cast<int>(std::lround((north - p.lat) / ay.step));
+    if (col >= 0 && col < out.width && row >= 0 && row < out.height)
+      out.values[static_cast<std::size_t>(row) * out.width + col] = static_cast<float>(p.val);
+  }
+  return {};
+}
+
+struct Radial {
+  double az = 0;
+  std::vector<std::pair<double, double>> pts;  // (distance km, dBu), computed only, by distance
+  double reach = 0;                             // farthest distance that takes a value
+};
+
+double AlongRadial(const Radial& r, double d) {
+  const auto& p = r.pts;
+  if (d > r.reach) return std::numeric_limits<double>::quiet_NaN();
+  if (d <= p.front().first) return p.front().second;
+  if (d >= p.back().first) return p.back().second;
+  auto hi = std::lower_bound(p.begin(), p.end(), d, [](const auto& a, double x) { return a.first < x; });
+  auto lo = hi - 1;
+  const double span = hi->first - lo->first;
+  if (span <= 0) return hi->second;
+  return lo->second + (hi->second - lo->second) * (d - lo->first) / span;
+}
+
+double Wrap360(double a) {
+  a = std::fmod(a, 360.0);
+  return a < 0 ? a + 360.0 : a;
+}
+
+std::string RasteriseRadials(const StudyResults& s, const ExportOptions& o, FieldRaster& out) {
+  if (!s.tx) return "The results table " + s.table.string() + " has no transmitter site record (TX SIT...)";
+  std::map<long long, Radial> byAz;  // azimuth keyed at a micro-degree
+  for (const auto& p : s.points) {
+    if (!IsComputed(p.val)) continue;
+    const double az = Wrap360(p.az);
+    Radial& r = byAz[std::llround(az * 1e6)];
+    r.az = az;
+    r.pts.emplace_back(p.dis, p.val);
+  }
+  std::vector<Radial> radials;
+  for (auto& [key, r] : byAz) {
+    std::sort(r.pts.begin(), r.pts.end());
+    double step = 0;
+    for (std::size_t i = 1; i < r.pts.size(); ++i) {
+      const double d = r.pts[i].first - r.pts[i - 1].first;
+      if (d > 0 && (step == 0 || d < step)) step = d;
+    }
+    r.reach = r.pts.back().first + step / 2;
+    radials.push_back(std::move(r));
+  }
+  // Usual angle between neighbouring radials (median of the gaps).
+  const std::size_t m = radials.size();
+  std::vector<double> gaps;
+  for (std::size_t i = 0; i < m; ++i)
+    gaps.push_back(m == 1 ? 360.0 : Wrap360(radials[(i + 1) % m].az - radials[i].az));
+  std::vector<double> sortedGaps = gaps;
+  std::sort(sortedGaps.begin(), sortedGaps.end());
+  const double usual = m == 1 ? 2.0 : std::max(1e-6, sortedGaps[m / 2 - (m % 2 == 0 ? 1 : 0)]);
+
+  // Extent: the transmitter and every point.
+  double minLat = s.tx->lat, maxLat = s.tx->lat, minLon = s.tx->lon, maxLon = s.tx->lon;
+  for (const auto& p : s.points) {
+    minLat = std::min(minLat, p.lat);
+    maxLat = std::max(maxLat, p.lat);
+    minLon = std::min(minLon, p.lon);
+    maxLon = std::max(maxLon, p.lon);
+  }
+  const double mid = (minLat + maxLat) / 2;
+  const double kmLat = KmPerDegLat(mid), kmLon = std::max(1e-6, KmPerDegLon(mid));
+  // Room for the half step that the outermost points reach beyond themselves.
+  double padKm = 0;
+  for (const auto& r : radials) padKm = std::max(padKm, r.reach - r.pts.back().first);
+  minLat -= padKm / kmLat;
+  maxLat += padKm / kmLat;
+  minLon -= padKm / kmLon;
+  maxLon += padKm / kmLon;
+  const double spanX = (maxLon - minLon) * kmLon, spanY = (maxLat - minLat) * kmLat;
+  const int size = std::clamp(o.rasterSize, 2, 10000);
+  double cellKm = std::max(spanX, spanY) / (size - 1);
+  if (!(cellKm > 0)) cellKm = 0.1;
+  out.width = static_cast<int>(std::ceil(spanX / cellKm)) + 1;
+  out.height = static_cast<int>(std::ceil(spanY / cellKm)) + 1;
+  const double dLat = cellKm / kmLat, dLon = cellKm / kmLon;
+  const double west = (minLon + maxLon) / 2 - out.width * dLon / 2;
+  const double north = (minLat + maxLat) / 2 + out.height * dLat / 2;
+  out.geo[0] = west;
+  out.geo[1] = dLon;
+  out.geo[3] = north;
+  out.geo[5] = -dLat;
+  out.values.assign(static_cast<std::size_t>(out.width) * out.height, std::numeric_limits<float>::quiet_NaN());
+  for (int row = 0; row < out.height; ++row) {
+    const double lat = north - (row + 0.5) * dLat;
+    for (int col = 0; col < out.width; ++col) {
+      const double lon = west + (col + 0.5) * dLon;
+      double az = 0, dis = 0;
+      if (!Geodesic::InverseKm(s.tx->lat, s.tx->lon, lat, lon, az, dis)) continue;
+      az = Wrap360(az);
+      // The radials either side of the cell's azimuth.
+      std::size_t b = 0;
+      while (b < m && radials[b].az <= az) ++b;
+      const std::size_t a = (b + m - 1) % m;
+      b %= m;
+      const double gap = m == 1 ? 360.0 : gaps[a];
+      const double t = gap > 0 ? Wrap360(az - radials[a].az) / gap : 0;
+      const double va = AlongRadial(radials[a], dis), vb = AlongRadial(radials[b], dis);
+      double v = std::numeric_limits<double>::quiet_NaN();
+      if (gap > 1.5 * usual) {
+        // Across a wide gap only the near side of each radial is filled.
+        const double fromA = t * gap, fromB = (1 - t) * gap;
+        if (fromA <= usual / 2 && fromA <= fromB) v = va;
+        else if (fromB <= usual / 2) v = vb;
+      } else if (std::isfinite(va) && std::isfinite(vb)) {
+        v = va + (vb - va) * t;
+      } else {
+        v = t < 0.5 ? va : vb;
+      }
+      if (std::isfinite(v)) out.values[static_cast<std::size_t>(row) * out.width + col] = static_cast<float>(v);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string RasteriseStudy(const StudyResults& study, const ExportOptions& options, FieldRaster& out) {
+  out = FieldRaster{};
+  if (study.computed == 0) return "No computed field strength to rasterise in " + study.table.string();
+  std::string err = study.tile ? RasteriseTiles(study, out) : RasteriseRadials(study, options, out);
+  if (!err.empty()) return err;
+  if (study.tx) {
+    out.haveTx = true;
+    out.txLat = study.tx->lat;
+    out.txLon = study.tx->lon;
+  }
+  return {};
+}
+
+ColourScale AutoScale(double minVal, double maxVal) {
+  ColourScale s;
+  if (!std::isfinite(minVal) || !std::isfinite(maxVal)) return s;
+  if (maxVal < minVal) std::swap(minVal, maxVal);
+  for (double step : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0}) {
+    const double lo = std::floor(minVal / step) * step;
+    int classes = static_cast<int>(std::floor((maxVal - lo) / step)) + 1;
+    if (classes <= 10 || step == 100.0) {
+      s.lo = lo;
+      s.step = step;
+      s.classes = std::max(1, classes);
+      return s;
+    }
+  }
+  return s;
+}
+
+void ClassColour(const ColourScale& scale, double val, unsigned char rgb[3]) {
+  int k = static_cast<int>(std::floor((val - scale.lo) / scale.step));
+  k = std::clamp(k, 0, scale.classes - 1);
+  const double t = scale.classes > 1 ? static_cast<double>(k) / (scale.classes - 1) : 1.0;
+  // Blue (weak) through cyan, green and yellow to red (strong).
+  static const double stops[5][3] = {{0, 0, 255}, {0, 200, 255}, {0, 200, 0}, {255, 230, 0}, {230, 0, 0}};
+  const double x = t * 4;
+  const int i = std::min(3, static_cast<int>(x));
+  const double f = x - i;
+  for (int c = 0; c < 3; ++c)
+    rgb[c] = static_cast<unsigned char>(std::lround(stops[i][c] + (stops[i + 1][c] - stops[i][c]) * f));
+}
+
+RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool withLegend) {
+  RgbaImage img;
+  // Small grids are enlarged by whole pixels so that the picture is readable.
+  const int longer = std::max(raster.width, raster.height);
+  const int factor = std::max(1, std::min(64, 400 / std::max(1, longer)));
+  img.mapWidth = raster.width * factor;
+  img.mapHeight = raster.height * factor;
+  LegendLayout L;
+  if (withLegend) L = PlanLegend(scale, img.mapWidth);
+  img.width = withLegend ? std::max(img.mapWidth, L.width) : img.mapWidth;
+  img.height = img.mapHeight + (withLegend ? L.height : 0);
+  img.px.assign(static_cast<std::size_t>(img.width) * img.height * 4, 0);
+  const unsigned char bg = withLegend ? 255 : 0;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) SetPixel(img, x, y, 255, 255, 255, bg);
+  for (int y = 0; y < img.mapHeight; ++y)
+    for (int x = 0; x < img.mapWidth; ++x) {
+      const double v = raster.Value(x / factor, y / factor);
+      if (std::isfinite(v)) {
+        unsigned char rgb[3];
+        ClassColour(scale, v, rgb);
+        SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
+      } else if (withLegend) {
+        SetPixel(img, x, y, 224, 224, 224);
+      }
+    }
+  if (!withLegend) return img;
+  if (raster.haveTx) {
+    const double fx = (raster.txLon - raster.geo[0]) / raster.geo[1] * factor;
+    const double fy = (raster.txLat - raster.geo[3]) / raster.geo[5] * factor;
+    img.txX = static_cast<int>(std::floor(fx));
+    img.txY = static_cast<int>(std::floor(fy));
+    // A white disc with a black ring and a black centre.
+    for (int dy = -7; dy <= 7; ++dy)
+      for (int dx = -7; dx <= 7; ++dx) {
+        const double r = std::hypot(dx, dy);
+        if (r > 7.5) continue;
+        const bool black = r <= 2.0 || r > 5.5;
+        const unsigned char c = black ? 0 : 255;
+        SetPixel(img, img.txX + dx, img.txY + dy, c, c, c);
+      }
+  }
+  img.legendTop = img.mapHeight;
+  DrawLegend(img, img.legendTop, scale, L);
+  return img;
+}
+
+RgbaImage RenderLegend(const ColourScale& scale, int minWidth) {
+  RgbaImage img;
+  const LegendLayout L = PlanLegend(scale, minWidth);
+  img.width = L.width;
+  img.height = L.height;
+  img.px.assign(static_cast<std::size_t>(img.width) * img.height * 4, 255);
+  img.legendTop = 0;
+  DrawLegend(img, 0, scale, L);
+  return img;
+}
+
+namespace {
+
+ColourScale ScaleOf(const FieldRaster& r) {
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+  for (float v : r.values)
+    if (std::isfinite(v)) {
+      lo = std::min(lo, static_cast<double>(v));
+      hi = std::max(hi, static_cast<double>(v));
+    }
+  return AutoScale(lo, hi);
+}
+
+}  // namespace
+
+std::string WriteGeoTiff(const FieldRaster& raster, const fs::path& file) {
+  if (raster.width <= 0 || raster.height <= 0) return "Nothing to write to " + file.string();
+  GDALAllRegister();
+  GDALDriverH drv = GDALGetDriverByName("GTiff");
+  if (!drv) return "GDAL has no GTiff driver";
+  const std::string mem = MemName("tif");
+  const char* opts[] = {"COMPRESS=DEFLATE", nullptr};
+  GDALDatasetH ds = GDALCreate(drv, mem.c_str(), raster.width, raster.height, 1, GDT_Float32, const_cast<char**>(opts));
+  if (!ds) return GdalError("Cannot create the GeoTIFF");
+  std::string error;
+  double gt[6];
+  std::copy(raster.geo, raster.geo + 6, gt);
+  GDALSetGeoTransform(ds, gt);
+  OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+  OSRSetWellKnownGeogCS(srs, "WGS84");
+  char* wkt = nullptr;
+  OSRExportToWkt(srs, &wkt);
+  GDALSetProjection(ds, wkt);
+  CPLFree(wkt);
+  OSRDestroySpatialReference(srs);
+  GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+  GDALSetRasterNoDataValue(band, kGeoTiffNoData);
+  GDALSetMetadataItem(band, "UNITS", "dBu", nullptr);
+  GDALSetDescription(band, "field strength (dBu)");
+  std::vector<float> data(raster.values);
+  for (float& v : data)
+    if (!std::isfinite(v)) v = kGeoTiffNoData;
+  if (GDALRasterIO(band, GF_Write, 0, 0, raster.width, raster.height, data.data(), raster.width, raster.height,
+                   GDT_Float32, 0, 0) != CE_None)
+    error = GdalError("Cannot write the GeoTIFF values");
+  GDALClose(ds);
+  if (!error.empty()) {
+    VSIUnlink(mem.c_str());
+    return error;
+  }
+  return CommitMemFile(mem, file);
+}
+
+std::string WritePng(const RgbaImage& image, const fs::path& file) {
+  if (image.width <= 0 || image.height <= 0) return "Nothing to write to " + file.string();
+  GDALAllRegister();
+  GDALDriverH memDrv = GDALGetDriverByName("MEM");
+  GDALDriverH pngDrv = GDALGetDriverByName("PNG");
+  if (!memDrv || !pngDrv) return "GDAL lacks the MEM or PNG driver";
+  GDALDatasetH ds = GDALCreate(memDrv, "", image.width, image.height, 4, GDT_Byte, nullptr);
+  if (!ds) return GdalError("Cannot create the picture");
+  int bands[4] = {1, 2, 3, 4};
+  std::string error;
+  if (GDALDatasetRasterIO(ds, GF_Write, 0, 0, image.width, image.height,
+                          const_cast<unsigned char*>(image.px.data()), image.width, image.height, GDT_Byte, 4, bands,
+                          4, 4 * image.width, 1) != CE_None)
+    error = GdalError("Cannot fill the picture");
+  for (int b = 1; b <= 4 && error.empty(); ++b)
+    GDALSetRasterColorInterpretation(GDALGetRasterBand(ds, b),
+                                     b == 1 ? GCI_RedBand : b == 2 ? GCI_GreenBand : b == 3 ? GCI_BlueBand : GCI_AlphaBand);
+  const std::string mem = MemName("png");
+  if (error.empty()) {
+    GDALDatasetH png = GDALCreateCopy(pngDrv, mem.c_str(), ds, FALSE, nullptr, nullptr, nullptr);
+    if (!png) error = GdalError("Cannot encode the PNG");
+    else GDALClose(png);
+  }
+  GDALClose(ds);
+  if (!error.empty()) {
+    VSIUnlink(mem.c_str());
+    VSIUnlink((mem + ".aux.xml").c_str());
+    return error;
+  }
+  return CommitMemFile(mem, file);
+}
+
+std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const fs::path& file) {
+  const ColourScale scale = ScaleOf(raster);
+  const std::string stem = file.stem().string();
+  const fs::path dir = file.parent_path();
+  const std::string overlayName = stem + "_overlay.png", legendName = stem + "_legend.png";
+  if (auto err = WritePng(RenderMap(raster, scale, false), dir / overlayName); !err.empty()) return err;
+  if (auto err = WritePng(RenderLegend(scale, 0), dir / legendName); !err.empty()) return err;
+  const double north = raster.geo[3], south = raster.geo[3] + raster.height * raster.geo[5];
+  const double west = raster.geo[0], east = raster.geo[0] + raster.width * raster.geo[1];
+  std::string k;
+  k += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+  k += fmt::format("  <name>{}</name>\n", XmlEscape(ToUtf8(study.code.empty() ? stem : study.code)));
+  k += "  <GroundOverlay>\n    <name>Field strength (dBu)</name>\n";
+  k += fmt::format("    <Icon><href>{}</href></Icon>\n", XmlEscape(overlayName));
+  k += fmt::format(
+      "    <LatLonBox>\n      <north>{:.9f}</north>\n      <south>{:.9f}</south>\n      <east>{:.9f}</east>\n"
+      "      <west>{:.9f}</west>\n    </LatLonBox>\n  </GroundOverlay>\n",
+      north, south, east, west);
+  k += "  <ScreenOverlay>\n    <name>Legend (dBu)</name>\n";
+  k += fmt::format("    <Icon><href>{}</href></Icon>\n", XmlEscape(legendName));
+  k += "    <overlayXY x=\"0\" y=\"0\" xunits=\"fraction\" yunits=\"fraction\"/>\n"
+       "    <screenXY x=\"0.01\" y=\"0.05\" xunits=\"fraction\" yunits=\"fraction\"/>\n  </ScreenOverlay>\n";
+  if (study.tx) {
+    const std::string name = Trim(study.tx->desc.size() > 6 ? study.tx->desc.substr(6) : std::string());
+    k += fmt::format("  <Placemark>\n    <name>{}</name>\n", XmlEscape(ToUtf8(name.empty() ? "Transmitter" : name)));
+    k += fmt::format("    <Point><coordinates>{:.9f},{:.9f},0</coordinates></Point>\n  </Placemark>\n",
+                     study.tx->lon, study.tx->lat);
+  }
+  for (const auto& c : study.contours) {
+    if (c.size() < 2) continue;
+    k += fmt::format("  <Placemark>\n    <name>{}</name>\n    <LineString><coordinates>", XmlEscape(ToUtf8(c.front().desc)));
+    for (const auto& p : c) k += fmt::format("{:.9f},{:.9f},0 ", p.lon, p.lat);
+    k += fmt::format("{:.9f},{:.9f},0</coordinates></LineString>\n  </Placemark>\n", c.front().lon, c.front().lat);
+  }
+  k += "</Document>\n</kml>\n";
+  return WriteText(file, k);
+}
+
+std::string WriteGeoJson(const StudyResults& study, const fs::path& file) {
+  using nlohmann::json;
+  auto orNull = [](bool empty, double v) { return empty ? json(nullptr) : json(v); };
+  json features = json::array();
+  if (study.tx) {
+    features.push_back({{"type", "Feature"},
+                        {"geometry", {{"type", "Point"}, {"coordinates", {study.tx->lon, study.tx->lat}}}},
+                        {"properties",
+                         {{"kind", "transmitter"},
+                          {"desc", ToUtf8(study.tx->desc)},
+                          {"elevation", orNull(study.tx->elvEmpty, study.tx->elv)}}}});
+  }
+  for (const auto& p : study.points) {
+    features.push_back({{"type", "Feature"},
+                        {"geometry", {{"type", "Point"}, {"coordinates", {p.lon, p.lat}}}},
+                        {"properties",
+                         {{"kind", "point"},
+                          {"desc", ToUtf8(p.desc)},
+                          {"azimuth", p.az},
+                          {"distance", p.dis},
+                          {"field_dbu", orNull(!IsComputed(p.val), p.val)},
+                          {"elevation", orNull(p.elvEmpty, p.elv)},
+                          {"landuse_code", p.luEmpty ? json(nullptr) : json(p.luCode)}}}});
+  }
+  for (const auto& c : study.contours) {
+    if (c.size() < 3) continue;  // no area to enclose
+    json ring = json::array();
+    for (const auto& p : c) ring.push_back({p.lon, p.lat});
+    ring.push_back({c.front().lon, c.front().lat});
+    features.push_back({{"type", "Feature"},
+                        {"geometry", {{"type", "Polygon"}, {"coordinates", {ring}}}},
+                        {"properties", {{"kind", "contour"}, {"desc", ToUtf8(c.front().desc)}, {"field_dbu", c.front().val}}}});
+  }
+  json fc = {{"type", "FeatureCollection"}, {"features", features}};
+  return WriteText(file, fc.dump(1) + "\n");
+}
+
+std::string WriteCsv(const StudyResults& study, const fs::path& file) {
+  std::string out =
+      "record,desc,lat,lon,azimuth_deg,distance_km,field_dbu,elevation_m,landuse_code,landuse_loss_db,warning_level,"
+      "warning_bits\r\n";
+  for (const auto& r : study.all) {
+    out += fmt::format("{},{},{:.9f},{:.9f},{},{},{},{},{},{},{},{}\r\n", r.record, CsvField(r.desc), r.lat, r.lon,
+                       Num(r.az), Num(r.dis), IsComputed(r.val) ? Num(r.val) : std::string(),
+                       r.elvEmpty ? std::string() : Num(r.elv), r.luEmpty ? std::string() : Num(r.luCode),
+                       r.luEmpty ? std::string() : Num(r.luLoss), r.wrnLvl, r.wrnBits);
+  }
+  return WriteText(file, out);
+}
+
+std::string ExportResults(const fs::path& table, ExportFormat format, const fs::path& file,
+                          const ExportOptions& options) {
+  StudyResults study;
+  if (auto err = LoadStudyResults(table, options, study); !err.empty()) return err;
+  if (format == ExportFormat::Csv) return WriteCsv(study, file);
+  if (format == ExportFormat::GeoJson) return WriteGeoJson(study, file);
+  FieldRaster raster;
+  if (auto err = RasteriseStudy(study, options, raster); !err.empty()) return err;
+  if (format == ExportFormat::GeoTiff) return WriteGeoTiff(raster, file);
+  if (format == ExportFormat::Kml) return WriteKml(study, raster, file);
+  return WritePng(RenderMap(raster, ScaleOf(raster), true), file);
+}
+
+}  // namespace zw::coverage

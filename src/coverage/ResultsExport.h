@@ -1,0 +1,113 @@
+#pragma once
+// Outputs of an area study's results table for people and other programs:
+// a georeferenced field-strength raster (GeoTIFF), a picture of it with a
+// colour legend in dBu and the transmitter marked (PNG), an overlay for
+// Google Earth (KML with the picture as a GroundOverlay), the points and the
+// contour as GeoJSON, and the table as CSV.
+//
+// Every writer returns "" or the failure text, and replaces its output file
+// only once the whole content is ready (written beside it, then renamed), so
+// a failed export leaves whatever was on disk untouched.
+//
+// Rasters are in WGS 84 geographic coordinates (EPSG:4326); cells without a
+// value are NaN in memory and -9999 in the GeoTIFF.
+//   - Tile studies map 1:1 onto their grid: one cell per grid point, the
+//     steps taken from the spacing of the distinct latitudes and longitudes.
+//   - Radial studies are gridded in polar coordinates around the
+//     transmitter: along a radial the value is interpolated linearly in
+//     distance between its computed points (the first point's value inside
+//     it, nothing beyond half a step past the last one), and between the two
+//     neighbouring radials linearly in azimuth. Where neighbouring radials
+//     are much further apart than usual (a partial arc, missing radials)
+//     only cells near a radial take its values. This follows the geometry of
+//     the study: an inverse-distance blend within a fixed radius would
+//     either leave holes between far-out radials or smear the close-in
+//     detail. The cells are square on the ground.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "coverage/ResultsDb.h"
+
+namespace zw::coverage {
+
+enum class ExportFormat { GeoTiff, Png, Kml, GeoJson, Csv };
+
+// "geotiff" (or "tif", "tiff"), "png", "kml", "geojson" (or "json"), "csv";
+// case-insensitive.
+std::optional<ExportFormat> ParseExportFormat(std::string_view name);
+
+struct ExportOptions {
+  int rasterSize = 400;    // longer side of a radial study's raster, cells
+  std::string studyCode;   // the study's description code; empty: the largest study in the table
+};
+
+// The records of a results table sorted into their roles.
+struct StudyResults {
+  std::filesystem::path table;
+  std::vector<RdbRecord> all;      // every live record in table order
+  std::optional<RdbRecord> tx;     // the transmitter site record ("TX SIT...")
+  std::string code;                // description code of the study's points
+  bool tile = false;               // "TIL" in positions 4 to 6 of the code
+  std::vector<RdbRecord> points;   // the study's points in table order
+  std::vector<std::vector<RdbRecord>> contours;  // one set per contour description, by azimuth
+  int computed = 0;                // points with a computed value
+};
+
+// True for a value the run has computed (not -888888, finite).
+bool IsComputed(double val);
+
+// Reads the table read-only and sorts its records. Fails on a missing or
+// unreadable table, one without study points, one whose points are all
+// still uncomputed, and an unknown study code.
+std::string LoadStudyResults(const std::filesystem::path& table, const ExportOptions& options, StudyResults& out);
+
+struct FieldRaster {
+  int width = 0, height = 0;
+  double geo[6] = {0, 1, 0, 0, 0, -1};  // GDAL geotransform: west, dLon, 0, north, 0, -dLat
+  std::vector<float> values;             // row-major from the north-west; NaN = no value
+  bool haveTx = false;
+  double txLat = 0, txLon = 0;
+  double Value(int col, int row) const { return values[static_cast<std::size_t>(row) * width + col]; }
+};
+std::string RasteriseStudy(const StudyResults& study, const ExportOptions& options, FieldRaster& out);
+
+// Legend classes: [lo + k*step, lo + (k+1)*step) for k = 0 .. classes-1,
+// chosen from the data range with a step of 1, 2, 5, 10 or 20 dB so that
+// there are at most 10 classes.
+struct ColourScale {
+  double lo = 0, step = 10;
+  int classes = 1;
+};
+ColourScale AutoScale(double minVal, double maxVal);
+// The class colour of a value (red, green, blue).
+void ClassColour(const ColourScale& scale, double val, unsigned char rgb[3]);
+
+// Picture pixels (RGBA rows from the top). withLegend adds the legend band
+// below the map and the transmitter marker; without it the map alone with
+// no-value cells transparent (the Google Earth overlay).
+struct RgbaImage {
+  int width = 0, height = 0;
+  std::vector<unsigned char> px;
+  int mapWidth = 0, mapHeight = 0;  // the map part at the top-left
+  int txX = -1, txY = -1;           // marker centre, -1 when not drawn
+  int legendTop = -1;               // first row of the legend band
+};
+RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool withLegend);
+// The legend band on its own (the KML screen overlay).
+RgbaImage RenderLegend(const ColourScale& scale, int minWidth);
+
+std::string WriteGeoTiff(const FieldRaster& raster, const std::filesystem::path& file);
+std::string WritePng(const RgbaImage& image, const std::filesystem::path& file);
+// The KML file plus "<stem>_overlay.png" and "<stem>_legend.png" beside it.
+std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const std::filesystem::path& file);
+std::string WriteGeoJson(const StudyResults& study, const std::filesystem::path& file);
+std::string WriteCsv(const StudyResults& study, const std::filesystem::path& file);
+
+// Loads the table and writes the chosen format.
+std::string ExportResults(const std::filesystem::path& table, ExportFormat format, const std::filesystem::path& file,
+                          const ExportOptions& options = {});
+
+}  // namespace zw::coverage
