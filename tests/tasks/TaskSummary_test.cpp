@@ -1,0 +1,329 @@
+#include "tasks/TaskSummary.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "TempDir.h"
+#include "platform/FileSystem.h"
+#include "tasks/clsQXTask.h"
+
+namespace zw::tasks {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kSample = fs::path(RAVO_DATA_DIR) / "sample";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+bool Has(const std::string& text, const std::string& line) {
+  const auto l = Lines(text);
+  return std::find(l.begin(), l.end(), line) != l.end();
+}
+
+#define EXPECT_LINE(text, line) EXPECT_TRUE(Has(text, line)) << "missing line [" << (line) << "] in:\n" << (text)
+#define EXPECT_NO_LINE(text, line) EXPECT_FALSE(Has(text, line)) << "unexpected line [" << (line) << "] in:\n" << (text)
+
+// A work directory holding a copy of the sample study.
+struct SampleDir {
+  zw::test::TempDir d;
+  SampleDir() {
+    for (const auto& e : fs::directory_iterator(kSample)) fs::copy_file(e.path(), d.path() / e.path().filename());
+  }
+  fs::path Task(int id) const { return d.path() / TaskFileName('T', id, ".INI"); }
+  void Write(int id, const std::string& text) const { ASSERT_TRUE(platform::WriteFileAtomic(Task(id), text)); }
+  // The sample task file with some keys changed.
+  void EditSample(const ProfileEdit& e) const { ASSERT_EQ(e.Apply(Task(1)), ""); }
+};
+
+SummaryOptions Fixed(const fs::path& dir = {}) {
+  SummaryOptions o;
+  o.dateLine = "DATE";
+  o.workDir = dir;
+  return o;
+}
+
+std::string Build(const fs::path& file, int id = 1, SummaryOptions o = Fixed()) {
+  std::string text;
+  const std::string err = BuildTaskSummary(id, TaskFile(file), &text, o);
+  EXPECT_EQ(err, "") << text;
+  return text;
+}
+
+TEST(TaskSummary, SampleStudyReportIsWrittenToTheSummaryFile) {
+  SampleDir s;
+  clsQXTask t(s.d.path());
+  t.SetSilent(true);
+  t.SetTaskID(1);
+  ASSERT_EQ(t.lTaskID(), 1);
+  const fs::path out = s.d.path() / "S0000001.TXT";
+  ASSERT_TRUE(platform::WriteFileAtomic(out, "old report\n"));
+
+  std::string text;
+  ASSERT_EQ(WriteTaskSummary(t, &text, Fixed()), "");
+  EXPECT_EQ(platform::ReadWholeFile(out).value_or(""), text);
+
+  const auto l = Lines(text);
+  ASSERT_GE(l.size(), 4u);
+  EXPECT_EQ(l[0], "DATE");
+  EXPECT_EQ(l[1], "Task ID: 0000001");
+  EXPECT_EQ(l[2], "Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
+  for (const char* line : {"Fixed Facility:", "\tWZWR-FM (sample) Mount Waumbek NH",
+                           "\tPosition: 44 26 11.40 N 71 24 47.16 W WGS 84", "\tSite: 1136 m MSL",
+                           "\tFrequency: 98.5 MHz", "\tERP: 50 kW", "\tAntenna: 100 m AGL, none (omnidirectional)",
+                           "\t\tOrientation: 0.00", "\t\tElec Tilt: 0.00", "\t\tMech Tilt: 0.00",
+                           "\t\tTilt Azim: 0.00", "Coverage Area:", "\tRadial Study:", "\t\t36 radials",
+                           "\t\t30 from TX Site", "\t\t1.5 steps", "Topographic Data:",
+                           "\tElevation increment: 0.09 km", "\tEffective Earth Curvature: 1.333",
+                           "\tUSGS SRTM Data", "Propagation Model:", "\tLongley-Rice", "\t\tPOLARIZATION H",
+                           "\t\tREL PERMITTIVITY 15", "\t\tCONDUCTIVITY 0.005", "\t\tCLIMATE CODE 5",
+                           "\t\tVARIABILITY MODE 12", "\t\tLOCATION VARIABILITY 50", "\t\tTIME VARIABILITY 50",
+                           "\t\tSITUATION VARIABILITY 50", "Mobile:", "\tAntenna Height: 9.1 m AGL",
+                           "\tRequired Field: 60 dBu", "Surface Feature Files:", "\tUse Files: False",
+                           "\tNum Files: 0", "Land Use Template:", "\tLand use not included"})
+    EXPECT_LINE(text, line);
+  EXPECT_NO_LINE(text, "\t\tINVERTED");
+  EXPECT_NO_LINE(text, "\tUSGS NED Data");
+  // Sections in their fixed order, each ending with a blank line.
+  const auto at = [&](const std::string& h) { return std::find(l.begin(), l.end(), h) - l.begin(); };
+  EXPECT_LT(at("Fixed Facility:"), at("Coverage Area:"));
+  EXPECT_LT(at("Coverage Area:"), at("Topographic Data:"));
+  EXPECT_LT(at("Topographic Data:"), at("Propagation Model:"));
+  EXPECT_LT(at("Propagation Model:"), at("Mobile:"));
+  EXPECT_LT(at("Mobile:"), at("Surface Feature Files:"));
+  EXPECT_LT(at("Surface Feature Files:"), at("Land Use Template:"));
+  EXPECT_EQ(l[static_cast<std::size_t>(at("Coverage Area:") - 1)], "");
+}
+
+TEST(TaskSummary, TerrainDataSetsArePrintedByNameWhenNotZero) {
+  SampleDir s;
+  ProfileEdit e;
+  e.Set("Quick Coverage", "Pelorin 3-Second DTA files", "1")
+      .Set("Quick Coverage", "US DMA DTED Data files", "yes")
+      .Set("Quick Coverage", "USGS NED Data", " 0 ")
+      .Set("Quick Coverage", "USGS SRTM Data", "0")
+      .RemoveKey("Quick Coverage", "Pelorin 30-Meter DTA files");
+  s.EditSample(e);
+  const std::string text = Build(s.Task(1));
+  EXPECT_LINE(text, "\tPelorin 3-Second DTA files");
+  EXPECT_LINE(text, "\tUS DMA DTED Data files");
+  for (const char* off : {"\tUSGS NED Data", "\tUSGS SRTM Data", "\tPelorin 30-Meter DTA files",
+                          "\tPelorin 30-Second DTA files", "\tPelorin 30-Second World DTA files"})
+    EXPECT_NO_LINE(text, off);
+}
+
+TEST(TaskSummary, StudyAreaKindsAndModelSections) {
+  SampleDir s;
+  {  // Simple tile study: the simple keys, the simple terrain step.
+    ProfileEdit e;
+    e.Set("Quick Coverage", "Rad or Tile", "tile").Set("Quick Coverage", "Advanced Settings", "False")
+        .Set("Quick Coverage", "Topo Step", "0.25 km").Set("Elevation Data", "ELX_INT", "Bilinear");
+    s.EditSample(e);
+    const std::string text = Build(s.Task(1));
+    EXPECT_LINE(text, "\tTile Study:");
+    EXPECT_LINE(text, "\t\t30 from TX Site");
+    EXPECT_LINE(text, "\t\t1.5 steps");
+    EXPECT_LINE(text, "\tElevation increment: 0.25 km");
+    EXPECT_LINE(text, "\tInterpolation: Bilinear");
+  }
+  {  // Advanced tile study: limits, steps and the tile terrain step.
+    ProfileEdit e;
+    e.Set("Quick Coverage", "Advanced Settings", "True").Set("Quick Coverage", "ADV S LAT", "44.0")
+        .Set("Quick Coverage", "ADV N LAT", "45.0").Set("Quick Coverage", "ADV W LON", "-72.0")
+        .Set("Quick Coverage", "ADV E LON", "-71.0").Set("Quick Coverage", "ADV NS Step", "0.5|km")
+        .Set("Quick Coverage", "ADV RAD STEP TIL", "0.03|mi");
+    s.EditSample(e);
+    const std::string text = Build(s.Task(1));
+    EXPECT_LINE(text, "\t\tNS Limits: 44.0 to 45.0");
+    EXPECT_LINE(text, "\t\tEW Limits: -72.0 to -71.0");
+    EXPECT_LINE(text, "\t\tN-S Step: 0.5|km");
+    EXPECT_LINE(text, "\t\tE-W Step: not given");
+    EXPECT_LINE(text, "\tElevation increment: 0.03 mi");
+  }
+  {  // Contour study with a broadcast-curve model.
+    ProfileEdit e;
+    e.Set("Quick Coverage", "Rad or Tile", "Contour").Set("RX Facility", "Level 0", "54|dBu|50")
+        .ReplaceSection("Propagation Model", {{"MODEL", "BC"}});
+    s.EditSample(e);
+    const std::string text = Build(s.Task(1));
+    EXPECT_LINE(text, "\tContour Study:");
+    EXPECT_LINE(text, "\t\t36 radials");
+    EXPECT_LINE(text, "\t\t54 dBu 50% contour");
+    EXPECT_LINE(text, "\t\t54 dBu f(50,50)");
+  }
+  {  // Okumura, inverted antenna, interpolated site, power level as receiver sensitivity.
+    ProfileEdit e;
+    e.ReplaceSection("Propagation Model", {{"MODEL", "OK"}, {"AREA_COR", "Urban"}, {"HIL_DIST", "2"},
+                                           {"HIL_DISTUN", "km"}})
+        .Set("Facility Data", "TX_A1INVRT", "True").Set("Facility Data", "FAC_ELMODE", "Interpolated")
+        .Set("Facility Data", "TX_A1ORIEN", "45.125").Set("RX Facility", "Level 0", "-95|dBm|50");
+    s.EditSample(e);
+    const std::string text = Build(s.Task(1));
+    EXPECT_LINE(text, "\t\tAREA TYPE: Urban");
+    EXPECT_LINE(text, "\t\tHILL DISTANCE: 2 km");
+    EXPECT_LINE(text, "\t\tPERCENT: ");
+    EXPECT_LINE(text, "\t\tINVERTED");
+    EXPECT_LINE(text, "\t\tOrientation: 45.13");
+    EXPECT_LINE(text, "\tSite: 1136 m MSL (Interpolated)");
+    EXPECT_LINE(text, "\tReceiver Sens: -95 dBm");
+    EXPECT_NO_LINE(text, "\tRequired Field: -95 dBm");
+  }
+  {  // Field measurements end after the facility.
+    ProfileEdit e;
+    e.Set("TASK", "Task Type", "field measurements");
+    s.EditSample(e);
+    const std::string text = Build(s.Task(1));
+    EXPECT_LINE(text, "Fixed Facility:");
+    EXPECT_NO_LINE(text, "Coverage Area:");
+    EXPECT_NO_LINE(text, "Propagation Model:");
+  }
+}
+
+TEST(TaskSummary, ObstructionListAndLandUse) {
+  SampleDir s;
+  const fs::path present = s.d.path() / "bldg.shp";
+  ASSERT_TRUE(platform::WriteFileAtomic(present, "x"));
+  ProfileEdit e;
+  e.ReplaceSection("Obstruction List", {{"Use Files", "True"}, {"Num Files", "2"}, {"File 000", present.string()},
+                                        {"File 001", "/nowhere/trees.shp"}})
+      .Set("Land Use", "Include LUC", "True").Set("Land Use", "LUC Template", "USGS 24 class");
+  s.EditSample(e);
+  const std::string text = Build(s.Task(1));
+  EXPECT_LINE(text, "\tUse Files: True");
+  EXPECT_LINE(text, "\tNum Files: 2");
+  EXPECT_LINE(text, "\t\tFile 000: " + present.string() + " (in Task file )");
+  EXPECT_LINE(text, "\t\tFile 001: /nowhere/trees.shp (in Task file ) (not found)");
+  EXPECT_LINE(text, "\tUSGS 24 class");
+}
+
+TEST(TaskSummary, MissingSectionsAndFilesGiveClearText) {
+  zw::test::TempDir d;
+  const fs::path f = d.path() / "T0000007.INI";
+  ASSERT_TRUE(platform::WriteFileAtomic(f, "[TASK]\nTask Type=THRESHOLD (RADIAL)\n"));
+  const std::string text = Build(f, 7);
+  for (const char* line : {"Task ID: 0000007", "\tNo Fixed Facility data in the Task file",
+                           "\tNo Quick Coverage settings in the Task file", "\tEmpty Propagation model for Task",
+                           "\tAntenna Height: not given", "\tRequired Field: not given (RX Facility, Level 0)",
+                           "\tNo Surface Feature Files in the Task file", "\tLand use not included",
+                           "\tEffective Earth Curvature: 1.333"})
+    EXPECT_LINE(text, line);
+
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      f, "[TASK]\n[Facility Data]\nFAC_LAT=abc\n[Quick Coverage]\nRad or Tile=X\nAdvanced Settings=1\n"
+         "[Propagation Model]\nMODEL=Nonesuch\n[RX Facility]\nLevel 0=|dBu|\n"));
+  const std::string bad = Build(f, 7);
+  EXPECT_LINE(bad, "\tNO FACILITY DESCRIPTION");
+  EXPECT_LINE(bad, "\tPosition: not given");
+  EXPECT_LINE(bad, "\tUnknown study area: Rad or Tile is \"X\"");
+  EXPECT_LINE(bad, "\tElevation increment: not given (invalid)");
+  EXPECT_LINE(bad, "\tUnknown propagation model: Nonesuch");
+
+  std::string text2 = "kept";
+  EXPECT_EQ(BuildTaskSummary(-88, TaskFile(f), &text2), "No Task ID");
+  EXPECT_EQ(text2, "");
+  EXPECT_EQ(BuildTaskSummary(8, TaskFile(d.path() / "T0000008.INI"), nullptr).rfind("Task INI file not found", 0), 0u);
+
+  // No task number, or no task file: nothing written, an existing report kept.
+  clsQXTask none(d.path());
+  none.SetSilent(true);
+  EXPECT_EQ(WriteTaskSummary(none), "No Task ID");
+  SampleDir s;
+  clsQXTask t(s.d.path());
+  t.SetSilent(true);
+  t.SetTaskID(1);
+  const fs::path out = s.d.path() / "S0000001.TXT";
+  ASSERT_TRUE(platform::WriteFileAtomic(out, "old report\n"));
+  fs::remove(s.Task(1));
+  EXPECT_NE(WriteTaskSummary(t), "");
+  EXPECT_EQ(platform::ReadWholeFile(out).value_or(""), "old report\n");
+}
+
+TEST(TaskSummary, AggregateStudyListsMethodAndComponents) {
+  SampleDir s;
+  s.Write(3, "[TASK]\nTask Desc=Second site\n[Facility Data]\nFAC_DESC=WZWS\nFAC_LAT=44.5\nFAC_LON=-71.5\n"
+             "FAC_DATUM=WGS 84\nTX_FREQMHZ=98.7\nTX_A1ERP=10\nTX_A1ERPUN=kW\nTX_A1AGL=50\nTX_A1AGLUN=m\n"
+             "TX_A1FNM=dipole.ant\nTX_A1ORIEN=90\nTX_A1ETILT=1.5\nTX_A1MTILT=-2\nTX_A1MDIR=180\nTX_A1INVRT=-1\n");
+  const std::string head =
+      "[TASK]\nTask Type=AGGREGATE FIELD (TILE)\nTask Desc=Simulcast\nMin Threshold=30\nIsolation=10\n"
+      "Max SDS=40\nAdditional U Isolation=6\n";
+  const std::string inputs = "[Aggregate Results Input Files]\nNumber=4\nTask1=1\nTask2=3\nTask3=2\nTask4=abc\n";
+  s.Write(10, head + "cboMathOpsIndex=6\n" + inputs);
+  const std::string text = Build(s.Task(10), 10, Fixed(s.d.path()));
+  for (const char* line :
+       {"Task ID: 0000010", "Simulcast", "Composite Study: Simulcast (Delay Spread)",
+        "\tMinimum Threshold Value: 30 dBu", "\tCapture Ratio: 10 dB", "\tMaximum Delay Spread: 40 uSec",
+        "Component Coverages:", "\tTask 0000001:Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials",
+        "\t\tWZWR-FM (sample) Mount Waumbek NH", "\t\tFreq: 98.5 MHz", "\t\tERP: 50 kW",
+        "\tTask 0000003:Second site", "\t\tWZWS", "\t\tFreq: 98.7 MHz", "\t\tPosition: 44 30 0.00 N 71 30 0.00 W WGS 84",
+        "\t\tAntenna: File dipole.ant, 50 m", "\t\tOrientation: 90.00",
+        "\t\tTilt: Elec = 1.50;  Mech = -2.00 (Az 180.00)", "\t\tINVERTED", "\tTask 0000002: task file not found",
+        "\tTask \"abc\": not a task number"})
+    EXPECT_LINE(text, line);
+  EXPECT_NO_LINE(text, "Fixed Facility:");
+
+  s.Write(10, head + inputs);  // no method index: -1
+  EXPECT_LINE(Build(s.Task(10), 10, Fixed(s.d.path())), "UNKNOWN STUDY TYPE");
+
+  s.Write(10, head + "cboMathOpsIndex=9\n" + inputs);
+  const std::string du = Build(s.Task(10), 10, Fixed(s.d.path()));
+  EXPECT_LINE(du, "Composite Study: D/U Ratio");
+  EXPECT_LINE(du, "\tD/U Ratio: 10 dB");
+  EXPECT_LINE(du, "\tAdditional U isolation: 6 dB");
+  EXPECT_LINE(du, "\t\tTask 0000001:Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
+  EXPECT_NO_LINE(du, "\tMinimum Threshold Value: 30 dBu");
+
+  // Composite, fewer inputs listed than declared.
+  s.Write(10, "[TASK]\nTask Type=Composite Field (Tile)\ncboMathOpsIndex=0\n"
+              "[Aggregate Results Input Files]\nNumber=3\nA=1\n");
+  const std::string few = Build(s.Task(10), 10, Fixed(s.d.path()));
+  EXPECT_LINE(few, "Composite Study: Maximum");
+  EXPECT_LINE(few, "\tMinimum Threshold Value: not given");
+  EXPECT_LINE(few, "\t3 input tasks declared, 1 listed");
+}
+
+TEST(TaskSummary, InterferenceStudyListsSignalsAndTheDtoUTable) {
+  SampleDir s;
+  const fs::path table = s.d.path() / "RXREJ.INI";
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      table, "[RX1]\nnumDsignals=2\nnumRXrej=2\nChnlWidth=25\nOffset=12.5|-12.5\nChnl=1|-1\n"
+             "Dsignal00=Strong|-50\nDsignal01=Weak|-90\nRXrej00=60|61\nRXrej01=40|41\n"));
+  s.Write(20, "[TASK]\nTask Type=INTERFERENCE\nTask Desc=ACI check\n[Adjacent Channel Interference]\n"
+              "Num Undesired TASKS=2\nSumMethod=Power Sum\nDtoU Template=RX1\nTaskD=\nTaskU0000=1\n");
+  SummaryOptions o = Fixed(s.d.path());
+  o.dtouFile = table.string();
+  const std::string text = Build(s.Task(20), 20, o);
+  const auto l = Lines(text);
+  ASSERT_FALSE(l.empty());
+  EXPECT_EQ(l[0], "Adjacent Channel Interference Study");
+  for (const char* line :
+       {"Task ID: 0000020", "ACI check", "*** DESIRED SIGNAL ***", "\tTask ID for Desired Signal is empty",
+        "Summation Method: Power Sum", "Receiver D/U Specifications: RX1", "\tChannel Width: 25 KHz",
+        "\tDesc\t\t\tWeak\tStrong", "\tdBm\t\t\t-90\t-50", "\tChnl\tFrom\tTo (MHz)\tD/U (dB)",
+        "\t-1\t-0.0375\t-0.0125\t41\t61", "\t1\t0.0125\t0.0375\t40\t60", "Num Undesired TASKS: 2",
+        "*** UNDESIRED SIGNAL ***", "\tTask 0000001:Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials",
+        "\t\tFreq: 98.5 MHz", "\tRemote Antenna: omnidirectional, 9.1 m AGL", "\tTaskU0001 is empty"})
+    EXPECT_LINE(text, line);
+  EXPECT_EQ(std::count(l.begin(), l.end(), "*** UNDESIRED SIGNAL ***"), 2);
+  // The negative offset row comes before the positive one.
+  EXPECT_LT(std::find(l.begin(), l.end(), "\t-1\t-0.0375\t-0.0125\t41\t61"),
+            std::find(l.begin(), l.end(), "\t1\t0.0125\t0.0375\t40\t60"));
+
+  // A table that is not in the file, and a study without its section.
+  s.Write(20, "[TASK]\nTask Type=Interference\n[Adjacent Channel Interference]\nDtoU Template=NOPE\nTaskD=1\n");
+  const std::string missing = Build(s.Task(20), 20, o);
+  EXPECT_NE(missing.find("The D/U table [NOPE] was not found in:"), std::string::npos) << missing;
+  EXPECT_LINE(missing, "\tTask 0000001:Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
+  EXPECT_LINE(missing, "Num Undesired TASKS: 0");
+  s.Write(20, "[TASK]\nTask Type=INTERFERENCE\n");
+  EXPECT_LINE(Build(s.Task(20), 20, o), "No Adjacent Channel Interference settings in the Task file");
+}
+
+}  // namespace
+}  // namespace zw::tasks
