@@ -1,0 +1,63 @@
+// ravoprop export: an area study's results table as a GeoTIFF, a PNG with a
+// legend, a KML overlay, GeoJSON or CSV.
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "Commands.h"
+#include "common/Config.h"
+#include "coverage/ResultsExport.h"
+
+namespace zw::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ExportCmdOptions {
+  int task = 0;
+  std::string workdir;
+  std::string format;
+  std::string output;
+  coverage::ExportOptions opts;
+};
+
+int RunExport(const ExportCmdOptions& o) {
+  ApplyGlobals();
+  if (o.task < 1) {
+    std::cerr << "--task takes a task number above 0\n";
+    return 2;
+  }
+  const auto format = coverage::ParseExportFormat(o.format);
+  if (!format) {
+    std::cerr << "Unknown format '" << o.format << "': geotiff, png, kml, geojson or csv\n";
+    return 2;
+  }
+  const fs::path dir = o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir);
+  const fs::path table = dir / coverage::ResultsFileName(o.task);
+  if (auto err = coverage::ExportResults(table, *format, o.output, o.opts); !err.empty()) {
+    std::cerr << err << "\n";
+    return 1;
+  }
+  if (!Globals().silent) std::cout << "Wrote " << o.output << "\n";
+  return 0;
+}
+
+const CommandRegistration reg([](CLI::App& app) {
+  auto o = std::make_shared<ExportCmdOptions>();
+  auto* cmd = app.add_subcommand("export", "Write an area study's results as GeoTIFF, PNG, KML, GeoJSON or CSV");
+  cmd->add_option("--task", o->task, "Task number (results table R<number>.DBF)")->required();
+  cmd->add_option("--workdir", o->workdir, "Work directory (default: the configured one)");
+  cmd->add_option("--format", o->format, "geotiff | png | kml | geojson | csv")->required();
+  cmd->add_option("-o,--output", o->output, "Output file (KML also writes <name>_overlay.png and <name>_legend.png)")
+      ->required();
+  cmd->add_option("--size", o->opts.rasterSize, "Longer side of a radial study's raster, cells (default 400)");
+  cmd->add_option("--desc", o->opts.studyCode, "Description code of the study (default: the largest in the table)");
+  cmd->callback([o] {
+    const int rc = RunExport(*o);
+    if (rc != 0) throw CLI::RuntimeError(rc);
+  });
+});
+
+}  // namespace
+}  // namespace zw::tool
