@@ -115,6 +115,23 @@ std::string CheckProfile(const std::vector<double>& distM, const std::vector<flo
   return {};
 }
 
+std::string CheckTerrainProfile(const std::vector<double>& distM, const std::vector<float>& elevM) {
+  if (distM.size() != elevM.size()) return "The profile's distance and elevation arrays differ in length";
+  if (distM.size() < 2) return "A profile needs at least two points";
+  if (distM.size() - 1 > static_cast<std::size_t>(kLRMaxIntervals)) {
+    return "A profile may have at most " + std::to_string(kLRMaxIntervals) +
+           " intervals (the model's 16-bit profile limit); this one has " + std::to_string(distM.size() - 1) +
+           " (use a larger --step)";
+  }
+  for (std::size_t i = 0; i < distM.size(); ++i) {
+    if (!std::isfinite(distM[i]) || !std::isfinite(elevM[i])) {
+      return "Profile point " + std::to_string(i + 1) + " is not a number";
+    }
+    if (i > 0 && !(distM[i] > distM[i - 1])) return "Profile distances must increase from the transmitter";
+  }
+  return {};
+}
+
 P2PContext::P2PContext() = default;
 P2PContext::~P2PContext() = default;
 
@@ -183,23 +200,10 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
       out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
       return out;
     }
-    // The model takes equally spaced points: when the last interval came out
-    // shorter, sample again at the step that divides the path evenly.
-    const auto& dis = path->DIS_Array();
-    if (dis.size() >= 2) {
-      const double step = dis[1] - dis[0];
-      const double length = dis.back();
-      const double last = dis.back() - dis[dis.size() - 2];
-      if (std::fabs(last - step) > 1e-6 * std::max(1.0, length)) {
-        const double n = std::ceil(length / step - 1e-9);
-        path->dStep(length / n);
-        if (!path->ExtractProfile()) {
-          out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
-          return out;
-        }
-      }
-    }
-    const std::string check = CheckProfile(path->DIS_Array(), path->ELV_Array());
+    // Terrain profiles keep their sampling step to the last, shorter
+    // interval (the models even the spacing out where they need it), exactly
+    // as the area studies sample them.
+    const std::string check = CheckTerrainProfile(path->DIS_Array(), path->ELV_Array());
     if (!check.empty()) {
       out.error = check;
       return out;

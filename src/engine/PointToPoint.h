@@ -86,4 +86,8 @@ std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, 
 // most 32767 intervals (the model's profile limit). "" when usable.
 std::string CheckProfile(const std::vector<double>& distM, const std::vector<float>& elevM);
 
+// A profile sampled from terrain: as CheckProfile, except that the last
+// interval may be shorter than the others.
+std::string CheckTerrainProfile(const std::vector<double>& distM, const std::vector<float>& elevM);
+
 }  // namespace zw

@@ -1,5 +1,6 @@
 #include "models/terrain/clsQXAreaCovLR.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -37,6 +38,38 @@ bool NumberOf(const FieldCollection& m, std::string_view key, double& out, std::
 }
 
 }  // namespace
+
+bool clsQXAreaCovLR::EvenlySpaced(int last, const std::vector<double>& dist) {
+  if (last < 2 || static_cast<std::size_t>(last) >= dist.size()) return true;  // nothing to even out
+  const double step = dist[1] - dist[0];
+  const double lastStep = dist[static_cast<std::size_t>(last)] - dist[static_cast<std::size_t>(last) - 1];
+  return std::fabs(lastStep - step) <= 1e-6 * std::max(1.0, std::fabs(dist[static_cast<std::size_t>(last)]));
+}
+
+void clsQXAreaCovLR::ResampleEvenly(int last, const std::vector<double>& dist, const std::vector<float>& elev,
+                                    std::vector<double>& outDist, std::vector<float>& outElev) {
+  // Terrain profiles keep their sampling step and end with a shorter
+  // interval; the model takes equally spaced points, so the profile is laid
+  // on the step that divides the path evenly, elevations interpolated
+  // linearly between the samples.
+  const auto n = static_cast<std::size_t>(last);
+  const double length = dist[n] - dist[0];
+  const double step = dist[1] - dist[0];
+  const auto intervals = static_cast<std::size_t>(std::max(1.0, std::ceil(length / step - 1e-9)));
+  outDist.resize(intervals + 1);
+  outElev.resize(intervals + 1);
+  std::size_t j = 0;
+  for (std::size_t i = 0; i <= intervals; ++i) {
+    const double x = dist[0] + length * static_cast<double>(i) / static_cast<double>(intervals);
+    while (j + 1 < n && dist[j + 1] < x) ++j;
+    const double span = dist[j + 1] - dist[j];
+    const double t = span > 0 ? std::clamp((x - dist[j]) / span, 0.0, 1.0) : 0.0;
+    outDist[i] = x;
+    outElev[i] = static_cast<float>(elev[j] + t * (static_cast<double>(elev[j + 1]) - elev[j]));
+  }
+  outDist[intervals] = dist[n];
+  outElev[intervals] = elev[n];
+}
 
 clsQXAreaCovLR::clsQXAreaCovLR() {
   sOKtoGO_.clear();
@@ -114,7 +147,14 @@ bool clsQXAreaCovLR::CovCalc() {
   if (ok) {
     const bool obs = cOBS_ && cOBS_->bUse();
     const auto& elev = obs ? cPathElv_->ELV_ArrayOBS() : cPathElv_->ELV_Array();
-    ok = LRBuildProfile(cPathElv_->iLastPoint(), cPathElv_->DIS_Array(), elev, pfl_, err);
+    const auto& dist = cPathElv_->DIS_Array();
+    const int last = cPathElv_->iLastPoint();
+    if (EvenlySpaced(last, dist)) {
+      ok = LRBuildProfile(last, dist, elev, pfl_, err);
+    } else {
+      ResampleEvenly(last, dist, elev, evenDist_, evenElev_);
+      ok = LRBuildProfile(static_cast<int>(evenDist_.size()) - 1, evenDist_, evenElev_, pfl_, err);
+    }
   } else {
     err = "No terrain profile";
   }
