@@ -2,16 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "common/FieldSets.h"
 #include "common/NumberFormat.h"
+#include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/CoordSys.h"
+#include "geo/CoordText.h"
 #include "geo/Datum.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/clsLandUse.h"
@@ -76,16 +79,220 @@ void clsRFProp::Report(std::string_view message) const {
 // ---------------------------------------------------------------------------
 // Task loading
 
+void clsRFProp::DropTask() {
+  cCovArea_.reset();
+  cTask_.reset();
+}
+
 void clsRFProp::lTaskID(std::int32_t id) {
   ProcScope proc(kProcRFPropTaskID);
   lTaskID_ = id;
+  sTaskMsg_.clear();
+  sTaskType_.clear();
+  sTxtFileOut_.clear();
+  cQuickCov_.reset();
+  dContourPct_ = 0;
+  DropTask();
   if (id < 1) return;  // no task: nothing to load
+
+  // A failure leaves no task behind: the area run must not take a half-loaded study.
+  auto failed = [&](const std::string& msg, bool reported) {
+    sTaskMsg_ = msg;
+    if (!reported) Report(msg);
+    DropTask();
+  };
+
   proc.Step(1000);
-  // Task loading goes here once the task database exists: open the task
-  // record, read its task file (facility, receive settings, quick coverage,
-  // model, land use, obstructions, topography step, antenna, curvature,
-  // details flag), select the model and create the coverage paths object.
-  Report("Task database not available");
+  cTask_ = std::make_unique<tasks::clsQXTask>();
+  cTask_->SetSilent(bSilent_);
+  cTask_->SetTaskID(id);
+  if (cTask_->lTaskID() != id) {
+    std::string msg = "Task " + tasks::TaskNumberText(id) + " not found in the task database " +
+                      cTask_->TablePath().string();
+    if (!cTask_->LastError().empty()) msg = JoinLines(msg, cTask_->LastError());
+    failed(msg, false);
+    return;
+  }
+
+  proc.Step(1100);
+  bool reported = false;
+  if (std::string msg = ReadTaskFile(&reported); !msg.empty()) {
+    failed(msg, reported);
+    return;
+  }
+
+  proc.Step(1200);
+  if (!SetCovModel(SetModel())) {
+    failed("Error setting cCovModel in clsRFProp.lTaskID", false);
+    return;
+  }
+
+  proc.Step(1300);
+  // The coverage paths object of the area run is made here once its class
+  // is part of the build (cCovArea_); the run configures it from the task
+  // and the facility.
+}
+
+std::string clsRFProp::ReadTaskFile(bool* reported) {
+  ProcScope proc(kProcRFPropTaskFile);
+  *reported = false;
+  if (!cTask_) return "No Task to read.";
+  const std::string file = cTask_->TaskINIFile();
+  const tasks::TaskFile tf(file);
+  if (file.empty() || !tf.Exists()) return "Task INI file not found:\n" + file;
+
+  proc.Step(1000);
+  const tasks::TaskIdentity ident = tf.Identity();
+  sTaskType_ = ident.type;
+  sTxtFileOut_ = ident.txtFileOut;
+
+  // The facility, its position converted to its own datum first so that the
+  // values derived from it match the map.
+  proc.Step(1100);
+  auto fac = std::make_shared<FieldCollection>(FieldCollection::FromPairs(tf.FacilityData()));
+  {
+    const std::string latText = Trim(fac->GetText("DECLAT"));
+    const std::string lonText = Trim(fac->GetText("DECLON"));
+    double lat = 0, lon = 0;
+    if (TryParseDouble(latText, lat) && TryParseDouble(lonText, lon) && lat >= -880.0 && lon >= -880.0) {
+      auto systemKey = [](const std::string& name) {
+        if (CoordSysIsValid(name)) return name;
+        const std::string key = DatumLibKey(name);
+        return CoordSysIsValid(key) ? key : std::string("LL");
+      };
+      const std::string from = systemKey(Trim(fac->GetText("FAC_CSDISP")));
+      const std::string datum = Trim(fac->GetText("FAC_DATUM"));
+      const std::string to = systemKey(datum);
+      const CoordConversion c = ConvertPosition(from, to, lat, lon);
+      if (!c.bOK) {
+        return JoinLines("Error converting the facility position from " + from + " to " + to + ":", c.sError);
+      }
+      fac->Set("DECLAT", FormatNumber(c.dLat, "##0.00000"));
+      fac->Set("DECLON", FormatNumber(c.dLon, "##0.00000"));
+      fac->Set("FAC_DATUM", datum.empty() ? to : datum);
+      fac->Set("FAC_LAT", FormatNumber(c.dLat, "##0.00000"));
+      fac->Set("FAC_LON", FormatNumber(c.dLon, "##0.00000"));
+    }
+  }
+  cFAC(fac);
+  if (!bFacOK_) {
+    *reported = true;  // the facility check reported its messages
+    return JoinLines("Fixed facility of the task not accepted:", sFacMsg_);
+  }
+
+  proc.Step(1200);
+  std::string rxMsg;
+  auto mob = ReadRxSettings(file, &rxMsg);
+  if (!mob) {
+    *reported = true;
+    return rxMsg;
+  }
+  cMOB(mob);
+  if (!bMobOK_) {
+    *reported = true;
+    return JoinLines("Mobile of the task not accepted:", sMobMsg_);
+  }
+
+  proc.Step(1300);
+  cQuickCov_ = std::make_shared<FieldCollection>(FieldCollection::FromPairs(tf.Section("Quick Coverage")));
+
+  proc.Step(1400);
+  const PropTemplateResult tpl = BuildPropTemplate(file, "Propagation Model");
+  sPropModel_ = tpl.modelName;
+  if (Trim(tpl.modelName).empty()) return "Empty Propagation model for Task";
+  if (!tpl.map) return tpl.error;
+  cPropMod_ = tpl.map;
+
+  proc.Step(1500);
+  const tasks::LandUse lu = tf.LandUseSettings();
+  cLandUse_ = std::make_shared<clsLandUse>();
+  cLandUse_->bUse(lu.include);
+  cLandUse_->sTemplate(lu.templateName);
+
+  // Obstruction files are numbered from "File 000"; a file that is missing or
+  // holds no obstruction is left out.
+  proc.Step(1600);
+  const tasks::ObstructionFiles of = tf.Obstructions();
+  cOBS_ = std::make_shared<clsObstructions>();
+  cOBS_->bUse(of.useFiles);
+  for (const std::string& name : of.files) {
+    const std::string f = Trim(name);
+    std::error_code ec;
+    if (f.empty() || !std::filesystem::is_regular_file(f, ec)) continue;
+    if (clsObstructions::CountRecords(f) > 0) cOBS_->AddFile(f);
+  }
+
+  proc.Step(1700);
+  const tasks::QuickCoverage qc = tf.Coverage();
+  const tasks::ValueUnit& step = qc.TerrainStep();
+  dTopoStep_ = step.value;
+  sTopoStepUn_ = step.unit;
+  if (!(step.value > 0) || !std::isfinite(step.value) || Trim(step.unit).empty()) {
+    return "Invalid Topo Data Step in Task.";
+  }
+
+  proc.Step(1800);
+  if (std::string msg = LoadTaskAntenna(file); !msg.empty()) return msg;
+
+  proc.Step(1900);
+  dKCurve_ = tf.KValue();
+  bDetails_ = ident.Details();
+  sDetailUnDis_ = SystemDistanceUnits();
+  sDetailUnElv_ = SystemElevationUnits();
+  return {};
+}
+
+std::string clsRFProp::LoadTaskAntenna(const std::string& taskFile) {
+  ProcScope proc(kProcRFPropTaskAntenna);
+  clsAntenna ant;
+  const std::string msg = LoadAntennaFromProfile(taskFile, "Facility Data", "dBd", ant);
+  if (!msg.empty()) return JoinLines("Antenna of the task not loaded:", msg);
+  // An antenna mounted upside down looks at the negated elevation angles.
+  if (ant.HasPattern() && ant.bInverted) ant.Invert();
+  ant_ = std::move(ant);
+  return {};
+}
+
+std::shared_ptr<FieldCollection> clsRFProp::ReadRxSettings(const std::string& taskFile, std::string* message) {
+  ProcScope proc(kProcRFPropRxSettings);
+  message->clear();
+  const tasks::TaskFile tf(taskFile);
+  // The task's own mobile fields, when it has them, under the receive settings.
+  auto mob = std::make_shared<FieldCollection>(FieldCollection::FromPairs(tf.MobileData()));
+
+  proc.Step(1000);
+  std::istringstream height(tf.Text("RX Facility", "Antenna Height"));
+  std::string value, unit, ref;
+  height >> value >> unit >> ref;
+  if (ref.empty()) ref = "AGL";
+  if (value.empty()) {
+    mob->Set("TX_A1AGL", std::string());
+  } else {
+    mob->Set("TX_A1AGL", static_cast<float>(ParseDouble(value)));
+  }
+  mob->Set("TX_A1AGLUN", unit);
+  mob->Set("MOB_RXREF", ref);
+
+  proc.Step(1100);
+  const std::string level0 = tf.Text("RX Facility", "Level 0");
+  std::string level = tasks::Field(level0, 1), units = tasks::Field(level0, 2), pct = tasks::Field(level0, 3);
+  if (level.empty()) level = "0";
+  if (pct.empty()) pct = "0";
+  mob->Set("RX_A1FLD", ParseDouble(level));
+  mob->Set("RX_A1FLDUN", units);
+  dContourPct_ = ParseDouble(pct);
+
+  proc.Step(1200);
+  const std::string type = ToUpper(Trim(sTaskType_));
+  if ((type == "CTR" || type == "CONTOUR") && !(dContourPct_ > 0 && dContourPct_ < 100)) {
+    *message = "Contour percent value must be greater than zero and less than 100.\nSetting is " + pct;
+  }
+  if (!message->empty()) {
+    if (!bSilent_) platform::Messages().Information("Invalid or Incomplete RX Settings", *message);
+    ReportError(kInputError, *message, "", true);  // logged; the user has seen it
+    return nullptr;
+  }
+  return mob;
 }
 
 // ---------------------------------------------------------------------------
@@ -178,7 +385,7 @@ void clsRFProp::cFAC(std::shared_ptr<FieldCollection> m) {
   const bool inverted = f.GetBool("TX_A1INVRT");
   // The pattern of an open task is not reloaded below, so a flag set now
   // would not reach it.
-  const bool taskOpen = false;  // no task object in this build
+  const bool taskOpen = cTask_ != nullptr;  // its antenna comes from the task file
   if (taskOpen && inverted && ant_.HasPattern() && !ant_.bVertInverted) {
     AddMessage(sFacMsg_, "Antenna inverted flag set after pattern loaded.");
   }
@@ -508,6 +715,77 @@ std::string clsRFProp::RunCovArea() {
   const std::string msg = "Area studies are not available in this build";
   Report(msg);
   return msg;
+}
+
+std::string clsRFProp::OpenCalcReport(std::ofstream& out) {
+  ProcScope proc(kProcRFPropCalcReport);
+  if (out.is_open()) out.close();
+  if (lTaskID_ < 1 || !cTask_) {
+    const std::string msg = "No task loaded: the calculation report has no task to describe";
+    Report(msg);
+    return msg;
+  }
+  if (!cCovModel_) {
+    const std::string msg = "No coverage model: the calculation report cannot list the model's parameters";
+    Report(msg);
+    return msg;
+  }
+  proc.Step(1000);
+  const std::filesystem::path file =
+      std::filesystem::path(WorkDirectory()) / tasks::TaskFileName('T', lTaskID_, ".TXT");
+  out.open(file, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    const std::string msg = "Cannot write the calculation report " + file.string();
+    Report(msg);
+    return msg;
+  }
+
+  proc.Step(1100);
+  const std::string_view nl = kLineBreak;
+  out << GeneralDateNow() << nl;
+  out << "Task " << lTaskID_ << "\t" << cTask_->sDesc << nl;
+  out << sPropModel_ << " " << sTaskType_ << " Calculations" << nl;
+  out << Trim(sFacDesc_) << nl;
+  out << FormatNumber(dFreqMHz_, "####0.00000") << " MHz" << nl;
+  out << "Site " << CoordText(dFacLat_, "LT") << " " << CoordText(dFacLon_, "LN") << nl;
+  out << "     " << FormatNumber(rFacElv_, "####0.00") << sFacElvUn_ << nl;
+  out << "     " << nl;
+  out << "Transmit: " << FormatNumber(dAntHgt_, "####0.00") << sAntHgtUn_ << " " << sAntElMode_ << nl;
+  out << "          " << FormatNumber(dERP_, "####0.00000") << sERPUn_ << " " << "ERP" << nl;
+  if (!Trim(ant_.sDesc).empty()) {
+    out << "Antenna: " << ant_.sDesc << nl;
+    out << "         Orientation " << FormatNumber(ant_.dOrien, "###0.00") << nl;
+    if (ant_.dMTilt != 0) {
+      out << "           Mech Tilt " << FormatNumber(ant_.dMTilt, "###0.00") << " on Azimuth "
+          << FormatNumber(ant_.dMDir, "###0.00") << nl;
+    }
+    if (ant_.dETilt != 0) out << "           Elec Tilt " << FormatNumber(ant_.dETilt, "###0.00") << nl;
+    if (ant_.bInverted) out << "           Inverted" << nl;
+  }
+  out << "Effective earth curvature " << FormatNumber(dKCurve_, "0.000") << nl;
+  if (cOBS_ && cOBS_->bUse() && cOBS_->iFileCount() > 0) {
+    out << "     " << nl << "Obstruction files included in calculations:" << nl;
+    for (int i = 0; i < cOBS_->iFileCount(); ++i) out << cOBS_->sFileName(i) << nl;
+    out << "     " << nl;
+  }
+  if (cLandUse_ && cLandUse_->bUse() && !Trim(cLandUse_->sTemplate()).empty()) {
+    out << "Land Use Data included in calculations;  Template:  " << cLandUse_->sTemplate() << nl;
+    out << "     " << nl;
+  }
+  out << "Receive: " << FormatNumber(rMobHgt_, "###0.00") << sMobHgtUn_ << " " << sMobRef_ << nl;
+  out << "     " << nl;
+
+  proc.Step(1200);
+  cCovModel_->PrtParameters(out);
+  out.flush();
+  if (!out) {
+    out.close();
+    const std::string msg = "Error writing the calculation report " + file.string();
+    Report(msg);
+    return msg;
+  }
+  if (sDetails_ == "Parameters Only" || sTxtFileOut_ == "Parameters Only") out.close();
+  return {};
 }
 
 }  // namespace zw

@@ -9,6 +9,7 @@
 // Calling order: OXAUserLogin first (it clears the collections), then the
 // inputs in any order, then RunPathSetup and RunPath once per path.
 #include <cstdint>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,8 +18,13 @@
 #include "common/Antenna.h"
 #include "common/FieldCollection.h"
 #include "coverage/clsQXAreaCov.h"
+#include "tasks/clsQXTask.h"
 
 namespace zw {
+
+namespace coverage {
+class clsAreaCovPaths;
+}
 
 // Procedure numbers of the engine on the procedure trace.
 inline constexpr std::int16_t kProcRFPropInit = 5701;
@@ -28,6 +34,10 @@ inline constexpr std::int16_t kProcRFPropPathElv = 5712;
 inline constexpr std::int16_t kProcRFPropArrays = 5713;
 inline constexpr std::int16_t kProcRFPropUserLogin = 5720;
 inline constexpr std::int16_t kProcRFPropTaskID = 5724;
+inline constexpr std::int16_t kProcRFPropTaskFile = 5725;
+inline constexpr std::int16_t kProcRFPropTaskAntenna = 5726;
+inline constexpr std::int16_t kProcRFPropRxSettings = 5727;
+inline constexpr std::int16_t kProcRFPropCalcReport = 5760;
 inline constexpr std::int16_t kProcRFPropSetModel = 5730;
 inline constexpr std::int16_t kProcRFPropCovModel = 5731;
 inline constexpr std::int16_t kProcRFPropPathSetup = 5740;
@@ -101,6 +111,22 @@ class clsRFProp {
   // Area studies are not part of this build; returns why.
   std::string RunCovArea();
 
+  // The calculation report of the loaded task: "T" + number + ".TXT" in the
+  // work directory, created or overwritten, holding the study's inputs and
+  // the model's parameters. "" with out open for the results to follow, or
+  // the failure (nothing written). With the details text "Parameters Only"
+  // (or the task's "TXT File Out" set so) the file is closed before returning.
+  std::string OpenCalcReport(std::ofstream& out);
+
+  // State of a loaded task (none / empty / 0 without one).
+  tasks::clsQXTask* cTask() const { return cTask_.get(); }
+  const std::string& sTaskType() const { return sTaskType_; }
+  const std::shared_ptr<FieldCollection>& cQuickCov() const { return cQuickCov_; }
+  double dContourPct() const { return dContourPct_; }
+  const std::shared_ptr<coverage::clsAreaCovPaths>& cCovArea() const { return cCovArea_; }
+  // Why the last lTaskID did not load ("" when it loaded or there was no task).
+  const std::string& sTaskMessage() const { return sTaskMsg_; }
+
   // Results of the last RunPath.
   const std::string& sDetails() const { return sDetails_; }
   double dFldDBU() const { return dFldDBU_; }
@@ -142,8 +168,22 @@ class clsRFProp {
   std::string ParameterListing();
   void EnsurePathElv();
   const std::string& DetailUnit(std::string& stored, const char* key, const char* def);
+  // Task loading: the task file's sections into the engine. "" or the
+  // failure; *reported tells that it was already shown or logged.
+  std::string ReadTaskFile(bool* reported);
+  std::string LoadTaskAntenna(const std::string& taskFile);
+  // The mobile of [RX Facility]; none with *message set when it is unusable.
+  std::shared_ptr<FieldCollection> ReadRxSettings(const std::string& taskFile, std::string* message);
+  void DropTask();
 
   std::int32_t lTaskID_ = 0;
+  std::unique_ptr<tasks::clsQXTask> cTask_;
+  std::string sTaskType_, sTaskMsg_;
+  std::string sTxtFileOut_;  // [TASK] "TXT File Out" of the loaded task
+  std::shared_ptr<FieldCollection> cQuickCov_;
+  double dContourPct_ = 0;
+  // Created at task loading for the area run; the run configures it.
+  std::shared_ptr<coverage::clsAreaCovPaths> cCovArea_;
   std::shared_ptr<FieldCollection> cFAC_, cMOB_, cPropMod_;
   std::shared_ptr<clsPathElv> cPathElv_;
   bool bOwnPathElv_ = false;  // created here for given arrays

@@ -539,7 +539,7 @@ TEST(RFPropTask, TaskNumbers) {
   EXPECT_TRUE(inst.messages().Log().empty());
   EXPECT_EQ(inst.Log().find("Task database"), std::string::npos);
   e.lTaskID(12);
-  EXPECT_TRUE(inst.Shown("Task database not available"));
+  EXPECT_TRUE(inst.Shown("Task 0000012 not found in the task database"));
   EXPECT_NE(e.RunCovArea(), "");
 }
 

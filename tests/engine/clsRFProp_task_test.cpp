@@ -1,0 +1,381 @@
+// Loading a stored study through lTaskID and the calculation report of a
+// loaded task, on a copy of the sample study.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "common/Config.h"
+#include "common/ErrorHandler.h"
+#include "common/Units.h"
+#include "engine/clsRFProp.h"
+#include "geo/CoordSys.h"
+#include "platform/MessageBox.h"
+#include "platform/terrain/clsLandUse.h"
+#include "platform/terrain/clsObstructions.h"
+#include "tasks/TaskFile.h"
+
+namespace zw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary installation whose work directory holds a copy of the sample
+// study, with a scripted message sink.
+class SampleInstall {
+ public:
+  SampleInstall() : messages_(std::make_shared<platform::ScriptedMessages>()) {
+    ::setenv("ZWRAVOPROP_HOME", (dir_.path().string() + "/").c_str(), 1);
+    fs::create_directories(dir_.path() / "COORDSYS DATA");
+    fs::create_directories(dir_.path() / "SYSTEM");
+    fs::create_directories(work());
+    for (const auto& e : fs::directory_iterator(fs::path(RAVO_DATA_DIR) / "sample")) {
+      if (e.path().extension() != ".md") fs::copy_file(e.path(), work() / e.path().filename());
+    }
+    previous_ = platform::SetMessages(messages_);
+    SetUserLogin("");
+    ResetConfigCache();
+    ResetSystemUnits();
+    SetTechSupportLogPath("");
+  }
+  ~SampleInstall() {
+    ::unsetenv("ZWRAVOPROP_HOME");
+    SetUserLogin("");
+    ResetConfigCache();
+    ResetSystemUnits();
+    SetTechSupportLogPath("");
+    CoordSysInit("");
+    platform::SetMessages(previous_);
+  }
+  fs::path work() const { return dir_.path() / "WORK"; }
+  fs::path taskFile() const { return work() / "T0000001.INI"; }
+  void Edit(const std::string& section, const std::string& key, const std::string& value) {
+    ASSERT_EQ(tasks::ProfileEdit().Set(section, key, value).Apply(taskFile()), "");
+  }
+  platform::ScriptedMessages& messages() { return *messages_; }
+  bool Shown(const std::string& text) const {
+    for (const auto& m : messages_->Log())
+      if (m.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::string Log() const {
+    std::ifstream in(dir_.path() / kTechSupportLogName);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+ private:
+  test::TempDir dir_;
+  std::shared_ptr<platform::ScriptedMessages> messages_;
+  std::shared_ptr<platform::MessageSink> previous_;
+};
+
+std::vector<std::string> Lines(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::string> out;
+  std::string line;
+  while (std::getline(in, line)) out.push_back(line);
+  return out;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
+  for (const auto& l : lines)
+    if (l == text) return true;
+  return false;
+}
+
+bool HasLineStarting(const std::vector<std::string>& lines, const std::string& start) {
+  for (const auto& l : lines)
+    if (l.rfind(start, 0) == 0) return true;
+  return false;
+}
+
+TEST(RFPropTaskLoad, NoTaskLeavesNothingAndReportsNothing) {
+  SampleInstall inst;
+  clsRFProp e;
+  e.lTaskID(0);
+  EXPECT_EQ(e.cTask(), nullptr);
+  EXPECT_EQ(e.sTaskMessage(), "");
+  EXPECT_TRUE(inst.messages().Log().empty());
+  // A loaded task is dropped again by a number below 1.
+  e.lTaskID(1);
+  ASSERT_NE(e.cTask(), nullptr) << e.sTaskMessage();
+  e.lTaskID(-1);
+  EXPECT_EQ(e.cTask(), nullptr);
+  EXPECT_EQ(e.cQuickCov(), nullptr);
+}
+
+TEST(RFPropTaskLoad, SampleTaskLoadsEveryPart) {
+  SampleInstall inst;
+  clsRFProp e;
+  e.lTaskID(1);
+  ASSERT_EQ(e.sTaskMessage(), "");
+  EXPECT_TRUE(inst.messages().Log().empty()) << inst.messages().Log().front().text;
+  ASSERT_NE(e.cTask(), nullptr);
+  EXPECT_EQ(e.cTask()->lTaskID(), 1);
+  EXPECT_EQ(e.sTaskType(), "THRESHOLD (RADIAL)");
+  // Facility.
+  ASSERT_NE(e.cFAC(), nullptr);
+  EXPECT_EQ(e.cFAC()->GetText("FAC_DESC"), "WZWR-FM (sample) Mount Waumbek NH");
+  EXPECT_NEAR(e.dFacLat(), 44.4365, 1e-6);
+  EXPECT_NEAR(e.dFacLon(), -71.4131, 1e-6);
+  EXPECT_NEAR(e.dFreqMHz(), 98.5, 1e-9);
+  EXPECT_NEAR(e.FACERPdBm(), 10.0 * std::log10(50e6), 1e-9);  // 50 kW in mW
+  EXPECT_NEAR(e.FACTXmAGL(), 100.0, 1e-9);
+  EXPECT_NEAR(e.FACTXmMSL(), 1236.0, 1e-9);
+  // Mobile from [RX Facility].
+  ASSERT_NE(e.cMOB(), nullptr);
+  EXPECT_NEAR(e.MOBAntM(), 9.1, 1e-5);
+  EXPECT_FALSE(e.bMOBMSL());
+  EXPECT_EQ(e.cMOB()->GetText("RX_A1FLDUN"), "dBu");
+  EXPECT_NEAR(e.cMOB()->GetDouble("RX_A1FLD"), 60.0, 1e-9);
+  EXPECT_NEAR(e.dContourPct(), 50.0, 1e-9);
+  // Model, terrain step, curvature, details flag, quick coverage.
+  EXPECT_EQ(e.sPropModel(), "Longley-Rice");
+  ASSERT_NE(e.cPropMod(), nullptr);
+  ASSERT_NE(e.Calculator(), nullptr);
+  EXPECT_EQ(e.Calculator()->sNameModel2(), "LR");
+  EXPECT_NEAR(e.dTopoStep(), 0.09, 1e-12);
+  EXPECT_EQ(e.sTopoStepUn(), "km");
+  EXPECT_NEAR(e.dKCurve(), 1.333, 1e-12);
+  EXPECT_FALSE(e.bDetails());
+  ASSERT_NE(e.cQuickCov(), nullptr);
+  EXPECT_EQ(e.cQuickCov()->GetText("Num Rad"), "36");
+  EXPECT_EQ(e.cQuickCov()->GetText("ADV RAD STEP COV"), "1.5|km");
+  // Land use and obstructions come from the task, both off.
+  ASSERT_NE(e.cLandUse(), nullptr);
+  EXPECT_FALSE(e.cLandUse()->bUse());
+  ASSERT_NE(e.cOBS(), nullptr);
+  EXPECT_FALSE(e.cOBS()->bUse());
+  EXPECT_EQ(e.cOBS()->iFileCount(), 0);
+}
+
+TEST(RFPropTaskLoad, DetailsFlagAndTileStep) {
+  SampleInstall inst;
+  inst.Edit("TASK", "TXT File Out", "Details");
+  inst.Edit("Quick Coverage", "Rad or Tile", "tile");
+  inst.Edit("Quick Coverage", "ADV RAD STEP TIL", "30|m");
+  clsRFProp e;
+  e.lTaskID(1);
+  ASSERT_EQ(e.sTaskMessage(), "");
+  EXPECT_TRUE(e.bDetails());
+  EXPECT_NEAR(e.dTopoStep(), 30.0, 1e-12);
+  EXPECT_EQ(e.sTopoStepUn(), "m");
+}
+
+TEST(RFPropTaskLoad, ObstructionFilesFromTheFirstKey) {
+  SampleInstall inst;
+  // Files are numbered from "File 000"; a missing file is left out.
+  inst.Edit("Obstruction Files", "Use Files", "True");
+  inst.Edit("Obstruction Files", "Num Files", "1");
+  inst.Edit("Obstruction Files", "File 000", (inst.work() / "NOSUCH.DBF").string());
+  clsRFProp e;
+  e.lTaskID(1);
+  ASSERT_EQ(e.sTaskMessage(), "");
+  ASSERT_NE(e.cOBS(), nullptr);
+  EXPECT_TRUE(e.cOBS()->bUse());
+  EXPECT_EQ(e.cOBS()->iFileCount(), 0);
+}
+
+TEST(RFPropTaskLoad, FailuresAreReportedAndLeaveNoTask) {
+  {
+    SampleInstall inst;
+    fs::remove(inst.taskFile());
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "Task INI file not found:\n" + inst.taskFile().string());
+    EXPECT_TRUE(inst.Shown("Task INI file not found:"));
+    EXPECT_EQ(e.cTask(), nullptr);
+  }
+  {
+    SampleInstall inst;
+    clsRFProp e;
+    e.lTaskID(7);  // not in the task table
+    EXPECT_NE(e.sTaskMessage().find("Task 0000007 not found in the task database"), std::string::npos);
+    EXPECT_EQ(e.cTask(), nullptr);
+  }
+  {
+    SampleInstall inst;
+    inst.Edit("Propagation Model", "MODEL", "");
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "Empty Propagation model for Task");
+    EXPECT_TRUE(inst.Shown("Empty Propagation model for Task"));
+    EXPECT_EQ(e.cTask(), nullptr);
+  }
+  {
+    SampleInstall inst;
+    inst.Edit("Quick Coverage", "ADV RAD STEP TOPO", "0|km");
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "Invalid Topo Data Step in Task.");
+    EXPECT_EQ(e.cTask(), nullptr);
+  }
+  {
+    // Radial studies take the topo step: a broken tile step does not matter.
+    SampleInstall inst;
+    inst.Edit("Quick Coverage", "ADV RAD STEP TIL", "|km");
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "");
+  }
+  {
+    SampleInstall inst;
+    inst.Edit("Quick Coverage", "Rad or Tile", "T");
+    inst.Edit("Quick Coverage", "ADV RAD STEP TIL", "0.09|");
+    clsRFProp e;
+    e.bSilent(true);
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "Invalid Topo Data Step in Task.");
+    EXPECT_TRUE(inst.messages().Log().empty());  // silent: logged only
+    EXPECT_NE(inst.Log().find("Invalid Topo Data Step in Task."), std::string::npos);
+  }
+}
+
+TEST(RFPropTaskLoad, ContourPercentOfContourStudies) {
+  const std::string text = "Contour percent value must be greater than zero and less than 100.\nSetting is ";
+  for (const char* type : {"CTR", "CONTOUR"}) {
+    for (const char* pct : {"0", "100", "-5"}) {
+      SampleInstall inst;
+      inst.Edit("TASK", "Task Type", type);
+      inst.Edit("RX Facility", "Level 0", std::string("39|dBu|") + pct);
+      clsRFProp e;
+      e.lTaskID(1);
+      EXPECT_EQ(e.sTaskMessage(), text + pct) << type << " " << pct;
+      const auto log = inst.messages().Log();
+      ASSERT_EQ(log.size(), 1u) << type << " " << pct;  // shown once
+      EXPECT_EQ(log[0].title, "Invalid or Incomplete RX Settings");
+      EXPECT_EQ(log[0].text, text + pct);
+      EXPECT_EQ(e.cTask(), nullptr);
+    }
+  }
+  {
+    SampleInstall inst;
+    inst.Edit("TASK", "Task Type", "CTR");
+    inst.Edit("RX Facility", "Level 0", "39|dBu");  // no percent: 0
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), text + "0");
+  }
+  {
+    SampleInstall inst;
+    inst.Edit("TASK", "Task Type", "CTR");
+    inst.Edit("RX Facility", "Level 0", "39|dBu|90");
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "");
+    EXPECT_NEAR(e.dContourPct(), 90.0, 1e-12);
+  }
+  {
+    // Other studies do not look at the percent.
+    SampleInstall inst;
+    inst.Edit("RX Facility", "Level 0", "60|dBu|0");
+    clsRFProp e;
+    e.lTaskID(1);
+    EXPECT_EQ(e.sTaskMessage(), "");
+  }
+}
+
+TEST(RFPropTaskLoad, ReceiveSettingsReachTheMobile) {
+  SampleInstall inst;
+  inst.Edit("RX Facility", "Antenna Height", "30 ft");  // reference defaults to AGL
+  inst.Edit("RX Facility", "Level 0", "39|dBm|50");
+  clsRFProp e;
+  e.lTaskID(1);
+  EXPECT_NEAR(e.MOBAntM(), 9.144, 1e-4);
+  EXPECT_EQ(e.cMOB()->GetText("MOB_RXREF"), "AGL");
+  EXPECT_NE(e.sTaskMessage().find("Field strength units for mobile are not in dBu: dBm"), std::string::npos);
+  EXPECT_EQ(e.cTask(), nullptr);
+}
+
+TEST(RFPropCalcReport, LinesOfTheSampleTask) {
+  SampleInstall inst;
+  clsRFProp e;
+  e.lTaskID(1);
+  ASSERT_EQ(e.sTaskMessage(), "");
+  std::ofstream out;
+  ASSERT_EQ(e.OpenCalcReport(out), "");
+  EXPECT_TRUE(out.is_open());  // left open for the results
+  out.close();
+  const auto lines = Lines(inst.work() / "T0000001.TXT");
+  ASSERT_GE(lines.size(), 14u);
+  EXPECT_EQ(lines[1], "Task 1\tSample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
+  EXPECT_EQ(lines[2], "Longley-Rice THRESHOLD (RADIAL) Calculations");
+  EXPECT_EQ(lines[3], "WZWR-FM (sample) Mount Waumbek NH");
+  EXPECT_EQ(lines[4], "98.50000 MHz");
+  EXPECT_EQ(lines[5].rfind("Site ", 0), 0u);
+  EXPECT_NE(lines[5].find("N"), std::string::npos);
+  EXPECT_NE(lines[5].find("W"), std::string::npos);
+  EXPECT_EQ(lines[6], "     1136.00m");
+  EXPECT_EQ(lines[7], "     ");
+  EXPECT_EQ(lines[8], "Transmit: 100.00m AGL");
+  EXPECT_EQ(lines[9], "          50.00000kW ERP");
+  // No antenna description: no antenna block.
+  EXPECT_EQ(lines[10], "Effective earth curvature 1.333");
+  EXPECT_EQ(lines[11], "Receive: 9.10m AGL");
+  EXPECT_EQ(lines[12], "     ");
+  EXPECT_EQ(lines[13], "Longley-Rice Propagation Study");
+  EXPECT_FALSE(HasLineStarting(lines, "Antenna: "));
+  EXPECT_FALSE(HasLineStarting(lines, "Obstruction files"));
+  EXPECT_FALSE(HasLineStarting(lines, "Land Use Data"));
+}
+
+TEST(RFPropCalcReport, AntennaBlockAndOptionalParts) {
+  SampleInstall inst;
+  inst.Edit("Facility Data", "TX_A1TYP", "Panel 4-bay");
+  inst.Edit("Facility Data", "TX_A1ORIEN", "45");
+  inst.Edit("Facility Data", "TX_A1MTILT", "0");
+  inst.Edit("Facility Data", "TX_A1ETILT", "2.5");
+  inst.Edit("Land Use", "Include LUC", "True");
+  inst.Edit("Land Use", "LUC Template", "NLCD");
+  clsRFProp e;
+  e.lTaskID(1);
+  ASSERT_EQ(e.sTaskMessage(), "");
+  std::ofstream out;
+  ASSERT_EQ(e.OpenCalcReport(out), "");
+  out.close();
+  const auto lines = Lines(inst.work() / "T0000001.TXT");
+  EXPECT_TRUE(HasLine(lines, "Antenna: Panel 4-bay"));
+  EXPECT_TRUE(HasLine(lines, "         Orientation 45.00"));
+  EXPECT_TRUE(HasLine(lines, "           Elec Tilt 2.50"));
+  EXPECT_FALSE(HasLineStarting(lines, "           Mech Tilt"));
+  EXPECT_FALSE(HasLine(lines, "           Inverted"));
+  EXPECT_TRUE(HasLine(lines, "Land Use Data included in calculations;  Template:  NLCD"));
+}
+
+TEST(RFPropCalcReport, ParametersOnlyClosesAndOverwrites) {
+  SampleInstall inst;
+  inst.Edit("TASK", "TXT File Out", "Parameters Only");
+  {
+    std::ofstream old(inst.work() / "T0000001.TXT");
+    old << "an older report with more lines than the new one\n";
+    for (int i = 0; i < 100; ++i) old << "x\n";
+  }
+  clsRFProp e;
+  e.lTaskID(1);
+  ASSERT_EQ(e.sTaskMessage(), "");
+  std::ofstream out;
+  ASSERT_EQ(e.OpenCalcReport(out), "");
+  EXPECT_FALSE(out.is_open());
+  const auto lines = Lines(inst.work() / "T0000001.TXT");
+  EXPECT_FALSE(HasLine(lines, "x"));
+  EXPECT_TRUE(HasLine(lines, "Longley-Rice Propagation Study"));
+}
+
+TEST(RFPropCalcReport, WithoutTaskNothingIsWritten) {
+  SampleInstall inst;
+  clsRFProp e;
+  e.bSilent(true);
+  std::ofstream out;
+  EXPECT_NE(e.OpenCalcReport(out), "");
+  EXPECT_FALSE(out.is_open());
+  EXPECT_FALSE(fs::exists(inst.work() / "T0000000.TXT"));
+}
+
+}  // namespace
+}  // namespace zw
