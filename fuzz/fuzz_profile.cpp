@@ -39,7 +39,8 @@ std::vector<std::pair<std::string, ProfileEntries>> ReadAll(const std::filesyste
       // The first entry of a key is the one read.
       const auto first = std::find_if(entries.begin(), entries.end(),
                                       [&](const auto& e) { return SameNoCase(e.first, key); });
-      if (!Trim(key).empty()) {
+      // GetString answers the default for an empty section or key name.
+      if (!Trim(key).empty() && !Trim(name).empty()) {
         Check(ProfileGetString(name, key, "#default#", file) == first->second, "GetString differs from GetSection",
               name + "/" + key);
       }
