@@ -1,5 +1,6 @@
 // ravoprop task: the task database of a work directory (new, list, show,
-// delete, import of a task file written elsewhere, and the sample study).
+// delete, import of a task file written elsewhere, the summary report and the
+// sample study).
 #include <fmt/format.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "tasks/PathsFile.h"
 #include "tasks/SampleStudy.h"
+#include "tasks/TaskSummary.h"
 #include "tasks/clsQXTask.h"
 
 namespace zw::tool {
@@ -27,6 +29,7 @@ struct TaskOptions {
   std::string id;
   std::string taskFile, pathsFile;
   std::string terrain = "data/terrain/N44W072.hgt";
+  std::string dtouFile;
 };
 
 fs::path WorkDir(const TaskOptions& o) { return o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir); }
@@ -148,6 +151,23 @@ int RunImport(const TaskOptions& o) {
   return 0;
 }
 
+int RunSummary(const TaskOptions& o) {
+  const std::int32_t id = IdOf(o);
+  if (id < 1) return Failed("Invalid Task ID: " + o.id);
+  clsQXTask t(WorkDir(o));
+  t.SetSilent(true);
+  t.SetTaskID(id);
+  if (!t.LastError().empty()) return Failed(t.LastError());
+  if (t.lTaskID() < 1) return Failed("Task " + std::to_string(id) + " not found in " + t.TablePath().string());
+  SummaryOptions so;
+  so.dtouFile = o.dtouFile;
+  std::string text;
+  const std::string err = WriteTaskSummary(t, &text, so);
+  std::cout << text;
+  if (!err.empty()) return Failed(err);
+  return 0;
+}
+
 int RunSample(const TaskOptions& o) {
   std::string why;
   const std::int32_t id = WriteSampleStudy(WorkDir(o), o.terrain, {}, &why);
@@ -191,6 +211,12 @@ const CommandRegistration reg([](CLI::App& app) {
   i->add_option("taskfile", opts->taskFile, "Task file (T*.INI)")->required();
   i->add_option("pathsfile", opts->pathsFile, "Paths file (E*.INI)");
   Wrap(i, opts, RunImport);
+
+  auto* sum = cmd->add_subcommand("summary", "Write the task's summary report (S*.TXT) and print it");
+  sum->add_option("id", opts->id, "Task number")->required();
+  sum->add_option("--workdir", opts->workdir, "Work directory (default: the configured one)");
+  sum->add_option("--dtou", opts->dtouFile, "D/U table file of interference studies (default: the installation's)");
+  Wrap(sum, opts, RunSummary);
 
   auto* smp = cmd->add_subcommand("sample", "Write the sample study (Mount Waumbek FM, radial coverage) as a new task");
   smp->add_option("--terrain", opts->terrain, "Sample terrain tile");
