@@ -12,6 +12,7 @@
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "coverage/clsAreaCovPaths.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/CoordSys.h"
 #include "geo/CoordText.h"
@@ -127,10 +128,36 @@ void clsRFProp::lTaskID(std::int32_t id) {
     return;
   }
 
+  // The study's points: the generator gets the task and the transmitter
+  // here; the area run adds what it needs of the model.
   proc.Step(1300);
-  // The coverage paths object of the area run is made here once its class
-  // is part of the build (cCovArea_); the run configures it from the task
-  // and the facility.
+  auto paths = std::make_shared<coverage::clsAreaCovPaths>();
+  coverage::AreaStudyTask t = coverage::AreaStudyTask::ForNumber(id, cTask_->WorkDir());
+  t.iTaskMode = cTask_->GetTaskModeE();
+  t.sTaskMode = cTask_->GetTaskMode();
+  t.sDesc = cTask_->sDesc;
+  t.sSum = cTask_->sSum;
+  t.sRDBDesc = cTask_->sRDBDesc;
+  t.taskFile = cTask_->TaskINIFile();
+  t.pathsFile = cTask_->TaskPathsFile();
+  t.bSilent = bSilent_;
+  tasks::clsQXTask* task = cTask_.get();  // lives as long as the paths object (DropTask)
+  t.writeResultsKeys = [task](const std::vector<std::pair<std::string, std::string>>& keys) {
+    tasks::ProfileEdit edit;
+    for (const auto& [k, v] : keys) edit.Set("Results Data Base", k, v);
+    return task->EditTaskFile(edit);
+  };
+  paths->SetTask(std::move(t));
+  if (cMOB_) paths->SetMOB(*cMOB_);
+  paths->SetTaskType(sTaskType_);
+  paths->SetTXDesc(sFacDesc_);
+  paths->SetTXDatum(sFacDatum_);
+  paths->SetTXLat(dFacLat_);
+  paths->SetTXLon(dFacLon_);
+  paths->SetTXSiteElv(rFacElv_);
+  paths->SetTXSiteElvUn(sFacElvUn_);
+  paths->SetDirectContourCalc(cCovModel_->bDirectContourCalc());
+  cCovArea_ = std::move(paths);
 }
 
 std::string clsRFProp::ReadTaskFile(bool* reported) {

@@ -14,6 +14,7 @@
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "common/Units.h"
+#include "coverage/clsAreaCovPaths.h"
 #include "engine/clsRFProp.h"
 #include "geo/CoordSys.h"
 #include "platform/MessageBox.h"
@@ -153,6 +154,14 @@ TEST(RFPropTaskLoad, SampleTaskLoadsEveryPart) {
   ASSERT_NE(e.cOBS(), nullptr);
   EXPECT_FALSE(e.cOBS()->bUse());
   EXPECT_EQ(e.cOBS()->iFileCount(), 0);
+  // The study generator knows the task and the transmitter.
+  ASSERT_NE(e.cCovArea(), nullptr);
+  ASSERT_NE(e.cCovArea()->task(), nullptr);
+  EXPECT_EQ(e.cCovArea()->task()->lTaskID, 1);
+  EXPECT_EQ(e.cCovArea()->task()->sDesc, "Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
+  EXPECT_EQ(e.cCovArea()->TaskType(), "THRESHOLD (RADIAL)");
+  EXPECT_NEAR(e.cCovArea()->TXLat(), 44.4365, 1e-9);
+  EXPECT_NEAR(e.cCovArea()->TXSiteElvM(), 1136.0f, 1e-3);
 }
 
 TEST(RFPropTaskLoad, DetailsFlagAndTileStep) {
@@ -191,6 +200,7 @@ TEST(RFPropTaskLoad, FailuresAreReportedAndLeaveNoTask) {
     EXPECT_EQ(e.sTaskMessage(), "Task INI file not found:\n" + inst.taskFile().string());
     EXPECT_TRUE(inst.Shown("Task INI file not found:"));
     EXPECT_EQ(e.cTask(), nullptr);
+    EXPECT_EQ(e.cCovArea(), nullptr);
   }
   {
     SampleInstall inst;
