@@ -14,7 +14,13 @@
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "coverage/clsQXAreaCov.h"
 #include "engine/PointToPoint.h"
+#include "engine/clsRFProp.h"
+#include "models/terrain/clsQXAreaCovLR.h"
+#include "platform/ProgramDir.h"
+#include "platform/terrain/TerrainSource.h"
+#include "platform/terrain/clsPathElv.h"
 
 namespace zw::tool {
 namespace {
@@ -27,6 +33,9 @@ struct P2POptions {
   std::string antenna;  // FILE.ini[:SECTION]
   std::string batch;
   bool json = false;
+  // A stored study instead of the template: its task number and work directory.
+  std::int32_t task = 0;
+  std::string workdir;
 };
 
 bool ParseLatLon(const std::string& s, double& lat, double& lon) {
@@ -230,8 +239,118 @@ int RunBatch(const P2POptions& base) {
   return failed == 0 ? 0 : 1;
 }
 
+// One path of a stored study: the engine loads the task, the profile comes
+// from the terrain at the task's sampling step, then the engine's own setup
+// and run.
+P2PResult RunTaskPath(const P2POptions& o) {
+  P2PResult out;
+  double toLat = 0, toLon = 0;
+  if (o.to.empty() || !ParseLatLon(o.to, toLat, toLon)) {
+    out.error = "--task needs the receiver point: --to LAT,LON in decimal degrees";
+    return out;
+  }
+  clsRFProp e;
+  e.bSilent(true);
+  e.sWorkDir(o.workdir);
+  e.lTaskID(o.task);
+  if (!e.sTaskMessage().empty()) {
+    out.error = e.sTaskMessage();
+    return out;
+  }
+  if (o.req.details) e.bDetails(true);
+
+  // The terrain: --dem, else the data directory's terrain folder.
+  const std::string dem =
+      o.req.dem.empty() ? (platform::DataDirectory() / "terrain").string() : o.req.dem;
+  auto terrain = std::make_shared<platform::TerrainSource>();
+  const std::string msg = terrain->Add(dem);
+  if (terrain->SourceCount() == 0) {
+    out.error = "No usable elevation data in " + dem + (msg.empty() ? "" : ": " + msg);
+    return out;
+  }
+  bool err = false;
+  const double stepM = ConvertLength(e.sTopoStepUn(), "m", e.dTopoStep(), err);
+  if (err || !(stepM > 0)) {
+    out.error = "The task's terrain step cannot be used: " + FormatGeneral(e.dTopoStep()) + " " + e.sTopoStepUn();
+    return out;
+  }
+  auto path = std::make_shared<platform::clsPathElv>(terrain);
+  path->sDatum(e.sFacDatum());
+  path->dStartLat(e.dFacLat());
+  path->dStartLon(e.dFacLon());
+  path->dEndLat(toLat);
+  path->dEndLon(toLon);
+  path->dStep(stepM);
+  if (!path->ExtractProfile()) {
+    out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
+    return out;
+  }
+  if (std::string check = CheckTerrainProfile(path->DIS_Array(), path->ELV_Array()); !check.empty()) {
+    out.error = check;
+    return out;
+  }
+  out.points = path->iLastPoint() + 1;
+  out.pathLengthM = path->DIS_Array().back();
+  e.cPathElv(path);
+  e.dTgtLat(toLat);
+  e.dTgtLon(toLon);
+  e.dTgtAz(path->dPathAz());
+  e.dTgtDisKM(out.pathLengthM / 1000.0);
+  if (std::string fail = e.RunPathSetup(); !fail.empty()) {
+    out.error = Trim(fail);
+    return out;
+  }
+  const std::string fail = e.RunPath();
+  clsQXAreaCov* calc = e.Calculator();
+  out.model = calc->sNameModel2();
+  out.modelName = calc->sNameModel();
+  out.netFieldDbu = e.dFldDBU();
+  out.freeSpaceDbu = e.dFreeSpaceField();
+  out.modelLossDb = calc->dModelLoss();
+  out.errLevel = calc->lErrLevel();
+  out.rxGroundM = calc->rTgtElvM();
+  out.details = calc->sDetails();  // the model's account, as the template form gives it
+  if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc)) {
+    out.mode = {lr->sMode1(), lr->sMode2()};
+    out.deltaHM = lr->dDeltaHM();
+    out.effHeightsM = lr->dHeEffM();
+  }
+  if (!fail.empty()) {
+    out.error = fail;
+    return out;
+  }
+  std::ostringstream prt;
+  calc->PrtParameters(prt);
+  out.parameters = prt.str();
+  out.ok = true;
+  return out;
+}
+
 int RunP2P(P2POptions& o) {
   ApplyGlobals();
+  if (o.task != 0) {
+    if (!o.batch.empty() || !o.req.templateFile.empty() || !o.req.profileCsv.empty() || !o.from.empty()) {
+      std::cerr << "--task takes the transmitter and the model from the study: it excludes --template, "
+                   "--profile, --from and --batch\n";
+      return 2;
+    }
+    if (o.task < 1) {
+      std::cerr << "--task takes a task number above 0\n";
+      return 2;
+    }
+    const P2PResult r = RunTaskPath(o);
+    if (!r.ok) {
+      std::cerr << r.error << "\n";
+      if (o.json) std::cout << nlohmann::json{{"error", r.error}}.dump() << "\n";
+      return 1;
+    }
+    if (o.json) {
+      std::cout << ToJson(r).dump(1) << "\n";
+    } else {
+      PrintText(r);
+    }
+    return 0;
+  }
   if (!o.batch.empty()) return RunBatch(o);
   if (const std::string err = Complete(o); !err.empty()) {
     std::cerr << err << "\n";
@@ -256,6 +375,8 @@ const CommandRegistration reg([](CLI::App& app) {
   auto o = std::make_shared<P2POptions>();
   P2PRequest& r = o->req;
   auto* cmd = app.add_subcommand("p2p", "Field strength over one path (or a batch of paths) with a propagation model");
+  cmd->add_option("--task", o->task, "Stored study: its task number (transmitter, model, terrain step from it)");
+  cmd->add_option("--workdir", o->workdir, "Work directory of --task (default: the configured one)");
   cmd->add_option("--model", r.model, "Model code or name (default: MODEL of the template)");
   cmd->add_option("--template", r.templateFile, "Settings file holding the model template");
   cmd->add_option("--section", r.section, "Template section (default \"Propagation Model\")");

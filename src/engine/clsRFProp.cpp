@@ -104,7 +104,7 @@ void clsRFProp::lTaskID(std::int32_t id) {
   };
 
   proc.Step(1000);
-  cTask_ = std::make_unique<tasks::clsQXTask>();
+  cTask_ = std::make_unique<tasks::clsQXTask>(std::filesystem::path(sWorkDir_));
   cTask_->SetSilent(bSilent_);
   cTask_->SetTaskID(id);
   if (cTask_->lTaskID() != id) {
@@ -758,8 +758,8 @@ std::string clsRFProp::OpenCalcReport(std::ofstream& out) {
     return msg;
   }
   proc.Step(1000);
-  const std::filesystem::path file =
-      std::filesystem::path(WorkDirectory()) / tasks::TaskFileName('T', lTaskID_, ".TXT");
+  // Beside the task file, in the task's work directory.
+  const std::filesystem::path file = cTask_->WorkDir() / tasks::TaskFileName('T', lTaskID_, ".TXT");
   out.open(file, std::ios::binary | std::ios::trunc);
   if (!out) {
     const std::string msg = "Cannot write the calculation report " + file.string();

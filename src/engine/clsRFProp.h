@@ -52,6 +52,10 @@ class clsRFProp {
   clsRFProp& operator=(const clsRFProp&) = delete;
 
   // Inputs.
+  // Work directory of the task database, task files and reports; empty (the
+  // default) means the configured one. Set it before lTaskID.
+  void sWorkDir(std::string dir) { sWorkDir_ = std::move(dir); }
+  const std::string& sWorkDir() const { return sWorkDir_; }
   // Loads a stored study; below 1 drops the task.
   void lTaskID(std::int32_t id);
   std::int32_t lTaskID() const { return lTaskID_; }
@@ -178,6 +182,7 @@ class clsRFProp {
 
   std::int32_t lTaskID_ = 0;
   std::unique_ptr<tasks::clsQXTask> cTask_;
+  std::string sWorkDir_;
   std::string sTaskType_, sTaskMsg_;
   std::string sTxtFileOut_;  // [TASK] "TXT File Out" of the loaded task
   std::shared_ptr<FieldCollection> cQuickCov_;
