@@ -13,6 +13,7 @@
 #include "common/Config.h"
 #include "common/TextJoin.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
 #include "platform/Profile.h"
 
 namespace zw {
@@ -87,7 +88,11 @@ std::string TechSupportLogPath() {
     std::lock_guard lock(gLogMutex);
     if (gLogPath) return *gLogPath;
   }
-  std::string path = JoinDir(ProgramDirectory(), kTechSupportLogName);
+  // Without an installation directory the log goes beside the executable,
+  // never into whatever the current directory happens to be.
+  std::string dir = ProgramDirectory();
+  if (dir.empty()) dir = platform::ExecutableDirectory().string();
+  std::string path = JoinDir(dir, kTechSupportLogName);
   std::lock_guard lock(gLogMutex);
   if (!gLogPath) gLogPath = std::move(path);
   return *gLogPath;

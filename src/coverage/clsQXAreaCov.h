@@ -40,6 +40,13 @@ class clsQXAreaCov {
   virtual std::string sNameModel() const = 0;
   virtual std::string sNameModel2() const = 0;
   virtual bool bDirectContourCalc() const { return false; }
+  // The study's task type, for the models whose contour studies take another
+  // branch ("Contour"/"CONTOUR"); other models ignore it.
+  virtual void StudyTaskType(const std::string& /*type*/) {}
+  // Direct-contour models: the contour point found by the last CovCalc
+  // (distance from the transmitter in km, latitude, longitude). The area run
+  // stores it in the point's record; false when the last path gave none.
+  virtual bool ContourPoint(double& /*distKm*/, double& /*lat*/, double& /*lon*/) const { return false; }
 
   void bDetails(bool v) { bDetails_ = v; }
   bool bDetails() const { return bDetails_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "common/Config.h"
@@ -12,7 +13,12 @@
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "coverage/ContourReduction.h"
 #include "coverage/clsAreaCovPaths.h"
+#include "engine/CoverageRun.h"
+#include "platform/ProgramDir.h"
+#include "platform/terrain/TerrainSource.h"
+#include "tasks/TaskSummary.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/CoordSys.h"
 #include "geo/CoordText.h"
@@ -737,11 +743,149 @@ std::string clsRFProp::ParameterListing() {
   return sParamText_;
 }
 
+std::shared_ptr<platform::TerrainSource> clsRFProp::cTerrain() {
+  if (cTerrain_) return cTerrain_;
+  // [CONFIG] "TERRAIN PATH" of the suite settings, else the bundled terrain.
+  std::string dir = ReadString("CONFIG", "TERRAIN PATH", "", SuiteSettingsFile());
+  if (dir.empty()) dir = (platform::DataDirectory() / "terrain").string();
+  auto t = std::make_shared<platform::TerrainSource>();
+  t->Add(dir);
+  cTerrain_ = t;
+  return cTerrain_;
+}
+
+std::shared_ptr<coverage::ProgressWindow> clsRFProp::ktoProgress() {
+  if (!ktoProgress_) ktoProgress_ = std::make_shared<coverage::QuietProgress>();
+  return ktoProgress_;
+}
+
 std::string clsRFProp::RunCovArea() {
   ProcScope proc(kProcRFPropCovArea);
-  const std::string msg = "Area studies are not available in this build";
-  Report(msg);
-  return msg;
+  coverage::clsAreaCovPaths* paths = cCovArea_.get();
+  if (!paths) return "Coverage area not set";
+  if (!cCovModel_ || !cTask_) {
+    const std::string msg = "No coverage study loaded (set lTaskID first)";
+    Report(msg);
+    return msg;
+  }
+  paths->SetDirectContourCalc(cCovModel_->bDirectContourCalc());
+
+  CoverageRunInputs in;
+  in.paths = paths;
+  CalculatorSetup& c = in.calc;
+  c.model = sPropModel_;
+  c.silent = bSilent_;
+  c.propMod = cPropMod_;
+  c.fac = cFAC_;
+  c.mob = cMOB_;
+  c.mobMSL = bMOBMSL_;
+  c.facERPdBm = FACERPdBm_;
+  c.facTXmAGL = FACTXmAGL_;
+  c.facTXmMSL = FACTXmMSL_;
+  c.mobAntM = MOBAntM_;
+  c.details = bDetails_;
+  c.detailUnPwr = sDetailUnPwr_;
+  c.detailUnDis = sDetailUnDis_;
+  c.detailUnElv = sDetailUnElv_;
+  c.haz = ant_.daHaz;
+  c.hgain = ant_.daHgain;
+  c.vel = ant_.daVel;
+  c.vgain = ant_.daVgain;
+  c.obs = cOBS_;
+  c.landUse = cLandUse_;
+  c.taskType = sTaskType_;
+
+  proc.Step(1000);
+  PathSetup& ps = in.path;
+  ps.terrain = cTerrain();
+  ps.login = UserLogin();
+  bool err = false;
+  ps.stepM = ConvertLength(sTopoStepUn_, "m", dTopoStep_, err);
+  if (err || !(ps.stepM > 0)) {
+    const std::string msg = "Invalid Topo Data Step in Task.";
+    Report(msg);
+    return msg;
+  }
+  ps.txLat = dFacLat_;
+  ps.txLon = dFacLon_;
+  ps.datum = sFacDatum_;
+  const double siteM = ConvertLength(sFacElvUn_, "m", static_cast<double>(rFacElv_), err);
+  ps.txSiteElvM = err ? rFacElv_ : static_cast<float>(siteM);
+  ps.obs = cOBS_;
+
+  in.freqMHz = dFreqMHz_;
+  in.threads = iThreads_;
+  in.taskId = lTaskID_;
+  in.taskDesc = cTask_->sDesc;
+  in.progress = ktoProgress();
+
+  // The text report of the study; point details follow it.
+  proc.Step(1100);
+  std::ofstream report;
+  if (const std::string rep = OpenCalcReport(report); !rep.empty()) return rep;
+  in.details = report.is_open() ? &report : nullptr;
+
+  proc.Step(1200);
+  CoverageRunOutcome run = RunCoverageStudy(in);
+  std::string result = run.result;
+  auto finish = [&](std::string text) {
+    if (ktoProgress_) ktoProgress_->Close();
+    ktoProgress_.reset();
+    if (report.is_open()) report.close();
+    return text;
+  };
+  if (!run.completed) {
+    if (!run.cancelled && !Trim(result).empty()) WriteLogRecord(result, true);
+    return finish(result);
+  }
+
+  // Contour from the radial results, for models that give no contours.
+  proc.Step(1300);
+  if (sTaskType_ == "CONTOUR" && !run.directContour) {
+    if (coverage::ResultsDb* rdb = paths->RDBSort("ASC", "")) {
+      coverage::ContourRequest req;
+      req.studyDesc = cTask_->sRDBDesc;
+      req.taskFile = cTask_->TaskINIFile();
+      req.levelDbu = cMOB_ ? cMOB_->GetDouble("RX_A1FLD") : 0.0;
+      req.percent = dContourPct_;
+      req.txLat = dFacLat_;
+      req.txLon = dFacLon_;
+      req.listing = in.details;
+      req.silent = bSilent_;
+      const std::string contour = coverage::ReduceContour(*rdb, req);
+      result = JoinLines(result, contour, kBlankLine);
+    }
+  }
+
+  // Bounds of the study's points (the transmitter site record is not one).
+  proc.Step(1400);
+  double minLat = 88888, maxLat = -88888, minLon = 88888, maxLon = -88888;
+  if (coverage::ResultsDb* rdb = paths->RDBSort("ASC", "")) {
+    for (const auto& r : rdb->ReadAll()) {
+      minLat = std::min(minLat, r.lat);
+      maxLat = std::max(maxLat, r.lat);
+      minLon = std::min(minLon, r.lon);
+      maxLon = std::max(maxLon, r.lon);
+    }
+  }
+  paths->CloseRS();
+  tasks::ProfileEdit bounds;
+  bounds.Set("Results Data Base", "MINLAT", FormatGeneral(minLat))
+      .Set("Results Data Base", "MAXLAT", FormatGeneral(maxLat))
+      .Set("Results Data Base", "MINlon", FormatGeneral(minLon))
+      .Set("Results Data Base", "MAXlon", FormatGeneral(maxLon));
+  if (const std::string e = cTask_->EditTaskFile(bounds); !e.empty()) result = JoinLines(result, e);
+
+  // Summary, then the task marked as done.
+  proc.Step(1500);
+  if (const std::string e = tasks::WriteTaskSummary(*cTask_); !e.empty()) result = JoinLines(result, e);
+  cTask_->bLock = true;
+  cTask_->bAmbiguous = false;
+  cTask_->bIncomplete = false;
+  cTask_->bUnfinished = false;
+  if (const std::string e = cTask_->TaskSave(); !e.empty()) result = JoinLines(result, e);
+  lastRun_ = run;
+  return finish(result);
 }
 
 std::string clsRFProp::OpenCalcReport(std::ofstream& out) {

@@ -17,11 +17,16 @@
 
 #include "common/Antenna.h"
 #include "common/FieldCollection.h"
+#include "coverage/ProgressWindow.h"
 #include "coverage/clsQXAreaCov.h"
+#include "engine/CoverageRun.h"
 #include "tasks/clsQXTask.h"
 
 namespace zw {
 
+namespace platform {
+class TerrainSource;
+}
 namespace coverage {
 class clsAreaCovPaths;
 }
@@ -114,6 +119,17 @@ class clsRFProp {
   std::string RunPath();
   // Area studies are not part of this build; returns why.
   std::string RunCovArea();
+  // Threads of an area run (1: the calling thread only).
+  void iThreads(int n) { iThreads_ = n < 1 ? 1 : n; }
+  int iThreads() const { return iThreads_; }
+  // Terrain of area runs: [CONFIG] "TERRAIN PATH", else the bundled terrain.
+  void cTerrain(std::shared_ptr<platform::TerrainSource> t) { cTerrain_ = std::move(t); }
+  std::shared_ptr<platform::TerrainSource> cTerrain();
+  // The progress window of area runs (a quiet one unless set).
+  void ktoProgress(std::shared_ptr<coverage::ProgressWindow> p) { ktoProgress_ = std::move(p); }
+  std::shared_ptr<coverage::ProgressWindow> ktoProgress();
+  // Counts of the last completed area run.
+  const CoverageRunOutcome& LastRun() const { return lastRun_; }
 
   // The calculation report of the loaded task: "T" + number + ".TXT" in the
   // work directory, created or overwritten, holding the study's inputs and
@@ -183,6 +199,10 @@ class clsRFProp {
   std::int32_t lTaskID_ = 0;
   std::unique_ptr<tasks::clsQXTask> cTask_;
   std::string sWorkDir_;
+  int iThreads_ = 1;
+  std::shared_ptr<platform::TerrainSource> cTerrain_;
+  std::shared_ptr<coverage::ProgressWindow> ktoProgress_;
+  CoverageRunOutcome lastRun_;
   std::string sTaskType_, sTaskMsg_;
   std::string sTxtFileOut_;  // [TASK] "TXT File Out" of the loaded task
   std::shared_ptr<FieldCollection> cQuickCov_;

@@ -283,9 +283,8 @@ bool clsQXAreaCovBC::CovCalc() {
     dContourLon_ = lon;
     const float g = cPathElv_->ElvAt(lat, lon);
     rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
-    // >>> Study point: when cAreaCov() is set, the contour point is stored
-    // here through cAreaCov()->UpdateRDBLoc(contour distance in the study's
-    // distance unit, dContourLat_, dContourLon_).
+    // The area run stores the contour point in the study's record
+    // (ContourPoint), on its own thread, in the order of the study.
     dNetField_ = dThreshold_;
   } else {
     std::string err;

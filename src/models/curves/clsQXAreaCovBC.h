@@ -31,6 +31,14 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   void sTaskType(std::string t) { sTaskType_ = std::move(t); }
   const std::string& sTaskType() const { return sTaskType_; }
   bool bContourStudy() const;
+  void StudyTaskType(const std::string& type) override { sTaskType_ = type; }
+  bool ContourPoint(double& distKm, double& lat, double& lon) const override {
+    if (!bContourStudy() || bErrorRun_) return false;
+    distKm = dContourDistKm();
+    lat = dContourLat_;
+    lon = dContourLon_;
+    return true;
+  }
 
   // Derived and parameter values.
   std::int16_t iChannel() const { return iChannel_; }

@@ -31,6 +31,14 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   void sTaskType(std::string t) { sTaskType_ = std::move(t); }
   const std::string& sTaskType() const { return sTaskType_; }
   bool bContourStudy() const;
+  void StudyTaskType(const std::string& type) override { sTaskType_ = type; }
+  bool ContourPoint(double& distKm, double& lat, double& lon) const override {
+    if (!bContourStudy() || bErrorRun_) return false;
+    distKm = dContourDistKm();
+    lat = dContourLat_;
+    lon = dContourLon_;
+    return true;
+  }
 
   std::int16_t iPart22Type() const { return iType_; }
   double dHaatStartM() const { return dHaatStartM_; }

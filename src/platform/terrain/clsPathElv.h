@@ -120,6 +120,8 @@ class clsPathElv {
   // (gaps up to dMaxFillGapM metres between valid samples; 0 fills none) and
   // the largest number of points of one profile.
   void bReuseRadial(bool v) { reuse_ = v; }
+  // Forgets the radial sampled so far: the next profile samples afresh.
+  void ForgetRadial() { ResetRadial(); }
   void dMaxFillGapM(double m) { maxGapM_ = m; }
   void iMaxPoints(int n) { maxPoints_ = n; }
 
