@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "models/curves/clsQXAreaCovBC.h"
+#include "models/curves/clsQXAreaCovCA.h"
 #include "models/curves/clsQXAreaCovCG.h"
 #include "models/curves/clsQXAreaCovCX.h"
 #include "models/curves/clsQXAreaCovOK.h"
@@ -41,7 +42,7 @@ const std::vector<Row>& Rows() {
     add({"Bullington", "BU"}, Maker<clsQXAreaCovBU>());
     add({"Okumura", "OK"}, Maker<clsQXAreaCovOK>());
     add({"Broadcast (Part 73)", "BC"}, Maker<clsQXAreaCovBC>());
-    add({"Carey - Interpolated", "CA"}, nullptr);
+    add({"Carey - Interpolated", "CA"}, Maker<clsQXAreaCovCA>());
     add({"Cellular - CGSA", "CG"}, Maker<clsQXAreaCovCG>());
     add({"Carey - FCC 94-201", "CX"}, Maker<clsQXAreaCovCX>());
     add({"Egli", "EG"}, Maker<clsQXAreaCovEG>());

@@ -110,7 +110,31 @@ clsQXAreaCovBC::Keys clsQXAreaCovBC::BCKeys() {
 
 clsQXAreaCovBC::clsQXAreaCovBC() : clsQXAreaCovBC(BCKeys()) {}
 
-clsQXAreaCovBC::clsQXAreaCovBC(Keys keys) : keys_(std::move(keys)) { sOKtoGO_.clear(); }
+clsQXAreaCovBC::clsQXAreaCovBC(Keys keys, bool bcCurves) : keys_(std::move(keys)) {
+  sOKtoGO_.clear();
+  if (!bcCurves) return;
+  const BCCurveLoad l = SharedBCCurves();
+  curves_ = l.curves;
+  if (!curves_) SetCurveError(l.error);
+}
+
+void clsQXAreaCovBC::SetCurveError(const std::string& why) {
+  sCurveError_ = why;
+  sOKtoGO_ += "\n" + keys_.name + ": " + why;
+}
+
+double clsQXAreaCovBC::CurveLoss(std::string& err) {
+  if (!curves_) {
+    err = sCurveError_;
+    return 0.0;
+  }
+  return BC_Loss(*curves_, dDistMi_, dHaatFt_, iChannel_, iPct_, dErpHorDbk_, err);
+}
+
+std::string clsQXAreaCovBC::CurveContour(double& distMi) {
+  if (!curves_) return sCurveError_;
+  return BC_Contour(*curves_, distMi, dHaatFt_, iChannel_, iPct_, dErpHorDbk_, dThreshold_);
+}
 
 void clsQXAreaCovBC::FACERPdBm(double v) {
   clsQXAreaCov::FACERPdBm(v);
@@ -135,7 +159,6 @@ bool clsQXAreaCovBC::bContourStudy() const {
 
 bool clsQXAreaCovBC::ReadParameters(const FieldCollection& m) {
   ProcScope proc(4204);
-  BCCurveSetup();
 
   const std::string startLabel = keys_.labelPrefix + " HAAT Start Distance";
   const std::string stopLabel = keys_.labelPrefix + " HAAT Stop Distance";
@@ -209,6 +232,14 @@ bool clsQXAreaCovBC::CovCalc() {
   }
   dDistMi_ = dPathLthM_ / kMetresPerMile;
 
+  if (!sCurveError_.empty()) {
+    // Never a field from missing or damaged curves.
+    FailPath(sCurveError_);
+    LogModelError(keys_.name + ": " + sPathError_, bSilent_);
+    if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
+    return false;
+  }
+
   if (!cPathElv_) {
     FailPath("No terrain profile object for this path");
     LogModelError(keys_.name + ": " + sPathError_, bSilent_);
@@ -265,7 +296,7 @@ bool clsQXAreaCovBC::CovCalc() {
     if (!std::isfinite(dThreshold_)) {
       err = "The mobile's threshold field (RX_A1FLD) is missing or not a number";
     } else {
-      err = BC_Contour(dContourMi_, dHaatFt_, iChannel_, iPct_, dErpHorDbk_, dThreshold_);
+      err = CurveContour(dContourMi_);
     }
     double lat = dEndLat_, lon = dEndLon_;
     if (err.empty() &&
@@ -288,7 +319,7 @@ bool clsQXAreaCovBC::CovCalc() {
     dNetField_ = dThreshold_;
   } else {
     std::string err;
-    dModelLoss_ = BC_Loss(dDistMi_, dHaatFt_, iChannel_, iPct_, dErpHorDbk_, err);
+    dModelLoss_ = CurveLoss(err);
     if (!err.empty()) {
       // The curves could not be read: the free-space field stands (loss 0).
       sPathError_ = err;
@@ -336,7 +367,7 @@ bool clsQXAreaCovBC::PrtParameters(std::ostream& out) {
   }
   out << sNameModel() << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";
-  out << "FCC Part 73 f(50," << iPct_ << ") curves\n";
+  out << keys_.curveTitle << " f(50," << iPct_ << ") curves\n";
   out << "Radial HAAT based on elevations " << FormatNumber(start, "#0.00") << " to " << FormatNumber(stop, "#0.00")
       << " " << (err ? "m" : unit) << "\n";
   out << "Site HAAT based on radials " << sRadials_ << "\n";

@@ -6,10 +6,12 @@
 // (clsQXAreaCovSM) is this calculator with its own keys, names and default
 // channel.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "coverage/clsQXAreaCov.h"
+#include "models/curves/modPropBC.h"
 
 namespace zw {
 
@@ -65,6 +67,9 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   double dContourLon() const { return dContourLon_; }
   // Why the last path could not be computed ("" when it was).
   const std::string& sPathError() const { return sPathError_; }
+  // Why the curve tables could not be read ("" when they were); the same text
+  // stands in sOKtoGO, so the calculator refuses to run.
+  const std::string& sCurveError() const { return sCurveError_; }
 
   // Average terrain elevation (m) over a HAAT window (m) of a profile: points
   // from the first on, stopping at the first beyond the window end, counted
@@ -81,8 +86,17 @@ class clsQXAreaCovBC : public clsQXAreaCov {
     std::string channelKey;                                               // default-channel setting
     std::int16_t channelDefault = 0;
     std::string labelPrefix;                                              // reader labels
+    std::string curveTitle = "FCC Part 73";                               // parameter print
   };
-  explicit clsQXAreaCovBC(Keys keys);
+  // bcCurves false: the subclass reads curve tables of its own.
+  explicit clsQXAreaCovBC(Keys keys, bool bcCurves = true);
+
+  // The curve tables could not be read: the calculator refuses to run.
+  void SetCurveError(const std::string& why);
+  // Model loss (dB) of the current path from the curves; err on failure.
+  virtual double CurveLoss(std::string& err);
+  // Contour distance (mi) along the current path; returns the error text.
+  virtual std::string CurveContour(double& distMi);
 
   bool ReadParameters(const FieldCollection& m) override;
   void OnFacility() override;
@@ -108,6 +122,8 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   double dErpAzDbk_ = 0, dErpHorDbk_ = 0, dHaatFt_ = 0, dThreshold_ = 0;
   double dContourMi_ = 0, dContourLat_ = 0, dContourLon_ = 0;
   std::string sPathError_;
+  std::string sCurveError_;
+  std::shared_ptr<const BCCurveSet> curves_;
 };
 
 }  // namespace zw

@@ -4,37 +4,46 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <map>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 
 #include "common/Antenna.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
-#include "models/curves/defBCCurves.h"
+#include "models/curves/CurveFile.h"
 
 namespace zw {
 
 namespace {
 
-template <std::size_t ND>
-CurveGrid MakeGrid(const float (&dist)[ND], const float (&field)[kBCHaatCount][ND]) {
-  CurveGrid g;
-  g.x.assign(dist, dist + ND);
-  g.y.assign(kBCHaatFt, kBCHaatFt + kBCHaatCount);
-  g.z.reserve(ND * kBCHaatCount);
-  for (int j = 0; j < kBCHaatCount; ++j) g.z.insert(g.z.end(), field[j], field[j] + ND);  // distance fastest
-  return g;
+constexpr const char* kBandFile[3] = {"lowvhf_fm", "highvhf", "uhf"};
+
+std::vector<double> DistanceAxis(int pct) {
+  std::vector<double> d;
+  if (pct == 50)
+    for (int i = 1; i <= 5; ++i) d.push_back(i);
+  const int last = pct == 10 ? 300 : 200;
+  for (int m = 10; m <= last; m += 10) d.push_back(m);
+  return d;
 }
 
-BCCurveSet BuildCurves() {
-  BCCurveSet s;
-  for (int b = 0; b < 3; ++b) {
-    s.f50[b] = MakeGrid(kBCDist50, kBCF50[b]);
-    s.f10[b] = MakeGrid(kBCDist10, kBCF10[b]);
-    s.f90[b] = MakeGrid(kBCDist90, kBCF90[b]);
-  }
-  return s;
+// One grid file: read, axes checked, distance fastest as the file has it.
+std::string ReadGrid(const std::filesystem::path& file, int pct, CurveGrid& g) {
+  const CurveCsv t = ReadCurveCsv(file);
+  if (!t.error.empty()) return t.error;
+  std::string e = CheckCurveAxis(file, "the HAAT rows (ft)", t.rows, kBCHaatAxisFt);
+  if (e.empty()) e = CheckCurveAxis(file, "the distance columns (mi)", t.columns, DistanceAxis(pct));
+  if (!e.empty()) return e;
+  g = CurveGridOf(t, false);
+  return {};
 }
+
+struct LoadCache {
+  std::mutex m;
+  std::map<std::string, std::shared_ptr<const BCCurveLoad>> byDir;
+};
 
 // Nearest integer, halves to the even one.
 double NearestEven(double x) {
@@ -82,17 +91,51 @@ std::int16_t BCChannelFromFreq(double f) {
   return -88;
 }
 
-const BCCurveSet& BCCurves() {
-  static const BCCurveSet curves = BuildCurves();  // thread-safe one-time build
-  return curves;
+BCCurveLoad LoadBCCurves(const std::filesystem::path& dir) {
+  BCCurveLoad r;
+  try {
+    auto set = std::make_shared<BCCurveSet>();
+    for (int b = 0; b < 3; ++b) {
+      const std::string band = kBandFile[b];
+      for (int pct : {50, 10, 90}) {
+        CurveGrid& g = pct == 50 ? set->f50[b] : pct == 10 ? set->f10[b] : set->f90[b];
+        r.error = ReadGrid(dir / ("fcc_f50" + std::to_string(pct) + "_" + band + ".csv"), pct, g);
+        if (!r.error.empty()) return r;
+      }
+    }
+    r.curves = std::move(set);
+  } catch (const std::exception& e) {
+    r.curves.reset();
+    r.error = "The FCC curve tables in " + dir.string() + " could not be read: " + e.what();
+  }
+  return r;
 }
 
-void BCCurveSetup() { (void)BCCurves(); }
+BCCurveLoad SharedBCCurves() {
+  static LoadCache cache;  // entries are immutable once made
+  const std::filesystem::path dir = CurveDirectory();
+  std::lock_guard<std::mutex> lock(cache.m);
+  auto& slot = cache.byDir[dir.lexically_normal().string()];
+  if (!slot) slot = std::make_shared<const BCCurveLoad>(LoadBCCurves(dir));
+  return *slot;
+}
+
+const BCCurveSet& BCCurves() {
+  const BCCurveLoad l = SharedBCCurves();
+  if (!l.curves) throw std::runtime_error(l.error);
+  return *l.curves;  // the cache keeps the set alive
+}
+
+std::string BCCurveSetup() { return SharedBCCurves().error; }
 
 const CurveGrid* BCCurveGrid(std::int16_t percentage, BCBand band) {
+  const BCCurveLoad l = SharedBCCurves();
+  return l.curves ? BCCurveGrid(*l.curves, percentage, band) : nullptr;
+}
+
+const CurveGrid* BCCurveGrid(const BCCurveSet& c, std::int16_t percentage, BCBand band) {
   if (band == BCBand::None) return nullptr;
   const int b = static_cast<int>(band) - 1;
-  const BCCurveSet& c = BCCurves();
   switch (percentage) {
     case 50: return &c.f50[b];
     case 10: return &c.f10[b];
@@ -103,6 +146,16 @@ const CurveGrid* BCCurveGrid(std::int16_t percentage, BCBand band) {
 
 void BC_Fld(std::int16_t channel, double haatFt, double erpDbk, std::int16_t percentage, double distMi,
             double& fieldDbu, std::string& errText) {
+  const BCCurveLoad l = SharedBCCurves();
+  if (!l.curves) {
+    errText = l.error;
+    return;
+  }
+  BC_Fld(*l.curves, channel, haatFt, erpDbk, percentage, distMi, fieldDbu, errText);
+}
+
+void BC_Fld(const BCCurveSet& curves, std::int16_t channel, double haatFt, double erpDbk, std::int16_t percentage,
+            double distMi, double& fieldDbu, std::string& errText) {
   ProcScope proc(kProcBCFld);
   try {
     errText.clear();
@@ -111,7 +164,7 @@ void BC_Fld(std::int16_t channel, double haatFt, double erpDbk, std::int16_t per
     // F(50,10) is not tabulated inside 10 miles, where it equals F(50,50).
     const std::int16_t pct = (percentage == 10 && distMi <= 10) ? std::int16_t{50} : percentage;
     float w = 0.0f;
-    if (const CurveGrid* g = BCCurveGrid(pct, band)) {
+    if (const CurveGrid* g = BCCurveGrid(curves, pct, band)) {
       std::int16_t ier = 0;
       const std::int16_t lx = g->lx(), ly = g->ly(), n = 1;
       const float u = static_cast<float>(distMi), v = static_cast<float>(haat);
@@ -129,10 +182,20 @@ void BC_Fld(std::int16_t channel, double haatFt, double erpDbk, std::int16_t per
 
 double BC_Loss(double distMi, double haatFt, std::int16_t channel, std::int16_t percentage, double erpDbk,
                std::string& errText) {
+  const BCCurveLoad l = SharedBCCurves();
+  if (!l.curves) {
+    errText = l.error;
+    return 0.0;
+  }
+  return BC_Loss(*l.curves, distMi, haatFt, channel, percentage, erpDbk, errText);
+}
+
+double BC_Loss(const BCCurveSet& curves, double distMi, double haatFt, std::int16_t channel, std::int16_t percentage,
+               double erpDbk, std::string& errText) {
   ProcScope proc(kProcBCLoss);
   try {
     double field = 0.0;
-    BC_Fld(channel, haatFt, erpDbk, percentage, distMi, field, errText);
+    BC_Fld(curves, channel, haatFt, erpDbk, percentage, distMi, field, errText);
     if (!errText.empty()) return 0.0;
     const double loss = FreeSpaceFieldMi(distMi, erpDbk) - field;
     return loss < 0 ? 0.0 : loss;
@@ -144,6 +207,13 @@ double BC_Loss(double distMi, double haatFt, std::int16_t channel, std::int16_t 
 
 std::string BC_Contour(double& distMi, double haatFt, std::int16_t channel, std::int16_t percentage, double erpDbk,
                        double thresholdDbu) {
+  const BCCurveLoad l = SharedBCCurves();
+  if (!l.curves) return l.error;
+  return BC_Contour(*l.curves, distMi, haatFt, channel, percentage, erpDbk, thresholdDbu);
+}
+
+std::string BC_Contour(const BCCurveSet& curves, double& distMi, double haatFt, std::int16_t channel,
+                       std::int16_t percentage, double erpDbk, double thresholdDbu) {
   ProcScope proc(kProcBCContour);
   constexpr int kPoints = 200;
   constexpr float kStep = 0.5f;
@@ -160,7 +230,7 @@ std::string BC_Contour(double& distMi, double haatFt, std::int16_t channel, std:
       proc.Step(d0 <= 1.0f ? 1000 : d0 <= 100.5f ? 1100 : 1200);
       for (int i = 0; i < kPoints; ++i) u[i] = d0 + kStep * static_cast<float>(i);
       w.fill(0.0f);
-      const CurveGrid* g = BCCurveGrid(pct, band);
+      const CurveGrid* g = BCCurveGrid(curves, pct, band);
       if (g) {
         std::int16_t ier = 0;
         const std::int16_t lx = g->lx(), ly = g->ly(), n = kPoints;

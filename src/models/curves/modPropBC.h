@@ -7,9 +7,12 @@
 // 90 % of the time (F(50,50), F(50,10), F(50,90)) for 1 kW ERP, as a function
 // of distance and of the transmitting antenna's height above average terrain.
 //
-// The grids are compiled in (defBCCurves, generated from data/curves), built
-// once on first use and shared read-only by every calculator and thread.
+// The grids are the nine FCC tables of data/curves (fcc_f50NN_BAND.csv), read
+// once per data directory and shared read-only by every calculator and
+// thread. A missing or malformed file leaves no grids and an error naming it.
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,11 +45,28 @@ struct BCCurveSet {
   CurveGrid f90[3];  // 20 x 13, 10-200 mi
 };
 
-// The shared grids (built on the first call; safe to call from any thread).
+// HAAT (ft) and distance (mi) axes the files must hold.
+inline constexpr double kBCHaatAxisFt[13] = {100, 200, 400, 600, 800, 1000, 1250, 1500, 1750, 2000, 3000, 4000, 5000};
+
+// The result of reading the nine files: the grids, or why there are none.
+struct BCCurveLoad {
+  std::shared_ptr<const BCCurveSet> curves;  // null when a file failed
+  std::string error;                         // names the file; empty on success
+};
+// Reads the nine files of a directory (no caching).
+BCCurveLoad LoadBCCurves(const std::filesystem::path& dir);
+// The grids of the shipped data directory (CurveDirectory()), read on the
+// first call for that directory and kept, failure included; thread-safe.
+BCCurveLoad SharedBCCurves();
+
+// The shared grids; throws std::runtime_error with the load error when the
+// files could not be read.
 const BCCurveSet& BCCurves();
-// The curve set-up run when a calculator reads its parameters.
-void BCCurveSetup();
-// Grid of a percentage (50, 10 or 90) and band; nullptr when there is none.
+// The curve set-up run when a calculator is created: the load error, or "".
+std::string BCCurveSetup();
+// Grid of a percentage (50, 10 or 90) and band; nullptr when there is none
+// (or, for the shared form, when the grids could not be read).
+const CurveGrid* BCCurveGrid(const BCCurveSet& curves, std::int16_t percentage, BCBand band);
 const CurveGrid* BCCurveGrid(std::int16_t percentage, BCBand band);
 
 // HAAT range of the curves; HAAT is clamped to it before the grids are read.
@@ -58,10 +78,16 @@ inline constexpr double kBCMaxHaatFt = 5000.0;
 // 10 or 90) reads no grid and gives field = ERP. On an interpolation error the
 // error text is "Error <code> in BC_Fld curve interpolation" and the field is
 // left unchanged. errText is empty on success.
+// The forms without a curve set read the shared grids, and give the load
+// error as their error text when those could not be read.
+void BC_Fld(const BCCurveSet& curves, std::int16_t channel, double haatFt, double erpDbk, std::int16_t percentage,
+            double distMi, double& fieldDbu, std::string& errText);
 void BC_Fld(std::int16_t channel, double haatFt, double erpDbk, std::int16_t percentage, double distMi,
             double& fieldDbu, std::string& errText);
 
 // Loss relative to free space (never negative; 0 when BC_Fld fails).
+double BC_Loss(const BCCurveSet& curves, double distMi, double haatFt, std::int16_t channel, std::int16_t percentage,
+               double erpDbk, std::string& errText);
 double BC_Loss(double distMi, double haatFt, std::int16_t channel, std::int16_t percentage, double erpDbk,
                std::string& errText);
 
@@ -73,6 +99,8 @@ double BC_Loss(double distMi, double haatFt, std::int16_t channel, std::int16_t 
 // the curves gives that end. With no crossing at all (threshold above the
 // field at 1 mile) the distance is the free-space one, at most 1 mile.
 // Returns the error text, empty on success.
+std::string BC_Contour(const BCCurveSet& curves, double& distMi, double haatFt, std::int16_t channel,
+                       std::int16_t percentage, double erpDbk, double thresholdDbu);
 std::string BC_Contour(double& distMi, double haatFt, std::int16_t channel, std::int16_t percentage, double erpDbk,
                        double thresholdDbu);
 

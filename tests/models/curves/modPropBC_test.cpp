@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "common/FreeSpace.h"
+#include "models/curves/CurveFile.h"
+#include "models/curves/clsQXAreaCovBC.h"
+#include "models/curves/clsQXAreaCovSM.h"
+#include "models/curves/CurveTestData.h"
 
 namespace zw {
 namespace {
@@ -332,6 +336,92 @@ TEST(modPropBC, CurvesAreBuiltOnceAndShared) {
     EXPECT_EQ(c.f10[b].z.size(), 30u * 13u);
     EXPECT_EQ(c.f90[b].z.size(), 20u * 13u);
   }
+}
+
+// The grids hold the file cells exactly (as 4-byte floats), distance fastest.
+TEST(modPropBC, LoadedGridsEqualTheFileCells) {
+  const char* bands[] = {"lowvhf_fm", "highvhf", "uhf"};
+  const BCCurveSet& c = BCCurves();
+  for (int b = 0; b < 3; ++b) {
+    for (int pct : {50, 10, 90}) {
+      const auto file = CurveDirectory() / ("fcc_f50" + std::to_string(pct) + "_" + bands[b] + ".csv");
+      const CurveCsv t = ReadCurveCsv(file);
+      ASSERT_TRUE(t.error.empty()) << t.error;
+      const CurveGrid& g = pct == 50 ? c.f50[b] : pct == 10 ? c.f10[b] : c.f90[b];
+      ASSERT_EQ(g.x.size(), t.columns.size());
+      ASSERT_EQ(g.y.size(), t.rows.size());
+      for (std::size_t j = 0; j < t.rows.size(); ++j) {
+        EXPECT_EQ(g.y[j], float(t.rows[j]));
+        for (std::size_t i = 0; i < t.columns.size(); ++i) EXPECT_EQ(g.at(i, j), float(t.at(j, i))) << file;
+      }
+      for (std::size_t i = 0; i < t.columns.size(); ++i) EXPECT_EQ(g.x[i], float(t.columns[i]));
+    }
+  }
+}
+
+TEST(modPropBC, TablesAreConsistent) {
+  const BCCurveSet& c = BCCurves();
+  for (int b = 0; b < 3; ++b) {
+    for (std::size_t j = 0; j < 13; ++j) {
+      // F(50,90) = 2 F(50,50) - F(50,10) over 10-200 miles (to the 0.1 dB of the tables).
+      for (std::size_t i = 0; i < 20; ++i)
+        EXPECT_NEAR(c.f90[b].at(i, j), 2 * c.f50[b].at(i + 5, j) - c.f10[b].at(i, j), 0.1001) << b << " " << j;
+      // Field falls with distance and does not fall with height.
+      for (std::size_t i = 1; i < 25; ++i) EXPECT_LT(c.f50[b].at(i, j), c.f50[b].at(i - 1, j));
+      for (std::size_t i = 1; i < 30; ++i) EXPECT_LT(c.f10[b].at(i, j), c.f10[b].at(i - 1, j));
+      if (j > 0) {
+        for (std::size_t i = 0; i < 25; ++i) EXPECT_GE(c.f50[b].at(i, j), c.f50[b].at(i, j - 1));
+        for (std::size_t i = 0; i < 30; ++i) EXPECT_GE(c.f10[b].at(i, j), c.f10[b].at(i, j - 1));
+      }
+    }
+  }
+}
+
+// A missing or damaged file: no grids at all, and the calculators refuse to
+// run with a message naming the file; the free functions give it as error.
+TEST(modPropBC, MissingOrMalformedFileRefusesTheModel) {
+  struct Case {
+    const char* file;
+    const char* text;  // nullptr: remove the file
+  };
+  const Case cases[] = {
+      {"fcc_f5090_uhf.csv", nullptr},
+      {"fcc_f5010_highvhf.csv", "haat_ft\\dist_mi,10,20\n100,1,2\n200,3,4\n"},  // wrong axes
+      {"fcc_f5050_lowvhf_fm.csv", "haat_ft\\dist_mi,1,2\n100,1,oops\n200,3,4\n"},
+  };
+  for (const Case& k : cases) {
+    testing::CurveDataCopy data;
+    if (k.text) data.Write(k.file, k.text);
+    else data.Remove(k.file);
+    const BCCurveLoad l = SharedBCCurves();
+    EXPECT_FALSE(l.curves);
+    EXPECT_NE(l.error.find(data.File(k.file).string()), std::string::npos) << l.error;
+    EXPECT_EQ(BCCurveGrid(50, BCBand::UHF), nullptr);
+    double f = 7;
+    std::string err;
+    BC_Fld(14, 1000, 0, 50, 50, f, err);
+    EXPECT_EQ(err, l.error);
+    EXPECT_EQ(f, 7);
+    double d = 3;
+    EXPECT_EQ(BC_Contour(d, 1000, 14, 50, 0, 40), l.error);
+    EXPECT_THROW((void)BCCurves(), std::runtime_error);
+
+    clsQXAreaCovBC bc;
+    clsQXAreaCovSM sm;
+    for (clsQXAreaCovBC* c : {static_cast<clsQXAreaCovBC*>(&bc), static_cast<clsQXAreaCovBC*>(&sm)}) {
+      EXPECT_NE(c->sOKtoGO().find(k.file), std::string::npos) << c->sOKtoGO();
+      EXPECT_EQ(c->sCurveError(), l.error);
+      c->bSilent(true);
+      c->dPathLthM(10000);
+      c->CovCalc();
+      EXPECT_TRUE(c->bErrorRun());
+      EXPECT_EQ(c->sPathError(), l.error);
+      EXPECT_EQ(c->dNetField(), -999.0);
+    }
+  }
+  // The shipped tables are untouched and still read.
+  EXPECT_TRUE(SharedBCCurves().curves);
+  EXPECT_TRUE(clsQXAreaCovBC().sOKtoGO().empty());
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// A private copy of the shipped curve tables, made the data directory
+// (ZWRAVOPROP_DATA) while the object lives, so tests can remove or damage a
+// file without touching data/curves.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace zw::testing {
+
+class CurveDataCopy {
+ public:
+  CurveDataCopy() {
+    char tmpl[] = "/tmp/curvedataXXXXXX";
+    const char* d = ::mkdtemp(tmpl);
+    root_ = d ? d : "/tmp/curvedata";
+    std::filesystem::create_directories(root_ / "curves");
+    for (const auto& e : std::filesystem::directory_iterator(std::string(RAVO_DATA_DIR) + "/curves"))
+      if (e.path().extension() == ".csv") std::filesystem::copy_file(e.path(), root_ / "curves" / e.path().filename());
+    if (const char* old = std::getenv("ZWRAVOPROP_DATA")) {
+      had_ = true;
+      old_ = old;
+    }
+    ::setenv("ZWRAVOPROP_DATA", root_.c_str(), 1);
+  }
+  ~CurveDataCopy() {
+    if (had_) ::setenv("ZWRAVOPROP_DATA", old_.c_str(), 1);
+    else ::unsetenv("ZWRAVOPROP_DATA");
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+  std::filesystem::path File(const std::string& name) const { return root_ / "curves" / name; }
+  void Remove(const std::string& name) const { std::filesystem::remove(File(name)); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(File(name), std::ios::binary | std::ios::trunc) << text;
+  }
+
+ private:
+  std::filesystem::path root_;
+  bool had_ = false;
+  std::string old_;
+};
+
+}  // namespace zw::testing

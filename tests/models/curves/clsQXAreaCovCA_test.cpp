@@ -1,0 +1,129 @@
+// The Carey calculator: names and keys, refusal without the Carey tables, the
+// path branch and the contour branch on grids built by the tests.
+#include "models/curves/clsQXAreaCovCA.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "common/FreeSpace.h"
+#include "geo/Geodesic.h"
+#include "models/curves/CurveTestData.h"
+#include "platform/terrain/clsPathElv.h"
+
+namespace zw {
+
+CareyCurveSet TestCareyCurves();  // modPropCA_test.cpp
+std::string TestCareyCsv(int k);
+
+namespace {
+
+class FlatPath : public platform::clsPathElv {
+ public:
+  float ElvAt(double, double) override { return 0.0f; }
+};
+
+std::shared_ptr<FlatPath> Path(double lengthKm) {
+  auto p = std::make_shared<FlatPath>();
+  p->dStartLat(44.0);
+  p->dStartLon(-71.0);
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(44.0, -71.0, 90.0, lengthKm, lat, lon);
+  p->dEndLat(lat);
+  p->dEndLon(lon);
+  std::vector<double> d;
+  std::vector<float> e;
+  for (double x = 0; x <= lengthKm * 1000 + 1e-6; x += 500) {
+    d.push_back(x);
+    e.push_back(0.0f);
+  }
+  p->DIS_Array(std::move(d));
+  p->ELV_Array(std::move(e));
+  return p;
+}
+
+void Ready(clsQXAreaCovCA& c, double freq, double txMSLft, std::int16_t pct) {
+  c.bSilent(true);
+  auto t = std::make_shared<FieldCollection>();
+  t->Set("ca_curve", std::to_string(pct));
+  t->Set("CA_DESC", std::string("carey test"));
+  c.cPropMod(t);
+  c.FACERPdBm(60.0);  // 0 dBk
+  c.FACTXmAGL(30.0);
+  c.FACTXmMSL(txMSLft * 0.3048);
+  auto f = std::make_shared<FieldCollection>();
+  f->Set("TX_FREQMHZ", freq);
+  c.cFAC(f);
+  auto m = std::make_shared<FieldCollection>();
+  m->Set("RX_A1FLD", 52.0);
+  c.cMOB(m);
+}
+
+void RunPath(clsQXAreaCovCA& c, double km) {
+  auto p = Path(km);
+  c.cPathElv(p);
+  c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
+  c.dPathLthM(km * 1000);
+  c.CovCalc();
+}
+
+TEST(clsQXAreaCovCA, RefusesWithoutTheCareyTables) {
+  testing::CurveDataCopy data;  // the shipped data holds no Carey tables
+  clsQXAreaCovCA c;
+  EXPECT_EQ(c.sNameModel(), "Carey - Interpolated");
+  EXPECT_EQ(c.sNameModel2(), "CA");
+  EXPECT_TRUE(c.bDirectContourCalc());
+  for (const char* f : kCareyFiles) EXPECT_NE(c.sOKtoGO().find(f), std::string::npos) << c.sOKtoGO();
+  EXPECT_NE(c.sOKtoGO().find("haat_ft\\dist_mi"), std::string::npos);
+  Ready(c, 150, 1000, 50);
+  RunPath(c, 20 * 1.609344);
+  EXPECT_TRUE(c.bErrorRun());
+  EXPECT_EQ(c.dNetField(), -999.0);
+}
+
+TEST(clsQXAreaCovCA, ReadsItsTablesFromTheDataDirectory) {
+  testing::CurveDataCopy data;
+  for (int k = 0; k < 4; ++k) data.Write(kCareyFiles[k], TestCareyCsv(k));
+  clsQXAreaCovCA c;
+  EXPECT_TRUE(c.sOKtoGO().empty()) << c.sOKtoGO();
+  Ready(c, 150, 1000, 50);
+  RunPath(c, 20 * 1.609344);
+  EXPECT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dNetField(), 52.0, 1e-3);
+}
+
+TEST(clsQXAreaCovCA, PathFieldAndContourFromTheCurves) {
+  clsQXAreaCovCA c(std::make_shared<const CareyCurveSet>(TestCareyCurves()));
+  ASSERT_TRUE(c.sOKtoGO().empty());
+  Ready(c, 150, 1000, 50);
+  EXPECT_EQ(c.sDesc(), "carey test");
+  RunPath(c, 20 * 1.609344);
+  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dHaatFt(), 1000.0, 1e-6);
+  EXPECT_NEAR(c.dNetField(), 52.0, 1e-3);  // the telling value at 1000 ft, 20 mi
+  EXPECT_NEAR(c.dModelLoss(), FreeSpaceFieldMi(20, 0) - 52.0, 1e-3);
+
+  // 90 %, 450 MHz: F(50,50) high less 14.7 dB.
+  clsQXAreaCovCA h(std::make_shared<const CareyCurveSet>(TestCareyCurves()));
+  Ready(h, 450, 1000, 90);
+  RunPath(h, 20 * 1.609344);
+  EXPECT_NEAR(h.dNetField(), 46.8 - 14.7, 1e-3);
+
+  // Contour study: the threshold 52 dBu is met at 20 mi.
+  c.StudyTaskType("Contour");
+  RunPath(c, 50);
+  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dContourDistMi(), 20.0, 0.05);
+  double km = 0, lat = 0, lon = 0;
+  ASSERT_TRUE(c.ContourPoint(km, lat, lon));
+  EXPECT_NEAR(km, c.dContourDistMi() * 1.609344, 1e-9);
+
+  std::ostringstream out;
+  c.PrtParameters(out);
+  EXPECT_NE(out.str().find("Carey - Interpolated Propagation Study"), std::string::npos);
+  EXPECT_NE(out.str().find("Carey f(50,50) curves"), std::string::npos) << out.str();
+}
+
+}  // namespace
+}  // namespace zw
