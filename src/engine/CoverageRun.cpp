@@ -252,19 +252,20 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
       });
     }
     g0 = g1;
-    bool cancelAfterBatch = false;
     for (std::size_t i = 0; i < count; ++i) {
       const StudyPoint& pt = points[first + i];
       const PointResult& r = results[i];
       ++n;
-      if (!cancelAfterBatch && (n < 100 || n % 100 == 0) && progress) {
+      if ((n < 100 || n % 100 == 0) && progress) {
         progress->SetValue(n);
         progress->Yield();
         if (progress->CancelPressed()) {
           if (ui.YesNo("Cancel Study", CancelQuestion(in.taskId, in.taskDesc), false)) {
-            // Points already computed in this batch are still written.
-            cancelAfterBatch = true;
+            // The run ends before this point: it and the rest of the batch
+            // stay as generated, so the table does not depend on the batch
+            // size (nor on the number of threads).
             out.cancelled = true;
+            break;
           } else {
             progress->ClearCancel();
           }
@@ -273,7 +274,7 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
       if (r.missing) {
         text += "No topo elevation data found for azimuth " + FormatGeneral(pt.az) + "\n";
         ++out.missing;
-        if (!cancelAfterBatch && out.missing % 100 == 0 &&
+        if (out.missing % 100 == 0 &&
             ui.YesNo("Missing Topo Elevation Data", MissingQuestion(out.missing, expected), false)) {
           text += "Study CANCELED by user\n";
           stop = true;
@@ -296,7 +297,7 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
         return out;
       }
     }
-    if (cancelAfterBatch) {
+    if (out.cancelled) {
       const std::string msg = "\nTask " + std::to_string(in.taskId) + " CANCELLED by user";
       WriteLogRecord(msg, true);
       paths->CloseRS();
