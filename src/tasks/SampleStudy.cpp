@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* kDesc = "Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials";
 constexpr const char* kSummary = "LR RAD 36 radials to 30 km, 60 dBu";
+constexpr const char* kTileDesc = "Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice tiles";
+constexpr const char* kTileSummary = "LR TIL 100 x 100 grid, site +-0.25 deg, 60 dBu";
 
 platform::ProfileEntries Override(platform::ProfileEntries all, const platform::ProfileEntries& values) {
   for (const auto& [k, v] : values) {
@@ -30,29 +32,23 @@ platform::ProfileEntries Override(platform::ProfileEntries all, const platform::
 
 std::string G(double v) { return FormatGeneral(v); }
 
-}  // namespace
-
-std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
-                              const SampleStudy& s, std::string* error) {
+// One task of the sample: the radial study, or the tile study of the same
+// transmitter (same facility, mobile, model and receiver).
+std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleStudy& s, double siteM, bool tile,
+                             std::string* error) {
   auto bad = [&](std::string why) {
     if (error) *error = std::move(why);
     return kNoTask;
   };
-  platform::TerrainSource terrain;
-  if (auto err = terrain.Add(terrainFile); !err.empty()) return bad("Sample terrain not usable: " + err);
-  const float siteElv = terrain.Elevation(s.txLat, s.txLon);
-  if (siteElv <= platform::kNoElevationLimit) return bad("The sample terrain has no elevation at the transmitter");
-  const double siteM = std::round(static_cast<double>(siteElv) * 10.0) / 10.0;
-
   clsQXTask task(workDir);
   task.SetSilent(true);
   std::string why;
   const std::int32_t id = task.TaskNew(&why);
   if (id < 1) return bad(why);
-  task.sDesc = kDesc;
-  task.sSum = kSummary;
+  task.sDesc = tile ? kTileDesc : kDesc;
+  task.sSum = tile ? kTileSummary : kSummary;
   task.SetTaskMode(1);
-  task.SetTaskType(1);
+  task.SetTaskType(tile ? 2 : 1);
   if (auto err = task.TaskSave(); !err.empty()) return bad(err);
 
   platform::ProfileEntries facility;
@@ -89,15 +85,27 @@ std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::f
                                           {"LR_VARLOC", "50"},       {"LR_VARTIM", "50"},
                                           {"LR_DESC", "Continental temperate, broadcast settings"}};
   QuickCoverage qc;
-  qc.radOrTile = "R";
+  qc.radOrTile = tile ? "T" : "R";
   qc.stepCov = {s.stepKm, "km"};
   qc.stepTopo = {s.topoStepKm, "km"};
   qc.stepTile = {s.topoStepKm, "km"};
   qc.advanced = true;
-  qc.numRad = std::to_string(s.radials);
-  qc.distance = G(s.radiusKm);
-  qc.step = G(s.stepKm);
+  if (!tile) {
+    qc.numRad = std::to_string(s.radials);
+    qc.distance = G(s.radiusKm);
+    qc.step = G(s.stepKm);
+  }
   qc.topoStep = G(s.topoStepKm);
+  // The grid: its limits and steps in [Elevation Data], as entered in [Quick Coverage].
+  ElevationData grid;
+  grid.slat = s.txLat - s.tileHalfDeg;
+  grid.nlat = s.txLat + s.tileHalfDeg;
+  grid.wlon = s.txLon - s.tileHalfDeg;
+  grid.elon = s.txLon + s.tileHalfDeg;
+  grid.nsStep = s.tileNsStepKm;
+  grid.nsStepUnit = "km";
+  grid.ewStep = s.tileEwStepKm;
+  grid.ewStepUnit = "km";
   RxFacility rx;
   rx.antennaHeight = G(s.rxAglM) + " m AGL";
   rx.levels.push_back({G(s.requiredDbu) + "|dBu|50", "", "", ""});
@@ -108,6 +116,14 @@ std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::f
   edit.ReplaceSection("Mobile Data", mobile);
   edit.ReplaceSection("Propagation Model", model);
   edit.Coverage(qc);
+  if (tile) {
+    edit.Set("Quick Coverage", "ADV S LAT", G(grid.slat));
+    edit.Set("Quick Coverage", "ADV N LAT", G(grid.nlat));
+    edit.Set("Quick Coverage", "ADV W LON", G(grid.wlon));
+    edit.Set("Quick Coverage", "ADV E LON", G(grid.elon));
+    edit.Set("Quick Coverage", "ADV NS Step", G(grid.nsStep) + " km");
+    edit.Set("Quick Coverage", "ADV EW Step", G(grid.ewStep) + " km");
+  }
   for (const char* set : {"Pelorin 30-Second DTA files", "Pelorin 30-Second World DTA files",
                           "Pelorin 3-Second DTA files", "Pelorin 30-Meter DTA files", "US DMA DTED Data files",
                           "USGS NED Data"})
@@ -117,8 +133,10 @@ std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::f
   edit.LandUseSettings({false, ""});
   edit.Obstructions({false, {}});
   edit.KValue(1.333);
+  if (tile) edit.Elevation(grid);
   if (auto err = task.EditTaskFile(edit); !err.empty()) return bad(err);
   if (auto err = task.TaskWriteINI(); !err.empty()) return bad(err);
+  if (tile) return id;  // a grid has no radials
 
   std::vector<RadialSpec> radials;
   for (int r = 0; r < s.radials; ++r) {
@@ -131,6 +149,30 @@ std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::f
   }
   if (auto err = WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials); !err.empty()) return bad(err);
   return id;
+}
+
+}  // namespace
+
+std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
+                              const SampleStudy& s, std::string* error, std::int32_t* tileTask) {
+  if (tileTask) *tileTask = kNoTask;
+  platform::TerrainSource terrain;
+  if (auto err = terrain.Add(terrainFile); !err.empty()) {
+    if (error) *error = "Sample terrain not usable: " + err;
+    return kNoTask;
+  }
+  const float siteElv = terrain.Elevation(s.txLat, s.txLon);
+  if (siteElv <= platform::kNoElevationLimit) {
+    if (error) *error = "The sample terrain has no elevation at the transmitter";
+    return kNoTask;
+  }
+  const double siteM = std::round(static_cast<double>(siteElv) * 10.0) / 10.0;
+  const std::int32_t radial = WriteSampleTask(workDir, s, siteM, false, error);
+  if (radial < 1 || !s.withTile) return radial;
+  const std::int32_t tile = WriteSampleTask(workDir, s, siteM, true, error);
+  if (tile < 1) return kNoTask;
+  if (tileTask) *tileTask = tile;
+  return radial;
 }
 
 }  // namespace zw::tasks

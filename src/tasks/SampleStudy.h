@@ -1,7 +1,8 @@
 #pragma once
-// The bundled sample study: a Longley-Rice radial coverage task of an FM
-// station on Mount Waumbek (New Hampshire) over the sample terrain tile,
-// written as a task database, task file and paths file into a work directory.
+// The bundled sample study: Longley-Rice coverage tasks of an FM station on
+// Mount Waumbek (New Hampshire) over the sample terrain tile, written as a
+// task database, task files and a paths file into a work directory: a radial
+// study and a tile study (a latitude/longitude grid) of the same transmitter.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -19,12 +20,17 @@ struct SampleStudy {
   double radiusKm = 30;
   double stepKm = 1.5;
   double topoStepKm = 0.09;  // about one sample of the 3-second tile
+  bool withTile = true;      // also write the tile study as the next task
+  double tileHalfDeg = 0.25; // grid limits: the site +- this many degrees
+  double tileNsStepKm = 0.56, tileEwStepKm = 0.4;  // 100 x 100 points at this latitude
 };
 
-// Writes the study as a new task of workDir (its database created when
-// missing). The site elevation is read from the terrain file. Returns the
-// task number, or -88 with *error set.
+// Writes the radial study as a new task of workDir (its database created
+// when missing) and, with withTile, the tile study as the task after it
+// (its number in *tileTask). The site elevation is read from the terrain
+// file. Returns the radial task's number, or -88 with *error set.
 std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
-                              const SampleStudy& s = {}, std::string* error = nullptr);
+                              const SampleStudy& s = {}, std::string* error = nullptr,
+                              std::int32_t* tileTask = nullptr);
 
 }  // namespace zw::tasks

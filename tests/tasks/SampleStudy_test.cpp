@@ -21,9 +21,12 @@ std::string Text(const fs::path& p) { return platform::ReadWholeFile(p).value_or
 TEST(SampleStudyTest, CommittedSampleMatchesGenerator) {
   zw::test::TempDir d;
   std::string why;
-  ASSERT_EQ(WriteSampleStudy(d.path(), kData / "terrain" / "N44W072.hgt", {}, &why), 1) << why;
-  EXPECT_EQ(Text(d.path() / "T0000001.INI"), Text(kData / "sample" / "T0000001.INI"));
-  EXPECT_EQ(Text(d.path() / "E0000001.INI"), Text(kData / "sample" / "E0000001.INI"));
+  std::int32_t tileTask = 0;
+  ASSERT_EQ(WriteSampleStudy(d.path(), kData / "terrain" / "N44W072.hgt", {}, &why, &tileTask), 1) << why;
+  EXPECT_EQ(tileTask, 2);
+  for (const char* name : {"T0000001.INI", "E0000001.INI", "T0000002.INI", "ZWTasks.INI"})
+    EXPECT_EQ(Text(d.path() / name), Text(kData / "sample" / name)) << name;
+  EXPECT_FALSE(fs::exists(d.path() / "E0000002.INI"));  // a grid has no radials
 
   clsQXTask t(kData / "sample");
   t.SetSilent(true);
@@ -41,6 +44,47 @@ TEST(SampleStudyTest, CommittedSampleMatchesGenerator) {
   ASSERT_EQ(radials->size(), 36u);
   EXPECT_DOUBLE_EQ((*radials)[9].azimuth, 90);
   EXPECT_DOUBLE_EQ((*radials)[9].length, 30);
+
+  // Task 2: the same transmitter on a grid of the site +- 0.25 degrees.
+  clsQXTask g(kData / "sample");
+  g.SetSilent(true);
+  g.SetTaskID(2);
+  ASSERT_EQ(g.lTaskID(), 2);
+  EXPECT_EQ(g.GetTaskMode(), "COVERAGE");
+  const TaskFile gf = g.File();
+  EXPECT_EQ(CheckTaskFile(gf), "");
+  EXPECT_EQ(gf.Identity().type, "THRESHOLD (TILE)");
+  EXPECT_EQ(g.sRDBDesc, "LR TIL");
+  EXPECT_EQ(gf.Coverage().radOrTile, "T");
+  EXPECT_EQ(gf.FacilityData(), f.FacilityData());
+  const ElevationData grid = gf.Elevation();
+  EXPECT_NEAR(grid.slat, 44.1865, 1e-9);
+  EXPECT_NEAR(grid.nlat, 44.6865, 1e-9);
+  EXPECT_NEAR(grid.wlon, -71.6631, 1e-9);
+  EXPECT_NEAR(grid.elon, -71.1631, 1e-9);
+  EXPECT_EQ(grid.nsStepUnit, "km");
+  EXPECT_EQ(grid.ewStepUnit, "km");
+}
+
+// Without the tile study only task 1 is written.
+TEST(SampleStudyTest, RadialOnly) {
+  zw::test::TempDir d;
+  SampleStudy s;
+  s.withTile = false;
+  std::int32_t tileTask = 0;
+  ASSERT_EQ(WriteSampleStudy(d.path(), kData / "terrain" / "N44W072.hgt", s, nullptr, &tileTask), 1);
+  EXPECT_EQ(tileTask, kNoTask);
+  EXPECT_FALSE(fs::exists(d.path() / "T0000002.INI"));
+  EXPECT_EQ(Text(d.path() / "T0000001.INI"), Text(kData / "sample" / "T0000001.INI"));
+}
+
+// A missing terrain file writes nothing and says why.
+TEST(SampleStudyTest, MissingTerrainWritesNothing) {
+  zw::test::TempDir d;
+  std::string why;
+  EXPECT_EQ(WriteSampleStudy(d.path(), d.path() / "none.hgt", {}, &why), kNoTask);
+  EXPECT_FALSE(why.empty());
+  EXPECT_FALSE(fs::exists(d.path() / "T0000001.INI"));
 }
 
 // The task table opens in GDAL's DBF reader with every record.
