@@ -4,7 +4,7 @@
 #   ./run.sh build   configure and build (release, build/)
 #   ./run.sh test    deps, then a sanitizer build (build-san/) and every test through CTest
 #   ./run.sh bench   deps, release build with benchmarks, run them
-#   ./run.sh demo    deps, build, then run a coverage study on the bundled sample terrain
+#   ./run.sh demo    deps, build, sample radial + tile studies on the bundled terrain, PNG/KML (build/demo/)
 #   ./run.sh fuzz [SECONDS]  clang-14 libFuzzer build (build-fuzz/), each target SECONDS (60)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -101,6 +101,9 @@ case "${1:-}" in
     deps
     build build -DRAVO_TESTS=OFF
     export ZWRAVOPROP_HOME="$ROOT/build/demo-home"
+    # A minimal installation directory: the coordinate data directory the engine checks for
+    # (PROJ's own data is used; datum grids may be put there).
+    mkdir -p "$ZWRAVOPROP_HOME/COORDSYS DATA"
     "$ROOT/build/ravoprop" demo --data "$ROOT/data" --out "$ROOT/build/demo"
     ;;
   fuzz)

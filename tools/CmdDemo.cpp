@@ -1,147 +1,206 @@
-// ravoprop demo: a Longley-Rice radial study on the bundled sample terrain
-// (the White Mountains tile): field strength at points along 36 radials from a
-// transmitter on Mount Waumbek, written as a results table and a summary.
+// ravoprop demo: the bundled sample study run end to end. A fresh work
+// directory is copied from data/sample/, its radial study (task 1) and tile
+// study (task 2) of the FM transmitter on Mount Waumbek run through the engine
+// on the bundled SRTM tile, exactly as `ravoprop run` does, and each study's
+// results are exported as PNG, KML and GeoTIFF.
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Commands.h"
-#include "engine/PointToPoint.h"
-#include "geo/Geodesic.h"
-#include "platform/FileSystem.h"
+#include "TerminalProgress.h"
+#include "common/TextJoin.h"
+#include "coverage/ResultsExport.h"
+#include "engine/clsRFProp.h"
+#include "platform/terrain/TerrainSource.h"
 
 namespace zw::tool {
 namespace {
 
+namespace fs = std::filesystem;
+
 struct DemoOptions {
   std::string data = "data";
   std::string out = "build/demo";
-  int radials = 36;
-  double radiusKm = 30;
-  double stepKm = 1.5;
+  int threads = 0;
 };
 
-constexpr const char* kDemoTemplate =
-    "[Propagation Model]\n"
-    "MODEL=Longley-Rice\n"
-    "POLARIZ=H\n"
-    "SUR_REFRAC=301\n"
-    "SEA_REFRAC=0\n"
-    "REL_PERMIT=15\n"
-    "CONDUCTIVI=0.005\n"
-    "CLIM_CODE=5\n"
-    "LR_MDVAR=12\n"
-    "LR_VARSIT=50\n"
-    "LR_VARLOC=50\n"
-    "LR_VARTIM=50\n"
-    "LR_DESC=Demo: continental temperate, broadcast-like settings\n";
+struct DemoStudy {
+  int task;
+  const char* name;  // stem of the exported files
+  const char* what;
+};
+constexpr DemoStudy kStudies[] = {{1, "radial", "radial study, 36 radials to 30 km"},
+                                  {2, "tile", "tile study, grid of 0.5 x 0.5 degrees"}};
+
+// Replaces OUT/work with a copy of the sample; "" or the failure.
+std::string FreshWorkDirectory(const fs::path& sample, const fs::path& work) {
+  std::error_code ec;
+  if (!fs::is_directory(sample, ec)) return "Sample study not found: " + sample.string();
+  // Never remove the sample itself (or a directory holding it).
+  const fs::path rel = fs::weakly_canonical(sample, ec).lexically_relative(fs::weakly_canonical(work, ec));
+  if (rel.empty() || *rel.begin() != "..")
+    return "The work directory " + work.string() + " would hold the sample; choose another --out";
+  fs::remove_all(work, ec);
+  if (ec) return "Cannot remove the old work directory " + work.string() + ": " + ec.message();
+  fs::create_directories(work.parent_path(), ec);
+  fs::copy(sample, work, fs::copy_options::recursive, ec);
+  if (ec) return "Cannot copy " + sample.string() + " to " + work.string() + ": " + ec.message();
+  return {};
+}
+
+struct StudyOutputs {
+  fs::path table, report, summary;
+  std::vector<std::pair<std::string, fs::path>> exports;
+};
+
+// Runs one task of the work directory; false when the study did not run to its end.
+bool RunOneStudy(const DemoStudy& s, const fs::path& work, const std::shared_ptr<platform::TerrainSource>& terrain,
+                 int threads, StudyOutputs& out) {
+  std::cout << fmt::format("\nTask {}: {}\n", s.task, s.what);
+  clsRFProp e;
+  e.bSilent(Globals().silent);
+  e.sWorkDir(work.string());
+  e.iThreads(threads);
+  e.cTerrain(terrain);
+  e.ktoProgress(std::make_shared<TerminalProgress>());
+  e.lTaskID(s.task);
+  if (!e.cTask() || !e.cCovArea()) {
+    std::cerr << (e.sTaskMessage().empty() ? fmt::format("Task {} could not be loaded", s.task) : e.sTaskMessage())
+              << "\n";
+    return false;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const std::string result = e.RunCovArea();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const CoverageRunOutcome& run = e.LastRun();
+  if (!Trim(result).empty()) std::cout << Trim(result) << "\n";
+  if (!run.completed) {
+    std::cerr << fmt::format("Study of task {} did not run to its end\n", s.task);
+    return false;
+  }
+  std::cout << fmt::format("  {} points, {} computed, {} without terrain data; {:.1f} s on {} threads\n", run.points,
+                           run.computed, run.missing, seconds, e.iThreads());
+  if (run.computed == 0) {
+    std::cerr << fmt::format("Study of task {} computed no point\n", s.task);
+    return false;
+  }
+  const auto* task = e.cTask();
+  out.table = work / task->TaskResultsFile();
+  out.report = work / task->TaskTXTFile();
+  out.summary = work / task->TaskSummaryFile();
+  return true;
+}
+
+// Field range and share of points at or above the required field, from the table.
+void PrintFieldRange(const fs::path& table, double requiredDbu) {
+  coverage::StudyResults study;
+  if (!coverage::LoadStudyResults(table, {}, study).empty()) return;
+  double lo = 1e9, hi = -1e9;
+  int n = 0, above = 0;
+  for (const auto& p : study.points) {
+    if (!coverage::IsComputed(p.val)) continue;
+    lo = std::min(lo, p.val);
+    hi = std::max(hi, p.val);
+    ++n;
+    if (p.val >= requiredDbu) ++above;
+  }
+  if (n > 0)
+    std::cout << fmt::format("  field {:.1f} to {:.1f} dBu; {} of {} points ({:.0f} %) at or above {:.0f} dBu\n", lo,
+                             hi, above, n, 100.0 * above / n, requiredDbu);
+}
+
+std::string ExportStudy(const DemoStudy& s, const fs::path& outDir, StudyOutputs& out) {
+  const std::pair<coverage::ExportFormat, const char*> formats[] = {
+      {coverage::ExportFormat::Png, ".png"}, {coverage::ExportFormat::Kml, ".kml"},
+      {coverage::ExportFormat::GeoTiff, ".tif"}};
+  for (const auto& [format, ext] : formats) {
+    const fs::path file = outDir / (std::string(s.name) + ext);
+    if (auto err = coverage::ExportResults(out.table, format, file); !err.empty()) return err;
+    out.exports.emplace_back(ext + 1, file);
+  }
+  return {};
+}
 
 int RunDemo(const DemoOptions& o) {
   ApplyGlobals();
-  namespace fs = std::filesystem;
   std::error_code ec;
+  const fs::path data = fs::absolute(o.data, ec);
   fs::create_directories(o.out, ec);
-  const fs::path out = fs::absolute(o.out, ec);
-  const fs::path tile = fs::path(o.data) / "terrain" / "N44W072.hgt";
-  if (!fs::exists(tile)) {
-    std::cerr << "Sample terrain not found: " << tile << "\n";
+  const fs::path out = fs::absolute(o.out, ec).lexically_normal();
+  const fs::path tile = data / "terrain" / "N44W072.hgt";
+  const fs::path work = out / "work";
+  if (!fs::exists(tile, ec)) {
+    std::cerr << "Sample terrain not found: " << tile.string() << "\n";
     return 1;
   }
-  const fs::path tpl = out / "demo_template.ini";
-  if (!platform::WriteFileAtomic(tpl, kDemoTemplate)) {
-    std::cerr << "Cannot write " << tpl << "\n";
+  if (auto err = FreshWorkDirectory(data / "sample", work); !err.empty()) {
+    std::cerr << err << "\n";
     return 1;
   }
+  auto terrain = std::make_shared<platform::TerrainSource>();
+  const std::string msg = terrain->Add(tile);
+  if (terrain->SourceCount() == 0) {
+    std::cerr << "No usable elevation data in " << tile.string() << (msg.empty() ? "" : ": " + msg) << "\n";
+    return 1;
+  }
+  const unsigned hw = std::thread::hardware_concurrency();
+  const int threads = o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw);
 
-  const double txLat = 44.4365, txLon = -71.4131;  // Mount Waumbek, well inside the tile
-  P2PRequest base;
-  base.templateFile = tpl.string();
-  base.dem = tile.string();
-  base.fromLat = txLat;
-  base.fromLon = txLon;
-  base.haveFrom = base.haveTo = true;
-  base.freqMHz = 98.5;
-  base.txAglM = 100;
-  base.rxAglM = 9.1;
-  base.erpValue = 50;
-  base.erpUnit = "kW";
-
-  std::cout << "ravoprop demo: Longley-Rice radial study on " << tile.string() << "\n"
-            << fmt::format("  transmitter {:.4f}, {:.4f} (Mount Waumbek), {} MHz, 50 kW ERP, {} m AGL\n", txLat,
-                           txLon, base.freqMHz, base.txAglM)
-            << fmt::format("  {} radials, points every {} km to {} km, receiver {} m AGL\n", o.radials, o.stepKm,
-                           o.radiusKm, base.rxAglM);
+  std::cout << "ravoprop demo: Longley-Rice coverage of the sample FM transmitter on Mount Waumbek, NH\n"
+            << "  44.4365 N, 71.4131 W; 98.5 MHz, 50 kW ERP, antenna 100 m AGL; receiver 9.1 m AGL, 60 dBu\n"
+            << "  terrain: " << tile.string() << "\n"
+            << "  work directory (fresh copy of " << (data / "sample").string() << "): " << work.string() << "\n";
 
   const auto start = std::chrono::steady_clock::now();
-  P2PContext ctx;
-  std::string table = "azimuth_deg,distance_km,lat,lon,field_dbu,free_space_dbu,loss_db,err_level,mode\n";
-  int paths = 0, failed = 0, above60 = 0;
-  double minField = 1e9, maxField = -1e9;
-  std::vector<double> reach(static_cast<std::size_t>(o.radials), 0.0);
-  for (int r = 0; r < o.radials; ++r) {
-    const double az = 360.0 * r / o.radials;
-    for (double d = o.stepKm; d <= o.radiusKm + 1e-9; d += o.stepKm) {
-      P2PRequest q = base;
-      Geodesic::ForwardKm(txLat, txLon, az, d, q.toLat, q.toLon);
-      const P2PResult res = ctx.Run(q);
-      ++paths;
-      if (!res.ok) {
-        ++failed;
-        if (failed <= 3) std::cerr << fmt::format("  az {:.0f} d {:.1f} km: {}\n", az, d, res.error);
-        continue;
-      }
-      minField = std::min(minField, res.netFieldDbu);
-      maxField = std::max(maxField, res.netFieldDbu);
-      if (res.netFieldDbu >= 60.0) {
-        ++above60;
-        reach[static_cast<std::size_t>(r)] = d;
-      }
-      table += fmt::format("{:.1f},{:.1f},{:.6f},{:.6f},{:.2f},{:.2f},{:.2f},{},{} {}\n", az, d, q.toLat, q.toLon,
-                           res.netFieldDbu, res.freeSpaceDbu, res.modelLossDb, res.errLevel, res.mode[0],
-                           res.mode[1]);
+  std::vector<StudyOutputs> outputs;
+  for (const DemoStudy& s : kStudies) {
+    StudyOutputs so;
+    if (!RunOneStudy(s, work, terrain, threads, so)) return 1;
+    PrintFieldRange(so.table, 60);
+    if (auto err = ExportStudy(s, out, so); !err.empty()) {
+      std::cerr << fmt::format("Export of task {} failed: {}\n", s.task, err);
+      return 1;
     }
+    outputs.push_back(std::move(so));
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  const fs::path results = out / "demo_results.csv";
-  const fs::path summary = out / "demo_summary.txt";
-  std::string text = fmt::format(
-      "Longley-Rice radial study, sample terrain {}\n"
-      "Transmitter {:.4f} {:.4f}, {} MHz, 50 kW ERP, antenna {} m AGL; receiver {} m AGL\n"
-      "{} paths ({} failed) in {:.2f} s\n"
-      "Net field from {:.2f} to {:.2f} dBu; {} points at or above 60 dBu\n\n"
-      "Farthest point at or above 60 dBu per radial:\n",
-      tile.filename().string(), txLat, txLon, base.freqMHz, base.txAglM, base.rxAglM, paths, failed, seconds,
-      minField, maxField, above60);
-  for (int r = 0; r < o.radials; ++r) {
-    text += fmt::format("  {:6.1f} deg  {:5.1f} km\n", 360.0 * r / o.radials, reach[static_cast<std::size_t>(r)]);
+  std::cout << fmt::format("\nBoth studies done in {:.1f} s. Outputs:\n", seconds)
+            << "  work directory: " << work.string() << "\n";
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const StudyOutputs& so = outputs[i];
+    std::cout << fmt::format("  task {} ({}):\n", kStudies[i].task, kStudies[i].name)
+              << "    results table: " << so.table.string() << "\n"
+              << "    report:        " << so.report.string() << "\n"
+              << "    summary:       " << so.summary.string() << "\n";
+    for (const auto& [kind, file] : so.exports) {
+      std::cout << fmt::format("    {:<14} {}\n", kind + ":", file.string());
+      if (kind == "kml") {
+        const fs::path stem = file.parent_path() / file.stem();
+        std::cout << "                   (with " << stem.string() << "_overlay.png and _legend.png)\n";
+      }
+    }
   }
-  if (!platform::WriteFileAtomic(results, table) || !platform::WriteFileAtomic(summary, text)) {
-    std::cerr << "Cannot write the outputs in " << out << "\n";
-    return 1;
-  }
-  std::cout << fmt::format("  {} paths ({} failed) in {:.2f} s; net field {:.2f} .. {:.2f} dBu\n", paths, failed,
-                           seconds, minField, maxField)
-            << "Outputs:\n"
-            << "  results table: " << results.string() << "\n"
-            << "  summary:       " << summary.string() << "\n"
-            << "  template:      " << tpl.string() << "\n";
-  return failed == paths ? 1 : 0;
+  std::cout << "Open the .kml files in Google Earth; `ravoprop task --workdir " << work.string()
+            << " list` lists the tasks.\n";
+  return 0;
 }
 
 const CommandRegistration reg([](CLI::App& app) {
   auto opts = std::make_shared<DemoOptions>();
-  auto* cmd = app.add_subcommand("demo", "Run a radial study on the bundled sample terrain and print where its outputs are");
-  cmd->add_option("--data", opts->data, "Directory of the bundled data");
-  cmd->add_option("--out", opts->out, "Directory for the outputs");
-  cmd->add_option("--radials", opts->radials, "Number of radials")->check(CLI::Range(1, 3600));
-  cmd->add_option("--radius", opts->radiusKm, "Radius of the study, km")->check(CLI::Range(0.1, 100.0));
-  cmd->add_option("--step", opts->stepKm, "Distance between points on a radial, km")->check(CLI::Range(0.05, 100.0));
+  auto* cmd = app.add_subcommand(
+      "demo", "Run the sample radial and tile studies on the bundled terrain, export them and print where they are");
+  cmd->add_option("--data", opts->data, "Directory of the bundled data (sample/ and terrain/)");
+  cmd->add_option("--out", opts->out, "Directory for the outputs (its work/ is replaced each time)");
+  cmd->add_option("--threads", opts->threads, "Threads (default: the machine's cores)")->check(CLI::Range(0, 256));
   cmd->callback([opts] {
     const int rc = RunDemo(*opts);
     if (rc != 0) throw CLI::RuntimeError(rc);

@@ -535,6 +535,19 @@ RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool wi
   const int factor = std::max(1, std::min(64, 400 / std::max(1, longer)));
   img.mapWidth = raster.width * factor;
   img.mapHeight = raster.height * factor;
+  // The picture is true to the ground: a grid whose cells are not square on
+  // the ground (a tile study's steps) gets its rows stretched or squeezed.
+  // The overlay keeps the grid's shape; Google Earth fits it to its box.
+  double yScale = factor;
+  if (withLegend && raster.height > 0 && raster.geo[1] > 0) {
+    const double midLat = raster.geo[3] + raster.geo[5] * raster.height / 2;
+    const double aspect =
+        std::abs(raster.geo[5]) * KmPerDegLat(midLat) / std::max(1e-9, raster.geo[1] * KmPerDegLon(midLat));
+    if (std::isfinite(aspect) && std::abs(aspect - 1) > 0.02 && aspect > 0.1 && aspect < 10) {
+      img.mapHeight = std::max(1, static_cast<int>(std::lround(raster.height * factor * aspect)));
+      yScale = static_cast<double>(img.mapHeight) / raster.height;
+    }
+  }
   LegendLayout L;
   if (withLegend) L = PlanLegend(scale, img.mapWidth);
   img.width = withLegend ? std::max(img.mapWidth, L.width) : img.mapWidth;
@@ -545,7 +558,7 @@ RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool wi
     for (int x = 0; x < img.width; ++x) SetPixel(img, x, y, 255, 255, 255, bg);
   for (int y = 0; y < img.mapHeight; ++y)
     for (int x = 0; x < img.mapWidth; ++x) {
-      const double v = raster.Value(x / factor, y / factor);
+      const double v = raster.Value(x / factor, std::min(raster.height - 1, static_cast<int>(y / yScale)));
       if (std::isfinite(v)) {
         unsigned char rgb[3];
         ClassColour(scale, v, rgb);
@@ -557,7 +570,7 @@ RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool wi
   if (!withLegend) return img;
   if (raster.haveTx) {
     const double fx = (raster.txLon - raster.geo[0]) / raster.geo[1] * factor;
-    const double fy = (raster.txLat - raster.geo[3]) / raster.geo[5] * factor;
+    const double fy = (raster.txLat - raster.geo[3]) / raster.geo[5] * yScale;
     img.txX = static_cast<int>(std::floor(fx));
     img.txY = static_cast<int>(std::floor(fy));
     // A white disc with a black ring and a black centre.
