@@ -6,6 +6,8 @@
 #   ./run.sh bench   deps, release build with benchmarks, run them
 #   ./run.sh demo    deps, build, sample radial + tile studies on the bundled terrain, PNG/KML (build/demo/)
 #   ./run.sh fuzz [SECONDS]  clang-14 libFuzzer build (build-fuzz/), each target SECONDS (60)
+#   ./run.sh lint    cppcheck and clang-tidy-14 over src/ and tools/ (configure only, build-lint/)
+#   ./run.sh tsan    deps, ThreadSanitizer build (build-tsan/) and the multi-threaded tests
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -83,6 +85,55 @@ fuzz() {   # fuzz SECONDS
   [ ${#failed[@]} -eq 0 ] || { echo "crashed: ${failed[*]}"; return 1; }
 }
 
+# Static checks: cppcheck and clang-tidy-14 (checks in .clang-tidy), any finding fails.
+LINT_PACKAGES=(cppcheck clang-tidy-14)
+
+extra_deps() {   # extra_deps PACKAGES...
+  local missing=() SUDO=""
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  echo "Installing: ${missing[*]}"
+  if ! DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+lint() {
+  extra_deps "${LINT_PACKAGES[@]}"
+  local dir="${RAVO_LINT_DIR:-$ROOT/build-lint}" start=$SECONDS rc=0
+  # Only the compile commands (and the generated headers) are needed, no build.
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+  echo "== cppcheck"
+  cppcheck --project="$dir/compile_commands.json" --file-filter="$ROOT/src/*" --file-filter="$ROOT/tools/*" \
+           --enable=warning,performance,portability --inline-suppr --error-exitcode=1 \
+           --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
+           --quiet -j "$JOBS" --cppcheck-build-dir="$(mkdir -p "$dir/cppcheck" && echo "$dir/cppcheck")" || rc=1
+  echo "cppcheck: $((SECONDS - start)) s"
+  echo "== clang-tidy-14"
+  run-clang-tidy-14 -quiet -j "$JOBS" -p "$dir" "^$ROOT/(src|tools)/.*\.cpp$" >"$dir/clang-tidy.log" 2>&1 || rc=1
+  grep -E "(warning|error):" "$dir/clang-tidy.log" | sort -u || true
+  echo "lint: $((SECONDS - start)) s"
+  [ $rc -eq 0 ] || { echo "lint: findings above (clang-tidy log: $dir/clang-tidy.log)"; return 1; }
+}
+
+# The tests that run work on several threads (area runs, the shared terrain
+# cache, the shared curve tables, independent calculators).
+TSAN_TESTS='^(CoverageRun.*|TerrainSource\.ThreadsShareTheCache|modPropBC\.CurvesAreBuiltOnceAndShared|LRCore\.ObjectsAreIndependent)$'
+
+tsan() {
+  local dir="${RAVO_TSAN_DIR:-$ROOT/build-tsan}" start=$SECONDS
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DRAVO_TSAN=ON -DRAVO_SANITIZE=OFF >/dev/null
+  cmake --build "$dir" -j "$JOBS" --target test_engine test_terrain test_models_curves test_models_terrain
+  echo "tsan build: $((SECONDS - start)) s"
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tsan.supp"
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$JOBS" -R "$TSAN_TESTS"
+  echo "tsan: $((SECONDS - start)) s"
+}
+
 case "${1:-}" in
   deps)  deps ;;
   build) deps; build build ;;
@@ -110,8 +161,16 @@ case "${1:-}" in
     deps
     fuzz "${2:-60}"
     ;;
+  lint)
+    deps
+    lint
+    ;;
+  tsan)
+    deps
+    tsan
+    ;;
   *)
-    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -26,7 +26,7 @@ TerminalProgress::TerminalProgress() {
 }
 
 TerminalProgress::~TerminalProgress() {
-  Close();
+  TerminalProgress::Close();  // no dynamic dispatch in a destructor
   std::signal(SIGINT, SIG_DFL);
 }
 
@@ -54,7 +54,7 @@ void TerminalProgress::Draw(bool final) {
   const double rate = secs > 0 ? static_cast<double>(value_) / secs : 0.0;
   const double left = rate > 0 && max_ > value_ ? static_cast<double>(max_ - value_) / rate : 0.0;
   const int width = 30;
-  const int filled = max_ > 0 ? static_cast<int>(width * std::min<double>(1.0, static_cast<double>(value_) / max_)) : 0;
+  const int filled = max_ > 0 ? static_cast<int>(width * std::min<double>(1.0, static_cast<double>(value_) / static_cast<double>(max_))) : 0;
   const std::string bar = std::string(static_cast<std::size_t>(filled), '#') + std::string(static_cast<std::size_t>(width - filled), '.');
   if (final) {
     std::fprintf(stderr, "%s%lld of %lld points in %.1f s (%.0f points/s)\n", tty_ ? "\r\033[K" : "",

@@ -29,7 +29,9 @@ void ApplyGlobals() {
 
 }  // namespace zw::tool
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   using namespace zw::tool;
   CLI::App app{"ravoprop - radio-frequency propagation studies (" RAVO_COMPONENT_NAME " " RAVO_VERSION_STRING ")"};
   app.set_version_flag("--version", std::string(RAVO_COMPONENT_NAME " " RAVO_VERSION_STRING));
@@ -48,4 +50,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   return 0;
+}
+
+}  // namespace
+
+// A failure no command caught (out of memory, a library error) ends with a
+// message and a non-zero exit instead of an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ravoprop: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "ravoprop: unexpected failure\n");
+  }
+  return 1;
 }

@@ -61,7 +61,7 @@ std::string Cached(std::optional<std::string> Paths::*slot, std::string (*comput
   return *(p.*slot);
 }
 
-std::string VerifiedOr(std::string path) {
+std::string VerifiedOr(const std::string& path) {
   auto ok = VerifyPath(path, true);
   return ok ? *ok : path;
 }

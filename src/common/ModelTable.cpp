@@ -75,6 +75,7 @@ std::vector<std::string> ModelDisplayNames(std::string_view code) {
 
 std::vector<std::string> ModelCodes() {
   std::vector<std::string> codes;
+  codes.reserve(kRows.size());
   for (const auto& row : kRows) codes.emplace_back(row.code);
   return codes;
 }

@@ -61,6 +61,7 @@ std::string ResultsDb::Open() {
   }
   if (error.empty()) {
     std::vector<platform::DbfField> layout;
+    layout.reserve(rows.size());
     for (const auto& r : rows) layout.push_back(r.ToDbfField());
     step = "PathName: " + File().string();
     error = platform::EnsureDbfTable(File(), layout, true, true, &rows);

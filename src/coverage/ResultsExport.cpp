@@ -421,6 +421,7 @@ std::string RasteriseRadials(const StudyResults& s, const ExportOptions& o, Fiel
   const double usual = m == 1 ? 2.0 : std::max(1e-6, sortedGaps[m / 2 - (m % 2 == 0 ? 1 : 0)]);
 
   // Extent: the transmitter and every point.
+  // cppcheck-suppress duplicateAssignExpression ; min and max both start at the transmitter
   double minLat = s.tx->lat, maxLat = s.tx->lat, minLon = s.tx->lon, maxLon = s.tx->lon;
   for (const auto& p : s.points) {
     minLat = std::min(minLat, p.lat);

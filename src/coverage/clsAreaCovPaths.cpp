@@ -131,6 +131,7 @@ fs::path NewBuildFolder(const fs::path& workDir, std::int32_t id) {
   std::random_device rd;
   char buf[64];
   std::snprintf(buf, sizeof buf, ".R%07d.new-%08x%08x", static_cast<int>(id), rd(), rd());
+  // cppcheck-suppress returnDanglingLifetime ; operator/ copies buf into the returned path
   return workDir / buf;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace zw::platform {
 
@@ -53,7 +54,8 @@ bool WriteFileAtomic(const std::filesystem::path& file, std::string_view text, s
       dir / (file.filename().string() + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
-    SetError(error, "cannot create " + tmp.string() + ": " + std::strerror(errno));
+    const int err = errno;  // before the message is built
+    SetError(error, "cannot create " + tmp.string() + ": " + std::generic_category().message(err));
     return false;
   }
   const char* p = text.data();
@@ -69,11 +71,18 @@ bool WriteFileAtomic(const std::filesystem::path& file, std::string_view text, s
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  const int savedErrno = errno;
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
+  // The reason of the first failure: the write, the sync or the close.
+  int savedErrno = errno;
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    savedErrno = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    savedErrno = errno;
+  }
   if (!ok) {
-    SetError(error, "cannot write " + tmp.string() + ": " + std::strerror(savedErrno));
+    SetError(error, "cannot write " + tmp.string() + ": " + std::generic_category().message(savedErrno));
     std::error_code ec;
     std::filesystem::remove(tmp, ec);
     return false;
@@ -83,7 +92,8 @@ bool WriteFileAtomic(const std::filesystem::path& file, std::string_view text, s
   const auto st = std::filesystem::status(file, ec);
   if (!ec && std::filesystem::exists(st)) std::filesystem::permissions(tmp, st.permissions(), ec);
   if (std::rename(tmp.c_str(), file.c_str()) != 0) {
-    SetError(error, "cannot replace " + file.string() + ": " + std::strerror(errno));
+    const int err = errno;
+    SetError(error, "cannot replace " + file.string() + ": " + std::generic_category().message(err));
     std::filesystem::remove(tmp, ec);
     return false;
   }

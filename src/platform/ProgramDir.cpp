@@ -28,6 +28,7 @@ std::filesystem::path ExecutableDirectory() {
 }
 
 std::filesystem::path DataDirectory() {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): nothing in the program changes the environment
   if (const char* env = std::getenv("ZWRAVOPROP_DATA")) {
     std::string dir = TrimBlank(env);
     if (!dir.empty()) return dir;
@@ -51,6 +52,7 @@ std::string StripDoubledSeparators(std::string path) {
 
 ProgramDirResult FindProgramDirectory(const std::filesystem::path& componentDir) {
   ProgramDirResult r;
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): nothing in the program changes the environment
   if (const char* env = std::getenv(kHomeVariable)) {
     std::string dir = TrimBlank(env);
     if (!dir.empty()) {

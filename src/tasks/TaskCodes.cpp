@@ -52,7 +52,7 @@ std::int16_t ModeFromText(std::string_view text) {
 
 std::int16_t ModeFromTextShort(std::string_view text) {
   const std::int16_t c = ModeFromText(text);
-  return c >= 1 && c <= 4 ? c : 0;
+  return c >= 1 && c <= 4 ? c : std::int16_t{0};
 }
 
 std::string TypeText(std::int16_t code) {

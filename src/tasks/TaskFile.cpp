@@ -249,12 +249,12 @@ ResultsDataBase TaskFile::Results() const {
 
 // ---- ProfileEdit
 
-ProfileEdit& ProfileEdit::Set(std::string section, std::string key, std::string value) {
+ProfileEdit& ProfileEdit::Set(std::string section, std::string key, std::string_view value) {
   ops_.push_back({Op::kSet, std::move(section), std::move(key), OneLine(value)});
   return *this;
 }
 
-ProfileEdit& ProfileEdit::ReplaceSection(std::string section, platform::ProfileEntries entries) {
+ProfileEdit& ProfileEdit::ReplaceSection(const std::string& section, const platform::ProfileEntries& entries) {
   RemoveSection(section);
   for (auto& [k, v] : entries) Set(section, k, v);
   if (entries.empty()) ops_.push_back({Op::kSet, section, {}, {}});  // keeps an empty section header

@@ -152,9 +152,9 @@ class ProfileEdit {
   // file; returning false (or throwing) abandons the edit.
   using CommitHook = std::function<bool(const std::filesystem::path& temp)>;
 
-  ProfileEdit& Set(std::string section, std::string key, std::string value);
+  ProfileEdit& Set(std::string section, std::string key, std::string_view value);
   // Replaces a whole section (removed first, then written in the given order).
-  ProfileEdit& ReplaceSection(std::string section, platform::ProfileEntries entries);
+  ProfileEdit& ReplaceSection(const std::string& section, const platform::ProfileEntries& entries);
   ProfileEdit& RemoveKey(std::string section, std::string key);
   ProfileEdit& RemoveSection(std::string section);
   bool Empty() const { return ops_.empty(); }

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace zw::tasks {
@@ -20,7 +20,10 @@ std::string TaskLock::Acquire(const std::filesystem::path& workDir, int waitMs) 
   if (fd_ >= 0) return {};
   const std::filesystem::path file = workDir / kTaskLockName;
   const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return "Cannot open the lock file " + file.string() + ": " + std::strerror(errno);
+  if (fd < 0) {
+    const int err = errno;  // before the message is built
+    return "Cannot open the lock file " + file.string() + ": " + std::generic_category().message(err);
+  }
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (true) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -30,7 +33,7 @@ std::string TaskLock::Acquire(const std::filesystem::path& workDir, int waitMs) 
     const int err = errno;
     if (err != EWOULDBLOCK && err != EINTR) {
       ::close(fd);
-      return "Cannot lock " + file.string() + ": " + std::strerror(err);
+      return "Cannot lock " + file.string() + ": " + std::generic_category().message(err);
     }
     if (std::chrono::steady_clock::now() >= until) {
       ::close(fd);

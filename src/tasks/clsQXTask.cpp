@@ -66,7 +66,7 @@ std::string ContourLevelText(std::string_view level0) {
 
 std::string ResultsDescription(std::string_view summary, std::int16_t mode, const TaskFile& taskFile) {
   const std::string sum(summary);
-  const std::string first6 = ToUpper(sum.substr(0, std::min<std::size_t>(6, sum.size())));
+  std::string first6 = ToUpper(sum.substr(0, std::min<std::size_t>(6, sum.size())));
   const std::string g = sum.size() > 3 ? ToUpper(sum.substr(3, 3)) : std::string();
   if (g == "TIL") {
     if (ToUpper(sum.substr(0, 2)) == "AG")
@@ -280,7 +280,7 @@ std::string clsQXTask::AddRecord(platform::DbfTable& t, std::int32_t id) {
 
 std::int32_t clsQXTask::TaskNew(std::string* error) {
   lastError_.clear();
-  auto bad = [&](std::string why) {
+  auto bad = [&](const std::string& why) {
     if (error) *error = Fail(why);
     return kNoTask;
   };

@@ -23,7 +23,7 @@ std::string Lower(std::string s) {
 
 struct Dbf {
   DBFHandle h = nullptr;
-  explicit Dbf(const std::filesystem::path& p) { h = DBFOpen(p.string().c_str(), "rb"); }
+  explicit Dbf(const std::filesystem::path& p) : h(DBFOpen(p.string().c_str(), "rb")) {}
   ~Dbf() {
     if (h) DBFClose(h);
   }
