@@ -101,6 +101,12 @@ bool clsQXAreaCovOK::ReadParameters(const FieldCollection& m) {
   const std::string pct = Trim(Raw(m, "LOCS_PRCNT", "50"));
   dLocPct_ = 50;
   if (bCorr_[kLocPct]) {
+    // Only the end values of Okumura's location-variability curves (Fig. 38)
+    // are known; no reading of the curve in between is at hand, so the term
+    // is refused rather than computed on a made-up line.
+    return RejectSetting("Okumura Location percentage correction",
+                         "LOCS_COR needs the location-variability table (Okumura 1968, Fig. 38: standard deviation "
+                         "by frequency, urban and suburban), which is not available; set it to NO CORRECTION");
     double v = 0;
     if (!TryParseDouble(pct, v) || !(v >= 0 && v <= 100)) return RejectSetting("Okumura Location percentage", pct);
     dLocPct_ = v;

@@ -100,7 +100,6 @@ TEST_F(OKCalc, ReaderFormsAndSwitches) {
   m->Set("LNDSE_ELUN", std::string("ft"));
   m->Set("HIL_DIST", std::string("5"));
   m->Set("HIL_DISTUN", std::string("km"));
-  m->Set("LOCS_COR", std::string("ON"));
   m->Set("LOCS_PRCNT", std::string("90"));
   m->Set("OK_LULOSS", std::string("0"));
   c.cPropMod(m);
@@ -109,11 +108,11 @@ TEST_F(OKCalc, ReaderFormsAndSwitches) {
   EXPECT_EQ(c.sOrientation(), "ALONG PATH");
   const auto& on = c.bCorrections();
   EXPECT_TRUE(on[clsQXAreaCovOK::kArea] && on[clsQXAreaCovOK::kOrient] && on[clsQXAreaCovOK::kSlope] &&
-              on[clsQXAreaCovOK::kLandSea] && on[clsQXAreaCovOK::kLocPct]);
-  EXPECT_FALSE(on[clsQXAreaCovOK::kRollHill] || on[clsQXAreaCovOK::kHillLoc] || on[clsQXAreaCovOK::kRidge]);
+              on[clsQXAreaCovOK::kLandSea]);
+  EXPECT_FALSE(on[clsQXAreaCovOK::kLocPct] || on[clsQXAreaCovOK::kRollHill] || on[clsQXAreaCovOK::kHillLoc] || on[clsQXAreaCovOK::kRidge]);
   EXPECT_NEAR(c.dSeaElvM(), 3.048, 1e-9);
   EXPECT_DOUBLE_EQ(c.dHillDistM(), 5000.0);
-  EXPECT_DOUBLE_EQ(c.dLocPercent(), 90.0);
+  EXPECT_DOUBLE_EQ(c.dLocPercent(), 50.0);  // the term is off
   EXPECT_FALSE(c.bLULoss());
 }
 
@@ -141,7 +140,11 @@ TEST_F(OKCalc, ReaderRejectsBadSettings) {
   m->Set("LOCS_PRCNT", std::string("120"));
   c.cPropMod(m);
   EXPECT_FALSE(c.cPropMod());
-  EXPECT_EQ(c.sReadError(), "Okumura Location percentage\nInvalid setting: 120");
+  // Refused for its missing table before its percentage is looked at.
+  EXPECT_NE(c.sReadError().find("Okumura Location percentage correction\nInvalid setting: LOCS_COR needs the "
+                                "location-variability table (Okumura 1968, Fig. 38"),
+            std::string::npos)
+      << c.sReadError();
   m->Set("LOCS_COR", std::string("NO CORRECTION "));  // unused when the term is off
   c.cPropMod(m);
   EXPECT_TRUE(c.cPropMod());
@@ -167,15 +170,12 @@ TEST_F(OKCalc, TermsAddInAndLongPaths) {
   auto m = Template();
   m->Set("AREA_COR", std::string("URBAN-LARGE   "));
   m->Set("ORIENT_COR", std::string("ACROSS PATH"));
-  m->Set("LOCS_COR", std::string("ON"));
-  m->Set("LOCS_PRCNT", std::string("90"));
   c.cPropMod(m);
   Ready(c, 20000.0);
   c.CovCalc();
   const auto& t = c.Last();
   const double gain = OKMobileGain("URBAN-LARGE   ", 1.5, 450);
-  const double expect = OKMedianField(450, 100, 20, 0) + gain + 0.0 + OKStreetCorr("across path", 20) -
-                        OKLocationCorr("urban-large", 450, 90);
+  const double expect = OKMedianField(450, 100, 20, 0) + gain + 0.0 + OKStreetCorr("across path", 20);
   EXPECT_NEAR(t.mobileGain, gain, 1e-12);
   EXPECT_EQ(t.area, 0.0);
   EXPECT_NEAR(c.dNetField(), expect, 1e-9);
@@ -183,7 +183,7 @@ TEST_F(OKCalc, TermsAddInAndLongPaths) {
   for (const char* s : {"Eff base ant hgt: 100.0 m; RX ant hgt: 1.5", "; Basic median field: ",
                         "\r\n\tReceiver antenna height: 1.5 m AGL -3.00 dB", "\r\n\t\tArea type: URBAN-LARGE default area type",
                         "\r\n\t\tStreets: ACROSS PATH default street orientation",
-                        "90.00% of the locations in the area ", "Free Space Field: (", "Net Field: ",
+                        "Free Space Field: (", "Net Field: ",
                         "Interpolated RX Site: ", "Additional Estimated transmission loss: "})
     EXPECT_NE(d.find(s), std::string::npos) << s << "\n" << d;
   EXPECT_EQ(d.find("free-space value used"), std::string::npos);
@@ -254,7 +254,6 @@ TEST_F(OKCalc, ParameterPrintOut) {
   m->Set("ROLHIL_COR", std::string("ON"));
   m->Set("HIL_DIST", std::string("8"));
   m->Set("HIL_DISTUN", std::string("km"));
-  m->Set("LOCS_COR", std::string("ON"));
   m->Set("LOCS_PRCNT", std::string("75"));
   c.cPropMod(m);
   std::ostringstream out;
@@ -269,7 +268,27 @@ TEST_F(OKCalc, ParameterPrintOut) {
             "\tRolling hill correction: ON (8.00 km from RX)\n"
             "\tHill location correction: NO CORRECTION\n"
             "\tRidge correction: NO CORRECTION\n"
-            "\tPcnt location correction: ON ( 75.00%)\n");
+            "\tPcnt location correction: NO CORRECTION\n");
+}
+
+// The location term has no table: switched on it refuses the template with
+// the table's name; with it off every other term still works.
+TEST_F(OKCalc, LocationTermWithoutItsTableRefuses) {
+  clsQXAreaCovOK c;
+  auto m = Template();
+  m->Set("AREA_COR", std::string("SUBURBAN      "));
+  m->Set("LOCS_COR", std::string("ON"));
+  m->Set("LOCS_PRCNT", std::string("90"));
+  c.cPropMod(m);
+  EXPECT_FALSE(c.cPropMod());
+  EXPECT_NE(c.sReadError().find("Fig. 38"), std::string::npos) << c.sReadError();
+  m->Set("LOCS_COR", std::string("NO CORRECTION "));
+  c.cPropMod(m);
+  ASSERT_TRUE(c.cPropMod()) << c.sReadError();
+  Ready(c, 20000.0);
+  c.CovCalc();
+  EXPECT_FALSE(c.bErrorRun());
+  EXPECT_NEAR(c.Last().area, OKAreaCorr(450, "suburban"), 1e-12);
 }
 
 }  // namespace
