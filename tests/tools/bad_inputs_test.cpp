@@ -1,0 +1,369 @@
+// The bad-input corpus of tests/bad run through the tool: every broken study or
+// input is refused (non-zero exit, a message on stderr), within bounded time,
+// without a crash or a sanitizer report, and leaves every input file exactly
+// as it was.
+//
+// A case is a folder with a one-line README and case.txt:
+//   command: run | p2p-task | p2p | import   (one or more)
+//   args:    arguments of p2p / import ({case}, {work}, {tile} are replaced)
+//   gen:     KIND|...   bulky or binary inputs made here (see Generate)
+//   set:     FILE|Section|Key|Value   an INI edit; del: FILE|Section|Key; delsec: FILE|Section
+//   expect:  a text the message must contain
+//   known:   why the tool still accepts this input (checked for no crash, no
+//            hang and, when refused, unchanged files; listed in the report)
+//   skip:    why the case does not run by default (RAVO_SLOW_TESTS=1 runs it)
+// Run cases start from a copy of data/sample with the case's files laid over
+// it; p2p and import cases work on a copy of the case folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCases = fs::path(RAVO_TEST_DIR) / "bad";
+const fs::path kSample = fs::path(RAVO_DATA_DIR) / "sample";
+const fs::path kTile = fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt";
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+void WriteAll(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+std::uint64_t Fnv1a(const std::string& bytes) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
+// Hash of every regular file under the folders.
+std::map<fs::path, std::uint64_t> Snapshot(const std::vector<fs::path>& roots) {
+  std::map<fs::path, std::uint64_t> out;
+  for (const auto& root : roots) {
+    if (!fs::exists(root)) continue;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+      if (e.is_regular_file()) out[e.path()] = Fnv1a(ReadAll(e.path()));
+  }
+  return out;
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == sep) {
+      out.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  out.push_back(cur);
+  return out;
+}
+std::string Trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+std::string Lower(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (std::size_t i = s.find(from); i != std::string::npos; i = s.find(from, i + to.size())) s.replace(i, from.size(), to);
+  return s;
+}
+
+struct CaseSpec {
+  std::vector<std::string> commands;
+  std::string args;
+  std::vector<std::vector<std::string>> steps;  // gen/set/del/delsec, first element the kind
+  std::string expect;
+  std::string known, skip;
+};
+
+CaseSpec ReadSpec(const fs::path& file) {
+  CaseSpec spec;
+  std::istringstream in(ReadAll(file));
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto colon = line.find(':');
+    if (Trim(line).empty() || line[0] == '#' || colon == std::string::npos) continue;
+    const std::string key = Trim(line.substr(0, colon)), value = Trim(line.substr(colon + 1));
+    if (key == "command") {
+      std::istringstream w(value);
+      for (std::string c; w >> c;) spec.commands.push_back(c);
+    } else if (key == "args") {
+      spec.args = value;
+    } else if (key == "expect") {
+      spec.expect = value;
+    } else if (key == "known") {
+      spec.known = value;
+    } else if (key == "skip") {
+      spec.skip = value;
+    } else {
+      auto parts = Split(value, '|');
+      parts.insert(parts.begin(), key);
+      spec.steps.push_back(std::move(parts));
+    }
+  }
+  return spec;
+}
+
+// INI edits on the text, so that a broken file stays as broken as it is.
+std::string EditIni(const std::string& text, const std::string& kind, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  std::vector<std::string> lines;
+  {
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+  }
+  auto isHeader = [](const std::string& l) { return !Trim(l).empty() && Trim(l)[0] == '['; };
+  std::size_t head = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (Lower(Trim(lines[i])) == "[" + Lower(section) + "]") {
+      head = i;
+      break;
+    }
+  if (head == lines.size()) {
+    if (kind != "set") return text;
+    lines.push_back("[" + section + "]");
+    head = lines.size() - 1;
+  }
+  std::size_t end = head + 1;
+  while (end < lines.size() && !isHeader(lines[end])) ++end;
+  if (kind == "delsec") {
+    lines.erase(lines.begin() + static_cast<long>(head), lines.begin() + static_cast<long>(end));
+  } else {
+    std::size_t at = end;
+    for (std::size_t i = head + 1; i < end; ++i) {
+      const auto eq = lines[i].find('=');
+      if (eq != std::string::npos && Lower(Trim(lines[i].substr(0, eq))) == Lower(key)) at = i;
+    }
+    if (kind == "del") {
+      if (at != end) lines.erase(lines.begin() + static_cast<long>(at));
+    } else if (at != end) {
+      lines[at] = key + "=" + value;
+    } else {
+      std::size_t ins = end;
+      while (ins > head + 1 && Trim(lines[ins - 1]).empty()) --ins;
+      lines.insert(lines.begin() + static_cast<long>(ins), key + "=" + value);
+    }
+  }
+  std::string out;
+  for (const auto& l : lines) out += l + "\n";
+  return out;
+}
+
+// Deterministic junk bytes.
+std::string Junk(std::size_t n, std::uint64_t seed) {
+  std::string s(n, '\0');
+  for (auto& c : s) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    c = static_cast<char>(seed >> 56);
+  }
+  return s;
+}
+
+void PutLE(std::string& bytes, std::size_t at, std::uint64_t value, int size) {
+  for (int i = 0; i < size && at + i < bytes.size(); ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+void Generate(const fs::path& dir, const std::vector<std::string>& g, std::uint64_t seed) {
+  const std::string& kind = g.at(1);
+  const fs::path file = g.size() > 2 ? dir / g[2] : fs::path();
+  if (kind == "truncate") {
+    fs::resize_file(file, std::stoull(g.at(3)));
+  } else if (kind == "cut-after") {
+    const std::string text = ReadAll(file);
+    const auto at = text.find(g.at(3));
+    ASSERT_NE(at, std::string::npos) << g[3];
+    WriteAll(file, text.substr(0, at + g[3].size()));
+  } else if (kind == "junk") {
+    WriteAll(file, Junk(std::stoull(g.at(3)), seed));
+  } else if (kind == "zeros") {
+    WriteAll(file, std::string(std::stoull(g.at(3)), '\0'));
+  } else if (kind == "dir") {
+    fs::remove(file);
+    fs::create_directories(file);
+  } else if (kind == "remove") {
+    fs::remove(file);
+  } else if (kind == "sample-copy" || kind == "sample-cut") {
+    fs::copy_file(kSample / "T0000001.INI", file, fs::copy_options::overwrite_existing);
+    if (kind == "sample-cut") fs::resize_file(file, std::stoull(g.at(3)));
+  } else if (kind == "radials") {
+    const int n = std::stoi(g.at(2));
+    std::string text = "[Paths]\nNum Paths=" + std::to_string(n) + "\n";
+    for (int i = 0; i < n; ++i) {
+      text += "PATH" + std::to_string(i) + "=" + std::to_string(i + 1) + "|44.436500|-71.413100|" +
+              std::to_string(360.0 * i / n) + "|44.5|-71.4|30|km||\n";
+    }
+    WriteAll(dir / "E0000001.INI", text);
+    const fs::path task = dir / "T0000001.INI";
+    WriteAll(task, EditIni(ReadAll(task), "set", "Quick Coverage", "Num Rad", std::to_string(n)));
+  } else if (kind == "paths-field") {
+    const std::size_t field = std::stoul(g.at(2));
+    std::istringstream in(ReadAll(dir / "E0000001.INI"));
+    std::string out;
+    for (std::string l; std::getline(in, l);) {
+      const auto eq = l.find('=');
+      if (Lower(l.substr(0, 4)) == "path" && eq != std::string::npos && Lower(l.substr(0, eq)) != "paths") {
+        auto f = Split(l.substr(eq + 1), '|');
+        if (f.size() >= field) f[field - 1] = g.at(3);
+        std::string v;
+        for (std::size_t i = 0; i < f.size(); ++i) v += (i ? "|" : "") + f[i];
+        l = l.substr(0, eq + 1) + v;
+      }
+      out += l + "\n";
+    }
+    WriteAll(dir / "E0000001.INI", out);
+  } else if (kind == "dbf-count" || kind == "dbf-header") {
+    std::string bytes = ReadAll(dir / "ZWTasks.dbf");
+    if (kind == "dbf-count") PutLE(bytes, 4, std::stoull(g.at(2)), 4);
+    else PutLE(bytes, 8, std::stoull(g.at(2)), 2);
+    WriteAll(dir / "ZWTasks.dbf", bytes);
+  } else if (kind == "profile") {
+    const int n = std::stoi(g.at(3));
+    std::string text = "distance_m,elevation_m\n";
+    for (int i = 0; i <= n; ++i) text += std::to_string(30 * i) + "," + std::to_string(300 + i % 50) + "\n";
+    WriteAll(file, text);
+  } else {
+    FAIL() << "unknown generator " << kind;
+  }
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the tool under `timeout 60` with the installation directory `home`.
+Outcome RunTool(const fs::path& home, const std::string& args) {
+  const fs::path outFile = home / "stdout.txt", errFile = home / "stderr.txt";
+  const std::string cmd = "ZWRAVOPROP_HOME='" + home.string() + "' timeout 60 '" RAVO_TOOL_PATH "' " + args + " >'" +
+                          outFile.string() + "' 2>'" + errFile.string() + "' </dev/null";
+  Outcome o;
+  o.status = std::system(cmd.c_str());
+  o.out = ReadAll(outFile);
+  o.err = ReadAll(errFile);
+  return o;
+}
+
+class BadInputTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(BadInputTest, RefusedWithoutHarm) {
+  const fs::path src = kCases / GetParam();
+  const CaseSpec spec = ReadSpec(src / "case.txt");
+  ASSERT_FALSE(spec.commands.empty()) << "case.txt names no command";
+  ASSERT_FALSE(Trim(ReadAll(src / "README")).empty());
+  if (!spec.skip.empty() && !std::getenv("RAVO_SLOW_TESTS")) GTEST_SKIP() << spec.skip;
+
+  zw::test::TempDir tmp;
+  const fs::path home = tmp.path() / "home", work = tmp.path() / "work", copy = tmp.path() / "case";
+  fs::create_directories(home);
+  fs::create_directories(copy);
+  const bool taskCase = spec.commands.front() == "run" || spec.commands.front() == "p2p-task";
+  const bool needsWork = taskCase || spec.commands.front() == "import";
+  if (needsWork) {
+    fs::create_directories(work);
+    for (const auto& e : fs::directory_iterator(kSample))
+      if (e.path().extension() != ".md") fs::copy_file(e.path(), work / e.path().filename());
+  }
+  const fs::path target = taskCase ? work : copy;
+  for (const auto& e : fs::directory_iterator(src)) {
+    const auto name = e.path().filename().string();
+    if (name == "README" || name == "case.txt") continue;
+    fs::copy(e.path(), target / name, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  }
+  const std::uint64_t seed = Fnv1a(GetParam());
+  for (const auto& step : spec.steps) {
+    if (step[0] == "gen") {
+      Generate(target, step, seed);
+      if (HasFatalFailure()) return;
+    } else {
+      ASSERT_GE(step.size(), 3u) << step[0];
+      const fs::path file = target / step[1];
+      std::string value;
+      for (std::size_t i = 4; i < step.size(); ++i) value += (i > 4 ? "|" : "") + step[i];
+      WriteAll(file, EditIni(ReadAll(file), step[0], step[2], step.size() > 3 ? step[3] : "", value));
+    }
+  }
+
+  const auto before = Snapshot({work, copy});
+  bool accepted = false;
+  for (const auto& command : spec.commands) {
+    SCOPED_TRACE(command);
+    const std::string q = "'";
+    std::string args;
+    if (command == "run") {
+      args = "--yes run --task 1 --threads 2 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q;
+    } else if (command == "p2p-task") {
+      args = "--yes p2p --json --task 1 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q +
+             " --to 44.55,-71.25";
+    } else if (command == "p2p") {
+      args = "--yes p2p " + spec.args;
+    } else if (command == "import") {
+      args = "--yes task --workdir " + q + work.string() + q + " import " + spec.args;
+    } else {
+      FAIL() << "unknown command " << command;
+    }
+    args = ReplaceAll(ReplaceAll(ReplaceAll(args, "{case}", copy.string()), "{work}", work.string()), "{tile}",
+                      kTile.string());
+    const Outcome o = RunTool(home, args);
+    ASSERT_TRUE(WIFEXITED(o.status)) << "killed by a signal\n" << o.err;
+    const int rc = WEXITSTATUS(o.status);
+    EXPECT_NE(rc, 124) << "still running after 60 s";
+    EXPECT_LT(rc, 124) << "crashed (exit " << rc << ")\n" << o.err;
+    EXPECT_EQ(o.err.find("Sanitizer"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("runtime error:"), std::string::npos) << o.err;
+    if (!spec.known.empty()) {
+      accepted = accepted || rc == 0;
+      continue;
+    }
+    EXPECT_NE(rc, 0) << "accepted\nstdout: " << o.out.substr(0, 2000) << "\nstderr: " << o.err;
+    EXPECT_FALSE(Trim(o.err).empty()) << "no message on stderr; stdout: " << o.out.substr(0, 2000);
+    if (!spec.expect.empty()) EXPECT_NE(o.err.find(spec.expect), std::string::npos) << o.err;
+  }
+  // A known acceptance may have written its study (results keys of the task
+  // file, the task record) as for good input.
+  if (accepted || !spec.known.empty()) return;
+  const auto after = Snapshot({work, copy});
+  for (const auto& [path, hash] : before) {
+    const auto it = after.find(path);
+    ASSERT_NE(it, after.end()) << path << " was removed";
+    EXPECT_EQ(it->second, hash) << path << " was changed";
+  }
+}
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(kCases))
+    if (e.is_directory() && fs::exists(e.path() / "case.txt")) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, BadInputTest, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string n = info.param;
+                           std::replace(n.begin(), n.end(), '-', '_');
+                           return n;
+                         });
+
+TEST(BadInputCorpus, HasAtLeastFiftyCases) { EXPECT_GE(CaseNames().size(), 50u); }
+
+}  // namespace

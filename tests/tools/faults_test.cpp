@@ -1,0 +1,272 @@
+// Faults around `ravoprop run` and task saves: a work directory that cannot be
+// written, a results table path taken by a directory, the results table
+// removed or replaced during a run, and the tool killed (-9) in the middle of
+// a run or of a task save. Afterwards the task database and task file are
+// intact, the results table (when there is one) is readable with finite
+// values, and the next run works.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TempDir.h"
+#include "platform/DbfTable.h"
+#include "tasks/TaskFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const fs::path kSample = fs::path(RAVO_DATA_DIR) / "sample";
+const fs::path kTile = fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt";
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class FaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(home());
+    fs::create_directories(work());
+    for (const auto& e : fs::directory_iterator(kSample))
+      if (e.path().extension() != ".md") fs::copy_file(e.path(), work() / e.path().filename());
+  }
+  fs::path home() const { return tmp.path() / "home"; }
+  fs::path work() const { return tmp.path() / "work"; }
+  fs::path Results() const { return work() / "R0000001.DBF"; }
+
+  // Points every `stepKm` along the sample's 36 radials (the sample: 1.5 km).
+  void SetStep(const std::string& stepKm) {
+    const fs::path f = work() / "T0000001.INI";
+    std::string text = ReadAll(f);
+    const std::string key = "ADV RAD STEP COV=";
+    const auto at = text.find(key);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, text.find('\n', at) - at, key + stepKm + "|km");
+    std::ofstream(f, std::ios::binary) << text;
+  }
+
+  std::vector<std::string> RunArgs() const {
+    return {"--yes", "run", "--task", "1", "--threads", "2", "--workdir", work().string(), "--dem", kTile.string()};
+  }
+
+  // Starts the tool with its output in files of the installation directory.
+  pid_t Start(const std::vector<std::string>& args) {
+    const std::string out = (home() / "stdout.txt").string(), err = (home() / "stderr.txt").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setenv("ZWRAVOPROP_HOME", home().c_str(), 1);
+      if (!freopen("/dev/null", "r", stdin) || !freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
+        _exit(127);
+      std::vector<char*> argv{const_cast<char*>(RAVO_TOOL_PATH)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(RAVO_TOOL_PATH, argv.data());
+      _exit(127);
+    }
+    return pid;
+  }
+  // Waits at most 60 s (then kills); the wait status.
+  int Wait(pid_t pid) {
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "still running after 60 s";
+        return status;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    return status;
+  }
+  std::string Err() const { return ReadAll(home() / "stderr.txt"); }
+  // Exited (did not crash) and no sanitizer report.
+  void ExpectNoCrash(int status) {
+    EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << "\n"
+                                   << Err();
+    EXPECT_EQ(Err().find("Sanitizer"), std::string::npos) << Err();
+    EXPECT_EQ(Err().find("runtime error:"), std::string::npos) << Err();
+  }
+
+  // The task database opens with task 1, the task file reads, and a results
+  // table that is there reads with finite values.
+  void ExpectIntact() {
+    zw::platform::DbfTable tasks;
+    ASSERT_EQ(tasks.Open(work() / "ZWTasks.dbf", true), "");
+    EXPECT_GE(tasks.RecordCount(), 1);
+    ASSERT_TRUE(tasks.Row(0).has_value());
+    const zw::tasks::TaskFile tf(work() / "T0000001.INI");
+    EXPECT_EQ(tf.Text("Propagation Model", "MODEL"), "Longley-Rice");
+    EXPECT_EQ(tf.Text("Facility Data", "TX_FREQMHZ"), "98.5");
+    EXPECT_EQ(tf.Text("TASK", "Task ID"), "0000001");
+    if (fs::is_regular_file(Results())) ExpectResultsFinite(false);
+  }
+  // Every record with a value holds a finite one; `complete`: every study
+  // point has been computed.
+  void ExpectResultsFinite(bool complete) {
+    zw::platform::DbfTable r;
+    ASSERT_EQ(r.Open(Results(), true), "");
+    int computed = 0;
+    for (int i = 0; i < r.RecordCount(); ++i) {
+      if (r.IsDeleted(i) || r.IsNull(i, "RDB_VAL")) continue;
+      const double v = r.Number(i, "RDB_VAL");
+      EXPECT_TRUE(std::isfinite(v)) << "record " << i;
+      if (v != -888888.0) ++computed;
+      else if (complete && r.Text(i, "RDB_DESC").rfind("TX SIT", 0) != 0) ADD_FAILURE() << "record " << i << " not computed";
+    }
+    if (complete) EXPECT_GT(computed, 0);
+  }
+  void ExpectNextRunWorks() {
+    const int status = Wait(Start(RunArgs()));
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << Err();
+    ExpectIntact();
+    ExpectResultsFinite(true);
+  }
+
+  zw::test::TempDir tmp;
+};
+
+TEST_F(FaultsTest, ReadOnlyWorkDirectory) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  fs::permissions(work(), fs::perms::owner_read | fs::perms::owner_exec);
+  const int status = Wait(Start(RunArgs()));
+  fs::permissions(work(), fs::perms::owner_all);
+  ExpectNoCrash(status);
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(Err().empty());
+  EXPECT_EQ(ReadAll(work() / "T0000001.INI"), ReadAll(kSample / "T0000001.INI"));
+  ExpectIntact();
+  ExpectNextRunWorks();
+}
+
+TEST_F(FaultsTest, ResultsTablePathIsADirectory) {
+  // Works as root too: the table cannot take the place of a directory.
+  fs::create_directories(Results() / "inside");
+  const int status = Wait(Start(RunArgs()));
+  ExpectNoCrash(status);
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  EXPECT_NE(Err().find("did not run to its end"), std::string::npos) << Err();
+  EXPECT_TRUE(fs::is_directory(Results() / "inside"));
+  ExpectIntact();
+  fs::remove_all(Results());
+  ExpectNextRunWorks();
+}
+
+TEST_F(FaultsTest, FullDisk) {
+  // A tiny tmpfs as the work directory, where one can be mounted.
+  const fs::path mnt = tmp.path() / "small";
+  fs::create_directories(mnt);
+  if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=96k") != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+  for (const auto& e : fs::directory_iterator(work())) fs::copy_file(e.path(), mnt / e.path().filename());
+  {
+    std::ofstream fill(mnt / "fill", std::ios::binary);  // leave almost nothing free
+    const std::string block(1024, 'x');
+    for (int i = 0; i < 200 && fill; ++i) fill << block;
+  }
+  std::vector<std::string> args = RunArgs();
+  args[7] = mnt.string();
+  const int status = Wait(Start(args));
+  ExpectNoCrash(status);
+  EXPECT_NE(WEXITSTATUS(status), 0) << "a full disk reported as success";
+  EXPECT_FALSE(Err().empty());
+  EXPECT_EQ(ReadAll(mnt / "T0000001.INI"), ReadAll(kSample / "T0000001.INI"));
+  zw::platform::DbfTable tasks;
+  EXPECT_EQ(tasks.Open(mnt / "ZWTasks.dbf", true), "");
+  tasks.Close();
+  umount(mnt.c_str());
+}
+
+TEST_F(FaultsTest, ResultsTableRemovedDuringTheRun) {
+  SetStep("0.3");
+  ASSERT_EQ(WEXITSTATUS(Wait(Start(RunArgs()))), 0) << Err();  // the table exists from a first run
+  const pid_t pid = Start(RunArgs());
+  std::this_thread::sleep_for(400ms);
+  fs::remove(Results());
+  const int status = Wait(pid);
+  ExpectNoCrash(status);
+  if (WEXITSTATUS(status) == 0) {
+    // Success is only claimed for a table that is there and complete.
+    ASSERT_TRUE(fs::is_regular_file(Results())) << "success reported for a study whose table was removed";
+    ExpectResultsFinite(true);
+  } else {
+    EXPECT_FALSE(Err().empty());
+  }
+  ExpectIntact();
+  ExpectNextRunWorks();
+}
+
+TEST_F(FaultsTest, ResultsTableReplacedDuringTheRun) {
+  SetStep("0.3");
+  const pid_t pid = Start(RunArgs());
+  std::this_thread::sleep_for(400ms);
+  {
+    std::ofstream junk(work() / "junk.tmp", std::ios::binary);
+    junk << std::string(3000, '\x7f');
+  }
+  fs::rename(work() / "junk.tmp", Results());
+  const int status = Wait(pid);
+  ExpectNoCrash(status);
+  if (WEXITSTATUS(status) != 0) EXPECT_FALSE(Err().empty());
+  // The task is intact; whatever the table holds now, the next run replaces it.
+  zw::platform::DbfTable tasks;
+  ASSERT_EQ(tasks.Open(work() / "ZWTasks.dbf", true), "");
+  EXPECT_EQ(zw::tasks::TaskFile(work() / "T0000001.INI").Text("Propagation Model", "MODEL"), "Longley-Rice");
+  ExpectNextRunWorks();
+}
+
+TEST_F(FaultsTest, KilledInTheMiddleOfARun) {
+  SetStep("0.3");
+  for (const auto delay : {150ms, 500ms, 900ms}) {
+    SCOPED_TRACE(delay.count());
+    const pid_t pid = Start(RunArgs());
+    std::this_thread::sleep_for(delay);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ExpectIntact();
+    if (HasFatalFailure()) return;
+  }
+  ExpectNextRunWorks();
+}
+
+TEST_F(FaultsTest, KilledInTheMiddleOfATaskSave) {
+  // Imports of the sample task file killed after growing delays; the task
+  // database and the tasks already in it survive each.
+  const std::string source = (kSample / "T0000001.INI").string();
+  const std::vector<std::string> args{"--yes", "task", "--workdir", work().string(), "import", source,
+                                      (kSample / "E0000001.INI").string()};
+  for (int delayMs = 0; delayMs <= 300; delayMs += 20) {
+    SCOPED_TRACE(delayMs);
+    const pid_t pid = Start(args);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ExpectIntact();
+    if (HasFatalFailure()) return;
+  }
+  // The database still takes tasks, and the study of task 1 still runs.
+  const int status = Wait(Start(args));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Err();
+  ExpectNextRunWorks();
+}
+
+}  // namespace
