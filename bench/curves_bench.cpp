@@ -73,7 +73,9 @@ template <class Calc>
 void BM_Path(benchmark::State& state) {
   Calc c;
   c.bSilent(true);
-  c.cPropMod(std::make_shared<FieldCollection>());
+  auto tmpl = std::make_shared<FieldCollection>();
+  tmpl->Set("CX_CURVE", std::string("1"));  // a Part 22 station type for CX; other models ignore it
+  c.cPropMod(tmpl);
   c.FACERPdBm(90.0);
   c.FACTXmAGL(60.0);
   c.FACTXmMSL(420.0);
