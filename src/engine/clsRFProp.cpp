@@ -18,6 +18,7 @@
 #include "engine/CoverageRun.h"
 #include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
+#include "tasks/TaskCodes.h"
 #include "tasks/TaskSummary.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/CoordSys.h"
@@ -34,6 +35,13 @@ namespace {
 
 // Error number of an input the engine refuses ("Invalid procedure call or argument").
 constexpr std::int32_t kInputError = 5;
+
+// Sanity limits of a facility: no model holds above 100 GHz, and an ERP above
+// 150 dBm (1e9 kW) is a typing or unit error, not a transmitter.
+constexpr double kMaxFreqMHz = 100000.0;
+constexpr double kMaxERPdBm = 150.0;
+// Obstruction file names are numbered with three digits.
+constexpr int kMaxObstructionFiles = 1000;
 
 constexpr const char* kSupportRequest =
     "Please e-mail the technical-support log \"ZWTechSup.TXT\" from the program directory to Pelorin technical "
@@ -176,6 +184,9 @@ std::string clsRFProp::ReadTaskFile(bool* reported) {
 
   proc.Step(1000);
   const tasks::TaskIdentity ident = tf.Identity();
+  if (!Trim(ident.mode).empty() && tasks::ModeFromText(Trim(ident.mode)) == 0) {
+    return "Unknown task mode in Task: " + ident.mode;
+  }
   sTaskType_ = ident.type;
   sTxtFileOut_ = ident.txtFileOut;
 
@@ -246,6 +257,10 @@ std::string clsRFProp::ReadTaskFile(bool* reported) {
   // holds no obstruction is left out.
   proc.Step(1600);
   const tasks::ObstructionFiles of = tf.Obstructions();
+  if (const int n = tf.Int("Obstruction Files", "Num Files", 0); n < 0 || n > kMaxObstructionFiles) {
+    return "Invalid Obstruction Files Num Files in Task: " + std::to_string(n) + " (at most " +
+           std::to_string(kMaxObstructionFiles) + ")";
+  }
   cOBS_ = std::make_shared<clsObstructions>();
   cOBS_->bUse(of.useFiles);
   for (const std::string& name : of.files) {
@@ -269,6 +284,14 @@ std::string clsRFProp::ReadTaskFile(bool* reported) {
 
   proc.Step(1900);
   dKCurve_ = tf.KValue();
+  {
+    // A text that holds no number would otherwise read as the default K.
+    const std::string kText = Trim(tf.Text("Eff Curvature", "K-Value"));
+    double k = 0;
+    if ((!kText.empty() && !TryParseDouble(kText, k)) || !(dKCurve_ > 0) || !std::isfinite(dKCurve_)) {
+      return "Invalid Effective Earth Curvature K-Value in Task: " + kText;
+    }
+  }
   bDetails_ = ident.Details();
   sDetailUnDis_ = SystemDistanceUnits();
   sDetailUnElv_ = SystemElevationUnits();
@@ -365,7 +388,11 @@ void clsRFProp::cFAC(std::shared_ptr<FieldCollection> m) {
   proc.Step(1300);
   rFacElv_ = f.GetSingle("FAC_ELV");
   sFacElvUn_ = f.GetText("FAC_ELVUN");
-  if (!(rFacElv_ >= -30000.0f) || !std::isfinite(rFacElv_) || Trim(sFacElvUn_).empty()) {
+  // A text that holds no number (such as "nan") would otherwise read as 0 m.
+  double elvParsed = 0;
+  const std::string elvText = Trim(f.GetText("FAC_ELV"));
+  const bool elvNotNumber = !elvText.empty() && !TryParseDouble(elvText, elvParsed);
+  if (elvNotNumber || !(rFacElv_ >= -30000.0f) || !std::isfinite(rFacElv_) || Trim(sFacElvUn_).empty()) {
     fail("Invalid Task TX Site elevation");
   }
 
@@ -407,12 +434,21 @@ void clsRFProp::cFAC(std::shared_ptr<FieldCollection> m) {
     fail("Invalid FAC TX ERP");
   } else {
     FACERPdBm_ = ConvertPower(sERPUn_, "dBm", dERP_, err);
-    if (err || !std::isfinite(FACERPdBm_)) fail("Error converting FAC ERP to dBm");
+    if (err || !std::isfinite(FACERPdBm_)) {
+      fail("Error converting FAC ERP to dBm");
+    } else if (FACERPdBm_ > kMaxERPdBm) {
+      fail("Invalid FAC TX ERP: " + FormatGeneral(FACERPdBm_) + " dBm is above " + FormatGeneral(kMaxERPdBm) + " dBm");
+    }
   }
 
   proc.Step(1700);
   dFreqMHz_ = f.GetDouble("TX_FREQMHZ");
-  if (!(dFreqMHz_ > 0) || !std::isfinite(dFreqMHz_)) fail("Invalid Task TX Frequency");
+  if (!(dFreqMHz_ > 0) || !std::isfinite(dFreqMHz_)) {
+    fail("Invalid Task TX Frequency");
+  } else if (dFreqMHz_ > kMaxFreqMHz) {
+    fail("Invalid Task TX Frequency: " + FormatGeneral(dFreqMHz_) + " MHz is above " + FormatGeneral(kMaxFreqMHz) +
+         " MHz");
+  }
 
   proc.Step(1800);
   const bool inverted = f.GetBool("TX_A1INVRT");

@@ -93,16 +93,17 @@ bool clsQXAreaCovLR::ReadParameters(const FieldCollection& m) {
   }
 
   label = "LR Surface Refractivity";
-  if (!NumberOf(m, "SUR_REFRAC", d, shown)) return RejectSetting(label, shown);
+  if (!NumberOf(m, "SUR_REFRAC", d, shown) || !std::isfinite(d)) return RejectSetting(label, shown);
   dSurRefrac_ = d;
   label = "LR Sea Level Refractivity";
-  if (!NumberOf(m, "SEA_REFRAC", d, shown)) return RejectSetting(label, shown);
+  if (!NumberOf(m, "SEA_REFRAC", d, shown) || !std::isfinite(d)) return RejectSetting(label, shown);
   dSeaRefrac_ = d;
   label = "LR Soil Permitivity";
-  if (!NumberOf(m, "REL_PERMIT", d, shown)) return RejectSetting(label, shown);
+  // Ground constants are physical quantities: above zero and finite.
+  if (!NumberOf(m, "REL_PERMIT", d, shown) || !(d > 0) || !std::isfinite(d)) return RejectSetting(label, shown);
   dRelPermit_ = d;
   label = "LR Soil Conductivity";
-  if (!NumberOf(m, "CONDUCTIVI", d, shown)) return RejectSetting(label, shown);
+  if (!NumberOf(m, "CONDUCTIVI", d, shown) || !(d > 0) || !std::isfinite(d)) return RejectSetting(label, shown);
   dConduct_ = d;
 
   label = "LR Climate Code";
