@@ -223,6 +223,7 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   }
   groupStart.push_back(points.size());
   const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
+  const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
   auto computeGroup = [&](Worker& w, std::size_t g, std::size_t first, std::vector<PointResult>& res) {
     w.path->ForgetRadial();
     for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i) {
@@ -234,9 +235,13 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   bool stop = false;
   std::int64_t n = 0;
   for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !stop;) {
-    // Whole groups up to the batch size (at least one group).
+    // Whole groups up to the batch size, and at least a few groups per
+    // thread: radials longer than the batch would otherwise come one per
+    // batch and leave the other threads idle.
     std::size_t g1 = g0 + 1;
-    while (g1 + 1 < groupStart.size() && groupStart[g1 + 1] - groupStart[g0] <= batch) ++g1;
+    while (g1 + 1 < groupStart.size() &&
+           (groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
+      ++g1;
     const std::size_t first = groupStart[g0];
     const std::size_t count = groupStart[g1] - first;
     results.assign(count, PointResult{});

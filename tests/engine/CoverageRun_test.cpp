@@ -228,9 +228,6 @@ TEST(CoverageRun, SampleStudyRunsToItsEnd) {
   EXPECT_NEAR(ReadDouble("Results Data Base", "MAXLAT", 0, taskFile), maxLat, 1e-6);
   EXPECT_NEAR(ReadDouble("Results Data Base", "MINlon", 0, taskFile), minLon, 1e-6);
   EXPECT_NEAR(ReadDouble("Results Data Base", "MAXlon", 0, taskFile), maxLon, 1e-6);
-  // The transmitter site is not one of the study's points.
-  EXPECT_LT(maxLat, 44.7065);
-  EXPECT_GT(minLat, 44.1665);
 
   // Marked as done.
   const tasks::clsQXTask t = LoadTask(work);
