@@ -48,6 +48,15 @@ bool IsUrban(const std::string& area) {
 
 }  // namespace
 
+clsQXAreaCovOK::clsQXAreaCovOK() {
+  const OKCurveLoad l = SharedOKCurves();
+  curves_ = l.curves;
+  if (!curves_) {
+    sCurveError_ = l.error;
+    sOKtoGO_ += "\nOkumura: " + l.error;
+  }
+}
+
 bool clsQXAreaCovOK::ReadParameters(const FieldCollection& m) {
   ProcScope proc(3801);
   bCorr_.fill(false);
@@ -129,6 +138,15 @@ bool clsQXAreaCovOK::CovCalc() {
   const PathStart ps = BeginTerrainPath();
   t_.rxAGL = ps.rxAGL;
   t_.lookAngle = ps.elevAngle;
+  if (!curves_) {
+    // Never a field from missing or damaged curves.
+    bErrorRun_ = true;
+    dModelLoss_ = 0;
+    dNetField_ = kFailedPathField;
+    LogModelError("Okumura: " + sCurveError_, bSilent_);
+    if (bDetails_) sDetails_ = "Path not computed: " + sCurveError_;
+    return false;
+  }
 
   std::span<const double> dis;
   std::span<const float> elv;
@@ -164,28 +182,28 @@ bool clsQXAreaCovOK::CovCalc() {
 
   const double erpDbk = ps.erpToward - 60.0;
   t_.effBaseM = OKEffBaseHeight(dis, elv, n, dPathLthM_, FACTXmMSL_, FACTXmAGL_);
-  t_.median = OKMedianFieldPath(dFreqMHz_, t_.effBaseM, dKm, erpDbk);
-  t_.mobileGain = IsUrban(t_.areaUsed) ? OKMobileGain(t_.areaUsed, ps.rxAGL, dFreqMHz_) : 0.0;
+  t_.median = OKMedianFieldPath(*curves_, dFreqMHz_, t_.effBaseM, dKm, erpDbk);
+  t_.mobileGain = IsUrban(t_.areaUsed) ? OKMobileGain(*curves_, t_.areaUsed, ps.rxAGL, dFreqMHz_) : 0.0;
 
   double sum = 0;
-  if (bCorr_[kArea]) sum += t_.area = OKAreaCorr(dFreqMHz_, t_.areaUsed);
+  if (bCorr_[kArea]) sum += t_.area = OKAreaCorr(*curves_, dFreqMHz_, t_.areaUsed);
   if (bCorr_[kOrient]) sum += t_.street = OKStreetCorr(t_.streetUsed, dKm);
   if (bCorr_[kSlope]) {
     t_.slope = OKSlopeCorr(dis, elv, n, dPathLthM_);
     sum += t_.slope.dB;
   }
   if (bCorr_[kLandSea]) {
-    t_.landSea = OKLandSeaCorr(dis, elv, n, dPathLthM_, dSeaElvM_);
+    t_.landSea = OKLandSeaCorr(*curves_, dis, elv, n, dPathLthM_, dSeaElvM_);
     sum += t_.landSea.dB;
   }
   t_.undulation = OKTerrainUndulation(dis, elv, n, dPathLthM_, dHillDistM_);
-  if (bCorr_[kRollHill]) sum += t_.rollHill = OKRollingHillCorr(dFreqMHz_, t_.undulation.dh);
-  if (bCorr_[kHillLoc]) sum += t_.hillLoc = OKHillLocationCorr(t_.undulation, rTgtElvM_);
+  if (bCorr_[kRollHill]) sum += t_.rollHill = OKRollingHillCorr(*curves_, dFreqMHz_, t_.undulation.dh);
+  if (bCorr_[kHillLoc]) sum += t_.hillLoc = OKHillLocationCorr(*curves_, t_.undulation, rTgtElvM_);
   if (bCorr_[kRidge]) {
-    t_.ridge = OKRidgeCorr(dis, elv, n, dPathLthM_);
+    t_.ridge = OKRidgeCorr(*curves_, dis, elv, n, dPathLthM_);
     sum += t_.ridge.dB;
   }
-  if (bCorr_[kLocPct]) sum -= t_.location = OKLocationCorr(t_.areaUsed, dFreqMHz_, dLocPct_);
+  if (bCorr_[kLocPct]) sum -= t_.location = OKLocationCorr(*curves_, t_.areaUsed, dFreqMHz_, dLocPct_);
 
   t_.field = t_.median + t_.mobileGain + sum;
   if (t_.field > dFreeSpaceFld_) {

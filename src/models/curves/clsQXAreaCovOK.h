@@ -4,6 +4,7 @@
 // gain and the corrections the template switches on (modPropOK), never above
 // free space.
 #include <array>
+#include <memory>
 #include <string>
 
 #include "coverage/clsQXAreaCov.h"
@@ -16,7 +17,11 @@ class clsQXAreaCovOK : public clsQXAreaCov {
   // Order of the on/off switches.
   enum Corr { kArea, kOrient, kSlope, kLandSea, kRollHill, kHillLoc, kRidge, kLocPct };
 
-  clsQXAreaCovOK() = default;
+  // Reads the median-field grids of the data directory; when one is missing
+  // or damaged the study is refused (sOKtoGO names the file) and every path
+  // fails with that message.
+  clsQXAreaCovOK();
+  const std::string& sCurveError() const { return sCurveError_; }
 
   bool CovCalc() override;
   bool PrtParameters(std::ostream& out) override;
@@ -66,6 +71,8 @@ class clsQXAreaCovOK : public clsQXAreaCov {
   bool bLUArea_ = true, bLUStreet_ = true, bLULoss_ = true;
   std::string sDesc_;
   Terms t_;
+  std::shared_ptr<const OKCurveSet> curves_;
+  std::string sCurveError_;
 };
 
 }  // namespace zw
