@@ -69,6 +69,10 @@ std::string Complete(P2POptions& o) {
   if (!o.erp.empty()) {
     if (o.erp.size() != 2 || !ParseNumber(o.erp[0], r.erpValue)) return "--erp takes VALUE UNIT, e.g. --erp 1 kW";
     r.erpUnit = o.erp[1];
+    // Above 150 dBm (1e9 kW) the value is a typing or unit error.
+    bool err = false;
+    const double dbm = ConvertPower(r.erpUnit, "dBm", r.erpValue, err);
+    if (!err && !(dbm <= 150.0)) return "--erp " + o.erp[0] + " " + o.erp[1] + " is above 150 dBm";
   }
   if (!o.gain.empty()) {
     if (o.gain.size() != 2 || !ParseNumber(o.gain[0], r.gain)) return "--gain takes VALUE UNIT, e.g. --gain 6 dBd";
@@ -233,6 +237,7 @@ int RunBatch(const P2POptions& base) {
     if (!err.empty()) {
       ++failed;
       j["error"] = err;
+      std::cerr << "row " << row << ": " << err << "\n";
     }
     std::cout << j.dump() << "\n";
   }
