@@ -379,7 +379,14 @@ void clsRFProp::cFAC(std::shared_ptr<FieldCollection> m) {
   dFacLat_ = (!lat || Trim(ToText(*lat)).empty()) ? -888.0 : f.GetDouble("DECLAT");
   dFacLon_ = f.GetDouble("DECLON", -888.0);
   sFacDatum_ = f.GetText("FAC_DATUM");
-  if (!(dFacLat_ >= -880.0) || !(dFacLon_ >= -880.0) || !std::isfinite(dFacLat_) || !std::isfinite(dFacLon_)) {
+  // A coordinate text that holds no number (such as "nan") would otherwise read as 0.
+  auto notNumber = [&f](const char* key) {
+    const std::string text = Trim(f.GetText(key));
+    double v = 0;
+    return !text.empty() && !TryParseDouble(text, v);
+  };
+  if (notNumber("DECLAT") || notNumber("DECLON") || !(dFacLat_ >= -880.0) || !(dFacLon_ >= -880.0) ||
+      !std::isfinite(dFacLat_) || !std::isfinite(dFacLon_)) {
     fail("Invalid Task Fixed Facility Coordinates\n" + FormatGeneral(dFacLat_) + "\n" + FormatGeneral(dFacLon_));
   }
   proc.Step(1200);
@@ -837,7 +844,8 @@ std::string clsRFProp::RunCovArea() {
   ps.login = UserLogin();
   bool err = false;
   ps.stepM = ConvertLength(sTopoStepUn_, "m", dTopoStep_, err);
-  if (err || !(ps.stepM > 0)) {
+  // Below 1 m a profile would hold more points than any terrain has samples.
+  if (err || !(ps.stepM >= 1.0) || !std::isfinite(ps.stepM)) {
     const std::string msg = "Invalid Topo Data Step in Task.";
     Report(msg);
     return msg;
