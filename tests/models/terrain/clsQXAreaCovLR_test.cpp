@@ -199,6 +199,14 @@ TEST_F(LRCalcTest, RejectedSettingsNameTheirLabel) {
   EXPECT_NE(Lines(calc).find("\nClimate: 7 Maritime Temperate Over Sea\n"), std::string::npos);
   EXPECT_NE(Read(With("CLIM_CODE", std::string("1e9"))).find("LR Climate Code\n"), std::string::npos);
 
+  // Ground constants at or below zero, refractivity that is not finite.
+  EXPECT_EQ(Read(With("CONDUCTIVI", std::string("-5"))), "LR Soil Conductivity\nInvalid setting: -5");
+  EXPECT_EQ(Read(With("CONDUCTIVI", std::string("0"))), "LR Soil Conductivity\nInvalid setting: 0");
+  EXPECT_EQ(Read(With("REL_PERMIT", std::string("-15"))), "LR Soil Permitivity\nInvalid setting: -15");
+  EXPECT_EQ(Read(With("REL_PERMIT", std::string("0"))), "LR Soil Permitivity\nInvalid setting: 0");
+  EXPECT_EQ(Read(With("SEA_REFRAC", std::string("1e400"))).rfind("LR Sea Level Refractivity\n", 0), 0u);
+  EXPECT_EQ(Read(With("CONDUCTIVI", std::string("0.001"))), "");
+
   // A missing key and text without a number.
   auto missing = Template();
   missing->Remove("CONDUCTIVI");
