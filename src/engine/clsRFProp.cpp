@@ -387,7 +387,11 @@ void clsRFProp::cFAC(std::shared_ptr<FieldCollection> m) {
   };
   if (notNumber("DECLAT") || notNumber("DECLON") || !(dFacLat_ >= -880.0) || !(dFacLon_ >= -880.0) ||
       !std::isfinite(dFacLat_) || !std::isfinite(dFacLon_)) {
-    fail("Invalid Task Fixed Facility Coordinates\n" + FormatGeneral(dFacLat_) + "\n" + FormatGeneral(dFacLon_));
+    // The text as given when it holds no number, so that "nan" is not shown as 0.
+    auto shown = [&](const char* key, double value) {
+      return notNumber(key) ? Trim(f.GetText(key)) : FormatGeneral(value);
+    };
+    fail("Invalid Task Fixed Facility Coordinates\n" + shown("DECLAT", dFacLat_) + "\n" + shown("DECLON", dFacLon_));
   }
   proc.Step(1200);
   iFacDatumCode_ = DatumEpsg(DatumLibKey(sFacDatum_));
