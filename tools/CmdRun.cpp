@@ -60,6 +60,10 @@ int RunStudy(const RunOptions& o) {
     std::cerr << "Study did not run to its end\n";
     return 1;
   }
+  if (run.points > 0 && run.computed == 0) {
+    std::cerr << "No point of the study had terrain data: nothing was computed (check --dem or the configured terrain)\n";
+    return 1;
+  }
   std::cout << fmt::format("Study of task {} complete: {} points, {} computed, {} without terrain data ({} threads)\n",
                            o.task, run.points, run.computed, run.missing, e.iThreads())
             << "  results table: " << (dir / task->TaskResultsFile()).string() << "\n"

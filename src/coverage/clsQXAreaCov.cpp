@@ -82,10 +82,17 @@ void clsQXAreaCov::cLandUse(std::shared_ptr<clsLandUse> lu) {
 
 void clsQXAreaCov::cPathElv(std::shared_ptr<clsPathElv> p) {
   cPathElv_ = std::move(p);
-  sOKtoGO_.clear();
+  // Only the unit text of the previous profile object is replaced: what the
+  // model itself put in the not-ready text (missing curve data, say) stays.
+  if (!sUnitText_.empty() && sOKtoGO_.size() >= sUnitText_.size() &&
+      sOKtoGO_.compare(sOKtoGO_.size() - sUnitText_.size(), sUnitText_.size(), sUnitText_) == 0) {
+    sOKtoGO_.erase(sOKtoGO_.size() - sUnitText_.size());
+  }
+  sUnitText_.clear();
   if (!cPathElv_) return;
-  if (cPathElv_->sElvUnits() != "m") sOKtoGO_ += UnitMismatch("Elv", cPathElv_->sElvUnits());
-  if (cPathElv_->sDisUnits() != "m") sOKtoGO_ += UnitMismatch("Dis", cPathElv_->sDisUnits());
+  if (cPathElv_->sElvUnits() != "m") sUnitText_ += UnitMismatch("Elv", cPathElv_->sElvUnits());
+  if (cPathElv_->sDisUnits() != "m") sUnitText_ += UnitMismatch("Dis", cPathElv_->sDisUnits());
+  sOKtoGO_ += sUnitText_;
 }
 
 void clsQXAreaCov::PathElvEnd(double lat, double lon, double /*az*/) {

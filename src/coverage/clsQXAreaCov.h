@@ -160,6 +160,7 @@ class clsQXAreaCov {
   std::string sDetailUnPwr_, sDetailUnDis_, sDetailUnElv_;
   std::string sOKtoGO_;
   std::string sReadError_;
+  std::string sUnitText_;  // the profile-unit part of sOKtoGO_
   bool bErrorRun_ = false;
   bool bSilent_ = false;
   double dModelLoss_ = 0, dFreeSpaceFld_ = 0, dLULoss_ = 0, dNetField_ = 0;

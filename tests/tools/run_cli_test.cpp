@@ -82,10 +82,12 @@ TEST_F(RunCliTest, FailuresExitNonZeroWithAMessage) {
   }
   {
     // No terrain under the study: every point is missing; the questions take
-    // their default (No) without a terminal, and the run reports each point.
+    // their default (No) without a terminal, and the run reports each point,
+    // then fails: a study that computed nothing is not a success.
     const Outcome o = Run("run --task 1 --workdir " + Quote(work()) + " --threads 1 --dem " +
                           Quote(Tile("N22W160.hgt")));
-    EXPECT_NE(o.out.find("720 points, 0 computed, 720 without terrain data"), std::string::npos) << o.out;
+    EXPECT_NE(o.exitCode, 0);
+    EXPECT_NE(o.err.find("No point of the study had terrain data"), std::string::npos) << o.err;
     EXPECT_NE(o.out.find("No topo elevation data found for azimuth 350"), std::string::npos);
   }
   {
