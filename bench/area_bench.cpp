@@ -81,7 +81,7 @@ class BenchStudy {
 
 // 360 radials at 0.5 km steps, each to 80 km or 1 km short of the tile edge.
 std::string MakeRadialStudy(const BenchStudy& s) {
-  std::vector<zw::tasks::RadialSpec> radials;
+  std::vector<zw::tasks::RadialLine> radials;
   for (int az = 0; az < 360; ++az) {
     double km = 0.5;
     for (double d = 0.5; d <= 80.0 + 1e-9; d += 0.5) {
@@ -90,7 +90,7 @@ std::string MakeRadialStudy(const BenchStudy& s) {
       if (lat <= 44.0 || lat >= 45.0 || lon <= -72.0 || lon >= -71.0) break;
       km = d;
     }
-    zw::tasks::RadialSpec r;
+    zw::tasks::RadialLine r;
     r.azimuth = az;
     r.length = km;
     r.unit = "km";

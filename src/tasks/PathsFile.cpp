@@ -45,10 +45,10 @@ std::optional<std::vector<Radial>> ReadPathsFile(const std::filesystem::path& fi
   return ParsePaths(*text);
 }
 
-std::string PathsFileText(double txLat, double txLon, const std::vector<RadialSpec>& radials) {
+std::string PathsFileText(double txLat, double txLon, const std::vector<RadialLine>& radials) {
   std::string out = "[Paths]\r\nNum Paths=" + std::to_string(radials.size()) + "\r\n";
   for (std::size_t i = 0; i < radials.size(); ++i) {
-    const RadialSpec& r = radials[i];
+    const RadialLine& r = radials[i];
     const std::vector<std::string> f = {std::to_string(i + 1),
                                         FormatNumber(txLat, "##0.000000"),
                                         FormatNumber(txLon, "##0.000000"),
@@ -65,7 +65,7 @@ std::string PathsFileText(double txLat, double txLon, const std::vector<RadialSp
 }
 
 std::string WritePathsFile(const std::filesystem::path& file, double txLat, double txLon,
-                           const std::vector<RadialSpec>& radials) {
+                           const std::vector<RadialLine>& radials) {
   std::string why;
   if (!platform::WriteFileAtomic(file, PathsFileText(txLat, txLon, radials), &why))
     return "Cannot write the paths file " + file.string() + ": " + why;

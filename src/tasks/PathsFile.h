@@ -32,7 +32,7 @@ std::optional<std::vector<Radial>> ReadPathsFile(const std::filesystem::path& fi
 // Radials in the text of a paths file.
 std::vector<Radial> ParsePaths(std::string_view text);
 
-struct RadialSpec {
+struct RadialLine {
   double azimuth = 0;
   double length = 0;
   std::string unit = "km";
@@ -41,9 +41,9 @@ struct RadialSpec {
 };
 
 // Text of a paths file: section [Paths], keys PATH0, PATH1, ... and "Num Paths".
-std::string PathsFileText(double txLat, double txLon, const std::vector<RadialSpec>& radials);
+std::string PathsFileText(double txLat, double txLon, const std::vector<RadialLine>& radials);
 // Writes the file in one replacement (temporary file, then rename); "" or the failure.
 std::string WritePathsFile(const std::filesystem::path& file, double txLat, double txLon,
-                           const std::vector<RadialSpec>& radials);
+                           const std::vector<RadialLine>& radials);
 
 }  // namespace zw::tasks

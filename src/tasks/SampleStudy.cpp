@@ -138,14 +138,14 @@ std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleS
   if (auto err = task.TaskWriteINI(); !err.empty()) return bad(err);
   if (tile) return id;  // a grid has no radials
 
-  std::vector<RadialSpec> radials;
+  std::vector<RadialLine> radials;
   for (int r = 0; r < s.radials; ++r) {
-    RadialSpec spec;
-    spec.azimuth = 360.0 * r / s.radials;
-    spec.length = s.radiusKm;
-    spec.unit = "km";
-    Geodesic::ForwardKm(s.txLat, s.txLon, spec.azimuth, s.radiusKm, spec.endLat, spec.endLon);
-    radials.push_back(spec);
+    RadialLine line;
+    line.azimuth = 360.0 * r / s.radials;
+    line.length = s.radiusKm;
+    line.unit = "km";
+    Geodesic::ForwardKm(s.txLat, s.txLon, line.azimuth, s.radiusKm, line.endLat, line.endLon);
+    radials.push_back(line);
   }
   if (auto err = WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials); !err.empty()) return bad(err);
   return id;
