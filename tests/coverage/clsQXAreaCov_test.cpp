@@ -9,7 +9,7 @@
 #include <cmath>
 #include <memory>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/Antenna.h"
 #include "common/ErrorHandler.h"
 #include "platform/MessageBox.h"
@@ -60,16 +60,9 @@ class FlatGround : public platform::clsPathElv {
   float ground_;
 };
 
-class CalcTest : public ::testing::Test {
+class CalcTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-  }
+  CalcTest() : ModelTestEnv({.resetErrorDisplay = false}) {}
   // A 10 km path due east from (44, -71) at ground 200 m, end ground `ground`.
   std::shared_ptr<FlatGround> Path(float ground) {
     auto p = std::make_shared<FlatGround>(ground);
@@ -88,10 +81,6 @@ class CalcTest : public ::testing::Test {
     f->Set("TX_A1GNUN", std::string("dBd"));
     return f;
   }
-
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
 };
 
 TEST_F(CalcTest, PatternUpperBoundsAreMinus88WhenEmpty) {

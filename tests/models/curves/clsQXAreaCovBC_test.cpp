@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
@@ -29,37 +29,9 @@ namespace {
 
 constexpr double kFt = 0.3048;
 
-// A profile handed in as arrays, with the last profile point as the ground
-// at any position.
-class GivenPath : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class BCCalcTest : public ::testing::Test {
+class BCCalcTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    ::setenv("ZWRAVOPROP_HOME", tmp.path().string().c_str(), 1);
-    ResetConfigCache();
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-    ::unsetenv("ZWRAVOPROP_HOME");
-    ResetConfigCache();
-  }
-  void Settings(const std::string& body) {
-    std::ofstream(CoverageSettingsFile()) << "[QXCoverage]\n" << body;
-  }
-  std::string Log() const {
-    std::ifstream in(tmp.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  BCCalcTest() : ModelTestEnv({.configHome = true}) {}
   static std::shared_ptr<FieldCollection> Facility(double freqMHz, double gainDbd = 0.0) {
     auto f = std::make_shared<FieldCollection>();
     f->Set("TX_FREQMHZ", freqMHz);
@@ -74,8 +46,8 @@ class BCCalcTest : public ::testing::Test {
   }
   // A path due east from (44, -71): points every 500 m to lengthKm, ground
   // `ground` m except `bump` m between 5 and 8 km.
-  static std::shared_ptr<GivenPath> Path(double lengthKm, float ground, float bump = -1) {
-    auto p = std::make_shared<GivenPath>();
+  static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground, float bump = -1) {
+    auto p = std::make_shared<test::GivenProfile>();
     p->dStartLat(44.0);
     p->dStartLon(-71.0);
     double lat = 0, lon = 0;
@@ -108,17 +80,13 @@ class BCCalcTest : public ::testing::Test {
     c.cFAC(Facility(freq));
     c.cMOB(Mobile(60.0));
   }
-  void Run(clsQXAreaCovBC& c, const std::shared_ptr<GivenPath>& p, double lengthKm) {
+  void Run(clsQXAreaCovBC& c, const std::shared_ptr<test::GivenProfile>& p, double lengthKm) {
     c.cPathElv(p);
     c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
     c.dPathLthM(lengthKm * 1000.0);
     c.sDetails("");
     c.CovCalc();
   }
-
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
 };
 
 // ---------------------------------------------------------------- reader
@@ -508,7 +476,7 @@ TEST_F(BCCalcTest, BadInputsGiveNoNaN) {
   EXPECT_TRUE(c.bErrorRun());
   EXPECT_TRUE(std::isfinite(c.dNetField()));
   // An empty profile.
-  auto empty = std::make_shared<GivenPath>();
+  auto empty = std::make_shared<test::GivenProfile>();
   empty->dStartLat(44.0);
   empty->dStartLon(-71.0);
   empty->dEndLat(44.0);

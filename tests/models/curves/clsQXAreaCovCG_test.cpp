@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "geo/Geodesic.h"
@@ -23,28 +23,11 @@
 namespace zw {
 namespace {
 
-class GivenPath : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class CGCalcTest : public ::testing::Test {
+class CGCalcTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    ::setenv("ZWRAVOPROP_HOME", tmp.path().string().c_str(), 1);
-    ResetConfigCache();
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-    ::unsetenv("ZWRAVOPROP_HOME");
-    ResetConfigCache();
-  }
-  static std::shared_ptr<GivenPath> Path(double lengthKm, float ground) {
-    auto p = std::make_shared<GivenPath>();
+  CGCalcTest() : ModelTestEnv({.configHome = true}) {}
+  static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground) {
+    auto p = std::make_shared<test::GivenProfile>();
     p->dStartLat(29.0);
     p->dStartLon(-90.0);
     double lat = 0, lon = 0;
@@ -76,17 +59,13 @@ class CGCalcTest : public ::testing::Test {
     c.cMOB(m);
     c.sTaskType("CONTOUR");
   }
-  void Run(clsQXAreaCovCG& c, const std::shared_ptr<GivenPath>& p, double lengthKm) {
+  void Run(clsQXAreaCovCG& c, const std::shared_ptr<test::GivenProfile>& p, double lengthKm) {
     c.cPathElv(p);
     c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
     c.dPathLthM(lengthKm * 1000.0);
     c.sDetails("");
     c.CovCalc();
   }
-
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
 };
 
 TEST_F(CGCalcTest, ReaderKeysAndNames) {

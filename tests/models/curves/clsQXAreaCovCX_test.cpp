@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "geo/Geodesic.h"
@@ -24,41 +24,17 @@
 namespace zw {
 namespace {
 
-class GivenPath : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class CXCalcTest : public ::testing::Test {
+class CXCalcTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    ::setenv("ZWRAVOPROP_HOME", tmp.path().string().c_str(), 1);
-    ResetConfigCache();
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-    ::unsetenv("ZWRAVOPROP_HOME");
-    ResetConfigCache();
-  }
-  void Settings(const std::string& body) { std::ofstream(CoverageSettingsFile()) << "[QXCoverage]\n" << body; }
-  std::string Log() const {
-    std::ifstream in(tmp.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  CXCalcTest() : ModelTestEnv({.configHome = true}) {}
   static std::shared_ptr<FieldCollection> Template(const std::string& type) {
     auto t = std::make_shared<FieldCollection>();
     t->Set("CX_CURVE", type);
     return t;
   }
   // Due east from (44, -71), a point every 500 m, flat ground.
-  static std::shared_ptr<GivenPath> Path(double lengthKm, float ground) {
-    auto p = std::make_shared<GivenPath>();
+  static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground) {
+    auto p = std::make_shared<test::GivenProfile>();
     p->dStartLat(44.0);
     p->dStartLon(-71.0);
     double lat = 0, lon = 0;
@@ -90,17 +66,13 @@ class CXCalcTest : public ::testing::Test {
     m->Set("RX_A1FLD", 43.0);
     c.cMOB(m);
   }
-  void Run(clsQXAreaCovCX& c, const std::shared_ptr<GivenPath>& p, double lengthKm) {
+  void Run(clsQXAreaCovCX& c, const std::shared_ptr<test::GivenProfile>& p, double lengthKm) {
     c.cPathElv(p);
     c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
     c.dPathLthM(lengthKm * 1000.0);
     c.sDetails("");
     c.CovCalc();
   }
-
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
 };
 
 TEST_F(CXCalcTest, ReaderDefaultsAndNames) {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "platform/MessageBox.h"
@@ -16,28 +16,8 @@
 namespace zw {
 namespace {
 
-class ArrayProfile : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class OKCalc : public ::testing::Test {
+class OKCalc : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-    platform::SetMessages(msgs_);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(nullptr);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static std::shared_ptr<FieldCollection> Template() {
     auto m = std::make_shared<FieldCollection>();
     for (const char* k : {"AREA_COR", "ORIENT_COR", "SLOPE_COR", "LNDSEA_COR", "ROLHIL_COR", "HILLOC_COR",
@@ -47,8 +27,8 @@ class OKCalc : public ::testing::Test {
     return m;
   }
   // Flat 100 m ground, 500 m steps; transmitter 200 m above sea level.
-  static std::shared_ptr<ArrayProfile> Profile(double length, float ground = 100.0f) {
-    auto p = std::make_shared<ArrayProfile>();
+  static std::shared_ptr<test::GivenProfile> Profile(double length, float ground = 100.0f) {
+    auto p = std::make_shared<test::GivenProfile>();
     std::vector<double> d;
     std::vector<float> e;
     for (double x = 0; x <= length + 1e-9; x += 500.0) {
@@ -74,9 +54,6 @@ class OKCalc : public ::testing::Test {
     c.cPathElv(Profile(length));
     c.dPathLthM(length);
   }
-
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
 };
 
 TEST_F(OKCalc, ReaderFormsAndSwitches) {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "geo/Geodesic.h"
@@ -20,32 +20,16 @@
 namespace zw {
 namespace {
 
-class GivenPath : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class SMCalcTest : public ::testing::Test {
+class SMCalcTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    ::setenv("ZWRAVOPROP_HOME", tmp.path().string().c_str(), 1);
-    ResetConfigCache();
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-    ::unsetenv("ZWRAVOPROP_HOME");
-    ResetConfigCache();
-  }
+  SMCalcTest() : ModelTestEnv({.configHome = true, .resetErrorDisplay = false}) {}
   static std::shared_ptr<FieldCollection> Facility(double freqMHz) {
     auto f = std::make_shared<FieldCollection>();
     f->Set("TX_FREQMHZ", freqMHz);
     return f;
   }
-  static std::shared_ptr<GivenPath> Path(double lengthKm, float ground) {
-    auto p = std::make_shared<GivenPath>();
+  static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground) {
+    auto p = std::make_shared<test::GivenProfile>();
     p->dStartLat(40.0);
     p->dStartLon(-100.0);
     double lat = 0, lon = 0;
@@ -62,10 +46,6 @@ class SMCalcTest : public ::testing::Test {
     p->ELV_Array(std::move(e));
     return p;
   }
-
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
 };
 
 TEST_F(SMCalcTest, NamesAndKeys) {

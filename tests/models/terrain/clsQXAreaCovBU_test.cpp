@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "models/terrain/modsBUmode.h"
@@ -17,29 +17,8 @@
 namespace zw {
 namespace {
 
-// A profile handed in as arrays; the ground at the end is its last point.
-class ArrayProfile : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class BUCalc : public ::testing::Test {
+class BUCalc : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-    platform::SetMessages(msgs_);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(nullptr);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static std::shared_ptr<FieldCollection> Template(std::string mode, std::string minDist = "100",
                                                    std::string unit = "m") {
     auto m = std::make_shared<FieldCollection>();
@@ -51,8 +30,8 @@ class BUCalc : public ::testing::Test {
     return m;
   }
   // 10 km at 0 m with one 150 m edge at mid-path; antennas 100 m above sea level, 300 MHz.
-  std::shared_ptr<ArrayProfile> Profile(float edge = 150.0f) {
-    auto p = std::make_shared<ArrayProfile>();
+  std::shared_ptr<test::GivenProfile> Profile(float edge = 150.0f) {
+    auto p = std::make_shared<test::GivenProfile>();
     std::vector<double> d;
     std::vector<float> e;
     for (int i = 0; i <= 20; ++i) {
@@ -80,9 +59,6 @@ class BUCalc : public ::testing::Test {
     c.cPathElv(p);
     c.dPathLthM(p->DIS_Array().empty() ? 10000.0 : p->DIS_Array().back());
   }
-
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
 };
 
 TEST_F(BUCalc, NamesAndReaderDefaults) {
@@ -216,7 +192,7 @@ TEST_F(BUCalc, BadProfilesNeverGiveNaN) {
     for (const Case& k : cases) {
       clsQXAreaCovBU c;
       c.cPropMod(Template(mode, "1"));
-      auto p = std::make_shared<ArrayProfile>();
+      auto p = std::make_shared<test::GivenProfile>();
       p->DIS_Array(k.d);
       p->ELV_Array(k.e);
       Ready(c, p, k.freq);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "models/terrain/modPropEG.h"
@@ -16,28 +16,8 @@
 namespace zw {
 namespace {
 
-class ArrayProfile : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class EGCalc : public ::testing::Test {
+class EGCalc : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-    platform::SetMessages(msgs_);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(nullptr);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   // f = 150 MHz, d = 10 miles, h_t = 100 ft, h_r = 10 ft.
   static void Ready(clsQXAreaCovEG& c, double lengthM = 16093.44) {
     c.bSilent(true);
@@ -51,15 +31,12 @@ class EGCalc : public ::testing::Test {
     auto fac = std::make_shared<FieldCollection>();
     fac->Set("TX_FREQMHZ", 150.0);
     c.cFAC(fac);
-    auto p = std::make_shared<ArrayProfile>();
+    auto p = std::make_shared<test::GivenProfile>();
     p->DIS_Array({0.0, lengthM / 2, lengthM});
     p->ELV_Array({0.0f, 0.0f, 0.0f});
     c.cPathElv(p);
     c.dPathLthM(lengthM);
   }
-
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
 };
 
 TEST_F(EGCalc, ReaderAndHeightsInFeet) {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "platform/MessageBox.h"
@@ -16,28 +16,8 @@
 namespace zw {
 namespace {
 
-class ArrayProfile : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class HDCalc : public ::testing::Test {
+class HDCalc : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-    platform::SetMessages(msgs_);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(nullptr);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static std::shared_ptr<FieldCollection> Template(std::string area = "SUBURBAN") {
     auto m = std::make_shared<FieldCollection>();
     m->Set("AREA_COR", area);
@@ -50,8 +30,8 @@ class HDCalc : public ::testing::Test {
     return m;
   }
   // 100 m ground, 250 m steps, to the given length; transmitter 200 m above sea level.
-  static std::shared_ptr<ArrayProfile> Profile(double length) {
-    auto p = std::make_shared<ArrayProfile>();
+  static std::shared_ptr<test::GivenProfile> Profile(double length) {
+    auto p = std::make_shared<test::GivenProfile>();
     std::vector<double> d;
     std::vector<float> e;
     for (double x = 0; x <= length + 1e-9; x += 250.0) {
@@ -77,9 +57,6 @@ class HDCalc : public ::testing::Test {
     c.cPathElv(Profile(length));
     c.dPathLthM(length);
   }
-
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
 };
 
 TEST_F(HDCalc, ReaderAreaTypesAndDistances) {
@@ -122,15 +99,15 @@ TEST_F(HDCalc, InvalidAreaTypeMessage) {
   clsQXAreaCovHD c;
   c.cPropMod(Template("downtown"));
   EXPECT_FALSE(c.cPropMod());
-  const auto shown = msgs_->Log();
+  const auto shown = messages->Log();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].title, "Invalid Setting");
   EXPECT_EQ(shown[0].text.rfind("Invalid Area Type setting for Hata/Davidson:\nDOWNTOWN\n\nTask: ", 0), 0u)
       << shown[0].text;
-  msgs_->Clear();
+  messages->Clear();
   c.bSilent(true);
   c.cPropMod(Template("downtown"));
-  EXPECT_TRUE(msgs_->Log().empty());
+  EXPECT_TRUE(messages->Log().empty());
   EXPECT_NE(Log().find("Invalid Area Type setting for Hata/Davidson:"), std::string::npos);
 }
 

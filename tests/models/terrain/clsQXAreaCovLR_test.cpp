@@ -8,7 +8,7 @@
 #include <memory>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "models/terrain/modLRModeText.h"
@@ -59,16 +59,9 @@ void HillyArrays(int points, std::vector<double>& d, std::vector<float>& e) {
   }
 }
 
-class LRCalcTest : public ::testing::Test {
+class LRCalcTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-  }
+  LRCalcTest() : ModelTestEnv({.resetErrorDisplay = false}) {}
   // Reads m; "" when accepted, else the reason.
   std::string Read(std::shared_ptr<FieldCollection> m) {
     calc.bSilent(true);
@@ -119,10 +112,6 @@ class LRCalcTest : public ::testing::Test {
     for (float x : e) p.push_back(x);
     return p;
   }
-
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
   clsQXAreaCovLR calc;
 };
 

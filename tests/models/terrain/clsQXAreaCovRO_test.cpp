@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "platform/MessageBox.h"
@@ -16,28 +16,8 @@
 namespace zw {
 namespace {
 
-class ArrayProfile : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class ROCalc : public ::testing::Test {
+class ROCalc : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-    platform::SetMessages(msgs_);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(nullptr);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static std::shared_ptr<FieldCollection> Template(std::string mode, std::string res = "5", std::string unit = "ft") {
     auto m = std::make_shared<FieldCollection>();
     m->Set("RO_OBRES", res);
@@ -47,8 +27,8 @@ class ROCalc : public ::testing::Test {
     return m;
   }
   // 20 km at 0 m, 100 m steps, with a rounded hill of 200 m at 10 km.
-  static std::shared_ptr<ArrayProfile> Hill(float top = 200.0f) {
-    auto p = std::make_shared<ArrayProfile>();
+  static std::shared_ptr<test::GivenProfile> Hill(float top = 200.0f) {
+    auto p = std::make_shared<test::GivenProfile>();
     std::vector<double> d;
     std::vector<float> e;
     for (int i = 0; i <= 200; ++i) {
@@ -76,9 +56,6 @@ class ROCalc : public ::testing::Test {
     c.dPathLthM(p->DIS_Array().empty() ? 20000.0 : p->DIS_Array().back());
     c.cPathElv(std::move(p));
   }
-
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
 };
 
 TEST_F(ROCalc, Reader) {
@@ -212,7 +189,7 @@ TEST_F(ROCalc, BadProfilesNeverGiveNaN) {
     for (const auto& [d, e] : cases) {
       clsQXAreaCovRO c;
       c.cPropMod(Template(mode));
-      auto p = std::make_shared<ArrayProfile>();
+      auto p = std::make_shared<test::GivenProfile>();
       p->DIS_Array(d);
       p->ELV_Array(e);
       Ready(c, p);

@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "TempDir.h"
+#include "ModelTestEnv.h"
 #include "common/ErrorHandler.h"
 #include "models/terrain/modPropSH.h"
 #include "platform/MessageBox.h"
@@ -16,28 +16,8 @@
 namespace zw {
 namespace {
 
-class ArrayProfile : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return ELV_Array().empty() ? 0.0f : ELV_Array().back(); }
-};
-
-class SHCalc : public ::testing::Test {
+class SHCalc : public test::ModelTestEnv {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-    platform::SetMessages(msgs_);
-    ResetModelErrorDisplay();
-  }
-  void TearDown() override {
-    platform::SetMessages(nullptr);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / "ZWTECSUP.TXT");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static std::shared_ptr<FieldCollection> Template(std::string fixed, std::string angle = "") {
     auto m = std::make_shared<FieldCollection>();
     m->Set("SH_BFIXED", fixed);
@@ -46,8 +26,8 @@ class SHCalc : public ::testing::Test {
     return m;
   }
   // Flat ground at 0 m, 1 km in 10 m steps, both antennas 10 m above sea level, 300 MHz.
-  static std::shared_ptr<ArrayProfile> Flat(int points = 101) {
-    auto p = std::make_shared<ArrayProfile>();
+  static std::shared_ptr<test::GivenProfile> Flat(int points = 101) {
+    auto p = std::make_shared<test::GivenProfile>();
     std::vector<double> d;
     std::vector<float> e;
     for (int i = 0; i < points; ++i) {
@@ -72,9 +52,6 @@ class SHCalc : public ::testing::Test {
     c.cPathElv(std::move(p));
     c.dPathLthM(length);
   }
-
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> msgs_ = std::make_shared<platform::ScriptedMessages>();
 };
 
 TEST_F(SHCalc, Reader) {
@@ -145,7 +122,7 @@ TEST_F(SHCalc, ShortAndEmptyProfiles) {
 
   // An empty profile that stays empty: reported with the end point, the ratio
   // routine's result for what is held.
-  auto empty = std::make_shared<ArrayProfile>();
+  auto empty = std::make_shared<test::GivenProfile>();
   empty->dEndLat(12.345);
   empty->dEndLon(-98.765);
   Ready(c, empty);
