@@ -3,6 +3,7 @@
 
 #include <shapefil.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -518,6 +519,13 @@ std::string DbfTable::Commit() {
   return {};
 }
 
+std::optional<std::pair<std::uint64_t, std::uint64_t>> DbfTable::FileIdentity() const {
+  const HookFile* hf = handle_ ? FileOf(handle_->h) : nullptr;
+  struct stat st {};
+  if (!hf || !hf->fp || ::fstat(::fileno(hf->fp), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+}
+
 std::string DbfTable::CheckWritable() const {
   if (!handle_) return "No table is open";
   if (readOnly_) return "The table is open read-only: " + path_.string();
@@ -957,6 +965,23 @@ std::vector<int> DbfTable::Sorted(const std::vector<DbfSortKey>& keys, const std
   }
 }
 
+std::string DbfTable::AppendRecordsOf(const DbfTable& source, const std::vector<std::pair<int, std::string>>& shared,
+                                      int* copied) {
+  int n = 0;
+  for (int r : source.AllRecords()) {
+    std::vector<std::pair<std::string, FieldValue>> values;
+    for (const auto& [i, name] : shared) {
+      const auto& f = source.fields_[static_cast<std::size_t>(i)];
+      if (RawIsNull(f.type, source.RawField(r, i))) continue;
+      values.emplace_back(name, source.Value(r, i));
+    }
+    if (auto err = Append(values); !err.empty())
+      return err + " (record " + std::to_string(r + 1) + " of " + source.path_.string() + ")";
+    if (copied) *copied = ++n;
+  }
+  return {};
+}
+
 std::string DbfTable::CopyRowsFrom(const DbfTable& source, int* copied) {
   if (copied) *copied = 0;
   try {
@@ -965,19 +990,7 @@ std::string DbfTable::CopyRowsFrom(const DbfTable& source, int* copied) {
     std::vector<std::pair<int, std::string>> shared;  // source field, name here
     for (std::size_t i = 0; i < source.fields_.size(); ++i)
       if (HasField(source.fields_[i].name)) shared.emplace_back(static_cast<int>(i), source.fields_[i].name);
-    int n = 0;
-    for (int r : source.AllRecords()) {
-      std::vector<std::pair<std::string, FieldValue>> values;
-      for (const auto& [i, name] : shared) {
-        const auto& f = source.fields_[static_cast<std::size_t>(i)];
-        if (RawIsNull(f.type, source.RawField(r, i))) continue;
-        values.emplace_back(name, source.Value(r, i));
-      }
-      if (auto err = Append(values); !err.empty())
-        return err + " (record " + std::to_string(r + 1) + " of " + source.path_.string() + ")";
-      if (copied) *copied = ++n;
-    }
-    return {};
+    return AppendRecordsOf(source, shared, copied);
   } catch (const std::exception& e) {
     return std::string("Cannot copy the records: ") + e.what();
   }
@@ -1026,19 +1039,7 @@ std::string DbfTable::CopyFieldsFrom(const DbfTable& source, const std::vector<s
       if (!HasField(name)) return "No field " + name + " in " + path_.string();
       shared.emplace_back(i, name);
     }
-    int n = 0;
-    for (int r : source.AllRecords()) {
-      std::vector<std::pair<std::string, FieldValue>> values;
-      for (const auto& [i, name] : shared) {
-        const auto& f = source.fields_[static_cast<std::size_t>(i)];
-        if (RawIsNull(f.type, source.RawField(r, i))) continue;
-        values.emplace_back(name, source.Value(r, i));
-      }
-      if (auto err = Append(values); !err.empty())
-        return err + " (record " + std::to_string(r + 1) + " of " + source.path_.string() + ")";
-      if (copied) *copied = ++n;
-    }
-    return {};
+    return AppendRecordsOf(source, shared, copied);
   } catch (const std::exception& e) {
     return std::string("Cannot copy the records: ") + e.what();
   }

@@ -131,6 +131,9 @@ class DbfTable {
   void SetWriteFault(const DbfWriteFault& fault);
 
   bool IsOpen() const { return handle_ != nullptr; }
+  // Device and inode of the open file (nothing when none is open): tells
+  // whether the name still leads to it.
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity() const;
   bool IsReadOnly() const { return readOnly_; }
   const std::filesystem::path& Path() const { return path_; }
   const std::vector<DbfField>& Fields() const { return fields_; }
@@ -229,6 +232,11 @@ class DbfTable {
   std::string WriteRaw(int record, int field, const std::string& raw);
   std::string Commit();
   std::string CheckWritable() const;
+  // Appends every record of source with the given fields (index in source,
+  // name here); empty source fields stay blank. Returns the failure text;
+  // *copied counts the records added.
+  std::string AppendRecordsOf(const DbfTable& source, const std::vector<std::pair<int, std::string>>& shared,
+                              int* copied);
 
   Handle* handle_ = nullptr;
   std::filesystem::path path_;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <sstream>
 
 #include "common/Antenna.h"
 #include "common/Config.h"
@@ -13,7 +12,9 @@
 #include "common/Units.h"
 #include "geo/CoordText.h"
 #include "geo/Geodesic.h"
+#include "models/curves/CurveStudyParams.h"
 #include "models/curves/modPropBC.h"
+#include "models/terrain/ProfileRequest.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsPathElv.h"
 
@@ -29,60 +30,10 @@ constexpr double kFailedPathField = -999.0;
 // Error number of a zero-length path ("Invalid procedure call or argument").
 constexpr std::int32_t kZeroLengthError = 5;
 
-std::string TextOf(const FieldCollection& m, std::string_view key) {
-  const FieldValue* v = m.FindNoCase(key);
-  return v ? Trim(ToText(*v)) : std::string();
-}
-
-// A HAAT window end from the template, or from the setting ("value|unit")
-// when the template's value is 0 or less or its unit blank. False when the
-// value cannot be converted to metres.
-bool WindowEnd(const FieldCollection& m, std::string_view key, std::string_view unitKey, std::string_view setting,
-               std::string_view settingDefault, double& metres, std::string& value, std::string& unit) {
-  value = TextOf(m, key);
-  unit = TextOf(m, unitKey);
-  if (!(ParseDouble(value) > 0) || unit.empty()) {
-    const std::string s = ReadString(kSettingsSection, setting, settingDefault, CoverageSettingsFile());
-    const auto bar = s.find('|');
-    value = Trim(s.substr(0, bar));
-    unit = bar == std::string::npos ? std::string() : Trim(s.substr(bar + 1));
-  }
-  bool err = false;
-  metres = ConvertLength(unit, "m", value, err);
-  return !err && std::isfinite(metres) && metres >= 0;
-}
-
-// Radial text: commas become blanks, runs of blanks one blank.
-std::string NormaliseRadials(std::string t) {
-  for (char& c : t)
-    if (c == ',') c = ' ';
-  t = Trim(t);
-  std::string::size_type p;
-  while ((p = t.find("  ")) != std::string::npos) t.erase(p, 1);
-  return t;
-}
-
-std::vector<double> SplitRadials(const std::string& t) {
-  std::vector<double> out;
-  std::istringstream in(t);
-  std::string word;
-  while (in >> word) out.push_back(ParseDouble(word));
-  return out;
-}
-
 std::int16_t PercentageOf(const std::string& t) {
   if (t == "10") return 10;
   if (t == "90") return 90;
   return 50;
-}
-
-// The profile to the current end point for the path length. A profile
-// already held for this length (or handed in as arrays) is used as it is.
-bool RequestProfile(platform::clsPathElv& p, double lengthM) {
-  const auto& dis = p.DIS_Array();
-  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
-  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
-  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
 }
 
 }  // namespace
@@ -160,36 +111,26 @@ bool clsQXAreaCovBC::bContourStudy() const {
 bool clsQXAreaCovBC::ReadParameters(const FieldCollection& m) {
   ProcScope proc(4204);
 
-  const std::string startLabel = keys_.labelPrefix + " HAAT Start Distance";
-  const std::string stopLabel = keys_.labelPrefix + " HAAT Stop Distance";
-  double start = 0, stop = 0;
-  std::string sv, su, ev, eu;
-  if (!WindowEnd(m, keys_.hstrt, keys_.hstrtun, keys_.cfgHStrt, "3|km", start, sv, su))
-    return RejectSetting(startLabel, Trim(sv + " " + su));
-  if (!WindowEnd(m, keys_.hstop, keys_.hstopun, keys_.cfgHStop, "16|km", stop, ev, eu))
-    return RejectSetting(stopLabel, Trim(ev + " " + eu));
-  // An empty window would average no terrain at all: HAAT would silently
-  // become the antenna height above sea level.
-  if (!(stop > start)) return RejectSetting(stopLabel, Trim(ev + " " + eu));
-  dHaatStartM_ = start;
-  dHaatStopM_ = stop;
-  sHStrtText_ = sv;
-  sHStrtUnit_ = su;
-  sHStopText_ = ev;
-  sHStopUnit_ = eu;
+  HaatWindow w;
+  std::string label, shown;
+  if (!ReadHaatWindow(m, {keys_.hstrt, keys_.hstrtun, keys_.hstop, keys_.hstopun, keys_.cfgHStrt, keys_.cfgHStop,
+                          keys_.labelPrefix},
+                      w, label, shown))
+    return RejectSetting(label, shown);
+  dHaatStartM_ = w.startM;
+  dHaatStopM_ = w.stopM;
+  sHStrtText_ = w.startText;
+  sHStrtUnit_ = w.startUnit;
+  sHStopText_ = w.stopText;
+  sHStopUnit_ = w.stopUnit;
 
-  std::string radials = TextOf(m, keys_.hradial);
-  if (radials.empty())
-    radials = ReadString(kSettingsSection, keys_.cfgHRadial, "0 45 90 135 180 225 270 315", CoverageSettingsFile());
-  sRadials_ = NormaliseRadials(radials);
-  daRadials_ = SplitRadials(sRadials_);
+  ReadSiteRadials(m, keys_.hradial, keys_.cfgHRadial, sRadials_, daRadials_);
 
-  std::string curve = TextOf(m, keys_.curve);
+  std::string curve = TemplateText(m, keys_.curve);
   if (!(ParseDouble(curve) > 0)) curve = Trim(ReadString(kSettingsSection, keys_.cfgCurve, "50", CoverageSettingsFile()));
   iPct_ = PercentageOf(curve);
 
-  sDesc_ = TextOf(m, keys_.desc);
-  if (sDesc_.empty()) sDesc_ = "{DEFAULTS SET IN RAVOPROP}";
+  sDesc_ = TemplateDescription(m, keys_.desc);
   return true;
 }
 
@@ -357,20 +298,10 @@ std::string clsQXAreaCovBC::DetailLines(bool contour, const std::string& luName)
 }
 
 bool clsQXAreaCovBC::PrtParameters(std::ostream& out) {
-  bool err = false;
-  const std::string unit = sHStrtUnit_.empty() ? "m" : sHStrtUnit_;
-  double start = ConvertLength("m", unit, dHaatStartM_, err);
-  double stop = ConvertLength("m", unit, dHaatStopM_, err);
-  if (err) {
-    start = dHaatStartM_;
-    stop = dHaatStopM_;
-  }
   out << sNameModel() << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";
   out << keys_.curveTitle << " f(50," << iPct_ << ") curves\n";
-  out << "Radial HAAT based on elevations " << FormatNumber(start, "#0.00") << " to " << FormatNumber(stop, "#0.00")
-      << " " << (err ? "m" : unit) << "\n";
-  out << "Site HAAT based on radials " << sRadials_ << "\n";
+  PrintHaatWindow(out, dHaatStartM_, dHaatStopM_, sHStrtUnit_, sRadials_);
   out << "\n";
   return true;
 }

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <sstream>
 
 #include "common/Antenna.h"
 #include "common/Config.h"
@@ -15,63 +14,19 @@
 #include "geo/Geodesic.h"
 #include "models/curves/clsQXAreaCovBC.h"
 #include "models/curves/modPropCX.h"
+#include "models/terrain/ProfileRequest.h"
 #include "platform/terrain/clsPathElv.h"
 
 namespace zw {
 
 namespace {
 
-constexpr const char* kSettingsSection = "QXCoverage";
 constexpr double kMetresPerMile = 1609.344;
 // Net field of a path the model could not compute, or beyond the contour.
 constexpr double kNotCoveredField = -999.0;
 constexpr std::int32_t kZeroLengthError = 5;
 
-// A HAAT window end from the template, or from the setting ("value|unit")
-// when the template's value is 0 or less or its unit blank.
-bool WindowEnd(const FieldCollection& m, std::string_view key, std::string_view unitKey, std::string_view setting,
-               std::string_view settingDefault, double& metres, std::string& value, std::string& unit) {
-  const FieldValue* v = m.FindNoCase(key);
-  const FieldValue* u = m.FindNoCase(unitKey);
-  value = v ? Trim(ToText(*v)) : std::string();
-  unit = u ? Trim(ToText(*u)) : std::string();
-  if (!(ParseDouble(value) > 0) || unit.empty()) {
-    const std::string s = ReadString(kSettingsSection, setting, settingDefault, CoverageSettingsFile());
-    const auto bar = s.find('|');
-    value = Trim(s.substr(0, bar));
-    unit = bar == std::string::npos ? std::string() : Trim(s.substr(bar + 1));
-  }
-  bool err = false;
-  metres = ConvertLength(unit, "m", value, err);
-  return !err && std::isfinite(metres) && metres >= 0;
-}
-
-std::string NormaliseRadials(std::string t) {
-  for (char& c : t)
-    if (c == ',') c = ' ';
-  t = Trim(t);
-  std::string::size_type p;
-  while ((p = t.find("  ")) != std::string::npos) t.erase(p, 1);
-  return t;
-}
-
-std::vector<double> SplitRadials(const std::string& t) {
-  std::vector<double> out;
-  std::istringstream in(t);
-  std::string word;
-  while (in >> word) out.push_back(ParseDouble(word));
-  return out;
-}
-
 double DbmToWatts(double dbm) { return std::pow(10.0, (dbm - 30.0) / 10.0); }
-
-bool RequestProfile(platform::clsPathElv& p, double lengthM) {
-  const auto& dis = p.DIS_Array();
-  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
-  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
-  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
-}
-
 
 }  // namespace
 
@@ -81,38 +36,23 @@ clsQXAreaCovCX::clsQXAreaCovCX()
 
 clsQXAreaCovCX::clsQXAreaCovCX(Keys keys) : keys_(std::move(keys)) { sOKtoGO_.clear(); }
 
-std::string clsQXAreaCovCX::TemplateText(const FieldCollection& m, std::string_view key) {
-  const FieldValue* v = m.FindNoCase(key);
-  return v ? Trim(ToText(*v)) : std::string();
-}
-
 bool clsQXAreaCovCX::bContourStudy() const { return sTaskType_ == "Contour" || sTaskType_ == "CONTOUR"; }
 
 bool clsQXAreaCovCX::ReadParameters(const FieldCollection& m) {
   ProcScope proc(4304);
-  const std::string startLabel = keys_.labelPrefix + " HAAT Start Distance";
-  const std::string stopLabel = keys_.labelPrefix + " HAAT Stop Distance";
-  double start = 0, stop = 0;
-  std::string sv, su, ev, eu;
-  if (!WindowEnd(m, keys_.hstrt, keys_.hstrtun, keys_.cfgHStrt, "3|km", start, sv, su))
-    return RejectSetting(startLabel, Trim(sv + " " + su));
-  if (!WindowEnd(m, keys_.hstop, keys_.hstopun, keys_.cfgHStop, "16|km", stop, ev, eu))
-    return RejectSetting(stopLabel, Trim(ev + " " + eu));
-  // An empty window averages no terrain: HAAT would become the height AMSL.
-  if (!(stop > start)) return RejectSetting(stopLabel, Trim(ev + " " + eu));
+  HaatWindow w;
+  std::string label, shown;
+  if (!ReadHaatWindow(m, {keys_.hstrt, keys_.hstrtun, keys_.hstop, keys_.hstopun, keys_.cfgHStrt, keys_.cfgHStop,
+                          keys_.labelPrefix},
+                      w, label, shown))
+    return RejectSetting(label, shown);
   if (!ReadModelParameters(m)) return false;
-  dHaatStartM_ = start;
-  dHaatStopM_ = stop;
-  sHStrtUnit_ = su;
+  dHaatStartM_ = w.startM;
+  dHaatStopM_ = w.stopM;
+  sHStrtUnit_ = w.startUnit;
 
-  std::string radials = TemplateText(m, keys_.hradial);
-  if (radials.empty())
-    radials = ReadString(kSettingsSection, keys_.cfgHRadial, "0 45 90 135 180 225 270 315", CoverageSettingsFile());
-  sRadials_ = NormaliseRadials(radials);
-  daRadials_ = SplitRadials(sRadials_);
-
-  sDesc_ = TemplateText(m, keys_.desc);
-  if (sDesc_.empty()) sDesc_ = "{DEFAULTS SET IN RAVOPROP}";
+  ReadSiteRadials(m, keys_.hradial, keys_.cfgHRadial, sRadials_, daRadials_);
+  sDesc_ = TemplateDescription(m, keys_.desc);
   return true;
 }
 
@@ -263,20 +203,10 @@ std::string clsQXAreaCovCX::DetailLines(bool contour) const {
 }
 
 bool clsQXAreaCovCX::PrtParameters(std::ostream& out) {
-  bool err = false;
-  const std::string unit = sHStrtUnit_.empty() ? "m" : sHStrtUnit_;
-  double start = ConvertLength("m", unit, dHaatStartM_, err);
-  double stop = ConvertLength("m", unit, dHaatStopM_, err);
-  if (err) {
-    start = dHaatStartM_;
-    stop = dHaatStopM_;
-  }
   out << keys_.printName << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";
   out << ModelPrintLine() << "\n";
-  out << "Radial HAAT based on elevations " << FormatNumber(start, "#0.00") << " to " << FormatNumber(stop, "#0.00")
-      << " " << (err ? "m" : unit) << "\n";
-  out << "Site HAAT based on radials " << sRadials_ << "\n";
+  PrintHaatWindow(out, dHaatStartM_, dHaatStopM_, sHStrtUnit_, sRadials_);
   out << "\n";
   return true;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "coverage/clsQXAreaCov.h"
+#include "models/curves/CurveStudyParams.h"
 
 namespace zw {
 
@@ -79,8 +80,6 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   virtual std::string ModelPrintLine() const;
   // Vertical-pattern mode of the path ERP (blank: the horizon angle).
   virtual std::string VerticalMode() const { return "   "; }
-
-  static std::string TemplateText(const FieldCollection& m, std::string_view key);
 
   Keys keys_;
 

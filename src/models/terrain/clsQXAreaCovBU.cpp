@@ -7,6 +7,7 @@
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/CoordText.h"
+#include "models/terrain/ProfileRequest.h"
 #include "models/terrain/modsBUmode.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"
@@ -17,16 +18,6 @@ namespace {
 
 // Net field of a path the model could not compute: far below any real field.
 constexpr double kFailedPathField = -999.0;
-
-// The profile to the current end point for the path length; when none comes
-// back, once more 5 cm short of it. A profile already held for this length
-// (the area run and the point-to-point run extract it first) is used as it is.
-bool RequestProfile(platform::clsPathElv& p, double lengthM) {
-  const auto& dis = p.DIS_Array();
-  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
-  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
-  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
-}
 
 }  // namespace
 
@@ -76,15 +67,9 @@ bool clsQXAreaCovBU::CovCalc() {
   const PathStart ps = BeginTerrainPath();
 
   bool ok = false;
-  if (!cPathElv_) {
-    sPathError_ = "No terrain profile";
-  } else if (!RequestProfile(*cPathElv_, dPathLthM_)) {
-    sPathError_ = "No terrain profile to " + FormatNumber(ps.endLat, "#0.00") + ", " +
-                  FormatNumber(ps.endLon, "#0.00") +
-                  (cPathElv_->sMessage().empty() ? "" : ": " + cPathElv_->sMessage());
-  } else {
-    const bool obs = cOBS_ && cOBS_->bUse();
-    const auto& elev = obs ? cPathElv_->ELV_ArrayOBS() : cPathElv_->ELV_Array();
+  sPathError_ = ProfileError(cPathElv_.get(), dPathLthM_, ps.endLat, ps.endLon);
+  if (sPathError_.empty()) {
+    const auto& elev = ProfileElevations(*cPathElv_, cOBS_.get());
     const auto& dist = cPathElv_->DIS_Array();
     const BULossResult r = BULoss(cPathElv_->iLastPoint() + 1, dist, elev, FACTXmMSL_, ps.rxMSL, dFreqMHz_,
                                   iLossMode_, dMinDistM_, dReflect_, ps.kFactor);

@@ -6,6 +6,7 @@
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "models/terrain/ProfileRequest.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"
 
@@ -16,15 +17,6 @@ namespace {
 // Net field of a path the model could not compute: far below any real field.
 constexpr double kFailedPathField = -999.0;
 constexpr double kDefaultResolutionM = 1.524;  // 5 ft
-
-// As in the other profile calculators: the profile held for this length, or
-// one requested for it (once more 5 cm short when none comes back).
-bool RequestProfile(platform::clsPathElv& p, double lengthM) {
-  const auto& dis = p.DIS_Array();
-  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
-  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
-  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
-}
 
 std::string Right(std::string s, std::size_t width) {
   if (s.size() < width) s.insert(0, width - s.size(), ' ');
@@ -66,15 +58,9 @@ bool clsQXAreaCovRO::CovCalc() {
   const PathStart ps = BeginTerrainPath();
 
   bool ok = false;
-  if (!cPathElv_) {
-    sPathError_ = "No terrain profile";
-  } else if (!RequestProfile(*cPathElv_, dPathLthM_)) {
-    sPathError_ = "No terrain profile to " + FormatNumber(ps.endLat, "#0.00") + ", " +
-                  FormatNumber(ps.endLon, "#0.00") +
-                  (cPathElv_->sMessage().empty() ? "" : ": " + cPathElv_->sMessage());
-  } else {
-    const bool obs = cOBS_ && cOBS_->bUse();
-    const auto& elev = obs ? cPathElv_->ELV_ArrayOBS() : cPathElv_->ELV_Array();
+  sPathError_ = ProfileError(cPathElv_.get(), dPathLthM_, ps.endLat, ps.endLon);
+  if (sPathError_.empty()) {
+    const auto& elev = ProfileElevations(*cPathElv_, cOBS_.get());
     const auto& dist = cPathElv_->DIS_Array();
     const int n = cPathElv_->iLastPoint() + 1;
     diff_ = RODiffractionLoss(n, dist, elev, FACTXmMSL_, ps.rxMSL, dFreqMHz_, dResolutionM_, ps.kFactor);

@@ -6,24 +6,12 @@
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "models/terrain/ProfileRequest.h"
 #include "models/terrain/modPropSH.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"
 
 namespace zw {
-
-namespace {
-
-// As in the other profile calculators: the profile held for this length, or
-// one requested for it (once more 5 cm short when none comes back).
-bool RequestProfile(platform::clsPathElv& p, double lengthM) {
-  const auto& dis = p.DIS_Array();
-  if (p.iLastPoint() >= 1 && std::fabs(dis.back() - lengthM) <= 0.01) return true;
-  if (p.ExtractProfile(lengthM) && p.iLastPoint() >= 0) return true;
-  return p.ExtractProfile(lengthM - 0.05) && p.iLastPoint() >= 0;
-}
-
-}  // namespace
 
 void clsQXAreaCovSH::OnFacility() {
   if (dFreqMHz_ > 0) dLambdaM_ = 300.0 / dFreqMHz_;
@@ -70,9 +58,8 @@ bool clsQXAreaCovSH::CovCalc() {
   } else {
     sPathError_ = "Shadow: no terrain profile object";
   }
-  const bool obs = cOBS_ && cOBS_->bUse();
   const auto& dist = cPathElv_ ? cPathElv_->DIS_Array() : kNoDist;
-  const auto& elev = cPathElv_ ? (obs ? cPathElv_->ELV_ArrayOBS() : cPathElv_->ELV_Array()) : kNoElev;
+  const auto& elev = cPathElv_ ? ProfileElevations(*cPathElv_, cOBS_.get()) : kNoElev;
   const int n = cPathElv_ ? cPathElv_->iLastPoint() : -1;
   const SHRatioResult r =
       SHRatio(dPathLthM_, FACTXmMSL_, ps.rxMSL, dLambdaM_, n, dist, elev, bFixed_, dFixedSlope_);
