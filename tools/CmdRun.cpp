@@ -53,7 +53,8 @@ int RunStudy(const RunOptions& o) {
   if (o.details) e.bDetails(true);
   const std::string result = e.RunCovArea();
   const CoverageRunOutcome& run = e.LastRun();
-  if (!Trim(result).empty()) std::cout << Trim(result) << "\n";
+  // What stopped a run goes with the failure on stderr.
+  if (!Trim(result).empty()) (run.completed ? std::cout : std::cerr) << Trim(result) << "\n";
   auto* task = e.cTask();
   const std::filesystem::path dir(workdir);
   if (!run.completed) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include "common/ErrorHandler.h"
 #include "common/TextJoin.h"
 #include "platform/MessageBox.h"
@@ -38,6 +40,28 @@ std::string ResultsDb::SelectText() const {
   return sql;
 }
 
+namespace {
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> FileId(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+}
+
+}  // namespace
+
+std::string ResultsDb::LostText() const {
+  return "The results table " + File().string() +
+         " was removed or replaced while the study was running; the study's results are lost. Run the study again.";
+}
+
+std::string ResultsDb::StillInPlace() const {
+  if (!rs_.IsOpen()) return {};
+  const auto held = rs_.FileIdentity();
+  if (held && FileId(File()) == held) return {};
+  return LostText();
+}
+
 std::string ResultsDb::Report(std::string_view what, const std::string& error) {
   WriteLogRecord(JoinLines(JoinLines(std::string(what) + " " + error, File().string()), ""), true);
   return error;
@@ -64,7 +88,11 @@ std::string ResultsDb::Open() {
     layout.reserve(rows.size());
     for (const auto& r : rows) layout.push_back(r.ToDbfField());
     step = "PathName: " + File().string();
-    error = platform::EnsureDbfTable(File(), layout, true, true, &rows);
+    std::error_code ec;
+    if (mustExist_ && !std::filesystem::exists(File(), ec))
+      error = LostText();
+    else
+      error = platform::EnsureDbfTable(File(), layout, true, true, &rows);
   }
   if (error.empty()) {
     step = "SELECT: " + SelectText();

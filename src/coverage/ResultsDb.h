@@ -70,6 +70,13 @@ class ResultsDb {
   platform::DbfTable* Recordset() { return rs_.IsOpen() ? &rs_ : nullptr; }
   // Drops the held recordset; the failure text of its last write, if any.
   std::string Close();
+  // "" while the held recordset's file is still the table at File(); the
+  // failure text when that file was removed or another took its place
+  // (writes since then went to a file no one can read).
+  std::string StillInPlace() const;
+  // Open fails, instead of making a new empty table, when the table is not
+  // there (set once the study's table has been built).
+  void SetMustExist(bool mustExist) { mustExist_ = mustExist; }
 
   // RDB_AddRec1: adds a skeleton record (the elevation only above -30000,
   // land-use code and loss only for codes 1 to 999). False after logging
@@ -109,6 +116,7 @@ class ResultsDb {
 
  private:
   std::string Report(std::string_view what, const std::string& error);
+  std::string LostText() const;
 
   std::filesystem::path workDir_;
   std::int32_t taskNumber_;
@@ -116,6 +124,9 @@ class ResultsDb {
   std::string where_, order_;
   bool silent_ = false;
   platform::DbfTable rs_;
+  // The table was built for the study being run: a missing one was removed
+  // under it and is not made anew.
+  bool mustExist_ = false;
 };
 
 }  // namespace zw::coverage

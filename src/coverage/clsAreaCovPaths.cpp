@@ -185,6 +185,7 @@ clsAreaCovPaths::~clsAreaCovPaths() { CloseRS(); }
 
 void clsAreaCovPaths::SetTask(std::optional<AreaStudyTask> task) {
   CloseRS();
+  built_ = false;
   task_ = std::move(task);
 }
 
@@ -323,6 +324,7 @@ ResultsDb* clsAreaCovPaths::RDBSort(std::string_view direction, std::string_view
   if (!rs_) {
     rs_ = std::make_unique<ResultsDb>(task_->workDir, task_->lTaskID, task_->DataSumFile());
     rs_->SetSilent(task_->bSilent);
+    rs_->SetMustExist(built_);
   }
   const std::string code = descCode.empty() ? StudyCode() : std::string(descCode);
   if (auto err = rs_->RDBSort(direction, code); !err.empty()) {
@@ -402,6 +404,7 @@ ResultsDb* clsAreaCovPaths::MakeTaskRDB() {
         std::error_code ec;
         fs::rename(built, target, ec);
         if (ec) err = "Cannot replace the results table " + target.string() + ": " + ec.message();
+        built_ = !ec;
       }
       if (fd >= 0) ::close(fd);
     }

@@ -137,6 +137,9 @@ class clsAreaCovPaths {
   ResultsDb* RSRDB() { return rs_ && rs_->IsOpen() ? rs_.get() : nullptr; }
   // Drops the recordset (the next point request generates again).
   void CloseRS();
+  // "" while the open results table is still the file at its name (see
+  // ResultsDb::StillInPlace).
+  std::string CheckResultsTable() const { return rs_ ? rs_->StillInPlace() : std::string(); }
 
   // The description code the study's points carry (after generation: the
   // one written).
@@ -176,6 +179,9 @@ class clsAreaCovPaths {
   bool eof_ = true;
   std::string code_;  // code written by the last generation
   std::int64_t written_ = 0, counted_ = 0;
+  // The study's table has been built by this object: from then on it must
+  // be found, not made anew.
+  bool built_ = false;
   std::int32_t pointErrors_ = 0;
   std::string lastError_;
   // Progress state of the generation under way.

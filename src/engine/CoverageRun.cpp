@@ -311,6 +311,15 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     }
   }
   if (progress) progress->SetValue(n);
+  if (!stop) {
+    // A table removed or replaced meanwhile took the writes with it.
+    if (std::string err = paths->CheckResultsTable(); !err.empty()) {
+      WriteLogRecord(err, true);
+      paths->CloseRS();
+      out.result = JoinLines(text, err);
+      return out;
+    }
+  }
   out.completed = !stop;
   out.result = text;
   return out;

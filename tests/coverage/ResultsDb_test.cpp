@@ -204,5 +204,23 @@ TEST_F(ResultsDbTest, ClearEmptiesAndRemoveDeletes) {
   EXPECT_EQ(db.Remove(), "");
 }
 
+TEST_F(ResultsDbTest, ATableRemovedOrReplacedUnderTheRecordsetIsNoticed) {
+  ResultsDb db(tmp.path(), 14);
+  ASSERT_TRUE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  EXPECT_EQ(db.StillInPlace(), "");
+  ASSERT_EQ(db.Clear(), "");  // our own replacement is the table from now on
+  EXPECT_EQ(db.StillInPlace(), "");
+
+  fs::remove(db.File());
+  EXPECT_NE(db.StillInPlace().find("was removed or replaced"), std::string::npos);
+  db.Close();
+  EXPECT_EQ(db.StillInPlace(), "");  // nothing held, nothing to lose
+
+  ASSERT_TRUE(db.AddRec1("B", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  fs::copy_file(db.File(), tmp.path() / "copy.dbf");
+  fs::rename(tmp.path() / "copy.dbf", db.File());  // another file of the same name
+  EXPECT_NE(db.StillInPlace(), "");
+}
+
 }  // namespace
 }  // namespace zw::coverage

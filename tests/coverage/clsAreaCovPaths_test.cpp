@@ -354,7 +354,9 @@ TEST_F(AreaCovPathsTest, TileGridRowsFromSouthEachWestToEast) {
   // has azimuth 0 and distance 0.
   for (std::size_t i = 1; i < pts.size(); ++i) {
     EXPECT_LE(pts[i - 1].az, pts[i].az);
-    if (pts[i - 1].az == pts[i].az) EXPECT_GE(pts[i - 1].dis, pts[i].dis);
+    if (pts[i - 1].az == pts[i].az) {
+      EXPECT_GE(pts[i - 1].dis, pts[i].dis);
+    }
   }
   // Generation order is south to north, west to east.
   const auto all = Table();

@@ -111,8 +111,8 @@ struct StudyRun {
 struct RunOptions {
   int threads = 1;
   bool details = false;
-  std::shared_ptr<platform::TerrainSource> terrain;
-  std::shared_ptr<coverage::ProgressWindow> progress;
+  std::shared_ptr<platform::TerrainSource> terrain = nullptr;
+  std::shared_ptr<coverage::ProgressWindow> progress = nullptr;
 };
 
 StudyRun RunStudy(const fs::path& work, const RunOptions& o = {}) {

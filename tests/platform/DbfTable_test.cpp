@@ -591,7 +591,9 @@ TEST_F(DbfTableTest, AKillAtAnyWriteLeavesTheTableBeforeOrAfter) {
         ASSERT_EQ(t.Open(p, true), "") << op << " " << k;
         if (op == 0) {
           EXPECT_TRUE(t.RecordCount() == 1 || t.RecordCount() == 2);
-          if (t.RecordCount() == 2) EXPECT_EQ(t.Text(1, "NAME"), "two");
+          if (t.RecordCount() == 2) {
+            EXPECT_EQ(t.Text(1, "NAME"), "two");
+          }
           EXPECT_EQ(t.Text(0, "NAME"), "one");
         } else {
           ASSERT_EQ(t.RecordCount(), 1);

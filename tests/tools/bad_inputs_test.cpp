@@ -88,7 +88,7 @@ std::string ReplaceAll(std::string s, const std::string& from, const std::string
   return s;
 }
 
-struct CaseSpec {
+struct BadCase {
   std::vector<std::string> commands;
   std::string args;
   std::vector<std::vector<std::string>> steps;  // gen/set/del/delsec, first element the kind
@@ -96,8 +96,8 @@ struct CaseSpec {
   std::string known, skip;
 };
 
-CaseSpec ReadSpec(const fs::path& file) {
-  CaseSpec spec;
+BadCase ReadCase(const fs::path& file) {
+  BadCase bad;
   std::istringstream in(ReadAll(file));
   std::string line;
   while (std::getline(in, line)) {
@@ -106,22 +106,22 @@ CaseSpec ReadSpec(const fs::path& file) {
     const std::string key = Trim(line.substr(0, colon)), value = Trim(line.substr(colon + 1));
     if (key == "command") {
       std::istringstream w(value);
-      for (std::string c; w >> c;) spec.commands.push_back(c);
+      for (std::string c; w >> c;) bad.commands.push_back(c);
     } else if (key == "args") {
-      spec.args = value;
+      bad.args = value;
     } else if (key == "expect") {
-      spec.expect = value;
+      bad.expect = value;
     } else if (key == "known") {
-      spec.known = value;
+      bad.known = value;
     } else if (key == "skip") {
-      spec.skip = value;
+      bad.skip = value;
     } else {
       auto parts = Split(value, '|');
       parts.insert(parts.begin(), key);
-      spec.steps.push_back(std::move(parts));
+      bad.steps.push_back(std::move(parts));
     }
   }
-  return spec;
+  return bad;
 }
 
 // INI edits on the text, so that a broken file stays as broken as it is.
@@ -267,17 +267,17 @@ class BadInputTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(BadInputTest, RefusedWithoutHarm) {
   const fs::path src = kCases / GetParam();
-  const CaseSpec spec = ReadSpec(src / "case.txt");
-  ASSERT_FALSE(spec.commands.empty()) << "case.txt names no command";
+  const BadCase bad = ReadCase(src / "case.txt");
+  ASSERT_FALSE(bad.commands.empty()) << "case.txt names no command";
   ASSERT_FALSE(Trim(ReadAll(src / "README")).empty());
-  if (!spec.skip.empty() && !std::getenv("RAVO_SLOW_TESTS")) GTEST_SKIP() << spec.skip;
+  if (!bad.skip.empty() && !std::getenv("RAVO_SLOW_TESTS")) GTEST_SKIP() << bad.skip;
 
   zw::test::TempDir tmp;
   const fs::path home = tmp.path() / "home", work = tmp.path() / "work", copy = tmp.path() / "case";
   fs::create_directories(home);
   fs::create_directories(copy);
-  const bool taskCase = spec.commands.front() == "run" || spec.commands.front() == "p2p-task";
-  const bool needsWork = taskCase || spec.commands.front() == "import";
+  const bool taskCase = bad.commands.front() == "run" || bad.commands.front() == "p2p-task";
+  const bool needsWork = taskCase || bad.commands.front() == "import";
   if (needsWork) {
     fs::create_directories(work);
     for (const auto& e : fs::directory_iterator(kSample))
@@ -290,7 +290,7 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     fs::copy(e.path(), target / name, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   }
   const std::uint64_t seed = Fnv1a(GetParam());
-  for (const auto& step : spec.steps) {
+  for (const auto& step : bad.steps) {
     if (step[0] == "gen") {
       Generate(target, step, seed);
       if (HasFatalFailure()) return;
@@ -305,7 +305,7 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
 
   const auto before = Snapshot({work, copy});
   bool accepted = false;
-  for (const auto& command : spec.commands) {
+  for (const auto& command : bad.commands) {
     SCOPED_TRACE(command);
     const std::string q = "'";
     std::string args;
@@ -315,9 +315,9 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
       args = "--yes p2p --json --task 1 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q +
              " --to 44.55,-71.25";
     } else if (command == "p2p") {
-      args = "--yes p2p " + spec.args;
+      args = "--yes p2p " + bad.args;
     } else if (command == "import") {
-      args = "--yes task --workdir " + q + work.string() + q + " import " + spec.args;
+      args = "--yes task --workdir " + q + work.string() + q + " import " + bad.args;
     } else {
       FAIL() << "unknown command " << command;
     }
@@ -330,17 +330,17 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     EXPECT_LT(rc, 124) << "crashed (exit " << rc << ")\n" << o.err;
     EXPECT_EQ(o.err.find("Sanitizer"), std::string::npos) << o.err;
     EXPECT_EQ(o.err.find("runtime error:"), std::string::npos) << o.err;
-    if (!spec.known.empty()) {
+    if (!bad.known.empty()) {
       accepted = accepted || rc == 0;
       continue;
     }
     EXPECT_NE(rc, 0) << "accepted\nstdout: " << o.out.substr(0, 2000) << "\nstderr: " << o.err;
     EXPECT_FALSE(Trim(o.err).empty()) << "no message on stderr; stdout: " << o.out.substr(0, 2000);
-    if (!spec.expect.empty()) EXPECT_NE(o.err.find(spec.expect), std::string::npos) << o.err;
+    if (!bad.expect.empty()) EXPECT_NE(o.err.find(bad.expect), std::string::npos) << o.err;
   }
   // A known acceptance may have written its study (results keys of the task
   // file, the task record) as for good input.
-  if (accepted || !spec.known.empty()) return;
+  if (accepted || !bad.known.empty()) return;
   const auto after = Snapshot({work, copy});
   for (const auto& [path, hash] : before) {
     const auto it = after.find(path);
