@@ -176,7 +176,7 @@ int RunSample(const TaskOptions& o) {
   return 0;
 }
 
-void Wrap(CLI::App* cmd, std::shared_ptr<TaskOptions> opts, int (*run)(const TaskOptions&)) {
+void Wrap(CLI::App* cmd, const std::shared_ptr<TaskOptions>& opts, int (*run)(const TaskOptions&)) {
   cmd->callback([opts, run] {
     ApplyGlobals();
     const int rc = run(*opts);

@@ -6,6 +6,11 @@
 
 #include <algorithm>
 
+#if defined(__SANITIZE_THREAD__)
+#include <atomic>
+#include <thread>
+#endif
+
 #include "common/ErrorHandler.h"
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
@@ -230,6 +235,9 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
       Compute(w, points[i], in.calc.details, res[i - first]);
     }
   };
+#if defined(__SANITIZE_THREAD__)
+  std::vector<Worker> own(static_cast<std::size_t>(threads));
+#endif
   std::vector<PointResult> results;
   std::string text;
   bool stop = false;
@@ -248,6 +256,23 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     if (threads == 1) {
       for (std::size_t g = g0; g < g1; ++g) computeGroup(probe, g, first, results);
     } else {
+#if defined(__SANITIZE_THREAD__)
+      // libtbb is not built for ThreadSanitizer, which then cannot see the
+      // order its task hand-over gives; under it the same groups go to plain
+      // threads that take them in turn, so that the workers' own code is
+      // what gets checked.
+      std::atomic<std::size_t> next{g0};
+      std::vector<std::thread> pool;
+      pool.reserve(own.size());
+      for (std::size_t t = 0; t < own.size(); ++t)
+        pool.emplace_back([&, t] {
+          Worker& w = own[t];
+          if (!w.calc) w = makeWorker();
+          for (std::size_t g = next.fetch_add(1); g < g1; g = next.fetch_add(1))
+            if (w.calc) computeGroup(w, g, first, results);
+        });
+      for (auto& th : pool) th.join();
+#else
       arena.execute([&] {
         tbb::parallel_for(tbb::blocked_range<std::size_t>(g0, g1, 1), [&](const tbb::blocked_range<std::size_t>& r) {
           Worker& w = workers.local();
@@ -255,6 +280,7 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
           for (std::size_t g = r.begin(); g != r.end(); ++g) computeGroup(w, g, first, results);
         });
       });
+#endif
     }
     g0 = g1;
     for (std::size_t i = 0; i < count; ++i) {

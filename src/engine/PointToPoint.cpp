@@ -73,7 +73,9 @@ std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, 
       // A header line names its columns; a row that starts with a distance
       // is data, and dropping it would shorten the path unnoticed.
       if (distM.empty() && !firstNumber) continue;
-      return "Profile file " + file + " line " + std::to_string(row) + ": not a number: " + line;
+      std::string msg = "Profile file ";
+      msg.append(file).append(" line ").append(std::to_string(row)).append(": not a number: ").append(line);
+      return msg;
     }
     if (distM.size() > static_cast<std::size_t>(kLRMaxIntervals) + 1) {
       return "Profile file " + file + " has more than " + std::to_string(kLRMaxIntervals) +

@@ -76,7 +76,7 @@ class ThreadConverter {
       if (!dir.empty()) {
         // The data directory first, then PROJ's own places (proj.db lives there).
         std::vector<std::string> dirs{dir.string()};
-        const std::string def = DefaultSearchPath();
+        const std::string& def = DefaultSearchPath();
         std::size_t b = 0;
         while (b <= def.size()) {
           const std::size_t e = def.find_first_of(";:", b);
@@ -86,6 +86,7 @@ class ThreadConverter {
           b = e + 1;
         }
         std::vector<const char*> ptrs;
+        ptrs.reserve(dirs.size());
         for (const auto& x : dirs) ptrs.push_back(x.c_str());
         proj_context_set_search_paths(ctx_, static_cast<int>(ptrs.size()), ptrs.data());
       }

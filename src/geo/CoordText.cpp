@@ -13,11 +13,11 @@ std::string CoordText(double value, std::string_view kind) {
   long m = static_cast<long>((a - static_cast<double>(d)) * 60.0);
   // Seconds are held in single precision, as the tables printed from them.
   float s = static_cast<float>((a - static_cast<double>(d) - static_cast<double>(m) / 60.0) * 3600.0);
-  long h = static_cast<long>(static_cast<double>(s) * 100.0 + 0.5);
+  long h = std::lround(static_cast<double>(s) * 100.0);
   while (h >= 6000) {
     s -= 60.0f;
     ++m;
-    h = static_cast<long>(static_cast<double>(s) * 100.0 + 0.5);
+    h = std::lround(static_cast<double>(s) * 100.0);
   }
   while (m >= 60) {
     m -= 60;

@@ -464,7 +464,7 @@ OKUndulation OKTerrainUndulation(std::span<const double> dis, std::span<const fl
   u.points = static_cast<int>(e.size());
   if (e.empty()) return u;
   std::sort(e.begin(), e.end());
-  const auto rank = [&](double q) { return e[static_cast<std::size_t>(std::lround(q * (e.size() - 1)))]; };
+  const auto rank = [&](double q) { return e[static_cast<std::size_t>(std::lround(q * static_cast<double>(e.size() - 1)))]; };
   u.lower = rank(0.1);
   u.upper = rank(0.9);
   u.top = e.back();

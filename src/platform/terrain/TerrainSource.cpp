@@ -262,7 +262,7 @@ std::vector<TerrainSource::SourceInfo> TerrainSource::Sources() const {
 std::size_t TerrainSource::SourceCount() const { return sources_.size(); }
 
 void TerrainSource::CacheBudgetBytes(std::size_t bytes) {
-  budget_ = std::max<std::size_t>(bytes, kBlock * kBlock * sizeof(float));
+  budget_ = std::max<std::size_t>(bytes, static_cast<std::size_t>(kBlock) * kBlock * sizeof(float));
   Evict();
 }
 std::size_t TerrainSource::CachedBytes() const { return counters_->bytes.load(); }
@@ -516,7 +516,7 @@ std::size_t TerrainSource::Preload(double maxLat, double minLat, double maxLon, 
     const int by1 = std::clamp(static_cast<int>(pyMax) + 1, 0, s.height - 1) / kBlock;
     for (int by = by0; by <= by1; ++by)
       for (int bx = bx0; bx <= bx1; ++bx) {
-        if (counters_->bytes.load() + kBlock * kBlock * sizeof(float) > budget_) return held;
+        if (counters_->bytes.load() + static_cast<std::size_t>(kBlock) * kBlock * sizeof(float) > budget_) return held;
         GetBlock(si, bx, by);
         ++held;
       }
