@@ -12,15 +12,14 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out, err;
-};
+using Outcome = zw::test::ToolOutcome;
+using zw::test::Quote;
 
 class P2PCliTest : public ::testing::Test {
  protected:
@@ -31,23 +30,7 @@ class P2PCliTest : public ::testing::Test {
   }
   // Runs the tool with the arguments (already quoted as needed); the program
   // directory (and so the support log) is the temporary directory.
-  Outcome Run(const std::string& args) {
-    const auto errFile = tmp.path() / "stderr.txt";
-    const std::string cmd = "ZWRAVOPROP_HOME='" + tmp.path().string() + "' '" RAVO_TOOL_PATH "' " + args + " 2>'" +
-                            errFile.string() + "' </dev/null";
-    Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return o;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    const int status = pclose(p);
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(errFile, std::ios::binary);
-    o.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
-    return o;
-  }
-  std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+  Outcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
   fs::path Template(const std::string& vartim = "50") {
     return Write("T.INI",
                  "[Propagation Model]\nMODEL=Longley-Rice\nLR_DESC=CLI test\nPOLARIZ=V\nCLIM_CODE=5\n"

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 
 namespace {
 
@@ -25,37 +26,16 @@ std::string SingleText(float v) {
   return s.str();
 }
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out, err;
-};
+using Outcome = zw::test::ToolOutcome;
+using zw::test::Quote;
 
 class P2PTaskCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(work());
-    for (const auto& e : fs::directory_iterator(fs::path(RAVO_DATA_DIR) / "sample")) {
-      if (e.path().extension() != ".md") fs::copy_file(e.path(), work() / e.path().filename());
-    }
+    zw::test::CopySample(work());
   }
   fs::path work() const { return tmp.path() / "study"; }
-  std::string Quote(const fs::path& p) const { return "'" + p.string() + "'"; }
-  Outcome Run(const std::string& args) {
-    const auto errFile = tmp.path() / "stderr.txt";
-    const std::string cmd = "ZWRAVOPROP_HOME='" + tmp.path().string() + "' '" RAVO_TOOL_PATH "' " + args + " 2>'" +
-                            errFile.string() + "' </dev/null";
-    Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return o;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    const int status = pclose(p);
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(errFile, std::ios::binary);
-    o.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
-    return o;
-  }
+  Outcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
   static fs::path Tile() { return fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt"; }
 
   zw::test::TempDir tmp;
@@ -81,7 +61,9 @@ TEST_F(P2PTaskCliTest, SampleTaskPathEqualsTheTemplateForm) {
     EXPECT_EQ(a, b) << "task form:\n" << task.out << "\ntemplate form:\n" << tpl.out;
     EXPECT_EQ(a["model"], "LR");
     EXPECT_GT(a["points"].get<int>(), 100);
-    if (!details.empty()) EXPECT_NE(a["details"].get<std::string>(), "");
+    if (!details.empty()) {
+      EXPECT_NE(a["details"].get<std::string>(), "");
+    }
   }
 }
 

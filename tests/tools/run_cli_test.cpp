@@ -9,42 +9,22 @@
 #include <string>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out, err;
-};
+using Outcome = zw::test::ToolOutcome;
+using zw::test::Quote;
 
 class RunCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(work());
-    for (const auto& e : fs::directory_iterator(fs::path(RAVO_DATA_DIR) / "sample")) {
-      if (e.path().extension() != ".md") fs::copy_file(e.path(), work() / e.path().filename());
-    }
+    zw::test::CopySample(work());
   }
   fs::path work() const { return tmp.path() / "study"; }
-  static std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
-  Outcome Run(const std::string& args) {
-    const auto errFile = tmp.path() / "stderr.txt";
-    const std::string cmd = "ZWRAVOPROP_HOME='" + tmp.path().string() + "' '" RAVO_TOOL_PATH "' " + args + " 2>'" +
-                            errFile.string() + "' </dev/null";
-    Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return o;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    const int status = pclose(p);
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(errFile, std::ios::binary);
-    o.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
-    return o;
-  }
+  Outcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
   static fs::path Tile(const char* name) { return fs::path(RAVO_DATA_DIR) / "terrain" / name; }
 
   zw::test::TempDir tmp;
