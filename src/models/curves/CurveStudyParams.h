@@ -23,6 +23,13 @@ struct HaatWindowKeys {
   std::string_view labelPrefix;
 };
 
+// The window keys of a calculator's key set (hstrt, hstrtun, hstop, hstopun,
+// cfgHStrt, cfgHStop, labelPrefix).
+template <class Keys>
+HaatWindowKeys HaatKeysOf(const Keys& k) {
+  return {k.hstrt, k.hstrtun, k.hstop, k.hstopun, k.cfgHStrt, k.cfgHStop, k.labelPrefix};
+}
+
 // The HAAT window in metres with the texts it was read from.
 struct HaatWindow {
   double startM = 0, stopM = 0;

@@ -113,10 +113,7 @@ bool clsQXAreaCovBC::ReadParameters(const FieldCollection& m) {
 
   HaatWindow w;
   std::string label, shown;
-  if (!ReadHaatWindow(m, {keys_.hstrt, keys_.hstrtun, keys_.hstop, keys_.hstopun, keys_.cfgHStrt, keys_.cfgHStop,
-                          keys_.labelPrefix},
-                      w, label, shown))
-    return RejectSetting(label, shown);
+  if (!ReadHaatWindow(m, HaatKeysOf(keys_), w, label, shown)) return RejectSetting(label, shown);
   dHaatStartM_ = w.startM;
   dHaatStopM_ = w.stopM;
   sHStrtText_ = w.startText;

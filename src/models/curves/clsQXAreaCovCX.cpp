@@ -42,10 +42,7 @@ bool clsQXAreaCovCX::ReadParameters(const FieldCollection& m) {
   ProcScope proc(4304);
   HaatWindow w;
   std::string label, shown;
-  if (!ReadHaatWindow(m, {keys_.hstrt, keys_.hstrtun, keys_.hstop, keys_.hstopun, keys_.cfgHStrt, keys_.cfgHStop,
-                          keys_.labelPrefix},
-                      w, label, shown))
-    return RejectSetting(label, shown);
+  if (!ReadHaatWindow(m, HaatKeysOf(keys_), w, label, shown)) return RejectSetting(label, shown);
   if (!ReadModelParameters(m)) return false;
   dHaatStartM_ = w.startM;
   dHaatStopM_ = w.stopM;
