@@ -187,12 +187,12 @@ std::optional<RdbRecord> ResultsDb::Current() const {
   out.az = rs_.Number(r, "RDB_AZ");
   out.dis = rs_.Number(r, "RDB_DIS");
   out.val = rs_.Number(r, "RDB_VAL");
-  out.wrnLvl = static_cast<std::int32_t>(rs_.Number(r, "RDB_WRNLVL"));
-  out.wrnBits = static_cast<std::int32_t>(rs_.Number(r, "RDB_WRNING"));
+  out.wrnLvl = rs_.Integer(r, "RDB_WRNLVL");
+  out.wrnBits = rs_.Integer(r, "RDB_WRNING");
   out.elvEmpty = rs_.IsNull(r, "RDB_ELV");
   out.elv = static_cast<float>(rs_.Number(r, "RDB_ELV"));
   out.luEmpty = rs_.IsNull(r, "RDB_LUCODE");
-  out.luCode = static_cast<std::int16_t>(rs_.Number(r, "RDB_LUCODE"));
+  out.luCode = static_cast<std::int16_t>(rs_.Integer(r, "RDB_LUCODE", -32768, 32767));
   out.luLoss = rs_.Number(r, "RDB_LULOSS");
   return out;
 }

@@ -259,12 +259,12 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
     rec.az = t.Number(r, "RDB_AZ");
     rec.dis = t.Number(r, "RDB_DIS");
     rec.val = t.IsNull(r, "RDB_VAL") ? kRdbNotComputed : t.Number(r, "RDB_VAL");
-    rec.wrnLvl = static_cast<std::int32_t>(t.Number(r, "RDB_WRNLVL"));
-    rec.wrnBits = static_cast<std::int32_t>(t.Number(r, "RDB_WRNING"));
+    rec.wrnLvl = t.Integer(r, "RDB_WRNLVL");
+    rec.wrnBits = t.Integer(r, "RDB_WRNING");
     rec.elvEmpty = !t.HasField("RDB_ELV") || t.IsNull(r, "RDB_ELV");
     rec.elv = static_cast<float>(t.Number(r, "RDB_ELV"));
     rec.luEmpty = !t.HasField("RDB_LUCODE") || t.IsNull(r, "RDB_LUCODE");
-    rec.luCode = static_cast<std::int16_t>(t.Number(r, "RDB_LUCODE"));
+    rec.luCode = static_cast<std::int16_t>(t.Integer(r, "RDB_LUCODE", -32768, 32767));
     rec.luLoss = t.Number(r, "RDB_LULOSS");
     out.all.push_back(std::move(rec));
   }

@@ -599,7 +599,12 @@ FieldValue DbfTable::Value(int record, int field) const {
       if (asInt) return std::int32_t{0};
       return 0.0;
     }
-    if (asInt) return static_cast<std::int32_t>(std::nearbyint(v));
+    if (asInt) {
+      // A short field can still spell a huge number ("1e300"): kept as a double.
+      const double r = std::nearbyint(v);
+      if (r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max())
+        return static_cast<std::int32_t>(r);
+    }
     return v;
   }
   if (f.type == 'L') return RawLogical(raw) == 1;
@@ -611,6 +616,12 @@ FieldValue DbfTable::Value(int record, std::string_view field) const { return Va
 
 std::string DbfTable::Text(int record, std::string_view field) const {
   return ValueAsText(Value(record, field));
+}
+
+std::int32_t DbfTable::Integer(int record, std::string_view field, std::int32_t lo, std::int32_t hi) const {
+  const double v = std::nearbyint(Number(record, field));
+  if (std::isnan(v)) return 0;
+  return static_cast<std::int32_t>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
 }
 
 double DbfTable::Number(int record, std::string_view field) const {
@@ -1117,12 +1128,12 @@ std::optional<std::vector<DataSumField>> ReadDataSumFields(const std::filesystem
     for (int r : rows) {
       if (!EqualsNoCase(TrimRight(table.Text(r, "TABLE_TYPE")), Trim(tableType))) continue;
       DataSumField f;
-      f.id = static_cast<int>(table.Number(r, "DATASUM_ID"));
+      f.id = table.Integer(r, "DATASUM_ID");
       f.name = std::string(Trim(table.Text(r, "FLD_NAME")));
-      f.width = static_cast<int>(table.Number(r, "FLD_WIDTH"));
+      f.width = table.Integer(r, "FLD_WIDTH");
       f.vbType = std::string(Trim(table.Text(r, "VB_TYPE")));
       f.typeCode = VbTypeCode(f.vbType);
-      f.decimals = static_cast<int>(table.Number(r, "FLD_DEC"));
+      f.decimals = table.Integer(r, "FLD_DEC");
       f.foxType = std::string(Trim(table.Text(r, "FOX_TYPE")));
       out.push_back(std::move(f));
     }

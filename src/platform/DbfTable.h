@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -150,6 +151,10 @@ class DbfTable {
   FieldValue Value(int record, std::string_view field) const;
   std::string Text(int record, std::string_view field) const;
   double Number(int record, std::string_view field) const;
+  // Number rounded and held within [lo, hi] (0 for a value that is not a
+  // number): for codes and counts a damaged table may hold anything in.
+  std::int32_t Integer(int record, std::string_view field, std::int32_t lo = std::numeric_limits<std::int32_t>::min(),
+                       std::int32_t hi = std::numeric_limits<std::int32_t>::max()) const;
   bool IsNull(int record, std::string_view field) const;
   // All values of a record in field order; nothing for a bad record number.
   std::optional<std::vector<FieldValue>> Row(int record) const;

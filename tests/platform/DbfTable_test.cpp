@@ -702,6 +702,26 @@ TEST_F(DbfTableTest, BrokenFilesAreRefusedAndLeftAsTheyWere) {
   EXPECT_EQ(ReadBytes(p), b);
 }
 
+TEST_F(DbfTableTest, AShortNumericFieldSpellingAHugeNumberReadsAsThatNumber) {
+  // Found by fuzzing: "1e300" in a five-character integer field.
+  const auto p = MakeTable();
+  {
+    DbfTable t;
+    ASSERT_EQ(t.Open(p), "");
+    ASSERT_EQ(t.Append({{"NAME", std::string("a")}, {"COUNT", 7}}), "");
+  }
+  std::string b = ReadBytes(p);
+  const std::size_t header = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
+  for (const char* spelled : {"1e300", "-9e99", "3e+09"}) {
+    b.replace(header + 1 + 8, 5, spelled);  // after the deletion flag and NAME
+    WriteBytes(p, b);
+    DbfTable t;
+    ASSERT_EQ(t.Open(p, true), "");
+    EXPECT_DOUBLE_EQ(t.Number(0, "COUNT"), std::stod(spelled)) << spelled;
+    EXPECT_TRUE(t.Row(0).has_value());
+  }
+}
+
 TEST_F(DbfTableTest, SelectStatementsFilterAndOrder) {
   const auto p = MakeTable("Pts.dbf");
   {
