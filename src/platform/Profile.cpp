@@ -38,6 +38,8 @@ std::string CleanValue(std::string_view raw) {
   return std::string(v);
 }
 
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
 enum class LineKind { kBlank, kComment, kSection, kEntry, kOther };
 
 struct Line {
@@ -50,6 +52,7 @@ struct Parsed {
   std::vector<std::string> raw;  // lines without their terminators
   std::vector<Line> lines;
   bool crlf = false;
+  bool bom = false;  // the file starts with a UTF-8 byte-order mark, kept on writes
 };
 
 Line Classify(std::string_view text) {
@@ -81,7 +84,8 @@ Line Classify(std::string_view text) {
 Parsed Parse(std::string_view text) {
   Parsed p;
   // A UTF-8 byte-order mark is not part of the first line.
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  p.bom = text.substr(0, 3) == kBom;
+  if (p.bom) text.remove_prefix(3);
   p.crlf = text.find("\r\n") != std::string_view::npos;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -150,7 +154,7 @@ std::size_t SectionEnd(const Parsed& p, std::size_t header) {
 
 bool Store(const std::filesystem::path& file, const Parsed& p, const std::vector<std::string>& raw) {
   const std::string eol = p.crlf || p.raw.empty() ? "\r\n" : "\n";
-  std::string out;
+  std::string out(p.bom ? kBom : "");
   for (const auto& l : raw) {
     out += l;
     out += eol;

@@ -87,6 +87,16 @@ TEST(Profile, WritingKeepsTheRestOfTheFile) {
   ASSERT_TRUE(ProfileWriteString("S", "k", "v", h));
   EXPECT_EQ(ProfileGetString("S", "k", "", h), "v");
   EXPECT_FALSE(ProfileWriteString("", "k", "v", h));
+
+  // A byte-order mark stays: dropping it would make a second, literal mark the
+  // file's start and turn "\xEF\xBB\xBF[S]" from an other line into a header
+  // that takes the entries after it (found by fuzzing).
+  const auto b = dir.path() / "bom.ini";
+  const std::string marked = "\xEF\xBB\xBF\xEF\xBB\xBF[S]\nk=1\n";
+  Write(b, marked);
+  ASSERT_TRUE(ProfileWriteString("T", "x", "y", b));
+  EXPECT_EQ(Read(b), marked + "\n[T]\nx=y\n");
+  EXPECT_EQ(ProfileGetSectionNames(b), (std::vector<std::string>{"T"}));
 }
 
 TEST(Profile, AFailedWriteLeavesTheFileAsItWas) {
