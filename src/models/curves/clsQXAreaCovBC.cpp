@@ -114,12 +114,7 @@ bool clsQXAreaCovBC::ReadParameters(const FieldCollection& m) {
   HaatWindow w;
   std::string label, shown;
   if (!ReadHaatWindow(m, HaatKeysOf(keys_), w, label, shown)) return RejectSetting(label, shown);
-  dHaatStartM_ = w.startM;
-  dHaatStopM_ = w.stopM;
-  sHStrtText_ = w.startText;
-  sHStrtUnit_ = w.startUnit;
-  sHStopText_ = w.stopText;
-  sHStopUnit_ = w.stopUnit;
+  haat_ = std::move(w);
 
   ReadSiteRadials(m, keys_.hradial, keys_.cfgHRadial, sRadials_, daRadials_);
 
@@ -192,7 +187,7 @@ bool clsQXAreaCovBC::CovCalc() {
   // angle of the vertical pattern belongs to this path, not the previous one.
   bool haveProfile = RequestProfile(*cPathElv_, dPathLthM_);
   const double averageM = haveProfile ? AverageTerrainM(cPathElv_->DIS_Array(), cPathElv_->ELV_Array(),
-                                                        cPathElv_->iLastPoint() + 1, dHaatStartM_, dHaatStopM_)
+                                                        cPathElv_->iLastPoint() + 1, haat_.startM, haat_.stopM)
                                       : 0.0;
   dHaatFt_ = dTxFtMSL_ - averageM / kMetresPerFoot;
 
@@ -298,7 +293,7 @@ bool clsQXAreaCovBC::PrtParameters(std::ostream& out) {
   out << sNameModel() << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";
   out << keys_.curveTitle << " f(50," << iPct_ << ") curves\n";
-  PrintHaatWindow(out, dHaatStartM_, dHaatStopM_, sHStrtUnit_, sRadials_);
+  PrintHaatWindow(out, haat_.startM, haat_.stopM, haat_.startUnit, sRadials_);
   out << "\n";
   return true;
 }

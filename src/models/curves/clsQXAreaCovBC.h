@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "coverage/clsQXAreaCov.h"
+#include "models/curves/CurveStudyParams.h"
 #include "models/curves/modPropBC.h"
 
 namespace zw {
@@ -45,8 +46,8 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   // Derived and parameter values.
   std::int16_t iChannel() const { return iChannel_; }
   std::int16_t iPercentage() const { return iPct_; }
-  double dHaatStartM() const { return dHaatStartM_; }
-  double dHaatStopM() const { return dHaatStopM_; }
+  double dHaatStartM() const { return haat_.startM; }
+  double dHaatStopM() const { return haat_.stopM; }
   const std::vector<double>& daRadials() const { return daRadials_; }
   const std::string& sRadials() const { return sRadials_; }
   const std::string& sDesc() const { return sDesc_; }
@@ -111,8 +112,7 @@ class clsQXAreaCovBC : public clsQXAreaCov {
 
   std::int16_t iChannel_ = -88;
   std::int16_t iPct_ = 50;
-  double dHaatStartM_ = 3000, dHaatStopM_ = 16000;
-  std::string sHStrtText_ = "3", sHStrtUnit_ = "km", sHStopText_ = "16", sHStopUnit_ = "km";
+  HaatWindow haat_{3000, 16000, "3", "km", "16", "km"};
   std::vector<double> daRadials_;
   std::string sRadials_;
   std::string sDesc_;

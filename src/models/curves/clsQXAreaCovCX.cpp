@@ -44,9 +44,7 @@ bool clsQXAreaCovCX::ReadParameters(const FieldCollection& m) {
   std::string label, shown;
   if (!ReadHaatWindow(m, HaatKeysOf(keys_), w, label, shown)) return RejectSetting(label, shown);
   if (!ReadModelParameters(m)) return false;
-  dHaatStartM_ = w.startM;
-  dHaatStopM_ = w.stopM;
-  sHStrtUnit_ = w.startUnit;
+  haat_ = std::move(w);
 
   ReadSiteRadials(m, keys_.hradial, keys_.cfgHRadial, sRadials_, daRadials_);
   sDesc_ = TemplateDescription(m, keys_.desc);
@@ -111,7 +109,7 @@ bool clsQXAreaCovCX::CovCalc() {
   const bool haveProfile = RequestProfile(*cPathElv_, dPathLthM_);
   const double averageM =
       haveProfile ? clsQXAreaCovBC::AverageTerrainM(cPathElv_->DIS_Array(), cPathElv_->ELV_Array(),
-                                                    cPathElv_->iLastPoint() + 1, dHaatStartM_, dHaatStopM_)
+                                                    cPathElv_->iLastPoint() + 1, haat_.startM, haat_.stopM)
                   : 0.0;
   dHaatM_ = FACTXmMSL_ - averageM;
 
@@ -203,7 +201,7 @@ bool clsQXAreaCovCX::PrtParameters(std::ostream& out) {
   out << keys_.printName << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";
   out << ModelPrintLine() << "\n";
-  PrintHaatWindow(out, dHaatStartM_, dHaatStopM_, sHStrtUnit_, sRadials_);
+  PrintHaatWindow(out, haat_.startM, haat_.stopM, haat_.startUnit, sRadials_);
   out << "\n";
   return true;
 }

@@ -42,8 +42,8 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   }
 
   std::int16_t iPart22Type() const { return iType_; }
-  double dHaatStartM() const { return dHaatStartM_; }
-  double dHaatStopM() const { return dHaatStopM_; }
+  double dHaatStartM() const { return haat_.startM; }
+  double dHaatStopM() const { return haat_.stopM; }
   const std::vector<double>& daRadials() const { return daRadials_; }
   const std::string& sRadials() const { return sRadials_; }
   const std::string& sDesc() const { return sDesc_; }
@@ -89,8 +89,7 @@ class clsQXAreaCovCX : public clsQXAreaCov {
 
   std::string sTaskType_;
   std::int16_t iType_ = 0;
-  double dHaatStartM_ = 3000, dHaatStopM_ = 16000;
-  std::string sHStrtUnit_ = "km";
+  HaatWindow haat_{3000, 16000, "3", "km", "16", "km"};
   std::vector<double> daRadials_;
   std::string sRadials_;
   std::string sDesc_;
