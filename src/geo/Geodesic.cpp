@@ -1,7 +1,5 @@
 #include "geo/Geodesic.h"
 
-#include <geodesic.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -78,6 +76,74 @@ bool Geodesic::ForwardKm(double lat1, double lon1, double az, double distKm, dou
 bool Geodesic::InverseKm(double lat1, double lon1, double lat2, double lon2, double& az, double& distKm) {
   static const Geodesic g("km");
   return g.Inverse(lat1, lon1, lat2, lon2, az, distKm);
+}
+
+namespace {
+constexpr double kExactAboveLatDeg = 80.0;
+constexpr double kWgsA = 6378137.0, kWgsF = 1.0 / 298.257223563, kWgsE2 = kWgsF * (2.0 - kWgsF);
+constexpr double kDeg = 180.0 / M_PI;
+}  // namespace
+
+void GeodesicLine::Start(double lat1, double lon1, double az1) {
+  spans_.clear();
+  geod_lineinit(&line_, &Wgs84(), lat1, lon1, az1, GEOD_LATITUDE | GEOD_LONGITUDE | GEOD_DISTANCE_IN);
+}
+
+void GeodesicLine::Exact(double sM, double& lat, double& lon) const {
+  geod_genposition(&line_, GEOD_LONG_UNROLL, sM, &lat, &lon, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+GeodesicLine::Node GeodesicLine::MakeNode(double sM) const {
+  double lat = 0, lon = 0, az = 0;
+  geod_genposition(&line_, GEOD_LONG_UNROLL, sM, &lat, &lon, &az, nullptr, nullptr, nullptr, nullptr, nullptr);
+  const double phi = lat / kDeg, alpha = az / kDeg;
+  const double sp = std::sin(phi), w = 1.0 - kWgsE2 * sp * sp, sw = std::sqrt(w);
+  const double n = kWgsA / sw, m = kWgsA * (1.0 - kWgsE2) / (w * sw);
+  return {lat, lon, std::cos(alpha) / m * kDeg, std::sin(alpha) / (n * std::cos(phi)) * kDeg};
+}
+
+// Makes the spans up to index span: each the cubic Hermite through its two
+// nodes with the slopes there.
+void GeodesicLine::Extend(std::size_t span) {
+  if (spans_.empty()) last_ = MakeNode(0.0);
+  constexpr double h = kNodeSpacingM;
+  while (spans_.size() <= span) {
+    const Node a = last_;
+    const Node b = MakeNode(static_cast<double>(spans_.size() + 1) * h);
+    Span sp{};
+    const auto fit = [&](double p0, double m0, double p1, double m1, double* c) {
+      c[0] = p0;
+      c[1] = h * m0;
+      c[2] = 3 * (p1 - p0) - h * (2 * m0 + m1);
+      c[3] = 2 * (p0 - p1) + h * (m0 + m1);
+    };
+    fit(a.lat, a.dLat, b.lat, b.dLat, sp.lat);
+    fit(a.lon, a.dLon, b.lon, b.dLon, sp.lon);
+    sp.exact = std::fabs(a.lat) > kExactAboveLatDeg || std::fabs(b.lat) > kExactAboveLatDeg;
+    spans_.push_back(sp);
+    last_ = b;
+  }
+}
+
+void GeodesicLine::Position(double sM, double& lat, double& lon) {
+  if (!(sM >= 0) || sM > 1e8) {  // negative, NaN or beyond a few turns: solved as asked
+    Exact(sM, lat, lon);
+    return;
+  }
+  const auto j = static_cast<std::size_t>(sM / kNodeSpacingM);
+  if (j >= spans_.size()) Extend(j);
+  const Span& c = spans_[j];
+  if (c.exact) {
+    Exact(sM, lat, lon);
+    return;
+  }
+  const double t = (sM - static_cast<double>(j) * kNodeSpacingM) / kNodeSpacingM;
+  lat = c.lat[0] + t * (c.lat[1] + t * (c.lat[2] + t * c.lat[3]));
+  lon = c.lon[0] + t * (c.lon[1] + t * (c.lon[2] + t * c.lon[3]));
+}
+
+void GeodesicLine::Positions(std::size_t first, std::size_t n, double step, double* lat, double* lon) {
+  for (std::size_t k = 0; k < n; ++k) Position(static_cast<double>(first + k) * step, lat[k], lon[k]);
 }
 
 }  // namespace zw

@@ -3,8 +3,12 @@
 // method through PROJ's geodesic routines). Azimuths are degrees clockwise from
 // north in [0, 360); distances are in the calculator's distance unit ("km"
 // unless told otherwise; "m", "mi" and "ft" are also accepted).
+#include <geodesic.h>
+
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zw {
 
@@ -35,6 +39,65 @@ class Geodesic {
  private:
   std::string unit_;
   double metresPerUnit_ = 0;
+};
+
+// Positions at many distances along one geodesic of WGS 84, as a terrain
+// profile places its samples.
+//
+// A full geodesic solve for each of the hundreds of samples of a profile costs
+// far more than reading the terrain there, so the line is solved exactly only
+// at nodes every kNodeSpacingM (position and azimuth), and the positions
+// between two nodes come from cubic Hermite interpolation of latitude and
+// unrolled longitude in distance. The slopes at the nodes are the exact
+// derivatives along the geodesic, dlat/ds = cos(az) / M and
+// dlon/ds = sin(az) / (N cos(lat)), with M and N the meridian and
+// prime-vertical radii of curvature.
+//
+// Error bound: a cubic Hermite over a span h is off by at most
+// h^4 / 384 * max|f''''|. Latitude and longitude along a geodesic change on the
+// scale of the earth's radius R, their fourth derivatives being of order 1/R^4
+// (radians per metre^4) times powers of 1/cos(lat) for the longitude, so at
+// h = 5 km the position error is of order h^4 / (384 R^3) ~ 6e-9 m times a
+// latitude factor. Measured on 200 km lines at every 5 degrees of azimuth from
+// 70 S to 70 N it stays below 2e-6 m (at a 10 km spacing it would be 2e-5 m,
+// as the h^4 law says); the test
+// GeodesicLine.InterpolatedPositionsAreWithinAMillimetre holds it under 1 mm,
+// five orders of magnitude under the spacing of any DEM. Spans reaching beyond
+// 80 degrees of latitude, where 1/cos(lat) grows without bound, are solved
+// exactly at every position.
+class GeodesicLine {
+ public:
+  static constexpr double kNodeSpacingM = 5000.0;
+
+  GeodesicLine() = default;
+  GeodesicLine(double lat1, double lon1, double az1) { Start(lat1, lon1, az1); }
+  // Starts the line afresh from (lat1, lon1) along azimuth az1 (degrees).
+  void Start(double lat1, double lon1, double az1);
+
+  // Position sM metres from the start (interpolated as above); the longitude
+  // is unrolled, continuous from lon1, not reduced to [-180, 180).
+  void Position(double sM, double& lat, double& lon);
+  // Positions of points first, first + 1, ... (n of them) at step metres
+  // apart: the same numbers as Position(i * step) one by one.
+  void Positions(std::size_t first, std::size_t n, double step, double* lat, double* lon);
+  // The exact solution at sM (longitude unrolled the same way).
+  void Exact(double sM, double& lat, double& lon) const;
+
+ private:
+  // The cubic of one span between nodes: value = c[0] + t (c[1] + t (c[2] + t c[3]))
+  // with t = (s - start of span) / kNodeSpacingM.
+  struct Span {
+    double lat[4], lon[4];
+    bool exact;  // reaches beyond 80 degrees: solved at every point
+  };
+  struct Node {
+    double lat, lon, dLat, dLon;  // degrees; degrees per metre
+  };
+  Node MakeNode(double sM) const;
+  void Extend(std::size_t span);
+  geod_geodesicline line_{};
+  Node last_{};
+  std::vector<Span> spans_;
 };
 
 }  // namespace zw

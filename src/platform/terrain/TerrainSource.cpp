@@ -53,10 +53,18 @@ bool SidecarFile(const std::filesystem::path& p) {
   return !name.empty() && name[0] == '.';
 }
 
+// Longitude in [-180, 180). Positions along a path are a few turns at most
+// from that range, so comparisons do it (each step exact by Sterbenz's lemma,
+// the same value std::remainder gives); the division is left for wild input.
 double NormLon(double lon) {
-  double l = std::remainder(lon, 360.0);
-  if (l >= 180.0) l -= 360.0;
-  return l;
+  if (std::fabs(lon) > 720.0) {
+    double l = std::remainder(lon, 360.0);
+    if (l >= 180.0) l -= 360.0;
+    return l;
+  }
+  while (lon >= 180.0) lon -= 360.0;
+  while (lon < -180.0) lon += 360.0;
+  return lon;
 }
 
 }  // namespace
@@ -111,6 +119,17 @@ struct TerrainSource::Cursor::Impl {
   };
   Slot slots[kCursorBlocks];
   int next = 0;
+  // The block of a source on the cursor's own geographic datum that answered
+  // last, when no finer source reaches into it: points whose four neighbours
+  // lie in it and have data are read straight from its samples.
+  struct Hot {
+    const float* v = nullptr;  // block samples, row-major
+    std::shared_ptr<const Block> b;
+    int x0 = 0, y0 = 0, w = 0, h = 0;  // pixel window of the block
+    double inv[6]{};                    // lon/lat -> pixel of its source
+    double xMin = 0, xMax = 0;          // longitude span of its source
+    bool narrow = false;                // that span is under a turn, within +-540
+  } hot;
 };
 
 TerrainSource::Cursor::Cursor(const TerrainSource& src, int datumEpsg)
@@ -365,6 +384,14 @@ bool TerrainSource::Locate(std::size_t si, double lat, double lon, Cursor& cur, 
   return ToPixel(si, lat, lon, cur, px, py) && px >= 0 && py >= 0 && px <= s.width && py <= s.height;
 }
 
+// Longitude of a point in a geographic grid's own range (grids may use 0..360).
+static inline double GridLon(double lon, double xMin, double xMax) {
+  double x = NormLon(lon);
+  if (x < xMin) x += 360.0;
+  if (x > xMax) x -= 360.0;
+  return x;
+}
+
 bool TerrainSource::ToPixel(std::size_t si, double lat, double lon, Cursor& cur, double& px, double& py) const {
   const Source& s = *sources_[si];
   cur.Sync();
@@ -387,10 +414,7 @@ bool TerrainSource::ToPixel(std::size_t si, double lat, double lon, Cursor& cur,
   }
   double x = lon, y = lat;
   if (xf.state == 1) {
-    // Longitudes of the point in the grid's own range (grids may use 0..360).
-    x = NormLon(lon);
-    if (x < s.xMin) x += 360.0;
-    if (x > s.xMax) x -= 360.0;
+    x = GridLon(lon, s.xMin, s.xMax);
   } else if (xf.state == 2) {
     x = NormLon(lon);
     if (!xf.ct->Transform(1, &x, &y)) return false;
@@ -416,6 +440,84 @@ float TerrainSource::Pixel(std::size_t si, int i, int j, Cursor& cur) const {
   return sl.b->v[static_cast<std::size_t>(j - sl.b->y0) * sl.b->w + (i - sl.b->x0)];
 }
 
+namespace {
+
+// Bilinear weighting of the four samples round a point; void samples drop
+// out. The hot-block and the general look-up share it, so both give the same
+// number to the last bit.
+inline float Weigh(double tx, double ty, float v00, float v10, float v01, float v11) {
+  if (!std::isnan(v00) && !std::isnan(v10) && !std::isnan(v01) && !std::isnan(v11))
+    return static_cast<float>((1 - ty) * ((1 - tx) * v00 + tx * v10) + ty * ((1 - tx) * v01 + tx * v11));
+  const double w[4] = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+  const float v[4] = {v00, v10, v01, v11};
+  double sum = 0, ws = 0;
+  for (int k = 0; k < 4; ++k)
+    if (!std::isnan(v[k])) {
+      sum += w[k] * v[k];
+      ws += w[k];
+    }
+  return ws > 0 ? static_cast<float>(sum / ws) : std::numeric_limits<float>::quiet_NaN();
+}
+
+}  // namespace
+
+inline bool TerrainSource::HotElevation(double lat, double lon, Cursor& cur, float& out) {
+  const auto& h = cur.impl_->hot;
+  if (!h.v) return false;
+  const double x = h.narrow && lon >= h.xMin && lon <= h.xMax ? lon : GridLon(lon, h.xMin, h.xMax);
+  const double fx = h.inv[0] + x * h.inv[1] + lat * h.inv[2] - 0.5;
+  const double fy = h.inv[3] + x * h.inv[4] + lat * h.inv[5] - 0.5;
+  // Inside the block with a whole cell of samples (so no edge clamping either).
+  if (!(fx >= h.x0 && fx < h.x0 + h.w - 1 && fy >= h.y0 && fy < h.y0 + h.h - 1)) return false;
+  const int i0 = static_cast<int>(fx), j0 = static_cast<int>(fy);
+  const float* p = h.v + static_cast<std::size_t>(j0 - h.y0) * h.w + (i0 - h.x0);
+  const float v00 = p[0], v10 = p[1], v01 = p[h.w], v11 = p[h.w + 1];
+  if (std::isnan(v00) || std::isnan(v10) || std::isnan(v01) || std::isnan(v11)) return false;
+  out = Weigh(fx - i0, fy - j0, v00, v10, v01, v11);
+  return true;
+}
+
+void TerrainSource::MakeHot(std::size_t si, double px, double py, Cursor& cur) const {
+  const Source& s = *sources_[si];
+  auto& h = cur.impl_->hot;
+  h = {};
+  if (cur.impl_->xf[si].state != 1 || s.width < 2 || s.height < 2) return;
+  const int i = std::clamp(static_cast<int>(std::floor(px - 0.5)), 0, s.width - 1);
+  const int j = std::clamp(static_cast<int>(std::floor(py - 0.5)), 0, s.height - 1);
+  Pixel(si, i, j, cur);  // the block is now in one of the cursor's slots
+  const auto* slot = &cur.impl_->slots[0];
+  for (const auto& sl : cur.impl_->slots)
+    if (sl.si == si && sl.bx == i / kBlock && sl.by == j / kBlock) slot = &sl;
+  const Block& b = *slot->b;
+  if (b.w < 2 || b.h < 2) return;
+  // The block's box (its outer pixel edges) in the grid's own longitudes; no
+  // finer source may reach into it, or the point might be that source's.
+  const double ax = s.gt[0] + b.x0 * s.gt[1] + b.y0 * s.gt[2], ay = s.gt[3] + b.x0 * s.gt[4] + b.y0 * s.gt[5];
+  const double cx = s.gt[0] + (b.x0 + b.w) * s.gt[1] + (b.y0 + b.h) * s.gt[2];
+  const double cy = s.gt[3] + (b.x0 + b.w) * s.gt[4] + (b.y0 + b.h) * s.gt[5];
+  const double lat0 = std::min(ay, cy), lat1 = std::max(ay, cy), lon0 = std::min(ax, cx), lon1 = std::max(ax, cx);
+  for (std::size_t f = 0; f < si; ++f) {
+    const Source& o = *sources_[f];
+    if (o.maxLat + kBoxMarginDeg < lat0 || o.minLat - kBoxMarginDeg > lat1) continue;
+    if (!(o.minLon <= o.maxLon) || o.maxLon - o.minLon >= 360.0) return;
+    // Its longitudes may differ from this grid's by turns.
+    for (double turn : {-360.0, 0.0, 360.0})
+      if (!(o.maxLon + turn + kBoxMarginDeg < lon0 || o.minLon + turn - kBoxMarginDeg > lon1)) return;
+  }
+  h.b = slot->b;
+  h.v = b.v.data();
+  h.x0 = b.x0;
+  h.y0 = b.y0;
+  h.w = b.w;
+  h.h = b.h;
+  std::copy(std::begin(s.inv), std::end(s.inv), h.inv);
+  h.xMin = s.xMin;
+  h.xMax = s.xMax;
+  // Then a longitude inside the span is its own grid longitude (what GridLon
+  // gives too: the one value of it, +-360, inside the span).
+  h.narrow = s.xMax - s.xMin < 360.0 && s.xMin >= -540.0 && s.xMax < 540.0;
+}
+
 float TerrainSource::Bilinear(std::size_t si, double px, double py, Cursor& cur) const {
   const Source& s = *sources_[si];
   // Sample centres sit at half-integer pixel coordinates; outside the outer
@@ -431,24 +533,22 @@ float TerrainSource::Bilinear(std::size_t si, double px, double py, Cursor& cur)
   if (std::isnan(Pixel(si, ni, nj, cur))) return std::numeric_limits<float>::quiet_NaN();
   const float v00 = Pixel(si, i0, j0, cur), v10 = Pixel(si, i1, j0, cur);
   const float v01 = Pixel(si, i0, j1, cur), v11 = Pixel(si, i1, j1, cur);
-  const double w[4] = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
-  const float v[4] = {v00, v10, v01, v11};
-  double sum = 0, ws = 0;
-  for (int k = 0; k < 4; ++k)
-    if (!std::isnan(v[k])) {
-      sum += w[k] * v[k];
-      ws += w[k];
-    }
-  return ws > 0 ? static_cast<float>(sum / ws) : std::numeric_limits<float>::quiet_NaN();
+  return Weigh(tx, ty, v00, v10, v01, v11);
 }
 
 float TerrainSource::Elevation(double lat, double lon, Cursor& cur) const {
   if (cur.src_ != this || !std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0) return kNoElevation;
+  cur.Sync();
+  float hv = 0;
+  if (HotElevation(lat, lon, cur, hv)) return hv;
   for (std::size_t si = 0; si < sources_.size(); ++si) {
     double px = 0, py = 0;
     if (!Locate(si, lat, lon, cur, px, py)) continue;
     const float v = Bilinear(si, px, py, cur);
-    if (!std::isnan(v)) return v;
+    if (!std::isnan(v)) {
+      MakeHot(si, px, py, cur);
+      return v;
+    }
   }
   return kNoElevation;
 }
@@ -459,7 +559,13 @@ float TerrainSource::Elevation(double lat, double lon) const {
 }
 
 void TerrainSource::Elevations(const double* lat, const double* lon, std::size_t n, float* out, Cursor& cur) const {
-  for (std::size_t k = 0; k < n; ++k) out[k] = Elevation(lat[k], lon[k], cur);
+  if (cur.src_ == this) cur.Sync();
+  for (std::size_t k = 0; k < n; ++k) {
+    // Points of the hot block straight away (HotElevation is false on
+    // non-finite input, which Elevation then refuses).
+    if (cur.src_ == this && std::fabs(lat[k]) <= 90.0 && HotElevation(lat[k], lon[k], cur, out[k])) continue;
+    out[k] = Elevation(lat[k], lon[k], cur);
+  }
 }
 
 bool TerrainSource::Nearest(double lat, double lon, double& value, Cursor& cur) const {

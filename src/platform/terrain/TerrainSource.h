@@ -8,9 +8,12 @@
 // them (SRTM heights are EGM96 geoid heights, which is that); a band whose unit
 // is feet is converted to metres.
 //
-// The raster data are read in blocks on first use and kept in a cache shared
-// by every thread; a Cursor holds the per-thread lookup state (coordinate
-// transformations, recently used blocks) so that lookups need no lock.
+// The raster data are read in blocks (flat grids of 256 x 256 samples) on
+// first use and kept in a cache shared by every thread; a Cursor holds the
+// per-thread lookup state (coordinate transformations, recently used blocks)
+// so that lookups need no lock. A cursor also holds the block that answered
+// last: consecutive points in it (the samples of a profile) are read from it
+// directly, with no transformation, slot search or lock.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -102,6 +105,10 @@ class TerrainSource {
   std::shared_ptr<const Block> GetBlock(std::size_t si, int bx, int by) const;
   float Pixel(std::size_t si, int i, int j, Cursor& cur) const;
   float Bilinear(std::size_t si, double px, double py, Cursor& cur) const;
+  // The look-up of a point in the cursor's hot block; false when the point
+  // needs the general look-up (outside the block, or a void neighbour).
+  static bool HotElevation(double lat, double lon, Cursor& cur, float& out);
+  void MakeHot(std::size_t si, double px, double py, Cursor& cur) const;
   void Evict() const;
   void Note(const std::string& msg) const;
 

@@ -42,11 +42,13 @@ std::string Metres(double m) {
 
 }  // namespace
 
-// One sampled radial: samples at k * step along the geodesic from the start.
+// One sampled radial: samples at k * step along the geodesic from the start,
+// placed by a GeodesicLine (exact points every 5 km, interpolated between).
 struct clsPathElv::Radial {
   double lat = 0, lon = 0, az = 0, stepM = 0;
   int datum = 0;
   geod_geodesicline line{};
+  GeodesicLine path;
   std::vector<float> e;  // metres, NaN where void
   std::vector<double> sLat, sLon;
 };
@@ -163,10 +165,11 @@ float clsPathElv::ElvAt(double lat, double lon) {
 }
 
 void clsPathElv::ResetRadial() {
-  if (radial_) radial_->e.clear();
-  if (radial_) radial_->sLat.clear();
-  if (radial_) radial_->sLon.clear();
-  if (radial_) radial_->stepM = -1;
+  if (!radial_) return;
+  radial_->e.clear();
+  radial_->sLat.clear();
+  radial_->sLon.clear();
+  radial_->stepM = -1;
 }
 
 // Samples the radial up to index upTo (inclusive).
@@ -177,12 +180,7 @@ bool clsPathElv::SampleRadial(std::size_t upTo) {
   r.e.resize(upTo + 1);
   r.sLat.resize(upTo + 1);
   r.sLon.resize(upTo + 1);
-  for (std::size_t i = k; i <= upTo; ++i) {
-    double la = 0, lo = 0;
-    geod_position(&r.line, static_cast<double>(i) * r.stepM, &la, &lo, nullptr);
-    r.sLat[i] = la;
-    r.sLon[i] = lo;
-  }
+  r.path.Positions(k, upTo + 1 - k, r.stepM, r.sLat.data() + k, r.sLon.data() + k);
   terrain_->Elevations(r.sLat.data() + k, r.sLon.data() + k, upTo + 1 - k, r.e.data() + k, *cursor_);
   return true;
 }
@@ -251,6 +249,7 @@ bool clsPathElv::ExtractProfile(double length) {
     r.sLat.clear();
     r.sLon.clear();
     geod_lineinit(&r.line, &Wgs84(), startLat_, startLon_, az, GEOD_LATITUDE | GEOD_LONGITUDE | GEOD_DISTANCE_IN);
+    r.path.Start(startLat_, startLon_, az);
   }
   SampleRadial(last);
 
