@@ -47,14 +47,17 @@ int RunNew(const TaskOptions& o) {
   if (!o.mode.empty() && ModeFromText(o.mode) == 0) return Failed("Unknown task mode: " + o.mode);
   if (!o.type.empty() && TypeFromText(o.type) == 0) return Failed("Unknown task type: " + o.type);
   std::string why;
-  const std::int32_t id = t.TaskNew(&why);
+  // The task file first, the record last: a failure or a kill leaves no record without its file.
+  const std::int32_t id = t.TaskCreate(
+      [&](clsQXTask& task) {
+        task.sDesc = o.desc;
+        task.sSum = o.summary;
+        task.SetTaskMode(ModeFromText(o.mode));
+        task.SetTaskType(TypeFromText(o.type));
+        return task.TaskWriteINI();
+      },
+      &why);
   if (id < 1) return Failed(why);
-  t.sDesc = o.desc;
-  t.sSum = o.summary;
-  t.SetTaskMode(ModeFromText(o.mode));
-  t.SetTaskType(TypeFromText(o.type));
-  if (auto err = t.TaskSave(); !err.empty()) return Failed(err);
-  if (auto err = t.TaskWriteINI(); !err.empty()) return Failed(err);
   std::cout << id << "\n";
   return 0;
 }
@@ -128,25 +131,26 @@ int RunImport(const TaskOptions& o) {
   clsQXTask t(WorkDir(o));
   t.SetSilent(true);
   std::string why;
-  const std::int32_t id = t.TaskNew(&why);
+  // The task and paths files first, the record last; on a failure nothing of the task stays.
+  const std::int32_t id = t.TaskCreate(
+      [&](clsQXTask& task) -> std::string {
+        const TaskIdentity idn = source.Identity();
+        task.sDesc = idn.desc;
+        task.sSum = idn.summary;
+        task.SetTaskMode(ModeFromText(idn.mode));
+        task.SetTaskType(TypeFromText(idn.type));
+        task.TaskStat = source.Int("TASK", "Task Stat", 0);
+        ProfileEdit edit;
+        for (const auto& section : source.SectionNames()) edit.ReplaceSection(section, source.Section(section));
+        edit.Set("TASK", "Task ID", task.sTaskID());
+        if (auto err = task.EditTaskFile(edit); !err.empty()) return err;
+        std::string failure;
+        if (paths && !platform::WriteFileAtomic(task.TaskPathsFile(), *paths, &failure))
+          return "Cannot write " + task.TaskPathsFile() + ": " + failure;
+        return {};
+      },
+      &why);
   if (id < 1) return Failed(why);
-  const TaskIdentity idn = source.Identity();
-  t.sDesc = idn.desc;
-  t.sSum = idn.summary;
-  t.SetTaskMode(ModeFromText(idn.mode));
-  t.SetTaskType(TypeFromText(idn.type));
-  t.TaskStat = source.Int("TASK", "Task Stat", 0);
-  ProfileEdit edit;
-  for (const auto& section : source.SectionNames()) edit.ReplaceSection(section, source.Section(section));
-  edit.Set("TASK", "Task ID", t.sTaskID());
-  std::string err = t.EditTaskFile(edit);
-  if (err.empty() && paths && !platform::WriteFileAtomic(t.TaskPathsFile(), *paths, &why))
-    err = "Cannot write " + t.TaskPathsFile() + ": " + why;
-  if (err.empty()) err = t.TaskSave();
-  if (!err.empty()) {
-    t.TaskDeleteID(id);  // no half-imported task is left behind
-    return Failed(err);
-  }
   std::cout << id << "\n";
   return 0;
 }

@@ -265,9 +265,18 @@ std::string clsRFProp::ReadTaskFile(bool* reported) {
   cOBS_->bUse(of.useFiles);
   for (const std::string& name : of.files) {
     const std::string f = Trim(name);
-    std::error_code ec;
-    if (f.empty() || !std::filesystem::is_regular_file(f, ec)) continue;
-    if (clsObstructions::CountRecords(f) > 0) cOBS_->AddFile(f);
+    if (f.empty()) continue;
+    // A named table that cannot be used is said so (log and report), not dropped without a word.
+    std::string why;
+    const long n = clsObstructions::CountRecords(f, &why);
+    if (n > 0) {
+      cOBS_->AddFile(f);
+    } else if (of.useFiles) {
+      if (n == 0) why = "Obstruction file " + f + " holds no obstruction";
+      why += "; it was left out of the calculations";
+      cOBS_->AddWarning(why);
+      WriteLogRecord(why, true);
+    }
   }
 
   proc.Step(1700);
@@ -987,7 +996,7 @@ std::string clsRFProp::OpenCalcReport(std::ofstream& out) {
     for (int i = 0; i < cOBS_->iFileCount(); ++i) out << cOBS_->sFileName(i) << nl;
     out << "     " << nl;
   }
-  if (cLandUse_ && cLandUse_->bUse() && !Trim(cLandUse_->sTemplate()).empty()) {
+  if (cLandUse_ && cLandUse_->bUse() && cLandUse_->bUsable() && !Trim(cLandUse_->sTemplate()).empty()) {
     out << "Land Use Data included in calculations;  Template:  " << cLandUse_->sTemplate() << nl;
     out << "     " << nl;
   }

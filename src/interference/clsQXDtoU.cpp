@@ -328,8 +328,9 @@ std::string clsQXDtoU::DtoU_Save(std::string_view sectionIn) {
       if (!text) return Fail(JoinLines(JoinLines("The D/U table file cannot be read:", file), notSaved));
       original = std::move(*text);
     }
-    std::random_device rd;
-    const fs::path work = fs::temp_directory_path(ec) / ("ravo-dtou-" + std::to_string(rd()) + std::to_string(rd()) + ".ini");
+    // Staged beside the table file (never in a shared temporary folder), under
+    // a name that RemoveStaleStaging clears when this process is gone.
+    const fs::path work = platform::StagingPath(fs::path(file));
     struct Remove {
       fs::path p;
       ~Remove() {

@@ -1,4 +1,6 @@
 #include "platform/DbfTable.h"
+
+#include "platform/FileSystem.h"
 #include "platform/ProgramDir.h"
 
 #include <shapefil.h>
@@ -45,9 +47,24 @@ struct HookFile {
   DbfWriteFault fault;
   long writes = 0;
   bool failed = false;
+  int error = 0;  // errno of the first failed write
 };
 
 thread_local DbfWriteFault tlsOpenFault;
+
+// errno of the last failed write of this thread (0 when none since it was cleared).
+thread_local int tlsWriteError = 0;
+
+void MarkFailed(HookFile* f, int err) {
+  if (!f->failed) f->error = err != 0 ? err : EIO;
+  f->failed = true;
+  tlsWriteError = f->error;
+}
+
+// ": <cause>" of the last failed write, "" when none.
+std::string WriteCause() {
+  return tlsWriteError != 0 ? ": " + std::generic_category().message(tlsWriteError) : std::string();
+}
 
 SAFile HookOpen(const char* name, const char* access) {
   std::FILE* fp = std::fopen(name, access);
@@ -78,12 +95,14 @@ SAOffset HookWrite(void* p, SAOffset size, SAOffset n, SAFile file) {
       std::fflush(f->fp);
     }
     if (f->fault.exitProcess) _exit(86);
-    f->failed = true;
+    MarkFailed(f, f->fault.error);
+    errno = f->error;
     return 0;
   }
+  errno = 0;
   const SAOffset written = std::fwrite(p, size, n, f->fp);
   if (written != n || std::fflush(f->fp) != 0) {
-    f->failed = true;
+    MarkFailed(f, errno);
     return 0;
   }
   return written;
@@ -97,7 +116,8 @@ SAOffset HookTell(SAFile file) { return static_cast<SAOffset>(std::ftell(AsHook(
 
 int HookFlush(SAFile file) {
   HookFile* f = AsHook(file);
-  if (std::fflush(f->fp) != 0) f->failed = true;
+  errno = 0;
+  if (std::fflush(f->fp) != 0) MarkFailed(f, errno);
   return f->failed ? EOF : 0;
 }
 
@@ -322,14 +342,7 @@ void StampToday(DBFHandle h) {
   if (localtime_r(&now, &tm)) DBFSetLastModifiedDate(h, tm.tm_year, tm.tm_mon + 1, tm.tm_mday);
 }
 
-std::string TempName(const std::filesystem::path& dir) {
-  std::random_device rd;
-  std::mt19937_64 gen((static_cast<std::uint64_t>(rd()) << 32) ^ rd() ^
-                      static_cast<std::uint64_t>(std::time(nullptr)));
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "~dbf%012llx.dbf", static_cast<unsigned long long>(gen() & 0xFFFFFFFFFFFFULL));
-  return (dir / buf).string();
-}
+std::string TempName(const std::filesystem::path& dir) { return StagingPath(dir / "dbf.dbf").string(); }
 
 }  // namespace
 
@@ -408,6 +421,7 @@ std::string DbfTable::Create(const std::filesystem::path& file, const std::vecto
 
     SAHooks hooks = QuietHooks();
     tlsLibraryMessage.clear();
+    tlsWriteError = 0;
     DBFHandle h = DBFCreateLL(temp.c_str(), "LDID/87", &hooks);
     if (!h) return WithLibraryMessage("Cannot create the table " + file.string());
     bool ok = true;
@@ -433,6 +447,10 @@ std::string DbfTable::Create(const std::filesystem::path& file, const std::vecto
       return {};
     }
     std::filesystem::remove(temp, ec);
+    if (tlsWriteError != 0) {
+      tlsLibraryMessage.clear();
+      return "Cannot create the table " + file.string() + WriteCause();
+    }
     return WithLibraryMessage("Cannot create the table " + file.string());
   } catch (const std::exception& e) {
     return "Cannot create the table " + file.string() + ": " + e.what();
@@ -512,8 +530,10 @@ std::string DbfTable::Commit() {
   DBFUpdateHeader(handle_->h);
   const HookFile* hf = FileOf(handle_->h);
   if ((hf && hf->failed) || !tlsLibraryMessage.empty()) {
-    broken_ = WithLibraryMessage("Cannot write the table " + path_.string() +
-                                 " (disk full or not writable); the last change was not saved");
+    const std::string cause =
+        hf && hf->failed ? std::generic_category().message(hf->error) : std::string("disk full or not writable");
+    tlsLibraryMessage.clear();  // the cause says it
+    broken_ = "Cannot write the table " + path_.string() + ": " + cause + "; the last change was not saved";
     return broken_;
   }
   return {};
@@ -532,6 +552,8 @@ std::string DbfTable::CheckWritable() const {
   if (!broken_.empty()) return broken_;
   return {};
 }
+
+void SetDbfWriteFaultForNewFiles(const DbfWriteFault& fault) { tlsOpenFault = fault; }
 
 void DbfTable::SetWriteFault(const DbfWriteFault& fault) {
   if (HookFile* hf = handle_ ? FileOf(handle_->h) : nullptr) {

@@ -61,7 +61,12 @@ struct DbfWriteFault {
   int failAtWrite = 0;
   bool partial = false;
   bool exitProcess = false;
+  int error = 28;  // the errno the failed write reports (ENOSPC: the disk is full)
 };
+
+// Installs a write fault for every table this thread opens or creates from
+// now on (tests; a default fault removes it).
+void SetDbfWriteFaultForNewFiles(const DbfWriteFault& fault);
 
 // Checks a layout for creation; empty when it can be written.
 std::string ValidateDbfLayout(const std::vector<DbfField>& fields);

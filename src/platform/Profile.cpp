@@ -152,14 +152,15 @@ std::size_t SectionEnd(const Parsed& p, std::size_t header) {
   return i;
 }
 
-bool Store(const std::filesystem::path& file, const Parsed& p, const std::vector<std::string>& raw) {
+bool Store(const std::filesystem::path& file, const Parsed& p, const std::vector<std::string>& raw,
+           std::string* error) {
   const std::string eol = p.crlf || p.raw.empty() ? "\r\n" : "\n";
   std::string out(p.bom ? kBom : "");
   for (const auto& l : raw) {
     out += l;
     out += eol;
   }
-  const bool ok = WriteFileAtomic(file, out);
+  const bool ok = WriteFileAtomic(file, out, error);
   Forget(file);
   return ok;
 }
@@ -210,7 +211,7 @@ std::vector<std::string> ProfileGetSectionNames(const std::filesystem::path& fil
 }
 
 bool ProfileWriteString(std::string_view section, std::string_view key, std::string_view value,
-                        const std::filesystem::path& file) {
+                        const std::filesystem::path& file, std::string* error) {
   const std::string_view sec = TrimView(section);
   const std::string_view k = TrimView(key);
   if (sec.empty() || k.empty()) return false;
@@ -218,7 +219,10 @@ bool ProfileWriteString(std::string_view section, std::string_view key, std::str
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) {
     const auto text = ReadWholeFile(file);
-    if (!text) return false;
+    if (!text) {
+      if (error) *error = "cannot read " + file.string();
+      return false;
+    }
     p = Parse(*text);
   }
   std::vector<std::string> raw = p.raw;
@@ -229,27 +233,31 @@ bool ProfileWriteString(std::string_view section, std::string_view key, std::str
     if (!raw.empty()) raw.emplace_back();
     raw.push_back("[" + std::string(sec) + "]");
     raw.push_back(entry);
-    return Store(file, p, raw);
+    return Store(file, p, raw, error);
   }
   const std::size_t end = SectionEnd(p, header);
   for (std::size_t i = header + 1; i < end; ++i) {
     if (p.lines[i].kind == LineKind::kEntry && EqualNoCase(p.lines[i].name, k)) {
       raw[i] = entry;
-      return Store(file, p, raw);
+      return Store(file, p, raw, error);
     }
   }
   // New key: after the last non-blank line of the section.
   std::size_t at = end;
   while (at > header + 1 && p.lines[at - 1].kind == LineKind::kBlank) --at;
   raw.insert(raw.begin() + static_cast<std::ptrdiff_t>(at), entry);
-  return Store(file, p, raw);
+  return Store(file, p, raw, error);
 }
 
-bool ProfileDelete(std::string_view section, std::string_view key, const std::filesystem::path& file) {
+bool ProfileDelete(std::string_view section, std::string_view key, const std::filesystem::path& file,
+                   std::string* error) {
   std::error_code ec;
   if (!std::filesystem::exists(file, ec)) return true;
   const auto text = ReadWholeFile(file);
-  if (!text) return false;
+  if (!text) {
+    if (error) *error = "cannot read " + file.string();
+    return false;
+  }
   const Parsed p = Parse(*text);
   const std::size_t header = FindSection(p, section);
   if (header == std::string::npos) return true;
@@ -270,7 +278,7 @@ bool ProfileDelete(std::string_view section, std::string_view key, const std::fi
     }
     raw.push_back(p.raw[i]);
   }
-  return !changed || Store(file, p, raw);
+  return !changed || Store(file, p, raw, error);
 }
 
 }  // namespace zw::platform

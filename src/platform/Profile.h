@@ -27,11 +27,13 @@ std::vector<std::string> ProfileGetSectionNames(const std::filesystem::path& fil
 
 // Writes key = value into section (created at the end when missing), keeping the
 // rest of the file as it was. Returns false when the file cannot be written; the
-// file on disk is then unchanged.
+// file on disk is then unchanged and *error (when given) says why, naming the
+// file and the cause (e.g. "No space left on device").
 bool ProfileWriteString(std::string_view section, std::string_view key, std::string_view value,
-                        const std::filesystem::path& file);
+                        const std::filesystem::path& file, std::string* error = nullptr);
 
 // Removes a key (or a whole section when key is empty). False on a write failure.
-bool ProfileDelete(std::string_view section, std::string_view key, const std::filesystem::path& file);
+bool ProfileDelete(std::string_view section, std::string_view key, const std::filesystem::path& file,
+                   std::string* error = nullptr);
 
 }  // namespace zw::platform

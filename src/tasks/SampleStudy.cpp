@@ -32,6 +32,8 @@ platform::ProfileEntries Override(platform::ProfileEntries all, const platform::
 
 std::string G(double v) { return FormatGeneral(v); }
 
+std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM, bool tile);
+
 // One task of the sample: the radial study, or the tile study of the same
 // transmitter (same facility, mobile, model and receiver).
 std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleStudy& s, double siteM, bool tile,
@@ -40,16 +42,21 @@ std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleS
     if (error) *error = std::move(why);
     return kNoTask;
   };
-  clsQXTask task(workDir);
-  task.SetSilent(true);
+  clsQXTask creator(workDir);
+  creator.SetSilent(true);
   std::string why;
-  const std::int32_t id = task.TaskNew(&why);
+  // The task's files first, its record last (TaskCreate removes the files on a failure).
+  const std::int32_t id = creator.TaskCreate(
+      [&](clsQXTask& task) { return WriteSampleFiles(task, s, siteM, tile); }, &why);
   if (id < 1) return bad(why);
+  return id;
+}
+
+std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM, bool tile) {
   task.sDesc = tile ? kTileDesc : kDesc;
   task.sSum = tile ? kTileSummary : kSummary;
   task.SetTaskMode(1);
   task.SetTaskType(tile ? 2 : 1);
-  if (auto err = task.TaskSave(); !err.empty()) return bad(err);
 
   platform::ProfileEntries facility;
   for (int i = 0; i < kFacilityFieldCount; ++i) facility.emplace_back(std::string(FacilityFieldName(i)), "");
@@ -134,9 +141,9 @@ std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleS
   edit.Obstructions({false, {}});
   edit.KValue(1.333);
   if (tile) edit.Elevation(grid);
-  if (auto err = task.EditTaskFile(edit); !err.empty()) return bad(err);
-  if (auto err = task.TaskWriteINI(); !err.empty()) return bad(err);
-  if (tile) return id;  // a grid has no radials
+  if (auto err = task.EditTaskFile(edit); !err.empty()) return err;
+  if (auto err = task.TaskWriteINI(); !err.empty()) return err;
+  if (tile) return {};  // a grid has no radials
 
   std::vector<RadialLine> radials;
   for (int r = 0; r < s.radials; ++r) {
@@ -147,8 +154,7 @@ std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleS
     Geodesic::ForwardKm(s.txLat, s.txLon, line.azimuth, s.radiusKm, line.endLat, line.endLon);
     radials.push_back(line);
   }
-  if (auto err = WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials); !err.empty()) return bad(err);
-  return id;
+  return WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials);
 }
 
 }  // namespace
@@ -170,7 +176,12 @@ std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::f
   const std::int32_t radial = WriteSampleTask(workDir, s, siteM, false, error);
   if (radial < 1 || !s.withTile) return radial;
   const std::int32_t tile = WriteSampleTask(workDir, s, siteM, true, error);
-  if (tile < 1) return kNoTask;
+  if (tile < 1) {
+    clsQXTask undo(workDir);  // the sample is added whole or not at all
+    undo.SetSilent(true);
+    undo.TaskDeleteID(radial);
+    return kNoTask;
+  }
   if (tileTask) *tileTask = tile;
   return radial;
 }

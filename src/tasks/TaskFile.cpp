@@ -272,7 +272,6 @@ ProfileEdit& ProfileEdit::RemoveSection(std::string section) {
 }
 
 std::string ProfileEdit::Apply(const std::filesystem::path& file, const CommitHook& hook) const {
-  static std::atomic<unsigned> counter{0};
   for (const Op& op : ops_) {
     if (!ValidSection(op.section)) return "Invalid section name: \"" + op.section + "\"";
     if (op.kind != Op::kRemoveSection && !(op.kind == Op::kSet && op.key.empty()) && !ValidKey(op.key))
@@ -282,8 +281,7 @@ std::string ProfileEdit::Apply(const std::filesystem::path& file, const CommitHo
   std::error_code ec;
   const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
   if (!fs::is_directory(dir, ec)) return "The directory does not exist: " + dir.string();
-  const fs::path temp =
-      dir / ("~" + file.filename().string() + "." + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  const fs::path temp = platform::StagingPath(dir / file.filename());
   auto fail = [&](std::string why) {
     fs::remove(temp, ec);
     return why;
@@ -293,24 +291,26 @@ std::string ProfileEdit::Apply(const std::filesystem::path& file, const CommitHo
       if (!fs::copy_file(file, temp, fs::copy_options::overwrite_existing, ec))
         return fail("Cannot copy " + file.string() + ": " + ec.message());
     } else {
-      if (!platform::WriteFileAtomic(temp, "")) return fail("Cannot write " + temp.string());
+      std::string why;
+      if (!platform::WriteFileAtomic(temp, "", &why)) return fail("Cannot write " + file.string() + ": " + why);
     }
     for (const Op& op : ops_) {
       bool ok = true;
+      std::string why;
       switch (op.kind) {
         case Op::kSet:
           if (op.key.empty()) {
             // An empty section: write a placeholder key and take it out again.
-            ok = platform::ProfileWriteString(op.section, "~", "", temp) &&
-                 platform::ProfileDelete(op.section, "~", temp);
+            ok = platform::ProfileWriteString(op.section, "~", "", temp, &why) &&
+                 platform::ProfileDelete(op.section, "~", temp, &why);
           } else {
-            ok = platform::ProfileWriteString(op.section, op.key, op.value, temp);
+            ok = platform::ProfileWriteString(op.section, op.key, op.value, temp, &why);
           }
           break;
-        case Op::kRemoveKey: ok = platform::ProfileDelete(op.section, op.key, temp); break;
-        case Op::kRemoveSection: ok = platform::ProfileDelete(op.section, "", temp); break;
+        case Op::kRemoveKey: ok = platform::ProfileDelete(op.section, op.key, temp, &why); break;
+        case Op::kRemoveSection: ok = platform::ProfileDelete(op.section, "", temp, &why); break;
       }
-      if (!ok) return fail("Cannot write " + file.string());
+      if (!ok) return fail("Cannot write " + file.string() + (why.empty() ? std::string() : ": " + why));
     }
     if (hook && !hook(temp)) return fail("Writing " + file.string() + " was abandoned; the file is unchanged");
     if (std::rename(temp.c_str(), file.c_str()) != 0)

@@ -15,9 +15,11 @@
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "tasks/TaskLock.h"
+#include "tasks/TaskRunLock.h"
 
 namespace zw::tasks {
 namespace {
@@ -44,10 +46,7 @@ bool SyncFile(const fs::path& file) {
   return ok;
 }
 
-fs::path TempTableName(const fs::path& dir) {
-  static std::atomic<unsigned> counter{0};
-  return dir / ("~tsk" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".dbf");
-}
+fs::path TempTableName(const fs::path& dir) { return platform::StagingPath(dir / kTaskTableName); }
 
 }  // namespace
 
@@ -331,22 +330,116 @@ std::string clsQXTask::TaskSave() {
   auto edit = [&](platform::DbfTable& t) -> std::string {
     const int rec = t.FindFirst("TSK_ID", std::string(FileIdText(id_)));
     if (rec < 0) return "Task ID " + std::to_string(id_) + " not found";
-    const std::vector<std::pair<const char*, FieldValue>> values = {
-        {"TSK_DESC", sDesc},        {"TSK_UNFIN", bUnfinished}, {"TSK_MODE", GetTaskMode()},
-        {"TSK_SUM", sSum},          {"TSK_LOCK", bLock},        {"TSK_INCMPL", bIncomplete},
-        {"TSK_AMBIG", bAmbiguous}};
-    for (const auto& [name, v] : values)
-      if (auto err = t.Set(rec, name, v); !err.empty()) return err;
-    return {};
+    return RecordValues(t, rec);
   };
   if (auto err = ModifyTable(edit); !err.empty()) return Fail(err);
   return {};
+}
+
+std::string clsQXTask::RecordValues(platform::DbfTable& t, int rec) {
+  const std::vector<std::pair<const char*, FieldValue>> values = {
+      {"TSK_DESC", sDesc},        {"TSK_UNFIN", bUnfinished}, {"TSK_MODE", GetTaskMode()},
+      {"TSK_SUM", sSum},          {"TSK_LOCK", bLock},        {"TSK_INCMPL", bIncomplete},
+      {"TSK_AMBIG", bAmbiguous}};
+  for (const auto& [name, v] : values)
+    if (auto err = t.Set(rec, name, v); !err.empty()) return err;
+  return {};
+}
+
+std::vector<fs::path> clsQXTask::FilesOf(std::int32_t id) const {
+  const std::string digits = FileIdText(id);
+  const std::string lockName = TaskRunLock::FileName(id);
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(workDir_, ec)) {
+    const std::string stem = entry.path().stem().string();
+    if (!entry.is_regular_file(ec) || stem.size() != 8 || !std::isalpha(static_cast<unsigned char>(stem[0])) ||
+        stem.substr(1) != digits || entry.path().filename() == lockName)
+      continue;
+    out.push_back(entry.path());
+  }
+  return out;
+}
+
+std::int32_t clsQXTask::TaskReserve(std::string* error) {
+  lastError_.clear();
+  auto bad = [&](const std::string& why) {
+    if (error) *error = Fail(why);
+    return kNoTask;
+  };
+  TaskLock lock;
+  if (auto err = Lock(lock); !err.empty()) return bad(err);
+  platform::DbfTable t;
+  if (auto err = OpenTable(t, true); !err.empty()) return bad(err);
+  std::int32_t last = ReadInt32("CONFIG", "LastID", 0, NumberFilePath().string());
+  const auto live = t.AllRecords();
+  if (last < 1) last = live.empty() ? 0 : std::max(0, ParseTaskNumber(t.Text(live.back(), "TSK_ID")));
+  if (last >= 9999999) return bad("No task number is left after " + std::to_string(last));
+  std::int32_t candidate = last + 1;
+  // A file named after a number (left by an interrupted command) keeps it from being used.
+  while (t.FindFirst("TSK_ID", std::string(FileIdText(candidate))) >= 0 || !FilesOf(candidate).empty()) {
+    if (++candidate > 9999999) return bad("No task number is left");
+  }
+  t.Close();
+  // The number file is what keeps a second command from taking the same number.
+  std::string why;
+  if (!platform::ProfileWriteString("CONFIG", "LastID", std::to_string(candidate), NumberFilePath(), &why))
+    return bad("Cannot keep the new task number in " + NumberFilePath().string() + ": " + why);
+  lock.Release();
+  ClearState();
+  id_ = candidate;
+  return candidate;
+}
+
+std::string clsQXTask::TaskAddReserved() {
+  lastError_.clear();
+  if (id_ < 1) return Fail("No task number to add");
+  TaskLock lock;
+  if (auto err = Lock(lock); !err.empty()) return Fail(err);
+  auto edit = [&](platform::DbfTable& t) -> std::string {
+    if (t.FindFirst("TSK_ID", std::string(FileIdText(id_))) >= 0)
+      return "Task ID " + std::to_string(id_) + " already exists.";
+    int rec = -1;
+    if (auto err = t.Append({{"TSK_ID", FileIdText(id_)}}, &rec); !err.empty()) return err;
+    return RecordValues(t, rec);
+  };
+  if (auto err = ModifyTable(edit); !err.empty()) return Fail(err);
+  return {};
+}
+
+std::int32_t clsQXTask::TaskCreate(const std::function<std::string(clsQXTask&)>& writeFiles, std::string* error) {
+  const std::int32_t id = TaskReserve(error);
+  if (id < 1) return kNoTask;
+  std::string err;
+  try {
+    err = writeFiles(*this);
+  } catch (const std::exception& e) {
+    err = std::string("Writing the task's files failed: ") + e.what();
+  }
+  if (err.empty()) err = TaskAddReserved();
+  if (err.empty()) {
+    SetTaskID(id);
+    return id;
+  }
+  // Nothing of the task stays: the number had no file before it was reserved.
+  std::error_code ec;
+  for (const auto& f : FilesOf(id)) fs::remove(f, ec);
+  ClearState();
+  if (error) *error = err;
+  lastError_ = err;
+  return kNoTask;
 }
 
 std::string clsQXTask::TaskDeleteID(std::int32_t id) {
   lastError_.clear();
   SetTaskID(id);
   if (id_ < 1) return Fail("Task ID " + std::to_string(id) + " not found");
+  // Held for the whole delete, so a run cannot start on the task halfway.
+  TaskRunLock running;
+  if (auto err = running.Acquire(workDir_, id); !err.empty()) {
+    ClearState();
+    return Fail(err + " The task was not deleted.");
+  }
   TaskLock lock;
   if (auto err = Lock(lock); !err.empty()) return Fail(err);
   auto edit = [&](platform::DbfTable& t) -> std::string {
@@ -355,17 +448,11 @@ std::string clsQXTask::TaskDeleteID(std::int32_t id) {
     return {};
   };
   if (auto err = ModifyTable(edit); !err.empty()) return Fail(err);
-  // Every file named after the number: one letter, the seven digits, any extension.
-  const std::string digits = FileIdText(id);
+  // Every file named after the number but the run lock, which is held here.
   std::error_code ec;
   std::string left;
-  for (const auto& entry : fs::directory_iterator(workDir_, ec)) {
-    const std::string stem = entry.path().stem().string();
-    if (!entry.is_regular_file(ec) || stem.size() != 8 || !std::isalpha(static_cast<unsigned char>(stem[0])) ||
-        stem.substr(1) != digits)
-      continue;
-    if (!fs::remove(entry.path(), ec)) left = JoinLines(left, entry.path().string());
-  }
+  for (const auto& f : FilesOf(id))
+    if (!fs::remove(f, ec)) left = JoinLines(left, f.string());
   ClearState();
   if (!left.empty()) return Fail("The task was deleted, but these files could not be removed:\n" + left);
   return {};

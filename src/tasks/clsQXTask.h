@@ -95,7 +95,24 @@ class clsQXTask {
   std::int32_t TaskNew(std::string* error = nullptr);
   std::string TaskSave();
   std::string TaskADD(std::int32_t id);
+  // Deletes the record and every file named after the number. Refused while
+  // the task is being run (its TaskRunLock is held elsewhere).
   std::string TaskDeleteID(std::int32_t id);
+
+  // ---- Creating a task: its files first, its record last, so that a record
+  // never exists without its task file.
+  // Picks a new number that has no record and no file named after it, keeps it
+  // in the number file so that no other command picks it too, and takes it as
+  // this object's number without adding a record. The number, or -88 with
+  // *error set.
+  std::int32_t TaskReserve(std::string* error = nullptr);
+  // Adds the record of the reserved number with this object's fields.
+  std::string TaskAddReserved();
+  // Reserves a number, calls writeFiles (which writes the task file and the
+  // other files of the task through this object), then adds the record. On
+  // any failure every file named after the number is removed and no record
+  // is left: the number, or -88 with *error set.
+  std::int32_t TaskCreate(const std::function<std::string(clsQXTask&)>& writeFiles, std::string* error = nullptr);
   // The live records passing the mode filter (all when 0) in task-number order.
   std::optional<std::vector<TaskRecord>> Tasks(std::int16_t modeFilter = 0, std::string* error = nullptr);
   int numTasks();
@@ -131,6 +148,10 @@ class clsQXTask {
   std::string ModifyTable(const std::function<std::string(platform::DbfTable&)>& edit);
   std::string Lock(class TaskLock& lock);
   std::string AddRecord(platform::DbfTable& t, std::int32_t id);
+  std::string RecordValues(platform::DbfTable& t, int rec);
+  // The regular files of the work directory named after the number: one
+  // letter, the seven digits, any extension (the run lock file left out).
+  std::vector<std::filesystem::path> FilesOf(std::int32_t id) const;
   void ClearState();
 
   std::filesystem::path workDir_;

@@ -614,6 +614,8 @@ TEST_F(DbfTableTest, AFailedWriteIsReportedAndNothingMoreIsWritten) {
   t.SetWriteFault({1, true, false});  // the record write fails half-way (disk full)
   const std::string err = t.Append({{"NAME", std::string("b")}});
   EXPECT_NE(err.find("not saved"), std::string::npos) << err;
+  EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;  // the cause, named
+  EXPECT_NE(err.find(p.string()), std::string::npos) << err;
   EXPECT_NE(t.Set(0, "NAME", std::string("x")), "");  // refused from now on
   EXPECT_NE(t.Close(), "");
   const auto [n, whole] = HeaderRecords(p);

@@ -1,6 +1,9 @@
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
+#include <chrono>
+#include <algorithm>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,8 +130,62 @@ TEST(FileSystem, JoinAndAtomicWrite) {
   ASSERT_TRUE(WriteFileAtomic(f, "two", &err)) << err;
   EXPECT_EQ(Read(f), "two");
   EXPECT_FALSE(WriteFileAtomic(dir.path() / "no" / "such" / "f.txt", "x", &err));
-  EXPECT_FALSE(err.empty());
+  EXPECT_NE(err.find("No such file or directory"), std::string::npos) << err;  // the cause, named
+  EXPECT_FALSE(ProfileWriteString("A", "k", "v", dir.path() / "no" / "f.ini", &err));
+  EXPECT_NE(err.find((dir.path() / "no" / "f.ini").string()), std::string::npos) << err;
   EXPECT_FALSE(ReadWholeFile(dir.path() / "absent").has_value());
+}
+
+// Staging files of writers that are gone (or older than a day) go; those of
+// live writers, and every other file, stay.
+TEST(FileSystem, StaleStagingFilesOfGoneWritersAreRemoved) {
+  namespace fs = std::filesystem;
+  test::TempDir dir;
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+  const auto staged = StagingPath(dir.path() / "T0000001.INI").filename().string();
+  EXPECT_EQ(staged.rfind("~T0000001.INI." + self + ".", 0), 0u) << staged;
+  const auto stagedDbf = StagingPath(dir.path() / "R0000001.DBF").filename().string();
+  EXPECT_EQ(stagedDbf.rfind("~R0000001." + self + ".", 0), 0u) << stagedDbf;
+  EXPECT_EQ(stagedDbf.substr(stagedDbf.size() - 4), ".DBF");
+  const struct {
+    std::string name;
+    bool folder;
+    fs::file_time_type::duration age;  // 0: now
+    bool goes;
+  } cases[] = {
+      {"~T0000001.INI." + dead + ".ab12", false, {}, true},
+      {"~T0000001.INI." + self + ".ab12", false, {}, false},  // this process writes it
+      {"~T0000002.INI.1.ab12", false, {}, false},             // a live writer's
+      {"~T0000003.INI.1.ab12", false, std::chrono::hours(48), true},  // ... unless a day old
+      {"~T0000001.INI." + dead + "_3", false, {}, true},      // earlier writers' names
+      {"~tsk" + dead + "_0.dbf", false, {}, true},
+      {"~dbf0123456789ab.dbf", false, std::chrono::hours(1), true},  // no pid: older than this process
+      {"ZWTasks.INI.tmp" + dead + "_0", false, {}, true},
+      {"~R0000001." + dead + ".ab.DBF", false, {}, true},
+      {".R0000001.DBF." + dead + ".x1", false, {}, true},     // a run's staging files
+      {".S0000001.TXT.1.x1", false, {}, false},
+      {".R0000001.new-0011aabb", true, std::chrono::hours(1), true},
+      {"T0000001.INI", false, std::chrono::hours(48), false},  // everything else stays
+      {"~notes.txt", false, std::chrono::hours(48), false},
+      {"R0000001.DBF", false, std::chrono::hours(48), false},
+  };
+  for (const auto& c : cases) {
+    const auto p = dir.path() / c.name;
+    if (c.folder) {
+      fs::create_directories(p / "inside");
+    } else {
+      ASSERT_TRUE(WriteFileAtomic(p, "x"));
+    }
+    if (c.age.count() != 0) fs::last_write_time(p, fs::file_time_type::clock::now() - c.age);
+  }
+  const auto removed = RemoveStaleStaging(dir.path());
+  for (const auto& c : cases) {
+    EXPECT_EQ(!fs::exists(dir.path() / c.name), c.goes) << c.name;
+    EXPECT_EQ(std::count(removed.begin(), removed.end(), c.name), c.goes ? 1 : 0) << c.name;
+  }
 }
 
 }  // namespace

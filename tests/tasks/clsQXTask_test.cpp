@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "TempDir.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "tasks/TaskLock.h"
+#include "tasks/TaskRunLock.h"
 
 namespace zw::tasks {
 namespace {
@@ -134,6 +137,80 @@ TEST_F(TaskDb, BusyWhileAnotherWriterHoldsTheLock) {
   EXPECT_EQ(Bytes(t.TablePath()), before);
   other.Release();
   EXPECT_EQ(t.TaskNew(), 2);
+}
+
+// Every record has its task file: the file is written first, the record
+// last. A kill at any write (simulated by ending the process in the commit
+// hook of the k-th file put in place) and a full disk at the record leave no
+// record without its file, and a failure removes the files it wrote.
+TEST_F(TaskDb, CreationWritesTheFilesFirstAndLeavesNothingHalfMade) {
+  auto write = [](clsQXTask& t) -> std::string {
+    t.sDesc = "made";
+    if (auto err = t.TaskWriteINI(); !err.empty()) return err;
+    return platform::WriteFileAtomic(t.TaskPathsFile(), "[Paths]\n") ? "" : "no paths";
+  };
+  for (int k = 1; k <= 2; ++k) {  // the task file, then the table
+    SCOPED_TRACE(k);
+    EXPECT_EXIT(
+        {
+          auto t = Task();
+          int commits = 0;
+          t.SetCommitHook([&](const fs::path&) {
+            if (++commits == k) ::_exit(9);
+            return true;
+          });
+          t.TaskCreate(write);
+          ::_exit(0);
+        },
+        ::testing::ExitedWithCode(9), "");
+    auto t = Task();
+    const auto all = t.Tasks();
+    ASSERT_TRUE(all.has_value());
+    for (const auto& r : *all)
+      EXPECT_TRUE(fs::exists(dir.path() / ("T" + TaskNumberText(r.id) + ".INI"))) << "record " << r.id << " without its file";
+  }
+  // A full disk at the record: no record, no file, the cause named.
+  auto t = Task();
+  const int before = t.numTasks();
+  platform::SetDbfWriteFaultForNewFiles({1, false, false});
+  std::string why;
+  EXPECT_EQ(t.TaskCreate(write, &why), kNoTask);
+  platform::SetDbfWriteFaultForNewFiles({});
+  EXPECT_NE(why.find("No space left on device"), std::string::npos) << why;
+  EXPECT_EQ(t.numTasks(), before);
+  // A failing writer: the files it wrote are removed.
+  EXPECT_EQ(t.TaskCreate([&](clsQXTask& u) { return write(u).empty() ? "stop" : "?"; }, &why), kNoTask);
+  EXPECT_EQ(why, "stop");
+  EXPECT_EQ(t.numTasks(), before);
+  const int id = t.TaskCreate(write, &why);
+  ASSERT_GT(id, 0) << why;
+  EXPECT_EQ(t.sDesc, "made");
+  EXPECT_EQ(platform::RemoveStaleStaging(dir.path()).size(), 2u);  // the killed writers' staging files
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string name = e.path().filename().string();
+    if (name[0] == 'T' && e.path().extension() == ".INI" && name != "T" + TaskNumberText(id) + ".INI") {
+      // Only files of interrupted creations (no record) may be left; their numbers are skipped.
+      EXPECT_FALSE(t.Tasks().value().empty());
+    }
+    EXPECT_NE(name[0], '~') << name;  // no staging file left
+  }
+}
+
+TEST_F(TaskDb, ARunningTaskIsNotDeleted) {
+  auto t = Task();
+  const int id = t.TaskCreate([](clsQXTask& u) { return u.TaskWriteINI(); });
+  ASSERT_GT(id, 0);
+  const std::string table = Bytes(t.TablePath()), file = Bytes(t.TaskINIFile());
+  TaskRunLock run;
+  ASSERT_EQ(run.Acquire(dir.path(), id), "");
+  const std::string why = t.TaskDeleteID(id);
+  EXPECT_NE(why.find("is being run by another command"), std::string::npos) << why;
+  EXPECT_NE(why.find("not deleted"), std::string::npos) << why;
+  EXPECT_EQ(Bytes(t.TablePath()), table);
+  EXPECT_EQ(Bytes(dir.path() / ("T" + TaskNumberText(id) + ".INI")), file);
+  run.Release();
+  EXPECT_EQ(t.TaskDeleteID(id), "");
+  EXPECT_FALSE(fs::exists(dir.path() / ("T" + TaskNumberText(id) + ".INI")));
 }
 
 // Damaged tables: refused with a message, never changed.

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
+
+#include "platform/FileSystem.h"
 
 namespace zw::platform {
 namespace {
@@ -46,11 +48,12 @@ int BnaPolygon::Load(const std::filesystem::path& file, const std::string& id) {
   x_.clear();
   y_.clear();
   msg_.clear();
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    msg_ = "Boundary file not found: " + file.string();
+  std::string text;
+  if (auto why = ReadRegularFile(file, kMaxBnaBytes, &text, "Boundary file"); !why.empty()) {
+    msg_ = std::move(why);
     return 0;
   }
+  std::istringstream in(std::move(text));
   const std::string want = Trim(id);
   std::string line;
   long lineNo = 0;

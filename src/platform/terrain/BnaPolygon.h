@@ -4,17 +4,22 @@
 // point count (its absolute value is used), followed by that many lines
 // "x,y" (longitude, latitude). An object is selected by its whole header line,
 // trimmed.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace zw::platform {
 
+// The largest boundary file read (64 MB: millions of vertices).
+inline constexpr std::uintmax_t kMaxBnaBytes = 64ull * 1024 * 1024;
+
 class BnaPolygon {
  public:
   // Loads the first object whose trimmed header equals the trimmed id. Returns
-  // the point count: 0 when the file is missing, the object is not in it or
-  // the file is malformed (the reason is in sMessage()).
+  // the point count: 0 when the file is missing, is not a regular file, is
+  // larger than kMaxBnaBytes, the object is not in it or the file is
+  // malformed (the reason is in sMessage()).
   int Load(const std::filesystem::path& file, const std::string& id);
 
   int iCount() const { return static_cast<int>(x_.size()); }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/terrain/TerrainSource.h"
 
@@ -114,6 +115,23 @@ std::string clsLandUse::sMessage() const {
   std::lock_guard lock(m_);
   return message_;
 }
+std::vector<std::string> clsLandUse::Warnings() const {
+  std::lock_guard lock(m_);
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  while (at < message_.size()) {
+    std::size_t end = message_.find("\r\n", at);
+    if (end == std::string::npos) end = message_.size();
+    if (end > at) out.push_back(message_.substr(at, end - at));
+    at = end + 2;
+  }
+  return out;
+}
+
+bool clsLandUse::bUsable() const {
+  std::lock_guard lock(m_);
+  return loaded_ && raster_ != nullptr;
+}
 
 std::string clsLandUse::LoadTemplate() {
   loaded_ = true;
@@ -131,6 +149,8 @@ std::string clsLandUse::LoadTemplate() {
     if (!std::filesystem::is_regular_file(file, ec)) file = templateDir_ / (template_ + ".ini");
   }
   if (!std::filesystem::is_regular_file(file, ec)) return message_ = "Land-use template not found: " + template_;
+  if (auto why = CheckRegularFile(file, kMaxLandUseTemplateBytes, "Land-use template"); !why.empty())
+    return message_ = why;
 
   std::string problems;
   auto note = [&](const std::string& m) { problems += (problems.empty() ? "" : "\r\n") + m; };

@@ -31,6 +31,9 @@ namespace zw::platform {
 
 class TerrainSource;
 
+// The largest land-use template read (16 MB).
+inline constexpr std::uintmax_t kMaxLandUseTemplateBytes = 16ull * 1024 * 1024;
+
 struct LandUseClass {
   std::int16_t iCode = 0;  // 0 where there is no land-use data
   std::string sName;
@@ -67,6 +70,11 @@ class clsLandUse {
 
   // Problems met while loading, "" when none.
   std::string sMessage() const;
+  // The same, one line each, for the report.
+  std::vector<std::string> Warnings() const;
+  // True once the template has been loaded with a raster that can be read:
+  // only then does land use enter the calculations.
+  bool bUsable() const;
 
  private:
   struct ClassDef {

@@ -6,6 +6,9 @@
 #include <cctype>
 #include <cmath>
 
+#include "platform/DbfTable.h"
+#include "platform/FileSystem.h"
+
 namespace zw::platform {
 namespace {
 
@@ -46,10 +49,21 @@ bool Number(DBFHandle h, int rec, int field, double& v) {
   return end && *end == '\0' && std::isfinite(v);
 }
 
-// Reads one table into out; returns the problems met.
-std::string ReadTable(const std::string& file, std::vector<Obstruction>& out) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return "Obstruction file not found: " + file;
+// A file that is no table at all: not a regular file, too large, or a header
+// that does not match the file (e.g. one claiming 2^31 records). "" when it can be read.
+std::string Unreadable(const std::string& file) {
+  if (auto why = CheckRegularFile(file, kMaxObstructionBytes, "Obstruction file"); !why.empty()) return why;
+  DbfTable check;
+  if (auto why = check.Open(file, true); !why.empty())
+    return "Obstruction file " + file + " cannot be read as a dBase table: " + why;
+  return {};
+}
+
+// Reads one table into out; returns the problems met. *unusable: nothing of
+// the file could be used.
+std::string ReadTable(const std::string& file, std::vector<Obstruction>& out, bool* unusable) {
+  *unusable = true;
+  if (auto why = Unreadable(file); !why.empty()) return why;
   Dbf dbf(file);
   if (!dbf.h) return "Obstruction file cannot be read as a dBase table: " + file;
   const int fId = DBFGetFieldIndex(dbf.h, "OBS_ID"), fLat = DBFGetFieldIndex(dbf.h, "OBS_LAT"),
@@ -59,6 +73,7 @@ std::string ReadTable(const std::string& file, std::vector<Obstruction>& out) {
   for (auto [idx, name] : {std::pair{fId, "OBS_ID"}, {fLat, "OBS_LAT"}, {fLon, "OBS_LON"}, {fHgt, "OBS_HGT"}})
     if (idx < 0) missing += std::string(missing.empty() ? "" : ", ") + name;
   if (!missing.empty()) return "Obstruction file " + file + " lacks the field(s) " + missing;
+  *unusable = false;
   int bad = 0;
   const int n = DBFGetRecordCount(dbf.h);
   for (int r = 0; r < n; ++r) {
@@ -95,23 +110,46 @@ void clsObstructions::AddFile(const std::string& file) {
   ++version_;
 }
 
+std::vector<std::string> clsObstructions::UsableFilesLocked() const {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < files_.size(); ++i)
+    if (std::find(unusable_.begin(), unusable_.end(), i) == unusable_.end()) out.push_back(files_[i]);
+  return out;
+}
+
 int clsObstructions::iFileCount() const {
   std::lock_guard lock(m_);
-  return static_cast<int>(files_.size());
+  return static_cast<int>(UsableFilesLocked().size());
 }
 
 std::string clsObstructions::sFileName(int index) const {
   std::lock_guard lock(m_);
-  if (index < 0 || index >= static_cast<int>(files_.size())) return "";
-  return files_[static_cast<std::size_t>(index)];
+  const auto files = UsableFilesLocked();
+  if (index < 0 || index >= static_cast<int>(files.size())) return "";
+  return files[static_cast<std::size_t>(index)];
+}
+
+void clsObstructions::AddWarning(const std::string& text) {
+  std::lock_guard lock(m_);
+  if (std::find(warnings_.begin(), warnings_.end(), text) == warnings_.end()) warnings_.push_back(text);
+}
+
+std::vector<std::string> clsObstructions::Warnings() const {
+  std::lock_guard lock(m_);
+  return warnings_;
 }
 
 std::string clsObstructions::Load() {
   std::lock_guard lock(m_);
   if (loaded_ < files_.size()) ++version_;
   for (; loaded_ < files_.size(); ++loaded_) {
-    const std::string msg = ReadTable(files_[loaded_], items_);
-    if (!msg.empty()) messages_ += (messages_.empty() ? "" : "\r\n") + msg;
+    bool unusable = false;
+    const std::string msg = ReadTable(files_[loaded_], items_, &unusable);
+    if (unusable) unusable_.push_back(loaded_);
+    if (msg.empty()) continue;
+    messages_ += (messages_.empty() ? "" : "\r\n") + msg;
+    const std::string warning = unusable ? msg + "; it was left out of the calculations" : msg;
+    if (std::find(warnings_.begin(), warnings_.end(), warning) == warnings_.end()) warnings_.push_back(warning);
   }
   return messages_;
 }
@@ -129,13 +167,21 @@ std::vector<Obstruction> clsObstructions::InBox(double maxLat, double minLat, do
   return v;
 }
 
-long clsObstructions::CountRecords(const std::filesystem::path& file) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return -1;
+long clsObstructions::CountRecords(const std::filesystem::path& file, std::string* why) {
+  if (auto err = Unreadable(file.string()); !err.empty()) {
+    if (why) *why = err;
+    return -1;
+  }
   Dbf dbf(file);
-  if (!dbf.h) return -1;
+  if (!dbf.h) {
+    if (why) *why = "Obstruction file cannot be read as a dBase table: " + file.string();
+    return -1;
+  }
   const int fId = DBFGetFieldIndex(dbf.h, "OBS_ID");
-  if (fId < 0) return -1;
+  if (fId < 0) {
+    if (why) *why = "Obstruction file " + file.string() + " lacks the field OBS_ID";
+    return -1;
+  }
   long n = 0;
   for (int r = 0; r < DBFGetRecordCount(dbf.h); ++r)
     if (!DBFIsRecordDeleted(dbf.h, r) && !Text(dbf.h, r, fId).empty()) ++n;

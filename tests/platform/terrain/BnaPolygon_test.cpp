@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
 
 #include "TempDir.h"
@@ -55,6 +59,35 @@ TEST(PointInPolygon, ConcaveShapes) {
   EXPECT_EQ(PointInPolygon(-1, 3, x, y), -1);
   EXPECT_EQ(PointInPolygon(NAN, 1, x, y), -1);
   EXPECT_EQ(PointInPolygon(1, 1, {}, {}), -1);
+}
+
+// Files that are no boundary file are refused at once with the reason: a
+// device that never ends, a FIFO without a writer, a folder, a file larger
+// than the limit (sparse, so the test writes nothing).
+TEST(BnaPolygon, OnlyRegularFilesOfBoundedSizeAreRead) {
+  test::TempDir dir;
+  const auto fifo = dir.path() / "pipe.bna";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto big = dir.path() / "big.bna";
+  {
+    std::ofstream(big) << "x";
+  }
+  ASSERT_EQ(::truncate(big.c_str(), 4LL * 1024 * 1024 * 1024), 0);
+  const struct {
+    std::filesystem::path file;
+    const char* says;
+  } cases[] = {{"/dev/zero", "not a regular file"},
+               {fifo, "not a regular file"},
+               {dir.path(), "is a folder"},
+               {big, "more than the 64 MB"}};
+  for (const auto& c : cases) {
+    BnaPolygon b;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(b.Load(c.file, "\"A\",3"), 0) << c.file;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << c.file;
+    EXPECT_NE(b.sMessage().find(c.says), std::string::npos) << b.sMessage();
+    EXPECT_NE(b.sMessage().find(c.file.string()), std::string::npos) << b.sMessage();
+  }
 }
 
 }  // namespace
