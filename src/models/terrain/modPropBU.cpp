@@ -205,51 +205,52 @@ BULossResult BULoss(int nPoints, std::span<const double> dist, std::span<const f
     return res;
   }
 
-  // Modes 0 and 2: obstacle peaks.
-  std::vector<float> eff;
-  std::span<const float> peakElev = elev;
-  if (k > 0) {
-    eff.assign(elev.begin(), elev.begin() + static_cast<std::ptrdiff_t>(n));
-    for (std::size_t i = 0; i < n; ++i)
-      if (!NoElevation(eff[i])) eff[i] = static_cast<float>(point(i).e);
-    peakElev = eff;
-  }
-  std::vector<int> peakIdx;
-  std::string sErr;
-  const double resolution = iMode == kBUModeObstaclePeaks ? dMinDistM : 0.0;
-  if (!ROPeaks(dist, peakElev, nPoints, resolution, peakIdx, sErr)) return Fail("RO_Peaks error in bu_loss calc");
-  std::vector<Pt> peaks;
-  for (int i : peakIdx)
-    if (interior(static_cast<std::size_t>(i))) peaks.push_back(point(static_cast<std::size_t>(i)));
-  if (peaks.empty()) return res;
-
-  // The taut string from antenna to antenna over the peaks.
-  std::vector<Pt> edges;
-  Pt cur = tx;
-  std::size_t from = 0;
-  for (;;) {
-    const double toRx = (rx.e - cur.e) / (rx.d - cur.d);
-    double bestSlope = toRx;
-    std::size_t bestIdx = peaks.size();
-    for (std::size_t j = from; j < peaks.size(); ++j) {
-      if (peaks[j].d <= cur.d) continue;
-      const double s = (peaks[j].e - cur.e) / (peaks[j].d - cur.d);
-      if (s > bestSlope) {
-        bestSlope = s;
-        bestIdx = j;
+  // Modes 0 and 2: the obstacles the taut string rests on, on the effective
+  // earth; each an edge at the vertex of its two tangent rays.
+  std::vector<float> eff(elev.begin(), elev.begin() + static_cast<std::ptrdiff_t>(n));
+  for (std::size_t i = 0; i < n; ++i)
+    if (!NoElevation(eff[i])) eff[i] = static_cast<float>(point(i).e);
+  std::vector<ROHullObstacle> obs = ROHullObstacles(dist, eff, nPoints, dTxMSL, dRxMSL, lambda);
+  if (iMode == kBUModeObstaclePeaks && dMinDistM > 0 && obs.size() > 1) {
+    // The obstacle resolution is a distance: obstacles whose vertices lie
+    // closer than it along the path are one, with the vertex of the outer
+    // tangent rays.
+    std::vector<ROHullObstacle> merged{obs.front()};
+    for (std::size_t j = 1; j < obs.size(); ++j) {
+      ROHullObstacle& m = merged.back();
+      const ROHullObstacle& o = obs[j];
+      if (o.dVertexDistM - m.dVertexDistM >= dMinDistM) {
+        merged.push_back(o);
+        continue;
+      }
+      const double ad = dist[static_cast<std::size_t>(m.iFirst)] - d0, ae = eff[static_cast<std::size_t>(m.iFirst)];
+      const double bd = dist[static_cast<std::size_t>(o.iLast)] - d0, be = eff[static_cast<std::size_t>(o.iLast)];
+      if (eff[static_cast<std::size_t>(o.iTop)] > eff[static_cast<std::size_t>(m.iTop)]) m.iTop = o.iTop;
+      m.iLast = o.iLast;
+      m.dSlopeOut = o.dSlopeOut;
+      if (m.dSlopeIn > m.dSlopeOut) {
+        const double x = (be - ae + m.dSlopeIn * ad - m.dSlopeOut * bd) / (m.dSlopeIn - m.dSlopeOut);
+        m.dVertexDistM = std::clamp(x, ad, bd);
+        m.dVertexElevM = ae + m.dSlopeIn * (m.dVertexDistM - ad);
       }
     }
-    if (bestIdx == peaks.size()) break;
-    edges.push_back(peaks[bestIdx]);
-    cur = peaks[bestIdx];
-    from = bestIdx + 1;
+    obs.swap(merged);
   }
+  std::vector<Pt> edges;
+  for (const ROHullObstacle& o : obs)
+    if (o.dVertexDistM > 0 && o.dVertexDistM < D) edges.push_back(Pt{o.dVertexDistM, o.dVertexElevM});
 
   if (edges.empty()) {
-    // Line of sight: the peak of smallest clearance ratio.
+    // Line of sight: the terrain peak (a local maximum of the ground itself,
+    // so smooth ground is no knife edge) of smallest clearance ratio.
+    std::vector<int> peakIdx;
+    std::string sErr;
+    if (!ROPeaks(dist, elev, nPoints, 0.0, peakIdx, sErr)) return Fail("RO_Peaks error in bu_loss calc");
     double best = 88888.0;
     Pt worst{};
-    for (const Pt& p : peaks) {
+    for (int i : peakIdx) {
+      if (!interior(static_cast<std::size_t>(i))) continue;
+      const Pt p = point(static_cast<std::size_t>(i));
       const double v = ClearanceRatio(tx, rx, p, lambda);
       if (v < best) {
         best = v;

@@ -58,18 +58,26 @@ struct BULossResult {
 //   FIGURE 12       the nomogram level; no edges listed.
 //   INFLECTION      Bullington's equivalent edge: the meeting point of the two
 //                   antennas' horizon rays, judged against the direct ray.
-//   MIN DISTANCE    the edges are the obstacle peaks the taut string from
-//                   antenna to antenna rests on, each judged against the ray
-//                   between its neighbouring edges (Epstein-Peterson); edges
-//                   closer together than dMinDistM count as one, the highest
-//                   above the direct ray.
-//   OBSTACLE PEAKS  as MIN DISTANCE with peaks found at the obstacle
-//                   resolution dMinDistM (m) and no merging.
-// On a clear line of sight the modes 0 to 2 take the one peak (the one point
-// for INFLECTION) of smallest clearance ratio, which counts when its ratio is
-// below 0.5. The wavelength is 300 / frequency.
+//   MIN DISTANCE    the edges are the obstacles the taut string from
+//                   antenna to antenna rests on (ROHullObstacles: touching
+//                   ground points, grouped while the string stays within one
+//                   Fresnel radius of the ground), each at the vertex of its
+//                   two tangent rays and judged against the ray between its
+//                   neighbouring edges (Epstein-Peterson); edges closer
+//                   together than dMinDistM count as one, the highest above
+//                   the direct ray.
+//   OBSTACLE PEAKS  the same obstacles; those whose vertices lie closer than
+//                   the obstacle resolution dMinDistM (a distance along the
+//                   path, m) are one obstacle, at the vertex of its outer
+//                   tangent rays.
+// A blocked direct ray therefore always gives an edge and a loss. On a clear
+// line of sight the modes 0 and 2 take the local maximum of the ground itself
+// (smooth ground, earth bulge alone, is no knife edge) of smallest clearance
+// ratio, INFLECTION the point of smallest clearance ratio; it counts when its
+// ratio is below 0.5. The wavelength is 300 / frequency.
 // dEarthFactor > 0 raises the ground by the earth bulge d1 d2 / (2 k 6370 km)
-// for modes 0 to 2; 0 takes the profile as given.
+// for modes 0 to 2, k the study's effective-earth factor (K-value); 0 takes
+// the profile as given.
 //
 // Unknown mode: "Unknown BUMode in bu_loss calc"; failure of the peak finder:
 // "RO_Peaks error in bu_loss calc"; bad input (fewer than two points, counts

@@ -74,13 +74,6 @@ constexpr double kPiRO = 3.14159265358979;
 
 bool NoElevation(float e) { return !std::isfinite(e) || e <= -30000.0f; }
 
-struct Crest {
-  int idx;
-  double d;
-  double e;
-  double R;
-};
-
 RODiffraction Failed(std::string why) {
   RODiffraction r;
   r.sError = std::move(why);
@@ -88,6 +81,130 @@ RODiffraction Failed(std::string why) {
 }
 
 }  // namespace
+
+std::vector<ROHullObstacle> ROHullObstacles(std::span<const double> dist, std::span<const float> effElev,
+                                            int nPoints, double dTxMSL, double dRxMSL, double dLambdaM) {
+  std::vector<ROHullObstacle> out;
+  if (nPoints < 3 || static_cast<std::size_t>(nPoints) > dist.size() ||
+      static_cast<std::size_t>(nPoints) > effElev.size() || !std::isfinite(dTxMSL) || !std::isfinite(dRxMSL) ||
+      !(dLambdaM > 0))
+    return out;
+  const std::size_t n = static_cast<std::size_t>(nPoints);
+  const double d0 = dist[0], D = dist[n - 1] - d0;
+  if (!(D > 0)) return out;
+  struct P {
+    int i;  // profile index; -1 for an antenna
+    double d, e;
+  };
+  // Upper convex hull, antennas at the ends (monotone chain).
+  std::vector<P> hull{{-1, 0.0, dTxMSL}};
+  auto push = [&](const P& q) {
+    while (hull.size() >= 2) {
+      const P& o = hull[hull.size() - 2];
+      const P& a = hull.back();
+      const double cross = (a.d - o.d) * (q.e - o.e) - (a.e - o.e) * (q.d - o.d);
+      if (cross >= 0) hull.pop_back();  // a is not above the chord o-q
+      else break;
+    }
+    hull.push_back(q);
+  };
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (NoElevation(effElev[i])) continue;
+    const double d = dist[i] - d0;
+    if (!(d > 0 && d < D)) continue;
+    push({static_cast<int>(i), d, static_cast<double>(effElev[i])});
+  }
+  push({-1, D, dRxMSL});
+  if (hull.size() < 3) return out;  // the direct ray clears the ground
+
+  const auto fresnel = [&](double d) { return std::sqrt(dLambdaM * d * (D - d) / D); };
+  // Deepest gap, in Fresnel radii, between the string and the ground from hull point a to b.
+  const auto gap = [&](const P& a, const P& b) {
+    double worst = 0.0;
+    for (int i = a.i + 1; i < b.i; ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      if (NoElevation(effElev[k])) continue;
+      const double d = dist[k] - d0;
+      const double y = a.e + (b.e - a.e) * (d - a.d) / (b.d - a.d);
+      const double rf = fresnel(d);
+      if (rf > 0) worst = std::max(worst, (y - effElev[k]) / rf);
+    }
+    return worst;
+  };
+  const auto slope = [](const P& a, const P& b) { return (b.e - a.e) / (b.d - a.d); };
+  std::size_t j = 1;
+  while (j + 1 < hull.size()) {
+    std::size_t k = j;
+    while (k + 2 < hull.size() && gap(hull[k], hull[k + 1]) <= 1.0) ++k;
+    ROHullObstacle o;
+    o.iFirst = hull[j].i;
+    o.iLast = hull[k].i;
+    o.iTop = o.iFirst;
+    for (int i = o.iFirst; i <= o.iLast; ++i)
+      if (!NoElevation(effElev[static_cast<std::size_t>(i)]) &&
+          effElev[static_cast<std::size_t>(i)] > effElev[static_cast<std::size_t>(o.iTop)])
+        o.iTop = i;
+    o.dSlopeIn = slope(hull[j - 1], hull[j]);
+    o.dSlopeOut = slope(hull[k], hull[k + 1]);
+    o.dVertexDistM = hull[j].d;
+    o.dVertexElevM = hull[j].e;
+    if (k > j && o.dSlopeIn > o.dSlopeOut) {
+      const P& a = hull[j];
+      const P& b = hull[k];
+      const double x = (b.e - a.e + o.dSlopeIn * a.d - o.dSlopeOut * b.d) / (o.dSlopeIn - o.dSlopeOut);
+      o.dVertexDistM = std::clamp(x, a.d, b.d);
+      o.dVertexElevM = a.e + o.dSlopeIn * (o.dVertexDistM - a.d);
+    }
+    out.push_back(o);
+    j = k + 1;
+  }
+  return out;
+}
+
+double dROFitRadius(std::span<const double> dist, std::span<const float> effElev, int nPoints, int iTop,
+                    double dDepthM) {
+  if (iTop <= 0 || iTop + 1 >= nPoints || static_cast<std::size_t>(nPoints) > dist.size() ||
+      static_cast<std::size_t>(nPoints) > effElev.size() || NoElevation(effElev[static_cast<std::size_t>(iTop)]))
+    return 0.0;
+  const double top = effElev[static_cast<std::size_t>(iTop)];
+  const double floor = top - (std::isfinite(dDepthM) && dDepthM > 0 ? dDepthM : 0.0);
+  const double x0 = dist[static_cast<std::size_t>(iTop)];
+  // Normal equations of e = c0 + c1 x + c2 x^2, x from the top.
+  double s[5] = {0, 0, 0, 0, 0}, t[3] = {0, 0, 0};
+  int left = 0, right = 0;
+  const auto add = [&](int i) {
+    const double x = dist[static_cast<std::size_t>(i)] - x0, e = effElev[static_cast<std::size_t>(i)];
+    double p = 1.0;
+    for (int q = 0; q < 5; ++q, p *= x) {
+      s[q] += p;
+      if (q < 3) t[q] += p * e;
+    }
+  };
+  add(iTop);
+  for (int step : {-1, 1}) {
+    int& count = step < 0 ? left : right;
+    for (int i = iTop + step; i >= 0 && i < nPoints; i += step) {
+      const float e = effElev[static_cast<std::size_t>(i)];
+      if (NoElevation(e)) continue;
+      if (count > 0 && e < floor) break;
+      add(i);
+      ++count;
+    }
+  }
+  if (left == 0 || right == 0) return 0.0;
+  // Solve the 3 x 3 system for c2 (Cramer).
+  const double a[3][3] = {{s[0], s[1], s[2]}, {s[1], s[2], s[3]}, {s[2], s[3], s[4]}};
+  const auto det3 = [](const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  };
+  const double det = det3(a);
+  if (!(std::fabs(det) > 0) || !std::isfinite(det)) return 0.0;
+  double b[3][3] = {{s[0], s[1], t[0]}, {s[1], s[2], t[1]}, {s[2], s[3], t[2]}};
+  const double c2 = det3(b) / det;
+  if (!(c2 < 0) || !std::isfinite(c2)) return 0.0;
+  return -1.0 / (2.0 * c2);
+}
 
 double dROKnifeEdgeJ(double nu) {
   if (!(nu > -0.78)) return 0.0;  // also NaN
@@ -142,88 +259,78 @@ RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::
     const double d = dist[i] - d0;
     if (k > 0) eff[i] = static_cast<float>(eff[i] + d * (D - d) / (2.0 * k * kEarthRadiusM));
   }
+  RODiffraction res;
+  res.bOK = true;
+  const auto fresnel = [&](double d1, double d2) { return std::sqrt(lambda * d1 * d2 / (d1 + d2)); };
+  const std::vector<ROHullObstacle> hull = ROHullObstacles(dist, eff, nPoints, dTxMSL, dRxMSL, lambda);
+  if (!hull.empty()) {
+    // Blocked: each obstacle at the vertex of its tangent rays, against the
+    // ray between its neighbours' vertices (Epstein-Peterson).
+    const auto vx = [&](std::size_t j, double& d, double& e) {
+      if (j == 0) {
+        d = 0.0;
+        e = dTxMSL;
+      } else if (j == hull.size() + 1) {
+        d = D;
+        e = dRxMSL;
+      } else {
+        d = hull[j - 1].dVertexDistM;
+        e = hull[j - 1].dVertexElevM;
+      }
+    };
+    for (std::size_t j = 1; j <= hull.size(); ++j) {
+      double ad = 0, ae = 0, bd = 0, be = 0, cd = 0, ce = 0;
+      vx(j - 1, ad, ae);
+      vx(j, cd, ce);
+      vx(j + 1, bd, be);
+      const ROHullObstacle& h = hull[j - 1];
+      ROObstacle o;
+      o.iIndex = h.iTop;
+      o.dDistM = cd;
+      o.dElevM = ce;
+      o.dDist1M = cd - ad;
+      o.dDist2M = bd - cd;
+      if (!(o.dDist1M > 0 && o.dDist2M > 0)) continue;
+      o.dRadiusM = dROFitRadius(dist, eff, nPoints, h.iTop, fresnel(o.dDist1M, o.dDist2M));
+      const double above = ce - (ae + (be - ae) * o.dDist1M / (bd - ad));
+      o.dAttenDB = dRORoundedObstacleLoss(above, o.dDist1M, o.dDist2M, o.dRadiusM, lambda);
+      res.dAttenDB += o.dAttenDB;
+      res.obstacles.push_back(o);
+    }
+    return res;
+  }
+
+  // Clear path: the crest of least clearance among the local maxima, when it
+  // enters the Fresnel zone.
   std::vector<int> idx;
   std::string err;
   if (!ROPeaks(dist, eff, nPoints, dResolutionM > 0 ? dResolutionM : 1.524, idx, err))
     return Failed("Rounded obstacle loss: " + err);
-
-  // Crests with their radius: parabola through the neighbouring points.
-  auto neighbour = [&](int i, int step) {
-    for (int j = i + step; j >= 0 && j < nPoints; j += step)
-      if (!NoElevation(eff[static_cast<std::size_t>(j)])) return j;
-    return -1;
-  };
-  std::vector<Crest> crests;
+  double bestNu = -1e300;
+  int worst = -1;
   for (int i : idx) {
     const double d = dist[static_cast<std::size_t>(i)] - d0;
     if (!(d > 0 && d < D)) continue;
-    const double e = eff[static_cast<std::size_t>(i)];
-    double R = 0.0;
-    const int l = neighbour(i, -1), r = neighbour(i, +1);
-    if (l >= 0 && r >= 0) {
-      const double a = d - (dist[static_cast<std::size_t>(l)] - d0);
-      const double b = (dist[static_cast<std::size_t>(r)] - d0) - d;
-      if (a > 0 && b > 0) {
-        const double c2 = ((eff[static_cast<std::size_t>(l)] - e) / a + (eff[static_cast<std::size_t>(r)] - e) / b) / (a + b);
-        if (c2 < 0 && std::isfinite(c2)) R = -1.0 / (2.0 * c2);
-      }
+    const double above = eff[static_cast<std::size_t>(i)] - (dTxMSL + (dRxMSL - dTxMSL) * d / D);
+    const double nu = above * std::sqrt(2.0 * D / (lambda * d * (D - d)));
+    if (nu > bestNu) {
+      bestNu = nu;
+      worst = i;
     }
-    crests.push_back({i, d, e, R});
   }
-
-  RODiffraction res;
-  res.bOK = true;
-  if (crests.empty()) return res;
-  const Crest tx{-1, 0.0, dTxMSL, 0.0}, rx{-1, D, dRxMSL, 0.0};
-  std::vector<Crest> chain;
-  Crest cur = tx;
-  for (;;) {
-    double best = (rx.e - cur.e) / (rx.d - cur.d);
-    const Crest* next = nullptr;
-    for (const Crest& c : crests) {
-      if (c.d <= cur.d) continue;
-      const double s = (c.e - cur.e) / (c.d - cur.d);
-      if (s > best) {
-        best = s;
-        next = &c;
-      }
-    }
-    if (!next) break;
-    chain.push_back(*next);
-    cur = *next;
-  }
-  auto heightAbove = [](const Crest& a, const Crest& b, const Crest& c) {
-    return c.e - (a.e + (b.e - a.e) * (c.d - a.d) / (b.d - a.d));
-  };
-  if (chain.empty()) {
-    // Clear path: the crest of least clearance, when the Fresnel zone is touched.
-    double bestNu = -1e300;
-    const Crest* worst = nullptr;
-    for (const Crest& c : crests) {
-      const double nu = heightAbove(tx, rx, c) * std::sqrt(2.0 * D / (lambda * c.d * (D - c.d)));
-      if (nu > bestNu) {
-        bestNu = nu;
-        worst = &c;
-      }
-    }
-    if (worst) chain.push_back(*worst);
-  }
-  for (std::size_t j = 0; j < chain.size(); ++j) {
-    const Crest& a = j == 0 ? tx : chain[j - 1];
-    const Crest& b = j + 1 == chain.size() ? rx : chain[j + 1];
-    const Crest& c = chain[j];
-    ROObstacle o;
-    o.iIndex = c.idx;
-    o.dDistM = c.d;
-    o.dElevM = c.e;
-    o.dRadiusM = c.R;
-    o.dDist1M = c.d - a.d;
-    o.dDist2M = b.d - c.d;
-    o.dAttenDB = dRORoundedObstacleLoss(heightAbove(a, b, c), o.dDist1M, o.dDist2M, c.R, lambda);
-    if (chain.size() == 1 && o.dAttenDB <= 0 && heightAbove(tx, rx, c) < 0) break;  // clear of the zone
-    res.dAttenDB += o.dAttenDB;
-    res.obstacles.push_back(o);
-  }
+  if (worst < 0) return res;
+  ROObstacle o;
+  o.iIndex = worst;
+  o.dDistM = dist[static_cast<std::size_t>(worst)] - d0;
+  o.dElevM = eff[static_cast<std::size_t>(worst)];
+  o.dDist1M = o.dDistM;
+  o.dDist2M = D - o.dDistM;
+  o.dRadiusM = dROFitRadius(dist, eff, nPoints, worst, fresnel(o.dDist1M, o.dDist2M));
+  const double above = o.dElevM - (dTxMSL + (dRxMSL - dTxMSL) * o.dDistM / D);
+  o.dAttenDB = dRORoundedObstacleLoss(above, o.dDist1M, o.dDist2M, o.dRadiusM, lambda);
+  if (o.dAttenDB <= 0) return res;  // clear of the zone
+  res.dAttenDB = o.dAttenDB;
+  res.obstacles.push_back(o);
   return res;
 }
 

@@ -25,6 +25,31 @@ namespace zw {
 bool ROPeaks(std::span<const double> dist, std::span<const float> elev, int nPoints, double dResolutionM,
              std::vector<int>& peaks, std::string& sErr);
 
+// Obstacles of a path: where the taut string from antenna to antenna (the
+// upper convex hull of the antennas and the ground, heights above sea level,
+// the ground already on the effective earth) rests on the ground. Hull points
+// whose string segment runs less than one first-Fresnel-zone radius above the
+// ground between them belong to one obstacle; a deeper gap separates two.
+// Each obstacle holds its first and last resting point and its highest point,
+// and the vertex of its two tangent rays (the ray arriving at its first
+// resting point and the ray leaving its last one). A path whose direct ray is
+// blocked always has at least one obstacle; a clear path has none.
+struct ROHullObstacle {
+  int iFirst = 0, iLast = 0, iTop = 0;  // profile indexes
+  double dVertexDistM = 0.0;            // from the first profile point
+  double dVertexElevM = 0.0;            // above sea level, on the effective earth
+  double dSlopeIn = 0.0, dSlopeOut = 0.0;  // of the arriving and the leaving tangent ray
+};
+std::vector<ROHullObstacle> ROHullObstacles(std::span<const double> dist, std::span<const float> effElev,
+                                            int nPoints, double dTxMSL, double dRxMSL, double dLambdaM);
+
+// Radius of curvature (m) of the obstacle around profile point iTop: a
+// least-squares parabola over the contiguous points within dDepthM below the
+// top (at least the top and one point each side). 0 (a knife edge) when the
+// fit is not curved downward or has too few points.
+double dROFitRadius(std::span<const double> dist, std::span<const float> effElev, int nPoints, int iTop,
+                    double dDepthM);
+
 // Knife-edge diffraction loss J(nu) of ITU-R P.526, dB (0 or positive):
 // 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1) for nu > -0.78, else 0.
 // nu = h sqrt(2 (d1 + d2) / (lambda d1 d2)), h the obstruction above the ray.
@@ -55,16 +80,21 @@ struct RODiffraction {
   double dAttenDB = 0.0;              // sum of the obstacle losses, 0 or positive
 };
 
-// Diffraction loss over the obstacle peaks (resolution dResolutionM; 0 or
-// less becomes 1.524 m) that the taut string from antenna to antenna
-// (heights above sea level) rests on; on a clear path the one peak of least
-// clearance. Each obstacle's radius comes from the parabola through its crest
-// and the neighbouring points; each is judged against the ray between its
-// neighbouring obstacles (or the antennas). The ground is raised by the
-// earth bulge d1 d2 / (2 k 6370 km) when dEarthFactor > 0. Bad input (fewer
-// than two points, counts beyond the arrays, distances not increasing or a
-// path not longer than 0, values that are not numbers, frequency not above 0)
-// gives bOK false with the reason and 0 dB. The wavelength is 300 / frequency.
+// Diffraction loss over the obstacles of ROHullObstacles on the effective
+// earth (the ground raised by d1 d2 / (2 k 6370 km) when dEarthFactor > 0),
+// after ITU-R P.526: each obstacle a rounded obstacle (4.3) whose height and
+// distances are those of the vertex of its two tangent rays, judged against
+// the ray between the neighbouring obstacles' vertices (or the antennas), the
+// losses added (Epstein-Peterson). The radius is fitted (dROFitRadius) over
+// the part of the obstacle within one first-Fresnel-zone radius below its
+// top, so whole-metre elevations, sub-metre roughness and the profile step
+// move it little. A clear path takes the crest of least clearance among the
+// ground's local maxima standing dResolutionM (0 or less: 1.524 m) above
+// their surroundings, when it enters the Fresnel zone. A blocked path always
+// has a loss. Bad input (fewer than two points, counts beyond the arrays,
+// distances not increasing or a path not longer than 0, values that are not
+// numbers, frequency not above 0) gives bOK false with the reason and 0 dB.
+// The wavelength is 300 / frequency.
 RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
                                 double dTxMSL, double dRxMSL, double dFreqMHz, double dResolutionM,
                                 double dEarthFactor);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "models/terrain/modsBUmode.h"
@@ -195,24 +197,71 @@ TEST(modPropBU, LineOfSightInsideTheFresnelZone) {
   ASSERT_EQ(part.edges.size(), 1u);
   EXPECT_LT(part.dLevelDB, 0.0);
   EXPECT_GT(part.dLevelDB, -6.0);
-  // A bump below the 5 m resolution is no obstacle in mode 2.
-  p.e[5] = 2.0f;
-  p.e[4] = 0.0f;
-  EXPECT_TRUE(BULoss(p.count(), p.d, p.e, 3, 3, 300, kBUModeObstaclePeaks, 5.0, 0).edges.empty());
-  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 3, 3, 300, kBUModeMinDistance, 5.0, 0).edges.size(), 1u);
 }
 
-TEST(modPropBU, EarthBulgeRaisesTheGround) {
-  // 50 km over flat ground with 30 m antennas: the 4/3-earth bulge at mid-path
-  // is 25000^2 / (2 x 4/3 x 6370 km) = 36.8 m, above the ray.
-  const Profile p = Flat(50000, 100, 0.0f);
-  const BULossResult flat = BULoss(p.count(), p.d, p.e, 30, 30, 100, kBUModeMinDistance, 0, 0);
-  EXPECT_EQ(flat.dLevelDB, 0.0);
-  const BULossResult curved = BULoss(p.count(), p.d, p.e, 30, 30, 100, kBUModeMinDistance, 0, 0, 4.0 / 3.0);
-  ASSERT_TRUE(curved.bOK);
-  ASSERT_FALSE(curved.edges.empty());
-  EXPECT_LT(curved.dLevelDB, -6.0);
-  EXPECT_NEAR(curved.edges[0].dDistM, 25000.0, 1e-6);
+// A blocked ray always has a loss, in every edge mode and at any obstacle
+// resolution or minimum distance (distances along the path): a 52 m ridge, and
+// a convex shoulder with no local maximum.
+TEST(modPropBU, BlockedRayAlwaysHasALoss) {
+  Profile ridge = Flat(10000, 100, 0.0f);
+  for (int i = 45; i <= 55; ++i) ridge.e[i] = 52.0f - 4.0f * static_cast<float>(std::abs(i - 50));
+  Profile shoulder = Flat(10000, 100, 0.0f);
+  for (std::size_t i = 0; i < shoulder.d.size(); ++i)
+    shoulder.e[i] = static_cast<float>(std::clamp((shoulder.d[i] - 5000.0) * 0.05, 0.0, 200.0));
+  struct Case {
+    const Profile* p;
+    double tx, rx;
+  };
+  for (const Case& c : {Case{&ridge, 30, 30}, Case{&shoulder, 100, 210}})
+    for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks})
+      for (double res : {0.0, 150.0, 5000.0}) {
+        const BULossResult r = BULoss(c.p->count(), c.p->d, c.p->e, c.tx, c.rx, 300, mode, res, 0.0);
+        ASSERT_TRUE(r.bOK);
+        EXPECT_LE(r.dLevelDB, -6.0) << "mode " << mode << " resolution " << res << " tx " << c.tx;
+      }
+}
+
+// Obstacles whose vertices lie closer than the resolution are one obstacle at
+// the vertex of the outer tangent rays: for the two 175 m edges at 2.5 and
+// 7.5 km the rays of slope +-0.03 meet at 5 km, 250 m, 150 m above the line of
+// sight (r1 = sqrt(1.5 x 5000 x 5000 / 10000) = 61.2 m, v = -2.449).
+TEST(modPropBU, ObstacleResolutionIsADistance) {
+  Profile p = Flat(10000, 20, 0.0f);
+  p.e[5] = 175.0f;
+  p.e[15] = 175.0f;
+  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 4999, 0).edges.size(), 2u);
+  const BULossResult one = BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 5001, 0);
+  ASSERT_EQ(one.edges.size(), 1u);
+  EXPECT_NEAR(one.edges[0].dDistM, 5000.0, 1e-6);
+  EXPECT_NEAR(one.dLevelDB, dBUKnifeEdgeLevel(-150.0 / std::sqrt(1.5 * 2500.0), 0), 1e-9);
+}
+
+// The ground is bent by the study's effective earth (K-value): flat ground
+// is an obstacle only where that earth itself blocks the ray. 50 km, 30 m
+// antennas: the 4/3-earth bulge at mid-path, 25000^2 / (2 x 4/3 x 6370 km) =
+// 36.8 m, blocks; with K 3 it is 16.4 m and the path is clear. 20 km, 5 m
+// antennas: 5.9 m blocks at K 4/3, 3.9 m at K 2 does not.
+TEST(modPropBU, EarthBulgeUsesTheStudysEffectiveEarth) {
+  struct Case {
+    double lengthM, antM, k;
+    bool blocked;
+  };
+  for (const Case& c : {Case{50000, 30, 0, false}, Case{50000, 30, 4.0 / 3.0, true}, Case{50000, 30, 3, false},
+                        Case{20000, 5, 4.0 / 3.0, true}, Case{20000, 5, 2, false}, Case{10000, 5, 4.0 / 3.0, false}})
+    for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks}) {
+      const Profile p = Flat(c.lengthM, 100, 0.0f);
+      const BULossResult r = BULoss(p.count(), p.d, p.e, c.antM, c.antM, 100, mode, 0, 0, c.k);
+      ASSERT_TRUE(r.bOK);
+      SCOPED_TRACE(std::to_string(c.lengthM) + " m, K " + std::to_string(c.k) + ", mode " + std::to_string(mode));
+      if (c.blocked) {
+        ASSERT_FALSE(r.edges.empty());
+        EXPECT_LE(r.dLevelDB, -6.0);
+        EXPECT_NEAR(r.edges[0].dDistM, c.lengthM / 2, c.lengthM / 100);
+      } else if (mode != kBUModeInflection) {
+        EXPECT_TRUE(r.edges.empty());
+        EXPECT_EQ(r.dLevelDB, 0.0);
+      }
+    }
 }
 
 TEST(modPropBU, UnknownModeAndBadInput) {

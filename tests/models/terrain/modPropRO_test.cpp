@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -152,6 +153,58 @@ TEST(modPropRO, DiffractionClearPathsAndBulge) {
   ASSERT_FALSE(curved.obstacles.empty());
   EXPECT_GT(curved.dAttenDB, 6.0);
   EXPECT_TRUE(std::isfinite(curved.dAttenDB));
+}
+
+// A parabolic hill of radius R and height H at mid-path (no earth bulge),
+// sampled at a step, its elevations optionally in whole metres and with
+// +-0.5 m roughness. ITU-R P.526 4.3: the tangent rays from the antennas
+// (height a) touch the hill at u0 = -c + sqrt(c^2 - 2 R (H - a)) from its top,
+// meet above the top at H + u0^2 / (2 R); d1 = d2 = c.
+Path Hill(double step, double c, double H, double R, int rounding) {
+  Path p;
+  unsigned seed = 12345;
+  for (double x = 0; x <= 2 * c + 1e-9; x += step) {
+    double e = std::max(0.0, H - (x - c) * (x - c) / (2 * R));
+    if (rounding >= 2) {
+      seed = seed * 1103515245u + 12345u;
+      e += (static_cast<double>((seed >> 16) % 1001) / 1000.0 - 0.5);
+    }
+    if (rounding >= 1) e = std::round(e);
+    p.d.push_back(x);
+    p.e.push_back(static_cast<float>(e));
+  }
+  return p;
+}
+
+TEST(modPropRO, RoundedHillFollowsP526UnderRoundingRoughnessAndStep) {
+  const double c = 10000, H = 150, R = 5000, a = 10, lambda = 1.0;
+  const double u0 = -c + std::sqrt(c * c - 2 * R * (H - a));
+  const double p526 = dRORoundedObstacleLoss(H + u0 * u0 / (2 * R) - a, c, c, R, lambda);
+  for (double step : {25.0, 50.0, 100.0, 200.0})
+    for (int rounding : {0, 1, 2}) {
+      const Path p = Hill(step, c, H, R, rounding);
+      const RODiffraction r = RODiffractionLoss(p.count(), p.d, p.e, a, a, 300, 0, 0);
+      ASSERT_TRUE(r.bOK);
+      ASSERT_EQ(r.obstacles.size(), 1u) << step << " " << rounding;
+      EXPECT_NEAR(r.dAttenDB, p526, 1.0) << "step " << step << " rounding " << rounding;
+      EXPECT_NEAR(r.obstacles[0].dDistM, c, step) << step << " " << rounding;
+    }
+}
+
+// A convex shoulder (no local maximum) that blocks the ray, and a narrow
+// ridge: a blocked ray always has a loss, at or above the knife edge's 6 dB.
+TEST(modPropRO, BlockedRayAlwaysHasALoss) {
+  Path s = FlatPath(10000, 100);
+  for (std::size_t i = 0; i < s.d.size(); ++i)
+    s.e[i] = static_cast<float>(std::clamp((s.d[i] - 5000.0) * 0.05, 0.0, 200.0));
+  // Rising ground to 200 m at 9 km, level beyond; receiver 10 m above it.
+  const RODiffraction sh = RODiffractionLoss(s.count(), s.d, s.e, 100, 210, 300, 150, 0);
+  ASSERT_TRUE(sh.bOK);
+  ASSERT_FALSE(sh.obstacles.empty());
+  EXPECT_GT(sh.dAttenDB, 6.0);
+  EXPECT_NEAR(sh.obstacles[0].dDistM, 9000.0, 100.0);
+  // The same ground with the receiver high enough to see over it: no loss.
+  EXPECT_EQ(RODiffractionLoss(s.count(), s.d, s.e, 100, 400, 300, 150, 0).dAttenDB, 0.0);
 }
 
 TEST(modPropRO, DiffractionBadInput) {
