@@ -12,7 +12,9 @@ Sources (provenance in README.md, section "Okumura"):
     documentation gives;
   - land-sea: the NTIA/ITS readings in okumura_land_sea_mixed_path_ntia_ehata.csv,
     linear in the sea fraction;
-  - location variability: straight lines in log f between the documented end values.
+  - location variability: the published fit in okumura_location_sigma_fit.csv
+    (MIT Lincoln Laboratory, provenance in okumura_location_sigma_fit.md), with
+    the documented end values at 100 and 3000 MHz.
 Each file's first header cell names its axes and its source (the reader
 ignores that cell); cells are rounded to 0.01 dB.
 """
@@ -137,14 +139,14 @@ write("okumura_land_sea_grid.csv",
       f"beta\\curve 1_a30 2_a60 3_b60 4_b30 (okumura_land_sea_mixed_path_ntia_ehata.csv linear in beta; {GEN})",
       [1, 2, 3, 4], BETA, [[c[k] for c in curves] for k in range(len(BETA))])
 
-# Location variability: only the end values are known; straight in log f between them.
+# Location variability: the published fit (okumura_location_sigma_fit.csv) at
+# 100, 200 ... 3000 MHz, with the documented end values (urban 5.2 / 8.1 dB,
+# suburban 6.7 / 10.1 dB) at 100 and 3000 MHz.
 FV = [100, 200, 300, 400, 500, 600, 700, 800, 900, 1000, 1500, 2000, 3000]
-
-
-def loglin(a, b, f):
-    return round(a + (b - a) * L(f / 100) / L(30), 2)
-
-
+FIT = {float(r[0]): (float(r[1]), float(r[2])) for r in rows("okumura_location_sigma_fit.csv")[1:]}
+assert sorted(FIT) == [float(f) for f in FV], "okumura_location_sigma_fit.csv: frequencies 100 ... 3000 MHz"
+ENDS = {100: (5.2, 6.7), 3000: (8.1, 10.1)}
 write("okumura_location_sigma.csv",
-      f"f_MHz\\area 1_urban 2_suburban (location standard deviation dB: log-f line between the end values; {GEN})",
-      [1, 2], FV, [[loglin(5.2, 8.1, f), loglin(6.7, 10.1, f)] for f in FV])
+      f"f_MHz\\area 1_urban 2_suburban (location standard deviation dB: okumura_location_sigma_fit.csv with the "
+      f"documented end values; {GEN})",
+      [1, 2], FV, [list(ENDS.get(f, FIT[float(f)])) for f in FV])

@@ -48,6 +48,15 @@ class clsQXAreaCov {
   // stores it in the point's record; false when the last path gave none.
   virtual bool ContourPoint(double& /*distKm*/, double& /*lat*/, double& /*lon*/) const { return false; }
 
+  // What the result of CovCalc is, and its unit: "field strength" in "dBu"
+  // (the field models), "clearance" in "Fresnel zone radii" (the shadowing
+  // models), "contour distance" in "km" (the contour-only models).
+  virtual std::string ResultQuantity() const { return "field strength"; }
+  virtual std::string ResultUnit() const { return "dBu"; }
+  // Warnings of the last path: inputs outside the published range of the
+  // model, and what its own error levels mean. They never change a number.
+  virtual std::vector<std::string> Warnings() const { return warnings_; }
+
   void bDetails(bool v) { bDetails_ = v; }
   bool bDetails() const { return bDetails_; }
   const std::string& sDetails() const { return sDetails_; }
@@ -73,6 +82,12 @@ class clsQXAreaCov {
   // True when the last CovCalc could not compute its path (the net field is
   // then a sentinel far below any real field).
   bool bErrorRun() const { return bErrorRun_; }
+  // Why the last CovCalc could not compute its path ("" when it could, or
+  // when the model gives no reason).
+  virtual const std::string& sPathError() const {
+    static const std::string none;
+    return none;
+  }
   bool bErrorSet() const { return false; }
   bool bSilent() const { return bSilent_; }
   void bSilent(bool v) { bSilent_ = v; }
@@ -154,7 +169,15 @@ class clsQXAreaCov {
   std::string DetailDistance(double metres) const;
   std::string DetailElevation(double metres, std::string_view picture) const;
 
+  // Adds a warning of the current path (a text given twice is kept once).
+  void Warn(std::string text) {
+    for (const auto& w : warnings_)
+      if (w == text) return;
+    warnings_.push_back(std::move(text));
+  }
+
   // State common to every model.
+  std::vector<std::string> warnings_;
   bool bDetails_ = false;
   std::string sDetails_;
   std::string sDetailUnPwr_, sDetailUnDis_, sDetailUnElv_;

@@ -1,5 +1,7 @@
 #include "models/curves/clsQXAreaCovBC.h"
 
+#include "models/terrain/ModelValidity.h"
+
 #include <cmath>
 #include <limits>
 
@@ -154,6 +156,7 @@ bool clsQXAreaCovBC::CovCalc() {
   ProcScope proc(4205);
   bErrorRun_ = false;
   sPathError_.clear();
+  warnings_.clear();
 
   if (!(dPathLthM_ > 0) || !std::isfinite(dPathLthM_)) {
     const std::string msg = "Zero-length path in ClsQXAreaCov" + keys_.code + ".CovCalc";
@@ -190,6 +193,15 @@ bool clsQXAreaCovBC::CovCalc() {
                                                         cPathElv_->iLastPoint() + 1, haat_.startM, haat_.stopM)
                                       : 0.0;
   dHaatFt_ = dTxFtMSL_ - averageM / kMetresPerFoot;
+  // The curves' own range: HAAT and distance within the grids (outside, the
+  // HAAT is clamped and the distance extrapolated).
+  {
+    double hLo = 0, hHi = 0, dLo = 0, dHi = 0;
+    CurveRange(hLo, hHi, dLo, dHi);
+    for (std::string w : {RangeWarning(keys_.name, "HAAT", dHaatFt_, hLo, hHi, "ft"),
+                          RangeWarning(keys_.name, "distance", dDistMi_, dLo, dHi, "mi")})
+      if (!w.empty() && !bContourStudy()) Warn(std::move(w));
+  }
 
   // ERP toward the azimuth, then toward the radio horizon.
   const double maxGain = dAntGainDbd_;
@@ -289,10 +301,20 @@ std::string clsQXAreaCovBC::DetailLines(bool contour, const std::string& luName)
   return t;
 }
 
+void clsQXAreaCovBC::CurveRange(double& haatLoFt, double& haatHiFt, double& distLoMi, double& distHiMi) const {
+  // FCC curves: HAAT 100 ... 5000 ft; F(50,50) from 1 mi, F(50,10) and
+  // F(50,90) from 10 mi; to 200 mi (F(50,10) 300 mi).
+  haatLoFt = 100;
+  haatHiFt = 5000;
+  distLoMi = iPct_ == 50 ? 1 : 10;
+  distHiMi = iPct_ == 10 ? 300 : 200;
+}
+
 bool clsQXAreaCovBC::PrtParameters(std::ostream& out) {
   out << sNameModel() << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";
   out << keys_.curveTitle << " f(50," << iPct_ << ") curves\n";
+  if (!keys_.curveNote.empty()) out << keys_.curveNote << "\n";
   PrintHaatWindow(out, haat_.startM, haat_.stopM, haat_.startUnit, sRadials_);
   out << "\n";
   return true;

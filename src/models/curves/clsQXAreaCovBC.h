@@ -67,7 +67,7 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   double dContourLat() const { return dContourLat_; }
   double dContourLon() const { return dContourLon_; }
   // Why the last path could not be computed ("" when it was).
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
   // Why the curve tables could not be read ("" when they were); the same text
   // stands in sOKtoGO, so the calculator refuses to run.
   const std::string& sCurveError() const { return sCurveError_; }
@@ -88,6 +88,7 @@ class clsQXAreaCovBC : public clsQXAreaCov {
     std::int16_t channelDefault = 0;
     std::string labelPrefix;                                              // reader labels
     std::string curveTitle = "FCC Part 73";                               // parameter print
+    std::string curveNote;                                                // line after it, when set
   };
   // bcCurves false: the subclass reads curve tables of its own.
   explicit clsQXAreaCovBC(Keys keys, bool bcCurves = true);
@@ -98,6 +99,8 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   virtual double CurveLoss(std::string& err);
   // Contour distance (mi) along the current path; returns the error text.
   virtual std::string CurveContour(double& distMi);
+  // The HAAT (ft) and distance (mi) the curves cover; a path outside gets a warning.
+  virtual void CurveRange(double& haatLoFt, double& haatHiFt, double& distLoMi, double& distHiMi) const;
 
   bool ReadParameters(const FieldCollection& m) override;
   void OnFacility() override;

@@ -21,6 +21,7 @@ clsQXAreaCovBC::Keys clsQXAreaCovCA::CAKeys() {
   k.channelDefault = 222;
   k.labelPrefix = "CA";
   k.curveTitle = "Carey";
+  k.curveNote = kCareyGridNote;
   return k;
 }
 
@@ -46,6 +47,15 @@ double clsQXAreaCovCA::CurveLoss(std::string& err) {
 std::string clsQXAreaCovCA::CurveContour(double& distMi) {
   if (!carey_) return sCurveError();
   return CA_Contour(*carey_, distMi, dHaatFt(), dFreqMHz_, iPercentage(), dErpHorDbk(), dThresholdDbu());
+}
+
+void clsQXAreaCovCA::CurveRange(double& haatLoFt, double& haatHiFt, double& distLoMi, double& distHiMi) const {
+  // The grids: HAAT 100 ... 5000 ft; F(50,50) to 100 mi, F(50,10) to 200 mi.
+  const bool f50 = iPercentage() == 50 || iPercentage() == 90;
+  haatLoFt = kCAMinHaatFt;
+  haatHiFt = kCAMaxHaatFt;
+  distLoMi = 0;
+  distHiMi = f50 ? 100 : 200;
 }
 
 }  // namespace zw

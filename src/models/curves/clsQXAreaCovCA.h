@@ -3,7 +3,8 @@
 // (with the 90 % offset) read at the path's distance and radial HAAT, by the
 // frequency band below or above 300 MHz. Everything else (HAAT window,
 // radials, ERP toward the path and the radio horizon, direct contours) is the
-// broadcast calculator's. Without the four Carey tables in data/curves the
+// broadcast calculator's. The grids (data/curves/carey) are derived, not
+// digitised; the parameter print says so. Without the four files the
 // calculator refuses to run, naming the missing files and their layout.
 #include <memory>
 
@@ -23,6 +24,7 @@ class clsQXAreaCovCA : public clsQXAreaCovBC {
  protected:
   double CurveLoss(std::string& err) override;
   std::string CurveContour(double& distMi) override;
+  void CurveRange(double& haatLoFt, double& haatHiFt, double& distLoMi, double& distHiMi) const override;
 
  private:
   static Keys CAKeys();

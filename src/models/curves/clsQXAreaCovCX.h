@@ -23,6 +23,11 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   clsQXAreaCovCX();
 
   bool CovCalc() override;
+  // The model gives a service-contour distance, not a field: point to point
+  // the result is the contour distance along the path's azimuth (and whether
+  // the path's end lies within it, bCovered).
+  std::string ResultQuantity() const override { return "contour distance"; }
+  std::string ResultUnit() const override { return "km"; }
   bool PrtParameters(std::ostream& out) override;
   std::string sNameModel() const override { return keys_.name; }
   std::string sNameModel2() const override { return keys_.code; }
@@ -60,7 +65,7 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   double dContourLon() const { return dContourLon_; }
   // Path studies: whether the path end lies within the contour.
   bool bCovered() const { return bCovered_; }
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   struct Keys {

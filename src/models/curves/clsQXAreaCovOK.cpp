@@ -1,5 +1,7 @@
 #include "models/curves/clsQXAreaCovOK.h"
 
+#include "models/terrain/ModelValidity.h"
+
 #include <cmath>
 #include <utility>
 #include <ostream>
@@ -110,12 +112,6 @@ bool clsQXAreaCovOK::ReadParameters(const FieldCollection& m) {
   const std::string pct = Trim(Raw(m, "LOCS_PRCNT", "50"));
   dLocPct_ = 50;
   if (bCorr_[kLocPct]) {
-    // Only the end values of Okumura's location-variability curves (Fig. 38)
-    // are known; no reading of the curve in between is at hand, so the term
-    // is refused rather than computed on a made-up line.
-    return RejectSetting("Okumura Location percentage correction",
-                         "LOCS_COR needs the location-variability table (Okumura 1968, Fig. 38: standard deviation "
-                         "by frequency, urban and suburban), which is not available; set it to NO CORRECTION");
     double v = 0;
     if (!TryParseDouble(pct, v) || !(v >= 0 && v <= 100)) return RejectSetting("Okumura Location percentage", pct);
     dLocPct_ = v;
@@ -182,6 +178,14 @@ bool clsQXAreaCovOK::CovCalc() {
 
   const double erpDbk = ps.erpToward - 60.0;
   t_.effBaseM = OKEffBaseHeight(dis, elv, n, dPathLthM_, FACTXmMSL_, FACTXmAGL_);
+  // Okumura's curves: 100 ... 3000 MHz, effective base height 30 ... 1000 m,
+  // 1 ... 100 km, mobile 1 ... 10 m (outside, the grids are extrapolated).
+  warnings_.clear();
+  for (std::string w : {RangeWarning("Okumura", "frequency", dFreqMHz_, 100, 3000, "MHz"),
+                        RangeWarning("Okumura", "effective base height", t_.effBaseM, 30, 1000, "m"),
+                        RangeWarning("Okumura", "receiver height", ps.rxAGL, 1, 10, "m"),
+                        RangeWarning("Okumura", "distance", dKm, 1, 100, "km")})
+    if (!w.empty()) Warn(std::move(w));
   t_.median = OKMedianFieldPath(*curves_, dFreqMHz_, t_.effBaseM, dKm, erpDbk);
   t_.mobileGain = IsUrban(t_.areaUsed) ? OKMobileGain(*curves_, t_.areaUsed, ps.rxAGL, dFreqMHz_) : 0.0;
 

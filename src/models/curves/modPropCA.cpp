@@ -22,6 +22,8 @@ std::string Unexpected(const char* what, const std::exception& e) {
 
 }  // namespace
 
+std::filesystem::path CareyCurveDirectory() { return CurveDirectory() / "carey"; }
+
 std::vector<double> CareyHaatAxisFt() { return {100, 200, 500, 1000, 2000, 5000}; }
 
 std::vector<double> CareyDistanceAxisMi(int k) {
@@ -82,7 +84,7 @@ CareyCurveLoad LoadCareyCurves(const std::filesystem::path& dir) {
 CareyCurveLoad SharedCareyCurves() {
   static std::mutex m;
   static std::map<std::string, std::shared_ptr<const CareyCurveLoad>> byDir;  // immutable entries
-  const std::filesystem::path dir = CurveDirectory();
+  const std::filesystem::path dir = CareyCurveDirectory();
   std::lock_guard<std::mutex> lock(m);
   auto& slot = byDir[dir.lexically_normal().string()];
   if (!slot) slot = std::make_shared<const CareyCurveLoad>(LoadCareyCurves(dir));

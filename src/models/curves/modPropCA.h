@@ -3,10 +3,13 @@
 // MHz) read by interpolation: field along a path and contour distance.
 //
 // Units: distance in statute miles, HAAT in feet, ERP in dBk, field in dBu.
-// The grids come from four files of data/curves laid out like the FCC tables
-// (one row per HAAT in feet, one column per distance in miles, dBu for 1 kW
-// ERP): carey_f5050_low.csv, carey_f5010_low.csv, carey_f5050_high.csv and
-// carey_f5010_high.csv. Read, they are held with X = HAAT and Y = distance.
+// The grids come from four files of data/curves/carey laid out like the FCC
+// tables (one row per HAAT in feet, one column per distance in miles, dBu for
+// 1 kW ERP): carey_f5050_low.csv, carey_f5010_low.csv, carey_f5050_high.csv
+// and carey_f5010_high.csv. Read, they are held with X = HAAT and Y = distance.
+// The grids are derived from the curves' published values and shape, not
+// digitised from the figures (data/curves/carey/README.md gives each grid's
+// standing, about 1-1.5 dB away from the fixed values).
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -23,6 +26,13 @@ inline constexpr std::int16_t kProcCAContour = 4303;
 
 inline constexpr const char* kCareyFiles[4] = {"carey_f5050_low.csv", "carey_f5010_low.csv", "carey_f5050_high.csv",
                                                "carey_f5010_high.csv"};
+
+// Where the four files are: the curve directory's "carey" folder.
+std::filesystem::path CareyCurveDirectory();
+// What the calculator says about the grids' standing in its parameter print.
+inline constexpr const char* kCareyGridNote =
+    "Carey grids derived from the curves' published values and shape, not digitised "
+    "(about 1-1.5 dB away from the fixed values; data/curves/carey/README.md)";
 
 // The axes the files must hold.
 std::vector<double> CareyHaatAxisFt();

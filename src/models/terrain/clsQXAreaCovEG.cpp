@@ -1,5 +1,7 @@
 #include "models/terrain/clsQXAreaCovEG.h"
 
+#include "models/terrain/ModelValidity.h"
+
 #include <cmath>
 
 #include "common/ErrorHandler.h"
@@ -65,6 +67,11 @@ bool clsQXAreaCovEG::CovCalc() {
   // point is the one that matters.
   const double rxFt = bMOBMSL_ ? Feet(ps.rxAGL) : dRxHtFt_;
   std::string err;
+  // Egli's fit: 40 ... 900 MHz, to 64 km (40 mi).
+  warnings_.clear();
+  for (std::string w : {RangeWarning("Egli", "frequency", dFreqMHz_, 40, 900, "MHz"),
+                        RangeWarning("Egli", "distance", dPathMi_ * 1.609344, 0, 64, "km")})
+    if (!w.empty()) Warn(std::move(w));
   dModelLoss_ = dEgliExcess(dFreqMHz_, dPathMi_, dTxHtFt_, rxFt, &err);
   if (!err.empty()) {
     sPathError_ = "Egli: " + err;

@@ -1,5 +1,7 @@
 #include "models/terrain/clsQXAreaCovHD.h"
 
+#include "models/terrain/ModelValidity.h"
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -74,6 +76,7 @@ bool clsQXAreaCovHD::ReadParameters(const FieldCollection& m) {
     return false;
   }
   sAreaType_ = sHDAreaTypeName(static_cast<HDAreaType>(idx));
+  bAreaSet_ = m.FindNoCase("AREA_COR") != nullptr;
 
   double metres = 0;
   if (!HaatDistance(m, "hd_hstrt", "hd_hstrtun", "hd_HStrt", "3|km", metres, sStartText_))
@@ -128,6 +131,15 @@ bool clsQXAreaCovHD::CovCalc() {
     }
   }
 
+  // Hata's formulas (150 ... 1500 MHz, base 30 ... 200 m, 1 ... 20 km) as
+  // Davidson extended them: 30 ... 1500 MHz, HAAT 30 ... 2500 m, to 300 km;
+  // mobile 1 ... 10 m.
+  warnings_.clear();
+  for (std::string w : {RangeWarning("Hata/Davidson", "frequency", dFreqMHz_, 30, 1500, "MHz"),
+                        RangeWarning("Hata/Davidson", "transmitter HAAT", dHaat_, 30, 2500, "m"),
+                        RangeWarning("Hata/Davidson", "receiver height", ps.rxAGL, 1, 10, "m"),
+                        RangeWarning("Hata/Davidson", "distance", dPathLthM_ / 1000.0, 1, 300, "km")})
+    if (!w.empty()) Warn(std::move(w));
   loss_ = HDCalcLoss(dFreqMHz_, dHaat_, ps.rxAGL, dPathLthM_,
                      static_cast<HDAreaType>(std::max(0, iHDAreaTypeIndex(sAreaTypeUsed_))));
   dModelLoss_ = loss_.bOK ? loss_.dModelLoss : 0.0;
@@ -155,7 +167,7 @@ bool clsQXAreaCovHD::CovCalc() {
     t += "\r\n\tBasic Hata/Davidson Loss: " + db(loss_.dL0) + "(HAAT=" + DetailElevation(dHaat_, "##0.0") + ")";
     t += "\r\n\tAdjustment for RX height: " + db(loss_.dA1);
     t += "\r\n\tAdjustment for Area Type: " + db(loss_.dA2) + " " + sAreaTypeUsed_ +
-         (bAreaFromLU_ ? " (from Land Use data)" : " (default area type)");
+         (bAreaFromLU_ ? " (from Land Use data)" : bAreaSet_ ? " (template area type)" : " (default area type)");
     t += "\r\n\tAdjustment for Range: " + db(loss_.dA3);
     t += "\r\n\tAdjustment for Base Height: " + db(loss_.dA4);
     t += "\r\n\tAdjustment for Frequency: " + db(loss_.dA5);

@@ -34,7 +34,7 @@ class clsQXAreaCovHD : public clsQXAreaCov {
   const HDLoss& Loss() const { return loss_; }
   const std::string& sAreaTypeUsed() const { return sAreaTypeUsed_; }
   bool bAreaFromLandUse() const { return bAreaFromLU_; }
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;
@@ -51,6 +51,7 @@ class clsQXAreaCovHD : public clsQXAreaCov {
   double dHaat_ = 0;
   HDLoss loss_;
   std::string sAreaTypeUsed_, sPathError_;
+  bool bAreaSet_ = false;  // AREA_COR given in the template
   bool bAreaFromLU_ = false;
 };
 

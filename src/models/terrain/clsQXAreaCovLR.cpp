@@ -1,5 +1,7 @@
 #include "models/terrain/clsQXAreaCovLR.h"
 
+#include "models/terrain/ModelValidity.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -241,6 +243,12 @@ bool clsQXAreaCovLR::PrtParameters(std::ostream& out) {
   out << " \n";
   out << std::string(40, '=') << "\n";
   return true;
+}
+
+std::vector<std::string> clsQXAreaCovLR::Warnings() const {
+  std::vector<std::string> w = warnings_;
+  if (const std::string t = LRErrorLevelText(lErrLevel_); !t.empty()) w.push_back(t);
+  return w;
 }
 
 }  // namespace zw

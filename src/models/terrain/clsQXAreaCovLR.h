@@ -21,6 +21,8 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   std::string sNameModel() const override { return "Longley-Rice"; }
   std::string sNameModel2() const override { return "LR"; }
   std::int32_t lErrLevel() const override { return lErrLevel_; }
+  // The error level of the last path in words (none at level 0).
+  std::vector<std::string> Warnings() const override;
 
   // Values of the last path.
   const std::array<double, 2>& dHeEffM() const { return dHeEff_; }
@@ -29,7 +31,7 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   const std::string& sMode1() const { return sMode1_; }
   const std::string& sMode2() const { return sMode2_; }
   // The core's reason when it refused the last path ("" otherwise).
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
   // Parameters in force.
   int iPolariz() const { return iPolariz_; }

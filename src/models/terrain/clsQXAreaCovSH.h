@@ -14,6 +14,9 @@ class clsQXAreaCovSH : public clsQXAreaCov {
  public:
   clsQXAreaCovSH() = default;
 
+  // The result is the clearance of the path in first-Fresnel-zone radii.
+  std::string ResultQuantity() const override { return "clearance"; }
+  std::string ResultUnit() const override { return "Fresnel zone radii"; }
   bool CovCalc() override;
   bool PrtParameters(std::ostream& out) override;
   std::string sNameModel() const override { return "Shadow"; }
@@ -25,7 +28,7 @@ class clsQXAreaCovSH : public clsQXAreaCov {
   double dLambdaM() const { return dLambdaM_; }
   const std::string& sDesc() const { return sDesc_; }
   // Why the last path was not computed ("" when it was).
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

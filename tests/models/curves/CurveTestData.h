@@ -15,9 +15,14 @@ class CurveDataCopy {
     char tmpl[] = "/tmp/curvedataXXXXXX";
     const char* d = ::mkdtemp(tmpl);
     root_ = d ? d : "/tmp/curvedata";
+    const std::filesystem::path from = std::string(RAVO_DATA_DIR) + "/curves";
+    for (const auto& e : std::filesystem::recursive_directory_iterator(from))
+      if (e.path().extension() == ".csv") {
+        const auto to = root_ / "curves" / std::filesystem::relative(e.path(), from);
+        std::filesystem::create_directories(to.parent_path());
+        std::filesystem::copy_file(e.path(), to);
+      }
     std::filesystem::create_directories(root_ / "curves");
-    for (const auto& e : std::filesystem::directory_iterator(std::string(RAVO_DATA_DIR) + "/curves"))
-      if (e.path().extension() == ".csv") std::filesystem::copy_file(e.path(), root_ / "curves" / e.path().filename());
     if (const char* old = std::getenv("ZWRAVOPROP_DATA")) {
       had_ = true;
       old_ = old;

@@ -1,10 +1,12 @@
-// The Carey calculator: names and keys, refusal without the Carey tables, the
-// path branch and the contour branch on grids built by the tests.
+// The Carey calculator: names and keys, refusal without a Carey table, the
+// shipped grids at their check values, the path and contour branches.
 #include "models/curves/clsQXAreaCovCA.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 #include <sstream>
 
 #include "common/FreeSpace.h"
@@ -69,12 +71,13 @@ void RunPath(clsQXAreaCovCA& c, double km) {
 }
 
 TEST(clsQXAreaCovCA, RefusesWithoutTheCareyTables) {
-  testing::CurveDataCopy data;  // the shipped data holds no Carey tables
+  testing::CurveDataCopy data;
+  data.Remove(std::string("carey/") + kCareyFiles[1]);
   clsQXAreaCovCA c;
   EXPECT_EQ(c.sNameModel(), "Carey - Interpolated");
   EXPECT_EQ(c.sNameModel2(), "CA");
   EXPECT_TRUE(c.bDirectContourCalc());
-  for (const char* f : kCareyFiles) EXPECT_NE(c.sOKtoGO().find(f), std::string::npos) << c.sOKtoGO();
+  EXPECT_NE(c.sOKtoGO().find(kCareyFiles[1]), std::string::npos) << c.sOKtoGO();
   EXPECT_NE(c.sOKtoGO().find("haat_ft\\dist_mi"), std::string::npos);
   Ready(c, 150, 1000, 50);
   RunPath(c, 20 * 1.609344);
@@ -82,15 +85,39 @@ TEST(clsQXAreaCovCA, RefusesWithoutTheCareyTables) {
   EXPECT_EQ(c.dNetField(), -999.0);
 }
 
-TEST(clsQXAreaCovCA, ReadsItsTablesFromTheDataDirectory) {
+// The shipped grids, read through the whole calculator on a flat profile
+// (HAAT = antenna height), give the published check values at the nodes.
+TEST(clsQXAreaCovCA, ShippedGridsGiveTheCheckValuesAtTheNodes) {
   testing::CurveDataCopy data;
-  for (int k = 0; k < 4; ++k) data.Write(kCareyFiles[k], TestCareyCsv(k));
+  struct Row {
+    double freq;
+    std::int16_t pct;
+    double haatFt;
+    std::vector<std::pair<double, double>> miDbu;
+  };
+  const Row rows[] = {
+      {150, 50, 100, {{5, 59.9}, {10, 47.0}, {20, 32.4}, {50, 13.5}, {100, -1.0}}},
+      {150, 50, 1000, {{5, 77.0}, {10, 66.7}, {20, 52.0}, {50, 27.9}, {100, 4.9}}},
+      {150, 50, 5000, {{5, 86.9}, {10, 78.5}, {20, 65.0}, {50, 39.0}, {100, 13.0}}},
+      {150, 10, 1000, {{10, 67.0}, {20, 52.5}, {50, 30.2}, {100, 13.9}, {200, -6.1}}},
+      {450, 50, 1000, {{5, 79.0}, {20, 46.8}, {50, 20.0}, {100, -0.7}}},
+      {450, 10, 1000, {{20, 47.4}, {100, 4.1}, {200, -13.1}}},
+  };
+  for (const Row& r : rows)
+    for (const auto& [mi, dbu] : r.miDbu) {
+      clsQXAreaCovCA c;
+      ASSERT_TRUE(c.sOKtoGO().empty()) << c.sOKtoGO();
+      Ready(c, r.freq, r.haatFt, r.pct);  // flat ground at sea level: HAAT = antenna height
+      RunPath(c, mi * 1.609344);
+      ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+      EXPECT_NEAR(c.dDistMi(), mi, 1e-6);
+      EXPECT_NEAR(c.dNetField(), dbu, 1e-4) << r.freq << " MHz F(50," << r.pct << ") " << r.haatFt << " ft " << mi;
+    }
   clsQXAreaCovCA c;
-  EXPECT_TRUE(c.sOKtoGO().empty()) << c.sOKtoGO();
   Ready(c, 150, 1000, 50);
-  RunPath(c, 20 * 1.609344);
-  EXPECT_FALSE(c.bErrorRun()) << c.sPathError();
-  EXPECT_NEAR(c.dNetField(), 52.0, 1e-3);
+  std::ostringstream out;
+  c.PrtParameters(out);
+  EXPECT_NE(out.str().find("not digitised"), std::string::npos) << out.str();
 }
 
 TEST(clsQXAreaCovCA, PathFieldAndContourFromTheCurves) {

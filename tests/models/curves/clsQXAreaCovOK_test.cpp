@@ -117,11 +117,7 @@ TEST_F(OKCalc, ReaderRejectsBadSettings) {
   m->Set("LOCS_PRCNT", std::string("120"));
   c.cPropMod(m);
   EXPECT_FALSE(c.cPropMod());
-  // Refused for its missing table before its percentage is looked at.
-  EXPECT_NE(c.sReadError().find("Okumura Location percentage correction\nInvalid setting: LOCS_COR needs the "
-                                "location-variability table (Okumura 1968, Fig. 38"),
-            std::string::npos)
-      << c.sReadError();
+  EXPECT_EQ(c.sReadError(), "Okumura Location percentage\nInvalid setting: 120");
   m->Set("LOCS_COR", std::string("NO CORRECTION "));  // unused when the term is off
   c.cPropMod(m);
   EXPECT_TRUE(c.cPropMod());
@@ -248,24 +244,35 @@ TEST_F(OKCalc, ParameterPrintOut) {
             "\tPcnt location correction: NO CORRECTION\n");
 }
 
-// The location term has no table: switched on it refuses the template with
-// the table's name; with it off every other term still works.
-TEST_F(OKCalc, LocationTermWithoutItsTableRefuses) {
-  clsQXAreaCovOK c;
-  auto m = Template();
-  m->Set("AREA_COR", std::string("SUBURBAN      "));
-  m->Set("LOCS_COR", std::string("ON"));
-  m->Set("LOCS_PRCNT", std::string("90"));
-  c.cPropMod(m);
-  EXPECT_FALSE(c.cPropMod());
-  EXPECT_NE(c.sReadError().find("Fig. 38"), std::string::npos) << c.sReadError();
-  m->Set("LOCS_COR", std::string("NO CORRECTION "));
-  c.cPropMod(m);
-  ASSERT_TRUE(c.cPropMod()) << c.sReadError();
-  Ready(c, 20000.0);
-  c.CovCalc();
-  EXPECT_FALSE(c.bErrorRun());
-  EXPECT_NEAR(c.Last().area, OKAreaCorr(450, "suburban"), 1e-12);
+// The location term: z x the location standard deviation of the frequency
+// (urban curve, or suburban for the suburban and open areas) below the
+// median: nothing at 50 %, 1.2816 sigma at 90 %, above the median below 50 %.
+TEST_F(OKCalc, LocationPercentageMovesTheFieldByNormalDeviates) {
+  struct Case {
+    const char* area;
+    double freq, sigma;  // sigma at a node of okumura_location_sigma.csv
+  };
+  for (const Case& k : {Case{"NO CORRECTION ", 100, 5.2}, Case{"URBAN-LARGE", 900, 6.57},
+                        Case{"SUBURBAN", 1500, 8.96}, Case{"OPEN", 3000, 10.1}}) {
+    const auto field = [&](const char* on, const char* pct) {
+      clsQXAreaCovOK c;
+      auto m = Template();
+      m->Set("AREA_COR", std::string(k.area));
+      m->Set("LOCS_COR", std::string(on));
+      m->Set("LOCS_PRCNT", std::string(pct));
+      c.cPropMod(m);
+      EXPECT_TRUE(c.cPropMod()) << c.sReadError();
+      Ready(c, 20000.0, k.freq, 30.0);  // low ERP: never capped by free space
+      c.CovCalc();
+      EXPECT_FALSE(c.bErrorRun());
+      return c.dNetField();
+    };
+    SCOPED_TRACE(std::string(k.area) + " " + std::to_string(k.freq));
+    const double off = field("NO CORRECTION ", "50");
+    EXPECT_NEAR(field("ON", "50"), off, 1e-9);
+    EXPECT_NEAR(off - field("ON", "90"), 1.2816 * k.sigma, 1e-3);
+    EXPECT_GT(field("ON", "10"), off);  // above the median, never above free space
+  }
 }
 
 }  // namespace

@@ -183,7 +183,7 @@ TEST(modPropCA, FilesAreReadTransposedAndChecked) {
 
 TEST(modPropCA, MissingFilesAreNamedWithTheirLayout) {
   testing::CurveDataCopy data;
-  data.Write(kCareyFiles[0], TestCareyCsv(0));
+  for (int k = 1; k < 4; ++k) data.Remove(std::string("carey/") + kCareyFiles[k]);
   const CareyCurveLoad l = SharedCareyCurves();
   EXPECT_FALSE(l.curves);
   EXPECT_EQ(l.error.find(kCareyFiles[0]), std::string::npos) << l.error;

@@ -128,10 +128,28 @@ TEST_F(HDCalc, CovCalcUsesRadialHaat) {
   EXPECT_NE(t.find("\r\n\tBasic Hata/Davidson Loss: "), std::string::npos) << t;
   EXPECT_NE(t.find("dB(HAAT=100.0 m)"), std::string::npos) << t;
   EXPECT_NE(t.find("\r\n\tAdjustment for Area Type: "), std::string::npos);
-  EXPECT_NE(t.find("SUBURBAN       (default area type)"), std::string::npos) << t;
+  EXPECT_NE(t.find("SUBURBAN       (template area type)"), std::string::npos) << t;
   EXPECT_NE(t.find("\r\n\tAdjustment for Frequency: -0.6dB"), std::string::npos) << t;
   EXPECT_NE(t.find("Additional Estimated transmission loss: "), std::string::npos);
   EXPECT_EQ(t.find("free-space value used"), std::string::npos);
+  EXPECT_TRUE(c.Warnings().empty());
+}
+
+// Inputs outside Hata's formulas as Davidson extended them (30 ... 1500 MHz,
+// HAAT 30 ... 2500 m, mobile 1 ... 10 m, 1 ... 300 km) each give a warning;
+// the loss is the same as without.
+TEST_F(HDCalc, OutOfRangeInputsWarnWithoutChangingTheLoss) {
+  clsQXAreaCovHD c;
+  c.cPropMod(Template("SUBURBAN"));
+  Ready(c, 500.0);  // 0.5 km
+  c.CovCalc();
+  ASSERT_EQ(c.Warnings().size(), 1u);
+  EXPECT_NE(c.Warnings()[0].find("Hata/Davidson: distance 0.5 km is outside the published range"), std::string::npos)
+      << c.Warnings()[0];
+  EXPECT_DOUBLE_EQ(c.dModelLoss(), HDCalcLoss(150.0, c.dHaatM(), 1.5, 500.0, HDAreaType::Suburban).dModelLoss);
+  Ready(c, 20000.0);
+  c.CovCalc();
+  EXPECT_TRUE(c.Warnings().empty());
 }
 
 TEST_F(HDCalc, ShortPathHasNoAveragingPoints) {
