@@ -37,8 +37,8 @@ std::string LookUpProgramDirectory(std::string& error) {
   const auto r = platform::FindProgramDirectory(componentDir);
   error = r.error;
   if (r.directory.empty()) {
-    // Written beside the executable: the installation's own log cannot be found.
-    const std::string log = (componentDir / "ZWTecSup.Txt").string();
+    // Without an installation the log is the user's (the one TechSupportLogPath names).
+    const std::string log = UserStateLogPath();
     std::string text = GeneralDateNow() + ":  Empty return in getPelorinDirectoryAny (" +
                        std::string(platform::kHomeVariable) + ", " + platform::kRegistryFallbackFile +
                        " [CONFIG] PelorinDirectory)\n \n";

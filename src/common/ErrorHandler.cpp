@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,31 @@ thread_local std::int32_t tPendingNumber = 0;
 thread_local std::string tPendingDescription;
 
 std::mutex gLogMutex;
+
+// The last record written and how many identical ones came after it.
+struct LogFold {
+  std::string path, body;
+  bool withVersion = false;
+  long long repeats = 0;
+};
+
+void FlushAtExit() { FlushLogRecords(); }
+
+LogFold& Fold() {
+  static LogFold* fold = [] {
+    std::atexit(FlushAtExit);
+    return new LogFold;  // outlives every static destructor that might log
+  }();
+  return *fold;
+}
+
+// "... and 9,812 more like this" (+ the blank line of a record), "" when nothing repeated.
+std::string FoldLine(const LogFold& fold) {
+  if (fold.repeats <= 0) return {};
+  std::string n = std::to_string(fold.repeats);
+  for (int i = static_cast<int>(n.size()) - 3; i > 0; i -= 3) n.insert(static_cast<std::size_t>(i), ",");
+  return GeneralDateNow() + ":  ... and " + n + " more like this\n \n";
+}
 std::optional<std::string> gLogPath;
 std::atomic<bool> gModelErrorShown{false};
 
@@ -88,14 +114,24 @@ std::string TechSupportLogPath() {
     std::lock_guard lock(gLogMutex);
     if (gLogPath) return *gLogPath;
   }
-  // Without an installation directory the log goes beside the executable,
-  // never into whatever the current directory happens to be.
-  std::string dir = ProgramDirectory();
-  if (dir.empty()) dir = platform::ExecutableDirectory().string();
-  std::string path = JoinDir(dir, kTechSupportLogName);
+  // Without an installation directory the log goes into the user's state
+  // directory, never beside the executable or into the current directory.
+  const std::string dir = ProgramDirectory();
+  std::string path = dir.empty() ? UserStateLogPath() : JoinDir(dir, kTechSupportLogName);
   std::lock_guard lock(gLogMutex);
   if (!gLogPath) gLogPath = std::move(path);
   return *gLogPath;
+}
+
+std::string UserStateLogPath() {
+  namespace fs = std::filesystem;
+  fs::path dir;
+  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') dir = fs::path(xdg) / "zwravoprop";
+  else if (const char* home = std::getenv("HOME"); home && *home) dir = fs::path(home) / ".local" / "state" / "zwravoprop";
+  else dir = fs::temp_directory_path() / "zwravoprop";
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  return (dir / kTechSupportLogName).string();
 }
 
 void SetTechSupportLogPath(std::string_view path) {
@@ -126,13 +162,36 @@ bool WriteLogRecord(std::string_view text, bool withVersion) {
   }
   const std::string path = TechSupportLogPath();
   std::lock_guard lock(gLogMutex);
+  // A record repeating the one before (a failing study may log the same
+  // failure for every point) is counted, not written; the count is written
+  // as one line when a different record comes or the process ends.
+  LogFold& fold = Fold();
+  if (fold.path == path && fold.body == text && fold.withVersion == withVersion) {
+    ++fold.repeats;
+    return true;
+  }
+  const std::string foldLine = FoldLine(fold);
+  fold.path = path;
+  fold.body = std::string(text);
+  fold.withVersion = withVersion;
+  fold.repeats = 0;
   // Appending: a failing write (read-only directory, full disk) loses this
   // record only; earlier records stay as they were.
   std::ofstream out(path, std::ios::binary | std::ios::app);
   if (!out) return false;
-  out << line << "\n \n";
+  out << foldLine << line << "\n \n";
   out.flush();
   return static_cast<bool>(out);
+}
+
+void FlushLogRecords() {
+  std::lock_guard lock(gLogMutex);
+  LogFold& fold = Fold();
+  const std::string foldLine = FoldLine(fold);
+  fold.repeats = 0;
+  if (foldLine.empty()) return;
+  std::ofstream out(fold.path, std::ios::binary | std::ios::app);
+  out << foldLine;
 }
 
 std::string ErrorText(std::string_view procName, std::int32_t number, std::string_view description) {
@@ -181,8 +240,8 @@ void LogModelError(std::string_view text, bool silent) {
   if (!silent && !gModelErrorShown.exchange(true)) {
     platform::Messages().Information(
         "Error in " + ToUpper(RAVO_COMPONENT_NAME),
-        std::string(text) + "\n\nError written to ZWTecSup.TXT\nSubsequent errors will be written to the log file but "
-                            "not displayed on the screen.");
+        std::string(text) + "\n\nError written to " + TechSupportLogPath() +
+            "\nSubsequent errors will be written to the log file but not displayed on the screen.");
   }
 }
 

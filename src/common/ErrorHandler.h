@@ -32,8 +32,12 @@ std::int32_t PendingErrorNumber();
 std::string PendingErrorDescription();
 void ClearPendingError();
 
-// Log file path (program directory + ZWTECSUP.TXT), computed once.
+// Log file path, computed once: ZWTECSUP.TXT in the installation directory,
+// or without one in the user's state directory (UserStateLogPath).
 std::string TechSupportLogPath();
+// $XDG_STATE_HOME/zwravoprop/ZWTECSUP.TXT, else ~/.local/state/zwravoprop/ZWTECSUP.TXT
+// (the directory created when missing).
+std::string UserStateLogPath();
 // Where log records go (tests point it elsewhere); empty restores the default.
 void SetTechSupportLogPath(std::string_view path);
 
@@ -43,6 +47,9 @@ std::string GeneralDateNow();
 // Appends one record and a line holding a blank. False when the log cannot be
 // written (the caller goes on regardless).
 bool WriteLogRecord(std::string_view text, bool withVersion);
+// Writes the count of records that repeated the last one ("... and 9,812 more
+// like this"); done at process exit too.
+void FlushLogRecords();
 
 // Logs the failure with the procedure trace and, when number is not 0 and not
 // silent, shows it. Returns the text shown (or that would have been shown).

@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "TempDir.h"
+#include "common/ErrorHandler.h"
+#include "platform/FileSystem.h"
+
+namespace zw {
+namespace {
+
+// Identical records are folded into one count; the log without an
+// installation directory is the user's, always spelled ZWTECSUP.TXT.
+TEST(ErrorLog, RepeatedRecordsAreFoldedAndTheLogHasOneName) {
+  test::TempDir dir;
+  const auto log = dir.path() / kTechSupportLogName;
+  SetTechSupportLogPath(log.string());
+  for (int i = 0; i < 1001; ++i) ASSERT_TRUE(WriteLogRecord("point failed: no terrain", false));
+  ASSERT_TRUE(WriteLogRecord("another failure", false));
+  ASSERT_TRUE(WriteLogRecord("another failure", false));
+  FlushLogRecords();
+  const std::string text = platform::ReadWholeFile(log).value_or("");
+  SetTechSupportLogPath("");
+  EXPECT_EQ(text.find("point failed"), text.rfind("point failed")) << text;  // written once
+  EXPECT_NE(text.find("... and 1,000 more like this"), std::string::npos) << text;
+  EXPECT_NE(text.find("... and 1 more like this"), std::string::npos) << text;
+  EXPECT_LT(text.find("1,000 more"), text.find("another failure"));
+
+  ::setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
+  EXPECT_EQ(UserStateLogPath(), (dir.path() / "zwravoprop" / "ZWTECSUP.TXT").string());
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "zwravoprop"));
+  ::unsetenv("XDG_STATE_HOME");
+}
+
+}  // namespace
+}  // namespace zw
