@@ -1,6 +1,7 @@
 // ravoprop p2p: one path (or a batch of paths) through a model's calculator.
 #include <fmt/format.h>
 
+#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -76,7 +77,11 @@ std::string Complete(P2POptions& o) {
   }
   if (!o.gain.empty()) {
     if (o.gain.size() != 2 || !ParseNumber(o.gain[0], r.gain)) return "--gain takes VALUE UNIT, e.g. --gain 6 dBd";
-    r.gainUnit = o.gain[1];
+    std::string unit = o.gain[1];
+    for (char& c : unit) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (unit != "dbd" && unit != "dbi")
+      return "--gain unit '" + o.gain[1] + "' is not known: give dBd or dBi, e.g. --gain 6 dBd";
+    r.gainUnit = unit == "dbd" ? "dBd" : "dBi";
   }
   if (!o.antenna.empty()) {
     const auto colon = o.antenna.rfind(':');
@@ -95,9 +100,19 @@ std::string Complete(P2POptions& o) {
 nlohmann::json ToJson(const P2PResult& r) {
   nlohmann::json j;
   j["model"] = r.model;
-  j["net_field_dbu"] = r.netFieldDbu;
-  j["free_space_dbu"] = r.freeSpaceDbu;
-  j["model_loss_db"] = r.modelLossDb;
+  j["quantity"] = r.quantity;
+  j["unit"] = r.unit;
+  if (r.quantity == "contour distance") {
+    j["contour_km"] = r.contourKm;
+    j["contour_mi"] = r.contourKm / 1.609344;
+    j["inside_contour"] = r.insideContour;
+  } else if (r.quantity == "clearance") {
+    j["clearance_fresnel_radii"] = r.clearance;
+  } else {
+    j["net_field_dbu"] = r.netFieldDbu;
+    j["free_space_dbu"] = r.freeSpaceDbu;
+    j["model_loss_db"] = r.modelLossDb;
+  }
   j["err_level"] = r.errLevel;
   j["mode"] = {r.mode[0], r.mode[1]};
   j["delta_h_m"] = r.deltaHM;
@@ -105,6 +120,7 @@ nlohmann::json ToJson(const P2PResult& r) {
   j["path_length_m"] = r.pathLengthM;
   j["points"] = r.points;
   j["rx_ground_m"] = r.rxGroundM;
+  j["warnings"] = r.warnings;
   j["details"] = r.details;
   return j;
 }
@@ -112,9 +128,19 @@ nlohmann::json ToJson(const P2PResult& r) {
 void PrintText(const P2PResult& r) {
   std::cout << r.modelName << " (" << r.model << ")\n";
   std::cout << fmt::format("Path length:      {:.3f} km, {} points\n", r.pathLengthM / 1000.0, r.points);
-  std::cout << fmt::format("Net field:        {:.2f} dBu\n", r.netFieldDbu);
-  std::cout << fmt::format("Free-space field: {:.2f} dBu\n", r.freeSpaceDbu);
-  std::cout << fmt::format("Model loss:       {:.2f} dB\n", r.modelLossDb);
+  if (r.quantity == "contour distance") {
+    std::cout << fmt::format("Contour distance: {:.2f} km ({:.2f} mi) along the path's azimuth\n", r.contourKm,
+                             r.contourKm / 1.609344);
+    std::cout << "Receiver:         " << (r.insideContour ? "inside" : "outside") << " the service contour\n";
+  } else if (r.quantity == "clearance") {
+    std::cout << fmt::format("Clearance:        {:.2f} {} (0.6 and above: the first Fresnel zone mostly clear)\n",
+                             r.clearance, r.unit);
+  } else {
+    std::cout << fmt::format("Net field:        {:.2f} {}\n", r.netFieldDbu, r.unit);
+    std::cout << fmt::format("Free-space field: {:.2f} dBu\n", r.freeSpaceDbu);
+    std::cout << fmt::format("Model loss:       {:.2f} dB\n", r.modelLossDb);
+  }
+  for (const auto& w : r.warnings) std::cout << "Warning:          " << w << "\n";
   if (r.model == "LR") {
     std::cout << fmt::format("Mode:             {} {}\n", Trim(r.mode[0]), Trim(r.mode[1]));
     std::cout << fmt::format("Delta-h:          {:.2f} m\n", r.deltaHM);

@@ -15,6 +15,7 @@
 #include "models/terrain/clsQXAreaCovLR.h"
 #include "models/terrain/modPropLR.h"
 #include "platform/terrain/TerrainSource.h"
+#include "models/curves/clsQXAreaCovCX.h"
 #include "platform/terrain/clsPathElv.h"
 
 namespace zw {
@@ -318,6 +319,14 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
   out.freeSpaceDbu = calc->dFreeSpaceFld();
   out.modelLossDb = calc->dModelLoss();
   out.errLevel = calc->lErrLevel();
+  out.quantity = calc->ResultQuantity();
+  out.unit = calc->ResultUnit();
+  out.warnings = calc->Warnings();
+  if (out.quantity == "clearance") out.clearance = calc->dNetField();
+  if (auto* cx = dynamic_cast<clsQXAreaCovCX*>(calc.get())) {
+    out.contourKm = cx->dContourDistKm();
+    out.insideContour = cx->bCovered();
+  }
   out.rxGroundM = calc->rTgtElvM();
   out.details = calc->sDetails();
   if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc.get())) {

@@ -64,6 +64,13 @@ struct P2PResult {
   double rxGroundM = 0;
   std::string details;
   std::string parameters;                   // the model's parameter print-out
+  // What the result is: "field strength" (dBu; netFieldDbu), "clearance"
+  // (first-Fresnel-zone radii; clearance), "contour distance" (km; contourKm).
+  std::string quantity = "field strength", unit = "dBu";
+  double clearance = 0;                     // shadowing models
+  double contourKm = 0;                     // contour-only models: along the path's azimuth
+  bool insideContour = false;               // the path's end lies within it
+  std::vector<std::string> warnings;        // validity of the inputs; never change a number
 };
 
 // Keeps opened terrain sources and built templates between paths of a batch.
