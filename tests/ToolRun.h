@@ -1,9 +1,16 @@
 #pragma once
 // Runs the ravoprop tool of this build (RAVO_TOOL_PATH) through the shell:
 // stdout and stderr kept apart, no terminal on stdin.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -43,6 +50,48 @@ inline void CopySample(const std::filesystem::path& dir) {
   std::filesystem::create_directories(dir);
   for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(RAVO_DATA_DIR) / "sample"))
     if (e.path().extension() != ".md") std::filesystem::copy_file(e.path(), dir / e.path().filename());
+}
+
+// Starts the tool in the background with `home` as its program directory,
+// stdin from /dev/null and its output in home/stdout.txt and home/stderr.txt.
+// With fileSizeLimit > 0 no file it writes can grow past that many bytes (a
+// full disk for the files it writes: the write fails with EFBIG).
+inline pid_t StartTool(const std::filesystem::path& home, const std::vector<std::string>& args,
+                       long fileSizeLimit = 0) {
+  const std::string out = (home / "stdout.txt").string(), err = (home / "stderr.txt").string();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("ZWRAVOPROP_HOME", home.c_str(), 1);
+    if (!freopen("/dev/null", "r", stdin) || !freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
+      _exit(127);
+    if (fileSizeLimit > 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit lim{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    std::vector<char*> argv{const_cast<char*>(RAVO_TOOL_PATH)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(RAVO_TOOL_PATH, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for a started tool at most `limit` (then kills it); the wait status,
+// or -1 when it had to be killed.
+inline int WaitTool(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(60)) {
+  int status = 0;
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return status;
 }
 
 }  // namespace zw::test

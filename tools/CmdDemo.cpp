@@ -82,7 +82,7 @@ bool RunOneStudy(const DemoStudy& s, const fs::path& work, const std::shared_ptr
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const CoverageRunOutcome& run = e.LastRun();
   if (!Trim(result).empty()) std::cout << Trim(result) << "\n";
-  if (!run.completed) {
+  if (!run.resultsWritten) {
     std::cerr << fmt::format("Study of task {} did not run to its end\n", s.task);
     return false;
   }

@@ -34,12 +34,17 @@ int RunExport(const ExportCmdOptions& o) {
     return 2;
   }
   const fs::path dir = o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir);
+  PrepareWorkDir(dir);
   const fs::path table = dir / coverage::ResultsFileName(o.task);
-  if (auto err = coverage::ExportResults(table, *format, o.output, o.opts); !err.empty()) {
+  std::string note;
+  if (auto err = coverage::ExportResults(table, *format, o.output, o.opts, &note); !err.empty()) {
     std::cerr << err << "\n";
     return 1;
   }
-  if (!Globals().silent) std::cout << "Wrote " << o.output << "\n";
+  if (!Globals().silent) {
+    std::cout << "Wrote " << o.output << "\n";
+    if (!note.empty()) std::cout << "Note: " << note << "\n";
+  }
   return 0;
 }
 

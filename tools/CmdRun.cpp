@@ -30,6 +30,7 @@ int RunStudy(const RunOptions& o) {
   clsRFProp e;
   e.bSilent(Globals().silent);
   const std::string workdir = o.workdir.empty() ? WorkDirectory() : o.workdir;
+  PrepareWorkDir(workdir);
   e.sWorkDir(workdir);
   const unsigned hw = std::thread::hardware_concurrency();
   e.iThreads(o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw));
@@ -38,39 +39,60 @@ int RunStudy(const RunOptions& o) {
     const std::string msg = t->Add(o.dem);
     if (t->SourceCount() == 0) {
       std::cerr << "No usable elevation data in " << o.dem << (msg.empty() ? "" : ": " + msg) << "\n";
-      return 1;
+      return kExitFailed;
     }
     e.cTerrain(t);
   }
+  // Ctrl-C cancels at the next point (then asks whether to keep what was
+  // computed); a second Ctrl-C, SIGTERM or SIGHUP ends the process at once,
+  // leaving the previous results.
   auto progress = std::make_shared<TerminalProgress>();
   e.ktoProgress(progress);
+  e.bCancelIsFinal(true);
   e.lTaskID(o.task);
   if (!e.cTask() || !e.cCovArea()) {
     std::cerr << (e.sTaskMessage().empty() ? "Task " + std::to_string(o.task) + " could not be loaded" : e.sTaskMessage())
               << "\n";
-    return 1;
+    return kExitFailed;
   }
   if (o.details) e.bDetails(true);
   const std::string result = e.RunCovArea();
   const CoverageRunOutcome& run = e.LastRun();
-  // What stopped a run goes with the failure on stderr.
-  if (!Trim(result).empty()) (run.completed ? std::cout : std::cerr) << Trim(result) << "\n";
   auto* task = e.cTask();
-  const std::filesystem::path dir(workdir);
-  if (!run.completed) {
-    std::cerr << "Study did not run to its end\n";
-    return 1;
+  auto where = [&] {
+    // The task's file names hold its work directory already.
+    std::cout << "  results table: " << task->TaskResultsFile() << "\n"
+              << "  report:        " << task->TaskTXTFile() << "\n"
+              << "  summary:       " << task->TaskSummaryFile() << "\n";
+  };
+  const std::string counts = fmt::format("{} points, {} computed", run.points + run.notReached,
+                                         run.computed);
+  if (!run.resultsWritten) {
+    // Whatever stopped the run: the previous files are untouched.
+    if (!Trim(result).empty()) std::cerr << Trim(result) << "\n";
+    if (run.cancelled) {
+      std::cerr << "Study of task " << o.task << " cancelled; its previous results were kept\n";
+      return kExitCancelled;
+    }
+    std::cerr << "Study of task " << o.task << " did not run to its end; its previous results were kept\n";
+    return kExitFailed;
   }
-  if (run.points > 0 && run.computed == 0) {
-    std::cerr << "No point of the study had terrain data: nothing was computed (check --dem or the configured terrain)\n";
-    return 1;
+  if (!Trim(result).empty()) (run.complete ? std::cout : std::cerr) << Trim(result) << "\n";
+  if (run.cancelled) {
+    std::cerr << fmt::format("Study of task {} cancelled: the partial results ({}) were kept and the study is marked "
+                             "incomplete\n", o.task, counts);
+    where();
+    return kExitCancelled;
   }
-  std::cout << fmt::format("Study of task {} complete: {} points, {} computed, {} without terrain data ({} threads)\n",
-                           o.task, run.points, run.computed, run.missing, e.iThreads())
-            << "  results table: " << (dir / task->TaskResultsFile()).string() << "\n"
-            << "  report:        " << (dir / task->TaskTXTFile()).string() << "\n"
-            << "  summary:       " << (dir / task->TaskSummaryFile()).string() << "\n";
-  return 0;
+  if (!run.complete) {
+    std::cerr << fmt::format("Study of task {} finished with points that have no result: {} ({} threads); the study "
+                             "is marked incomplete\n", o.task, counts, e.iThreads());
+    where();
+    return kExitPartial;
+  }
+  std::cout << fmt::format("Study of task {} complete: {} ({} threads)\n", o.task, counts, e.iThreads());
+  where();
+  return kExitOk;
 }
 
 const CommandRegistration reg([](CLI::App& app) {

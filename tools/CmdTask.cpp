@@ -32,7 +32,11 @@ struct TaskOptions {
   std::string dtouFile;
 };
 
-fs::path WorkDir(const TaskOptions& o) { return o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir); }
+fs::path WorkDir(const TaskOptions& o) {
+  fs::path dir = o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir);
+  PrepareWorkDir(dir);
+  return dir;
+}
 
 int Failed(const std::string& why) {
   std::cerr << why << "\n";
@@ -69,7 +73,9 @@ int RunList(const TaskOptions& o) {
   const auto all = t.Tasks(0, &why);
   if (!all) return Failed(why);
   for (const auto& r : *all)
-    std::cout << fmt::format("{}  {:<12} {}{}\n", TaskNumberText(r.id), r.mode, r.ListEntry(), r.locked ? " [locked]" : "");
+    std::cout << fmt::format("{}  {:<12} {}{}\n", TaskNumberText(r.id), r.mode, r.ListEntry(),
+                             std::string(r.locked ? " [locked]" : "") +
+                                 (r.incomplete ? " [incomplete: some points have no result]" : ""));
   if (all->empty()) std::cout << "No Task records found.\n";
   return 0;
 }
@@ -91,7 +97,7 @@ int RunShow(const TaskOptions& o) {
             << "Summary:      " << t.sSum << "\n"
             << "Results desc: " << t.sRDBDesc << "\n"
             << "Flags:        " << (t.bUnfinished ? "unfinished " : "") << (t.bLock ? "locked " : "")
-            << (t.bIncomplete ? "incomplete " : "") << (t.bAmbiguous ? "ambiguous" : "") << "\n"
+            << (t.bIncomplete ? "incomplete (some points of its results have no value) " : "") << (t.bAmbiguous ? "ambiguous" : "") << "\n"
             << "Task file:    " << t.TaskINIFile() << (f.Exists() ? "" : " (missing)") << "\n"
             << "Paths file:   " << t.TaskPathsFile() << "\n"
             << "Results:      " << t.TaskResultsFile() << "\n";

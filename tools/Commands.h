@@ -2,6 +2,7 @@
 // Sub-commands of the ravoprop tool register themselves here; each lives in
 // its own Cmd*.cpp file.
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -24,5 +25,15 @@ struct GlobalOptions {
 GlobalOptions& Globals();
 // Puts the global options into force (the message sink answers as told).
 void ApplyGlobals();
+// Before a command reads or writes a work directory: finishes what an
+// interrupted run had decided to put in place (see tasks::StudyCommit).
+void PrepareWorkDir(const std::filesystem::path& dir);
+
+// Exit codes of the commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;          // nothing done; files as before
+inline constexpr int kExitUsage = 2;           // the command line is wrong
+inline constexpr int kExitPartial = 3;         // results written, some points without a result
+inline constexpr int kExitCancelled = 4;       // cancelled by the user
 
 }  // namespace zw::tool

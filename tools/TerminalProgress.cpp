@@ -16,18 +16,26 @@ std::atomic<bool> gInterrupted{false};
 void OnInterrupt(int) {
   if (gInterrupted.exchange(true)) _exit(130);
 }
+// SIGTERM and SIGHUP end the run at once: nothing of it has replaced the
+// previous files yet (or, past the point of no return, the next command in
+// the work directory finishes putting them in place).
+void OnTerminate(int sig) { _exit(128 + sig); }
 }  // namespace
 
 TerminalProgress::TerminalProgress() {
   tty_ = ::isatty(STDERR_FILENO) != 0;
   gInterrupted = false;
   std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnTerminate);
+  std::signal(SIGHUP, OnTerminate);
   start_ = lastDraw_ = std::chrono::steady_clock::now();
 }
 
 TerminalProgress::~TerminalProgress() {
   TerminalProgress::Close();  // no dynamic dispatch in a destructor
   std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGHUP, SIG_DFL);
 }
 
 double TerminalProgress::Seconds() const {

@@ -5,7 +5,9 @@
 
 #include "Commands.h"
 #include "Version.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "tasks/StudyCommit.h"
 
 namespace zw::tool {
 
@@ -25,6 +27,15 @@ void ApplyGlobals() {
                       : Globals().no ? TerminalMessages::Answer::kNo
                                      : TerminalMessages::Answer::kAsk;
   platform::SetMessages(std::make_shared<TerminalMessages>(answer, Globals().silent));
+}
+
+void PrepareWorkDir(const std::filesystem::path& dir) {
+  std::error_code ec;
+  if (dir.empty() || !std::filesystem::is_directory(dir, ec)) return;
+  for (const auto& line : tasks::RecoverStudyCommits(dir))
+    if (!Globals().silent) std::cerr << line << "\n";
+  // Staging files of commands that were killed (their process is gone).
+  platform::RemoveStaleStaging(dir);
 }
 
 }  // namespace zw::tool

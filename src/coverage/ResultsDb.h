@@ -20,6 +20,8 @@
 namespace zw::coverage {
 
 inline constexpr double kRdbNotComputed = -888888.0;
+// The value the models give a path they could not compute.
+inline constexpr double kRdbFailedPath = -999.0;
 
 // "R" + the task number in "0000000" format + ".DBF".
 std::string ResultsFileName(std::int32_t taskNumber);

@@ -239,7 +239,9 @@ std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
   return std::nullopt;
 }
 
-bool IsComputed(double val) { return std::isfinite(val) && val != kRdbNotComputed; }
+bool IsComputed(double val) {
+  return std::isfinite(val) && val != kRdbNotComputed && val != kRdbFailedPath && val > kRdbNotComputed;
+}
 
 std::string LoadStudyResults(const fs::path& table, const ExportOptions& options, StudyResults& out) {
   out = StudyResults{};
@@ -773,9 +775,16 @@ std::string WriteCsv(const StudyResults& study, const fs::path& file) {
 }
 
 std::string ExportResults(const fs::path& table, ExportFormat format, const fs::path& file,
-                          const ExportOptions& options) {
+                          const ExportOptions& options, std::string* note) {
   StudyResults study;
   if (auto err = LoadStudyResults(table, options, study); !err.empty()) return err;
+  if (note) {
+    note->clear();
+    const auto total = static_cast<std::int64_t>(study.points.size());
+    if (study.computed < total)
+      *note = std::to_string(total - study.computed) + " of " + std::to_string(total) +
+              " points have no result (not computed or failed); they are written as no data";
+  }
   if (format == ExportFormat::Csv) return WriteCsv(study, file);
   if (format == ExportFormat::GeoJson) return WriteGeoJson(study, file);
   FieldRaster raster;

@@ -56,7 +56,8 @@ struct StudyResults {
   int computed = 0;                // points with a computed value
 };
 
-// True for a value the run has computed (not -888888, finite).
+// True for a value the run has computed (finite, not -888888 nor the -999
+// of a path the model could not compute).
 bool IsComputed(double val);
 
 // Reads the table read-only and sorts its records. Fails on a missing or
@@ -107,7 +108,8 @@ std::string WriteGeoJson(const StudyResults& study, const std::filesystem::path&
 std::string WriteCsv(const StudyResults& study, const std::filesystem::path& file);
 
 // Loads the table and writes the chosen format.
+// *note (when given) says how many points have no result.
 std::string ExportResults(const std::filesystem::path& table, ExportFormat format, const std::filesystem::path& file,
-                          const ExportOptions& options = {});
+                          const ExportOptions& options = {}, std::string* note = nullptr);
 
 }  // namespace zw::coverage

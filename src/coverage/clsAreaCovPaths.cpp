@@ -11,6 +11,7 @@
 #include <random>
 
 #include "common/ErrorHandler.h"
+#include "coverage/ResultsTableWriter.h"
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
@@ -165,17 +166,21 @@ fs::path AreaStudyTask::DataSumFile() const {
 // ---------------------------------------------------------------- generation state
 
 struct clsAreaCovPaths::Generation {
-  fs::path folder;  // private build folder
-  std::unique_ptr<ResultsDb> db;
+  GeneratedStudy* out = nullptr;
   std::string code;
   std::int64_t written = 0;
   std::int32_t errors = 0;
   std::string pointErrors;
   double maxLat, minLat, maxLon, minLon;
-  ~Generation() {
-    db.reset();
-    std::error_code ec;
-    if (!folder.empty()) fs::remove_all(folder, ec);
+  // A point as the table will hold it.
+  void Add(double lat, double lon, double az, double dis) {
+    StudyPoint p{RoundToDecimals(lat, 7), RoundToDecimals(lon, 7), RoundToDecimals(az, 3), RoundToDecimals(dis, 5)};
+    out->points.push_back(p);
+    maxLat = std::max(maxLat, p.lat);
+    minLat = std::min(minLat, p.lat);
+    maxLon = std::max(maxLon, p.lon);
+    minLon = std::min(minLon, p.lon);
+    ++written;
   }
 };
 
@@ -339,7 +344,7 @@ ResultsDb* clsAreaCovPaths::RDBSort(std::string_view direction, std::string_view
 
 // ---------------------------------------------------------------- MakeTaskRDB
 
-ResultsDb* clsAreaCovPaths::MakeTaskRDB() {
+std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
   ProcScope proc(kProcCovPathsMake);
   lastError_.clear();
   std::string err = CheckTask(task_);
@@ -347,7 +352,7 @@ ResultsDb* clsAreaCovPaths::MakeTaskRDB() {
   if (!err.empty()) {
     lastError_ = err;
     ReportError(0, "", err, silent);
-    return nullptr;
+    return err;
   }
   const AreaStudyTask& t = *task_;
   auto progress = ktoProgress();
@@ -360,72 +365,120 @@ ResultsDb* clsAreaCovPaths::MakeTaskRDB() {
   CloseRS();
   written_ = counted_ = 0;
   pointErrors_ = 0;
-  {
-    Generation g;
-    g.maxLat = maxLat_;
-    g.minLat = minLat_;
-    g.maxLon = maxLon_;
-    g.minLon = minLon_;
-    proc.Step(1);
-    err = Generate(g);
-    if (!g.pointErrors.empty()) WriteLogRecord(JoinLines(g.pointErrors, ""), true);
-    pointErrors_ = g.errors;
-    if (err.empty()) {
-      proc.Step(2);
-      // The task file learns of the study only once it is complete.
-      std::vector<std::pair<std::string, std::string>> keys{
-          {"Number", "1"},           {"RDB000", t.sRDBDesc},    {"minLat", Bound(g.minLat)},
-          {"maxLat", Bound(g.maxLat)}, {"minLon", Bound(g.minLon)}, {"maxLon", Bound(g.maxLon)}};
-      if (t.writeResultsKeys) {
-        err = t.writeResultsKeys(keys);
-      } else {
-        for (const auto& [k, v] : keys)
-          if (!platform::ProfileWriteString(kResultsSection, k, v, t.TaskFile())) {
-            err = "Cannot write the task file " + t.TaskFile().string();
-            break;
-          }
-      }
-    }
-    if (err.empty()) {
-      proc.Step(3);
-      // The new table takes the place of the old one in one rename, unless
-      // another program has the old one open.
-      const fs::path built = g.db->File();
-      if (auto closeErr = g.db->Close(); !closeErr.empty()) err = JoinLines("Error writing RDB Skeleton File", closeErr);
-      g.db.reset();
-      const fs::path target = t.workDir / ResultsFileName(t.lTaskID);
-      int fd = -1;
-      if (err.empty()) {
-        fd = ::open(target.c_str(), O_RDWR);
-        if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0)
-          err = "The results table " + target.string() + " is in use by another program; the study was not replaced.";
-      }
-      if (err.empty()) {
-        std::error_code ec;
-        fs::rename(built, target, ec);
-        if (ec) err = "Cannot replace the results table " + target.string() + ": " + ec.message();
-        built_ = !ec;
-      }
-      if (fd >= 0) ::close(fd);
-    }
-    if (err.empty()) {
-      maxLat_ = g.maxLat;
-      minLat_ = g.minLat;
-      maxLon_ = g.maxLon;
-      minLon_ = g.minLon;
-      code_ = g.code;
-      written_ = g.written;
+  out = GeneratedStudy{};
+  Generation g;
+  g.out = &out;
+  g.maxLat = maxLat_;
+  g.minLat = minLat_;
+  g.maxLon = maxLon_;
+  g.minLon = minLon_;
+  proc.Step(1);
+  err = Generate(g);
+  if (!g.pointErrors.empty()) WriteLogRecord(JoinLines(g.pointErrors, ""), true);
+  pointErrors_ = g.errors;
+  if (ownProgress_) progress->Close();
+  if (!err.empty()) {
+    out = GeneratedStudy{};
+    lastError_ = err;
+    ReportError(0, "", err, silent);
+    return err;
+  }
+  out.code = g.code;
+  out.siteDesc = "TX SIT" + Trim(txDesc_);
+  out.siteLat = txLat_;
+  out.siteLon = txLon_;
+  out.siteElvM = siteElvM_;
+  out.maxLat = g.maxLat;
+  out.minLat = g.minLat;
+  out.maxLon = g.maxLon;
+  out.minLon = g.minLon;
+  out.counted = counted_;
+  // The task file learns of the study with its results.
+  out.resultsKeys = {{"Number", "1"},          {"RDB000", t.sRDBDesc},      {"minLat", Bound(g.minLat)},
+                     {"maxLat", Bound(g.maxLat)}, {"minLon", Bound(g.minLon)}, {"maxLon", Bound(g.maxLon)}};
+  // Computing order: the table's "DESC" order (azimuth, then each radial
+  // from its far end inward; ties keep record order).
+  out.order.resize(out.points.size());
+  for (std::size_t i = 0; i < out.order.size(); ++i) out.order[i] = static_cast<std::uint32_t>(i);
+  const auto& pts = out.points;
+  std::stable_sort(out.order.begin(), out.order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    if (pts[a].az != pts[b].az) return pts[a].az < pts[b].az;
+    return pts[a].disKm > pts[b].disKm;
+  });
+  maxLat_ = g.maxLat;
+  minLat_ = g.minLat;
+  maxLon_ = g.maxLon;
+  minLon_ = g.minLon;
+  code_ = g.code;
+  written_ = g.written;
+  return {};
+}
+
+std::string WriteStudyTable(const fs::path& file, const fs::path& dataSumFile, const GeneratedStudy& s,
+                            const std::vector<PointValue>* values) {
+  ResultsTableWriter w;
+  if (auto err = w.Create(file, dataSumFile); !err.empty()) return err;
+  if (auto err = w.AddSkeleton(s.siteDesc, StudyPoint{s.siteLat, s.siteLon, 0, 0}, s.siteElvM); !err.empty())
+    return err;
+  for (std::size_t i = 0; i < s.points.size(); ++i) {
+    const std::string err = values ? w.Add(s.code, s.points[i], (*values)[i]) : w.AddSkeleton(s.code, s.points[i]);
+    if (!err.empty()) return err;
+  }
+  return w.Finish();
+}
+
+ResultsDb* clsAreaCovPaths::MakeTaskRDB() {
+  ProcScope proc(kProcCovPathsMake);
+  GeneratedStudy study;
+  std::string err = GenerateStudy(study);
+  if (!err.empty()) return nullptr;
+  const AreaStudyTask& t = *task_;
+  // The table is built in a private folder and takes the old one's place in
+  // one rename, once the task file knows of it.
+  const fs::path folder = NewBuildFolder(t.workDir, t.lTaskID);
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) err = "Cannot create " + folder.string() + ": " + ec.message();
+  const fs::path built = folder / ResultsFileName(t.lTaskID);
+  if (err.empty()) {
+    proc.Step(2);
+    if (auto e = WriteStudyTable(built, t.DataSumFile(), study, nullptr); !e.empty())
+      err = JoinLines("Error writing RDB Skeleton File", e);
+  }
+  if (err.empty()) {
+    if (t.writeResultsKeys) {
+      err = t.writeResultsKeys(study.resultsKeys);
+    } else {
+      for (const auto& [k, v] : study.resultsKeys)
+        if (!platform::ProfileWriteString(kResultsSection, k, v, t.TaskFile())) {
+          err = "Cannot write the task file " + t.TaskFile().string();
+          break;
+        }
     }
   }
+  if (err.empty()) {
+    proc.Step(3);
+    // Not while another program has the old table open.
+    const fs::path target = t.workDir / ResultsFileName(t.lTaskID);
+    const int fd = ::open(target.c_str(), O_RDWR);
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0)
+      err = "The results table " + target.string() + " is in use by another program; the study was not replaced.";
+    if (err.empty()) {
+      fs::rename(built, target, ec);
+      if (ec) err = "Cannot replace the results table " + target.string() + ": " + ec.message();
+      built_ = !ec;
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  fs::remove_all(folder, ec);
   if (err.empty()) {
     proc.Step(4);
     if (!RDBSort("DESC", code_)) err = JoinLines("Error creating Task Results Database", lastError_);
   }
-  if (ownProgress_) progress->Close();
   if (!err.empty()) {
     lastError_ = err;
     CloseRS();
-    ReportError(0, "", err, silent);
+    ReportError(0, "", err, t.bSilent);
     return nullptr;
   }
   return rs_.get();
@@ -474,31 +527,12 @@ std::string clsAreaCovPaths::OpenTable(Generation& g, std::int64_t count) {
     for (int i = 0; i < e; ++i) interval_ *= 10;
   }
   lastProgress_ = std::chrono::steady_clock::now();
-  g.folder = NewBuildFolder(t.workDir, t.lTaskID);
-  std::error_code ec;
-  fs::create_directories(g.folder, ec);
-  std::string err = ec ? "Cannot create " + g.folder.string() + ": " + ec.message() : std::string();
-  if (err.empty()) {
-    g.db = std::make_unique<ResultsDb>(g.folder, t.lTaskID, t.DataSumFile());
-    g.db->SetSilent(true);  // a failure comes back to the caller as text
-    err = g.db->Open();
+  try {
+    g.out->points.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
+  } catch (const std::bad_alloc&) {
+    return "Not enough memory for the " + CountText(static_cast<double>(count)) + " points of the study.";
   }
-  if (!err.empty()) return JoinLines("Error creating Task Results Database", err);
   if (progress_) progress_->SetMessage(JoinLines(t.sDesc, "Sorting Points for Study"));
-  return WriteSiteRecord(g);
-}
-
-std::string clsAreaCovPaths::WriteSiteRecord(Generation& g) {
-  std::string desc = "TX SIT" + Trim(txDesc_);
-  if (const auto* rs = g.db->Recordset()) {
-    const int i = rs->FieldIndex("RDB_DESC");
-    if (i >= 0) {
-      const auto width = static_cast<std::size_t>(rs->Fields()[static_cast<std::size_t>(i)].width);
-      if (desc.size() > width) desc.resize(width);
-    }
-  }
-  if (!g.db->AddRec1(desc, txLat_, txLon_, 0, 0, kRdbNotComputed, 0, 0, siteElvM_, 0, 0))
-    return "Error writing RDB Skeleton File";
   return {};
 }
 
@@ -598,16 +632,7 @@ std::string clsAreaCovPaths::GenerateRadials(Generation& g, int kind) {
       ++g.errors;
       return;
     }
-    if (!g.db->AddRec1(g.code, lat, lon, az, dis, kRdbNotComputed, 0, 0, kNoElevation, 0, 0)) {
-      g.pointErrors += AfterBlank("Error writing RDB Skeleton File");
-      ++g.errors;
-      return;
-    }
-    g.maxLat = std::max(g.maxLat, lat);
-    g.minLat = std::min(g.minLat, lat);
-    g.maxLon = std::max(g.maxLon, lon);
-    g.minLon = std::min(g.minLon, lon);
-    ++g.written;
+    g.Add(lat, lon, az, dis);
   };
   ForEachLine(paths, [&](const RadialLine& r) {
     if (!r.Usable()) return true;
@@ -737,13 +762,7 @@ std::string clsAreaCovPaths::GenerateTiles(Generation& g) {
       double az = 0, dis = 0;
       if (!Geodesic::InverseKm(txLat_, txLon_, lat, lon, az, dis))
         return AfterBlank("Error computing azimuth and distance for tile location");
-      if (!g.db->AddRec1(g.code, lat, lon, az, dis, kRdbNotComputed, 0, 0, kNoElevation, 0, 0))
-        return "Error writing RDB Skeleton File";
-      g.maxLat = std::max(g.maxLat, lat);
-      g.minLat = std::min(g.minLat, lat);
-      g.maxLon = std::max(g.maxLon, lon);
-      g.minLon = std::min(g.minLon, lon);
-      ++g.written;
+      g.Add(lat, lon, az, dis);
     }
   }
   if (g.written == 0)

@@ -27,6 +27,7 @@
 #include "common/FieldCollection.h"
 #include "coverage/ProgressWindow.h"
 #include "coverage/ResultsDb.h"
+#include "coverage/StudyPoints.h"
 #include "platform/DbfTable.h"
 
 namespace zw::coverage {
@@ -114,8 +115,12 @@ class clsAreaCovPaths {
   std::int64_t MaxPoints() const { return maxPoints_; }
 
   // ---- Generation and the run's walk through the points.
-  // Generates the study; the sorted results recordset, or nullptr with the
-  // reason in sLastError() and in the technical-support log.
+  // Generates the study's points in memory; nothing is written. "" or the
+  // reason (also in sLastError() and the technical-support log).
+  std::string GenerateStudy(GeneratedStudy& out);
+  // Generates the study into its results table; the sorted results
+  // recordset, or nullptr with the reason in sLastError() and in the
+  // technical-support log.
   ResultsDb* MakeTaskRDB();
   // "" on success (bEOF set at the end of the table), else the failure.
   std::string FirstPoint(double& az, double& dis, double& lat, double& lon);
@@ -160,7 +165,6 @@ class clsAreaCovPaths {
   std::string GenerateRadials(Generation& g, int kind);
   std::string GenerateTiles(Generation& g);
   std::string OpenTable(Generation& g, std::int64_t count);
-  std::string WriteSiteRecord(Generation& g);
   // False when the user cancelled.
   bool ProgressCheck(Generation& g, std::int64_t n);
   void Widen(double lat, double lon);
@@ -188,5 +192,11 @@ class clsAreaCovPaths {
   std::int64_t interval_ = 1000;
   std::chrono::steady_clock::time_point lastProgress_{};
 };
+
+// Writes a study's results table to `file` (which must not exist) in one
+// pass: the transmitter site record, then every point in record order with
+// its value (skeleton records when values is null).
+std::string WriteStudyTable(const std::filesystem::path& file, const std::filesystem::path& dataSumFile,
+                            const GeneratedStudy& study, const std::vector<PointValue>* values);
 
 }  // namespace zw::coverage

@@ -5,6 +5,7 @@
 #include <tbb/task_arena.h>
 
 #include <algorithm>
+#include <cmath>
 
 #if defined(__SANITIZE_THREAD__)
 #include <atomic>
@@ -14,7 +15,6 @@
 #include "common/ErrorHandler.h"
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
-#include "coverage/clsAreaCovPaths.h"
 #include "engine/CalculatorFactory.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/TerrainSource.h"
@@ -27,12 +27,12 @@ namespace {
 
 constexpr std::int16_t kProcRunCovArea = 5401;
 
-struct StudyPoint {
-  double az = 0, disKm = 0, lat = 0, lon = 0;
-};
+using coverage::PointStatus;
+using coverage::StudyPoint;
 
 struct PointResult {
   bool missing = false;
+  bool failed = false;
   double field = 0;
   float elv = 0;
   std::int16_t luCode = 0;
@@ -40,8 +40,11 @@ struct PointResult {
   std::int32_t bits = 0, level = 0;
   bool contour = false;
   double contourKm = 0, contourLat = 0, contourLon = 0;
-  std::string details;
+  std::string details, failure;
 };
+
+// Most distinct failure reasons kept; the rest are counted together.
+constexpr std::size_t kMaxReasons = 20;
 
 // One thread's calculator and terrain profile object.
 struct Worker {
@@ -68,6 +71,15 @@ void Compute(Worker& w, const StudyPoint& p, bool details, PointResult& r) {
   r.bits = c.lErrBits();
   r.level = c.lErrLevel();
   r.contour = c.ContourPoint(r.contourKm, r.contourLat, r.contourLon);
+  // A field the table cannot hold is no result either.
+  if (c.bErrorRun() || !std::isfinite(r.field) || std::fabs(r.field) >= 1e7) {
+    r.failed = true;
+    r.failure = c.sPathError();
+    if (!std::isfinite(r.field) || std::fabs(r.field) >= 1e7) {
+      if (r.failure.empty()) r.failure = "the model gave no finite field";
+      r.field = -999.0;
+    }
+  }
   if (details) r.details = c.sDetails();
 }
 
@@ -137,11 +149,25 @@ std::shared_ptr<clsPathElv> MakePathElv(const PathSetup& s) {
   return p;
 }
 
+std::string CoverageRunOutcome::FailureLines(const std::string& modelName) const {
+  std::string out;
+  auto line = [&](std::int64_t n, const std::string& what) {
+    if (n > 0) out = JoinLines(out, FormatNumber(static_cast<double>(n), "###,###,##0") + " " + what);
+  };
+  line(missing, missing == 1 ? "point without terrain data" : "points without terrain data");
+  for (const auto& [why, n] : failReasons)
+    line(n, std::string(n == 1 ? "point" : "points") + " the model could not compute: " +
+                (why.empty() ? "the " + modelName + " model gave no result" : why));
+  line(notReached, notReached == 1 ? "point not computed (the run was cancelled)"
+                                   : "points not computed (the run was cancelled)");
+  return out;
+}
+
 CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   ProcScope proc(kProcRunCovArea);
   CoverageRunOutcome out;
-  coverage::clsAreaCovPaths* paths = in.paths;
-  if (!paths) {
+  const coverage::GeneratedStudy* study = in.study;
+  if (!study) {
     out.result = "Coverage area not set";
     return out;
   }
@@ -150,39 +176,23 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   // Land use for the study area.
   proc.Step(1000);
   if (in.calc.landUse) {
-    in.calc.landUse->PrepareBox(paths->dCovMaxLat(), paths->dCovMinLat(), paths->dCovMaxLon(), paths->dCovMinLon(),
-                                in.freqMHz);
+    in.calc.landUse->PrepareBox(study->maxLat, study->minLat, study->maxLon, study->minLon, in.freqMHz);
   }
-
-  // The study's points, in table order (generating the study when needed).
-  proc.Step(1100);
-  std::vector<StudyPoint> points;
-  StudyPoint p;
-  if (std::string err = paths->FirstPoint(p.az, p.disKm, p.lat, p.lon); !err.empty()) {
-    out.result = err;
+  const auto& all = study->points;
+  const auto& order = study->order;
+  const auto expected = static_cast<std::int64_t>(order.size());
+  try {
+    out.values.assign(all.size(), coverage::PointValue{});
+  } catch (const std::bad_alloc&) {
+    out.result = "Not enough memory for the results of " + std::to_string(all.size()) + " points";
     return out;
   }
-  while (!paths->bEOF()) {
-    points.push_back(p);
-    if (std::string err = paths->NextPoint(p.az, p.disKm, p.lat, p.lon); !err.empty()) {
-      out.result = err;
-      return out;
-    }
-  }
-  const auto expected = static_cast<std::int64_t>(paths->RSNumRec());
-
-  // Bounds after generation; every thread's profile object preloads them.
-  PathSetup ps = in.path;
-  ps.studyMaxLat = paths->dCovMaxLat();
-  ps.studyMinLat = paths->dCovMinLat();
-  ps.studyMaxLon = paths->dCovMaxLon();
-  ps.studyMinLon = paths->dCovMinLon();
 
   auto makeWorker = [&]() {
     Worker w;
     w.calc = MakeCalculator(in.calc, &w.error);
     if (w.calc) {
-      w.path = MakePathElv(ps);
+      w.path = MakePathElv(in.path);
       w.calc->cPathElv(w.path);
     }
     return w;
@@ -211,28 +221,23 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     progress->Yield();
   }
 
-  // Second pass: compute a batch, then write it in table order.
   proc.Step(1300);
-  if (std::string err = paths->FirstPoint(p.az, p.disKm, p.lat, p.lon); !err.empty()) {
-    out.result = err;
-    return out;
-  }
   const int threads = std::max(1, in.threads);
   tbb::task_arena arena(threads);
   // Points of one radial (the same azimuth, one after another) form a group
   // computed by one worker from the radial's first point on, so that every
   // radial is sampled the same way whatever the number of threads.
   std::vector<std::size_t> groupStart;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    if (i == 0 || points[i].az != points[i - 1].az) groupStart.push_back(i);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (i == 0 || all[order[i]].az != all[order[i - 1]].az) groupStart.push_back(i);
   }
-  groupStart.push_back(points.size());
+  groupStart.push_back(order.size());
   const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
   const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
   auto computeGroup = [&](Worker& w, std::size_t g, std::size_t first, std::vector<PointResult>& res) {
     w.path->ForgetRadial();
     for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i) {
-      Compute(w, points[i], in.calc.details, res[i - first]);
+      Compute(w, all[order[i]], in.calc.details, res[i - first]);
     }
   };
 #if defined(__SANITIZE_THREAD__)
@@ -242,7 +247,8 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   std::string text;
   bool stop = false;
   std::int64_t n = 0;
-  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !stop;) {
+  std::size_t done = 0;  // positions of `order` handed over
+  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !stop && !out.cancelled;) {
     // Whole groups up to the batch size, and at least a few groups per
     // thread: radials longer than the batch would otherwise come one per
     // batch and leave the other threads idle.
@@ -284,16 +290,17 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     }
     g0 = g1;
     for (std::size_t i = 0; i < count; ++i) {
-      const StudyPoint& pt = points[first + i];
+      const std::uint32_t idx = order[first + i];
+      const StudyPoint& pt = all[idx];
       const PointResult& r = results[i];
       ++n;
       if ((n < 100 || n % 100 == 0) && progress) {
         progress->SetValue(n);
         progress->Yield();
         if (progress->CancelPressed()) {
-          if (ui.YesNo("Cancel Study", CancelQuestion(in.taskId, in.taskDesc), false)) {
+          if (in.cancelIsFinal || ui.YesNo("Cancel Study", CancelQuestion(in.taskId, in.taskDesc), false)) {
             // The run ends before this point: it and the rest of the batch
-            // stay as generated, so the table does not depend on the batch
+            // stay as generated, so the results do not depend on the batch
             // size (nor on the number of threads).
             out.cancelled = true;
             break;
@@ -302,50 +309,62 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
           }
         }
       }
+      coverage::PointValue& v = out.values[idx];
       if (r.missing) {
         text += "No topo elevation data found for azimuth " + FormatGeneral(pt.az) + "\n";
         ++out.missing;
+        v.status = PointStatus::kNoTerrain;
+        done = first + i + 1;
+        ++out.points;
         if (out.missing % 100 == 0 &&
             ui.YesNo("Missing Topo Elevation Data", MissingQuestion(out.missing, expected), false)) {
           text += "Study CANCELED by user\n";
           stop = true;
           break;
         }
-      } else {
-        if (r.contour) paths->UpdateRDBLoc(r.contourKm, r.contourLat, r.contourLon);
-        const auto level = static_cast<std::int16_t>(std::clamp<std::int32_t>(r.level, -32768, 32767));
-        if (std::string err = paths->UpdateRDBRec(r.field, r.elv, r.luCode, r.luLoss, r.bits, level); !err.empty()) {
-          out.result = JoinLines(text, err);
-          paths->CloseRS();
-          return out;
+        continue;
+      }
+      if (r.contour) {
+        out.moved.emplace_back(idx, StudyPoint{coverage::RoundToDecimals(r.contourLat, 7),
+                                               coverage::RoundToDecimals(r.contourLon, 7), pt.az,
+                                               coverage::RoundToDecimals(r.contourKm, 5)});
+      }
+      v.fieldDbu = r.field;
+      v.elvM = r.elv;
+      v.luCode = r.luCode;
+      v.luLossDb = static_cast<float>(r.luLoss);
+      v.wrnBits = r.bits;
+      v.wrnLvl = static_cast<std::int16_t>(std::clamp<std::int32_t>(r.level, -32768, 32767));
+      if (r.failed) {
+        v.status = PointStatus::kModelFailed;
+        ++out.failed;
+        auto it = std::find_if(out.failReasons.begin(), out.failReasons.end(),
+                               [&](const auto& e) { return e.first == r.failure; });
+        if (it != out.failReasons.end()) {
+          ++it->second;
+        } else if (out.failReasons.size() < kMaxReasons) {
+          out.failReasons.emplace_back(r.failure, 1);
+        } else {
+          ++out.failReasons.back().second;
         }
+      } else {
+        v.status = PointStatus::kComputed;
         ++out.computed;
-        if (in.calc.details && in.details) *in.details << r.details << "\n";
       }
+      if (in.calc.details && in.details) *in.details << r.details << "\n";
       ++out.points;
-      if (std::string err = paths->NextPoint(p.az, p.disKm, p.lat, p.lon); !err.empty()) {
-        out.result = JoinLines(text, err);
-        return out;
-      }
-    }
-    if (out.cancelled) {
-      const std::string msg = "\nTask " + std::to_string(in.taskId) + " CANCELLED by user";
-      WriteLogRecord(msg, true);
-      paths->CloseRS();
-      out.result = text + msg;
-      return out;
+      done = first + i + 1;
     }
   }
   if (progress) progress->SetValue(n);
-  if (!stop) {
-    // A table removed or replaced meanwhile took the writes with it.
-    if (std::string err = paths->CheckResultsTable(); !err.empty()) {
-      WriteLogRecord(err, true);
-      paths->CloseRS();
-      out.result = JoinLines(text, err);
-      return out;
-    }
+  out.notReached = static_cast<std::int64_t>(order.size() - done);
+  if (out.cancelled) {
+    const std::string msg = "\nTask " + std::to_string(in.taskId) + " CANCELLED by user";
+    WriteLogRecord(msg, true);
+    out.result = text + msg;
+    return out;
   }
+  out.cancelled = stop;
   out.completed = !stop;
   out.result = text;
   return out;

@@ -1,10 +1,11 @@
 #pragma once
 // The area-study run: every point of a study, in the order of its results
-// table, through the model's calculator, with the result written into the
-// point's record. Points are computed on several threads, each with its own
-// calculator and terrain profile object, in batches; every batch is written
-// in table order on the calling thread, so the table, the details and every
-// question asked are the same whatever the number of threads.
+// table, through the model's calculator, with the result kept in memory for
+// the table that is written once at the end. Points are computed on several
+// threads, each with its own calculator and terrain profile object, in
+// batches; every batch is taken over in table order on the calling thread,
+// so the results, the details and every question asked are the same
+// whatever the number of threads.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "common/FieldCollection.h"
 #include "coverage/ProgressWindow.h"
+#include "coverage/StudyPoints.h"
 #include "coverage/clsQXAreaCov.h"
 
 namespace zw {
@@ -59,16 +61,21 @@ struct PathSetup {
 std::shared_ptr<clsPathElv> MakePathElv(const PathSetup& s);
 
 struct CoverageRunInputs {
-  coverage::clsAreaCovPaths* paths = nullptr;
+  // The study's points (generated in memory); the run computes them in
+  // study->order and never writes a file.
+  const coverage::GeneratedStudy* study = nullptr;
   CalculatorSetup calc;
-  PathSetup path;
+  PathSetup path;  // with the study area set
   double freqMHz = 0;
   int threads = 1;
   std::ostream* details = nullptr;  // one line per computed point when details are on
   std::int32_t taskId = 0;
   std::string taskDesc;
   std::shared_ptr<coverage::ProgressWindow> progress;
-  // Points computed together before they are written (per thread).
+  // A cancel request of the progress window ends the run without asking
+  // whether to (the request itself was the decision).
+  bool cancelIsFinal = false;
+  // Points computed together before they are handed over (per thread).
   int batchPerThread = 64;
 };
 
@@ -77,9 +84,25 @@ struct CoverageRunOutcome {
   bool completed = false;        // the loop reached the last point
   bool cancelled = false;        // the user cancelled
   std::int64_t points = 0;       // points visited
-  std::int64_t computed = 0;     // points written with a result
+  std::int64_t computed = 0;     // points with a result
   std::int64_t missing = 0;      // points without terrain data
+  std::int64_t failed = 0;       // points the model could not compute
+  std::int64_t notReached = 0;   // points not visited (cancelled)
+  // Why the model failed, with how many points each ("" reasons are counted
+  // under the model's general failure text).
+  std::vector<std::pair<std::string, std::int64_t>> failReasons;
   bool directContour = false;    // the calculator finds contours itself
+  // Set by the engine's run: the new files took the old ones' place, and
+  // whether every point of the study has a result.
+  bool resultsWritten = false;
+  bool complete = false;
+  // Every point's result, in the study's record order.
+  std::vector<coverage::PointValue> values;
+  // Direct-contour models: points moved to the contour they found.
+  std::vector<std::pair<std::uint32_t, coverage::StudyPoint>> moved;
+  // The lines that say how many points have no result and why ("" when
+  // every point was computed).
+  std::string FailureLines(const std::string& modelName) const;
 };
 
 CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in);

@@ -1,5 +1,7 @@
 #include "engine/clsRFProp.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -18,7 +20,10 @@
 #include "engine/CoverageRun.h"
 #include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
+#include "platform/FileSystem.h"
+#include "tasks/StudyCommit.h"
 #include "tasks/TaskCodes.h"
+#include "tasks/TaskRunLock.h"
 #include "tasks/TaskSummary.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/CoordSys.h"
@@ -815,8 +820,20 @@ std::shared_ptr<coverage::ProgressWindow> clsRFProp::ktoProgress() {
   return ktoProgress_;
 }
 
+namespace {
+
+// The permission bits say the file or folder may not be written (also when
+// the process could write it anyway, as root can).
+bool ReadOnlyBits(const std::filesystem::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+}  // namespace
+
 std::string clsRFProp::RunCovArea() {
   ProcScope proc(kProcRFPropCovArea);
+  lastRun_ = CoverageRunOutcome{};
   coverage::clsAreaCovPaths* paths = cCovArea_.get();
   if (!paths) return "Coverage area not set";
   if (!cCovModel_ || !cTask_) {
@@ -825,9 +842,56 @@ std::string clsRFProp::RunCovArea() {
     return msg;
   }
   paths->SetDirectContourCalc(cCovModel_->bDirectContourCalc());
+  auto fail = [&](const std::string& msg) {
+    Report(msg);
+    if (ktoProgress_) ktoProgress_->Close();
+    ktoProgress_.reset();
+    return msg;
+  };
+
+  // The study's files are built aside and replace the old ones together at
+  // the end; until then the old ones stay exactly as they were.
+  proc.Step(900);
+  const std::filesystem::path workDir = cTask_->WorkDir();
+  tasks::RecoverStudyCommits(workDir);
+  tasks::TaskRunLock runLock;
+  if (std::string e = runLock.Acquire(workDir, lTaskID_); !e.empty()) return fail(e);
+  const std::string rName = tasks::TaskFileName('R', lTaskID_, ".DBF"),
+                    tName = tasks::TaskFileName('T', lTaskID_, ".TXT"),
+                    sName = tasks::TaskFileName('S', lTaskID_, ".TXT"),
+                    iniName = tasks::TaskFileName('T', lTaskID_, ".INI");
+  if (ReadOnlyBits(workDir))
+    return fail("The work directory " + workDir.string() + " is read-only; the study was not run. Make it writable "
+                "or copy the study to a writable directory.");
+  for (const auto& name : {rName, tName, sName, iniName})
+    if (ReadOnlyBits(workDir / name))
+      return fail("The file " + (workDir / name).string() + " is read-only; the study was not run and its files "
+                  "were not replaced. Make it writable to run the study again.");
+  tasks::StudyCommit commit;
+  if (std::string e = commit.Begin(workDir, lTaskID_); !e.empty()) return fail(e);
+  std::string stageErr;
+  const std::filesystem::path taskFile = commit.Stage(iniName, true, &stageErr);
+  if (!stageErr.empty()) return fail(stageErr);
+  const std::filesystem::path tablePath = commit.Stage(rName);
+  const std::filesystem::path reportPath = commit.Stage(tName);
+  const std::filesystem::path summaryPath = commit.Stage(sName);
+
+  // The study's points, in memory.
+  proc.Step(950);
+  coverage::GeneratedStudy study;
+  if (std::string e = paths->GenerateStudy(study); !e.empty()) {
+    if (ktoProgress_) ktoProgress_->Close();
+    ktoProgress_.reset();
+    return e;
+  }
+  {
+    tasks::ProfileEdit keys;
+    for (const auto& [k, v] : study.resultsKeys) keys.Set("Results Data Base", k, v);
+    if (std::string e = keys.Apply(taskFile); !e.empty()) return fail(e);
+  }
 
   CoverageRunInputs in;
-  in.paths = paths;
+  in.study = &study;
   CalculatorSetup& c = in.calc;
   c.model = sPropModel_;
   c.silent = bSilent_;
@@ -858,28 +922,29 @@ std::string clsRFProp::RunCovArea() {
   bool err = false;
   ps.stepM = ConvertLength(sTopoStepUn_, "m", dTopoStep_, err);
   // Below 1 m a profile would hold more points than any terrain has samples.
-  if (err || !(ps.stepM >= 1.0) || !std::isfinite(ps.stepM)) {
-    const std::string msg = "Invalid Topo Data Step in Task.";
-    Report(msg);
-    return msg;
-  }
+  if (err || !(ps.stepM >= 1.0) || !std::isfinite(ps.stepM)) return fail("Invalid Topo Data Step in Task.");
   ps.txLat = dFacLat_;
   ps.txLon = dFacLon_;
   ps.datum = sFacDatum_;
   const double siteM = ConvertLength(sFacElvUn_, "m", static_cast<double>(rFacElv_), err);
   ps.txSiteElvM = err ? rFacElv_ : static_cast<float>(siteM);
   ps.obs = cOBS_;
+  ps.studyMaxLat = study.maxLat;
+  ps.studyMinLat = study.minLat;
+  ps.studyMaxLon = study.maxLon;
+  ps.studyMinLon = study.minLon;
 
   in.freqMHz = dFreqMHz_;
   in.threads = iThreads_;
   in.taskId = lTaskID_;
   in.taskDesc = cTask_->sDesc;
   in.progress = ktoProgress();
+  in.cancelIsFinal = bCancelIsFinal_;
 
   // The text report of the study; point details follow it.
   proc.Step(1100);
   std::ofstream report;
-  if (const std::string rep = OpenCalcReport(report); !rep.empty()) return rep;
+  if (const std::string rep = OpenCalcReport(report, reportPath); !rep.empty()) return fail(rep);
   in.details = report.is_open() ? &report : nullptr;
 
   proc.Step(1200);
@@ -889,63 +954,149 @@ std::string clsRFProp::RunCovArea() {
     if (ktoProgress_) ktoProgress_->Close();
     ktoProgress_.reset();
     if (report.is_open()) report.close();
+    run.values.clear();
+    run.values.shrink_to_fit();
+    lastRun_ = std::move(run);
     return text;
   };
-  if (!run.completed) {
-    if (!run.cancelled && !Trim(result).empty()) WriteLogRecord(result, true);
+  const bool reached = run.completed || run.cancelled;
+  if (!reached) {
+    if (!Trim(result).empty()) WriteLogRecord(result, true);
     return finish(result);
   }
+  const std::string failures = run.FailureLines(sPropModel_);
+  if (run.computed == 0) {
+    // Nothing to show for the run: the previous results stay.
+    const std::string msg = JoinLines(JoinLines("No point of the study was computed; the previous results of task " +
+                                                    std::to_string(lTaskID_) + " were kept.",
+                                                failures),
+                                      run.missing > 0 ? "Check the terrain data (--dem or the configured terrain)."
+                                                      : "");
+    WriteLogRecord(msg, true);
+    return finish(JoinLines(result, msg, kBlankLine));
+  }
+  if (run.cancelled) {
+    const std::string q = "Task " + std::to_string(lTaskID_) + ": " + FormatNumber(static_cast<double>(run.computed),
+                                                                                   "###,###,##0") +
+                          " of " + FormatNumber(static_cast<double>(study.points.size()), "###,###,##0") +
+                          " points were computed before the cancellation.\n\n\tClick Yes to keep these partial "
+                          "results (the study is marked incomplete)\n\tClick No to keep the previous results";
+    if (!platform::Messages().YesNo("Keep Partial Results", q, false)) {
+      run.cancelled = true;
+      return finish(JoinLines(result, "The previous results of task " + std::to_string(lTaskID_) + " were kept.",
+                              kBlankLine));
+    }
+  }
+  for (const auto& [idx, moved] : run.moved) study.points[idx] = moved;
+
+  // The results table, written once.
+  proc.Step(1250);
+  if (std::string e = coverage::WriteStudyTable(tablePath, paths->task()->DataSumFile(), study, &run.values); !e.empty())
+    return finish(fail(JoinLines("The results table could not be written; the previous results were kept.", e)));
 
   // Contour from the radial results, for models that give no contours.
   proc.Step(1300);
-  if (sTaskType_ == "CONTOUR" && !run.directContour) {
-    if (coverage::ResultsDb* rdb = paths->RDBSort("ASC", "")) {
-      coverage::ContourRequest req;
-      req.studyDesc = cTask_->sRDBDesc;
-      req.taskFile = cTask_->TaskINIFile();
-      req.levelDbu = cMOB_ ? cMOB_->GetDouble("RX_A1FLD") : 0.0;
-      req.percent = dContourPct_;
-      req.txLat = dFacLat_;
-      req.txLon = dFacLon_;
-      req.listing = in.details;
-      req.silent = bSilent_;
-      const std::string contour = coverage::ReduceContour(*rdb, req);
-      result = JoinLines(result, contour, kBlankLine);
-    }
+  if (run.completed && sTaskType_ == "CONTOUR" && !run.directContour) {
+    coverage::ResultsDb rdb(commit.Folder(), lTaskID_, paths->task()->DataSumFile());
+    rdb.SetSilent(bSilent_);
+    rdb.SetMustExist(true);
+    if (std::string e = rdb.RDBSort("ASC", paths->StudyCode()); !e.empty())
+      return finish(fail(JoinLines("The contour could not be reduced; the previous results were kept.", e)));
+    coverage::ContourRequest req;
+    req.studyDesc = cTask_->sRDBDesc;
+    req.taskFile = taskFile;
+    req.levelDbu = cMOB_ ? cMOB_->GetDouble("RX_A1FLD") : 0.0;
+    req.percent = dContourPct_;
+    req.txLat = dFacLat_;
+    req.txLon = dFacLon_;
+    req.listing = in.details;
+    req.silent = bSilent_;
+    const std::string contour = coverage::ReduceContour(rdb, req);
+    result = JoinLines(result, contour, kBlankLine);
+    if (std::string e = rdb.Close(); !e.empty())
+      return finish(fail(JoinLines("The contour could not be written; the previous results were kept.", e)));
   }
 
   // Bounds of the study's points (the transmitter site record is not one).
   proc.Step(1400);
   double minLat = 88888, maxLat = -88888, minLon = 88888, maxLon = -88888;
-  if (coverage::ResultsDb* rdb = paths->RDBSort("ASC", "")) {
-    for (const auto& r : rdb->ReadAll()) {
-      minLat = std::min(minLat, r.lat);
-      maxLat = std::max(maxLat, r.lat);
-      minLon = std::min(minLon, r.lon);
-      maxLon = std::max(maxLon, r.lon);
-    }
+  for (const auto& p : study.points) {
+    minLat = std::min(minLat, p.lat);
+    maxLat = std::max(maxLat, p.lat);
+    minLon = std::min(minLon, p.lon);
+    maxLon = std::max(maxLon, p.lon);
   }
-  paths->CloseRS();
   tasks::ProfileEdit bounds;
   bounds.Set("Results Data Base", "MINLAT", FormatGeneral(minLat))
       .Set("Results Data Base", "MAXLAT", FormatGeneral(maxLat))
       .Set("Results Data Base", "MINlon", FormatGeneral(minLon))
       .Set("Results Data Base", "MAXlon", FormatGeneral(maxLon));
-  if (const std::string e = cTask_->EditTaskFile(bounds); !e.empty()) result = JoinLines(result, e);
+  if (std::string e = bounds.Apply(taskFile); !e.empty()) return finish(fail(e));
 
-  // Summary, then the task marked as done.
+  // What the run left without a result goes into the report.
+  const bool complete = run.completed && failures.empty();
+  if (report.is_open()) {
+    report << kLineBreak
+           << (complete ? "All " + FormatNumber(static_cast<double>(run.computed), "###,###,##0") + " points computed."
+                        : "INCOMPLETE STUDY: " + FormatNumber(static_cast<double>(run.computed), "###,###,##0") +
+                              " of " + FormatNumber(static_cast<double>(study.points.size()), "###,###,##0") +
+                              " points computed.")
+           << kLineBreak;
+    if (!failures.empty()) report << failures << kLineBreak;
+    report.flush();
+    if (!report) return finish(fail("Cannot write the calculation report " + reportPath.string()));
+    report.close();
+  }
+
+  // Summary.
   proc.Step(1500);
-  if (const std::string e = tasks::WriteTaskSummary(*cTask_); !e.empty()) result = JoinLines(result, e);
-  cTask_->bLock = true;
+  {
+    tasks::SummaryOptions so;
+    so.workDir = workDir;
+    std::string text;
+    const std::string e = tasks::BuildTaskSummary(lTaskID_, tasks::TaskFile(taskFile.string()), &text, so);
+    if (!e.empty()) result = JoinLines(result, e);
+    if (!text.empty()) {
+      std::string why;
+      if (!platform::WriteFileAtomic(summaryPath, text, &why))
+        return finish(fail("Cannot write the task summary " + summaryPath.string() + ": " + why));
+    }
+  }
+
+  // Everything in place at once, the task marked done (or incomplete).
+  proc.Step(1600);
+  tasks::StudyFlags flags;
+  flags.locked = complete;
+  flags.incomplete = !complete;
+  if (std::string e = commit.Commit(flags); !e.empty()) {
+    if (!commit.Committed())
+      return finish(fail(JoinLines("The study's results could not be put in place; the previous results were kept.", e)));
+    result = JoinLines(result, e);
+  }
+  run.resultsWritten = true;
+  run.complete = complete;
+  cTask_->bLock = flags.locked;
   cTask_->bAmbiguous = false;
-  cTask_->bIncomplete = false;
+  cTask_->bIncomplete = flags.incomplete;
   cTask_->bUnfinished = false;
-  if (const std::string e = cTask_->TaskSave(); !e.empty()) result = JoinLines(result, e);
-  lastRun_ = run;
+  if (!failures.empty()) result = JoinLines(result, failures);
   return finish(result);
 }
 
 std::string clsRFProp::OpenCalcReport(std::ofstream& out) {
+  if (lTaskID_ < 1 || !cTask_) return OpenCalcReport(out, {});
+  const std::filesystem::path file = cTask_->WorkDir() / tasks::TaskFileName('T', lTaskID_, ".TXT");
+  // Never written through a link planted at the report's name.
+  std::error_code ec;
+  if (std::filesystem::is_symlink(file, ec)) {
+    const std::string msg = "The calculation report " + file.string() + " is a symbolic link; it was not written";
+    Report(msg);
+    return msg;
+  }
+  return OpenCalcReport(out, file);
+}
+
+std::string clsRFProp::OpenCalcReport(std::ofstream& out, const std::filesystem::path& file) {
   ProcScope proc(kProcRFPropCalcReport);
   if (out.is_open()) out.close();
   if (lTaskID_ < 1 || !cTask_) {
@@ -959,8 +1110,6 @@ std::string clsRFProp::OpenCalcReport(std::ofstream& out) {
     return msg;
   }
   proc.Step(1000);
-  // Beside the task file, in the task's work directory.
-  const std::filesystem::path file = cTask_->WorkDir() / tasks::TaskFileName('T', lTaskID_, ".TXT");
   out.open(file, std::ios::binary | std::ios::trunc);
   if (!out) {
     const std::string msg = "Cannot write the calculation report " + file.string();

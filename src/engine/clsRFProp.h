@@ -137,6 +137,11 @@ class clsRFProp {
   // the failure (nothing written). With the details text "Parameters Only"
   // (or the task's "TXT File Out" set so) the file is closed before returning.
   std::string OpenCalcReport(std::ofstream& out);
+  // The same into the given file (the run's staged report).
+  std::string OpenCalcReport(std::ofstream& out, const std::filesystem::path& file);
+  // A cancel request of the progress window cancels the area run at once
+  // (the command line's Ctrl-C) instead of asking first.
+  void bCancelIsFinal(bool v) { bCancelIsFinal_ = v; }
 
   // State of a loaded task (none / empty / 0 without one).
   tasks::clsQXTask* cTask() const { return cTask_.get(); }
@@ -203,6 +208,7 @@ class clsRFProp {
   std::shared_ptr<platform::TerrainSource> cTerrain_;
   std::shared_ptr<coverage::ProgressWindow> ktoProgress_;
   CoverageRunOutcome lastRun_;
+  bool bCancelIsFinal_ = false;
   std::string sTaskType_, sTaskMsg_;
   std::string sTxtFileOut_;  // [TASK] "TXT File Out" of the loaded task
   std::shared_ptr<FieldCollection> cQuickCov_;

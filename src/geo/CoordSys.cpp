@@ -151,6 +151,16 @@ std::string CoordSysInit(const std::filesystem::path& dataDir) {
   ++gDirGeneration;
   std::error_code ec;
   if (!dataDir.empty() && std::filesystem::is_directory(dataDir, ec)) return "";
+  // The conversions run on PROJ's own data: only when that is missing too
+  // can they not run.
+  {
+    PJ_CONTEXT* c = proj_context_create();
+    PJ* crs = c ? proj_create(c, "EPSG:4267") : nullptr;
+    const bool projWorks = crs != nullptr;
+    if (crs) proj_destroy(crs);
+    if (c) proj_context_destroy(c);
+    if (projWorks) return "";
+  }
   return "Coordinate System Data not found in " + dataDir.string() + "\r\n\r\n" +
          "This function cannot continue.  Please call Pelorin for assistance.";
 }

@@ -19,8 +19,9 @@ namespace zw {
 inline constexpr const char* kCoordDataMissingTitle = "Missing Coordinate System Data";
 
 // Sets the coordinate data directory for every later conversion (in this and
-// other threads). Returns "" when the directory exists, otherwise the message
-// to show (titled kCoordDataMissingTitle); conversions still work without it.
+// other threads). Returns "" when the directory exists or PROJ's own data lets
+// the conversions run, otherwise the message to show (titled
+// kCoordDataMissingTitle).
 std::string CoordSysInit(const std::filesystem::path& dataDir);
 // The directory of the last CoordSysInit ("" before any).
 std::filesystem::path CoordSysDataDir();

@@ -341,16 +341,15 @@ TEST(CoverageRun, CancelBeforeTheFirstPoint) {
   progress->PressCancel();
   inst.messages().Answer(true);
   const StudyRun r = RunStudy(work, {.threads = 2, .progress = progress});
-  EXPECT_EQ(r.result, "\nTask 1 CANCELLED by user");
+  EXPECT_EQ(r.result.rfind("\nTask 1 CANCELLED by user", 0), 0u) << r.result;
+  EXPECT_FALSE(r.outcome.resultsWritten);
   const auto q = inst.Questions("Cancel Study");
   ASSERT_EQ(q.size(), 1u);
   EXPECT_EQ(q[0].text, "Do you want to Cancel this study?\nTask 1: Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice "
                        "radials\n\n\tClick Yes to Cancel the study\n\tClick No to continue running the study");
   EXPECT_TRUE(progress->Closed());
-  const auto recs = Records(work);
-  ASSERT_EQ(recs.size(), static_cast<std::size_t>(kSamplePoints));
-  for (const auto& rec : recs) EXPECT_EQ(rec.val, coverage::kRdbNotComputed) << rec.az << " " << rec.dis;
-  // Not marked as done; no summary.
+  // Nothing was computed: no table, not marked as done, no summary.
+  EXPECT_FALSE(fs::exists(work / "R0000001.DBF"));
   EXPECT_FALSE(LoadTask(work).bLock);
   EXPECT_FALSE(fs::exists(work / "S0000001.TXT"));
 }
@@ -362,16 +361,18 @@ TEST(CoverageRun, CancelDuringTheRunKeepsThePointsBeforeIt) {
   const auto reference = Records(full);
   ASSERT_EQ(reference.size(), static_cast<std::size_t>(kSamplePoints));
 
-  // Cancel confirmed at point 200 (a polled point inside a radial): points 1
-  // to 199 are written, whatever the number of threads.
+  // Cancel confirmed at point 200 (a polled point inside a radial), partial
+  // results kept: points 1 to 199 are written, whatever the number of threads.
   for (int threads : {1, 2}) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     inst.messages().Clear();
     const fs::path work = inst.NewWork("c" + std::to_string(threads));
     inst.messages().Answer(true);
+    inst.messages().Answer(true);
     const StudyRun r = RunStudy(work, {.threads = threads, .progress = std::make_shared<CancelAt>(200)});
-    EXPECT_EQ(r.result, "\nTask 1 CANCELLED by user");
+    EXPECT_EQ(r.result, "\nTask 1 CANCELLED by user\n521 points not computed (the run was cancelled)");
     EXPECT_EQ(inst.Questions("Cancel Study").size(), 1u);
+    EXPECT_EQ(inst.Questions("Keep Partial Results").size(), 1u);
     const auto recs = Records(work);
     ASSERT_EQ(recs.size(), reference.size());
     for (std::size_t i = 0; i < recs.size(); ++i) {
@@ -382,7 +383,17 @@ TEST(CoverageRun, CancelDuringTheRunKeepsThePointsBeforeIt) {
       }
     }
     EXPECT_FALSE(LoadTask(work).bLock);
+    EXPECT_TRUE(LoadTask(work).bIncomplete);
   }
+  // Partial results not kept: the complete ones stay.
+  inst.messages().Clear();
+  inst.messages().Answer(true);
+  inst.messages().Answer(false);
+  const auto before = FileText(full / "R0000001.DBF");
+  const StudyRun r = RunStudy(full, {.threads = 2, .progress = std::make_shared<CancelAt>(200)});
+  EXPECT_FALSE(r.outcome.resultsWritten);
+  EXPECT_EQ(FileText(full / "R0000001.DBF"), before);
+  EXPECT_TRUE(LoadTask(full).bLock);
 }
 
 TEST(CoverageRun, CancelAnsweredNoLetsTheStudyFinish) {
@@ -454,6 +465,9 @@ TEST(CoverageRun, DetailsGiveOneEntryPerComputedPoint) {
   EXPECT_EQ(entries.front().rfind("Azimuth 0.00 ", 0), 0u) << entries.front();
   EXPECT_EQ(entries.back().rfind("Azimuth 350.00 ", 0), 0u) << entries.back();
   auto a = Lines(off / "T0000001.TXT"), b = Lines(on / "T0000001.TXT");
+  // The header is the report without details and without its closing count.
+  ASSERT_EQ(a.back(), "All 720 points computed.");
+  a.resize(a.size() - 2);
   ASSERT_GT(b.size(), a.size());
   ASSERT_GT(a.size(), 1u);
   EXPECT_TRUE(std::equal(a.begin() + 1, a.end(), b.begin() + 1));
@@ -462,8 +476,9 @@ TEST(CoverageRun, DetailsGiveOneEntryPerComputedPoint) {
   // Part of a cancelled run: only the points written have entries.
   const fs::path cancelled = inst.NewWork("cancelled");
   inst.messages().Answer(true);
+  inst.messages().Answer(true);
   const StudyRun r = RunStudy(cancelled, {.details = true, .progress = std::make_shared<CancelAt>(50)});
-  ASSERT_EQ(r.result, "\nTask 1 CANCELLED by user");
+  ASSERT_EQ(r.result.rfind("\nTask 1 CANCELLED by user\n", 0), 0u) << r.result;
   EXPECT_EQ(DetailEntries(cancelled).size(), 49u);
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "platform/DbfTable.h"
 #include "tasks/TaskFile.h"
 
@@ -64,35 +65,10 @@ class FaultsTest : public ::testing::Test {
     return {"--yes", "run", "--task", "1", "--threads", "2", "--workdir", work().string(), "--dem", kTile.string()};
   }
 
-  // Starts the tool with its output in files of the installation directory.
-  pid_t Start(const std::vector<std::string>& args) {
-    const std::string out = (home() / "stdout.txt").string(), err = (home() / "stderr.txt").string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      setenv("ZWRAVOPROP_HOME", home().c_str(), 1);
-      if (!freopen("/dev/null", "r", stdin) || !freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
-        _exit(127);
-      std::vector<char*> argv{const_cast<char*>(RAVO_TOOL_PATH)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(RAVO_TOOL_PATH, argv.data());
-      _exit(127);
-    }
-    return pid;
-  }
-  // Waits at most 60 s (then kills); the wait status.
+  pid_t Start(const std::vector<std::string>& args) { return zw::test::StartTool(home(), args); }
   int Wait(pid_t pid) {
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + 60s;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "still running after 60 s";
-        return status;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
+    const int status = zw::test::WaitTool(pid);
+    if (status == -1) ADD_FAILURE() << "still running after 60 s";
     return status;
   }
   std::string Err() const { return ReadAll(home() / "stderr.txt"); }

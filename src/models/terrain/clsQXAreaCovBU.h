@@ -31,7 +31,7 @@ class clsQXAreaCovBU : public clsQXAreaCov {
   double dBullingtonLevel() const { return dLevel_; }
   const std::vector<BUKnifeEdge>& KnifeEdges() const { return edges_; }
   // Why the last path was not computed ("" when it was).
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

@@ -27,7 +27,7 @@ class clsQXAreaCovEG : public clsQXAreaCov {
   double dPathMi() const { return dPathMi_; }
   const std::string& sDesc() const { return sDesc_; }
   // Why the last path was not computed ("" when it was).
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

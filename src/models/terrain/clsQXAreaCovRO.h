@@ -29,7 +29,7 @@ class clsQXAreaCovRO : public clsQXAreaCov {
   // What the model loss stands for: "(free space) ", "(free space + diffraction) ", ...
   const std::string& sResult() const { return sResult_; }
   double dFreeSpaceLossDB() const { return dFreeSpaceLoss_; }
-  const std::string& sPathError() const { return sPathError_; }
+  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

@@ -1,0 +1,227 @@
+#include "coverage/ResultsTableWriter.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "coverage/ResultsDb.h"
+
+namespace zw::coverage {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 4u << 20;
+constexpr const char* kSlotNames[] = {"RDB_DESC", "RDB_LAT",    "RDB_LON",    "RDB_AZ",     "RDB_DIS",   "RDB_VAL",
+                                      "RDB_WRNLVL", "RDB_WRNING", "RDB_ELV", "RDB_LUCODE", "RDB_LULOSS"};
+
+const double kPow10[] = {1,   1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9, 1e10,
+                         1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The fixed-point text of v with `decimals` decimals into out (right-aligned
+// in width, blanks before); false when it does not fit. Whole numbers round
+// halves away from zero; "-0" is written without its sign.
+bool FixedText(double v, int decimals, int width, char* out) {
+  char buf[64];
+  int n = 0;
+  const double scaled = v * kPow10[std::clamp(decimals, 0, 18)];
+  if (std::isfinite(v) && decimals >= 0 && decimals <= 15 && std::fabs(scaled) < 9e15) {
+    long long x = std::llround(scaled);
+    const bool neg = x < 0;
+    unsigned long long u = neg ? static_cast<unsigned long long>(-x) : static_cast<unsigned long long>(x);
+    char rev[40];
+    int k = 0;
+    for (int d = 0; d < decimals; ++d) {
+      rev[k++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    }
+    if (decimals > 0) rev[k++] = '.';
+    do {
+      rev[k++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    if (neg && x != 0) rev[k++] = '-';
+    for (int i = k - 1; i >= 0; --i) buf[n++] = rev[i];
+  } else {
+    if (!std::isfinite(v) || std::fabs(v) >= 1e20) return false;
+    const double r = decimals == 0 ? std::round(v) : v;
+    n = std::snprintf(buf, sizeof buf, "%.*f", decimals, r);
+    if (n <= 0 || n >= static_cast<int>(sizeof buf)) return false;
+    if (buf[0] == '-' && std::strpbrk(buf, "123456789") == nullptr) {
+      std::memmove(buf, buf + 1, static_cast<std::size_t>(n));
+      --n;
+    }
+  }
+  if (n > width) return false;
+  std::memset(out, ' ', static_cast<std::size_t>(width - n));
+  std::memcpy(out + (width - n), buf, static_cast<std::size_t>(n));
+  return true;
+}
+
+}  // namespace
+
+double RoundToDecimals(double v, int decimals) {
+  if (!std::isfinite(v) || decimals < 0 || decimals > 15) return v;
+  const double p = kPow10[decimals];
+  const double scaled = v * p;
+  if (std::fabs(scaled) >= 9e15) return v;
+  return static_cast<double>(std::llround(scaled)) / p;
+}
+
+ResultsTableWriter::~ResultsTableWriter() {
+  if (fp_) std::fclose(fp_);
+}
+
+std::string ResultsTableWriter::Fail(const std::string& what) {
+  if (error_.empty()) error_ = what + " " + file_.string() + ": " + std::strerror(errno);
+  if (fp_) {
+    std::fclose(fp_);
+    fp_ = nullptr;
+  }
+  return error_;
+}
+
+std::string ResultsTableWriter::Create(const fs::path& file, const fs::path& dataSumFile) {
+  file_ = file;
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(file, ec))) return "The table already exists: " + file.string();
+  std::string error;
+  auto all = platform::ReadDataSumFields(dataSumFile, "RDBDBASE", &error);
+  if (!all) return error;
+  std::vector<platform::DataSumField> rows;
+  for (const auto& r : *all)
+    if (r.Valid()) rows.push_back(r);
+  if (rows.empty()) return "The field-definition table has no results fields (RDBDBASE): " + dataSumFile.string();
+  std::vector<platform::DbfField> layout;
+  for (const auto& r : rows) layout.push_back(r.ToDbfField());
+  if (auto err = platform::EnsureDbfTable(file, layout, true, false, &rows); !err.empty()) return err;
+
+  // The layout as written (after the header correction).
+  std::vector<platform::DbfField> fields;
+  {
+    platform::DbfTable t;
+    if (auto err = t.Open(file, true); !err.empty()) return err;
+    if (t.RecordCount() != 0) return "A new results table holds records: " + file.string();
+    fields = t.Fields();
+  }
+  int offset = 1;
+  for (const auto& f : fields) {
+    for (int s = 0; s < kSlots; ++s)
+      if (cols_[s].offset < 0 && SameNoCase(f.name, kSlotNames[s])) cols_[s] = {offset, f.width, f.decimals, f.type};
+    offset += f.width;
+  }
+  recordLength_ = offset;
+  for (int s = 0; s < kSlots; ++s) {
+    const Column& c = cols_[s];
+    if (c.offset < 0) continue;
+    const bool numeric = c.type == 'N' || c.type == 'F';
+    if ((s == kDesc && c.type != 'C') || (s != kDesc && !numeric))
+      return std::string("The results field ") + kSlotNames[s] + " has an unexpected type in " + file.string();
+  }
+  fp_ = std::fopen(file.c_str(), "r+b");
+  if (!fp_) return Fail("Cannot open");
+  unsigned char head[32];
+  if (std::fread(head, 1, sizeof head, fp_) != sizeof head) return Fail("Cannot read");
+  headerLength_ = head[8] | (head[9] << 8);
+  if ((head[10] | (head[11] << 8)) != recordLength_) return "Unexpected record length in " + file.string();
+  if (std::fseek(fp_, headerLength_, SEEK_SET) != 0) return Fail("Cannot write");
+  buffer_.reserve(kBufferBytes + static_cast<std::size_t>(recordLength_));
+  return {};
+}
+
+char* ResultsTableWriter::NewRecord() {
+  const std::size_t at = buffer_.size();
+  buffer_.append(static_cast<std::size_t>(recordLength_), ' ');
+  return buffer_.data() + at;
+}
+
+void ResultsTableWriter::PutNumber(char* rec, Slot s, double v) {
+  const Column& c = cols_[s];
+  if (c.offset < 0) return;
+  if (!FixedText(v, c.decimals, c.width, rec + c.offset) && error_.empty())
+    error_ = "The value " + std::to_string(v) + " does not fit the field " + kSlotNames[s] + " of " + file_.string();
+}
+
+void ResultsTableWriter::PutText(char* rec, Slot s, std::string_view text) {
+  const Column& c = cols_[s];
+  if (c.offset < 0) return;
+  std::memcpy(rec + c.offset, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(c.width)));
+}
+
+std::string ResultsTableWriter::Flush() {
+  if (!fp_) return error_.empty() ? "The results table is not open" : error_;
+  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), fp_) != buffer_.size())
+    return Fail("Cannot write the results table");
+  buffer_.clear();
+  return {};
+}
+
+std::string ResultsTableWriter::AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM) {
+  if (!error_.empty()) return error_;
+  char* rec = NewRecord();
+  PutText(rec, kDesc, desc);
+  PutNumber(rec, kLat, p.lat);
+  PutNumber(rec, kLon, p.lon);
+  PutNumber(rec, kAz, p.az);
+  PutNumber(rec, kDis, p.disKm);
+  PutNumber(rec, kVal, kRdbNotComputed);
+  PutNumber(rec, kLvl, 0);
+  PutNumber(rec, kBits, 0);
+  if (elvM > -30000.0f) PutNumber(rec, kElv, elvM);
+  ++records_;
+  if (buffer_.size() >= kBufferBytes) return Flush();
+  return error_;
+}
+
+std::string ResultsTableWriter::Add(std::string_view desc, const StudyPoint& p, const PointValue& v) {
+  if (v.status != PointStatus::kComputed && v.status != PointStatus::kModelFailed) return AddSkeleton(desc, p);
+  if (!error_.empty()) return error_;
+  char* rec = NewRecord();
+  PutText(rec, kDesc, desc);
+  PutNumber(rec, kLat, p.lat);
+  PutNumber(rec, kLon, p.lon);
+  PutNumber(rec, kAz, p.az);
+  PutNumber(rec, kDis, p.disKm);
+  PutNumber(rec, kVal, v.fieldDbu);
+  PutNumber(rec, kLvl, v.wrnLvl);
+  PutNumber(rec, kBits, v.wrnBits);
+  PutNumber(rec, kElv, v.elvM);
+  PutNumber(rec, kLuCode, (v.luCode > 999 || v.luCode < 0) ? -1 : v.luCode);
+  PutNumber(rec, kLuLoss, v.luLossDb);
+  ++records_;
+  if (buffer_.size() >= kBufferBytes) return Flush();
+  return error_;
+}
+
+std::string ResultsTableWriter::Finish() {
+  if (!error_.empty()) return error_;
+  buffer_.push_back('\x1A');
+  if (auto err = Flush(); !err.empty()) return err;
+  if (records_ > 0x7FFFFFFF) return "Too many records for one table: " + file_.string();
+  const auto n = static_cast<std::uint32_t>(records_);
+  const unsigned char count[4] = {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
+                                  static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
+  if (std::fseek(fp_, 4, SEEK_SET) != 0 || std::fwrite(count, 1, 4, fp_) != 4) return Fail("Cannot write");
+  if (std::fflush(fp_) != 0 || ::fsync(::fileno(fp_)) != 0) return Fail("Cannot write the results table");
+  const int rc = std::fclose(fp_);
+  fp_ = nullptr;
+  if (rc != 0) return Fail("Cannot write the results table");
+  return {};
+}
+
+}  // namespace zw::coverage

@@ -1,0 +1,62 @@
+#pragma once
+// Writes a whole results table in one sequential pass: the empty table with
+// the layout of the field-definition table is made first (as any results
+// table is), then every record is encoded into a large buffer and appended,
+// and the header's record count is written once at the end, followed by a
+// sync. A failure (disk full, ...) names the cause and the file; the caller
+// then discards the file, which is never one in use.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "coverage/StudyPoints.h"
+#include "platform/DbfTable.h"
+
+namespace zw::coverage {
+
+class ResultsTableWriter {
+ public:
+  ResultsTableWriter() = default;
+  ~ResultsTableWriter();
+  ResultsTableWriter(const ResultsTableWriter&) = delete;
+  ResultsTableWriter& operator=(const ResultsTableWriter&) = delete;
+
+  // Creates the table `file` (which must not exist) with the results layout.
+  std::string Create(const std::filesystem::path& file, const std::filesystem::path& dataSumFile);
+
+  // A skeleton record: value -888888, elevation only above -30000, no land use.
+  std::string AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM = -32200.0f);
+  // A record with its result (a point not computed is written as a skeleton).
+  std::string Add(std::string_view desc, const StudyPoint& p, const PointValue& v);
+  // Writes the rest, the record count and the end mark; syncs and closes.
+  std::string Finish();
+  std::int64_t Records() const { return records_; }
+
+ private:
+  enum Slot { kDesc, kLat, kLon, kAz, kDis, kVal, kLvl, kBits, kElv, kLuCode, kLuLoss, kSlots };
+  struct Column {
+    int offset = -1;  // in the record; -1 when the table has no such field
+    int width = 0;
+    int decimals = 0;
+    char type = 'N';
+  };
+  char* NewRecord();
+  void PutNumber(char* rec, Slot s, double v);
+  void PutText(char* rec, Slot s, std::string_view text);
+  std::string Flush();
+  std::string Fail(const std::string& what);
+
+  std::filesystem::path file_;
+  std::FILE* fp_ = nullptr;
+  Column cols_[kSlots];
+  int recordLength_ = 0;
+  long headerLength_ = 0;
+  std::int64_t records_ = 0;
+  std::string buffer_;
+  std::string error_;
+};
+
+}  // namespace zw::coverage
