@@ -217,6 +217,46 @@ TEST_F(RunTransactionTest, FailedRunsKeepEveryFileAsItWas) {
   }
 }
 
+// Task commands killed at random instants: every task record keeps its task
+// file, and the database still lists.
+TEST_F(RunTransactionTest, KilledTaskCommandsLeaveWholeTasks) {
+  const fs::path sample = fs::path(RAVO_DATA_DIR) / "sample";
+  const std::string w = work().string();
+  const std::vector<std::string> import{"--yes", "task", "--workdir", w, "import", (sample / "T0000001.INI").string(),
+                                        (sample / "E0000001.INI").string()};
+  std::mt19937 rng(7);
+  int trials = 0;
+  auto expectWhole = [&](const std::string& what) {
+    const auto list = zw::test::RunTool(home(), "task --workdir " + zw::test::Quote(work()) + " list");
+    EXPECT_EQ(list.exitCode, 0) << what << list.err;
+    zw::platform::DbfTable t;
+    ASSERT_EQ(t.Open(work() / "ZWTasks.dbf", true), "") << what;
+    for (int r : t.AllRecords())
+      EXPECT_TRUE(fs::is_regular_file(work() / ("T" + t.Text(r, "TSK_ID") + ".INI")))
+          << what << ": task " << t.Text(r, "TSK_ID") << " has no task file";
+  };
+  for (const char* kind : {"import", "delete"}) {
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run(import), 0) << Err();
+    const auto full = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+    std::uniform_int_distribution<long> when(0, full.count() * 12 / 10);
+    for (int i = 0; i < 25; ++i, ++trials) {
+      std::vector<std::string> args = import;
+      if (std::string(kind) == "delete") {
+        ASSERT_EQ(Run(import), 0) << Err();
+        args = {"--yes", "task", "--workdir", w, "delete", std::to_string(3 + i)};
+      }
+      const pid_t pid = StartTool(home(), args);
+      std::this_thread::sleep_for(std::chrono::microseconds(when(rng)));
+      kill(pid, SIGKILL);
+      WaitTool(pid);
+      expectWhole(std::string(kind) + " trial " + std::to_string(i));
+      if (HasFailure()) return;
+    }
+  }
+  std::cout << trials << " killed task commands, every task whole\n";
+}
+
 TEST_F(RunTransactionTest, ALinkAtTheReportsNameIsReplacedNotFollowed) {
   const fs::path outside = tmp.path() / "outside.txt";
   std::ofstream(outside) << "not yours";
