@@ -107,12 +107,13 @@ int PointInPolygon(double x, double y, const std::vector<double>& xs, const std:
   bool inside = false;
   for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
     const double xi = xs[i], yi = ys[i], xj = xs[j], yj = ys[j];
-    // On the segment (j, i)?
-    const double cross = (xj - xi) * (y - yi) - (yj - yi) * (x - xi);
-    const double len = std::hypot(xj - xi, yj - yi);
-    if (std::fabs(cross) <= eps * std::max(len, 1.0) && x >= std::min(xi, xj) - eps && x <= std::max(xi, xj) + eps &&
-        y >= std::min(yi, yj) - eps && y <= std::max(yi, yj) + eps)
-      return 0;
+    // On the segment (j, i)? Its box first: most points are far from most
+    // segments, and the length is only needed near one.
+    if (x >= std::min(xi, xj) - eps && x <= std::max(xi, xj) + eps && y >= std::min(yi, yj) - eps &&
+        y <= std::max(yi, yj) + eps) {
+      const double cross = (xj - xi) * (y - yi) - (yj - yi) * (x - xi);
+      if (std::fabs(cross) <= eps * std::max(std::hypot(xj - xi, yj - yi), 1.0)) return 0;
+    }
     // Crossing of a ray toward +x.
     if ((yi > y) != (yj > y)) {
       const double xc = xi + (y - yi) * (xj - xi) / (yj - yi);

@@ -120,12 +120,14 @@ struct TerrainSource::Cursor::Impl {
   Slot slots[kCursorBlocks];
   int next = 0;
   // The block of a source on the cursor's own geographic datum that answered
-  // last, when no finer source reaches into it: points whose four neighbours
-  // lie in it and have data are read straight from its samples.
+  // last: points in its window (the part of the block no finer source reaches
+  // into, where the point's four neighbours lie in the block) whose four
+  // neighbours have data are read straight from its samples.
   struct Hot {
     const float* v = nullptr;  // block samples, row-major
     std::shared_ptr<const Block> b;
     int x0 = 0, y0 = 0, w = 0, h = 0;  // pixel window of the block
+    double fx0 = 0, fx1 = 0, fy0 = 0, fy1 = 0;  // the window: fx0 <= x - 0.5 < fx1 (pixels), same for y
     double inv[6]{};                    // lon/lat -> pixel of its source
     double xMin = 0, xMax = 0;          // longitude span of its source
     bool narrow = false;                // that span is under a turn, within +-540
@@ -467,8 +469,9 @@ inline bool TerrainSource::HotElevation(double lat, double lon, Cursor& cur, flo
   const double x = h.narrow && lon >= h.xMin && lon <= h.xMax ? lon : GridLon(lon, h.xMin, h.xMax);
   const double fx = h.inv[0] + x * h.inv[1] + lat * h.inv[2] - 0.5;
   const double fy = h.inv[3] + x * h.inv[4] + lat * h.inv[5] - 0.5;
-  // Inside the block with a whole cell of samples (so no edge clamping either).
-  if (!(fx >= h.x0 && fx < h.x0 + h.w - 1 && fy >= h.y0 && fy < h.y0 + h.h - 1)) return false;
+  // Inside the window: a whole cell of samples in the block (so no edge
+  // clamping either), and no finer source near.
+  if (!(fx >= h.fx0 && fx < h.fx1 && fy >= h.fy0 && fy < h.fy1)) return false;
   const int i0 = static_cast<int>(fx), j0 = static_cast<int>(fy);
   const float* p = h.v + static_cast<std::size_t>(j0 - h.y0) * h.w + (i0 - h.x0);
   const float v00 = p[0], v10 = p[1], v01 = p[h.w], v11 = p[h.w + 1];
@@ -490,26 +493,43 @@ void TerrainSource::MakeHot(std::size_t si, double px, double py, Cursor& cur) c
     if (sl.si == si && sl.bx == i / kBlock && sl.by == j / kBlock) slot = &sl;
   const Block& b = *slot->b;
   if (b.w < 2 || b.h < 2) return;
-  // The block's box (its outer pixel edges) in the grid's own longitudes; no
-  // finer source may reach into it, or the point might be that source's.
-  const double ax = s.gt[0] + b.x0 * s.gt[1] + b.y0 * s.gt[2], ay = s.gt[3] + b.x0 * s.gt[4] + b.y0 * s.gt[5];
-  const double cx = s.gt[0] + (b.x0 + b.w) * s.gt[1] + (b.y0 + b.h) * s.gt[2];
-  const double cy = s.gt[3] + (b.x0 + b.w) * s.gt[4] + (b.y0 + b.h) * s.gt[5];
-  const double lat0 = std::min(ay, cy), lat1 = std::max(ay, cy), lon0 = std::min(ax, cx), lon1 = std::max(ax, cx);
+  double fx0 = b.x0, fx1 = b.x0 + b.w - 1, fy0 = b.y0, fy1 = b.y0 + b.h - 1;
+  // Finer sources reaching into the block (their boxes with the usual slack)
+  // cut the window down to the side of them the point is on; a point inside
+  // one gets no window.
+  const double ax = px - 0.5, ay = py - 0.5;
   for (std::size_t f = 0; f < si; ++f) {
     const Source& o = *sources_[f];
-    if (o.maxLat + kBoxMarginDeg < lat0 || o.minLat - kBoxMarginDeg > lat1) continue;
     if (!(o.minLon <= o.maxLon) || o.maxLon - o.minLon >= 360.0) return;
-    // Its longitudes may differ from this grid's by turns.
-    for (double turn : {-360.0, 0.0, 360.0})
-      if (!(o.maxLon + turn + kBoxMarginDeg < lon0 || o.minLon + turn - kBoxMarginDeg > lon1)) return;
+    for (double turn : {-360.0, 0.0, 360.0}) {  // its longitudes may differ from this grid's by turns
+      double bx0 = 1e300, bx1 = -1e300, by0 = 1e300, by1 = -1e300;
+      for (double lo : {o.minLon + turn - kBoxMarginDeg, o.maxLon + turn + kBoxMarginDeg})
+        for (double la : {o.minLat - kBoxMarginDeg, o.maxLat + kBoxMarginDeg}) {
+          const double x = s.inv[0] + lo * s.inv[1] + la * s.inv[2] - 0.5;
+          const double y = s.inv[3] + lo * s.inv[4] + la * s.inv[5] - 0.5;
+          bx0 = std::min(bx0, x), bx1 = std::max(bx1, x), by0 = std::min(by0, y), by1 = std::max(by1, y);
+        }
+      // Cells from i to i + 1 hold points fx in [i, i + 1); a cell touching the
+      // box is left out with it.
+      if (bx1 < fx0 - 1 || bx0 > fx1 + 1 || by1 < fy0 - 1 || by0 > fy1 + 1) continue;
+      if (ax < bx0) fx1 = std::min(fx1, std::floor(bx0) - 1);
+      else if (ax > bx1) fx0 = std::max(fx0, std::floor(bx1) + 2);
+      else if (ay < by0) fy1 = std::min(fy1, std::floor(by0) - 1);
+      else if (ay > by1) fy0 = std::max(fy0, std::floor(by1) + 2);
+      else return;
+    }
   }
+  if (!(ax >= fx0 && ax < fx1 && ay >= fy0 && ay < fy1)) return;
   h.b = slot->b;
   h.v = b.v.data();
   h.x0 = b.x0;
   h.y0 = b.y0;
   h.w = b.w;
   h.h = b.h;
+  h.fx0 = fx0;
+  h.fx1 = fx1;
+  h.fy0 = fy0;
+  h.fy1 = fy1;
   std::copy(std::begin(s.inv), std::end(s.inv), h.inv);
   h.xMin = s.xMin;
   h.xMax = s.xMax;

@@ -112,6 +112,40 @@ TEST(TerrainSource, MosaicFinestWinsVoidsFallBack) {
   EXPECT_FLOAT_EQ(t.Elevation(1 - 0.0995, 0.5 + 0.0995), 200.0f);
 }
 
+// A profile's points read in one go through a cursor (which reads most of
+// them straight from the block that answered last) give exactly what each
+// point gives on its own, across equal tiles side by side, a finer grid with a
+// void over them, and their edges.
+TEST(TerrainSource, ProfileReadsEqualPointByPointReads) {
+  TempDir dir;
+  auto slope = [](double base) { return [base](int c, int r) { return base + 3.0 * c + 7.0 * r + (c * r) % 11; }; };
+  WriteGrid(dir.path() / "a.tif", 0, 2, 0.01, 100, 200, slope(100));
+  WriteGrid(dir.path() / "b.tif", 1, 2, 0.01, 100, 200, slope(400));
+  WriteGrid(dir.path() / "fine.tif", 0.7, 1.3, 0.002, 300, 300, [](int c, int r) {
+    return c >= 120 && c < 140 && r >= 50 && r < 90 ? NAN : 50.0 + c + 2.0 * r;
+  });
+  TerrainSource t;
+  ASSERT_EQ(t.Add(dir.path()), "");
+  TerrainSource::Cursor run(t);
+  std::size_t n = 0;
+  for (double az = 5; az < 360; az += 40) {
+    std::vector<double> lat, lon;
+    for (int k = 0; k < 700; ++k) {
+      // Lines through (1, 1): into the finer grid and out again.
+      lat.push_back(1.0 + 0.0013 * (k - 350) * std::cos(az * M_PI / 180));
+      lon.push_back(1.0 + 0.0013 * (k - 350) * std::sin(az * M_PI / 180));
+    }
+    std::vector<float> got(lat.size());
+    t.Elevations(lat.data(), lon.data(), lat.size(), got.data(), run);
+    for (std::size_t k = 0; k < lat.size(); ++k) {
+      TerrainSource::Cursor own(t);
+      ASSERT_EQ(got[k], t.Elevation(lat[k], lon[k], own)) << az << " " << lat[k] << " " << lon[k];
+      n += got[k] > kNoElevationLimit ? 1 : 0;
+    }
+  }
+  EXPECT_GT(n, 3000u);
+}
+
 TEST(TerrainSource, BadFilesAreReportedAndSkipped) {
   TempDir dir;
   WriteGrid(dir.path() / "good.tif", 0, 1, 0.01, 100, 100, [](int, int) { return 50.0; });
