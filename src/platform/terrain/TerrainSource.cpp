@@ -386,13 +386,17 @@ bool TerrainSource::Locate(std::size_t si, double lat, double lon, Cursor& cur, 
   return ToPixel(si, lat, lon, cur, px, py) && px >= 0 && py >= 0 && px <= s.width && py <= s.height;
 }
 
+namespace {
+
 // Longitude of a point in a geographic grid's own range (grids may use 0..360).
-static inline double GridLon(double lon, double xMin, double xMax) {
+inline double GridLon(double lon, double xMin, double xMax) {
   double x = NormLon(lon);
   if (x < xMin) x += 360.0;
   if (x > xMax) x -= 360.0;
   return x;
 }
+
+}  // namespace
 
 bool TerrainSource::ToPixel(std::size_t si, double lat, double lon, Cursor& cur, double& px, double& py) const {
   const Source& s = *sources_[si];
@@ -507,7 +511,10 @@ void TerrainSource::MakeHot(std::size_t si, double px, double py, Cursor& cur) c
         for (double la : {o.minLat - kBoxMarginDeg, o.maxLat + kBoxMarginDeg}) {
           const double x = s.inv[0] + lo * s.inv[1] + la * s.inv[2] - 0.5;
           const double y = s.inv[3] + lo * s.inv[4] + la * s.inv[5] - 0.5;
-          bx0 = std::min(bx0, x), bx1 = std::max(bx1, x), by0 = std::min(by0, y), by1 = std::max(by1, y);
+          bx0 = std::min(bx0, x);
+          bx1 = std::max(bx1, x);
+          by0 = std::min(by0, y);
+          by1 = std::max(by1, y);
         }
       // Cells from i to i + 1 hold points fx in [i, i + 1); a cell touching the
       // box is left out with it.
