@@ -18,6 +18,7 @@
 #include "coverage/clsQXAreaCov.h"
 #include "engine/PointToPoint.h"
 #include "engine/clsRFProp.h"
+#include "models/curves/clsQXAreaCovCX.h"
 #include "models/terrain/clsQXAreaCovLR.h"
 #include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
@@ -341,6 +342,14 @@ P2PResult RunTaskPath(const P2POptions& o) {
   out.errLevel = calc->lErrLevel();
   out.rxGroundM = calc->rTgtElvM();
   out.details = calc->sDetails();  // the model's account, as the template form gives it
+  out.quantity = calc->ResultQuantity();
+  out.unit = calc->ResultUnit();
+  out.warnings = calc->Warnings();
+  if (out.quantity == "clearance") out.clearance = calc->dNetField();
+  if (auto* cx = dynamic_cast<clsQXAreaCovCX*>(calc)) {
+    out.contourKm = cx->dContourDistKm();
+    out.insideContour = cx->bCovered();
+  }
   if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc)) {
     out.mode = {lr->sMode1(), lr->sMode2()};
     out.deltaHM = lr->dDeltaHM();

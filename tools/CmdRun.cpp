@@ -13,6 +13,8 @@
 #include "common/TextJoin.h"
 #include "engine/clsRFProp.h"
 #include "platform/terrain/TerrainSource.h"
+#include "platform/terrain/clsLandUse.h"
+#include "platform/terrain/clsObstructions.h"
 
 namespace zw::tool {
 namespace {
@@ -56,6 +58,11 @@ int RunStudy(const RunOptions& o) {
     return kExitFailed;
   }
   if (o.details) e.bDetails(true);
+  // Named inputs that cannot be used are said before the run (and in its report).
+  if (e.cOBS())
+    for (const auto& w : e.cOBS()->Warnings()) std::cerr << "Warning: " << w << "\n";
+  if (e.cLandUse())
+    for (const auto& w : e.cLandUse()->Warnings()) std::cerr << "Warning: " << w << "\n";
   const std::string result = e.RunCovArea();
   const CoverageRunOutcome& run = e.LastRun();
   auto* task = e.cTask();

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 #include "coverage/ResultsDb.h"
 
@@ -88,7 +89,7 @@ ResultsTableWriter::~ResultsTableWriter() {
 }
 
 std::string ResultsTableWriter::Fail(const std::string& what) {
-  if (error_.empty()) error_ = what + " " + file_.string() + ": " + std::strerror(errno);
+  if (error_.empty()) error_ = what + " " + file_.string() + ": " + std::error_code(errno, std::generic_category()).message();
   if (fp_) {
     std::fclose(fp_);
     fp_ = nullptr;
@@ -108,6 +109,7 @@ std::string ResultsTableWriter::Create(const fs::path& file, const fs::path& dat
     if (r.Valid()) rows.push_back(r);
   if (rows.empty()) return "The field-definition table has no results fields (RDBDBASE): " + dataSumFile.string();
   std::vector<platform::DbfField> layout;
+  layout.reserve(rows.size());
   for (const auto& r : rows) layout.push_back(r.ToDbfField());
   if (auto err = platform::EnsureDbfTable(file, layout, true, false, &rows); !err.empty()) return err;
 

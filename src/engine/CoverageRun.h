@@ -20,9 +20,6 @@
 
 namespace zw {
 
-namespace coverage {
-class clsAreaCovPaths;
-}
 namespace platform {
 class TerrainSource;
 }

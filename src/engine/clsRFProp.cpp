@@ -863,10 +863,15 @@ std::string clsRFProp::RunCovArea() {
   if (ReadOnlyBits(workDir))
     return fail("The work directory " + workDir.string() + " is read-only; the study was not run. Make it writable "
                 "or copy the study to a writable directory.");
-  for (const auto& name : {rName, tName, sName, iniName})
+  for (const auto& name : {rName, tName, sName, iniName}) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(workDir / name, ec)))
+      return fail("The path " + (workDir / name).string() + " is a directory; the study's file cannot take its "
+                  "place. Remove or rename it to run the study.");
     if (ReadOnlyBits(workDir / name))
       return fail("The file " + (workDir / name).string() + " is read-only; the study was not run and its files "
                   "were not replaced. Make it writable to run the study again.");
+  }
   tasks::StudyCommit commit;
   if (std::string e = commit.Begin(workDir, lTaskID_); !e.empty()) return fail(e);
   std::string stageErr;
@@ -1145,9 +1150,18 @@ std::string clsRFProp::OpenCalcReport(std::ofstream& out, const std::filesystem:
     for (int i = 0; i < cOBS_->iFileCount(); ++i) out << cOBS_->sFileName(i) << nl;
     out << "     " << nl;
   }
-  if (cLandUse_ && cLandUse_->bUse() && cLandUse_->bUsable() && !Trim(cLandUse_->sTemplate()).empty()) {
+  if (cLandUse_ && cLandUse_->bUse() && !Trim(cLandUse_->sTemplate()).empty()) {
     out << "Land Use Data included in calculations;  Template:  " << cLandUse_->sTemplate() << nl;
     out << "     " << nl;
+  }
+  // Inputs the task names that could not be used are said, not dropped.
+  {
+    std::vector<std::string> warnings;
+    if (cOBS_) warnings = cOBS_->Warnings();
+    if (cLandUse_)
+      for (const auto& w : cLandUse_->Warnings()) warnings.push_back(w);
+    for (const auto& w : warnings) out << "WARNING: " << w << nl;
+    if (!warnings.empty()) out << "     " << nl;
   }
   out << "Receive: " << FormatNumber(rMobHgt_, "###0.00") << sMobHgtUn_ << " " << sMobRef_ << nl;
   out << "     " << nl;

@@ -340,7 +340,7 @@ std::string clsQXDtoU::DtoU_Save(std::string_view sectionIn) {
     } cleanup{work};
     std::string why;
     if (!platform::WriteFileAtomic(work, original, &why))
-      return Fail(JoinLines(JoinLines("The D/U table could not be prepared:", why), notSaved));
+      return Fail(JoinLines(JoinLines(JoinLines("The D/U table file could not be written:", file), why), notSaved));
 
     proc.Step(400);
     // Rows and cells of a larger table saved earlier under this name go.

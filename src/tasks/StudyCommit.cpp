@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <system_error>
 
 #include "common/ErrorHandler.h"
 #include "tasks/clsQXTask.h"
@@ -25,7 +26,7 @@ constexpr const char* kPrefix = ".ravo-run-";
 constexpr const char* kJournal = "COMMIT";
 constexpr const char* kJournalHead = "ravoprop study commit 1";
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() { return std::error_code(errno, std::generic_category()).message(); }
 
 // fsync of a file or a directory; false with errno set on failure.
 bool SyncPath(const fs::path& p, bool directory) {
@@ -232,7 +233,7 @@ std::vector<std::string> RecoverStudyCommits(const fs::path& workDir) {
   for (const auto& entry : fs::directory_iterator(workDir, ec)) {
     const std::string name = entry.path().filename().string();
     if (!IsStudyStagingName(name) || !entry.is_directory(ec) || entry.is_symlink(ec)) continue;
-    const fs::path folder = entry.path();
+    const fs::path& folder = entry.path();
     Journal j;
     if (fs::exists(folder / kJournal, ec)) {
       if (!ReadJournal(folder / kJournal, j)) {

@@ -81,9 +81,8 @@ TEST(CoordSys, DataDirectory) {
   // PROJ's own data is still found with the directory first on the search path.
   auto r = ConvertPosition("LL27", "LL84", 44, -72);
   EXPECT_TRUE(r.bOK) << r.sError;
-  const std::string msg = CoordSysInit(dir.path() / "missing");
-  EXPECT_EQ(msg.rfind("Coordinate System Data not found in ", 0), 0u);
-  EXPECT_NE(msg.find("This function cannot continue.  Please call Pelorin for assistance."), std::string::npos);
+  // A missing directory is no failure while PROJ's own data converts.
+  EXPECT_EQ(CoordSysInit(dir.path() / "missing"), "");
   r = ConvertPosition("LL27", "LL84", 44, -72);
   EXPECT_TRUE(r.bOK) << r.sError;
   CoordSysInit("");
