@@ -236,7 +236,10 @@ bool clsPathElv::ExtractProfile(double length) {
   // (the end within 5 cm of the geodesic sampled).
   if (!radial_) radial_ = std::make_unique<Radial>();
   Radial& r = *radial_;
-  double dAz = std::fabs(std::remainder(az - r.az, 360.0)) * M_PI / 180.0;
+  // Azimuths from geod_inverse lie in [-180, 180]: their difference is within a turn.
+  double dAz = std::fabs(az - r.az);
+  if (dAz > 180.0) dAz = 360.0 - dAz;
+  dAz *= M_PI / 180.0;
   const bool same = reuse_ && r.stepM == stepM && r.lat == startLat_ && r.lon == startLon_ &&
                     r.datum == datumEpsg_ && dAz * distM < 0.05;
   if (!same) {
@@ -257,7 +260,7 @@ bool clsPathElv::ExtractProfile(double length) {
   workM_.resize(n);
   for (std::size_t i = 0; i <= last; ++i) workM_[i] = r.e[i] > kNoElevationLimit ? r.e[i] : kNaN;
   double eLat = 0, eLon = 0;
-  geod_position(&r.line, distM, &eLat, &eLon, nullptr);
+  r.path.Position(distM, eLat, eLon);  // placed like every other sample
   const float ee = terrain_->Elevation(eLat, eLon, *cursor_);
   workM_[n - 1] = ee > kNoElevationLimit ? ee : kNaN;
   auto distOf = [&](std::size_t i) { return i + 1 == n ? distM : static_cast<double>(i) * stepM; };
