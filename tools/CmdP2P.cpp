@@ -119,6 +119,7 @@ nlohmann::json ToJson(const P2PResult& r) {
   j["delta_h_m"] = r.deltaHM;
   j["eff_heights_m"] = {r.effHeightsM[0], r.effHeightsM[1]};
   j["path_length_m"] = r.pathLengthM;
+  j["k_factor"] = r.kFactor;
   j["points"] = r.points;
   j["rx_ground_m"] = r.rxGroundM;
   j["warnings"] = r.warnings;
@@ -129,6 +130,7 @@ nlohmann::json ToJson(const P2PResult& r) {
 void PrintText(const P2PResult& r) {
   std::cout << r.modelName << " (" << r.model << ")\n";
   std::cout << fmt::format("Path length:      {:.3f} km, {} points\n", r.pathLengthM / 1000.0, r.points);
+  std::cout << fmt::format("Effective earth:  k = {:.3f}\n", r.kFactor);
   if (r.quantity == "contour distance") {
     std::cout << fmt::format("Contour distance: {:.2f} km ({:.2f} mi) along the path's azimuth\n", r.contourKm,
                              r.contourKm / 1.609344);
@@ -197,6 +199,7 @@ std::string ApplyColumn(P2POptions& o, std::string name, const std::string& v) {
   else if (name == "to") o.to = v;
   else if (name == "step") return num(r.stepM);
   else if (name == "azimuth") return num(r.azimuth);
+  else if (name == "k-value" || name == "k") return num(r.kFactor);
   else if (name == "freq") return num(r.freqMHz);
   else if (name == "tx-agl") return num(r.txAglM);
   else if (name == "rx-agl") return num(r.rxAglM);
@@ -323,6 +326,7 @@ P2PResult RunTaskPath(const P2POptions& o) {
   }
   out.points = path->iLastPoint() + 1;
   out.pathLengthM = path->DIS_Array().back();
+  out.kFactor = e.dKCurve();
   e.cPathElv(path);
   e.dTgtLat(toLat);
   e.dTgtLon(toLon);
@@ -369,9 +373,10 @@ P2PResult RunTaskPath(const P2POptions& o) {
 int RunP2P(P2POptions& o) {
   ApplyGlobals();
   if (o.task != 0) {
-    if (!o.batch.empty() || !o.req.templateFile.empty() || !o.req.profileCsv.empty() || !o.from.empty()) {
-      std::cerr << "--task takes the transmitter and the model from the study: it excludes --template, "
-                   "--profile, --from and --batch\n";
+    if (!o.batch.empty() || !o.req.templateFile.empty() || !o.req.profileCsv.empty() || !o.from.empty() ||
+        o.req.kFactor != 0) {
+      std::cerr << "--task takes the transmitter, the model and the K-value from the study: it excludes "
+                   "--template, --profile, --from, --k-value and --batch\n";
       return 2;
     }
     if (o.task < 1) {
@@ -426,6 +431,8 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->add_option("--to", o->to, "Receiver LAT,LON (decimal degrees)");
   cmd->add_option("--step", r.stepM, "Profile sampling step in metres (default: the DEM spacing)");
   cmd->add_option("--azimuth", r.azimuth, "Path azimuth of a --profile path, degrees (for antenna patterns)");
+  cmd->add_option("--k-value", r.kFactor,
+                  "Effective earth-radius factor (default: [Eff Curvature] K-Value of the template file, else 4/3)");
   cmd->add_option("--freq", r.freqMHz, "Frequency, MHz");
   cmd->add_option("--tx-agl", r.txAglM, "Transmitter antenna height above ground, m");
   cmd->add_option("--rx-agl", r.rxAglM, "Receiver antenna height above ground, m");

@@ -142,6 +142,7 @@ std::shared_ptr<clsPathElv> MakePathElv(const PathSetup& s) {
   p->dStartLat(s.txLat);
   p->dStartLon(s.txLon);
   p->rTxSiteElv(s.txSiteElvM);
+  if (s.kFactor > 0) p->dKFactor(s.kFactor);
   if (s.terrain) {
     p->StudyArea(s.studyMaxLat + 0.00001, s.studyMinLat - 0.00001, s.studyMaxLon + 0.00001, s.studyMinLon - 0.00001);
   }

@@ -52,6 +52,8 @@ struct PathSetup {
   std::string datum;
   float txSiteElvM = 0;
   std::shared_ptr<clsObstructions> obs;
+  // Effective earth-radius factor of the study ([Eff Curvature] K-Value).
+  double kFactor = 4.0 / 3.0;
   double studyMaxLat = 0, studyMinLat = 0, studyMaxLon = 0, studyMinLon = 0;
 };
 

@@ -14,6 +14,7 @@
 #include "geo/Geodesic.h"
 #include "models/terrain/clsQXAreaCovLR.h"
 #include "models/terrain/modPropLR.h"
+#include "platform/Profile.h"
 #include "platform/terrain/TerrainSource.h"
 #include "models/curves/clsQXAreaCovCX.h"
 #include "platform/terrain/clsPathElv.h"
@@ -180,6 +181,23 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
     return out;
   }
 
+  // The effective earth: given, else the template file's, else 4/3.
+  double k = r.kFactor;
+  if (!(k > 0)) {
+    const std::string kText = platform::ProfileGetString("Eff Curvature", "K-Value", "", r.templateFile);
+    k = 4.0 / 3.0;
+    if (!kText.empty() && !(TryParseDouble(kText, k) && k > 0 && std::isfinite(k))) {
+      out.error = "Invalid Effective Earth Curvature K-Value in " + r.templateFile + ": " + kText +
+                  " (give a number above 0, e.g. 1.333)";
+      return out;
+    }
+  }
+  if (!std::isfinite(k) || !(k > 0)) {
+    out.error = "The effective earth-radius factor must be a number above 0, e.g. 1.333";
+    return out;
+  }
+  out.kFactor = k;
+
   // The profile.
   std::shared_ptr<platform::clsPathElv> path;
   if (!r.dem.empty()) {
@@ -237,6 +255,7 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
     given->ELV_Array(std::move(e));
     path = given;
   }
+  path->dKFactor(k);
   out.points = path->iLastPoint() + 1;
   out.pathLengthM = path->DIS_Array().back();
 

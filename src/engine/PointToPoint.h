@@ -33,6 +33,9 @@ struct P2PRequest {
   bool haveFrom = false, haveTo = false;
   double stepM = 0;                         // 0: the terrain's own spacing
   double azimuth = 0;                       // path azimuth of a given profile (antenna patterns)
+  // Effective earth-radius factor; 0: the template file's [Eff Curvature]
+  // K-Value, else 4/3.
+  double kFactor = 0;
   double freqMHz = 0;
   double txAglM = 0, rxAglM = 0;
   double erpValue = 60, rxErpDbm = 0;
@@ -60,6 +63,7 @@ struct P2PResult {
   double deltaHM = 0;
   std::array<double, 2> effHeightsM{0, 0};
   double pathLengthM = 0;
+  double kFactor = 0;                       // effective earth-radius factor used
   int points = 0;
   double rxGroundM = 0;
   std::string details;

@@ -718,6 +718,9 @@ std::string clsRFProp::RunPathSetup() {
     cPathElv_->dStartLon(dFacLon_);
   }
 
+  // The study's effective earth, for the profile and every model that bends it.
+  if (dKCurve_ > 0 && std::isfinite(dKCurve_)) cPathElv_->dKFactor(dKCurve_);
+
   proc.Step(1200);
   cCovModel_->cPathElv(cPathElv_);
 
@@ -934,6 +937,7 @@ std::string clsRFProp::RunCovArea() {
   const double siteM = ConvertLength(sFacElvUn_, "m", static_cast<double>(rFacElv_), err);
   ps.txSiteElvM = err ? rFacElv_ : static_cast<float>(siteM);
   ps.obs = cOBS_;
+  if (dKCurve_ > 0) ps.kFactor = dKCurve_;
   ps.studyMaxLat = study.maxLat;
   ps.studyMinLat = study.minLat;
   ps.studyMaxLon = study.maxLon;

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <cmath>
 #include <iomanip>
+#include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -65,6 +68,69 @@ TEST_F(P2PTaskCliTest, SampleTaskPathEqualsTheTemplateForm) {
       EXPECT_NE(a["details"].get<std::string>(), "");
     }
   }
+}
+
+// Task 1 as a Bullington study (obstacles on the effective earth) with the given K-value.
+void MakeBullington(const fs::path& taskFile, const std::string& k) {
+  std::ifstream in(taskFile, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  auto replace = [&](const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replace("MODEL=Longley-Rice", "MODEL=Bullington\nLoss_Mode=MIN DISTANCE\nBU_REFLECT=0");
+  replace("K-Value=1.333", "K-Value=" + k);
+  std::ofstream(taskFile, std::ios::binary | std::ios::trunc) << text;
+}
+
+TEST_F(P2PTaskCliTest, TheStudysKValueBendsTheEarthOfPathsAndRuns) {
+  const std::string to = " --to 44.2,-71.6";  // behind a ridge
+  std::map<std::string, double> field;
+  std::map<std::string, std::string> csv;
+  for (const std::string k : {"1", "1.333"}) {
+    fs::remove(work() / "T0000001.INI");
+    fs::copy_file(fs::path(RAVO_DATA_DIR) / "sample" / "T0000001.INI", work() / "T0000001.INI");
+    MakeBullington(work() / "T0000001.INI", k);
+    const Outcome task = Run("p2p --json --task 1 --workdir " + Quote(work()) + " --dem " + Quote(Tile()) + to);
+    ASSERT_EQ(task.exitCode, 0) << task.err << task.out;
+    // The template form reads the K-value from the same file.
+    const Outcome tpl = Run("p2p --json --template " + Quote(work() / "T0000001.INI") + " --dem " + Quote(Tile()) +
+                            " --from 44.4365,-71.4131" + to + " --step 90 --freq 98.5 --tx-agl 100 --rx-agl " +
+                            SingleText(9.1f) + " --erp 50 kW");
+    const auto a = nlohmann::json::parse(task.out, nullptr, false);
+    const auto b = nlohmann::json::parse(tpl.out, nullptr, false);
+    ASSERT_FALSE(a.is_discarded() || b.is_discarded()) << task.out << tpl.out;
+    // (the task form puts the transmitter on the task's site elevation, the
+    // template form on the profile's first point: a few millidecibels apart)
+    EXPECT_NEAR(a["net_field_dbu"].get<double>(), b["net_field_dbu"].get<double>(), 0.01);
+    EXPECT_DOUBLE_EQ(a["k_factor"].get<double>(), std::stod(k));
+    EXPECT_DOUBLE_EQ(b["k_factor"].get<double>(), std::stod(k));
+    field[k] = b["net_field_dbu"].get<double>();
+
+    const Outcome run = Run("run --task 1 --workdir " + Quote(work()) + " --dem " + Quote(Tile()));
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    std::ifstream rep(work() / "T0000001.TXT");
+    const std::string report((std::istreambuf_iterator<char>(rep)), std::istreambuf_iterator<char>());
+    EXPECT_NE(report.find("Effective earth curvature " + std::string(k == "1" ? "1.000" : "1.333")),
+              std::string::npos);
+    const Outcome exp = Run("export --task 1 --workdir " + Quote(work()) + " --format csv -o " +
+                            Quote(tmp.path() / ("k" + k + ".csv")));
+    ASSERT_EQ(exp.exitCode, 0) << exp.err;
+    std::ifstream c(tmp.path() / ("k" + k + ".csv"));
+    csv[k].assign(std::istreambuf_iterator<char>(c), std::istreambuf_iterator<char>());
+  }
+  // A flatter earth lowers fewer obstacles out of the way: a different loss.
+  EXPECT_GT(std::fabs(field["1"] - field["1.333"]), 0.2) << field["1"] << " " << field["1.333"];
+  EXPECT_NE(csv["1"], csv["1.333"]);
+  // --k-value stands in for the file's (1.333 now).
+  const Outcome given = Run("p2p --json --template " + Quote(work() / "T0000001.INI") + " --dem " + Quote(Tile()) +
+                            " --from 44.4365,-71.4131" + to + " --step 90 --freq 98.5 --tx-agl 100 --rx-agl " +
+                            SingleText(9.1f) + " --erp 50 kW --k-value 1");
+  const auto g = nlohmann::json::parse(given.out, nullptr, false);
+  ASSERT_FALSE(g.is_discarded()) << given.out << given.err;
+  EXPECT_DOUBLE_EQ(g["net_field_dbu"].get<double>(), field["1"]);
 }
 
 TEST_F(P2PTaskCliTest, TaskFailuresExitNonZeroWithTheMessage) {
