@@ -99,6 +99,25 @@ void clsRFProp::Report(std::string_view message) const {
 // ---------------------------------------------------------------------------
 // Task loading
 
+namespace {
+
+// Why a contour-only model cannot run this study ("" when it can, or when the
+// model gives a field): such models serve contour studies of radials only.
+std::string ContourOnlyRefusal(const clsQXAreaCov& model, const std::string& taskType, const std::string& summary) {
+  if (model.ResultQuantity() != "contour distance") return {};
+  const std::string type = Trim(taskType);
+  const std::string geometry = summary.size() >= 6 ? ToUpper(summary.substr(3, 3)) : std::string();
+  const bool contour = type == "CONTOUR" || type == "Contour";
+  if (contour && geometry != "TGT") return {};
+  const std::string what = contour ? "a CONTOUR study of target points (TGT)" : "a " + type + " study";
+  return "The " + model.sNameModel() + " model (" + model.sNameModel2() +
+         ") gives a service-contour distance, not a field: it serves contour studies (task type CONTOUR, "
+         "one contour point per radial), not " + what +
+         ". Make the task a CONTOUR study of radials or choose a field-strength model.";
+}
+
+}  // namespace
+
 void clsRFProp::DropTask() {
   cCovArea_.reset();
   cTask_.reset();
@@ -144,6 +163,13 @@ void clsRFProp::lTaskID(std::int32_t id) {
   proc.Step(1200);
   if (!SetCovModel(SetModel())) {
     failed("Error setting cCovModel in clsRFProp.lTaskID", false);
+    return;
+  }
+  // A model that gives only a service-contour distance has nothing to store
+  // at a tile, a stepped radial point or a target: refused before any point
+  // is generated.
+  if (std::string why = ContourOnlyRefusal(*cCovModel_, sTaskType_, cTask_->sSum); !why.empty()) {
+    failed(why, false);
     return;
   }
 

@@ -21,6 +21,7 @@
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsObstructions.h"
 #include "tasks/TaskFile.h"
+#include "tasks/clsQXTask.h"
 
 namespace zw {
 namespace {
@@ -288,6 +289,47 @@ TEST(RFPropTaskLoad, ContourPercentOfContourStudies) {
     clsRFProp e;
     e.lTaskID(1);
     EXPECT_EQ(e.sTaskMessage(), "");
+  }
+}
+
+TEST(RFPropTaskLoad, ContourOnlyModelsServeContourStudiesOfRadialsOnly) {
+  struct Case {
+    const char* type;
+    const char* summary;
+    const char* named;  // "" = accepted
+  };
+  const Case cases[] = {{"CONTOUR", "CX RAD 36 radials", ""},
+                        {"CONTOUR", "CX TGT targets", "a CONTOUR study of target points (TGT)"},
+                        {"THRESHOLD (RADIAL)", "CX RAD 36 radials", "a THRESHOLD (RADIAL) study"},
+                        {"THRESHOLD (TILE)", "CX TIL 100 x 100", "a THRESHOLD (TILE) study"}};
+  for (const char* model : {"Carey - FCC 94-201", "Cellular - CGSA"}) {
+    for (const Case& c : cases) {
+      SampleInstall inst;
+      inst.Edit("Propagation Model", "MODEL", model);
+      inst.Edit("Propagation Model", "CX_CURVE", "1");
+      inst.Edit("TASK", "Task Type", c.type);
+      inst.Edit("RX Facility", "Level 0", "39|dBu|50");
+      {
+        tasks::clsQXTask record(inst.work());  // the study's geometry is in the record's summary
+        record.SetSilent(true);
+        record.SetTaskID(1);
+        record.sSum = c.summary;
+        ASSERT_EQ(record.TaskSave(), "");
+      }
+      clsRFProp e;
+      e.bSilent(true);
+      e.lTaskID(1);
+      if (*c.named == 0) {
+        EXPECT_EQ(e.sTaskMessage(), "") << model << " " << c.type;
+        EXPECT_NE(e.cTask(), nullptr);
+        continue;
+      }
+      EXPECT_EQ(e.cTask(), nullptr) << model << " " << c.type;
+      EXPECT_NE(e.sTaskMessage().find("serves contour studies (task type CONTOUR"), std::string::npos)
+          << e.sTaskMessage();
+      EXPECT_NE(e.sTaskMessage().find(std::string("not ") + c.named + "."), std::string::npos) << e.sTaskMessage();
+      EXPECT_FALSE(fs::exists(inst.work() / "R0000001.DBF"));
+    }
   }
 }
 

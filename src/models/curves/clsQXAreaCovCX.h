@@ -5,9 +5,10 @@
 // The cellular CGSA calculator (clsQXAreaCovCG) is this calculator with its
 // own keys, names and contour formula.
 //
-// In contour studies the contour point is stored; in other studies a path
-// end within the contour gets the threshold field (covered) and one beyond
-// it the not-covered field, since the formulas give a distance only.
+// In contour studies the contour point is stored; the engine refuses every
+// other study type for these models up front, since the formulas give a
+// distance only (point to point: the distance along the path's azimuth and
+// whether the path's end lies within it).
 #include <cstdint>
 #include <ostream>
 #include <string>
