@@ -188,11 +188,8 @@ std::string CheckRegularFile(const std::filesystem::path& file, std::uintmax_t m
     return std::string(what) + " " + file.string() +
            " is not a regular file (a device, pipe or socket); name a file";
   if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
-    char limit[64];
-    if (maxBytes >= 1024 * 1024)
-      std::snprintf(limit, sizeof limit, "%ju MB", static_cast<std::uintmax_t>(maxBytes / (1024 * 1024)));
-    else
-      std::snprintf(limit, sizeof limit, "%ju bytes", static_cast<std::uintmax_t>(maxBytes));
+    const std::string limit = maxBytes >= 1024 * 1024 ? std::to_string(maxBytes / (1024 * 1024)) + " MB"
+                                                       : std::to_string(maxBytes) + " bytes";
     return std::string(what) + " " + file.string() + " is too large: " + std::to_string(st.st_size) +
            " bytes, more than the " + limit + " such a file may have";
   }
