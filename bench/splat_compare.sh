@@ -54,6 +54,7 @@ if ! command -v splat >/dev/null || ! command -v srtm2sdf >/dev/null; then
 fi
 if command -v splat >/dev/null && command -v srtm2sdf >/dev/null; then
   HAVE_SPLAT=1
+  SPLAT_VERSION=$(dpkg-query -W -f='${Version}' splat 2>/dev/null || true)
 else
   say "SPLAT! could not be installed (apt-get install splat: $(tail -1 "$WORK/apt.log" 2>/dev/null)); only ravoprop's figures follow."
 fi
@@ -255,7 +256,7 @@ rate() { awk -v p="$1" -v t="$2" 'BEGIN { if (p == "" || t == "nan" || t <= 0) p
 SPLAT_WALL=$(median splat 1) SPLAT_CPU=$(median splat 2)
 printf '%-28s %10s %10s %14s %12s %10s\n' "" "wall s" "CPU s" "points/s" "vs SPLAT!" "(CPU)"
 if [ "$HAVE_SPLAT" = 1 ]; then
-  printf '%-28s %10s %10s %14s %12s %10s\n' "SPLAT! -olditm" "$SPLAT_WALL" "$SPLAT_CPU" "-" "1.00" "1.00"
+  printf '%-28s %10s %10s %14s %12s %10s\n' "SPLAT! ${SPLAT_VERSION:-} -olditm" "$SPLAT_WALL" "$SPLAT_CPU" "-" "1.00" "1.00"
 fi
 for th in 1 2; do
   [ -s "$WORK/t.tile$th" ] || continue
