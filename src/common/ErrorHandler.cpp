@@ -126,8 +126,11 @@ std::string TechSupportLogPath() {
 std::string UserStateLogPath() {
   namespace fs = std::filesystem;
   fs::path dir;
-  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') dir = fs::path(xdg) / "zwravoprop";
-  else if (const char* home = std::getenv("HOME"); home && *home) dir = fs::path(home) / ".local" / "state" / "zwravoprop";
+  // The environment is read, never changed, by this program.
+  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')  // NOLINT(concurrency-mt-unsafe)
+    dir = fs::path(xdg) / "zwravoprop";
+  else if (const char* home = std::getenv("HOME"); home && *home)  // NOLINT(concurrency-mt-unsafe)
+    dir = fs::path(home) / ".local" / "state" / "zwravoprop";
   else dir = fs::temp_directory_path() / "zwravoprop";
   std::error_code ec;
   fs::create_directories(dir, ec);

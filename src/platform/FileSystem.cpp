@@ -188,8 +188,9 @@ std::string CheckRegularFile(const std::filesystem::path& file, std::uintmax_t m
     return std::string(what) + " " + file.string() +
            " is not a regular file (a device, pipe or socket); name a file";
   if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
-    const std::string limit = maxBytes >= 1024 * 1024 ? std::to_string(maxBytes / (1024 * 1024)) + " MB"
-                                                       : std::to_string(maxBytes) + " bytes";
+    constexpr std::uintmax_t kMB = std::uintmax_t{1024} * 1024;
+    const std::string limit = maxBytes >= kMB ? std::to_string(maxBytes / kMB) + " MB"
+                                              : std::to_string(maxBytes) + " bytes";
     return std::string(what) + " " + file.string() + " is too large: " + std::to_string(st.st_size) +
            " bytes, more than the " + limit + " such a file may have";
   }
