@@ -80,6 +80,13 @@ std::vector<std::string> ModelCodes() {
   return codes;
 }
 
+ModelQuantity ModelResultOf(std::string_view nameOrCode) {
+  const std::string code = ModelCodeOf(nameOrCode);
+  if (code == "SH" || code == "SF") return {"clearance", "Fresnel zone radii"};
+  if (code == "CX" || code == "CG") return {"contour distance", "km"};
+  return {"field strength", "dBu"};
+}
+
 std::string TemplateTableType(std::string_view code) {
   std::string t = "QX";
   for (char c : code) t += Upper(c);

@@ -22,6 +22,15 @@ std::vector<std::string> ModelDisplayNames(std::string_view code);
 // Every model code in table order.
 std::vector<std::string> ModelCodes();
 
+// What a model's result is and its unit: "field strength" in "dBu" (the
+// field models), "clearance" in "Fresnel zone radii" (SH, SF), "contour
+// distance" in "km" (CX, CG). A display name or a code; a name or code not in
+// the table reads as field strength in dBu, the results table's default.
+struct ModelQuantity {
+  std::string quantity, unit;
+};
+ModelQuantity ModelResultOf(std::string_view nameOrCode);
+
 // "QX" + upper-cased code + "FLDS": the field-definition type of a model template.
 std::string TemplateTableType(std::string_view code);
 

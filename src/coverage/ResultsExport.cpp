@@ -8,15 +8,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "common/ModelTable.h"
 #include "common/TextJoin.h"
 #include "geo/Geodesic.h"
 #include "platform/DbfTable.h"
 #include "platform/FileSystem.h"
+#include "platform/Profile.h"
 
 namespace zw::coverage {
 
@@ -137,13 +140,37 @@ const unsigned char* Glyph(char c) {
   static const unsigned char d[7] = {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F};
   static const unsigned char B[7] = {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E};
   static const unsigned char u[7] = {0, 0, 0x11, 0x11, 0x11, 0x13, 0x0D};
+  // The letters of the quantities and units (lower case, F), commas and brackets.
+  static const unsigned char lower[26][7] = {
+      {0, 0, 0x0E, 0x01, 0x0F, 0x11, 0x0F},          {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x1E},
+      {0, 0, 0x0E, 0x10, 0x10, 0x11, 0x0E},          {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F},
+      {0, 0, 0x0E, 0x11, 0x1F, 0x10, 0x0E},          {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08},
+      {0, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E},       {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11},
+      {0x04, 0, 0x0C, 0x04, 0x04, 0x04, 0x0E},       {0x02, 0, 0x06, 0x02, 0x02, 0x12, 0x0C},
+      {0x10, 0x10, 0x12, 0x14, 0x18, 0x14, 0x12},    {0x0C, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E},
+      {0, 0, 0x1A, 0x15, 0x15, 0x11, 0x11},          {0, 0, 0x16, 0x19, 0x11, 0x11, 0x11},
+      {0, 0, 0x0E, 0x11, 0x11, 0x11, 0x0E},          {0, 0, 0x1E, 0x11, 0x1E, 0x10, 0x10},
+      {0, 0, 0x0D, 0x13, 0x0F, 0x01, 0x01},          {0, 0, 0x16, 0x19, 0x10, 0x10, 0x10},
+      {0, 0, 0x0E, 0x10, 0x0E, 0x01, 0x1E},          {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06},
+      {0, 0, 0x11, 0x11, 0x11, 0x13, 0x0D},          {0, 0, 0x11, 0x11, 0x11, 0x0A, 0x04},
+      {0, 0, 0x11, 0x11, 0x15, 0x15, 0x0A},          {0, 0, 0x11, 0x0A, 0x04, 0x0A, 0x11},
+      {0, 0, 0x11, 0x11, 0x0F, 0x01, 0x0E},          {0, 0, 0x1F, 0x02, 0x04, 0x08, 0x1F}};
+  static const unsigned char F[7] = {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10};
+  static const unsigned char comma[7] = {0, 0, 0, 0, 0x0C, 0x04, 0x08};
+  static const unsigned char open[7] = {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02};
+  static const unsigned char close[7] = {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08};
   if (c >= '0' && c <= '9') return digits[c - '0'];
+  if (c >= 'a' && c <= 'z' && c != 'd' && c != 'u') return lower[c - 'a'];
   switch (c) {
     case '-': return minus;
     case '.': return dot;
     case 'd': return d;
     case 'B': return B;
     case 'u': return u;
+    case 'F': return F;
+    case ',': return comma;
+    case '(': return open;
+    case ')': return close;
     default: return nullptr;
   }
 }
@@ -186,7 +213,10 @@ std::string Label(double v) {
 
 struct LegendLayout {
   int scale = 1, boxW = 0, boxH = 0, height = 0, width = 0, labelW = 0;
+  int boxTop = 0;  // rows from the legend's top to its boxes (title and mark labels above)
 };
+
+std::string LegendTitle(const ColourScale& scale) { return scale.quantity + " (" + scale.unit + ")"; }
 
 LegendLayout PlanLegend(const ColourScale& scale, int minWidth) {
   LegendLayout L;
@@ -196,11 +226,13 @@ LegendLayout PlanLegend(const ColourScale& scale, int minWidth) {
     labelW = std::max(labelW, TextWidth(Label(scale.lo + k * scale.step), L.scale));
   L.labelW = labelW;
   const int margin = 8;
-  const int unitW = TextWidth("dBu", L.scale) + 2 * margin;
+  const int unitW = TextWidth(scale.unit, L.scale) + 2 * margin;
   L.boxW = std::max(labelW + 4 * L.scale, (minWidth - 2 * margin - unitW - labelW / 2) / std::max(1, scale.classes));
   L.boxH = 10 * L.scale;
-  L.width = std::max(minWidth, 2 * margin + scale.classes * L.boxW + labelW / 2 + unitW);
-  L.height = margin + L.boxH + 3 * L.scale + 7 * L.scale + margin;
+  L.width = std::max({minWidth, 2 * margin + scale.classes * L.boxW + labelW / 2 + unitW,
+                      2 * margin + TextWidth(LegendTitle(scale), L.scale)});
+  L.boxTop = margin + 7 * L.scale + 3 * L.scale + (scale.marks.empty() ? 0 : 7 * L.scale + 3 * L.scale);
+  L.height = L.boxTop + L.boxH + 3 * L.scale + 7 * L.scale + margin;
   return L;
 }
 
@@ -208,7 +240,8 @@ void DrawLegend(RgbaImage& img, int top, const ColourScale& scale, const LegendL
   const unsigned char white[3] = {255, 255, 255};
   const unsigned char black[3] = {0, 0, 0};
   FillRect(img, 0, top, img.width, L.height, white);
-  const int margin = 8, x0 = margin, y0 = top + margin;
+  const int margin = 8, x0 = margin, y0 = top + L.boxTop;
+  DrawText(img, x0, top + margin, LegendTitle(scale), L.scale);
   for (int k = 0; k < scale.classes; ++k) {
     unsigned char rgb[3];
     ClassColour(scale, scale.lo + (k + 0.5) * scale.step, rgb);
@@ -224,7 +257,21 @@ void DrawLegend(RgbaImage& img, int top, const ColourScale& scale, const LegendL
     const std::string text = Label(scale.lo + k * scale.step);
     DrawText(img, std::max(0, x - TextWidth(text, L.scale) / 2), y0 + L.boxH + 3 * L.scale, text, L.scale);
   }
-  DrawText(img, right + L.labelW / 2 + margin, y0 + (L.boxH - 7 * L.scale) / 2, "dBu", L.scale);
+  DrawText(img, right + L.labelW / 2 + margin, y0 + (L.boxH - 7 * L.scale) / 2, scale.unit, L.scale);
+  // Marked values: a heavy line through the boxes with the value above it,
+  // the first value's label left of its line, the others right of theirs
+  // (marks may be closer than a label is wide).
+  const double hi = scale.lo + scale.classes * scale.step;
+  bool first = true;
+  for (double m : scale.marks) {
+    if (!(m >= scale.lo && m <= hi)) continue;
+    const int x = x0 + static_cast<int>(std::lround((m - scale.lo) / scale.step * L.boxW));
+    FillRect(img, x - L.scale, y0 - 2 * L.scale, 2 * L.scale + 1, L.boxH + 2 * L.scale, black);
+    const std::string text = Label(m);
+    const int at = first ? x - 2 * L.scale - TextWidth(text, L.scale) : x + 2 * L.scale + 1;
+    DrawText(img, std::max(0, at), y0 - 10 * L.scale, text, L.scale);
+    first = false;
+  }
 }
 
 }  // namespace
@@ -307,12 +354,37 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
   }
   out.tile = out.code.size() >= 6 && Upper(out.code.substr(3, 3)) == "TIL";
   if (out.points.empty()) return "The results table " + table.string() + " holds no study points";
+  // What the values are: the model of the study's task file (R<n>.DBF beside T<n>.INI).
+  {
+    std::string stem = table.stem().string();
+    if (!stem.empty() && (stem[0] == 'R' || stem[0] == 'r')) {
+      const fs::path taskFile = table.parent_path() / ("T" + stem.substr(1) + ".INI");
+      std::error_code fe;
+      if (fs::is_regular_file(taskFile, fe))
+        out.model = platform::ProfileGetString("Propagation Model", "MODEL", "", taskFile);
+    }
+    const ModelQuantity q = ModelResultOf(out.model);
+    out.quantity = q.quantity;
+    out.unit = q.unit;
+  }
+  // One point per radial: no azimuth holds two points of the study.
+  if (!out.tile) {
+    std::map<long long, int> perAz;
+    int most = 0;
+    for (const auto& p : out.points) most = std::max(most, ++perAz[std::llround(p.az * 1e6)]);
+    out.pointPerRadial = most == 1;
+  }
   for (const auto& p : out.points)
     if (IsComputed(p.val)) ++out.computed;
   if (out.computed == 0)
-    return fmt::format("No field strength has been computed in {} ({} points of study {} not computed): run the study first",
-                       table.string(), out.points.size(), out.code);
+    return fmt::format("No {} has been computed in {} ({} points of study {} not computed): run the study first",
+                       out.quantity, table.string(), out.points.size(), out.code);
   return {};
+}
+
+double StudyResults::ValueOf(const RdbRecord& r) const {
+  if (!IsComputed(r.val)) return std::numeric_limits<double>::quiet_NaN();
+  return quantity == "contour distance" ? r.dis : r.val;
 }
 
 namespace {
@@ -486,12 +558,64 @@ std::string RasteriseRadials(const StudyResults& s, const ExportOptions& o, Fiel
   return {};
 }
 
+// A study of one point per radial: a frame around the transmitter and the
+// points, every cell empty, with the points and the closed contour rings.
+std::string FramePoints(const StudyResults& s, const ExportOptions& o, FieldRaster& out) {
+  double minLat = s.points.front().lat, maxLat = minLat, minLon = s.points.front().lon, maxLon = minLon;
+  auto widen = [&](double lat, double lon) {
+    minLat = std::min(minLat, lat);
+    maxLat = std::max(maxLat, lat);
+    minLon = std::min(minLon, lon);
+    maxLon = std::max(maxLon, lon);
+  };
+  if (s.tx) widen(s.tx->lat, s.tx->lon);
+  for (const auto& p : s.points) {
+    widen(p.lat, p.lon);
+    const double v = s.ValueOf(p);
+    if (std::isfinite(v)) out.marks.push_back({p.lat, p.lon, v});
+  }
+  const double mid = (minLat + maxLat) / 2;
+  const double kmLat = KmPerDegLat(mid), kmLon = std::max(1e-6, KmPerDegLon(mid));
+  double spanX = (maxLon - minLon) * kmLon, spanY = (maxLat - minLat) * kmLat;
+  const double pad = std::max(1.0, 0.05 * std::max(spanX, spanY));  // room for the point discs
+  spanX += 2 * pad;
+  spanY += 2 * pad;
+  const int size = std::clamp(o.rasterSize, 2, 10000);
+  const double cellKm = std::max(spanX, spanY) / (size - 1);
+  out.width = static_cast<int>(std::ceil(spanX / cellKm)) + 1;
+  out.height = static_cast<int>(std::ceil(spanY / cellKm)) + 1;
+  const double dLat = cellKm / kmLat, dLon = cellKm / kmLon;
+  out.geo[0] = (minLon + maxLon) / 2 - out.width * dLon / 2;
+  out.geo[1] = dLon;
+  out.geo[3] = (minLat + maxLat) / 2 + out.height * dLat / 2;
+  out.geo[5] = -dLat;
+  out.values.assign(static_cast<std::size_t>(out.width) * out.height, std::numeric_limits<float>::quiet_NaN());
+  out.pointsOnly = true;
+  // The contours of the table; without any, the ring through the points.
+  auto ringOf = [](const std::vector<RdbRecord>& recs) {
+    std::vector<std::pair<double, double>> ring;
+    for (const auto& p : recs)
+      if (IsComputed(p.val)) ring.emplace_back(p.lat, p.lon);
+    return ring;
+  };
+  for (const auto& c : s.contours)
+    if (auto ring = ringOf(c); ring.size() >= 3) out.rings.push_back(std::move(ring));
+  if (out.rings.empty()) {
+    std::vector<RdbRecord> byAz = s.points;
+    std::stable_sort(byAz.begin(), byAz.end(), [](const RdbRecord& a, const RdbRecord& b) { return a.az < b.az; });
+    if (auto ring = ringOf(byAz); ring.size() >= 3) out.rings.push_back(std::move(ring));
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string RasteriseStudy(const StudyResults& study, const ExportOptions& options, FieldRaster& out) {
   out = FieldRaster{};
-  if (study.computed == 0) return "No computed field strength to rasterise in " + study.table.string();
-  std::string err = study.tile ? RasteriseTiles(study, out) : RasteriseRadials(study, options, out);
+  if (study.computed == 0) return "No computed " + study.quantity + " to rasterise in " + study.table.string();
+  std::string err = study.tile             ? RasteriseTiles(study, out)
+                    : study.pointPerRadial ? FramePoints(study, options, out)
+                                           : RasteriseRadials(study, options, out);
   if (!err.empty()) return err;
   if (study.tx) {
     out.haveTx = true;
@@ -567,9 +691,42 @@ RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool wi
         ClassColour(scale, v, rgb);
         SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
       } else if (withLegend) {
-        SetPixel(img, x, y, 224, 224, 224);
+        const unsigned char c = raster.pointsOnly ? 250 : 224;
+        SetPixel(img, x, y, c, c, c);
       }
     }
+  // Points of a one-point-per-radial study: the closed rings, then each
+  // point as a disc of its class colour with a black rim.
+  auto toPixel = [&](double lat, double lon) {
+    return std::pair<double, double>{(lon - raster.geo[0]) / raster.geo[1] * factor,
+                                     (lat - raster.geo[3]) / raster.geo[5] * yScale};
+  };
+  for (const auto& ring : raster.rings) {
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+      const auto [x1, y1] = toPixel(ring[i].first, ring[i].second);
+      const auto [x2, y2] = toPixel(ring[(i + 1) % ring.size()].first, ring[(i + 1) % ring.size()].second);
+      const int n = std::max(1, static_cast<int>(std::ceil(std::hypot(x2 - x1, y2 - y1))));
+      for (int k = 0; k <= n; ++k) {
+        const int x = static_cast<int>(std::floor(x1 + (x2 - x1) * k / n));
+        const int y = static_cast<int>(std::floor(y1 + (y2 - y1) * k / n));
+        for (int dy = 0; dy < 2; ++dy)
+          for (int dx = 0; dx < 2; ++dx) SetPixel(img, x + dx, y + dy, 40, 40, 40);
+      }
+    }
+  }
+  for (const auto& m : raster.marks) {
+    const auto [fx, fy] = toPixel(m.lat, m.lon);
+    unsigned char rgb[3];
+    ClassColour(scale, m.value, rgb);
+    for (int dy = -5; dy <= 5; ++dy)
+      for (int dx = -5; dx <= 5; ++dx) {
+        const double r = std::hypot(dx, dy);
+        if (r > 5.5) continue;
+        const int x = static_cast<int>(std::floor(fx)) + dx, y = static_cast<int>(std::floor(fy)) + dy;
+        if (r > 4.0) SetPixel(img, x, y, 0, 0, 0);
+        else SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
+      }
+  }
   if (!withLegend) return img;
   if (raster.haveTx) {
     const double fx = (raster.txLon - raster.geo[0]) / raster.geo[1] * factor;
@@ -604,19 +761,27 @@ RgbaImage RenderLegend(const ColourScale& scale, int minWidth) {
 
 namespace {
 
-ColourScale ScaleOf(const FieldRaster& r) {
-  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-  for (float v : r.values)
-    if (std::isfinite(v)) {
-      lo = std::min(lo, static_cast<double>(v));
-      hi = std::max(hi, static_cast<double>(v));
-    }
-  return AutoScale(lo, hi);
-}
-
 }  // namespace
 
-std::string WriteGeoTiff(const FieldRaster& raster, const fs::path& file) {
+ColourScale StudyScale(const StudyResults& study, const FieldRaster& r) {
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+  auto take = [&](double v) {
+    if (!std::isfinite(v)) return;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  };
+  for (float v : r.values) take(v);
+  for (const auto& m : r.marks) take(m.value);
+  ColourScale s = AutoScale(lo, hi);
+  s.quantity = study.quantity;
+  s.unit = study.unit;
+  // A shadow map: 0 (grazing) and 0.6 radii (first zone mostly clear).
+  if (study.quantity == "clearance") s.marks = {0.0, 0.6};
+  return s;
+}
+
+std::string WriteGeoTiff(const FieldRaster& raster, const fs::path& file, const std::string& quantity,
+                         const std::string& unit) {
   if (raster.width <= 0 || raster.height <= 0) return "Nothing to write to " + file.string();
   GDALAllRegister();
   GDALDriverH drv = GDALGetDriverByName("GTiff");
@@ -638,8 +803,13 @@ std::string WriteGeoTiff(const FieldRaster& raster, const fs::path& file) {
   OSRDestroySpatialReference(srs);
   GDALRasterBandH band = GDALGetRasterBand(ds, 1);
   GDALSetRasterNoDataValue(band, kGeoTiffNoData);
-  GDALSetMetadataItem(band, "UNITS", "dBu", nullptr);
-  GDALSetDescription(band, "field strength (dBu)");
+  GDALSetMetadataItem(band, "UNITS", unit.c_str(), nullptr);
+  GDALSetMetadataItem(band, "QUANTITY", quantity.c_str(), nullptr);
+  GDALSetMetadataItem(band, "UNIT", unit.c_str(), nullptr);
+  GDALSetMetadataItem(ds, "QUANTITY", quantity.c_str(), nullptr);
+  GDALSetMetadataItem(ds, "UNIT", unit.c_str(), nullptr);
+  GDALSetRasterUnitType(band, unit.c_str());
+  GDALSetDescription(band, (quantity + " (" + unit + ")").c_str());
   std::vector<float> data(raster.values);
   for (float& v : data)
     if (!std::isfinite(v)) v = kGeoTiffNoData;
@@ -687,24 +857,55 @@ std::string WritePng(const RgbaImage& image, const fs::path& file) {
 }
 
 std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const fs::path& file) {
-  const ColourScale scale = ScaleOf(raster);
+  const ColourScale scale = StudyScale(study, raster);
   const std::string stem = file.stem().string();
   const fs::path dir = file.parent_path();
   const std::string overlayName = stem + "_overlay.png", legendName = stem + "_legend.png";
-  if (auto err = WritePng(RenderMap(raster, scale, false), dir / overlayName); !err.empty()) return err;
+  if (!raster.pointsOnly) {
+    if (auto err = WritePng(RenderMap(raster, scale, false), dir / overlayName); !err.empty()) return err;
+  }
   if (auto err = WritePng(RenderLegend(scale, 0), dir / legendName); !err.empty()) return err;
   const double north = raster.geo[3], south = raster.geo[3] + raster.height * raster.geo[5];
   const double west = raster.geo[0], east = raster.geo[0] + raster.width * raster.geo[1];
+  std::string title = study.quantity + " (" + study.unit + ")";
+  if (!title.empty()) title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
+  const std::string data = fmt::format(
+      "    <ExtendedData><Data name=\"quantity\"><value>{}</value></Data>"
+      "<Data name=\"unit\"><value>{}</value></Data></ExtendedData>\n",
+      XmlEscape(study.quantity), XmlEscape(study.unit));
   std::string k;
   k += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
   k += fmt::format("  <name>{}</name>\n", XmlEscape(ToUtf8(study.code.empty() ? stem : study.code)));
-  k += "  <GroundOverlay>\n    <name>Field strength (dBu)</name>\n";
-  k += fmt::format("    <Icon><href>{}</href></Icon>\n", XmlEscape(overlayName));
-  k += fmt::format(
-      "    <LatLonBox>\n      <north>{:.9f}</north>\n      <south>{:.9f}</south>\n      <east>{:.9f}</east>\n"
-      "      <west>{:.9f}</west>\n    </LatLonBox>\n  </GroundOverlay>\n",
-      north, south, east, west);
-  k += "  <ScreenOverlay>\n    <name>Legend (dBu)</name>\n";
+  k += data;
+  if (!raster.pointsOnly) {
+    k += fmt::format("  <GroundOverlay>\n    <name>{}</name>\n", XmlEscape(title));
+    k += fmt::format("    <Icon><href>{}</href></Icon>\n", XmlEscape(overlayName));
+    k += fmt::format(
+        "    <LatLonBox>\n      <north>{:.9f}</north>\n      <south>{:.9f}</south>\n      <east>{:.9f}</east>\n"
+        "      <west>{:.9f}</west>\n    </LatLonBox>\n  </GroundOverlay>\n",
+        north, south, east, west);
+  } else {
+    // One point per radial: the points with their values, and the closed contour.
+    k += fmt::format("  <Folder>\n    <name>{}</name>\n", XmlEscape(title));
+    for (const auto& p : study.points) {
+      const double v = study.ValueOf(p);
+      k += fmt::format("    <Placemark>\n      <name>{}</name>\n",
+                       std::isfinite(v) ? fmt::format("{:.2f} {}", v, XmlEscape(study.unit)) : std::string("no data"));
+      k += fmt::format("      <description>azimuth {} deg, {} km</description>\n", Num(p.az), Num(p.dis));
+      k += "  " + data;
+      k += fmt::format("      <Point><coordinates>{:.9f},{:.9f},0</coordinates></Point>\n    </Placemark>\n", p.lon,
+                       p.lat);
+    }
+    for (const auto& ring : raster.rings) {
+      k += "    <Placemark>\n      <name>Contour</name>\n      <Style><LineStyle><width>2</width></LineStyle>"
+           "<PolyStyle><fill>0</fill></PolyStyle></Style>\n      <Polygon><outerBoundaryIs><LinearRing><coordinates>";
+      for (const auto& [lat, lon] : ring) k += fmt::format("{:.9f},{:.9f},0 ", lon, lat);
+      k += fmt::format("{:.9f},{:.9f},0</coordinates></LinearRing></outerBoundaryIs></Polygon>\n    </Placemark>\n",
+                       ring.front().second, ring.front().first);
+    }
+    k += "  </Folder>\n";
+  }
+  k += fmt::format("  <ScreenOverlay>\n    <name>Legend ({})</name>\n", XmlEscape(study.unit));
   k += fmt::format("    <Icon><href>{}</href></Icon>\n", XmlEscape(legendName));
   k += "    <overlayXY x=\"0\" y=\"0\" xunits=\"fraction\" yunits=\"fraction\"/>\n"
        "    <screenXY x=\"0.01\" y=\"0.05\" xunits=\"fraction\" yunits=\"fraction\"/>\n  </ScreenOverlay>\n";
@@ -715,7 +916,7 @@ std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const
                      study.tx->lon, study.tx->lat);
   }
   for (const auto& c : study.contours) {
-    if (c.size() < 2) continue;
+    if (c.size() < 2 || raster.pointsOnly) continue;
     k += fmt::format("  <Placemark>\n    <name>{}</name>\n    <LineString><coordinates>", XmlEscape(ToUtf8(c.front().desc)));
     for (const auto& p : c) k += fmt::format("{:.9f},{:.9f},0 ", p.lon, p.lat);
     k += fmt::format("{:.9f},{:.9f},0</coordinates></LineString>\n  </Placemark>\n", c.front().lon, c.front().lat);
@@ -733,6 +934,8 @@ std::string WriteGeoJson(const StudyResults& study, const fs::path& file) {
                         {"geometry", {{"type", "Point"}, {"coordinates", {study.tx->lon, study.tx->lat}}}},
                         {"properties",
                          {{"kind", "transmitter"},
+                          {"quantity", study.quantity},
+                          {"unit", study.unit},
                           {"desc", ToUtf8(study.tx->desc)},
                           {"elevation", orNull(study.tx->elvEmpty, study.tx->elv)}}}});
   }
@@ -744,30 +947,50 @@ std::string WriteGeoJson(const StudyResults& study, const fs::path& file) {
                           {"desc", ToUtf8(p.desc)},
                           {"azimuth", p.az},
                           {"distance", p.dis},
-                          {"field_dbu", orNull(!IsComputed(p.val), p.val)},
+                          {"value", orNull(!IsComputed(p.val), study.ValueOf(p))},
+                          {"quantity", study.quantity},
+                          {"unit", study.unit},
                           {"elevation", orNull(p.elvEmpty, p.elv)},
                           {"landuse_code", p.luEmpty ? json(nullptr) : json(p.luCode)}}}});
   }
-  for (const auto& c : study.contours) {
+  // The contours of the table, or for a study of one point per radial
+  // without any, the closed ring through its points.
+  std::vector<std::vector<RdbRecord>> rings = study.contours;
+  if (rings.empty() && study.pointPerRadial) {
+    std::vector<RdbRecord> byAz;
+    for (const auto& p : study.points)
+      if (IsComputed(p.val)) byAz.push_back(p);
+    std::stable_sort(byAz.begin(), byAz.end(), [](const RdbRecord& a, const RdbRecord& b) { return a.az < b.az; });
+    rings.push_back(byAz);
+  }
+  for (const auto& c : rings) {
     if (c.size() < 3) continue;  // no area to enclose
     json ring = json::array();
     for (const auto& p : c) ring.push_back({p.lon, p.lat});
     ring.push_back({c.front().lon, c.front().lat});
+    // A contour's own value is the field level it follows (dBu).
     features.push_back({{"type", "Feature"},
                         {"geometry", {{"type", "Polygon"}, {"coordinates", {ring}}}},
-                        {"properties", {{"kind", "contour"}, {"desc", ToUtf8(c.front().desc)}, {"field_dbu", c.front().val}}}});
+                        {"properties",
+                         {{"kind", "contour"},
+                          {"desc", ToUtf8(c.front().desc)},
+                          {"level_dbu", c.front().val},
+                          {"quantity", study.quantity},
+                          {"unit", study.unit}}}});
   }
-  json fc = {{"type", "FeatureCollection"}, {"features", features}};
+  json fc = {{"type", "FeatureCollection"}, {"quantity", study.quantity}, {"unit", study.unit}, {"features", features}};
   return WriteText(file, fc.dump(1) + "\n");
 }
 
 std::string WriteCsv(const StudyResults& study, const fs::path& file) {
   std::string out =
-      "record,desc,lat,lon,azimuth_deg,distance_km,field_dbu,elevation_m,landuse_code,landuse_loss_db,warning_level,"
-      "warning_bits\r\n";
+      "record,desc,lat,lon,azimuth_deg,distance_km,value,quantity,unit,elevation_m,landuse_code,landuse_loss_db,"
+      "warning_level,warning_bits\r\n";
+  const std::string what = CsvField(study.quantity) + "," + CsvField(study.unit);
   for (const auto& r : study.all) {
-    out += fmt::format("{},{},{:.9f},{:.9f},{},{},{},{},{},{},{},{}\r\n", r.record, CsvField(r.desc), r.lat, r.lon,
-                       Num(r.az), Num(r.dis), IsComputed(r.val) ? Num(r.val) : std::string(),
+    const double v = study.ValueOf(r);
+    out += fmt::format("{},{},{:.9f},{:.9f},{},{},{},{},{},{},{},{},{}\r\n", r.record, CsvField(r.desc), r.lat, r.lon,
+                       Num(r.az), Num(r.dis), std::isfinite(v) ? Num(v) : std::string(), what,
                        r.elvEmpty ? std::string() : Num(r.elv), r.luEmpty ? std::string() : Num(r.luCode),
                        r.luEmpty ? std::string() : Num(r.luLoss), r.wrnLvl, r.wrnBits);
   }
@@ -787,11 +1010,15 @@ std::string ExportResults(const fs::path& table, ExportFormat format, const fs::
   }
   if (format == ExportFormat::Csv) return WriteCsv(study, file);
   if (format == ExportFormat::GeoJson) return WriteGeoJson(study, file);
+  if (format == ExportFormat::GeoTiff && study.pointPerRadial)
+    return "Study " + study.code + " of " + table.string() +
+           " holds one point per radial (radial ends or contour points), which make no raster: export it as "
+           "geojson, kml, png or csv";
   FieldRaster raster;
   if (auto err = RasteriseStudy(study, options, raster); !err.empty()) return err;
-  if (format == ExportFormat::GeoTiff) return WriteGeoTiff(raster, file);
+  if (format == ExportFormat::GeoTiff) return WriteGeoTiff(raster, file, study.quantity, study.unit);
   if (format == ExportFormat::Kml) return WriteKml(study, raster, file);
-  return WritePng(RenderMap(raster, ScaleOf(raster), true), file);
+  return WritePng(RenderMap(raster, StudyScale(study, raster), true), file);
 }
 
 }  // namespace zw::coverage

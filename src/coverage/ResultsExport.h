@@ -54,6 +54,16 @@ struct StudyResults {
   std::vector<RdbRecord> points;   // the study's points in table order
   std::vector<std::vector<RdbRecord>> contours;  // one set per contour description, by azimuth
   int computed = 0;                // points with a computed value
+  // What the values are: the model of the task file beside the table
+  // (T<n>.INI, [Propagation Model] MODEL) through the model table; field
+  // strength in dBu when there is none. Contour-distance models give the
+  // contour point's distance from the transmitter (RDB_DIS).
+  std::string model, quantity = "field strength", unit = "dBu";
+  // One point per radial (radial ends, contour points): drawn as points and
+  // the contour polygon, never spread into a field map.
+  bool pointPerRadial = false;
+  // The value of a point in the study's quantity (NaN when not computed).
+  double ValueOf(const RdbRecord& r) const;
 };
 
 // True for a value the run has computed (finite, not -888888 nor the -999
@@ -71,6 +81,14 @@ struct FieldRaster {
   std::vector<float> values;             // row-major from the north-west; NaN = no value
   bool haveTx = false;
   double txLat = 0, txLon = 0;
+  // A frame only (every cell NaN): the picture draws these points and rings
+  // on a plain background instead of a field map.
+  struct Mark {
+    double lat = 0, lon = 0, value = 0;
+  };
+  std::vector<Mark> marks;
+  std::vector<std::vector<std::pair<double, double>>> rings;  // (lat, lon), closed
+  bool pointsOnly = false;
   double Value(int col, int row) const { return values[static_cast<std::size_t>(row) * width + col]; }
 };
 std::string RasteriseStudy(const StudyResults& study, const ExportOptions& options, FieldRaster& out);
@@ -81,8 +99,15 @@ std::string RasteriseStudy(const StudyResults& study, const ExportOptions& optio
 struct ColourScale {
   double lo = 0, step = 10;
   int classes = 1;
+  // What the colours stand for (the legend's title and unit).
+  std::string quantity = "field strength", unit = "dBu";
+  // Values marked on the legend with a line and their label (a shadow map's
+  // 0 and 0.6 Fresnel radii).
+  std::vector<double> marks;
 };
 ColourScale AutoScale(double minVal, double maxVal);
+// The scale of a study's values, with its quantity, unit and marks.
+ColourScale StudyScale(const StudyResults& study, const FieldRaster& raster);
 // The class colour of a value (red, green, blue).
 void ClassColour(const ColourScale& scale, double val, unsigned char rgb[3]);
 
@@ -100,7 +125,8 @@ RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool wi
 // The legend band on its own (the KML screen overlay).
 RgbaImage RenderLegend(const ColourScale& scale, int minWidth);
 
-std::string WriteGeoTiff(const FieldRaster& raster, const std::filesystem::path& file);
+std::string WriteGeoTiff(const FieldRaster& raster, const std::filesystem::path& file,
+                         const std::string& quantity = "field strength", const std::string& unit = "dBu");
 std::string WritePng(const RgbaImage& image, const std::filesystem::path& file);
 // The KML file plus "<stem>_overlay.png" and "<stem>_legend.png" beside it.
 std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const std::filesystem::path& file);

@@ -5,6 +5,7 @@
 #include "common/Antenna.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
+#include "common/ModelTable.h"
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
@@ -100,6 +101,9 @@ void clsQXAreaCov::PathElvEnd(double lat, double lon, double /*az*/) {
   cPathElv_->dEndLat(lat);
   cPathElv_->dEndLon(lon);
 }
+
+std::string clsQXAreaCov::ResultQuantity() const { return ModelResultOf(sNameModel2()).quantity; }
+std::string clsQXAreaCov::ResultUnit() const { return ModelResultOf(sNameModel2()).unit; }
 
 double clsQXAreaCov::PatternLossDb(double azimuth, double elevAngle) const {
   const double ref = dAntGainDbd_;

@@ -51,8 +51,10 @@ class clsQXAreaCov {
   // What the result of CovCalc is, and its unit: "field strength" in "dBu"
   // (the field models), "clearance" in "Fresnel zone radii" (the shadowing
   // models), "contour distance" in "km" (the contour-only models).
-  virtual std::string ResultQuantity() const { return "field strength"; }
-  virtual std::string ResultUnit() const { return "dBu"; }
+  // Both come from the model table (ModelResultOf of sNameModel2), which the
+  // exports of a results table read too.
+  std::string ResultQuantity() const;
+  std::string ResultUnit() const;
   // Warnings of the last path: inputs outside the published range of the
   // model, and what its own error levels mean. They never change a number.
   virtual std::vector<std::string> Warnings() const { return warnings_; }

@@ -5,7 +5,9 @@
 #include <gdal.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <vector>
 #include <nlohmann/json.hpp>
 
 #include "TempDir.h"
@@ -226,7 +228,9 @@ TEST_F(ResultsExportTest, GeoJsonHasPointsAndAClosedContour) {
     if (kind == "point") {
       ++points;
       const auto& p = f["properties"];
-      EXPECT_NEAR(p["field_dbu"].get<double>(), RadialField(p["azimuth"], p["distance"]), 1e-3);
+      EXPECT_NEAR(p["value"].get<double>(), RadialField(p["azimuth"], p["distance"]), 1e-3);
+      EXPECT_EQ(p["quantity"], "field strength");  // no task file: the table's default
+      EXPECT_EQ(p["unit"], "dBu");
       EXPECT_EQ(p["landuse_code"], 20);
       EXPECT_GT(p["elevation"].get<double>(), 300.0);
     } else if (kind == "transmitter") {
@@ -244,6 +248,86 @@ TEST_F(ResultsExportTest, GeoJsonHasPointsAndAClosedContour) {
   EXPECT_EQ(points, 360);
   EXPECT_EQ(tx, 1);
   EXPECT_EQ(contours, 1);
+}
+
+// A shadow study holding one point per radial (radial ends): every format
+// says "clearance" in "Fresnel zone radii" (from the task file's model), the
+// points are drawn as points with their ring, never spread into wedges.
+TEST_F(ResultsExportTest, ExportsSayWhatTheNumbersAreAndDrawOnePointPerRadialAsPoints) {
+  ResultsDb db(tmp.path(), 3);
+  EXPECT_TRUE(db.AddRec1("TX SITMain Street", kTxLat, kTxLon, 0, 0, kRdbNotComputed, 0, 0, 310.0f, 0, 0));
+  auto clearance = [](double az) { return -1.0 + 3.0 * az / 360.0; };
+  for (double az = 0; az < 360; az += 10) {
+    double lat = 0, lon = 0;
+    Geodesic::ForwardKm(kTxLat, kTxLon, az, 10, lat, lon);
+    EXPECT_TRUE(db.AddRec1("ABCRAD", lat, lon, az, 10, clearance(az), 0, 0, 300.0f, 0, 0));
+  }
+  const fs::path table = db.File();
+  ASSERT_TRUE(platform::WriteFileAtomic(tmp.path() / "T0000003.INI", "[Propagation Model]\r\nMODEL=Shadow\r\n"));
+
+  StudyResults s;
+  ASSERT_EQ(LoadStudyResults(table, {}, s), "");
+  EXPECT_EQ(s.quantity, "clearance");
+  EXPECT_EQ(s.unit, "Fresnel zone radii");
+  EXPECT_TRUE(s.pointPerRadial);
+
+  ASSERT_EQ(ExportResults(table, ExportFormat::Csv, Out("p.csv")), "");
+  const auto csv = platform::ReadWholeFile(Out("p.csv"));
+  ASSERT_TRUE(csv);
+  EXPECT_NE(csv->find("distance_km,value,quantity,unit,"), std::string::npos);
+  EXPECT_NE(csv->find(",-1,clearance,Fresnel zone radii,"), std::string::npos) << *csv;
+
+  ASSERT_EQ(ExportResults(table, ExportFormat::GeoJson, Out("p.geojson")), "");
+  const auto j = nlohmann::json::parse(*platform::ReadWholeFile(Out("p.geojson")));
+  EXPECT_EQ(j["quantity"], "clearance");
+  int rings = 0;
+  for (const auto& f : j["features"]) {
+    EXPECT_EQ(f["properties"]["unit"], "Fresnel zone radii");
+    if (f["geometry"]["type"] == "Polygon") {
+      ++rings;
+      EXPECT_EQ(f["geometry"]["coordinates"][0].size(), 37u);
+    }
+  }
+  EXPECT_EQ(rings, 1);
+
+  ASSERT_EQ(ExportResults(table, ExportFormat::Kml, Out("p.kml")), "");
+  const auto kml = platform::ReadWholeFile(Out("p.kml"));
+  EXPECT_EQ(kml->find("GroundOverlay"), std::string::npos);
+  EXPECT_NE(kml->find("<Polygon>"), std::string::npos);
+  EXPECT_NE(kml->find("<name>-1.00 Fresnel zone radii</name>"), std::string::npos);
+
+  // No raster of radial ends: refused, nothing written.
+  const std::string tif = ExportResults(table, ExportFormat::GeoTiff, Out("p.tif"));
+  EXPECT_NE(tif.find("one point per radial"), std::string::npos) << tif;
+  EXPECT_FALSE(fs::exists(Out("p.tif")));
+
+  // The picture: a disc of the point's class colour at each point, plain
+  // background between the transmitter and the points, 0 and 0.6 marked.
+  FieldRaster r;
+  ASSERT_EQ(RasteriseStudy(s, {}, r), "");
+  const ColourScale scale = StudyScale(s, r);
+  EXPECT_EQ(scale.marks, (std::vector<double>{0.0, 0.6}));
+  EXPECT_EQ(scale.unit, "Fresnel zone radii");
+  const RgbaImage img = RenderMap(r, scale, true);
+  auto at = [&](double az, double km) {
+    double lat = 0, lon = 0;
+    Geodesic::ForwardKm(kTxLat, kTxLon, az, km, lat, lon);
+    const int x = static_cast<int>((lon - r.geo[0]) / r.geo[1]), y = static_cast<int>((lat - r.geo[3]) / r.geo[5]);
+    const unsigned char* p = &img.px[(static_cast<std::size_t>(y) * img.width + x) * 4];
+    return std::array<int, 3>{p[0], p[1], p[2]};
+  };
+  unsigned char c[3];
+  ClassColour(scale, clearance(90), c);
+  EXPECT_EQ(at(90, 10), (std::array<int, 3>{c[0], c[1], c[2]}));
+  EXPECT_EQ(at(95, 5), (std::array<int, 3>{250, 250, 250}));
+
+  // A tile study's GeoTIFF carries the quantity and unit.
+  ASSERT_TRUE(platform::WriteFileAtomic(tmp.path() / "T0000002.INI", "[Propagation Model]\r\nMODEL=Shadow\r\n"));
+  ASSERT_EQ(ExportResults(MakeTileStudy(), ExportFormat::GeoTiff, Out("t.tif")), "");
+  Gdal g(Out("t.tif"));
+  ASSERT_NE(g.ds, nullptr);
+  EXPECT_STREQ(GDALGetMetadataItem(GDALGetRasterBand(g.ds, 1), "QUANTITY", nullptr), "clearance");
+  EXPECT_STREQ(GDALGetMetadataItem(GDALGetRasterBand(g.ds, 1), "UNIT", nullptr), "Fresnel zone radii");
 }
 
 TEST_F(ResultsExportTest, KmlOverlayIsWellFormedWithItsBox) {

@@ -26,9 +26,8 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   bool CovCalc() override;
   // The model gives a service-contour distance, not a field: point to point
   // the result is the contour distance along the path's azimuth (and whether
-  // the path's end lies within it, bCovered).
-  std::string ResultQuantity() const override { return "contour distance"; }
-  std::string ResultUnit() const override { return "km"; }
+  // the path's end lies within it, bCovered); ResultQuantity and ResultUnit
+  // say so through the model table.
   bool PrtParameters(std::ostream& out) override;
   std::string sNameModel() const override { return keys_.name; }
   std::string sNameModel2() const override { return keys_.code; }

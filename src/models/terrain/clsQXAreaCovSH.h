@@ -14,9 +14,8 @@ class clsQXAreaCovSH : public clsQXAreaCov {
  public:
   clsQXAreaCovSH() = default;
 
-  // The result is the clearance of the path in first-Fresnel-zone radii.
-  std::string ResultQuantity() const override { return "clearance"; }
-  std::string ResultUnit() const override { return "Fresnel zone radii"; }
+  // The result is the clearance of the path in first-Fresnel-zone radii
+  // (ResultQuantity, ResultUnit from the model table).
   bool CovCalc() override;
   bool PrtParameters(std::ostream& out) override;
   std::string sNameModel() const override { return "Shadow"; }
