@@ -101,19 +101,23 @@ std::string CheckProfile(const std::vector<double>& distM, const std::vector<flo
       return "Profile point " + std::to_string(i + 1) + " is not a number";
     }
   }
-  if (!(distM[1] - distM[0] > 0)) return "Profile distances must increase from the transmitter";
-  // The spacing is the mean one: distances written with a few decimals carry
-  // rounding in every interval, the first one included, and a step taken from
-  // the first interval alone would drift from the later points. Each point
-  // may then be off its place by a small part of the step.
-  const double step = (distM.back() - distM[0]) / static_cast<double>(distM.size() - 1);
+  // The engine's rule for DIS_Array: the spacing is the first interval and
+  // the number of intervals comes from the points. Each later interval may
+  // carry the rounding of distances written with a few decimals; the last
+  // one may be shorter (a profile sampled from terrain ends at the receiver),
+  // and the models lay such a profile on even spacing as they do a terrain
+  // path's.
+  const double step = distM[1] - distM[0];
   if (!(step > 0)) return "Profile distances must increase from the transmitter";
   const double tol = std::max(1e-3, 0.01 * step);
-  for (std::size_t i = 1; i < distM.size(); ++i) {
-    const double expected = distM[0] + step * static_cast<double>(i);
-    if (std::fabs(distM[i] - expected) > tol) {
-      return "Profile spacing is not equal: point " + std::to_string(i + 1) + " is at " + std::to_string(distM[i]) +
-             " m, expected " + std::to_string(expected) + " m";
+  const std::size_t last = distM.size() - 1;
+  for (std::size_t i = 2; i <= last; ++i) {
+    const double interval = distM[i] - distM[i - 1];
+    const bool ok = i == last ? interval > 0 && interval <= step + tol : std::fabs(interval - step) <= tol;
+    if (!ok) {
+      return "Profile spacing is not equal: point " + std::to_string(i + 1) + " is " + std::to_string(interval) +
+             " m after the one before it, the first interval " + std::to_string(step) +
+             " m (equal intervals, the last one may be shorter)";
     }
   }
   return {};
@@ -241,11 +245,11 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
       out.error = err;
       return out;
     }
-    // Measured from the first point, on the mean spacing the check accepted
-    // (the model takes one spacing for the whole profile).
+    // Measured from the first point and otherwise handed on as given: the
+    // models take it exactly as the engine takes the same DIS_Array.
     const double first = d.front();
-    const double step = (d.back() - first) / static_cast<double>(d.size() - 1);
-    for (std::size_t i = 0; i < d.size(); ++i) d[i] = step * static_cast<double>(i);
+    if (first != 0)
+      for (double& x : d) x -= first;
     auto given = std::make_shared<GivenProfile>();
     double lat2 = 0, lon2 = 0;
     Geodesic::ForwardKm(0.0, 0.0, r.azimuth, d.back() / 1000.0, lat2, lon2);

@@ -90,11 +90,13 @@ class P2PContext {
 };
 
 // Reads a profile CSV: distance_m,elevation_m per row (a header line allowed),
-// first row at the transmitter, equal spacing. "" on success, else why not.
+// first row at the transmitter, spacing as CheckProfile accepts. "" on success, else why not.
 std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, std::vector<float>& elevM);
 
-// Checks a profile: at least two points, finite values, equal spacing, at
-// most 32767 intervals (the model's profile limit). "" when usable.
+// Checks a profile: at least two points, finite values, at most 32767
+// intervals (the model's profile limit), the engine's spacing rule for
+// DIS_Array: every interval the first one (within rounding), the last one
+// possibly shorter. "" when usable.
 std::string CheckProfile(const std::vector<double>& distM, const std::vector<float>& elevM);
 
 // A profile sampled from terrain: as CheckProfile, except that the last

@@ -89,8 +89,10 @@ TEST(CheckProfile, AcceptsOnlyUsableProfiles) {
   EXPECT_EQ(CheckProfile(rounded, std::vector<float>(rounded.size(), 5.0f)), "");
   for (double& x : rounded) x = std::round(x * 10.0) / 10.0;
   EXPECT_EQ(CheckProfile(rounded, std::vector<float>(rounded.size(), 5.0f)), "");
-  // A short last interval is not equal spacing.
+  // A shorter last interval is what a terrain profile ends with; a longer one is not.
   rounded.back() -= 40.0;
+  EXPECT_EQ(CheckProfile(rounded, std::vector<float>(rounded.size(), 5.0f)), "");
+  rounded.back() += 80.0;
   EXPECT_NE(CheckProfile(rounded, std::vector<float>(rounded.size(), 5.0f)), "");
 
   std::vector<double> d(kLRMaxIntervals + 1);

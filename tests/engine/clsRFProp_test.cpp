@@ -1,5 +1,6 @@
 #include "engine/clsRFProp.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,6 +23,7 @@
 #include "platform/MessageBox.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsLandUse.h"
+#include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
 
 namespace zw {
@@ -511,6 +513,61 @@ TEST(RFPropRun, SameResultAsTheDirectPointToPointRun) {
   ASSERT_EQ(e.RunPathSetup(), "");
   ASSERT_EQ(e.RunPath(), "");
   EXPECT_EQ(e.sDetails(), expected);
+}
+
+// A profile as `ravoprop profile --csv` writes it (sample terrain, 90 m
+// step, a shorter last interval, three decimals): the CSV path is accepted
+// and gives exactly what the engine gives for the same arrays.
+TEST(RFPropRun, ProfileCsvFollowsTheEngineRuleForDisArray) {
+  Installation inst;
+  auto terrain = std::make_shared<platform::TerrainSource>();
+  terrain->Add((std::filesystem::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt").string());
+  platform::clsPathElv path(terrain);
+  path.dStartLat(44.4365);
+  path.dStartLon(-71.4131);
+  path.dEndLat(44.2);
+  path.dEndLon(-71.6);
+  path.dStep(90);
+  ASSERT_TRUE(path.ExtractProfile()) << path.sMessage();
+  std::string csv = "distance_m,elevation_m\n";
+  for (std::size_t i = 0; i < path.DIS_Array().size(); ++i)
+    csv += fmt::format("{:.3f},{:.2f}\n", path.DIS_Array()[i], path.ELV_Array()[i]);
+  const auto file = inst.Write("path.csv", csv);
+  std::vector<double> dis;
+  std::vector<float> elv;
+  ASSERT_EQ(ReadProfileCsv(file.string(), dis, elv), "");
+  const std::size_t last = dis.size() - 1;
+  ASSERT_LT(dis[last] - dis[last - 1], dis[1] - dis[0] - 1.0) << "a shorter last interval";
+
+  P2PRequest req;
+  req.model = "LR";
+  req.templateFile = inst.Write("LR.INI", kLRTemplate).string();
+  req.profileCsv = file.string();
+  req.azimuth = 45;
+  req.freqMHz = 450;
+  req.txAglM = 30;
+  req.rxAglM = 2;
+  req.erpValue = 60;
+  req.erpUnit = "dBm";
+  P2PContext ctx;
+  const P2PResult p2p = ctx.Run(req);
+  ASSERT_TRUE(p2p.ok) << p2p.error;
+  EXPECT_DOUBLE_EQ(p2p.pathLengthM, dis.back());
+
+  clsRFProp e;
+  Prepare(e, inst);
+  e.ELV_Array(elv);
+  e.DIS_Array(dis);
+  e.dTgtDisKM(dis.back() / 1000.0);
+  ASSERT_EQ(e.RunPathSetup(), "");
+  ASSERT_EQ(e.RunPath(), "");
+  EXPECT_EQ(e.Calculator()->dModelLoss(), p2p.modelLossDb);
+  EXPECT_EQ(e.dFldDBU(), p2p.netFieldDbu);
+
+  // A later interval off the first one by more than rounding is refused.
+  std::vector<double> bad = dis;
+  bad[2] += 5;
+  EXPECT_EQ(CheckProfile(bad, elv).rfind("Profile spacing is not equal: point 3", 0), 0u);
 }
 
 TEST(RFPropRun, AntennaLineInTheFacilityUnits) {
