@@ -346,6 +346,31 @@ TEST_F(P2PTest, FailuresSayWhy) {
   t.haveTo = true;
   t.dem = (tmp.path() / "nothing.hgt").string();
   EXPECT_EQ(ctx.Run(t).error.rfind("No usable elevation data in ", 0), 0u);
+
+  // A file named as an antenna pattern that holds none, or a broken one: the
+  // file and the expected format are named; a good one changes the field.
+  t = r;
+  const P2PResult omni = ctx.Run(t);
+  ASSERT_TRUE(omni.ok) << omni.error;
+  const std::string format = "expected a settings file with an [Antenna Data] section";
+  for (const auto& [text, why] : std::vector<std::pair<std::string, std::string>>{
+           {"not a pattern\n", "it holds no pattern records"},
+           {"[Antenna Data]\nHorizRecs=2\nHRec00001=0|0|\n", "HRec00002 is missing"},
+           {"[Antenna Data]\nHorizRecs=1\nHRec00001=north|-3|\n", "HRec00001=north|-3| is not angle|gain"},
+           {"[Antenna Data]\nVertRecs=two\n", "VertRecs=two is not a record count"}}) {
+    t.antennaFile = Write("ant.ini", text).string();
+    const std::string err = ctx.Run(t).error;
+    EXPECT_NE(err.find("The antenna pattern file " + t.antennaFile + " cannot be read as a pattern: " + why),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find(format), std::string::npos) << err;
+  }
+  t.antennaFile = (tmp.path() / "none.ini").string();
+  EXPECT_EQ(ctx.Run(t).error, "The antenna pattern file " + t.antennaFile + " was not found");
+  t.antennaFile = Write("ant.ini", "[Antenna Data]\nHorizRecs=2\nHRec00001=0|-10|\nHRec00002=180|-10|\n").string();
+  const P2PResult shaped = ctx.Run(t);
+  ASSERT_TRUE(shaped.ok) << shaped.error;
+  EXPECT_NEAR(shaped.netFieldDbu, omni.netFieldDbu - 10.0, 1e-6);
 }
 
 TEST_F(P2PTest, RunsTheBundledDem) {
