@@ -10,6 +10,9 @@
 #include <fstream>
 #include <random>
 
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
 #include "common/ErrorHandler.h"
 #include "coverage/ResultsTableWriter.h"
 #include "common/NumberFormat.h"
@@ -750,19 +753,52 @@ std::string clsAreaCovPaths::GenerateTiles(Generation& g) {
   if (auto err = OpenTable(g, count); !err.empty()) return err;
 
   proc.Step(2);
-  std::int64_t n = 0;
-  for (std::int64_t i = 0;; ++i) {
+  // Rows are worked out in parallel, a block of them at a time, and taken
+  // over in order; the cancel request is looked at between rows.
+  std::int64_t colCount = 0;
+  while (west + static_cast<double>(colCount) * dLon <= east + lonTol) ++colCount;
+  std::int64_t rowCount = 0;
+  while (south + static_cast<double>(rowCount) * dLat <= north + latTol) ++rowCount;
+  struct RowPoints {
+    std::vector<StudyPoint> pts;
+    bool failed = false;
+  };
+  auto makeRow = [&](std::int64_t i, RowPoints& row) {
     const double lat = std::min(south + static_cast<double>(i) * dLat, north);
-    if (south + static_cast<double>(i) * dLat > north + latTol) break;
-    for (std::int64_t j = 0;; ++j) {
-      if (west + static_cast<double>(j) * dLon > east + lonTol) break;
+    std::optional<platform::BnaPolygon::Row> edges;
+    if (useBoundary) edges.emplace(boundary, lat);
+    row.pts.clear();
+    row.failed = false;
+    for (std::int64_t j = 0; j < colCount; ++j) {
       const double lon = std::min(west + static_cast<double>(j) * dLon, east);
-      if (!ProgressCheck(g, ++n)) return "Tile study cancelled by user";
-      if (useBoundary && boundary.Inside(lon, lat) == -1) continue;
+      if (edges && edges->Inside(lon) == -1) continue;
       double az = 0, dis = 0;
-      if (!Geodesic::InverseKm(txLat_, txLon_, lat, lon, az, dis))
-        return AfterBlank("Error computing azimuth and distance for tile location");
-      g.Add(lat, lon, az, dis);
+      if (!Geodesic::InverseKm(txLat_, txLon_, lat, lon, az, dis)) {
+        row.failed = true;
+        return;
+      }
+      row.pts.push_back({lat, lon, az, dis});
+    }
+  };
+  const std::int64_t block = 64;
+  std::vector<RowPoints> work(static_cast<std::size_t>(block));
+  tbb::task_arena arena(std::max(1, threads_));
+  std::int64_t n = 0;
+  for (std::int64_t i0 = 0; i0 < rowCount; i0 += block) {
+    const std::int64_t i1 = std::min(rowCount, i0 + block);
+#if defined(__SANITIZE_THREAD__)
+    for (std::int64_t i = i0; i < i1; ++i) makeRow(i, work[static_cast<std::size_t>(i - i0)]);
+#else
+    arena.execute([&] {
+      tbb::parallel_for(i0, i1, [&](std::int64_t i) { makeRow(i, work[static_cast<std::size_t>(i - i0)]); });
+    });
+#endif
+    for (std::int64_t i = i0; i < i1; ++i) {
+      const RowPoints& row = work[static_cast<std::size_t>(i - i0)];
+      n += colCount;
+      if (!ProgressCheck(g, n)) return "Tile study cancelled by user";
+      if (row.failed) return AfterBlank("Error computing azimuth and distance for tile location");
+      for (const auto& p : row.pts) g.Add(p.lat, p.lon, p.az, p.disKm);
     }
   }
   if (g.written == 0)

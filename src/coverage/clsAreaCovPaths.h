@@ -110,6 +110,10 @@ class clsAreaCovPaths {
   std::shared_ptr<ProgressWindow> ktoProgress();
   bool OwnsProgress() const { return ownProgress_; }
 
+  // Threads that generate a tile study's rows (the points are the same
+  // whatever the number).
+  void SetThreads(int n) { threads_ = n; }
+
   // Most points a study may have; more is refused before generating.
   void SetMaxPoints(std::int64_t n) { maxPoints_ = n; }
   std::int64_t MaxPoints() const { return maxPoints_; }
@@ -179,6 +183,7 @@ class clsAreaCovPaths {
   std::shared_ptr<ProgressWindow> progress_;
   bool ownProgress_ = false;
   std::int64_t maxPoints_ = kDefaultMaxStudyPoints;
+  int threads_ = 1;
   std::unique_ptr<ResultsDb> rs_;
   bool eof_ = true;
   std::string code_;  // code written by the last generation

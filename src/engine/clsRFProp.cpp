@@ -913,6 +913,7 @@ std::string clsRFProp::RunCovArea() {
   // The study's points, in memory.
   proc.Step(950);
   coverage::GeneratedStudy study;
+  paths->SetThreads(iThreads_);
   if (std::string e = paths->GenerateStudy(study); !e.empty()) {
     if (ktoProgress_) ktoProgress_->Close();
     ktoProgress_.reset();

@@ -97,28 +97,88 @@ int BnaPolygon::Load(const std::filesystem::path& file, const std::string& id) {
 
 int BnaPolygon::Inside(double lon, double lat) const { return PointInPolygon(lon, lat, x_, y_); }
 
+namespace {
+
+// Edge (j, i) of the polygon against the point: 0 when the point is on it
+// (within eps), else whether a ray from the point toward +x crosses it.
+struct EdgeAnswer {
+  bool on = false, crosses = false;
+};
+
+EdgeAnswer Edge(double x, double y, double xi, double yi, double xj, double yj, double eps) {
+  EdgeAnswer a;
+  // On the segment? Its box first: most points are far from most segments,
+  // and the length is only needed near one.
+  if (x >= std::min(xi, xj) - eps && x <= std::max(xi, xj) + eps && y >= std::min(yi, yj) - eps &&
+      y <= std::max(yi, yj) + eps) {
+    const double cross = (xj - xi) * (y - yi) - (yj - yi) * (x - xi);
+    if (std::fabs(cross) <= eps * std::max(std::hypot(xj - xi, yj - yi), 1.0)) {
+      a.on = true;
+      return a;
+    }
+  }
+  if ((yi > y) != (yj > y)) a.crosses = xi + (y - yi) * (xj - xi) / (yj - yi) > x;
+  return a;
+}
+
+// Tolerance for "on the boundary", relative to the size of the polygon: the
+// largest distance along an axis from the point to a vertex.
+double Tolerance(double x, double y, double minX, double maxX, double minY, double maxY) {
+  const double span = std::max({std::fabs(x - minX), std::fabs(x - maxX), std::fabs(y - minY), std::fabs(y - maxY)});
+  return 1e-12 * std::max(span, 1.0);
+}
+
+}  // namespace
+
+BnaPolygon::Row::Row(const BnaPolygon& polygon, double lat) : p_(polygon), lat_(lat) {
+  const auto& xs = p_.x_;
+  const auto& ys = p_.y_;
+  const std::size_t n = std::min(xs.size(), ys.size());
+  if (n > 0) {
+    const auto [minX, maxX] = std::minmax_element(xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(n));
+    const auto [minY, maxY] = std::minmax_element(ys.begin(), ys.begin() + static_cast<std::ptrdiff_t>(n));
+    box_[0] = *minX;
+    box_[1] = *maxX;
+    box_[2] = *minY;
+    box_[3] = *maxY;
+  }
+  // Every edge whose latitudes reach the row, with room for any tolerance.
+  for (std::size_t i = 0, j = n - 1; i < n; j = i++)
+    if (lat >= std::min(ys[i], ys[j]) - 1e-6 && lat <= std::max(ys[i], ys[j]) + 1e-6) edges_.push_back(i);
+}
+
+int BnaPolygon::Row::Inside(double lon) const {
+  const auto& xs = p_.x_;
+  const auto& ys = p_.y_;
+  const std::size_t n = std::min(xs.size(), ys.size());
+  if (n == 0 || !std::isfinite(lon) || !std::isfinite(lat_)) return -1;
+  const double eps = Tolerance(lon, lat_, box_[0], box_[1], box_[2], box_[3]);
+  bool inside = false;
+  for (std::size_t i : edges_) {
+    const std::size_t j = i == 0 ? n - 1 : i - 1;
+    const EdgeAnswer a = Edge(lon, lat_, xs[i], ys[i], xs[j], ys[j], eps);
+    if (a.on) return 0;
+    if (a.crosses) inside = !inside;
+  }
+  return inside ? 1 : -1;
+}
+
 int PointInPolygon(double x, double y, const std::vector<double>& xs, const std::vector<double>& ys) {
   const std::size_t n = std::min(xs.size(), ys.size());
   if (n == 0 || !std::isfinite(x) || !std::isfinite(y)) return -1;
-  // Tolerance for "on the boundary", relative to the size of the polygon.
-  double span = 0;
-  for (std::size_t i = 0; i < n; ++i) span = std::max({span, std::fabs(xs[i] - x), std::fabs(ys[i] - y)});
-  const double eps = 1e-12 * std::max(span, 1.0);
+  double minX = xs[0], maxX = xs[0], minY = ys[0], maxY = ys[0];
+  for (std::size_t i = 1; i < n; ++i) {
+    minX = std::min(minX, xs[i]);
+    maxX = std::max(maxX, xs[i]);
+    minY = std::min(minY, ys[i]);
+    maxY = std::max(maxY, ys[i]);
+  }
+  const double eps = Tolerance(x, y, minX, maxX, minY, maxY);
   bool inside = false;
   for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
-    const double xi = xs[i], yi = ys[i], xj = xs[j], yj = ys[j];
-    // On the segment (j, i)? Its box first: most points are far from most
-    // segments, and the length is only needed near one.
-    if (x >= std::min(xi, xj) - eps && x <= std::max(xi, xj) + eps && y >= std::min(yi, yj) - eps &&
-        y <= std::max(yi, yj) + eps) {
-      const double cross = (xj - xi) * (y - yi) - (yj - yi) * (x - xi);
-      if (std::fabs(cross) <= eps * std::max(std::hypot(xj - xi, yj - yi), 1.0)) return 0;
-    }
-    // Crossing of a ray toward +x.
-    if ((yi > y) != (yj > y)) {
-      const double xc = xi + (y - yi) * (xj - xi) / (yj - yi);
-      if (xc > x) inside = !inside;
-    }
+    const EdgeAnswer a = Edge(x, y, xs[i], ys[i], xs[j], ys[j], eps);
+    if (a.on) return 0;
+    if (a.crosses) inside = !inside;
   }
   return inside ? 1 : -1;
 }

@@ -31,6 +31,21 @@ class BnaPolygon {
   // none is loaded).
   int Inside(double lon, double lat) const;
 
+  // The same answer for the points of one row (one latitude) of a grid:
+  // the edges that can matter on the row are found once, so each point
+  // looks at those few only.
+  class Row {
+   public:
+    Row(const BnaPolygon& polygon, double lat);
+    int Inside(double lon) const;
+
+   private:
+    const BnaPolygon& p_;
+    double lat_;
+    std::vector<std::size_t> edges_;  // index i of edge (i-1, i)
+    double box_[4] = {0, 0, 0, 0};     // min and max longitude, min and max latitude
+  };
+
  private:
   std::vector<double> x_, y_;
   std::string msg_;
