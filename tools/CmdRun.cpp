@@ -31,9 +31,9 @@ int RunStudy(const RunOptions& o) {
   ApplyGlobals();
   clsRFProp e;
   e.bSilent(Globals().silent);
-  const std::string workdir = o.workdir.empty() ? WorkDirectory() : o.workdir;
-  PrepareWorkDir(workdir);
-  e.sWorkDir(workdir);
+  const auto workdir = OpenWorkDir(o.workdir);
+  if (!workdir) return kExitFailed;
+  e.sWorkDir(workdir->string());
   const unsigned hw = std::thread::hardware_concurrency();
   e.iThreads(o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw));
   if (!o.dem.empty()) {
@@ -85,6 +85,7 @@ int RunStudy(const RunOptions& o) {
     return kExitFailed;
   }
   if (!Trim(result).empty()) (run.complete ? std::cout : std::cerr) << Trim(result) << "\n";
+  if (const std::string w = run.WarningLines(); !w.empty()) std::cerr << w << "\n";
   if (run.cancelled) {
     std::cerr << fmt::format("Study of task {} cancelled: the partial results ({}) were kept and the study is marked "
                              "incomplete\n", o.task, counts);

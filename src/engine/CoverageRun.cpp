@@ -41,6 +41,7 @@ struct PointResult {
   bool contour = false;
   double contourKm = 0, contourLat = 0, contourLon = 0;
   std::string details, failure;
+  std::vector<std::string> warnings;
 };
 
 // Most distinct failure reasons kept; the rest are counted together.
@@ -81,6 +82,7 @@ void Compute(Worker& w, const StudyPoint& p, bool details, PointResult& r) {
     }
   }
   if (details) r.details = c.sDetails();
+  r.warnings = c.Warnings();
 }
 
 std::string CancelQuestion(std::int32_t id, const std::string& desc) {
@@ -161,6 +163,14 @@ std::string CoverageRunOutcome::FailureLines(const std::string& modelName) const
                 (why.empty() ? "the " + modelName + " model gave no result" : why));
   line(notReached, notReached == 1 ? "point not computed (the run was cancelled)"
                                    : "points not computed (the run was cancelled)");
+  return out;
+}
+
+std::string CoverageRunOutcome::WarningLines() const {
+  std::string out;
+  for (const auto& [w, n] : warnings)
+    out = JoinLines(out, "Warning (" + FormatNumber(static_cast<double>(n), "###,###,##0") +
+                             (n == 1 ? " point): " : " points): ") + w);
   return out;
 }
 
@@ -351,6 +361,14 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
       } else {
         v.status = PointStatus::kComputed;
         ++out.computed;
+      }
+      for (const auto& w : r.warnings) {
+        auto it = std::find_if(out.warnings.begin(), out.warnings.end(), [&](const auto& e) { return e.first == w; });
+        if (it != out.warnings.end()) {
+          ++it->second;
+        } else if (out.warnings.size() < kMaxReasons) {
+          out.warnings.emplace_back(w, 1);
+        }
       }
       if (in.calc.details && in.details) *in.details << r.details << "\n";
       ++out.points;

@@ -90,6 +90,10 @@ struct CoverageRunOutcome {
   // Why the model failed, with how many points each ("" reasons are counted
   // under the model's general failure text).
   std::vector<std::pair<std::string, std::int64_t>> failReasons;
+  // The model's validity warnings, with how many points each (they never
+  // change a number).
+  std::vector<std::pair<std::string, std::int64_t>> warnings;
+  std::string WarningLines() const;
   bool directContour = false;    // the calculator finds contours itself
   // Set by the engine's run: the new files took the old ones' place, and
   // whether every point of the study has a result.

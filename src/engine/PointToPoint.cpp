@@ -415,10 +415,13 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
     out.mode = {lr->sMode1(), lr->sMode2()};
     out.deltaHM = lr->dDeltaHM();
     out.effHeightsM = lr->dHeEffM();
-    if (lr->bErrorRun()) {
-      out.error = lr->sPathError();
-      return out;
-    }
+  }
+  // A path the model could not compute is a failure, whatever the model.
+  if (calc->bErrorRun()) {
+    out.error = calc->sPathError().empty()
+                    ? "The " + calc->sNameModel() + " model could not compute this path; see the technical-support log"
+                    : calc->sPathError();
+    return out;
   }
   std::ostringstream prt;
   calc->PrtParameters(prt);

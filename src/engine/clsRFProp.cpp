@@ -1079,6 +1079,7 @@ std::string clsRFProp::RunCovArea() {
                               " points computed.")
            << kLineBreak;
     if (!failures.empty()) report << failures << kLineBreak;
+    if (const std::string w = run.WarningLines(); !w.empty()) report << w << kLineBreak;
     report.flush();
     if (!report) return finish(fail("Cannot write the calculation report " + reportPath.string()));
     report.close();
