@@ -637,6 +637,14 @@ std::string clsAreaCovPaths::GenerateRadials(Generation& g, int kind) {
     }
     g.Add(lat, lon, az, dis);
   };
+  // The lines in file order; their points are worked out in parallel, a
+  // block of lines at a time, and taken over in order.
+  struct Radial {
+    double az = 0, km = 0, lat = 0, lon = 0;
+    std::string line;
+    std::vector<StudyPoint> pts;  // positions; disKm < 0 marks a failed one
+  };
+  std::vector<Radial> lines;
   ForEachLine(paths, [&](const RadialLine& r) {
     if (!r.Usable()) return true;
     bool cerr = false;
@@ -645,29 +653,55 @@ std::string clsAreaCovPaths::GenerateRadials(Generation& g, int kind) {
       err = JoinLines(distError, r.line);
       return false;
     }
-    if (kind == kTargets) {
-      const bool ok = r.lat >= -90 && r.lat <= 90 && r.lon >= -360 && r.lon <= 360;
-      if (!ok) g.pointErrors += AfterBlank(JoinLines("Target point without a latitude and longitude:", r.line));
-      point(r.az, km, r.lat, r.lon, ok);
-    } else {
-      // Multiples of the step (not a running sum, which drifts and can lose
-      // the last point), none at the transmitter.
-      const double limit = km * (1 + 1e-9);
-      for (std::int64_t i = 1;; ++i) {
-        double dis = kind == kStepped ? static_cast<double>(i) * stepKm : km;
-        if (kind == kStepped && dis > limit) break;
-        dis = std::min(dis, km);
+    lines.push_back({r.az, km, r.lat, r.lon, r.line, {}});
+    return true;
+  });
+  if (!err.empty()) return err;
+  auto makePoints = [&](Radial& r) {
+    r.pts.clear();
+    // Multiples of the step (not a running sum, which drifts and can lose
+    // the last point), none at the transmitter.
+    const double limit = r.km * (1 + 1e-9);
+    for (std::int64_t i = 1;; ++i) {
+      double dis = kind == kStepped ? static_cast<double>(i) * stepKm : r.km;
+      if (kind == kStepped && dis > limit) break;
+      dis = std::min(dis, r.km);
+      double lat = 0, lon = 0;
+      const bool ok = Geodesic::ForwardKm(txLat_, txLon_, r.az, dis, lat, lon);
+      r.pts.push_back({lat, lon, r.az, ok ? dis : -1.0});
+      if (kind == kRadialEnds) break;
+    }
+  };
+  tbb::task_arena arena(std::max(1, threads_));
+  constexpr std::size_t kBlock = 64;
+  for (std::size_t b0 = 0; b0 < lines.size() && !cancelled && g.errors <= kMaxPointErrors; b0 += kBlock) {
+    const std::size_t b1 = std::min(lines.size(), b0 + kBlock);
+    if (kind != kTargets) {
+#if defined(__SANITIZE_THREAD__)
+      for (std::size_t k = b0; k < b1; ++k) makePoints(lines[k]);
+#else
+      arena.execute([&] { tbb::parallel_for(b0, b1, [&](std::size_t k) { makePoints(lines[k]); }); });
+#endif
+    }
+    for (std::size_t k = b0; k < b1 && !cancelled && g.errors <= kMaxPointErrors; ++k) {
+      Radial& r = lines[k];
+      if (kind == kTargets) {
+        const bool ok = r.lat >= -90 && r.lat <= 90 && r.lon >= -360 && r.lon <= 360;
+        if (!ok) g.pointErrors += AfterBlank(JoinLines("Target point without a latitude and longitude:", r.line));
+        point(r.az, r.km, r.lat, r.lon, ok);
+        continue;
+      }
+      for (const auto& p : r.pts) {
         if (!ProgressCheck(g, ++n)) {
           cancelled = true;
-          return false;
+          break;
         }
-        double lat = 0, lon = 0;
-        point(r.az, dis, lat, lon, Geodesic::ForwardKm(txLat_, txLon_, r.az, dis, lat, lon));
-        if (g.errors > kMaxPointErrors || kind == kRadialEnds) break;
+        point(r.az, p.disKm, p.lat, p.lon, p.disKm >= 0);
+        if (g.errors > kMaxPointErrors) break;
       }
+      r.pts = {};
     }
-    return g.errors <= kMaxPointErrors;
-  });
+  }
   if (cancelled) return "Radial study cancelled by user";
   if (!err.empty()) return err;
   if (g.errors > kMaxPointErrors)
