@@ -238,8 +238,30 @@ std::string ReportError(std::int32_t number, std::string_view description, std::
   return shown;
 }
 
+namespace {
+// While an area run holds a budget, its model errors past the budget are not
+// logged one by one (the run's report counts them by reason).
+std::atomic<int> gModelErrorBudget{-1};
+std::atomic<int> gModelErrorsLogged{0};
+}  // namespace
+
+ModelErrorBudget::ModelErrorBudget(int records) {
+  gModelErrorsLogged = 0;
+  gModelErrorBudget = records;
+}
+
+ModelErrorBudget::~ModelErrorBudget() { gModelErrorBudget = -1; }
+
 void LogModelError(std::string_view text, bool silent) {
-  WriteLogRecord(text, true);
+  const int budget = gModelErrorBudget.load();
+  const int n = budget < 0 ? 0 : gModelErrorsLogged.fetch_add(1);
+  if (budget < 0 || n < budget) {
+    WriteLogRecord(text, true);
+  } else if (n == budget) {
+    WriteLogRecord("More model errors follow; they are not logged one by one (an area run's report counts them "
+                   "by reason).",
+                   true);
+  }
   if (!silent && !gModelErrorShown.exchange(true)) {
     platform::Messages().Information(
         "Error in " + ToUpper(RAVO_COMPONENT_NAME),

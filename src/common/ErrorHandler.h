@@ -62,6 +62,15 @@ std::string ErrorText(std::string_view procName, std::int32_t number, std::strin
 // Errors inside a model calculation: logged always, shown the first time only
 // (never when silent).
 void LogModelError(std::string_view text, bool silent = false);
+// Held by an area run: at most `records` model errors are logged while it
+// lives, then one line saying that more follow.
+class ModelErrorBudget {
+ public:
+  explicit ModelErrorBudget(int records);
+  ~ModelErrorBudget();
+  ModelErrorBudget(const ModelErrorBudget&) = delete;
+  ModelErrorBudget& operator=(const ModelErrorBudget&) = delete;
+};
 void ResetModelErrorDisplay();
 
 }  // namespace zw

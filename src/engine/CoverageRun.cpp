@@ -176,6 +176,7 @@ std::string CoverageRunOutcome::WarningLines() const {
 
 CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   ProcScope proc(kProcRunCovArea);
+  const ModelErrorBudget logBudget(100);
   CoverageRunOutcome out;
   const coverage::GeneratedStudy* study = in.study;
   if (!study) {

@@ -33,5 +33,29 @@ TEST(ErrorLog, RepeatedRecordsAreFoldedAndTheLogHasOneName) {
   ::unsetenv("XDG_STATE_HOME");
 }
 
+// Model errors of an area run, each naming its own point, are logged up to
+// the run's budget and then summed up in one line; outside a run all are.
+TEST(ErrorLog, AnAreaRunLogsItsModelErrorsUpToItsBudget) {
+  test::TempDir dir;
+  const auto log = dir.path() / kTechSupportLogName;
+  SetTechSupportLogPath(log.string());
+  auto count = [&](const std::string& what) {
+    FlushLogRecords();
+    const std::string text = platform::ReadWholeFile(log).value_or("");
+    std::size_t n = 0;
+    for (std::size_t p = 0; (p = text.find(what, p)) != std::string::npos; ++p) ++n;
+    return n;
+  };
+  {
+    const ModelErrorBudget budget(10);
+    for (int i = 0; i < 500; ++i) LogModelError("path at azimuth " + std::to_string(i) + " failed", true);
+  }
+  EXPECT_EQ(count("failed"), 10u);
+  EXPECT_EQ(count("More model errors follow"), 1u);
+  for (int i = 0; i < 20; ++i) LogModelError("path at azimuth " + std::to_string(i) + " failed", true);
+  EXPECT_EQ(count("failed"), 30u);
+  SetTechSupportLogPath("");
+}
+
 }  // namespace
 }  // namespace zw
