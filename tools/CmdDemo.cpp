@@ -19,6 +19,7 @@
 #include "common/TextJoin.h"
 #include "coverage/ResultsExport.h"
 #include "engine/clsRFProp.h"
+#include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
 
 namespace zw::tool {
@@ -27,8 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct DemoOptions {
-  std::string data = "data";
-  std::string out = "build/demo";
+  std::string data;  // default: the data directory beside the program, installed or of the source tree
+  std::string out = "ravoprop-demo";
   int threads = 0;
 };
 
@@ -132,7 +133,7 @@ std::string ExportStudy(const DemoStudy& s, const fs::path& outDir, StudyOutputs
 int RunDemo(const DemoOptions& o) {
   ApplyGlobals();
   std::error_code ec;
-  const fs::path data = fs::absolute(o.data, ec);
+  const fs::path data = fs::absolute(o.data.empty() ? platform::DataDirectory() : fs::path(o.data), ec);
   fs::create_directories(o.out, ec);
   const fs::path out = fs::absolute(o.out, ec).lexically_normal();
   const fs::path tile = data / "terrain" / "N44W072.hgt";
@@ -198,8 +199,10 @@ const CommandRegistration reg([](CLI::App& app) {
   auto opts = std::make_shared<DemoOptions>();
   auto* cmd = app.add_subcommand(
       "demo", "Run the sample radial and tile studies on the bundled terrain, export them and print where they are");
-  cmd->add_option("--data", opts->data, "Directory of the bundled data (sample/ and terrain/)");
-  cmd->add_option("--out", opts->out, "Directory for the outputs (its work/ is replaced each time)");
+  cmd->add_option("--data", opts->data,
+                  "Directory of the bundled data, sample/ and terrain/ (default: ZWRAVOPROP_DATA, else data/ beside "
+                  "the program, ../share/zwravoprop/data, else the source tree's)");
+  cmd->add_option("--out", opts->out, "Directory for the outputs, its work/ replaced each time (default ravoprop-demo)");
   cmd->add_option("--threads", opts->threads, "Threads (default: the machine's cores)")->check(CLI::Range(0, 256));
   cmd->callback([opts] {
     const int rc = RunDemo(*opts);

@@ -33,9 +33,9 @@ int RunExport(const ExportCmdOptions& o) {
     std::cerr << "Unknown format '" << o.format << "': geotiff, png, kml, geojson or csv\n";
     return 2;
   }
-  const fs::path dir = o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir);
-  PrepareWorkDir(dir);
-  const fs::path table = dir / coverage::ResultsFileName(o.task);
+  const auto dir = OpenWorkDir(o.workdir);
+  if (!dir) return kExitFailed;
+  const fs::path table = *dir / coverage::ResultsFileName(o.task);
   std::string note;
   if (auto err = coverage::ExportResults(table, *format, o.output, o.opts, &note); !err.empty()) {
     std::cerr << err << "\n";

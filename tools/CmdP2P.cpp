@@ -1,7 +1,10 @@
 // ravoprop p2p: one path (or a batch of paths) through a model's calculator.
 #include <fmt/format.h>
 
+#include <unistd.h>
+
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -18,8 +21,10 @@
 #include "coverage/clsQXAreaCov.h"
 #include "engine/PointToPoint.h"
 #include "engine/clsRFProp.h"
+#include "geo/CoordText.h"
 #include "models/curves/clsQXAreaCovCX.h"
 #include "models/terrain/clsQXAreaCovLR.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
@@ -35,19 +40,18 @@ struct P2POptions {
   std::string antenna;  // FILE.ini[:SECTION]
   std::string batch;
   bool json = false;
+  bool rxGiven = false;  // --rx-agl (or a batch row's rx-agl) was given
+  std::string tempTemplate;  // template written from --model alone; removed after the run
   // A stored study instead of the template: its task number and work directory.
   std::int32_t task = 0;
   std::string workdir;
 };
 
-bool ParseLatLon(const std::string& s, double& lat, double& lon) {
-  const auto c = s.find(',');
-  if (c == std::string::npos) return false;
-  double a = 0, b = 0;
-  if (!TryParseDouble(Trim(s.substr(0, c)), a) || !TryParseDouble(Trim(s.substr(c + 1)), b)) return false;
-  lat = a;
-  lon = b;
-  return true;
+// LAT,LON in decimal degrees or degrees, minutes and seconds, read whole;
+// "" or the message naming the option and the forms accepted.
+std::string ParseLatLon(const char* option, const std::string& s, double& lat, double& lon) {
+  std::string why;
+  return ParseLatLonText(s, lat, lon, &why) ? std::string() : std::string(option) + " takes LAT,LON: " + why;
 }
 
 bool ParseNumber(const std::string& s, double& v) {
@@ -57,15 +61,48 @@ bool ParseNumber(const std::string& s, double& v) {
   return !in.fail() && in.eof();
 }
 
+// --model without --template: the model's template with its defaults, written
+// to a temporary file the run reads. "" or the message.
+std::string EnsureTemplate(P2POptions& o) {
+  P2PRequest& r = o.req;
+  if (!r.templateFile.empty()) return {};
+  if (r.model.empty())
+    return "Give the model: --model CODE (defaults; `ravoprop models` lists the codes) or --template FILE "
+           "(`ravoprop template new CODE -o FILE` writes one)";
+  std::string why;
+  const auto text = ModelTemplateIni(r.model, &why);
+  if (!text) return why;
+  if (o.tempTemplate.empty()) {
+    std::error_code ec;
+    const auto dir = std::filesystem::temp_directory_path(ec);
+    if (ec) return "No temporary directory for the model's template: " + ec.message();
+    o.tempTemplate = (dir / ("ravoprop-template-" + std::to_string(::getpid()) + ".ini")).string();
+  }
+  std::string failure;
+  if (!platform::WriteFileAtomic(o.tempTemplate, *text, &failure))
+    return "Cannot write the model's template " + o.tempTemplate + ": " + failure;
+  r.templateFile = o.tempTemplate;
+  return {};
+}
+
+// Removes the template EnsureTemplate wrote.
+struct TempTemplateGuard {
+  const P2POptions& o;
+  ~TempTemplateGuard() {
+    std::error_code ec;
+    if (!o.tempTemplate.empty()) std::filesystem::remove(o.tempTemplate, ec);
+  }
+};
+
 // Fills the request fields that come in as text; "" or the message.
 std::string Complete(P2POptions& o) {
   P2PRequest& r = o.req;
   if (!o.from.empty()) {
-    if (!ParseLatLon(o.from, r.fromLat, r.fromLon)) return "--from takes LAT,LON in decimal degrees";
+    if (auto err = ParseLatLon("--from", o.from, r.fromLat, r.fromLon); !err.empty()) return err;
     r.haveFrom = true;
   }
   if (!o.to.empty()) {
-    if (!ParseLatLon(o.to, r.toLat, r.toLon)) return "--to takes LAT,LON in decimal degrees";
+    if (auto err = ParseLatLon("--to", o.to, r.toLat, r.toLon); !err.empty()) return err;
     r.haveTo = true;
   }
   if (!o.erp.empty()) {
@@ -95,7 +132,8 @@ std::string Complete(P2POptions& o) {
   }
   if (r.profileCsv.empty() && r.dem.empty() && r.distM.empty()) return "Give a profile (--profile FILE.csv) or terrain (--dem PATH --from --to)";
   if (!r.profileCsv.empty() && !r.dem.empty()) return "--profile and --dem exclude each other";
-  return {};
+  if (!o.rxGiven) return "Give the receiver antenna height above ground: --rx-agl METRES (e.g. --rx-agl 9.1)";
+  return EnsureTemplate(o);
 }
 
 nlohmann::json ToJson(const P2PResult& r) {
@@ -202,7 +240,10 @@ std::string ApplyColumn(P2POptions& o, std::string name, const std::string& v) {
   else if (name == "k-value" || name == "k") return num(r.kFactor);
   else if (name == "freq") return num(r.freqMHz);
   else if (name == "tx-agl") return num(r.txAglM);
-  else if (name == "rx-agl") return num(r.rxAglM);
+  else if (name == "rx-agl") {
+    o.rxGiven = true;
+    return num(r.rxAglM);
+  }
   else if (name == "erp") {
     std::istringstream in(v);
     std::string a, b;
@@ -247,6 +288,7 @@ int RunBatch(const P2POptions& base) {
     ++row;
     const auto fields = CsvFields(line);
     P2POptions o = base;
+    const TempTemplateGuard guard{o};
     nlohmann::json j;
     j["row"] = row;
     std::string err;
@@ -280,13 +322,22 @@ int RunBatch(const P2POptions& base) {
 P2PResult RunTaskPath(const P2POptions& o) {
   P2PResult out;
   double toLat = 0, toLon = 0;
-  if (o.to.empty() || !ParseLatLon(o.to, toLat, toLon)) {
-    out.error = "--task needs the receiver point: --to LAT,LON in decimal degrees";
+  if (o.to.empty()) {
+    out.error = "--task needs the receiver point: --to LAT,LON";
+    return out;
+  }
+  if (auto err = ParseLatLon("--to", o.to, toLat, toLon); !err.empty()) {
+    out.error = err;
+    return out;
+  }
+  const auto workdir = OpenWorkDir(o.workdir);
+  if (!workdir) {
+    out.error = "p2p --task reads the study from its work directory (--workdir DIR)";
     return out;
   }
   clsRFProp e;
   e.bSilent(true);
-  e.sWorkDir(o.workdir);
+  e.sWorkDir(workdir->string());
   e.lTaskID(o.task);
   if (!e.sTaskMessage().empty()) {
     out.error = e.sTaskMessage();
@@ -397,6 +448,7 @@ int RunP2P(P2POptions& o) {
     return 0;
   }
   if (!o.batch.empty()) return RunBatch(o);
+  const TempTemplateGuard guard{o};
   if (const std::string err = Complete(o); !err.empty()) {
     std::cerr << err << "\n";
     return 2;
@@ -422,20 +474,22 @@ const CommandRegistration reg([](CLI::App& app) {
   auto* cmd = app.add_subcommand("p2p", "Field strength over one path (or a batch of paths) with a propagation model");
   cmd->add_option("--task", o->task, "Stored study: its task number (transmitter, model, terrain step from it)");
   cmd->add_option("--workdir", o->workdir, "Work directory of --task (default: the configured one)");
-  cmd->add_option("--model", r.model, "Model code or name (default: MODEL of the template)");
+  cmd->add_option("--model", r.model,
+                  "Model code or name (`ravoprop models`); without --template it runs with the model's defaults");
   cmd->add_option("--template", r.templateFile, "Settings file holding the model template");
   cmd->add_option("--section", r.section, "Template section (default \"Propagation Model\")");
   cmd->add_option("--profile", r.profileCsv, "Profile CSV: distance_m,elevation_m, first row at the transmitter");
   cmd->add_option("--dem", r.dem, "DEM file or directory (terrain path from --from to --to)");
-  cmd->add_option("--from", o->from, "Transmitter LAT,LON (decimal degrees)");
-  cmd->add_option("--to", o->to, "Receiver LAT,LON (decimal degrees)");
+  cmd->add_option("--from", o->from, "Transmitter LAT,LON (decimal degrees or \"44 26 11.4 N, 71 24 47.2 W\")");
+  cmd->add_option("--to", o->to, "Receiver LAT,LON (decimal degrees or degrees, minutes and seconds)");
   cmd->add_option("--step", r.stepM, "Profile sampling step in metres (default: the DEM spacing)");
   cmd->add_option("--azimuth", r.azimuth, "Path azimuth of a --profile path, degrees (for antenna patterns)");
   cmd->add_option("--k-value", r.kFactor,
                   "Effective earth-radius factor (default: [Eff Curvature] K-Value of the template file, else 4/3)");
   cmd->add_option("--freq", r.freqMHz, "Frequency, MHz");
   cmd->add_option("--tx-agl", r.txAglM, "Transmitter antenna height above ground, m");
-  cmd->add_option("--rx-agl", r.rxAglM, "Receiver antenna height above ground, m");
+  cmd->add_option("--rx-agl", r.rxAglM, "Receiver antenna height above ground, m (required)")
+      ->each([o](const std::string&) { o->rxGiven = true; });
   cmd->add_option("--erp", o->erp, "ERP VALUE UNIT (mW, W, kW, dBm, dBW, dBk); default 1 kW")->expected(2);
   cmd->add_option("--gain", o->gain, "Antenna maximum gain VALUE UNIT (dBd, dBi)")->expected(2);
   cmd->add_option("--antenna", o->antenna, "Antenna records of a settings file: FILE.ini[:SECTION]");

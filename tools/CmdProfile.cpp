@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "geo/CoordText.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"
@@ -24,23 +25,11 @@ struct ProfileOptions {
   std::string datum = "WGS 84";
 };
 
-bool ParseLatLon(const std::string& s, double& lat, double& lon) {
-  const auto c = s.find(',');
-  if (c == std::string::npos) return false;
-  try {
-    std::size_t a = 0, b = 0;
-    lat = std::stod(s.substr(0, c), &a);
-    lon = std::stod(s.substr(c + 1), &b);
-    return a == c && b == s.size() - c - 1;
-  } catch (...) {
-    return false;
-  }
-}
-
 int RunProfile(const ProfileOptions& o) {
   double lat1 = 0, lon1 = 0, lat2 = 0, lon2 = 0;
-  if (!ParseLatLon(o.from, lat1, lon1) || !ParseLatLon(o.to, lat2, lon2)) {
-    std::cerr << "Points are given as LAT,LON in decimal degrees\n";
+  std::string why;
+  if (!ParseLatLonText(o.from, lat1, lon1, &why) || !ParseLatLonText(o.to, lat2, lon2, &why)) {
+    std::cerr << "Points are given as LAT,LON: " << why << "\n";
     return 2;
   }
   auto terrain = std::make_shared<platform::TerrainSource>();

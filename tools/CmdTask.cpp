@@ -12,6 +12,7 @@
 #include "common/Config.h"
 #include "common/TextJoin.h"
 #include "platform/FileSystem.h"
+#include "platform/ProgramDir.h"
 #include "tasks/PathsFile.h"
 #include "tasks/SampleStudy.h"
 #include "tasks/TaskSummary.h"
@@ -28,14 +29,17 @@ struct TaskOptions {
   std::string desc, mode = "COVERAGE", type, summary;
   std::string id;
   std::string taskFile, pathsFile;
-  std::string terrain = "data/terrain/N44W072.hgt";
+  std::string terrain;  // default: the sample tile of the data directory
   std::string dtouFile;
 };
 
+// The work directory of the command; a missing one ends the command (exit 1)
+// after OpenWorkDir has named it.
+struct NoWorkDir {};
 fs::path WorkDir(const TaskOptions& o) {
-  fs::path dir = o.workdir.empty() ? fs::path(WorkDirectory()) : fs::path(o.workdir);
-  PrepareWorkDir(dir);
-  return dir;
+  auto dir = OpenWorkDir(o.workdir);
+  if (!dir) throw NoWorkDir{};
+  return *dir;
 }
 
 int Failed(const std::string& why) {
@@ -180,16 +184,23 @@ int RunSummary(const TaskOptions& o) {
 
 int RunSample(const TaskOptions& o) {
   std::string why;
-  const std::int32_t id = WriteSampleStudy(WorkDir(o), o.terrain, {}, &why);
+  const fs::path terrain = o.terrain.empty() ? platform::DataDirectory() / "terrain" / "N44W072.hgt" : fs::path(o.terrain);
+  std::int32_t tile = 0;
+  const std::int32_t id = WriteSampleStudy(WorkDir(o), terrain, {}, &why, &tile);
   if (id < 1) return Failed(why);
-  std::cout << id << "\n";
+  std::cout << id << " radial study\n";
+  if (tile > 0) std::cout << tile << " tile study\n";
   return 0;
 }
 
 void Wrap(CLI::App* cmd, const std::shared_ptr<TaskOptions>& opts, int (*run)(const TaskOptions&)) {
   cmd->callback([opts, run] {
     ApplyGlobals();
-    const int rc = run(*opts);
+    int rc = kExitFailed;
+    try {
+      rc = run(*opts);
+    } catch (const NoWorkDir&) {
+    }
     if (rc != 0) throw CLI::RuntimeError(rc);
   });
 }
@@ -224,12 +235,11 @@ const CommandRegistration reg([](CLI::App& app) {
 
   auto* sum = cmd->add_subcommand("summary", "Write the task's summary report (S*.TXT) and print it");
   sum->add_option("id", opts->id, "Task number")->required();
-  sum->add_option("--workdir", opts->workdir, "Work directory (default: the configured one)");
   sum->add_option("--dtou", opts->dtouFile, "D/U table file of interference studies (default: the installation's)");
   Wrap(sum, opts, RunSummary);
 
-  auto* smp = cmd->add_subcommand("sample", "Write the sample study (Mount Waumbek FM, radial coverage) as a new task");
-  smp->add_option("--terrain", opts->terrain, "Sample terrain tile");
+  auto* smp = cmd->add_subcommand("sample", "Write the sample studies (Mount Waumbek FM: radial and tile) as two new tasks and print their numbers");
+  smp->add_option("--terrain", opts->terrain, "Sample terrain tile (default: terrain/N44W072.hgt of the data directory)");
   Wrap(smp, opts, RunSample);
 });
 

@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace zw::tool {
@@ -28,6 +30,24 @@ void ApplyGlobals();
 // Before a command reads or writes a work directory: finishes what an
 // interrupted run had decided to put in place (see tasks::StudyCommit).
 void PrepareWorkDir(const std::filesystem::path& dir);
+// The work directory a command was given (empty: the configured one), made
+// absolute and prepared as above; nullopt after saying on stderr that it does
+// not exist (the caller exits with kExitFailed).
+std::optional<std::filesystem::path> OpenWorkDir(const std::string& given);
+
+// One template key of a model: type from the field-definition table, the rest
+// from the model table.
+struct ModelKey {
+  std::string name, type, unit, allowed, value, meaning;
+};
+// The keys of a model (code or any name); nullopt with *why when the model is
+// unknown or the field-definition table cannot be read.
+std::optional<std::vector<ModelKey>> ModelKeys(const std::string& nameOrCode, std::string* why);
+// A complete, commented template of the model with its defaults (a settings
+// file with [Propagation Model] and [Eff Curvature]).
+std::optional<std::string> ModelTemplateIni(const std::string& nameOrCode, std::string* why);
+// A frequency, MHz, inside the model's curves, for examples.
+std::string ExampleFrequency(const std::string& code);
 
 // Exit codes of the commands.
 inline constexpr int kExitOk = 0;

@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "Version.h"
+#include "common/Config.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "tasks/StudyCommit.h"
@@ -38,6 +39,23 @@ void PrepareWorkDir(const std::filesystem::path& dir) {
   platform::RemoveStaleStaging(dir);
 }
 
+std::optional<std::filesystem::path> OpenWorkDir(const std::string& given) {
+  namespace fs = std::filesystem;
+  const fs::path dir = given.empty() ? fs::path(WorkDirectory()) : fs::path(given);
+  std::error_code ec;
+  if (dir.empty() || !fs::is_directory(dir, ec)) {
+    std::cerr << "Work directory not found: " << (dir.empty() ? std::string("(none configured)") : dir.string())
+              << (given.empty() ? " (the configured one; give --workdir DIR)"
+                                : " (create it first, e.g. mkdir -p " + dir.string() + ")")
+              << "\n";
+    return std::nullopt;
+  }
+  fs::path abs = fs::absolute(dir, ec).lexically_normal();
+  if (abs.filename().empty()) abs = abs.parent_path();
+  PrepareWorkDir(abs);
+  return abs;
+}
+
 }  // namespace zw::tool
 
 namespace {
@@ -47,6 +65,9 @@ int Run(int argc, char** argv) {
   CLI::App app{"ravoprop - radio-frequency propagation studies (" RAVO_COMPONENT_NAME " " RAVO_VERSION_STRING ")"};
   app.set_version_flag("--version", std::string(RAVO_COMPONENT_NAME " " RAVO_VERSION_STRING));
   app.require_subcommand(0, 1);
+  // Options of a command group (--workdir of task, --yes/--no/--silent of the
+  // tool) are taken before or after the sub-command that follows them.
+  app.fallthrough();
   auto* yes = app.add_flag("--yes", Globals().yes, "Answer yes to every question");
   app.add_flag("--no", Globals().no, "Answer no to every question")->excludes(yes);
   app.add_flag("--silent", Globals().silent, "Log errors without asking or showing them");

@@ -99,10 +99,10 @@ TEST_F(P2PCliTest, FailuresExitNonZeroWithTheMessageOnStderr) {
   o = Run("p2p --template " + Quote(Template()) + " --freq 450");
   EXPECT_NE(o.exitCode, 0);
   EXPECT_NE(o.err.find("Give a profile"), std::string::npos) << o.err;
-  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Write("one.csv", "0,5\n")) + " --freq 450");
+  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Write("one.csv", "0,5\n")) + " --freq 450 --rx-agl 10");
   EXPECT_NE(o.exitCode, 0);
   EXPECT_NE(o.err.find("A profile needs at least two points"), std::string::npos) << o.err;
-  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Profile()) + " --freq 450 --erp 1 parsecs");
+  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Profile()) + " --freq 450 --rx-agl 10 --erp 1 parsecs");
   EXPECT_NE(o.exitCode, 0);
   EXPECT_NE(o.err.find("Invalid ERP"), std::string::npos) << o.err;
   o = Run("p2p --template " + Quote(Template()) + " --dem " + Quote(tmp.path() / "none.hgt") +

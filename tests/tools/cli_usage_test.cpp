@@ -1,0 +1,177 @@
+// The command line as a new user meets it: options before or after their
+// sub-command, the work directory checked the same way by every command,
+// inputs parsed fully or refused, the model table behind `models`,
+// `template new` and `--model`.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "TempDir.h"
+#include "ToolRun.h"
+#include "common/ModelTable.h"
+#include "common/TextJoin.h"
+#include "platform/DbfTable.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zw::test::Quote;
+using Outcome = zw::test::ToolOutcome;
+
+struct Case {
+  std::string args;  // {W}: the sample work directory, {T}: the sample terrain tile
+  int exitCode;
+  std::string expect;  // in stdout + stderr
+};
+
+class CliUsageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { zw::test::CopySample(tmp.path() / "W"); }
+  Outcome Run(std::string args) {
+    for (auto [key, value] : {std::pair{"{W}", Quote(tmp.path() / "W")}, std::pair{"{T}", Quote(Tile())}})
+      for (auto at = args.find(key); at != std::string::npos; at = args.find(key)) args.replace(at, 3, value);
+    return zw::test::RunTool(tmp.path(), args);
+  }
+  static fs::path Tile() { return fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt"; }
+  void Check(const Case& c) {
+    const Outcome o = Run(c.args);
+    EXPECT_EQ(o.exitCode, c.exitCode) << c.args << "\n" << o.out << o.err;
+    EXPECT_NE((o.out + o.err).find(c.expect), std::string::npos) << c.args << "\n" << o.out << o.err;
+  }
+  zw::test::TempDir tmp;
+};
+
+TEST_F(CliUsageTest, GroupOptionsGoBeforeOrAfterTheirSubcommand) {
+  const Case cases[] = {
+      {"task list --workdir {W}", 0, "0000002  COVERAGE"},
+      {"task --workdir {W} list", 0, "0000001  COVERAGE"},
+      {"task list --silent --workdir {W}", 0, "0000001  COVERAGE"},
+      {"task show 1 --workdir {W}", 0, "Task ID:      0000001"},
+      {"task summary 1 --workdir {W}", 0, "Task ID: 0000001"},
+      {"run --task 9 --workdir {W} --yes --silent", 1, "Task 0000009 not found"},
+      {"--no run --task 9 --workdir {W} --silent", 1, "Task 0000009 not found"},
+      {"task --workdir nodir list", 1, "Work directory not found: nodir"},
+      {"task list --workdir nodir", 1, "Work directory not found: nodir"},
+      {"run --task 1 --workdir nodir", 1, "Work directory not found: nodir"},
+      {"export --task 1 --workdir nodir --format png -o x.png", 1, "Work directory not found: nodir"},
+      {"p2p --task 1 --workdir nodir --to 44.3,-71.2 --rx-agl 9", 1, "Work directory not found: nodir"},
+  };
+  for (const Case& c : cases) Check(c);
+}
+
+// Coordinates and heights are read whole or refused with the forms accepted;
+// nothing is half-read or taken as 0.
+TEST_F(CliUsageTest, InputsAreReadWholeOrRefused) {
+  const std::string path = " --dem {T} --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --model LR --json";
+  using std::string;
+  const Case cases[] = {
+      {"p2p --from 44.4365,-71.4131 --dem {T} --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --model LR", 2,
+       "--rx-agl METRES"},
+      {"p2p --from '44 26 11.4 N, 71 24 47.16 W' --rx-agl 9.1" + path, 0, "\"path_length_m\": 2277"},
+      {"p2p --from '44:26:11.4N 71d24m47.16sW' --rx-agl 9.1" + path, 0, "\"path_length_m\": 2277"},
+      {"p2p --from '44 26 11.4 N, 71 24 47.2 X' --rx-agl 9.1" + path, 2, "71 24 47.2 W"},
+      {"p2p --from '44 26 11.4 N, 71 24 47.2 W 3' --rx-agl 9.1" + path, 2, "is not a longitude"},
+      {"p2p --from '44 66 11 N, 71 24 47 W' --rx-agl 9.1" + path, 2, "minutes must be below 60"},
+      {"p2p --from '-44.4 N, 71.4 W' --rx-agl 9.1" + path, 2, "a sign and a hemisphere letter"},
+      {"p2p --from '44.4 E, 71.4 W' --rx-agl 9.1" + path, 2, "belongs to a longitude"},
+      {"p2p --from 94.4,-71.4 --rx-agl 9.1" + path, 2, "out of range"},
+      {"geo convert --from FOO --to WGS84 44.4 -71.4", 2, "NAD 27, NAD 83, WGS 84, WGS 72"},
+      {"geo convert --from NAD27 --to EPSG:32619 44.4 -71.4", 2, "geographic (latitude/longitude) system"},
+      {"geo convert --from NAD83 --to WGS84 '44 26 11.4 N' '71 24 47.2 W'", 0, "44.4365"},
+      {"geo text 94.1 LT", 2, "from -90 to 90"},
+      {"geo text -181 LN", 2, "from -180 to 180"},
+      {"geo text -71.4131 LT", 0, "71 24 47.16 S"},  // a valid southern latitude
+      {"geo text -71.4131 LN", 0, "71 24 47.16 W"},
+      {"geo text 71.4131 LN", 0, "71 24 47.16 E"},
+  };
+  for (const Case& c : cases) Check(c);
+}
+
+// The sample studies come from the data the program finds, wherever it runs.
+TEST_F(CliUsageTest, SampleTasksAreNamedAndFoundFromAnyDirectory) {
+  fs::create_directories(tmp.path() / "fresh");
+  Check({"task sample --workdir " + Quote(tmp.path() / "fresh"), 0, "1 radial study\n2 tile study\n"});
+  Check({"task list --workdir " + Quote(tmp.path() / "fresh"), 0, "0000002  COVERAGE"});
+}
+
+// docs/models.md holds, between its markers, exactly what `models --markdown`
+// writes: a change of the model table that is not in the document fails here.
+TEST_F(CliUsageTest, ModelsDocumentIsUpToDate) {
+  const fs::path doc = fs::path(RAVO_DATA_DIR) / ".." / "docs" / "models.md";
+  std::ifstream in(doc, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string begin = "<!-- ravoprop models --markdown: begin -->\n", end = "<!-- ravoprop models --markdown: end -->";
+  const auto a = text.find(begin), b = text.find(end);
+  ASSERT_TRUE(a != std::string::npos && b != std::string::npos && a < b) << doc << " lacks its markers";
+  const Outcome o = Run("models --markdown");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_TRUE(text.substr(a + begin.size(), b - a - begin.size()) == o.out)
+      << doc << " is stale: put the output of `ravoprop models --markdown` between its markers";
+}
+
+// The model table and the field-definition table name the same keys for
+// every model, so `models CODE` and `template new` miss none and invent none.
+TEST(ModelTableTest, EveryTemplateKeyOfTheFieldDefinitionsIsDescribed) {
+  ASSERT_EQ(zw::ModelCodes().size(), 13u);
+  for (const auto& code : zw::ModelCodes()) {
+    std::string why;
+    const auto fields =
+        zw::platform::ReadDataSumFields(zw::platform::DefaultDataSumFile(), zw::TemplateTableType(code), &why);
+    ASSERT_TRUE(fields) << why;
+    const auto settings = zw::ModelSettings(code);
+    ASSERT_EQ(fields->size(), settings.size()) << code;
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+      EXPECT_TRUE(zw::EqualsNoCase((*fields)[i].name, settings[i].key)) << code << " " << settings[i].key;
+      EXPECT_FALSE(settings[i].meaning.empty() || settings[i].allowed.empty()) << code << " " << settings[i].key;
+    }
+    EXPECT_FALSE(zw::ModelSummary(code).empty() || zw::ModelStudies(code).empty()) << code;
+  }
+}
+
+// A new user's path to a result: list the models, write each one's template,
+// run it as written over the sample terrain; the same with --model alone and
+// the names people type.
+TEST_F(CliUsageTest, EveryModelRunsFromItsNewTemplateAndFromItsName) {
+  const Outcome list = Run("models");
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  for (const auto& code : zw::ModelCodes())
+    EXPECT_NE(list.out.find("\n" + code + " "), std::string::npos) << code << "\n" << list.out;
+  const Outcome one = Run("models bu");
+  EXPECT_EQ(one.exitCode, 0);
+  for (const char* text : {"LOSS_MODE", "FIGURE 12", "text (up to 14 characters)", "field strength in dBu"})
+    EXPECT_NE(one.out.find(text), std::string::npos) << text << "\n" << one.out;
+
+  const std::string path = " --dem {T} --from 44.4365,-71.4131 --to 44.30,-71.20 --tx-agl 100 --rx-agl 9.1 --json";
+  for (const auto& code : zw::ModelCodes()) {
+    const fs::path file = tmp.path() / (code + ".ini");
+    const Outcome made = Run("template new " + code + " -o " + Quote(file));
+    ASSERT_EQ(made.exitCode, 0) << code << made.err;
+    const std::string freq = code == "CX" || code == "CG" || code == "CA" ? "880" : code == "SM" ? "860" : "98.5";
+    const Outcome run = Run("p2p --template " + Quote(file) + " --freq " + freq + path);
+    EXPECT_EQ(run.exitCode, 0) << code << "\n" << run.err << run.out;
+    const zw::ModelQuantity q = zw::ModelResultOf(code);
+    EXPECT_NE(run.out.find("\"unit\": \"" + q.unit + "\""), std::string::npos) << code << run.out;
+    // Written once, never overwritten unasked.
+    const Outcome again = Run("template new " + code + " -o " + Quote(file));
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
+  }
+  const std::pair<const char*, const char*> names[] = {
+      {"Hata", "HD"},         {"Shadowing", "SH"},   {"'Carey 94-201'", "CX"}, {"'Longley-Rice'", "LR"},
+      {"'shadow - fixed angle'", "SH"}, {"egli", "EG"}, {"CGSA", "CG"},        {"SMR", "SM"}};
+  // (SF runs on the SH calculator, which names itself SH.)
+  for (const auto& [name, code] : names) {
+    const Outcome run = Run(std::string("p2p --model ") + name + " --freq 880" + path);
+    EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.err;
+    EXPECT_NE(run.out.find(std::string("\"model\": \"") + code + "\""), std::string::npos) << name << run.out;
+  }
+  Check({"p2p --model Nope --freq 98.5 --dem {T} --from 44.4,-71.4 --to 44.3,-71.2 --tx-agl 10 --rx-agl 9", 2,
+         "Unknown model 'Nope'"});
+  Check({"p2p --freq 98.5 --dem {T} --from 44.4,-71.4 --to 44.3,-71.2 --tx-agl 10 --rx-agl 9", 2, "--model CODE"});
+  Check({"template new XX", 1, "Unknown model 'XX'"});
+}
+
+}  // namespace
