@@ -77,7 +77,7 @@ bool ParseCoordinate(std::string_view text, std::string_view kind, double& value
   char hemi = 0;
   auto isHemi = [](char c) {
     const char u = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return u == 'N' || u == 'S' || u == 'E' || u == 'W' ? u : 0;
+    return u == 'N' || u == 'S' || u == 'E' || u == 'W' ? u : '\0';
   };
   // A closing "s" is the seconds mark of the 44d26m11.4s form, else South.
   const bool letterMarks = t.find_first_of("dm") != std::string::npos;
