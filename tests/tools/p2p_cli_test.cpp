@@ -162,3 +162,46 @@ TEST_F(P2PCliTest, BatchPrintsOneLinePerRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rounded Obstacle over Mount Washington on the bundled SRTM tile (whole
+// metres): the loss does not move with the sampling step nor with +-0.5 m of
+// roughness added to the profile.
+TEST_F(P2PCliTest, RoundedObstacleOnRealTerrainIsStableUnderStepAndRoughness) {
+  const auto ro = Write("ro.ini", "[Propagation Model]\nMODEL=Rounded Obstacle\nRO_OBRES=5\nRO_OBRESUN=m\n"
+                                  "RO_AMODE=DIF\nRO_DESC=Hills\n");
+  const std::string dem = Quote(fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt");
+  const std::string path = " --from 44.20,-71.42 --to 44.34,-71.18 --freq 100 --tx-agl 10 --rx-agl 10 --json";
+  auto loss = [&](const std::string& args) {
+    const Outcome o = Run("p2p --template " + Quote(ro) + " " + args + path.substr(path.find(" --freq")));
+    const auto j = nlohmann::json::parse(o.out, nullptr, false);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    return j.is_discarded() ? -1.0 : j.value("model_loss_db", -1.0);
+  };
+  auto terrain = [&](int step) { return loss("--dem " + dem + path.substr(0, path.find(" --freq")) + " --step " + std::to_string(step)); };
+  const double at90 = terrain(90);
+  EXPECT_GT(at90, 40.0) << "the ridge blocks the path";
+  for (int step : {30, 60, 180}) EXPECT_NEAR(terrain(step), at90, 1.0) << step << " m step";
+
+  // The same profile with +-0.5 m of roughness.
+  const Outcome prof = Run("profile --dem " + dem + path.substr(0, path.find(" --freq")) + " --step 90 --csv");
+  ASSERT_EQ(prof.exitCode, 0) << prof.err;
+  std::istringstream in(prof.out);
+  std::ostringstream rough;
+  std::string line;
+  unsigned seed = 1;
+  while (std::getline(in, line)) {
+    const auto comma = line.find(',');
+    double d = 0, e = 0;
+    if (comma == std::string::npos || std::sscanf(line.c_str(), "%lf,%lf", &d, &e) != 2) {
+      rough << line << "\n";
+      continue;
+    }
+    seed = seed * 1103515245u + 12345u;
+    rough << line.substr(0, comma) << "," << e + ((seed >> 16) % 1001) / 1000.0 - 0.5 << "\n";
+  }
+  EXPECT_NEAR(loss("--profile " + Quote(Write("rough.csv", rough.str()))), at90, 0.5);
+}
+
+}  // namespace
