@@ -829,8 +829,10 @@ std::string clsAreaCovPaths::GenerateTiles(Generation& g) {
 #endif
     for (std::int64_t i = i0; i < i1; ++i) {
       const RowPoints& row = work[static_cast<std::size_t>(i - i0)];
-      n += colCount;
-      if (!ProgressCheck(g, n)) return "Tile study cancelled by user";
+      // Progress (and the cancel request) counts every grid point, inside
+      // the boundary or not.
+      for (std::int64_t j = 0; j < colCount; ++j)
+        if (!ProgressCheck(g, ++n)) return "Tile study cancelled by user";
       if (row.failed) return AfterBlank("Error computing azimuth and distance for tile location");
       for (const auto& p : row.pts) g.Add(p.lat, p.lon, p.az, p.disKm);
     }
