@@ -168,9 +168,13 @@ std::string CoverageRunOutcome::FailureLines(const std::string& modelName) const
 
 std::string CoverageRunOutcome::WarningLines() const {
   std::string out;
-  for (const auto& [w, n] : warnings)
-    out = JoinLines(out, "Warning (" + FormatNumber(static_cast<double>(n), "###,###,##0") +
-                             (n == 1 ? " point): " : " points): ") + w);
+  for (const auto& [w, n] : warnings) {
+    std::string line = "Warning (";
+    line += FormatNumber(static_cast<double>(n), "###,###,##0");
+    line += n == 1 ? " point): " : " points): ";
+    line += w;
+    out = JoinLines(out, line);
+  }
   return out;
 }
 
