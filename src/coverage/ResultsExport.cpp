@@ -137,9 +137,7 @@ const unsigned char* Glyph(char c) {
       {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}};
   static const unsigned char minus[7] = {0, 0, 0, 0x1F, 0, 0, 0};
   static const unsigned char dot[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
-  static const unsigned char d[7] = {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F};
   static const unsigned char B[7] = {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E};
-  static const unsigned char u[7] = {0, 0, 0x11, 0x11, 0x11, 0x13, 0x0D};
   // The letters of the quantities and units (lower case, F), commas and brackets.
   static const unsigned char lower[26][7] = {
       {0, 0, 0x0E, 0x01, 0x0F, 0x11, 0x0F},          {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x1E},
@@ -160,13 +158,11 @@ const unsigned char* Glyph(char c) {
   static const unsigned char open[7] = {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02};
   static const unsigned char close[7] = {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08};
   if (c >= '0' && c <= '9') return digits[c - '0'];
-  if (c >= 'a' && c <= 'z' && c != 'd' && c != 'u') return lower[c - 'a'];
+  if (c >= 'a' && c <= 'z') return lower[c - 'a'];
   switch (c) {
     case '-': return minus;
     case '.': return dot;
-    case 'd': return d;
     case 'B': return B;
-    case 'u': return u;
     case 'F': return F;
     case ',': return comma;
     case '(': return open;

@@ -173,14 +173,19 @@ std::string ResultsTableWriter::Flush() {
   return {};
 }
 
-std::string ResultsTableWriter::AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM) {
-  if (!error_.empty()) return error_;
+char* ResultsTableWriter::NewPointRecord(std::string_view desc, const StudyPoint& p) {
   char* rec = NewRecord();
   PutText(rec, kDesc, desc);
   PutNumber(rec, kLat, p.lat);
   PutNumber(rec, kLon, p.lon);
   PutNumber(rec, kAz, p.az);
   PutNumber(rec, kDis, p.disKm);
+  return rec;
+}
+
+std::string ResultsTableWriter::AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM) {
+  if (!error_.empty()) return error_;
+  char* rec = NewPointRecord(desc, p);
   PutNumber(rec, kVal, kRdbNotComputed);
   PutNumber(rec, kLvl, 0);
   PutNumber(rec, kBits, 0);
@@ -193,12 +198,7 @@ std::string ResultsTableWriter::AddSkeleton(std::string_view desc, const StudyPo
 std::string ResultsTableWriter::Add(std::string_view desc, const StudyPoint& p, const PointValue& v) {
   if (v.status != PointStatus::kComputed && v.status != PointStatus::kModelFailed) return AddSkeleton(desc, p);
   if (!error_.empty()) return error_;
-  char* rec = NewRecord();
-  PutText(rec, kDesc, desc);
-  PutNumber(rec, kLat, p.lat);
-  PutNumber(rec, kLon, p.lon);
-  PutNumber(rec, kAz, p.az);
-  PutNumber(rec, kDis, p.disKm);
+  char* rec = NewPointRecord(desc, p);
   PutNumber(rec, kVal, v.fieldDbu);
   PutNumber(rec, kLvl, v.wrnLvl);
   PutNumber(rec, kBits, v.wrnBits);

@@ -44,6 +44,8 @@ class ResultsTableWriter {
     char type = 'N';
   };
   char* NewRecord();
+  // A new record with the point's description, position, azimuth and distance.
+  char* NewPointRecord(std::string_view desc, const StudyPoint& p);
   void PutNumber(char* rec, Slot s, double v);
   void PutText(char* rec, Slot s, std::string_view text);
   std::string Flush();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -173,9 +174,8 @@ fs::path StudyCommit::Stage(const std::string& name, bool copyCurrent, std::stri
     return {};
   }
   const fs::path staged = folder_ / name;
-  for (const auto& f : files_)
-    if (f.second == name) return staged;
-  files_.emplace_back(name, name);
+  if (std::find(files_.begin(), files_.end(), name) != files_.end()) return staged;
+  files_.push_back(name);
   const fs::path current = workDir_ / name;
   std::error_code ec;
   const auto st = fs::symlink_status(current, ec);
@@ -190,15 +190,15 @@ std::string StudyCommit::Commit(const StudyFlags& flags) {
   if (folder_.empty()) return "No staging folder: the run was not prepared";
   // Files that were staged but not written are not part of the change.
   std::vector<std::pair<std::string, std::string>> files;
-  for (const auto& f : files_) {
-    const fs::path staged = folder_ / f.first;
+  for (const auto& name : files_) {
+    const fs::path staged = folder_ / name;
     struct stat st {};
     if (::lstat(staged.c_str(), &st) != 0) continue;
     // The new file keeps the permission bits of the one it replaces.
     struct stat old {};
-    if (::stat((workDir_ / f.second).c_str(), &old) == 0) ::chmod(staged.c_str(), old.st_mode & 07777);
+    if (::stat((workDir_ / name).c_str(), &old) == 0) ::chmod(staged.c_str(), old.st_mode & 07777);
     if (!SyncPath(staged, false)) return "Cannot write " + staged.string() + ": " + ErrnoText();
-    files.push_back(f);
+    files.emplace_back(name, name);
   }
   const fs::path temp = folder_ / "COMMIT.new";
   {

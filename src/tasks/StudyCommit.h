@@ -53,7 +53,7 @@ class StudyCommit {
  private:
   std::filesystem::path workDir_, folder_;
   std::int32_t taskId_ = 0;
-  std::vector<std::pair<std::string, std::string>> files_;  // staged name, target name
+  std::vector<std::string> files_;  // staged under the name they take in the work directory
   bool committed_ = false;
 };
 
