@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "TempDir.h"
+#include "coverage/ResultsTableWriter.h"
 #include "common/ErrorHandler.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -47,6 +48,48 @@ class ResultsDbTest : public ::testing::Test {
 TEST(ResultsFileName, SevenDigitTaskNumber) {
   EXPECT_EQ(ResultsFileName(42), "R0000042.DBF");
   EXPECT_EQ(ResultsFileName(1234567), "R1234567.DBF");
+}
+
+// The one-pass writer encodes every record exactly as the table layer does
+// for a skeleton record (AddRec1) later filled by UpdateRDBRec.
+TEST_F(ResultsDbTest, TheOnePassWriterWritesTheRecordsTheTableLayerWrites) {
+  struct Row {
+    StudyPoint p;
+    PointValue v;
+  };
+  const PointStatus done = PointStatus::kComputed;
+  const Row rows[] = {
+      {{44.1234567, -71.7654321, 359.999, 0.09}, {83.12345, 512.5f, 1.25f, 7, 2, 42, done}},
+      {{-0.0000001, 179.9999999, 0.0005, 1234.56789}, {-0.00001, -32200.0f, 0, 0, 0, 1000, done}},
+      {{10, -10, 90, 5}, {-999.0, 0, 0, 0, 4, -5, PointStatus::kModelFailed}},
+      {{10.5, -10.5, 180, 2.5}, {}},  // not computed: a skeleton
+      {{11, -11, 270, 3}, {1e6 - 0.5, 3000.25f, 12.345f, 0x7FFFFFFF, 32767, 999, done}},
+  };
+  const fs::path oneDir = tmp.path() / "one";
+  fs::create_directories(oneDir);
+  {
+    ResultsTableWriter w;
+    ASSERT_EQ(w.Create(oneDir / ResultsFileName(3), platform::DefaultDataSumFile()), "");
+    for (const auto& r : rows) ASSERT_EQ(w.Add("ABCRAD", r.p, r.v), "");
+    ASSERT_EQ(w.Finish(), "");
+  }
+  ResultsDb db(tmp.path(), 3);
+  for (const auto& r : rows)
+    ASSERT_TRUE(db.AddRec1("ABCRAD", r.p.lat, r.p.lon, r.p.az, r.p.disKm, kRdbNotComputed, 0, 0, -32200.0f, 0, 0));
+  ASSERT_EQ(db.RDBSort("ASC", "ABCRAD"), "");
+  for (int i = 0; i < db.Count(); ++i) {
+    ASSERT_TRUE(db.Recordset()->MoveTo(i));
+    const Row* r = &rows[db.Current()->record];
+    if (r->v.status == PointStatus::kNotComputed) continue;
+    ASSERT_EQ(db.UpdateRDBRec(r->v.fieldDbu, r->v.elvM, r->v.luCode, r->v.luLossDb, r->v.wrnBits, r->v.wrnLvl), "");
+  }
+  ASSERT_EQ(db.Close(), "");
+  const std::string a = platform::ReadWholeFile(oneDir / ResultsFileName(3)).value_or("");
+  const std::string b = platform::ReadWholeFile(tmp.path() / ResultsFileName(3)).value_or("");
+  ASSERT_GT(a.size(), 32u);
+  // Everything but the date of the last update (bytes 1 to 3).
+  EXPECT_EQ(a.substr(4), b.substr(4));
+  EXPECT_EQ(a.substr(0, 1), b.substr(0, 1));
 }
 
 TEST_F(ResultsDbTest, SkeletonRecordsFollowTheStorageRules) {
