@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "coverage/clsQXAreaCov.h"
+#include "engine/LinkBudget.h"
 #include "engine/PointToPoint.h"
 #include "engine/clsRFProp.h"
 #include "geo/CoordText.h"
@@ -28,6 +31,8 @@
 #include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
+#include "plot/Canvas.h"
+#include "plot/PathPlot.h"
 
 namespace zw::tool {
 namespace {
@@ -45,6 +50,11 @@ struct P2POptions {
   // A stored study instead of the template: its task number and work directory.
   std::int32_t task = 0;
   std::string workdir;
+  // Link budget and plot.
+  std::vector<std::string> rxGain, threshold;
+  double rxLineLoss = 0;
+  LinkBudgetInput budget;
+  std::string plot;
 };
 
 // LAT,LON in decimal degrees or degrees, minutes and seconds, read whole;
@@ -94,8 +104,34 @@ struct TempTemplateGuard {
   }
 };
 
+// --rx-gain, --rx-line-loss and --threshold; "" or the message.
+std::string CompleteBudget(P2POptions& o) {
+  LinkBudgetInput& b = o.budget;
+  if (!o.rxGain.empty()) {
+    double g = 0;
+    const std::string unit = o.rxGain.size() == 2 ? ToLower(o.rxGain[1]) : std::string("dbi");
+    if (o.rxGain.size() > 2 || !ParseNumber(o.rxGain[0], g) || (unit != "dbi" && unit != "dbd") || std::fabs(g) > 100)
+      return "--rx-gain takes VALUE [dBi|dBd] between -100 and 100, e.g. --rx-gain 2.15 dBi";
+    b.rxGainDbi = unit == "dbd" ? g + 2.15 : g;
+  }
+  if (!std::isfinite(o.rxLineLoss) || o.rxLineLoss < 0 || o.rxLineLoss > 200)
+    return "--rx-line-loss takes the loss in dB between 0 and 200, e.g. --rx-line-loss 1.5";
+  b.rxLineLossDb = o.rxLineLoss;
+  if (!o.threshold.empty()) {
+    LinkThreshold t;
+    const std::string unit = o.threshold.size() == 2 ? ToLower(o.threshold[1]) : std::string("dbu");
+    if (o.threshold.size() > 2 || !ParseNumber(o.threshold[0], t.value) || (unit != "dbu" && unit != "dbm"))
+      return "--threshold takes VALUE [dBu|dBm]: a field (dBu, the default) or a received power (dBm), e.g. "
+             "--threshold 60 dBu";
+    t.unit = unit == "dbm" ? "dBm" : "dBu";
+    b.threshold = t;
+  }
+  return {};
+}
+
 // Fills the request fields that come in as text; "" or the message.
 std::string Complete(P2POptions& o) {
+  if (auto err = CompleteBudget(o); !err.empty()) return err;
   P2PRequest& r = o.req;
   if (!o.from.empty()) {
     if (auto err = ParseLatLon("--from", o.from, r.fromLat, r.fromLon); !err.empty()) return err;
@@ -136,7 +172,31 @@ std::string Complete(P2POptions& o) {
   return EnsureTemplate(o);
 }
 
-nlohmann::json ToJson(const P2PResult& r) {
+nlohmann::json BudgetJson(const LinkBudget& b) {
+  nlohmann::json j{{"erp_dbm", b.erpDbm},
+                   {"pattern_gain_db", b.patternGainDb},
+                   {"erp_toward_rx_dbm", b.erpTowardDbm},
+                   {"eirp_toward_rx_dbm", b.eirpTowardDbm},
+                   {"path_length_km", b.pathLengthKm},
+                   {"freq_mhz", b.freqMHz},
+                   {"free_space_loss_db", b.freeSpaceLossDb},
+                   {"free_space_field_dbu", b.freeSpaceFieldDbu},
+                   {"model_loss_db", b.modelLossDb},
+                   {"land_use_loss_db", b.landUseLossDb},
+                   {"field_dbu", b.fieldDbu},
+                   {"field_uv_per_m", b.fieldUvPerM},
+                   {"isotropic_rx_power_dbm", b.isotropicPowerDbm},
+                   {"rx_gain_dbi", b.rxGainDbi},
+                   {"rx_line_loss_db", b.rxLineLossDb},
+                   {"rx_power_dbm", b.rxPowerDbm}};
+  if (b.threshold) {
+    j["threshold"] = {{"value", b.threshold->value}, {"unit", b.threshold->unit}};
+    j["margin_db"] = b.marginDb;
+  }
+  return j;
+}
+
+nlohmann::json ToJson(const P2PResult& r, const LinkBudgetInput& in = {}) {
   nlohmann::json j;
   j["model"] = r.model;
   j["quantity"] = r.quantity;
@@ -162,10 +222,33 @@ nlohmann::json ToJson(const P2PResult& r) {
   j["rx_ground_m"] = r.rxGroundM;
   j["warnings"] = r.warnings;
   j["details"] = r.details;
+  if (const auto b = ComputeLinkBudget(r, in)) j["link_budget"] = BudgetJson(*b);
   return j;
 }
 
-void PrintText(const P2PResult& r) {
+// A value rounded to 2 decimals never shows as -0.00.
+double Shown(double v) { return std::fabs(v) < 0.005 ? 0.0 : v; }
+
+void PrintBudget(const LinkBudget& b) {
+  std::cout << "Link budget:\n";
+  std::cout << fmt::format("  ERP (antenna maximum):    {:8.2f} dBm\n", Shown(b.erpDbm));
+  std::cout << fmt::format("  Antenna pattern toward Rx:{:8.2f} dB\n", Shown(b.patternGainDb));
+  std::cout << fmt::format("  ERP toward Rx:            {:8.2f} dBm (EIRP {:.2f} dBm)\n", Shown(b.erpTowardDbm), Shown(b.eirpTowardDbm));
+  std::cout << fmt::format("  Free-space loss:          {:8.2f} dB ({:.3f} km at {:.3f} MHz)\n", Shown(b.freeSpaceLossDb),
+                           b.pathLengthKm, b.freqMHz);
+  std::cout << fmt::format("  Free-space field:         {:8.2f} dBu\n", Shown(b.freeSpaceFieldDbu));
+  std::cout << fmt::format("  Model loss:               {:8.2f} dB\n", Shown(b.modelLossDb));
+  std::cout << fmt::format("  Land-use loss:            {:8.2f} dB\n", Shown(b.landUseLossDb));
+  std::cout << fmt::format("  Field at Rx:              {:8.2f} dBu ({:.2f} uV/m)\n", Shown(b.fieldDbu), b.fieldUvPerM);
+  std::cout << fmt::format("  Rx antenna gain:          {:8.2f} dBi\n", Shown(b.rxGainDbi));
+  std::cout << fmt::format("  Rx line loss:             {:8.2f} dB\n", Shown(b.rxLineLossDb));
+  std::cout << fmt::format("  Received power:           {:8.2f} dBm\n", Shown(b.rxPowerDbm));
+  if (b.threshold)
+    std::cout << fmt::format("  Threshold:                {:8.2f} {} (margin {:+.2f} dB)\n", b.threshold->value,
+                             b.threshold->unit, Shown(b.marginDb));
+}
+
+void PrintText(const P2PResult& r, const LinkBudgetInput& in = {}) {
   std::cout << r.modelName << " (" << r.model << ")\n";
   std::cout << fmt::format("Path length:      {:.3f} km, {} points\n", r.pathLengthM / 1000.0, r.points);
   std::cout << fmt::format("Effective earth:  k = {:.3f}\n", r.kFactor);
@@ -179,9 +262,10 @@ void PrintText(const P2PResult& r) {
   } else {
     std::cout << fmt::format("Net field:        {:.2f} {}\n", r.netFieldDbu, r.unit);
     std::cout << fmt::format("Free-space field: {:.2f} dBu\n", r.freeSpaceDbu);
-    std::cout << fmt::format("Model loss:       {:.2f} dB\n", r.modelLossDb);
+    std::cout << fmt::format("Model loss:       {:.2f} dB\n", Shown(r.modelLossDb));
   }
   for (const auto& w : r.warnings) std::cout << "Warning:          " << w << "\n";
+  if (const auto b = ComputeLinkBudget(r, in)) PrintBudget(*b);
   if (r.model == "LR") {
     std::cout << fmt::format("Mode:             {} {}\n", Trim(r.mode[0]), Trim(r.mode[1]));
     std::cout << fmt::format("Delta-h:          {:.2f} m\n", r.deltaHM);
@@ -301,7 +385,7 @@ int RunBatch(const P2POptions& base) {
     if (err.empty()) {
       const P2PResult r = ctx.Run(o.req);
       if (r.ok) {
-        j.update(ToJson(r));
+        j.update(ToJson(r, o.budget));
       } else {
         err = r.error;
       }
@@ -319,7 +403,7 @@ int RunBatch(const P2POptions& base) {
 // One path of a stored study: the engine loads the task, the profile comes
 // from the terrain at the task's sampling step, then the engine's own setup
 // and run.
-P2PResult RunTaskPath(const P2POptions& o) {
+P2PResult RunTaskPath(const P2POptions& o, std::optional<LinkThreshold>& taskThreshold, std::string& title) {
   P2PResult out;
   double toLat = 0, toLon = 0;
   if (o.to.empty()) {
@@ -344,6 +428,14 @@ P2PResult RunTaskPath(const P2POptions& o) {
     return out;
   }
   if (o.req.details) e.bDetails(true);
+  // The study's receive level is the link's threshold unless one is given.
+  if (const auto& mob = e.cMOB()) {
+    const std::string unit = Trim(mob->GetText("RX_A1FLDUN"));
+    const double level = mob->GetDouble("RX_A1FLD");
+    if ((unit.empty() || ToLower(unit) == "dbu") && level != 0) taskThreshold = LinkThreshold{level, "dBu"};
+  }
+  title = fmt::format("Task {}: {} to Rx {:.5f}, {:.5f}", o.task, Trim(e.cFAC() ? e.cFAC()->GetText("FAC_DESC") : ""),
+                      toLat, toLon);
 
   // The terrain: --dem, else the data directory's terrain folder.
   const std::string dem =
@@ -400,6 +492,7 @@ P2PResult RunTaskPath(const P2POptions& o) {
   out.quantity = calc->ResultQuantity();
   out.unit = calc->ResultUnit();
   out.warnings = calc->Warnings();
+  DescribePath(*calc, out);
   if (out.quantity == "clearance") out.clearance = calc->dNetField();
   if (auto* cx = dynamic_cast<clsQXAreaCovCX*>(calc)) {
     out.contourKm = cx->dContourDistKm();
@@ -421,8 +514,42 @@ P2PResult RunTaskPath(const P2POptions& o) {
   return out;
 }
 
+// The two ends of a path as the plot's title names them.
+std::string EndsText(const P2POptions& o) {
+  const P2PRequest& r = o.req;
+  if (r.haveFrom && r.haveTo)
+    return fmt::format("Tx {:.5f}, {:.5f} to Rx {:.5f}, {:.5f}", r.fromLat, r.fromLon, r.toLat, r.toLon);
+  return fmt::format("Profile {} (azimuth {} deg)", std::filesystem::path(r.profileCsv).filename().string(),
+                     FormatGeneral(r.azimuth));
+}
+
+// Prints a computed path (and writes its plot). The exit code.
+int Report(const P2POptions& o, const P2PResult& r, const LinkBudgetInput& budget, const std::string& title) {
+  if (!o.plot.empty()) {
+    if (auto err = plot::DrawProfilePlot(plot::PathPlotOf(r, title), o.plot); !err.empty()) {
+      std::cerr << err << "\n";
+      return kExitFailed;
+    }
+  }
+  if (o.json) {
+    std::cout << ToJson(r, budget).dump(1) << "\n";
+  } else {
+    PrintText(r, budget);
+    if (!o.plot.empty()) std::cout << "\nProfile plot: " << o.plot << "\n";
+  }
+  return kExitOk;
+}
+
 int RunP2P(P2POptions& o) {
   ApplyGlobals();
+  if (!o.plot.empty() && !plot::ImageKindOf(o.plot)) {
+    std::cerr << plot::ImageKindError(o.plot) << "\n";
+    return kExitUsage;
+  }
+  if (!o.plot.empty() && !o.batch.empty()) {
+    std::cerr << "--plot draws one path: it excludes --batch\n";
+    return kExitUsage;
+  }
   if (o.task != 0) {
     if (!o.batch.empty() || !o.req.templateFile.empty() || !o.req.profileCsv.empty() || !o.from.empty() ||
         o.req.kFactor != 0) {
@@ -434,18 +561,21 @@ int RunP2P(P2POptions& o) {
       std::cerr << "--task takes a task number above 0\n";
       return 2;
     }
-    const P2PResult r = RunTaskPath(o);
+    if (const std::string err = CompleteBudget(o); !err.empty()) {
+      std::cerr << err << "\n";
+      return kExitUsage;
+    }
+    std::optional<LinkThreshold> taskThreshold;
+    std::string title;
+    const P2PResult r = RunTaskPath(o, taskThreshold, title);
     if (!r.ok) {
       std::cerr << r.error << "\n";
       if (o.json) std::cout << nlohmann::json{{"error", r.error}}.dump() << "\n";
       return 1;
     }
-    if (o.json) {
-      std::cout << ToJson(r).dump(1) << "\n";
-    } else {
-      PrintText(r);
-    }
-    return 0;
+    LinkBudgetInput budget = o.budget;
+    if (!budget.threshold) budget.threshold = taskThreshold;
+    return Report(o, r, budget, title);
   }
   if (!o.batch.empty()) return RunBatch(o);
   const TempTemplateGuard guard{o};
@@ -460,12 +590,7 @@ int RunP2P(P2POptions& o) {
     if (o.json) std::cout << nlohmann::json{{"error", r.error}}.dump() << "\n";
     return 1;
   }
-  if (o.json) {
-    std::cout << ToJson(r).dump(1) << "\n";
-  } else {
-    PrintText(r);
-  }
-  return 0;
+  return Report(o, r, o.budget, EndsText(o));
 }
 
 const CommandRegistration reg([](CLI::App& app) {
@@ -504,6 +629,13 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->add_flag("--details", r.details, "Include the model's account of the path");
   cmd->add_option("--detail-units", r.detailDis, "Distance unit of the details (km, mi, m)");
   cmd->add_flag("--json", o->json, "One JSON object");
+  cmd->add_option("--plot", o->plot, "Profile plot of the path: FILE.png, .svg or .pdf");
+  cmd->add_option("--rx-gain", o->rxGain, "Receive antenna gain VALUE [dBi|dBd] for the link budget (default 0 dBi)")
+      ->expected(1, 2);
+  cmd->add_option("--rx-line-loss", o->rxLineLoss, "Receive line loss, dB (default 0)");
+  cmd->add_option("--threshold", o->threshold,
+                  "Link threshold VALUE [dBu|dBm] for the margin (default: the study's receive level with --task)")
+      ->expected(1, 2);
   cmd->add_option("--batch", o->batch, "CSV of paths (columns named like the options); one JSON object per line");
   cmd->callback([o] {
     const int rc = RunP2P(*o);

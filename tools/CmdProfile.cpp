@@ -2,7 +2,9 @@
 #include <fmt/format.h>
 
 #include <iostream>
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"
+#include "plot/Canvas.h"
+#include "plot/ProfilePlot.h"
 
 namespace zw::tool {
 namespace {
@@ -23,9 +27,44 @@ struct ProfileOptions {
   bool csv = false, json = false;
   std::vector<std::string> obs;
   std::string datum = "WGS 84";
+  // The plot: antennas (either height given), frequency for the Fresnel zone, effective earth.
+  std::string plot;
+  std::optional<double> txAgl, rxAgl;
+  double freq = 0, k = 4.0 / 3.0;
 };
 
+// The plot of the extracted profile; "" or the message.
+std::string PlotProfile(const ProfileOptions& o, const platform::clsPathElv& path, bool withObs) {
+  plot::ProfilePlot p;
+  p.distM = path.DIS_Array();
+  p.elevM = path.ELV_Array();
+  if (withObs) p.elevObsM = path.ELV_ArrayOBS();
+  p.antennas = o.txAgl.has_value() || o.rxAgl.has_value();
+  p.txAglM = o.txAgl.value_or(0);
+  p.rxAglM = o.rxAgl.value_or(0);
+  p.kFactor = o.k;
+  p.freqMHz = o.freq;
+  p.title = fmt::format("{} to {}", o.from, o.to);
+  p.subtitle = fmt::format("azimuth {:.2f} deg   length {:.3f} km   {} points   k = {:.3f}{}", path.dPathAz(),
+                           path.dPathLth() / 1000.0, path.DIS_Array().size(), o.k,
+                           o.freq > 0 ? fmt::format("   {:.3f} MHz", o.freq) : std::string());
+  return plot::DrawProfilePlot(p, o.plot);
+}
+
 int RunProfile(const ProfileOptions& o) {
+  if (!o.plot.empty() && !plot::ImageKindOf(o.plot)) {
+    std::cerr << plot::ImageKindError(o.plot) << "\n";
+    return 2;
+  }
+  for (double v : {o.txAgl.value_or(0), o.rxAgl.value_or(0), o.freq})
+    if (!std::isfinite(v) || v < 0 || v > 1e6) {
+      std::cerr << "--tx-agl, --rx-agl and --freq take numbers of 0 or above (metres, MHz)\n";
+      return 2;
+    }
+  if (!(o.k > 0) || !std::isfinite(o.k)) {
+    std::cerr << "--k-value takes the effective earth-radius factor above 0, e.g. 1.333\n";
+    return 2;
+  }
   double lat1 = 0, lon1 = 0, lat2 = 0, lon2 = 0;
   std::string why;
   if (!ParseLatLonText(o.from, lat1, lon1, &why) || !ParseLatLonText(o.to, lat2, lon2, &why)) {
@@ -63,6 +102,13 @@ int RunProfile(const ProfileOptions& o) {
   const auto& e = path.ELV_Array();
   const auto& eo = path.ELV_ArrayOBS();
   const bool withObs = !o.obs.empty();
+  if (!o.plot.empty()) {
+    if (auto err = PlotProfile(o, path, withObs); !err.empty()) {
+      std::cerr << err << "\n";
+      return 1;
+    }
+    if (!o.csv && !o.json) std::cerr << "Profile plot: " << o.plot << "\n";
+  }
   if (o.json) {
     nlohmann::json j;
     j["azimuth_deg"] = path.dPathAz();
@@ -99,6 +145,11 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->add_option("--datum", o->datum, "Datum of the points (NAD 27, NAD 83, WGS 84, WGS 72)");
   auto* csv = cmd->add_flag("--csv", o->csv, "CSV only, without the header comment");
   cmd->add_flag("--json", o->json, "JSON output")->excludes(csv);
+  cmd->add_option("--plot", o->plot, "Draw the profile: FILE.png, .svg or .pdf");
+  cmd->add_option("--tx-agl", o->txAgl, "Plot: transmitter antenna height above ground, m (draws the ray)");
+  cmd->add_option("--rx-agl", o->rxAgl, "Plot: receiver antenna height above ground, m");
+  cmd->add_option("--freq", o->freq, "Plot: frequency, MHz (draws the first Fresnel zone)");
+  cmd->add_option("--k-value", o->k, "Plot: effective earth-radius factor (default 4/3)");
   cmd->callback([o] {
     const int rc = RunProfile(*o);
     if (rc != 0) throw CLI::RuntimeError(rc);

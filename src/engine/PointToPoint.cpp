@@ -15,7 +15,9 @@
 #include "common/Units.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/Geodesic.h"
+#include "models/terrain/clsQXAreaCovBU.h"
 #include "models/terrain/clsQXAreaCovLR.h"
+#include "models/terrain/clsQXAreaCovRO.h"
 #include "models/terrain/modPropLR.h"
 #include "platform/Profile.h"
 #include "platform/terrain/TerrainSource.h"
@@ -110,6 +112,51 @@ std::string CheckPatternFile(const std::string& file) {
 }
 
 }  // namespace
+
+void DescribePath(const clsQXAreaCov& calc, P2PResult& out) {
+  if (const auto& path = calc.cPathElv()) {
+    const int n = path->iLastPoint() + 1;
+    const auto& d = path->DIS_Array();
+    const auto& e = path->ELV_Array();
+    const auto& eo = path->ELV_ArrayOBS();
+    if (n >= 2 && d.size() >= static_cast<std::size_t>(n) && e.size() >= static_cast<std::size_t>(n)) {
+      out.profileDistM.assign(d.begin(), d.begin() + n);
+      out.profileElevM.assign(e.begin(), e.begin() + n);
+      bool obstructed = false;
+      for (int i = 0; i < n && i < static_cast<int>(eo.size()); ++i) obstructed = obstructed || eo[i] > e[i];
+      if (obstructed) out.profileElevObsM.assign(eo.begin(), eo.begin() + n);
+    }
+  }
+  out.txAglM = calc.FACTXmAGL();
+  out.rxAglM = calc.bMOBMSL() ? calc.MOBAntM() - calc.rTgtElvM() : calc.MOBAntM();
+  out.freqMHz = calc.cFAC() ? calc.cFAC()->GetDouble("TX_FREQMHZ") : 0.0;
+  out.erpDbm = calc.FACERPdBm();
+  out.landUseLossDb = calc.dLULoss();
+  out.marks.clear();
+  const double length = out.profileDistM.empty() ? 0.0 : out.profileDistM.back();
+  if (const auto* bu = dynamic_cast<const clsQXAreaCovBU*>(&calc)) {
+    for (const BUKnifeEdge& k : bu->KnifeEdges())
+      out.marks.push_back({k.dDistM, std::numeric_limits<double>::quiet_NaN(),
+                           "knife edge " + FormatNumber(k.dLevelDB, "0.0") + " dB"});
+  } else if (const auto* ro = dynamic_cast<const clsQXAreaCovRO*>(&calc)) {
+    int i = 0;
+    for (const ROObstacle& o : ro->Diffraction().obstacles)
+      out.marks.push_back({o.dDistM, o.dElevM,
+                           "obstacle " + std::to_string(++i) + ": " + FormatNumber(o.dAttenDB, "0.0") + " dB, r " +
+                               FormatNumber(o.dRadiusM, "0") + " m"});
+  } else if (const auto* lr = dynamic_cast<const clsQXAreaCovLR*>(&calc)) {
+    const auto h = lr->dHorizonM();
+    // A line-of-sight path has its horizons at the far end.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const bool tx = h[0] < length - 0.5, rx = h[1] < length - 0.5;
+    if (tx && rx && std::fabs(h[0] - (length - h[1])) < 1.0) {
+      out.marks.push_back({h[0], nan, "Tx and Rx horizon"});
+    } else {
+      if (tx) out.marks.push_back({h[0], nan, "Tx horizon"});
+      if (rx) out.marks.push_back({length - h[1], nan, "Rx horizon"});
+    }
+  }
+}
 
 std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, std::vector<float>& elevM) {
   distM.clear();
@@ -411,6 +458,7 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
   }
   out.rxGroundM = calc->rTgtElvM();
   out.details = calc->sDetails();
+  DescribePath(*calc, out);
   if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc.get())) {
     out.mode = {lr->sMode1(), lr->sMode2()};
     out.deltaHM = lr->dDeltaHM();

@@ -5,6 +5,7 @@
 // line (single paths and batches) and the benchmarks.
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -75,6 +76,22 @@ struct P2PResult {
   double contourKm = 0;                     // contour-only models: along the path's azimuth
   bool insideContour = false;               // the path's end lies within it
   std::vector<std::string> warnings;        // validity of the inputs; never change a number
+
+  // The path as the model saw it (profile plots, link budgets).
+  std::vector<double> profileDistM;         // from the transmitter
+  std::vector<float> profileElevM;          // ground above sea level
+  std::vector<float> profileElevObsM;       // with obstructions (empty: none on the path)
+  double txAglM = 0, rxAglM = 0;            // antenna heights above the ground at the ends
+  double freqMHz = 0;
+  double erpDbm = 0;                        // ERP in the direction of the antenna's maximum
+  double landUseLossDb = 0;
+  // Points of the path the model used: knife edges, obstacle crests, horizons.
+  struct Mark {
+    double distM = 0;
+    double heightM = std::numeric_limits<double>::quiet_NaN();  // above sea level with the earth bulge; NaN: the ground
+    std::string label;
+  };
+  std::vector<Mark> marks;
 };
 
 // Keeps opened terrain sources and built templates between paths of a batch.
@@ -88,6 +105,11 @@ class P2PContext {
   std::shared_ptr<platform::TerrainSource> Terrain(const std::string& dem, std::string& error);
   std::map<std::string, std::shared_ptr<platform::TerrainSource>> terrain_;
 };
+
+class clsQXAreaCov;
+// Fills the path part of a result (profile, heights, frequency, ERP, land-use
+// loss, the model's marks) from a calculator after its CovCalc.
+void DescribePath(const clsQXAreaCov& calc, P2PResult& out);
 
 // Reads a profile CSV: distance_m,elevation_m per row (a header line allowed),
 // first row at the transmitter, spacing as CheckProfile accepts. "" on success, else why not.

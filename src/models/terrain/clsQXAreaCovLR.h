@@ -28,6 +28,9 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   const std::array<double, 2>& dHeEffM() const { return dHeEff_; }
   double dDeltaHM() const { return dDeltaH_; }
   double dEarthFactor() const { return dEarthFactor_; }
+  // Horizon distances of the last path in metres, from the transmitter and
+  // from the receiver (each the path length when the path is line of sight).
+  std::array<double, 2> dHorizonM() const { return core_.State().dl; }
   const std::string& sMode1() const { return sMode1_; }
   const std::string& sMode2() const { return sMode2_; }
   // The core's reason when it refused the last path ("" otherwise).
