@@ -31,8 +31,9 @@ inline std::string LRErrorLevelText(long level) {
     case 1: return "Longley-Rice error level 1: some parameters are nearly out of range; use the result with caution";
     case 2: return "Longley-Rice error level 2: default values were substituted for impossible parameters";
     case 3:
-      return "Longley-Rice error level 3: a combination of parameters is out of range (frequency 20 MHz ... "
-             "20 GHz, antenna heights 0.5 ... 3000 m, distance 1 ... 2000 km); the result is probably invalid";
+      return "Longley-Rice error level 3: the path's geometry lies outside what the model was fitted to (a "
+             "horizon very near or far, a steep horizon, or a short path between very different antenna "
+             "heights); the field is computed but less certain";
     default:
       return "Longley-Rice error level " + std::to_string(level) +
              ": some parameters are out of range (frequency 20 MHz ... 20 GHz, antenna heights 0.5 ... 3000 m, "

@@ -245,9 +245,35 @@ bool clsQXAreaCovLR::PrtParameters(std::ostream& out) {
   return true;
 }
 
+namespace {
+
+// Error level 3 with the checks of the model's preparation that raised it, in
+// words without numbers (an area run counts the points per distinct text).
+std::string LRLevel3Text(const clsLRCore::PathState& p) {
+  std::string why;
+  const auto add = [&why](const char* s) { why += why.empty() ? s : std::string("; ") + s; };
+  bool nearFar = false, steep = false;
+  for (int j = 0; j < 2; ++j) {
+    const auto k = static_cast<std::size_t>(j);
+    if (std::fabs(p.the[k]) > 200e-3) steep = true;
+    if (p.dl[k] < 0.1 * p.dls[k] || p.dl[k] > 3.0 * p.dls[k]) nearFar = true;
+  }
+  if (nearFar)
+    add("a horizon nearer than a tenth, or farther than three times, the smooth-earth horizon distance");
+  if (steep) add("a horizon elevation angle above 200 mrad");
+  if (p.dist > 0 && p.dist < std::fabs(p.he[0] - p.he[1]) / 200e-3)
+    add("a path shorter than the effective antenna heights' difference over 200 mrad");
+  if (why.empty()) return LRErrorLevelText(3);
+  return "Longley-Rice error level 3: the path's geometry lies outside what the model was fitted to (" + why +
+         "); the field is computed but less certain";
+}
+
+}  // namespace
+
 std::vector<std::string> clsQXAreaCovLR::Warnings() const {
   std::vector<std::string> w = warnings_;
-  if (const std::string t = LRErrorLevelText(lErrLevel_); !t.empty()) w.push_back(t);
+  const std::string t = lErrLevel_ == 3 ? LRLevel3Text(core_.State()) : LRErrorLevelText(lErrLevel_);
+  if (!t.empty()) w.push_back(t);
   return w;
 }
 

@@ -162,13 +162,21 @@ std::vector<ROHullObstacle> ROHullObstacles(std::span<const double> dist, std::s
 }
 
 double dROFitRadius(std::span<const double> dist, std::span<const float> effElev, int nPoints, int iTop,
-                    double dDepthM) {
+                    double dDepthM, const ROHullObstacle* pRays) {
   if (iTop <= 0 || iTop + 1 >= nPoints || static_cast<std::size_t>(nPoints) > dist.size() ||
       static_cast<std::size_t>(nPoints) > effElev.size() || NoElevation(effElev[static_cast<std::size_t>(iTop)]))
     return 0.0;
   const double top = effElev[static_cast<std::size_t>(iTop)];
-  const double floor = top - (std::isfinite(dDepthM) && dDepthM > 0 ? dDepthM : 0.0);
+  const double depthM = std::isfinite(dDepthM) && dDepthM > 0 ? dDepthM : 0.0;
   const double x0 = dist[static_cast<std::size_t>(iTop)];
+  // How far point i lies below the top (ITU-R P.526 4.3: the parabola is
+  // fitted near the apex, within about a Fresnel radius of it) and, with the
+  // rays, below the tangent ray on its side.
+  const auto depth = [&](int i, float e) {
+    if (pRays == nullptr) return top - e;
+    const double x = dist[static_cast<std::size_t>(i)] - dist[0] - pRays->dVertexDistM;
+    return std::max(top - e, pRays->dVertexElevM + (x < 0 ? pRays->dSlopeIn : pRays->dSlopeOut) * x - e);
+  };
   // Normal equations of e = c0 + c1 x + c2 x^2, x from the top.
   double s[5] = {0, 0, 0, 0, 0}, t[3] = {0, 0, 0};
   int left = 0, right = 0;
@@ -180,18 +188,35 @@ double dROFitRadius(std::span<const double> dist, std::span<const float> effElev
       if (q < 3) t[q] += p * e;
     }
   };
-  add(iTop);
-  for (int step : {-1, 1}) {
-    int& count = step < 0 ? left : right;
+  // The reach of the obstacle on each side of the top, then a window as wide
+  // on both sides as the narrower reach: a parabola over a one-sided window
+  // (a level plateau behind a brink) misses the bend at the top.
+  int first[2] = {iTop, iTop}, last[2] = {iTop, iTop};
+  for (int side = 0; side < 2; ++side) {
+    const int step = side == 0 ? -1 : 1;
     for (int i = iTop + step; i >= 0 && i < nPoints; i += step) {
       const float e = effElev[static_cast<std::size_t>(i)];
       if (NoElevation(e)) continue;
-      if (count > 0 && e < floor) break;
+      if (first[side] != iTop && depth(i, e) > depthM) break;
+      if (first[side] == iTop) first[side] = i;
+      last[side] = i;
+    }
+  }
+  if (first[0] == iTop || first[1] == iTop) return 0.0;
+  const auto away = [&](int i) { return std::fabs(dist[static_cast<std::size_t>(i)] - x0); };
+  // At least the nearest point on each side.
+  const double reach =
+      std::max({std::min(away(last[0]), away(last[1])), away(first[0]), away(first[1])}) * (1 + 1e-12);
+  add(iTop);
+  for (int side = 0; side < 2; ++side) {
+    int& count = side == 0 ? left : right;
+    const int step = side == 0 ? -1 : 1;
+    for (int i = first[side]; i != last[side] + step; i += step) {
+      if (NoElevation(effElev[static_cast<std::size_t>(i)]) || away(i) > reach) continue;
       add(i);
       ++count;
     }
   }
-  if (left == 0 || right == 0) return 0.0;
   // Solve the 3 x 3 system for c2 (Cramer).
   const double a[3][3] = {{s[0], s[1], s[2]}, {s[1], s[2], s[3]}, {s[2], s[3], s[4]}};
   const auto det3 = [](const double m[3][3]) {
@@ -291,7 +316,7 @@ RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::
       o.dDist1M = cd - ad;
       o.dDist2M = bd - cd;
       if (!(o.dDist1M > 0 && o.dDist2M > 0)) continue;
-      o.dRadiusM = dROFitRadius(dist, eff, nPoints, h.iTop, fresnel(o.dDist1M, o.dDist2M));
+      o.dRadiusM = dROFitRadius(dist, eff, nPoints, h.iTop, fresnel(o.dDist1M, o.dDist2M), &h);
       const double above = ce - (ae + (be - ae) * o.dDist1M / (bd - ad));
       o.dAttenDB = dRORoundedObstacleLoss(above, o.dDist1M, o.dDist2M, o.dRadiusM, lambda);
       res.dAttenDB += o.dAttenDB;

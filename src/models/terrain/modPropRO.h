@@ -47,8 +47,12 @@ std::vector<ROHullObstacle> ROHullObstacles(std::span<const double> dist, std::s
 // least-squares parabola over the contiguous points within dDepthM below the
 // top (at least the top and one point each side). 0 (a knife edge) when the
 // fit is not curved downward or has too few points.
+// With pRays, a point must also lie within dDepthM below the obstacle's
+// tangent ray on its side (the arriving ray before the vertex, the leaving
+// ray after it): an edge at the brink of a slope is fitted over the brink,
+// never over the higher ground behind it that the ray passes well above.
 double dROFitRadius(std::span<const double> dist, std::span<const float> effElev, int nPoints, int iTop,
-                    double dDepthM);
+                    double dDepthM, const ROHullObstacle* pRays = nullptr);
 
 // Knife-edge diffraction loss J(nu) of ITU-R P.526, dB (0 or positive):
 // 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1) for nu > -0.78, else 0.

@@ -207,6 +207,31 @@ TEST(modPropRO, BlockedRayAlwaysHasALoss) {
   EXPECT_EQ(RODiffractionLoss(s.count(), s.d, s.e, 100, 400, 300, 150, 0).dAttenDB, 0.0);
 }
 
+// The brink of a drop 300 m before the receiver, with ground behind it that
+// the ray from the transmitter passes far above: the brink is fitted over its
+// own bend, so raising the ground behind it (still well under the ray) moves
+// the loss little, where a fit reaching back over that ground once gave
+// hundreds of dB.
+TEST(modPropRO, BrinkIsFittedOverItsBendNotOverTheGroundBehind) {
+  auto brink = [](float behind) {
+    Path p = FlatPath(10000, 200);  // 50 m step
+    for (std::size_t i = 0; i < p.d.size(); ++i) {
+      const double x = p.d[i];
+      p.e[i] = x < 2000 ? 100.0f
+               : x <= 9700 ? static_cast<float>(200.0 + (behind - 200.0) * (9700.0 - x) / 7700.0)
+                           : static_cast<float>(std::max(100.0, 200.0 - (x - 9700.0) * 0.6));
+    }
+    const RODiffraction r = RODiffractionLoss(p.count(), p.d, p.e, 600, 110, 100, 0, 0);
+    EXPECT_TRUE(r.bOK);
+    EXPECT_EQ(r.obstacles.size(), 1u) << behind;
+    return r.dAttenDB;
+  };
+  const double level = brink(200.0f);
+  EXPECT_GT(level, 6.0);
+  EXPECT_LT(level, 50.0);
+  EXPECT_NEAR(brink(230.0f), level, 1.0);
+}
+
 TEST(modPropRO, DiffractionBadInput) {
   const Path p = FlatPath(1000, 10);
   const double nan = std::nan("");
