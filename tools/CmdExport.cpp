@@ -4,9 +4,12 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "common/Config.h"
+#include "CoverageReport.h"
+#include "coverage/ContourExport.h"
 #include "coverage/ResultsExport.h"
 
 namespace zw::tool {
@@ -20,13 +23,43 @@ struct ExportCmdOptions {
   std::string format;
   std::string output;
   coverage::ExportOptions opts;
+  bool contour = false;
+  std::string levels;
 };
+
+// --contour: the contours as vector data.
+int RunContourExport(const ExportCmdOptions& o) {
+  const auto format = coverage::ParseVectorFormat(o.format);
+  if (!format) {
+    std::cerr << "Contours are written as geojson, kml or shp (not '" << o.format << "')\n";
+    return kExitUsage;
+  }
+  std::vector<double> levels;
+  if (auto err = ParseLevels(o.levels, levels); !err.empty()) {
+    std::cerr << err << "\n";
+    return kExitUsage;
+  }
+  const auto dir = OpenWorkDir(o.workdir);
+  if (!dir) return kExitFailed;
+  const fs::path table = *dir / coverage::ResultsFileName(o.task);
+  if (auto err = coverage::ExportContours(table, *format, o.output, levels, o.opts); !err.empty()) {
+    std::cerr << err << "\n";
+    return kExitFailed;
+  }
+  if (!Globals().silent) std::cout << "Wrote " << o.output << "\n";
+  return kExitOk;
+}
 
 int RunExport(const ExportCmdOptions& o) {
   ApplyGlobals();
   if (o.task < 1) {
     std::cerr << "--task takes a task number above 0\n";
     return 2;
+  }
+  if (o.contour) return RunContourExport(o);
+  if (!o.levels.empty()) {
+    std::cerr << "--levels goes with --contour\n";
+    return kExitUsage;
   }
   const auto format = coverage::ParseExportFormat(o.format);
   if (!format) {
@@ -50,13 +83,18 @@ int RunExport(const ExportCmdOptions& o) {
 
 const CommandRegistration reg([](CLI::App& app) {
   auto o = std::make_shared<ExportCmdOptions>();
-  auto* cmd = app.add_subcommand("export", "Write an area study's results as GeoTIFF, PNG, KML, GeoJSON or CSV");
+  auto* cmd = app.add_subcommand("export", "Write an area study's results as GeoTIFF, PNG, KML, GeoJSON or CSV, or its contours");
   cmd->add_option("--task", o->task, "Task number (results table R<number>.DBF)")->required();
   cmd->add_option("--workdir", o->workdir, "Work directory (default: the configured one)");
-  cmd->add_option("--format", o->format, "geotiff | png | kml | geojson | csv")->required();
+  cmd->add_option("--format", o->format, "geotiff | png | kml | geojson | csv; with --contour geojson | kml | shp")
+      ->required();
   cmd->add_option("-o,--output", o->output, "Output file (KML also writes <name>_overlay.png and <name>_legend.png)")
       ->required();
   cmd->add_option("--size", o->opts.rasterSize, "Longer side of a radial study's raster, cells (default 400)");
+  cmd->add_flag("--contour", o->contour,
+               "Write the contours as vector data (--format geojson, kml or shp): the areas at or above the levels");
+  cmd->add_option("--levels", o->levels,
+                  "Contour levels, comma-separated, in the study's unit (default: the task's receive level)");
   cmd->add_option("--desc", o->opts.studyCode, "Description code of the study (default: the largest in the table)");
   cmd->callback([o] {
     const int rc = RunExport(*o);

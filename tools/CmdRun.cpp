@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "Commands.h"
+#include "CoverageReport.h"
 #include "TerminalProgress.h"
 #include "common/Config.h"
 #include "common/TextJoin.h"
@@ -72,6 +73,11 @@ int RunStudy(const RunOptions& o) {
               << "  report:        " << task->TaskTXTFile() << "\n"
               << "  summary:       " << task->TaskSummaryFile() << "\n";
   };
+  // How much the study covers, from the table just written.
+  auto figures = [&] {
+    std::string text, json;
+    if (CoverageReport(task->TaskResultsFile(), {}, std::nullopt, {}, text, json).empty()) std::cout << text;
+  };
   const std::string counts = fmt::format("{} points, {} computed", run.points + run.notReached,
                                          run.computed);
   if (!run.resultsWritten) {
@@ -89,16 +95,19 @@ int RunStudy(const RunOptions& o) {
   if (run.cancelled) {
     std::cerr << fmt::format("Study of task {} cancelled: the partial results ({}) were kept and the study is marked "
                              "incomplete\n", o.task, counts);
+    figures();
     where();
     return kExitCancelled;
   }
   if (!run.complete) {
     std::cerr << fmt::format("Study of task {} finished with points that have no result: {} ({} threads); the study "
                              "is marked incomplete\n", o.task, counts, e.iThreads());
+    figures();
     where();
     return kExitPartial;
   }
   std::cout << fmt::format("Study of task {} complete: {} ({} threads)\n", o.task, counts, e.iThreads());
+  figures();
   where();
   return kExitOk;
 }

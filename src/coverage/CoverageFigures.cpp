@@ -1,0 +1,254 @@
+#include "coverage/CoverageFigures.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "common/NumberFormat.h"
+#include "common/TextJoin.h"
+#include "common/Units.h"
+#include "platform/Profile.h"
+
+namespace zw::coverage {
+
+namespace {
+
+constexpr double kDegToRad = M_PI / 180.0;
+
+double Wrap360(double a) {
+  a = std::fmod(a, 360.0);
+  return a < 0 ? a + 360.0 : a;
+}
+
+// Smallest spacing between distinct values (0 when there is one value only).
+double SmallestStep(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  double step = 0;
+  for (std::size_t i = 1; i < v.size(); ++i) {
+    const double d = v[i] - v[i - 1];
+    if (d > 1e-7 && (step == 0 || d < step)) step = d;
+  }
+  return step;
+}
+
+void TileAreas(const StudyResults& s, std::vector<double>& area) {
+  std::vector<double> lats, lons;
+  for (const auto& p : s.points) {
+    lats.push_back(p.lat);
+    lons.push_back(p.lon);
+  }
+  double dLat = SmallestStep(lats), dLon = SmallestStep(lons);
+  if (dLat == 0) dLat = dLon;
+  if (dLon == 0) dLon = dLat;
+  const double r2 = kAuthalicRadiusKm * kAuthalicRadiusKm;
+  for (std::size_t i = 0; i < s.points.size(); ++i) {
+    const double lat = s.points[i].lat;
+    area[i] = r2 * dLon * kDegToRad *
+              std::fabs(std::sin((lat + dLat / 2) * kDegToRad) - std::sin((lat - dLat / 2) * kDegToRad));
+  }
+}
+
+// Indices of the study's points grouped by radial (azimuth to a micro-degree),
+// each radial by increasing distance; radials by azimuth.
+std::vector<std::vector<std::size_t>> Radials(const StudyResults& s) {
+  std::map<long long, std::vector<std::size_t>> byAz;
+  for (std::size_t i = 0; i < s.points.size(); ++i)
+    byAz[std::llround(Wrap360(s.points[i].az) * 1e6)].push_back(i);
+  std::vector<std::vector<std::size_t>> out;
+  for (auto& [key, idx] : byAz) {
+    std::stable_sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) { return s.points[a].dis < s.points[b].dis; });
+    out.push_back(std::move(idx));
+  }
+  return out;
+}
+
+// The azimuth width (degrees) each radial stands for.
+std::vector<double> AzimuthWidths(const StudyResults& s, const std::vector<std::vector<std::size_t>>& radials) {
+  const std::size_t m = radials.size();
+  std::vector<double> az, gaps, widths(m, 0.0);
+  if (m < 2) return widths;
+  for (const auto& r : radials) az.push_back(Wrap360(s.points[r.front()].az));
+  for (std::size_t i = 0; i < m; ++i) gaps.push_back(Wrap360(az[(i + 1) % m] - az[i]));
+  std::vector<double> sorted = gaps;
+  std::sort(sorted.begin(), sorted.end());
+  const double usual = sorted[(m - 1) / 2];
+  for (std::size_t i = 0; i < m; ++i) {
+    const double before = gaps[(i + m - 1) % m], after = gaps[i];
+    widths[i] = std::min(before, usual) / 2 + std::min(after, usual) / 2;
+  }
+  return widths;
+}
+
+void RadialAreas(const StudyResults& s, std::vector<double>& area) {
+  const auto radials = Radials(s);
+  const auto widths = AzimuthWidths(s, radials);
+  for (std::size_t k = 0; k < radials.size(); ++k) {
+    const auto& idx = radials[k];
+    const double half = widths[k] * kDegToRad / 2;
+    std::vector<double> d;
+    for (std::size_t i : idx) d.push_back(s.points[i].dis);
+    const double step = SmallestStep(d);
+    for (std::size_t j = 0; j < idx.size(); ++j) {
+      // One point per radial: the sector from the transmitter to it.
+      const double inner = (s.pointPerRadial || j == 0) ? 0.0 : (d[j - 1] + d[j]) / 2;
+      const double outer = s.pointPerRadial ? d[j] : j + 1 < d.size() ? (d[j] + d[j + 1]) / 2 : d[j] + step / 2;
+      area[idx[j]] = half * (outer * outer - inner * inner);
+    }
+  }
+}
+
+// Where a radial's values fall below the threshold, walking outward.
+RadialReach Reach(const StudyResults& s, const std::vector<std::size_t>& idx, double t) {
+  RadialReach r;
+  r.azimuth = Wrap360(s.points[idx.front()].az);
+  std::vector<std::pair<double, double>> pts;  // (km, value) of the computed points
+  for (std::size_t i : idx)
+    if (const double v = s.ValueOf(s.points[i]); std::isfinite(v)) pts.emplace_back(s.points[i].dis, v);
+  r.points = static_cast<int>(pts.size());
+  bool firstFound = false;
+  for (std::size_t j = 0; j < pts.size(); ++j) {
+    const auto [d, v] = pts[j];
+    if (v >= t) {
+      r.anyAbove = true;
+      continue;
+    }
+    // Below: the crossing lies between the previous point (at or above) and this one.
+    double at = 0;
+    if (j > 0 && pts[j - 1].second >= t) {
+      const auto [d0, v0] = pts[j - 1];
+      at = d0 + (v0 - t) / (v0 - v) * (d - d0);
+    } else if (j > 0) {
+      continue;  // still below: no crossing here
+    }
+    if (!firstFound) r.firstBelowKm = at;
+    firstFound = true;
+    r.lastAboveKm = at;
+  }
+  if (!pts.empty() && pts.back().second >= t) {
+    r.coveredToEnd = true;
+    r.lastAboveKm = pts.back().first;
+    if (!firstFound) r.firstBelowKm = pts.back().first;
+  }
+  return r;
+}
+
+LevelFigure CountAtOrAbove(const StudyResults& s, const std::vector<double>& area, double level) {
+  LevelFigure f;
+  f.level = level;
+  for (std::size_t i = 0; i < s.points.size(); ++i) {
+    const double v = s.ValueOf(s.points[i]);
+    if (std::isfinite(v) && v >= level) {
+      ++f.points;
+      f.areaKm2 += area[i];
+    }
+  }
+  return f;
+}
+
+}  // namespace
+
+std::vector<double> PointCellAreasKm2(const StudyResults& study) {
+  std::vector<double> area(study.points.size(), 0.0);
+  if (study.tile) TileAreas(study, area);
+  else RadialAreas(study, area);
+  for (std::size_t i = 0; i < area.size(); ++i)
+    if (!IsComputed(study.points[i].val)) area[i] = 0;
+  return area;
+}
+
+CoverageFigures ComputeCoverageFigures(const StudyResults& study, std::optional<double> threshold,
+                                       const std::vector<double>& levels) {
+  CoverageFigures f;
+  f.code = study.code;
+  f.quantity = study.quantity;
+  f.unit = study.unit;
+  f.tile = study.tile;
+  f.pointPerRadial = study.pointPerRadial;
+  f.points = static_cast<int>(study.points.size());
+  f.computed = study.computed;
+  const std::vector<double> area = PointCellAreasKm2(study);
+  for (double a : area) f.areaKm2 += a;
+  if (threshold) f.threshold = CountAtOrAbove(study, area, *threshold);
+  for (double l : levels) f.levels.push_back(CountAtOrAbove(study, area, l));
+  if (threshold && !study.tile && !study.pointPerRadial)
+    for (const auto& idx : Radials(study)) f.radials.push_back(Reach(study, idx, *threshold));
+  return f;
+}
+
+std::optional<std::pair<double, std::string>> TaskReceiveLevel(const StudyResults& study) {
+  const std::string stem = study.table.stem().string();
+  if (stem.empty() || (stem[0] != 'R' && stem[0] != 'r')) return std::nullopt;
+  const auto taskFile = study.table.parent_path() / ("T" + stem.substr(1) + ".INI");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(taskFile, ec)) return std::nullopt;
+  const std::string level0 = platform::ProfileGetString("RX Facility", "Level 0", "", taskFile);
+  const auto bar = level0.find('|');
+  double level = 0;
+  if (!TryParseDouble(Trim(level0.substr(0, bar)), level) || !std::isfinite(level)) return std::nullopt;
+  std::string unit = bar == std::string::npos ? std::string() : Trim(level0.substr(bar + 1, level0.find('|', bar + 1) - bar - 1));
+  return std::pair{level, unit.empty() ? std::string("dBu") : unit};
+}
+
+std::optional<double> StudyThreshold(const StudyResults& study) {
+  const auto level = TaskReceiveLevel(study);
+  if (!level || ToLower(level->second) != ToLower(study.unit)) return std::nullopt;
+  return level->first;
+}
+
+std::string CoverageFiguresText(const CoverageFigures& f) {
+  auto share = [&](double a) { return f.areaKm2 > 0 ? fmt::format(" ({:.1f} % of the computed area)", 100 * a / f.areaKm2) : std::string(); };
+  std::string t = fmt::format("Coverage of study {} ({} in {}):\n", f.code, f.quantity, f.unit);
+  t += fmt::format("  points computed: {} of {}; their cells {:.2f} km^2{}\n", f.computed, f.points, f.areaKm2,
+                   f.pointPerRadial ? " (the area the contour points enclose)" : "");
+  if (f.threshold)
+    t += fmt::format("  at or above {} {} (threshold): {} points, {:.2f} km^2{}\n", FormatGeneral(f.threshold->level), f.unit,
+                     f.threshold->points, f.threshold->areaKm2, share(f.threshold->areaKm2));
+  for (const auto& l : f.levels)
+    t += fmt::format("  at or above {} {}: {} points, {:.2f} km^2{}\n", FormatGeneral(l.level), f.unit, l.points,
+                     l.areaKm2, share(l.areaKm2));
+  if (!f.radials.empty()) {
+    t += fmt::format("  along each radial, where the {} falls below {} {} (first and last crossing, from the transmitter):\n", f.quantity,
+                     FormatGeneral(f.threshold->level), f.unit);
+    for (const auto& r : f.radials) {
+      if (!r.anyAbove) t += fmt::format("    {:7.2f} deg: below at every point\n", r.azimuth);
+      else if (r.coveredToEnd && r.firstBelowKm == r.lastAboveKm)
+        t += fmt::format("    {:7.2f} deg: at or above out to the last point, {:.3f} km\n", r.azimuth, r.lastAboveKm);
+      else if (r.coveredToEnd)
+        t += fmt::format("    {:7.2f} deg: first below at {:.3f} km, above again at the last point, {:.3f} km\n",
+                         r.azimuth, r.firstBelowKm, r.lastAboveKm);
+      else
+        t += fmt::format("    {:7.2f} deg: first below at {:.3f} km, last at {:.3f} km\n", r.azimuth, r.firstBelowKm,
+                         r.lastAboveKm);
+    }
+  }
+  return t;
+}
+
+std::string CoverageFiguresJson(const CoverageFigures& f) {
+  using nlohmann::json;
+  auto level = [&](const LevelFigure& l) {
+    return json{{"level", l.level}, {"unit", f.unit}, {"points", l.points}, {"area_km2", l.areaKm2}};
+  };
+  json j{{"study", f.code}, {"quantity", f.quantity}, {"unit", f.unit},
+         {"kind", f.tile ? "tile" : f.pointPerRadial ? "contour points" : "radial"},
+         {"points", f.points}, {"computed", f.computed}, {"area_km2", f.areaKm2}};
+  if (f.threshold) j["threshold"] = level(*f.threshold);
+  j["levels"] = json::array();
+  for (const auto& l : f.levels) j["levels"].push_back(level(l));
+  if (!f.radials.empty()) {
+    j["radials"] = json::array();
+    for (const auto& r : f.radials)
+      j["radials"].push_back({{"azimuth_deg", r.azimuth},
+                              {"points", r.points},
+                              {"reaches_threshold", r.anyAbove},
+                              {"first_below_km", r.firstBelowKm},
+                              {"last_above_km", r.lastAboveKm},
+                              {"above_at_last_point", r.coveredToEnd}});
+  }
+  return j.dump(1, ' ', false, json::error_handler_t::replace);
+}
+
+}  // namespace zw::coverage

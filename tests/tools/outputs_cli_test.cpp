@@ -1,0 +1,90 @@
+// What an engineer looks at, from the command line: the profile plot and link
+// budget of p2p, the coverage figures of run and stats, contours as vectors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "TempDir.h"
+#include "ToolRun.h"
+#include "coverage/ResultsExport.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zw::test::Quote;
+
+class OutputsCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { zw::test::CopySample(work()); }
+  fs::path work() const { return tmp.path() / "W"; }
+  zw::test::ToolOutcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
+  std::string Path() const {
+    return " --model LR --dem " + Quote(fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt") +
+           " --from 44.4365,-71.4131 --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --rx-agl 9.1";
+  }
+  zw::test::TempDir tmp;
+};
+
+TEST_F(OutputsCliTest, P2PDrawsItsProfileAndGivesItsLinkBudget) {
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string expect;
+  } cases[] = {
+      {"p2p" + Path() + " --plot " + Quote(tmp.path() / "p.gif"), 2, "needs a name ending in .png, .svg or .pdf"},
+      {"p2p" + Path() + " --threshold 60 dBW", 2, "--threshold takes VALUE [dBu|dBm]"},
+      {"p2p" + Path() + " --rx-gain 3 dBx", 2, "--rx-gain takes VALUE [dBi|dBd]"},
+      {"p2p" + Path() + " --rx-gain 0 dBd --threshold 60 --plot " + Quote(tmp.path() / "p.png"), 0,
+       "Threshold:                   60.00 dBu (margin -0.84 dB)"},
+      {"p2p --task 1 --workdir " + Quote(work()) + " --to 44.30,-71.20 --rx-agl 9.1 --json --plot " +
+           Quote(tmp.path() / "t.svg"),
+       0, "\"threshold\": {\n   \"unit\": \"dBu\",\n   \"value\": 60.0"},
+  };
+  for (const auto& c : cases) {
+    const auto o = Run(c.args);
+    EXPECT_EQ(o.exitCode, c.exitCode) << c.args << "\n" << o.out << o.err;
+    EXPECT_NE((o.out + o.err).find(c.expect), std::string::npos) << c.args << "\n" << o.out << o.err;
+  }
+  EXPECT_EQ(zw::platform::ReadWholeFile(tmp.path() / "p.png")->substr(1, 3), "PNG");
+  EXPECT_EQ(zw::platform::ReadWholeFile(tmp.path() / "t.svg")->substr(0, 5), "<?xml");
+  EXPECT_FALSE(fs::exists(tmp.path() / "p.gif"));
+  const auto j = nlohmann::json::parse(Run("p2p" + Path() + " --rx-gain 2.15 --rx-line-loss 1 --json").out);
+  const auto& b = j.at("link_budget");
+  EXPECT_NEAR(b["rx_power_dbm"].get<double>(), b["isotropic_rx_power_dbm"].get<double>() + 2.15 - 1, 1e-9);
+  EXPECT_EQ(b["field_dbu"], j["net_field_dbu"]);
+}
+
+TEST_F(OutputsCliTest, RunAndStatsGiveTheFiguresAndExportTracesContours) {
+  const auto run = Run("run --task 1 --workdir " + Quote(work()) + " --yes");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("at or above 60 dBu (threshold): "), std::string::npos) << run.out;
+  const auto stats = Run("stats --task 1 --workdir " + Quote(work()) + " --levels 50,70 --json");
+  ASSERT_EQ(stats.exitCode, 0) << stats.err;
+  const auto j = nlohmann::json::parse(stats.out);
+  // Against a count of the results table itself.
+  zw::coverage::ResultsDb db(work(), 1);
+  ASSERT_EQ(db.Open(), "");
+  int at60 = 0, at70 = 0;
+  for (const auto& r : db.ReadAll()) {
+    if (r.desc.rfind("LR RAD", 0) != 0 || !zw::coverage::IsComputed(r.val)) continue;
+    at60 += r.val >= 60;
+    at70 += r.val >= 70;
+  }
+  EXPECT_EQ(j["computed"], 720);
+  EXPECT_EQ(j["threshold"]["points"], at60);
+  EXPECT_EQ(j["levels"][1]["points"], at70);
+  EXPECT_EQ(j["radials"].size(), 36u);
+  EXPECT_EQ(Run("stats --task 1 --workdir " + Quote(work()) + " --levels 50,x").exitCode, 2);
+
+  const auto c = Run("export --task 1 --workdir " + Quote(work()) + " --contour --format shp -o " +
+                     Quote(tmp.path() / "c.shp"));
+  EXPECT_EQ(c.exitCode, 0) << c.err;
+  for (const char* f : {"c.shp", "c.shx", "c.dbf", "c.prj"}) EXPECT_TRUE(fs::exists(tmp.path() / f)) << f;
+  EXPECT_EQ(Run("export --task 1 --workdir " + Quote(work()) + " --contour --format png -o x.png").exitCode, 2);
+  EXPECT_EQ(Run("export --task 1 --workdir " + Quote(work()) + " --levels 60 --format png -o x.png").exitCode, 2);
+}
+
+}  // namespace
