@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -13,8 +14,11 @@
 #include "common/TextJoin.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramDir.h"
+#include "engine/clsRFProp.h"
 #include "tasks/PathsFile.h"
 #include "tasks/SampleStudy.h"
+#include "tasks/StudyBuilder.h"
+#include "tasks/StudyTask.h"
 #include "tasks/TaskSummary.h"
 #include "tasks/clsQXTask.h"
 
@@ -23,11 +27,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace zw::tasks;
+using tasks::clsQXTask;
 
 struct TaskOptions {
   std::string workdir;
-  std::string desc, mode = "COVERAGE", type, summary;
+  std::string desc, mode, type, summary;
   std::string id;
+  // The study of `task new` by setting name (StudySettings), and KEY=VALUE
+  // pairs of `--set`, the trailing arguments and `task set`.
+  std::map<std::string, std::string> study;
+  std::vector<std::string> pairs;
   std::string taskFile, pathsFile;
   std::string terrain;  // default: the sample tile of the data directory
   std::string dtouFile;
@@ -49,7 +58,64 @@ int Failed(const std::string& why) {
 
 std::int32_t IdOf(const TaskOptions& o) { return ParseTaskNumber(o.id); }
 
+// The checks of task loading, by the engine, on a task file being written.
+std::string LoadCheck(const fs::path& taskFile) {
+  clsRFProp engine;
+  engine.bSilent(true);
+  return engine.CheckStudyFile(taskFile);
+}
+
+// KEY=VALUE texts as pairs; a text without '=' is refused.
+bool SplitPairs(const std::vector<std::string>& texts, std::vector<std::pair<std::string, std::string>>& out) {
+  for (const auto& t : texts) {
+    const auto eq = t.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      std::cerr << "'" << t << "' is not KEY=VALUE (e.g. freq=98.5, erp=50kW, AREA_COR=2)\n";
+      return false;
+    }
+    out.emplace_back(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
+  }
+  return true;
+}
+
+void PrintNotes(const StudyOutcome& r) {
+  if (Globals().silent) return;
+  for (const auto& n : r.notes) std::cerr << "Note: " << n << "\n";
+}
+
+int RunNewStudy(const TaskOptions& o) {
+  int geometries = 0;
+  for (const char* g : {"radials", "tile", "targets"}) geometries += o.study.count(g) ? 1 : 0;
+  if (geometries > 1) return Failed("Give one of --radials, --tile or --targets: a study has one kind of points");
+  StudySpec spec;
+  std::string problems;
+  for (const auto& [k, v] : o.study)
+    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) problems = JoinLines(problems, "  " + why);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (!SplitPairs(o.pairs, pairs)) return kExitUsage;
+  for (const auto& [k, v] : pairs)
+    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) problems = JoinLines(problems, "  " + why);
+  if (!problems.empty()) return Failed("The study was not created:\n" + problems);
+  const StudyOutcome r = CreateStudyTask(WorkDir(o), spec, LoadCheck);
+  if (r.id < 1) return Failed(r.error);
+  PrintNotes(r);
+  std::cout << r.id << "\n";
+  return 0;
+}
+
 int RunNew(const TaskOptions& o) {
+  const bool lowLevel = !o.mode.empty() || !o.type.empty() || !o.summary.empty();
+  if (!lowLevel) {
+    if (o.study.empty() && o.pairs.empty())
+      return Failed("Give the study as options (see `ravoprop task new --help`), e.g.\n"
+                    "  ravoprop task new --name WZWR --lat 44.4365 --lon -71.4131 --freq 98.5 --erp 50kW "
+                    "--tx-agl 100 --rx-agl 9.1 --threshold 60 --model LR --radials 36 --distance 30 --step 1.5");
+    TaskOptions withDesc = o;
+    if (!o.desc.empty()) withDesc.study["desc"] = o.desc;
+    return RunNewStudy(withDesc);
+  }
+  if (!o.study.empty() || !o.pairs.empty())
+    return Failed("--mode, --type and --summary make an empty task; give them without study options");
   clsQXTask t(WorkDir(o));
   t.SetSilent(true);
   if (!o.mode.empty() && ModeFromText(o.mode) == 0) return Failed("Unknown task mode: " + o.mode);
@@ -60,7 +126,7 @@ int RunNew(const TaskOptions& o) {
       [&](clsQXTask& task) {
         task.sDesc = o.desc;
         task.sSum = o.summary;
-        task.SetTaskMode(ModeFromText(o.mode));
+        task.SetTaskMode(ModeFromText(o.mode.empty() ? std::string("COVERAGE") : o.mode));
         task.SetTaskType(TypeFromText(o.type));
         return task.TaskWriteINI();
       },
@@ -84,6 +150,26 @@ int RunList(const TaskOptions& o) {
   return 0;
 }
 
+// The task's state: its flags and the files of its last run.
+void PrintState(clsQXTask& t, const TaskFile& f) {
+  std::error_code ec;
+  auto file = [&](const std::string& path) {
+    if (!fs::is_regular_file(path, ec)) return path + " (not written yet)";
+    const auto size = fs::file_size(path, ec);
+    return path + " (" + std::to_string(ec ? 0 : size) + " bytes)";
+  };
+  std::string flags = std::string(t.bUnfinished ? "unfinished; " : "") + (t.bLock ? "locked; " : "") +
+                      (t.bIncomplete ? "incomplete (some points of its results have no value); " : "") +
+                      (t.bAmbiguous ? "ambiguous; " : "");
+  std::cout << "State\n"
+            << "  Flags:          " << (flags.empty() ? std::string("none") : flags.substr(0, flags.size() - 2)) << "\n"
+            << "  Task file:      " << t.TaskINIFile() << (f.Exists() ? "" : " (missing)") << "\n"
+            << "  Paths file:     " << file(t.TaskPathsFile()) << "\n"
+            << "  Results table:  " << file(t.TaskResultsFile()) << "\n"
+            << "  Report:         " << file(t.TaskTXTFile()) << "\n"
+            << "  Summary:        " << file(t.TaskSummaryFile()) << "\n";
+}
+
 int RunShow(const TaskOptions& o) {
   const std::int32_t id = IdOf(o);
   if (id < 1) return Failed("Invalid Task ID: " + o.id);
@@ -92,31 +178,30 @@ int RunShow(const TaskOptions& o) {
   t.SetTaskID(id);
   if (!t.LastError().empty()) return Failed(t.LastError());
   if (t.lTaskID() < 1) return Failed("Task " + std::to_string(id) + " not found in " + t.TablePath().string());
-  const std::string iniWarn = t.TaskReadINI();
-  t.SetTaskID(id);  // the record's state wins over the file's for the lines below
   const TaskFile f = t.File();
-  std::cout << "Task ID:      " << t.sTaskID() << "\n"
-            << "Description:  " << t.sDesc << "\n"
-            << "Mode:         " << t.GetTaskMode() << "\n"
-            << "Summary:      " << t.sSum << "\n"
-            << "Results desc: " << t.sRDBDesc << "\n"
-            << "Flags:        " << (t.bUnfinished ? "unfinished " : "") << (t.bLock ? "locked " : "")
-            << (t.bIncomplete ? "incomplete (some points of its results have no value) " : "") << (t.bAmbiguous ? "ambiguous" : "") << "\n"
-            << "Task file:    " << t.TaskINIFile() << (f.Exists() ? "" : " (missing)") << "\n"
-            << "Paths file:   " << t.TaskPathsFile() << "\n"
-            << "Results:      " << t.TaskResultsFile() << "\n";
-  if (f.Exists()) {
-    const TaskIdentity idn = f.Identity();
-    std::cout << "Task type:    " << idn.type << "\n";
-    for (const auto& e : f.PropagationModel())
-      if (EqualsNoCase(e.first, "MODEL")) std::cout << "Model:        " << e.second << "\n";
-    const auto radials = ReadPathsFile(t.TaskPathsFile());
-    if (radials) std::cout << "Radials:      " << radials->size() << "\n";
-    const std::string problems = CheckTaskFile(f);
-    if (!problems.empty()) std::cout << "\nProblems:\n" << problems << "\n";
-  } else if (!iniWarn.empty()) {
-    std::cout << "\n" << iniWarn << "\n";
-  }
+  std::cout << "Task " << t.sTaskID() << ": " << t.sDesc << "\n"
+            << "  Mode:           " << t.GetTaskMode() << "\n"
+            << "  Type:           " << (f.Exists() ? f.Identity().type : std::string()) << "\n"
+            << "  Summary:        " << t.sSum << "\n"
+            << "  Results desc:   " << t.sRDBDesc << "\n";
+  if (f.Exists()) std::cout << DescribeStudy(ReadStudy(f, t.TaskPathsFile()));
+  PrintState(t, f);
+  const std::string problems = f.Exists() ? CheckTaskFile(f) : t.TaskReadINI();
+  if (!problems.empty()) std::cout << "Problems\n" << problems << "\n";
+  return 0;
+}
+
+int RunSet(const TaskOptions& o) {
+  const std::int32_t id = IdOf(o);
+  if (id < 1) return Failed("Invalid Task ID: " + o.id);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (!SplitPairs(o.pairs, pairs)) return kExitUsage;
+  if (pairs.empty()) return Failed("Give the settings to change as KEY=VALUE, e.g. ravoprop task set 1 freq=100 erp=10kW");
+  const StudyOutcome r = EditStudyTask(WorkDir(o), id, pairs, LoadCheck);
+  if (r.id < 1) return Failed(r.error);
+  PrintNotes(r);
+  std::cout << "Task " << id << " changed; its results are of the study before: run it again (ravoprop run --task "
+            << id << ")\n";
   return 0;
 }
 
@@ -211,16 +296,38 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->require_subcommand(1);
   cmd->add_option("--workdir", opts->workdir, "Work directory (default: the configured one)");
 
-  auto* n = cmd->add_subcommand("new", "Add a new task and print its number");
-  n->add_option("--desc", opts->desc, "Description");
-  n->add_option("--mode", opts->mode, "Task mode (COVERAGE, Area Elev, INTERMOD, AutoPath, THRRECALC, INTERFERENCE)");
-  n->add_option("--type", opts->type, "Task type, e.g. \"THRESHOLD (RADIAL)\"");
-  n->add_option("--summary", opts->summary, "Summary string (characters 1-6: study code)");
+  auto* n = cmd->add_subcommand(
+      "new", "Add a study as a new task and print its number: facility, receiver, model, points and terrain as "
+             "options (lengths in km unless a unit follows: 500m, 10mi, 330ft)");
+  n->add_option("--desc", opts->desc, "Task description (default: made from the study)");
+  for (const auto& info : StudySettings()) {
+    if (info.name == "desc") continue;
+    const std::string name = std::string(info.name);
+    if (info.value == "yes|no") {
+      n->add_flag_callback("--" + name, [opts, name] { opts->study[name] = "yes"; }, std::string(info.help));
+      continue;
+    }
+    n->add_option_function<std::string>("--" + name, [opts, name](const std::string& v) { opts->study[name] = v; },
+                                        std::string(info.help))
+        ->type_name(std::string(info.value));
+  }
+  n->add_option("--set", opts->pairs, "A model setting KEY=VALUE (repeatable; see `ravoprop models CODE`)")
+      ->type_name("KEY=VALUE");
+  n->add_option("settings", opts->pairs, "More KEY=VALUE settings (model keys or the options above)");
+  n->add_option("--mode", opts->mode, "Low-level: an empty task of this mode (COVERAGE, INTERMOD, ...)");
+  n->add_option("--type", opts->type, "Low-level: the empty task's type, e.g. \"THRESHOLD (RADIAL)\"");
+  n->add_option("--summary", opts->summary, "Low-level: the empty task's summary (characters 1-6: study code)");
   Wrap(n, opts, RunNew);
+
+  auto* set = cmd->add_subcommand("set", "Change a task's study: KEY=VALUE with the names of `task new` options "
+                                         "(freq=100, erp=10kW, radials=8, distance=20km ...) or model keys (AREA_COR=2)");
+  set->add_option("id", opts->id, "Task number")->required();
+  set->add_option("settings", opts->pairs, "KEY=VALUE settings")->required();
+  Wrap(set, opts, RunSet);
 
   Wrap(cmd->add_subcommand("list", "List the tasks"), opts, RunList);
 
-  auto* s = cmd->add_subcommand("show", "Show a task");
+  auto* s = cmd->add_subcommand("show", "Show a task: its study in words with units (facility, receiver, model, points, terrain) and its state");
   s->add_option("id", opts->id, "Task number")->required();
   Wrap(s, opts, RunShow);
 

@@ -162,6 +162,11 @@ std::string AntennaDirectory() {
   return Cached(&Paths::antenna, [] { return VerifiedOr(JoinDir(ProgramDirectory(), "ANTENNAS")); });
 }
 
+std::string TerrainPath() {
+  std::string dir = ReadString("CONFIG", "TERRAIN PATH", "", SuiteSettingsFile());
+  return dir.empty() ? (platform::DataDirectory() / "terrain").string() : dir;
+}
+
 void ResetConfigCache() {
   {
     Paths& p = State();

@@ -26,6 +26,9 @@ std::string SystemDirectory();
 std::string WorkDirectory();
 std::string TempDirectory();
 std::string AntennaDirectory();
+// Terrain of studies that name none: [CONFIG] "TERRAIN PATH" of the suite
+// settings, else the terrain directory of the data shipped with the program.
+std::string TerrainPath();
 
 // Forgets every cached path (tests, or after the installation moved).
 void ResetConfigCache();

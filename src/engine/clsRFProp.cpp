@@ -121,6 +121,40 @@ std::string ContourOnlyRefusal(const clsQXAreaCov& model, const std::string& tas
 void clsRFProp::DropTask() {
   cCovArea_.reset();
   cTask_.reset();
+  if (!terrainGiven_) cTerrain_.reset();  // the next task may name its own
+}
+
+std::string clsRFProp::TaskTerrainProblem() {
+  if (terrainGiven_ || !cTask_) return {};
+  const std::string path = Trim(tasks::TaskFile(cTask_->TaskINIFile()).Text("Quick Coverage", "TERRAIN PATH"));
+  if (path.empty()) return {};
+  auto t = std::make_shared<platform::TerrainSource>();
+  const std::string msg = t->Add(path);
+  if (t->SourceCount() == 0)
+    return "The terrain of the task (Quick Coverage TERRAIN PATH) holds no usable elevation data: " + path +
+           (msg.empty() ? std::string() : "\n" + msg);
+  cTerrain_ = std::move(t);
+  return {};
+}
+
+std::string clsRFProp::CheckStudyFile(const std::filesystem::path& taskFile) {
+  lTaskID(0);
+  cTask_ = std::make_unique<tasks::clsQXTask>(taskFile.parent_path());
+  cTask_->SetSilent(true);
+  cTask_->SetTaskINIFile(taskFile.string());
+  cTask_->sSum = tasks::TaskFile(taskFile).Identity().summary;
+  bool reported = false;
+  std::string msg = ReadTaskFile(&reported);
+  if (msg.empty()) msg = TaskTerrainProblem();
+  if (msg.empty()) {
+    const auto model = SetModel();
+    if (!model)
+      msg = JoinLines("The propagation model " + sPropModel_ + " did not take the task's template", sModelError_);
+    else
+      msg = ContourOnlyRefusal(*model, sTaskType_, cTask_->sSum);
+  }
+  DropTask();
+  return msg;
 }
 
 void clsRFProp::lTaskID(std::int32_t id) {
@@ -160,9 +194,14 @@ void clsRFProp::lTaskID(std::int32_t id) {
     return;
   }
 
+  if (std::string msg = TaskTerrainProblem(); !msg.empty()) {
+    failed(msg, false);
+    return;
+  }
+
   proc.Step(1200);
   if (!SetCovModel(SetModel())) {
-    failed("Error setting cCovModel in clsRFProp.lTaskID", false);
+    failed(JoinLines("Error setting cCovModel in clsRFProp.lTaskID", sModelError_), false);
     return;
   }
   // A model that gives only a service-contour distance has nothing to store
@@ -654,6 +693,7 @@ void clsRFProp::OXAUserLogin(const std::string& login) {
 
 std::unique_ptr<clsQXAreaCov> clsRFProp::SetModel() {
   ProcScope proc(kProcRFPropSetModel);
+  sModelError_.clear();
   if (Trim(sPropModel_).empty()) {
     const std::string msg = JoinLines("Prop Model has not been assigned.", kSupportRequest, kBlankLine);
     if (!bSilent_) platform::Messages().Information("Invalid Settings", msg);
@@ -663,11 +703,15 @@ std::unique_ptr<clsQXAreaCov> clsRFProp::SetModel() {
   }
   proc.Step(1000);
   auto calc = NewCalculator(sPropModel_);
-  if (!calc) return nullptr;
+  if (!calc) {
+    sModelError_ = "No model is named " + sPropModel_ + " (see `ravoprop models`)";
+    return nullptr;
+  }
 
   proc.Step(1100);
   calc->bSilent(bSilent_);
   calc->cPropMod(cPropMod_);
+  sModelError_ = calc->sReadError();
   if (!calc->cPropMod()) {
     Report("Error setting Prop model in SetModel Class");
     return nullptr;
@@ -835,11 +879,9 @@ std::string clsRFProp::ParameterListing() {
 
 std::shared_ptr<platform::TerrainSource> clsRFProp::cTerrain() {
   if (cTerrain_) return cTerrain_;
-  // [CONFIG] "TERRAIN PATH" of the suite settings, else the bundled terrain.
-  std::string dir = ReadString("CONFIG", "TERRAIN PATH", "", SuiteSettingsFile());
-  if (dir.empty()) dir = (platform::DataDirectory() / "terrain").string();
+  // A task that names its terrain has it loaded with the task (TaskTerrainProblem).
   auto t = std::make_shared<platform::TerrainSource>();
-  t->Add(dir);
+  t->Add(TerrainPath());
   cTerrain_ = t;
   return cTerrain_;
 }

@@ -122,9 +122,18 @@ class clsRFProp {
   // Threads of an area run (1: the calling thread only).
   void iThreads(int n) { iThreads_ = n < 1 ? 1 : n; }
   int iThreads() const { return iThreads_; }
-  // Terrain of area runs: [CONFIG] "TERRAIN PATH", else the bundled terrain.
-  void cTerrain(std::shared_ptr<platform::TerrainSource> t) { cTerrain_ = std::move(t); }
+  // Terrain of area runs: the one set here, else the task's own ([Quick
+  // Coverage] "TERRAIN PATH"), else the configured or bundled terrain.
+  void cTerrain(std::shared_ptr<platform::TerrainSource> t) {
+    terrainGiven_ = t != nullptr;
+    cTerrain_ = std::move(t);
+  }
   std::shared_ptr<platform::TerrainSource> cTerrain();
+  // The checks of loading a task (lTaskID) on a task file that has no task
+  // record yet (a study being written): facility, receiver, model and its
+  // settings, terrain step, antenna, K-value, the task's terrain and the
+  // model's study types. "" when the study would load, else the messages.
+  std::string CheckStudyFile(const std::filesystem::path& taskFile);
   // The progress window of area runs (a quiet one unless set).
   void ktoProgress(std::shared_ptr<coverage::ProgressWindow> p) { ktoProgress_ = std::move(p); }
   std::shared_ptr<coverage::ProgressWindow> ktoProgress();
@@ -200,12 +209,16 @@ class clsRFProp {
   // The mobile of [RX Facility]; none with *message set when it is unusable.
   std::shared_ptr<FieldCollection> ReadRxSettings(const std::string& taskFile, std::string* message);
   void DropTask();
+  // The task's terrain loaded (when it names one): "" or why it cannot be used.
+  std::string TaskTerrainProblem();
 
   std::int32_t lTaskID_ = 0;
   std::unique_ptr<tasks::clsQXTask> cTask_;
   std::string sWorkDir_;
   int iThreads_ = 1;
   std::shared_ptr<platform::TerrainSource> cTerrain_;
+  bool terrainGiven_ = false;  // set by the host: kept across tasks
+  std::string sModelError_;    // why the model did not take the template (SetModel)
   std::shared_ptr<coverage::ProgressWindow> ktoProgress_;
   CoverageRunOutcome lastRun_;
   bool bCancelIsFinal_ = false;

@@ -49,7 +49,7 @@ TEST_F(CliUsageTest, GroupOptionsGoBeforeOrAfterTheirSubcommand) {
       {"task list --workdir {W}", 0, "0000002  COVERAGE"},
       {"task --workdir {W} list", 0, "0000001  COVERAGE"},
       {"task list --silent --workdir {W}", 0, "0000001  COVERAGE"},
-      {"task show 1 --workdir {W}", 0, "Task ID:      0000001"},
+      {"task show 1 --workdir {W}", 0, "Task 0000001: Sample"},
       {"task summary 1 --workdir {W}", 0, "Task ID: 0000001"},
       {"run --task 9 --workdir {W} --yes --silent", 1, "Task 0000009 not found"},
       {"--no run --task 9 --workdir {W} --silent", 1, "Task 0000009 not found"},
