@@ -99,10 +99,10 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
   qc.advanced = true;
   if (!tile) {
     qc.numRad = std::to_string(s.radials);
-    qc.distance = G(s.radiusKm);
-    qc.step = G(s.stepKm);
+    qc.distance = G(s.radiusKm) + " km";
+    qc.step = G(s.stepKm) + " km";
   }
-  qc.topoStep = G(s.topoStepKm);
+  qc.topoStep = G(s.topoStepKm) + " km";
   // The grid: its limits and steps in [Elevation Data], as entered in [Quick Coverage].
   ElevationData grid;
   grid.slat = s.txLat - s.tileHalfDeg;

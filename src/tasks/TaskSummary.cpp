@@ -17,6 +17,7 @@
 #include "geo/Datum.h"
 #include "interference/clsQXDtoU.h"
 #include "platform/FileSystem.h"
+#include "tasks/PathsFile.h"
 #include "tasks/TaskCodes.h"
 #include "tasks/clsQXTask.h"
 
@@ -85,6 +86,13 @@ std::string Fixed2(const Entries& e, std::string_view key) { return FormatNumber
 
 // A number given as text, or "not given" when blank.
 std::string Given(const std::string& s) { return s.empty() ? std::string("not given") : s; }
+
+// A distance or step as entered; a bare number gets the unit the study's own
+// keys give it, so that no number goes out without one.
+std::string GivenWithUnit(const std::string& s, const std::string& unit) {
+  const bool bare = !s.empty() && s.find_first_not_of("0123456789.+-eE") == std::string::npos;
+  return bare && !unit.empty() ? s + " " + unit : Given(s);
+}
 
 // Level text of "Level 0" fields 1 and 2: "60 dBu".
 std::string LevelText(std::string_view level0) { return Words({Field(level0, 1), Field(level0, 2)}); }
@@ -270,9 +278,13 @@ class SummaryBuilder {
 
   void RadialLines() {
     const Entries qc(file_.Section("Quick Coverage"));
+    // The units of bare numbers: the radials' length unit and the step's.
+    std::string lengthUnit;
+    if (const auto radials = ReadPathsFile(opt_.workDir / TaskFileName('E', id_, ".INI")); radials && !radials->empty())
+      lengthUnit = radials->front().unit;
     r_.Line(2, Given(qc.Get("Num Rad")) + " radials");
-    r_.Line(2, Given(qc.Get("Distance")) + " from TX Site");
-    r_.Line(2, Given(qc.Get("Step")) + " steps");
+    r_.Line(2, GivenWithUnit(qc.Get("Distance"), lengthUnit) + " from TX Site");
+    r_.Line(2, GivenWithUnit(qc.Get("Step"), file_.Coverage().stepCov.unit) + " steps");
   }
 
   void Radial() {

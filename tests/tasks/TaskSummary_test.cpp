@@ -80,7 +80,7 @@ TEST(TaskSummary, SampleStudyReportIsWrittenToTheSummaryFile) {
                            "\tFrequency: 98.5 MHz", "\tERP: 50 kW", "\tAntenna: 100 m AGL, none (omnidirectional)",
                            "\t\tOrientation: 0.00", "\t\tElec Tilt: 0.00", "\t\tMech Tilt: 0.00",
                            "\t\tTilt Azim: 0.00", "Coverage Area:", "\tRadial Study:", "\t\t36 radials",
-                           "\t\t30 from TX Site", "\t\t1.5 steps", "Topographic Data:",
+                           "\t\t30 km from TX Site", "\t\t1.5 km steps", "Topographic Data:",
                            "\tElevation increment: 0.09 km", "\tEffective Earth Curvature: 1.333",
                            "\tUSGS SRTM Data", "Propagation Model:", "\tLongley-Rice", "\t\tPOLARIZATION H",
                            "\t\tREL PERMITTIVITY 15", "\t\tCONDUCTIVITY 0.005", "\t\tCLIMATE CODE 5",
@@ -119,6 +119,19 @@ TEST(TaskSummary, TerrainDataSetsArePrintedByNameWhenNotZero) {
     EXPECT_NO_LINE(text, off);
 }
 
+// A distance or step entered as a bare number is printed with the unit of the
+// study's radials and radial step.
+TEST(TaskSummary, BareDistanceAndStepGetTheStudysUnits) {
+  SampleDir s;
+  ProfileEdit e;
+  e.Set("Quick Coverage", "Distance", "12").Set("Quick Coverage", "Step", "2")
+      .Set("Quick Coverage", "ADV RAD STEP COV", "2|mi");
+  s.EditSample(e);
+  const std::string text = Build(s.Task(1));
+  EXPECT_LINE(text, "\t\t12 km from TX Site");
+  EXPECT_LINE(text, "\t\t2 mi steps");
+}
+
 TEST(TaskSummary, StudyAreaKindsAndModelSections) {
   SampleDir s;
   {  // Simple tile study: the simple keys, the simple terrain step.
@@ -128,8 +141,8 @@ TEST(TaskSummary, StudyAreaKindsAndModelSections) {
     s.EditSample(e);
     const std::string text = Build(s.Task(1));
     EXPECT_LINE(text, "\tTile Study:");
-    EXPECT_LINE(text, "\t\t30 from TX Site");
-    EXPECT_LINE(text, "\t\t1.5 steps");
+    EXPECT_LINE(text, "\t\t30 km from TX Site");
+    EXPECT_LINE(text, "\t\t1.5 km steps");
     EXPECT_LINE(text, "\tElevation increment: 0.25 km");
     EXPECT_LINE(text, "\tInterpolation: Bilinear");
   }
