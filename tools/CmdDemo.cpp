@@ -18,6 +18,7 @@
 #include "TerminalProgress.h"
 #include "common/TextJoin.h"
 #include "coverage/ResultsExport.h"
+#include "plot/MapExport.h"
 #include "engine/clsRFProp.h"
 #include "platform/ProgramDir.h"
 #include "platform/terrain/TerrainSource.h"
@@ -118,13 +119,14 @@ void PrintFieldRange(const fs::path& table, double requiredDbu) {
                              hi, above, n, 100.0 * above / n, requiredDbu);
 }
 
-std::string ExportStudy(const DemoStudy& s, const fs::path& outDir, StudyOutputs& out) {
-  const std::pair<coverage::ExportFormat, const char*> formats[] = {
-      {coverage::ExportFormat::Png, ".png"}, {coverage::ExportFormat::Kml, ".kml"},
-      {coverage::ExportFormat::GeoTiff, ".tif"}};
-  for (const auto& [format, ext] : formats) {
+std::string ExportStudy(const DemoStudy& s, const fs::path& outDir, const fs::path& dem, StudyOutputs& out) {
+  plot::MapOptions map;
+  map.dem = dem.string();
+  for (const char* ext : {".png", ".kml", ".tif"}) {
     const fs::path file = outDir / (std::string(s.name) + ext);
-    if (auto err = coverage::ExportResults(out.table, format, file); !err.empty()) return err;
+    const std::string err = ext[1] == 't' ? coverage::ExportResults(out.table, coverage::ExportFormat::GeoTiff, file)
+                                          : plot::ExportMap(out.table, file, map);
+    if (!err.empty()) return err;
     out.exports.emplace_back(ext + 1, file);
   }
   return {};
@@ -166,7 +168,7 @@ int RunDemo(const DemoOptions& o) {
     StudyOutputs so;
     if (!RunOneStudy(s, work, terrain, threads, so)) return 1;
     PrintFieldRange(so.table, 60);
-    if (auto err = ExportStudy(s, out, so); !err.empty()) {
+    if (auto err = ExportStudy(s, out, tile, so); !err.empty()) {
       std::cerr << fmt::format("Export of task {} failed: {}\n", s.task, err);
       return 1;
     }

@@ -126,150 +126,6 @@ std::string CsvField(std::string_view s) {
 
 std::string Num(double v) { return fmt::format("{}", v); }
 
-// ---- Tiny 5x7 bitmap font for the legend: rows top to bottom, bit 4 the
-// leftmost column.
-const unsigned char* Glyph(char c) {
-  static const unsigned char digits[10][7] = {
-      {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
-      {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},
-      {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}, {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},
-      {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
-      {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}};
-  static const unsigned char minus[7] = {0, 0, 0, 0x1F, 0, 0, 0};
-  static const unsigned char dot[7] = {0, 0, 0, 0, 0, 0x0C, 0x0C};
-  static const unsigned char B[7] = {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E};
-  // The letters of the quantities and units (lower case, F), commas and brackets.
-  static const unsigned char lower[26][7] = {
-      {0, 0, 0x0E, 0x01, 0x0F, 0x11, 0x0F},          {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x1E},
-      {0, 0, 0x0E, 0x10, 0x10, 0x11, 0x0E},          {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F},
-      {0, 0, 0x0E, 0x11, 0x1F, 0x10, 0x0E},          {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08},
-      {0, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E},       {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11},
-      {0x04, 0, 0x0C, 0x04, 0x04, 0x04, 0x0E},       {0x02, 0, 0x06, 0x02, 0x02, 0x12, 0x0C},
-      {0x10, 0x10, 0x12, 0x14, 0x18, 0x14, 0x12},    {0x0C, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E},
-      {0, 0, 0x1A, 0x15, 0x15, 0x11, 0x11},          {0, 0, 0x16, 0x19, 0x11, 0x11, 0x11},
-      {0, 0, 0x0E, 0x11, 0x11, 0x11, 0x0E},          {0, 0, 0x1E, 0x11, 0x1E, 0x10, 0x10},
-      {0, 0, 0x0D, 0x13, 0x0F, 0x01, 0x01},          {0, 0, 0x16, 0x19, 0x10, 0x10, 0x10},
-      {0, 0, 0x0E, 0x10, 0x0E, 0x01, 0x1E},          {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06},
-      {0, 0, 0x11, 0x11, 0x11, 0x13, 0x0D},          {0, 0, 0x11, 0x11, 0x11, 0x0A, 0x04},
-      {0, 0, 0x11, 0x11, 0x15, 0x15, 0x0A},          {0, 0, 0x11, 0x0A, 0x04, 0x0A, 0x11},
-      {0, 0, 0x11, 0x11, 0x0F, 0x01, 0x0E},          {0, 0, 0x1F, 0x02, 0x04, 0x08, 0x1F}};
-  static const unsigned char F[7] = {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10};
-  static const unsigned char comma[7] = {0, 0, 0, 0, 0x0C, 0x04, 0x08};
-  static const unsigned char open[7] = {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02};
-  static const unsigned char close[7] = {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08};
-  if (c >= '0' && c <= '9') return digits[c - '0'];
-  if (c >= 'a' && c <= 'z') return lower[c - 'a'];
-  switch (c) {
-    case '-': return minus;
-    case '.': return dot;
-    case 'B': return B;
-    case 'F': return F;
-    case ',': return comma;
-    case '(': return open;
-    case ')': return close;
-    default: return nullptr;
-  }
-}
-
-constexpr int kGlyphAdvance = 6;  // 5 columns and a gap
-
-int TextWidth(std::string_view text, int scale) { return static_cast<int>(text.size()) * kGlyphAdvance * scale; }
-
-void SetPixel(RgbaImage& img, int x, int y, unsigned char r, unsigned char g, unsigned char b, unsigned char a = 255) {
-  if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
-  unsigned char* p = &img.px[(static_cast<std::size_t>(y) * img.width + x) * 4];
-  p[0] = r;
-  p[1] = g;
-  p[2] = b;
-  p[3] = a;
-}
-
-void DrawText(RgbaImage& img, int x, int y, std::string_view text, int scale) {
-  for (char c : text) {
-    if (const unsigned char* g = Glyph(c)) {
-      for (int row = 0; row < 7; ++row)
-        for (int col = 0; col < 5; ++col)
-          if (g[row] & (0x10 >> col))
-            for (int dy = 0; dy < scale; ++dy)
-              for (int dx = 0; dx < scale; ++dx) SetPixel(img, x + col * scale + dx, y + row * scale + dy, 0, 0, 0);
-    }
-    x += kGlyphAdvance * scale;
-  }
-}
-
-void FillRect(RgbaImage& img, int x0, int y0, int w, int h, const unsigned char rgb[3]) {
-  for (int y = y0; y < y0 + h; ++y)
-    for (int x = x0; x < x0 + w; ++x) SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
-}
-
-std::string Label(double v) {
-  if (std::fabs(v - std::round(v)) < 1e-9) return fmt::format("{}", static_cast<long>(std::lround(v)));
-  return fmt::format("{:.1f}", v);
-}
-
-struct LegendLayout {
-  int scale = 1, boxW = 0, boxH = 0, height = 0, width = 0, labelW = 0;
-  int boxTop = 0;  // rows from the legend's top to its boxes (title and mark labels above)
-};
-
-std::string LegendTitle(const ColourScale& scale) { return scale.quantity + " (" + scale.unit + ")"; }
-
-LegendLayout PlanLegend(const ColourScale& scale, int minWidth) {
-  LegendLayout L;
-  L.scale = minWidth >= 640 ? 2 : 1;
-  int labelW = 0;
-  for (int k = 0; k <= scale.classes; ++k)
-    labelW = std::max(labelW, TextWidth(Label(scale.lo + k * scale.step), L.scale));
-  L.labelW = labelW;
-  const int margin = 8;
-  const int unitW = TextWidth(scale.unit, L.scale) + 2 * margin;
-  L.boxW = std::max(labelW + 4 * L.scale, (minWidth - 2 * margin - unitW - labelW / 2) / std::max(1, scale.classes));
-  L.boxH = 10 * L.scale;
-  L.width = std::max({minWidth, 2 * margin + scale.classes * L.boxW + labelW / 2 + unitW,
-                      2 * margin + TextWidth(LegendTitle(scale), L.scale)});
-  L.boxTop = margin + 7 * L.scale + 3 * L.scale + (scale.marks.empty() ? 0 : 7 * L.scale + 3 * L.scale);
-  L.height = L.boxTop + L.boxH + 3 * L.scale + 7 * L.scale + margin;
-  return L;
-}
-
-void DrawLegend(RgbaImage& img, int top, const ColourScale& scale, const LegendLayout& L) {
-  const unsigned char white[3] = {255, 255, 255};
-  const unsigned char black[3] = {0, 0, 0};
-  FillRect(img, 0, top, img.width, L.height, white);
-  const int margin = 8, x0 = margin, y0 = top + L.boxTop;
-  DrawText(img, x0, top + margin, LegendTitle(scale), L.scale);
-  for (int k = 0; k < scale.classes; ++k) {
-    unsigned char rgb[3];
-    ClassColour(scale, scale.lo + (k + 0.5) * scale.step, rgb);
-    FillRect(img, x0 + k * L.boxW, y0, L.boxW, L.boxH, rgb);
-  }
-  // Frame and class boundaries with their values underneath.
-  const int right = x0 + scale.classes * L.boxW;
-  FillRect(img, x0, y0, right - x0 + 1, 1, black);
-  FillRect(img, x0, y0 + L.boxH, right - x0 + 1, 1, black);
-  for (int k = 0; k <= scale.classes; ++k) {
-    const int x = x0 + k * L.boxW;
-    FillRect(img, x, y0, 1, L.boxH + 2 * L.scale, black);
-    const std::string text = Label(scale.lo + k * scale.step);
-    DrawText(img, std::max(0, x - TextWidth(text, L.scale) / 2), y0 + L.boxH + 3 * L.scale, text, L.scale);
-  }
-  DrawText(img, right + L.labelW / 2 + margin, y0 + (L.boxH - 7 * L.scale) / 2, scale.unit, L.scale);
-  // Marked values: a heavy line through the boxes with the value above it,
-  // the first value's label left of its line, the others right of theirs
-  // (marks may be closer than a label is wide).
-  const double hi = scale.lo + scale.classes * scale.step;
-  bool first = true;
-  for (double m : scale.marks) {
-    if (!(m >= scale.lo && m <= hi)) continue;
-    const int x = x0 + static_cast<int>(std::lround((m - scale.lo) / scale.step * L.boxW));
-    FillRect(img, x - L.scale, y0 - 2 * L.scale, 2 * L.scale + 1, L.boxH + 2 * L.scale, black);
-    const std::string text = Label(m);
-    const int at = first ? x - 2 * L.scale - TextWidth(text, L.scale) : x + 2 * L.scale + 1;
-    DrawText(img, std::max(0, at), y0 - 10 * L.scale, text, L.scale);
-    first = false;
-  }
-}
-
 }  // namespace
 
 std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
@@ -638,144 +494,6 @@ ColourScale AutoScale(double minVal, double maxVal) {
   return s;
 }
 
-void ClassColour(const ColourScale& scale, double val, unsigned char rgb[3]) {
-  int k = static_cast<int>(std::floor((val - scale.lo) / scale.step));
-  k = std::clamp(k, 0, scale.classes - 1);
-  const double t = scale.classes > 1 ? static_cast<double>(k) / (scale.classes - 1) : 1.0;
-  // Blue (weak) through cyan, green and yellow to red (strong).
-  static const double stops[5][3] = {{0, 0, 255}, {0, 200, 255}, {0, 200, 0}, {255, 230, 0}, {230, 0, 0}};
-  const double x = t * 4;
-  const int i = std::min(3, static_cast<int>(x));
-  const double f = x - i;
-  for (int c = 0; c < 3; ++c)
-    rgb[c] = static_cast<unsigned char>(std::lround(stops[i][c] + (stops[i + 1][c] - stops[i][c]) * f));
-}
-
-RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool withLegend) {
-  RgbaImage img;
-  // Small grids are enlarged by whole pixels so that the picture is readable.
-  const int longer = std::max(raster.width, raster.height);
-  const int factor = std::max(1, std::min(64, 400 / std::max(1, longer)));
-  img.mapWidth = raster.width * factor;
-  img.mapHeight = raster.height * factor;
-  // The picture is true to the ground: a grid whose cells are not square on
-  // the ground (a tile study's steps) gets its rows stretched or squeezed.
-  // The overlay keeps the grid's shape; Google Earth fits it to its box.
-  double yScale = factor;
-  if (withLegend && raster.height > 0 && raster.geo[1] > 0) {
-    const double midLat = raster.geo[3] + raster.geo[5] * raster.height / 2;
-    const double aspect =
-        std::abs(raster.geo[5]) * KmPerDegLat(midLat) / std::max(1e-9, raster.geo[1] * KmPerDegLon(midLat));
-    if (std::isfinite(aspect) && std::abs(aspect - 1) > 0.02 && aspect > 0.1 && aspect < 10) {
-      img.mapHeight = std::max(1, static_cast<int>(std::lround(raster.height * factor * aspect)));
-      yScale = static_cast<double>(img.mapHeight) / raster.height;
-    }
-  }
-  LegendLayout L;
-  if (withLegend) L = PlanLegend(scale, img.mapWidth);
-  img.width = withLegend ? std::max(img.mapWidth, L.width) : img.mapWidth;
-  img.height = img.mapHeight + (withLegend ? L.height : 0);
-  img.px.assign(static_cast<std::size_t>(img.width) * img.height * 4, 0);
-  const unsigned char bg = withLegend ? 255 : 0;
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x) SetPixel(img, x, y, 255, 255, 255, bg);
-  for (int y = 0; y < img.mapHeight; ++y)
-    for (int x = 0; x < img.mapWidth; ++x) {
-      const double v = raster.Value(x / factor, std::min(raster.height - 1, static_cast<int>(y / yScale)));
-      if (std::isfinite(v)) {
-        unsigned char rgb[3];
-        ClassColour(scale, v, rgb);
-        SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
-      } else if (withLegend) {
-        const unsigned char c = raster.pointsOnly ? 250 : 224;
-        SetPixel(img, x, y, c, c, c);
-      }
-    }
-  // Points of a one-point-per-radial study: the closed rings, then each
-  // point as a disc of its class colour with a black rim.
-  auto toPixel = [&](double lat, double lon) {
-    return std::pair<double, double>{(lon - raster.geo[0]) / raster.geo[1] * factor,
-                                     (lat - raster.geo[3]) / raster.geo[5] * yScale};
-  };
-  for (const auto& ring : raster.rings) {
-    for (std::size_t i = 0; i < ring.size(); ++i) {
-      const auto [x1, y1] = toPixel(ring[i].first, ring[i].second);
-      const auto [x2, y2] = toPixel(ring[(i + 1) % ring.size()].first, ring[(i + 1) % ring.size()].second);
-      const int n = std::max(1, static_cast<int>(std::ceil(std::hypot(x2 - x1, y2 - y1))));
-      for (int k = 0; k <= n; ++k) {
-        const int x = static_cast<int>(std::floor(x1 + (x2 - x1) * k / n));
-        const int y = static_cast<int>(std::floor(y1 + (y2 - y1) * k / n));
-        for (int dy = 0; dy < 2; ++dy)
-          for (int dx = 0; dx < 2; ++dx) SetPixel(img, x + dx, y + dy, 40, 40, 40);
-      }
-    }
-  }
-  for (const auto& m : raster.marks) {
-    const auto [fx, fy] = toPixel(m.lat, m.lon);
-    unsigned char rgb[3];
-    ClassColour(scale, m.value, rgb);
-    for (int dy = -5; dy <= 5; ++dy)
-      for (int dx = -5; dx <= 5; ++dx) {
-        const double r = std::hypot(dx, dy);
-        if (r > 5.5) continue;
-        const int x = static_cast<int>(std::floor(fx)) + dx, y = static_cast<int>(std::floor(fy)) + dy;
-        if (r > 4.0) SetPixel(img, x, y, 0, 0, 0);
-        else SetPixel(img, x, y, rgb[0], rgb[1], rgb[2]);
-      }
-  }
-  if (!withLegend) return img;
-  if (raster.haveTx) {
-    const double fx = (raster.txLon - raster.geo[0]) / raster.geo[1] * factor;
-    const double fy = (raster.txLat - raster.geo[3]) / raster.geo[5] * yScale;
-    img.txX = static_cast<int>(std::floor(fx));
-    img.txY = static_cast<int>(std::floor(fy));
-    // A white disc with a black ring and a black centre.
-    for (int dy = -7; dy <= 7; ++dy)
-      for (int dx = -7; dx <= 7; ++dx) {
-        const double r = std::hypot(dx, dy);
-        if (r > 7.5) continue;
-        const bool black = r <= 2.0 || r > 5.5;
-        const unsigned char c = black ? 0 : 255;
-        SetPixel(img, img.txX + dx, img.txY + dy, c, c, c);
-      }
-  }
-  img.legendTop = img.mapHeight;
-  DrawLegend(img, img.legendTop, scale, L);
-  return img;
-}
-
-RgbaImage RenderLegend(const ColourScale& scale, int minWidth) {
-  RgbaImage img;
-  const LegendLayout L = PlanLegend(scale, minWidth);
-  img.width = L.width;
-  img.height = L.height;
-  img.px.assign(static_cast<std::size_t>(img.width) * img.height * 4, 255);
-  img.legendTop = 0;
-  DrawLegend(img, 0, scale, L);
-  return img;
-}
-
-namespace {
-
-}  // namespace
-
-ColourScale StudyScale(const StudyResults& study, const FieldRaster& r) {
-  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-  auto take = [&](double v) {
-    if (!std::isfinite(v)) return;
-    lo = std::min(lo, v);
-    hi = std::max(hi, v);
-  };
-  for (float v : r.values) take(v);
-  for (const auto& m : r.marks) take(m.value);
-  ColourScale s = AutoScale(lo, hi);
-  s.quantity = study.quantity;
-  s.unit = study.unit;
-  // A shadow map: 0 (grazing) and 0.6 radii (first zone mostly clear).
-  if (study.quantity == "clearance") s.marks = {0.0, 0.6};
-  return s;
-}
-
 std::string WriteGeoTiff(const FieldRaster& raster, const fs::path& file, const std::string& quantity,
                          const std::string& unit) {
   if (raster.width <= 0 || raster.height <= 0) return "Nothing to write to " + file.string();
@@ -820,47 +538,9 @@ std::string WriteGeoTiff(const FieldRaster& raster, const fs::path& file, const 
   return CommitMemFile(mem, file);
 }
 
-std::string WritePng(const RgbaImage& image, const fs::path& file) {
-  if (image.width <= 0 || image.height <= 0) return "Nothing to write to " + file.string();
-  GDALAllRegister();
-  GDALDriverH memDrv = GDALGetDriverByName("MEM");
-  GDALDriverH pngDrv = GDALGetDriverByName("PNG");
-  if (!memDrv || !pngDrv) return "GDAL lacks the MEM or PNG driver";
-  GDALDatasetH ds = GDALCreate(memDrv, "", image.width, image.height, 4, GDT_Byte, nullptr);
-  if (!ds) return GdalError("Cannot create the picture");
-  int bands[4] = {1, 2, 3, 4};
-  std::string error;
-  if (GDALDatasetRasterIO(ds, GF_Write, 0, 0, image.width, image.height,
-                          const_cast<unsigned char*>(image.px.data()), image.width, image.height, GDT_Byte, 4, bands,
-                          4, 4 * image.width, 1) != CE_None)
-    error = GdalError("Cannot fill the picture");
-  for (int b = 1; b <= 4 && error.empty(); ++b)
-    GDALSetRasterColorInterpretation(GDALGetRasterBand(ds, b),
-                                     b == 1 ? GCI_RedBand : b == 2 ? GCI_GreenBand : b == 3 ? GCI_BlueBand : GCI_AlphaBand);
-  const std::string mem = MemName("png");
-  if (error.empty()) {
-    GDALDatasetH png = GDALCreateCopy(pngDrv, mem.c_str(), ds, FALSE, nullptr, nullptr, nullptr);
-    if (!png) error = GdalError("Cannot encode the PNG");
-    else GDALClose(png);
-  }
-  GDALClose(ds);
-  if (!error.empty()) {
-    VSIUnlink(mem.c_str());
-    VSIUnlink((mem + ".aux.xml").c_str());
-    return error;
-  }
-  return CommitMemFile(mem, file);
-}
-
-std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const fs::path& file) {
-  const ColourScale scale = StudyScale(study, raster);
-  const std::string stem = file.stem().string();
-  const fs::path dir = file.parent_path();
-  const std::string overlayName = stem + "_overlay.png", legendName = stem + "_legend.png";
-  if (!raster.pointsOnly) {
-    if (auto err = WritePng(RenderMap(raster, scale, false), dir / overlayName); !err.empty()) return err;
-  }
-  if (auto err = WritePng(RenderLegend(scale, 0), dir / legendName); !err.empty()) return err;
+std::string KmlDocument(const StudyResults& study, const FieldRaster& raster, const std::string& overlayName,
+                        const std::string& legendName) {
+  const std::string stem = fs::path(overlayName).stem().string();
   const double north = raster.geo[3], south = raster.geo[3] + raster.height * raster.geo[5];
   const double west = raster.geo[0], east = raster.geo[0] + raster.width * raster.geo[1];
   std::string title = study.quantity + " (" + study.unit + ")";
@@ -918,7 +598,7 @@ std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const
     k += fmt::format("{:.9f},{:.9f},0</coordinates></LineString>\n  </Placemark>\n", c.front().lon, c.front().lat);
   }
   k += "</Document>\n</kml>\n";
-  return WriteText(file, k);
+  return k;
 }
 
 std::string WriteGeoJson(const StudyResults& study, const fs::path& file) {
@@ -1010,11 +690,11 @@ std::string ExportResults(const fs::path& table, ExportFormat format, const fs::
     return "Study " + study.code + " of " + table.string() +
            " holds one point per radial (radial ends or contour points), which make no raster: export it as "
            "geojson, kml, png or csv";
+  if (format != ExportFormat::GeoTiff)
+    return "PNG and KML maps are drawn by the map writer (plot::ExportMap), not by the data exports";
   FieldRaster raster;
   if (auto err = RasteriseStudy(study, options, raster); !err.empty()) return err;
-  if (format == ExportFormat::GeoTiff) return WriteGeoTiff(raster, file, study.quantity, study.unit);
-  if (format == ExportFormat::Kml) return WriteKml(study, raster, file);
-  return WritePng(RenderMap(raster, StudyScale(study, raster), true), file);
+  return WriteGeoTiff(raster, file, study.quantity, study.unit);
 }
 
 }  // namespace zw::coverage

@@ -1,9 +1,8 @@
 #pragma once
-// Outputs of an area study's results table for people and other programs:
-// a georeferenced field-strength raster (GeoTIFF), a picture of it with a
-// colour legend in dBu and the transmitter marked (PNG), an overlay for
-// Google Earth (KML with the picture as a GroundOverlay), the points and the
-// contour as GeoJSON, and the table as CSV.
+// Outputs of an area study's results table for other programs: a
+// georeferenced field-strength raster (GeoTIFF), the KML document of a Google
+// Earth overlay (its pictures are drawn by the map writer of src/plot), the
+// points and the contour as GeoJSON, and the table as CSV.
 //
 // Every writer returns "" or the failure text, and replaces its output file
 // only once the whole content is ready (written beside it, then renamed), so
@@ -93,47 +92,27 @@ struct FieldRaster {
 };
 std::string RasteriseStudy(const StudyResults& study, const ExportOptions& options, FieldRaster& out);
 
-// Legend classes: [lo + k*step, lo + (k+1)*step) for k = 0 .. classes-1,
-// chosen from the data range with a step of 1, 2, 5, 10 or 20 dB so that
-// there are at most 10 classes.
+// Classes [lo + k*step, lo + (k+1)*step) for k = 0 .. classes-1, chosen
+// from a data range with a step of 1, 2, 5, 10 or 20 (50, 100) units so that
+// there are at most 10 classes (the maps' automatic scale).
 struct ColourScale {
   double lo = 0, step = 10;
   int classes = 1;
-  // What the colours stand for (the legend's title and unit).
-  std::string quantity = "field strength", unit = "dBu";
-  // Values marked on the legend with a line and their label (a shadow map's
-  // 0 and 0.6 Fresnel radii).
-  std::vector<double> marks;
 };
 ColourScale AutoScale(double minVal, double maxVal);
-// The scale of a study's values, with its quantity, unit and marks.
-ColourScale StudyScale(const StudyResults& study, const FieldRaster& raster);
-// The class colour of a value (red, green, blue).
-void ClassColour(const ColourScale& scale, double val, unsigned char rgb[3]);
-
-// Picture pixels (RGBA rows from the top). withLegend adds the legend band
-// below the map and the transmitter marker; without it the map alone with
-// no-value cells transparent (the Google Earth overlay).
-struct RgbaImage {
-  int width = 0, height = 0;
-  std::vector<unsigned char> px;
-  int mapWidth = 0, mapHeight = 0;  // the map part at the top-left
-  int txX = -1, txY = -1;           // marker centre, -1 when not drawn
-  int legendTop = -1;               // first row of the legend band
-};
-RgbaImage RenderMap(const FieldRaster& raster, const ColourScale& scale, bool withLegend);
-// The legend band on its own (the KML screen overlay).
-RgbaImage RenderLegend(const ColourScale& scale, int minWidth);
 
 std::string WriteGeoTiff(const FieldRaster& raster, const std::filesystem::path& file,
                          const std::string& quantity = "field strength", const std::string& unit = "dBu");
-std::string WritePng(const RgbaImage& image, const std::filesystem::path& file);
-// The KML file plus "<stem>_overlay.png" and "<stem>_legend.png" beside it.
-std::string WriteKml(const StudyResults& study, const FieldRaster& raster, const std::filesystem::path& file);
+// The KML document: the overlay picture (none for a study of one point per
+// radial: its points and closed contour instead) over the raster's box, the
+// legend picture as a screen overlay, the transmitter and the stored contours.
+std::string KmlDocument(const StudyResults& study, const FieldRaster& raster, const std::string& overlayName,
+                        const std::string& legendName);
 std::string WriteGeoJson(const StudyResults& study, const std::filesystem::path& file);
 std::string WriteCsv(const StudyResults& study, const std::filesystem::path& file);
 
-// Loads the table and writes the chosen format.
+// Loads the table and writes GeoTIFF, GeoJSON or CSV (PNG and KML: the map
+// writer of src/plot).
 // *note (when given) says how many points have no result.
 std::string ExportResults(const std::filesystem::path& table, ExportFormat format, const std::filesystem::path& file,
                           const ExportOptions& options = {}, std::string* note = nullptr);

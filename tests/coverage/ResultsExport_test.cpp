@@ -1,7 +1,6 @@
 #include "coverage/ResultsExport.h"
 
 #include <cpl_conv.h>
-#include <cpl_minixml.h>
 #include <gdal.h>
 #include <gtest/gtest.h>
 
@@ -160,61 +159,6 @@ TEST_F(ResultsExportTest, PartialArcLeavesTheUnstudiedSideEmpty) {
   EXPECT_TRUE(std::isfinite(at(91, 5))) << "next to the last radial";
 }
 
-TEST_F(ResultsExportTest, PngHasLegendBandAndTransmitterMarker) {
-  const fs::path table = MakeRadialStudy();
-  ASSERT_EQ(ExportResults(table, ExportFormat::Png, Out("r.png")), "");
-  StudyResults s;
-  ASSERT_EQ(LoadStudyResults(table, {}, s), "");
-  FieldRaster r;
-  ASSERT_EQ(RasteriseStudy(s, {}, r), "");
-  ColourScale scale = AutoScale(RadialField(270, 10), RadialField(90, 1));
-  EXPECT_EQ(scale.lo, 45);
-  EXPECT_EQ(scale.step, 5);
-  EXPECT_EQ(scale.classes, 7);  // 45 to 80 dBu
-  const RgbaImage expect = RenderMap(r, scale, true);
-
-  Gdal g(Out("r.png"));
-  ASSERT_NE(g.ds, nullptr);
-  const int w = GDALGetRasterXSize(g.ds), h = GDALGetRasterYSize(g.ds);
-  ASSERT_EQ(w, expect.width);
-  ASSERT_EQ(h, expect.height);
-  ASSERT_EQ(GDALGetRasterCount(g.ds), 4);
-  EXPECT_EQ(expect.mapHeight, 400);
-  EXPECT_GT(h, expect.mapHeight + 15);
-  std::vector<unsigned char> px(static_cast<std::size_t>(w) * h * 4);
-  int bands[4] = {1, 2, 3, 4};
-  ASSERT_EQ(GDALDatasetRasterIO(g.ds, GF_Read, 0, 0, w, h, px.data(), w, h, GDT_Byte, 4, bands, 4, 4 * w, 1), CE_None);
-  auto rgb = [&](int x, int y) {
-    const unsigned char* p = &px[(static_cast<std::size_t>(y) * w + x) * 4];
-    return std::array<int, 3>{p[0], p[1], p[2]};
-  };
-  // Marker: black centre, white disc, black ring.
-  ASSERT_GE(expect.txX, 0);
-  EXPECT_EQ(rgb(expect.txX, expect.txY), (std::array<int, 3>{0, 0, 0}));
-  EXPECT_EQ(rgb(expect.txX + 4, expect.txY), (std::array<int, 3>{255, 255, 255}));
-  EXPECT_EQ(rgb(expect.txX, expect.txY + 7), (std::array<int, 3>{0, 0, 0}));
-  // The legend's first and last boxes carry the weakest and strongest class colours.
-  unsigned char lo[3], hi[3];
-  ClassColour(scale, scale.lo, lo);
-  ClassColour(scale, scale.lo + scale.classes * scale.step - 0.1, hi);
-  bool sawLo = false, sawHi = false, sawText = false;
-  for (int y = expect.legendTop; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const auto c = rgb(x, y);
-      sawLo |= c == std::array<int, 3>{lo[0], lo[1], lo[2]};
-      sawHi |= c == std::array<int, 3>{hi[0], hi[1], hi[2]};
-      sawText |= c == std::array<int, 3>{0, 0, 0};
-    }
-  EXPECT_TRUE(sawLo && sawHi && sawText);
-  // Strong field near the transmitter is drawn in the top class colour.
-  double lat = 0, lon = 0;
-  Geodesic::ForwardKm(kTxLat, kTxLon, 90, 1.2, lat, lon);
-  const int mx = static_cast<int>((lon - r.geo[0]) / r.geo[1]), my = static_cast<int>((lat - r.geo[3]) / r.geo[5]);
-  unsigned char top[3];
-  ClassColour(scale, RadialField(90, 1.2), top);
-  EXPECT_EQ(rgb(mx, my), (std::array<int, 3>{top[0], top[1], top[2]}));
-}
-
 TEST_F(ResultsExportTest, GeoJsonHasPointsAndAClosedContour) {
   const fs::path table = MakeRadialStudy();
   ASSERT_EQ(ExportResults(table, ExportFormat::GeoJson, Out("r.geojson")), "");
@@ -251,8 +195,8 @@ TEST_F(ResultsExportTest, GeoJsonHasPointsAndAClosedContour) {
 }
 
 // A shadow study holding one point per radial (radial ends): every format
-// says "clearance" in "Fresnel zone radii" (from the task file's model), the
-// points are drawn as points with their ring, never spread into wedges.
+// says "clearance" in "Fresnel zone radii" (from the task file's model); the
+// points are points with their ring, never a raster.
 TEST_F(ResultsExportTest, ExportsSayWhatTheNumbersAreAndDrawOnePointPerRadialAsPoints) {
   ResultsDb db(tmp.path(), 3);
   EXPECT_TRUE(db.AddRec1("TX SITMain Street", kTxLat, kTxLon, 0, 0, kRdbNotComputed, 0, 0, 310.0f, 0, 0));
@@ -290,36 +234,10 @@ TEST_F(ResultsExportTest, ExportsSayWhatTheNumbersAreAndDrawOnePointPerRadialAsP
   }
   EXPECT_EQ(rings, 1);
 
-  ASSERT_EQ(ExportResults(table, ExportFormat::Kml, Out("p.kml")), "");
-  const auto kml = platform::ReadWholeFile(Out("p.kml"));
-  EXPECT_EQ(kml->find("GroundOverlay"), std::string::npos);
-  EXPECT_NE(kml->find("<Polygon>"), std::string::npos);
-  EXPECT_NE(kml->find("<name>-1.00 Fresnel zone radii</name>"), std::string::npos);
-
   // No raster of radial ends: refused, nothing written.
   const std::string tif = ExportResults(table, ExportFormat::GeoTiff, Out("p.tif"));
   EXPECT_NE(tif.find("one point per radial"), std::string::npos) << tif;
   EXPECT_FALSE(fs::exists(Out("p.tif")));
-
-  // The picture: a disc of the point's class colour at each point, plain
-  // background between the transmitter and the points, 0 and 0.6 marked.
-  FieldRaster r;
-  ASSERT_EQ(RasteriseStudy(s, {}, r), "");
-  const ColourScale scale = StudyScale(s, r);
-  EXPECT_EQ(scale.marks, (std::vector<double>{0.0, 0.6}));
-  EXPECT_EQ(scale.unit, "Fresnel zone radii");
-  const RgbaImage img = RenderMap(r, scale, true);
-  auto at = [&](double az, double km) {
-    double lat = 0, lon = 0;
-    Geodesic::ForwardKm(kTxLat, kTxLon, az, km, lat, lon);
-    const int x = static_cast<int>((lon - r.geo[0]) / r.geo[1]), y = static_cast<int>((lat - r.geo[3]) / r.geo[5]);
-    const unsigned char* p = &img.px[(static_cast<std::size_t>(y) * img.width + x) * 4];
-    return std::array<int, 3>{p[0], p[1], p[2]};
-  };
-  unsigned char c[3];
-  ClassColour(scale, clearance(90), c);
-  EXPECT_EQ(at(90, 10), (std::array<int, 3>{c[0], c[1], c[2]}));
-  EXPECT_EQ(at(95, 5), (std::array<int, 3>{250, 250, 250}));
 
   // A tile study's GeoTIFF carries the quantity and unit.
   ASSERT_TRUE(platform::WriteFileAtomic(tmp.path() / "T0000002.INI", "[Propagation Model]\r\nMODEL=Shadow\r\n"));
@@ -328,35 +246,6 @@ TEST_F(ResultsExportTest, ExportsSayWhatTheNumbersAreAndDrawOnePointPerRadialAsP
   ASSERT_NE(g.ds, nullptr);
   EXPECT_STREQ(GDALGetMetadataItem(GDALGetRasterBand(g.ds, 1), "QUANTITY", nullptr), "clearance");
   EXPECT_STREQ(GDALGetMetadataItem(GDALGetRasterBand(g.ds, 1), "UNIT", nullptr), "Fresnel zone radii");
-}
-
-TEST_F(ResultsExportTest, KmlOverlayIsWellFormedWithItsBox) {
-  const fs::path table = MakeTileStudy();
-  ASSERT_EQ(ExportResults(table, ExportFormat::Kml, Out("t.kml")), "");
-  EXPECT_TRUE(fs::exists(Out("t_overlay.png")));
-  EXPECT_TRUE(fs::exists(Out("t_legend.png")));
-  CPLXMLNode* root = CPLParseXMLFile(Out("t.kml").c_str());
-  ASSERT_NE(root, nullptr) << "not well-formed";
-  CPLStripXMLNamespace(root, nullptr, TRUE);
-  EXPECT_NEAR(CPLAtof(CPLGetXMLValue(root, "=kml.Document.GroundOverlay.LatLonBox.north", "0")), kTxLat + 0.045, 1e-7);
-  EXPECT_NEAR(CPLAtof(CPLGetXMLValue(root, "=kml.Document.GroundOverlay.LatLonBox.south", "0")), kTxLat - 0.005, 1e-7);
-  EXPECT_NEAR(CPLAtof(CPLGetXMLValue(root, "=kml.Document.GroundOverlay.LatLonBox.west", "0")), kTxLon - 0.005, 1e-7);
-  EXPECT_NEAR(CPLAtof(CPLGetXMLValue(root, "=kml.Document.GroundOverlay.LatLonBox.east", "0")), kTxLon + 0.035, 1e-7);
-  EXPECT_STREQ(CPLGetXMLValue(root, "=kml.Document.GroundOverlay.Icon.href", ""), "t_overlay.png");
-  EXPECT_STREQ(CPLGetXMLValue(root, "=kml.Document.Placemark.name", ""), "Tile site");
-  CPLDestroyXMLNode(root);
-  // The overlay has the grid's aspect and is transparent where nothing was computed.
-  Gdal g(Out("t_overlay.png"));
-  ASSERT_NE(g.ds, nullptr);
-  const int w = GDALGetRasterXSize(g.ds), h = GDALGetRasterYSize(g.ds);
-  EXPECT_EQ(w * 5, h * 4);
-  unsigned char alpha = 255;
-  const int cell = w / 4;
-  // Row 2 from the south is row 2 from the north too (5 rows).
-  ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(g.ds, 4), GF_Read, 3 * cell + cell / 2, 2 * cell + cell / 2, 1, 1, &alpha,
-                         1, 1, GDT_Byte, 0, 0),
-            CE_None);
-  EXPECT_EQ(alpha, 0);
 }
 
 TEST_F(ResultsExportTest, CsvHoldsEveryRecord) {
@@ -379,7 +268,7 @@ TEST_F(ResultsExportTest, CsvHoldsEveryRecord) {
 TEST_F(ResultsExportTest, BadTablesGiveAMessageAndWriteNothing) {
   // An earlier export stays as it was.
   ASSERT_TRUE(platform::WriteFileAtomic(Out("keep.png"), "old"));
-  for (auto f : {ExportFormat::GeoTiff, ExportFormat::Png, ExportFormat::Kml, ExportFormat::GeoJson, ExportFormat::Csv}) {
+  for (auto f : {ExportFormat::GeoTiff, ExportFormat::GeoJson, ExportFormat::Csv}) {
     const std::string err = ExportResults(tmp.path() / "R0000009.DBF", f, Out("keep.png"));
     EXPECT_NE(err.find("Results table not found"), std::string::npos) << err;
   }
@@ -389,7 +278,7 @@ TEST_F(ResultsExportTest, BadTablesGiveAMessageAndWriteNothing) {
     ResultsDb empty(tmp.path(), 4);
     ASSERT_EQ(empty.Open(), "");
   }
-  EXPECT_NE(ExportResults(tmp.path() / "R0000004.DBF", ExportFormat::Png, Out("keep.png")).find("holds no study points"),
+  EXPECT_NE(ExportResults(tmp.path() / "R0000004.DBF", ExportFormat::Csv, Out("keep.png")).find("holds no study points"),
             std::string::npos);
 
   {
@@ -398,13 +287,12 @@ TEST_F(ResultsExportTest, BadTablesGiveAMessageAndWriteNothing) {
     for (int k = 1; k <= 3; ++k)
       ASSERT_TRUE(skeleton.AddRec1("ABCRAD", kTxLat + 0.01 * k, kTxLon, 0, 1.1 * k, kRdbNotComputed, 0, 0, 0, 0, 0));
   }
-  for (auto f : {ExportFormat::GeoTiff, ExportFormat::Kml, ExportFormat::Csv}) {
+  for (auto f : {ExportFormat::GeoTiff, ExportFormat::GeoJson, ExportFormat::Csv}) {
     const std::string err = ExportResults(tmp.path() / "R0000005.DBF", f, Out("keep.png"));
     EXPECT_NE(err.find("No field strength has been computed"), std::string::npos) << err;
     EXPECT_NE(err.find("3 points"), std::string::npos) << err;
   }
   EXPECT_EQ(*platform::ReadWholeFile(Out("keep.png")), "old");
-  EXPECT_FALSE(fs::exists(Out("keep_overlay.png")));
 
   // Not a results table at all.
   ASSERT_TRUE(platform::WriteFileAtomic(tmp.path() / "R0000006.DBF", "garbage"));
@@ -435,10 +323,6 @@ TEST(AutoScale, AtMostTenClasses) {
   EXPECT_LE(s.classes, 10);
   s = AutoScale(50, 50);
   EXPECT_EQ(s.classes, 1);
-  unsigned char a[3], b[3];
-  ClassColour(s, 50, a);
-  ClassColour(s, -1000, b);  // clamped into the scale
-  EXPECT_EQ(std::vector<int>(a, a + 3), std::vector<int>(b, b + 3));
 }
 
 }  // namespace
