@@ -1,8 +1,10 @@
 // ravoprop dtou: receiver D/U protection-ratio tables of ZWRXRej.INI (or
-// another table file): print a table, load (check) it with offset look-ups,
-// and save a table, sorted if asked, under a name of a table file.
+// another table file): start a table file, print a table, load (check) it
+// with offset look-ups, and save a table, sorted if asked, under a name of a
+// table file. A table is checked whole before it is used.
 #include <fmt/format.h>
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -11,11 +13,16 @@
 
 #include "Commands.h"
 #include "common/TextJoin.h"
+#include "interference/DtoUCheck.h"
 #include "interference/clsQXDtoU.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramDir.h"
 #include "platform/Profile.h"
 
 namespace zw::tool {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct DtouOptions {
   std::string file;       // table file; the installation's ZWRXRej.INI when empty
@@ -24,18 +31,45 @@ struct DtouOptions {
   bool sortOffset = false;
   std::vector<double> offsets;  // look-ups, MHz
   bool json = false;
+  // new
+  std::string output;
+  bool force = false;
   // save
   std::string from;       // source file (default: the table file)
   std::string fromTable;  // source section (default: --table)
 };
 
-void Prepare(clsQXDtoU& t, const std::string& file) {
-  t.bSilent(true);  // failures are printed here, once
-  if (!file.empty()) t.sINIfile(file);
+// The table file: the one given, else the installation's, else the sample
+// tables shipped with the program (said on stderr).
+std::string TableFile(const std::string& given) {
+  if (!given.empty()) return given;
+  clsQXDtoU t;
+  t.bSilent(true);
+  const std::string installed = t.sINIfile();
+  std::error_code ec;
+  if (fs::is_regular_file(installed, ec)) return installed;
+  const fs::path sample = platform::DataDirectory() / kDtoUFileName;
+  if (!Globals().silent)
+    std::cerr << "No D/U table file " << installed << " in the installation; using the sample tables " << sample.string()
+              << " (give --file FILE)\n";
+  return sample.string();
 }
 
-// Loads; prints the failure and returns false, or prints the load's remarks.
+void Prepare(clsQXDtoU& t, const std::string& file) {
+  t.bSilent(true);  // failures are printed here, once
+  t.sINIfile(TableFile(file));
+}
+
+// Checks the table whole, then loads it; prints every problem and returns
+// false, or prints the load's remarks.
 bool Load(clsQXDtoU& t, const std::string& table) {
+  if (const std::string problems = CheckDtoUTable(t.sINIfile(), table); !problems.empty()) {
+    std::cerr << (problems.rfind("  ", 0) == 0 ? "The D/U table [" + Trim(table) + "] of " + t.sINIfile() +
+                                                     " cannot be used (see docs/dtou.md):\n" + problems
+                                               : problems)
+              << "\n";
+    return false;
+  }
   const std::string why = t.DtoU_Load(table);
   if (!why.empty()) {
     std::cerr << why << "\n";
@@ -147,15 +181,37 @@ int RunLoad(const DtouOptions& o) {
   return 0;
 }
 
+int RunNew(const DtouOptions& o) {
+  ApplyGlobals();
+  const std::string table = Trim(o.table).empty() ? std::string("LM 25k") : Trim(o.table);
+  if (table.find_first_of("[]\r\n") != std::string::npos) {
+    std::cerr << "A D/U table name may not hold brackets or line breaks: " << table << "\n";
+    return 1;
+  }
+  std::error_code ec;
+  if (fs::exists(o.output, ec) && !o.force) {
+    std::cerr << o.output << " exists; it was left as it is (give --force to replace it)\n";
+    return 1;
+  }
+  std::string failure;
+  if (!platform::WriteFileAtomic(o.output, DtoUStarterText(table), &failure)) {
+    std::cerr << "Cannot write " << o.output << ": " << failure << "\n";
+    return 1;
+  }
+  if (!Globals().silent)
+    std::cout << "Wrote " << o.output << " with the table [" << table << "] (3 levels x 4 offsets, 25 KHz channels); "
+              << "edit it, then check it with: ravoprop dtou load --file " << o.output << " --table \"" << table
+              << "\"\n";
+  return 0;
+}
+
 int RunSave(const DtouOptions& o) {
   ApplyGlobals();
   clsQXDtoU t;
   Prepare(t, o.from.empty() ? o.file : o.from);
   const std::string source = o.fromTable.empty() ? o.table : o.fromTable;
   if (!Load(t, source) || !Sort(t, o)) return 1;
-  clsQXDtoU target;
-  Prepare(target, o.file);
-  t.sINIfile(target.sINIfile());
+  t.sINIfile(TableFile(o.file));
   const std::string why = t.DtoU_Save(o.table);
   if (!why.empty()) {
     std::cerr << why << "\n";
@@ -167,7 +223,8 @@ int RunSave(const DtouOptions& o) {
 }
 
 void CommonOptions(CLI::App* c, DtouOptions& o, bool tableRequired) {
-  c->add_option("--file", o.file, "Table file (default: ZWRXRej.INI in the installation directory)");
+  c->add_option("--file", o.file, "Table file (default: ZWRXRej.INI in the installation directory, else the sample "
+                                  "tables of the data directory)");
   auto* t = c->add_option("--table,-t", o.table, "Table (section) name");
   if (tableRequired) t->required();
   c->add_option("--sort-level", o.sortLevel, "Order the desired levels: asc or desc");
@@ -191,6 +248,14 @@ const CommandRegistration reg([](CLI::App& app) {
   load->add_flag("--json", o->json, "One JSON object");
   load->callback([o] {
     if (const int rc = RunLoad(*o); rc != 0) throw CLI::RuntimeError(rc);
+  });
+
+  auto* nw = cmd->add_subcommand("new", "Write a table file holding one commented starting table to edit");
+  nw->add_option("-o,--output", o->output, "Table file to write")->required();
+  nw->add_option("--table,-t", o->table, "Table (section) name (default \"LM 25k\")");
+  nw->add_flag("--force", o->force, "Replace the file when it exists");
+  nw->callback([o] {
+    if (const int rc = RunNew(*o); rc != 0) throw CLI::RuntimeError(rc);
   });
 
   auto* save = cmd->add_subcommand("save", "Save a table (loaded from --from/--from-table, sorted if asked)");
