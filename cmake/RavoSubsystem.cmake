@@ -22,9 +22,11 @@ function(ravo_subsystem name)
     add_library(ravo_${name} INTERFACE)
     set(kind INTERFACE)
   endif()
-  target_include_directories(ravo_${name} ${kind} ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+  # Installed, the headers are under include/zwravoprop (cmake/RavoInstall.cmake).
+  target_include_directories(ravo_${name} ${kind} $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/src>
+                             $<BUILD_INTERFACE:${CMAKE_BINARY_DIR}/generated> $<INSTALL_INTERFACE:include/zwravoprop>)
   target_link_libraries(ravo_${name} ${kind} ${A_DEPS})
-  target_compile_definitions(ravo_${name} ${kind} RAVO_DATA_DIR="${CMAKE_SOURCE_DIR}/data")
+  target_compile_definitions(ravo_${name} ${kind} $<BUILD_INTERFACE:RAVO_DATA_DIR="${CMAKE_SOURCE_DIR}/data">)
   set(RAVO_LINK_KIND ${kind} PARENT_SCOPE)
 endfunction()
 # ravo_tests(name DIR folder LIBS targets...)
@@ -42,6 +44,13 @@ function(ravo_tests name)
   if(name STREQUAL "tools")
     # The command-line tests run the built tool itself.
     target_compile_definitions(test_${name} PRIVATE RAVO_TOOL_PATH="$<TARGET_FILE:ravoprop>")
+    # The installation test installs this build and builds a program against it.
+    set(flags "")
+    if(RAVO_SANITIZE)
+      set(flags "-fsanitize=address,undefined")
+    endif()
+    target_compile_definitions(test_${name} PRIVATE RAVO_BUILD_DIR="${CMAKE_BINARY_DIR}"
+                               RAVO_CMAKE_COMMAND="${CMAKE_COMMAND}" RAVO_SANITIZE_FLAGS="${flags}")
     add_dependencies(test_${name} ravoprop)
   endif()
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

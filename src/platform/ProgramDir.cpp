@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/Profile.h"
 
@@ -38,11 +40,19 @@ std::filesystem::path DataDirectory() {
   for (const auto& candidate : {exe / "data", exe / ".." / "share" / "zwravoprop" / "data"}) {
     if (std::filesystem::is_regular_file(candidate / "ZWDATASM.DBF", ec)) return candidate.lexically_normal();
   }
+  // A program elsewhere: the source tree it was built from, else the
+  // installation prefix it was configured for.
+  const std::vector<std::filesystem::path> builtIn = {
 #ifdef RAVO_SOURCE_DATA_DIR
-  return RAVO_SOURCE_DATA_DIR;
-#else
-  return "data";
+      RAVO_SOURCE_DATA_DIR,
 #endif
+#ifdef RAVO_INSTALL_DATA_DIR
+      RAVO_INSTALL_DATA_DIR,
+#endif
+  };
+  for (const auto& dir : builtIn)
+    if (std::filesystem::is_regular_file(dir / "ZWDATASM.DBF", ec)) return dir;
+  return builtIn.empty() ? std::filesystem::path("data") : builtIn.front();
 }
 
 std::string StripDoubledSeparators(std::string path) {

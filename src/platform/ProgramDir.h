@@ -25,7 +25,8 @@ ProgramDirResult FindProgramDirectory(const std::filesystem::path& componentDir 
 
 // The directory of the data the program ships (field-definition table, curve
 // tables): $ZWRAVOPROP_DATA, else "data" beside the executable, else
-// "../share/zwravoprop/data" from it, else the source tree's data directory.
+// "../share/zwravoprop/data" from it, else the source tree's data directory,
+// else the installation prefix's share/zwravoprop/data.
 std::filesystem::path DataDirectory();
 
 // Drops the last character while the path ends in two separators of any kind.
