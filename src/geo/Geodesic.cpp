@@ -68,6 +68,8 @@ bool Geodesic::Inverse(double lat1, double lon1, double lat2, double lon2, doubl
   return true;
 }
 
+double Geodesic::NormalAzimuth(double azDeg) { return NormAz(azDeg); }
+
 bool Geodesic::ForwardKm(double lat1, double lon1, double az, double distKm, double& lat2, double& lon2) {
   static const Geodesic g("km");
   return g.Forward(lat1, lon1, az, distKm, lat2, lon2);

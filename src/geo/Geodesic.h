@@ -33,6 +33,9 @@ class Geodesic {
   static bool ForwardKm(double lat1, double lon1, double az, double distKm, double& lat2, double& lon2);
   static bool InverseKm(double lat1, double lon1, double lat2, double lon2, double& az, double& distKm);
 
+  // An azimuth in degrees reduced to [0, 360), as Inverse reports it.
+  static double NormalAzimuth(double azDeg);
+
   // Metres per unit for "m", "km", "mi", "ft" (case-insensitive); 0 otherwise.
   static double MetresPerUnit(std::string_view unit);
 

@@ -601,19 +601,19 @@ bool DbfTable::IsDeleted(int record) const {
   return tuple && tuple[0] == '*';
 }
 
-std::string DbfTable::RawField(int record, int field) const {
+std::string_view DbfTable::RawField(int record, int field) const {
   if (!handle_ || field < 0 || field >= static_cast<int>(fields_.size())) return {};
   if (record < 0 || record >= RecordCount()) return {};
   const char* tuple = DBFReadTuple(handle_->h, record);
   if (!tuple) return {};
   const auto i = static_cast<std::size_t>(field);
-  return std::string(tuple + offsets_[i], static_cast<std::size_t>(fields_[i].width));
+  return {tuple + offsets_[i], static_cast<std::size_t>(fields_[i].width)};
 }
 
 FieldValue DbfTable::Value(int record, int field) const {
   if (field < 0 || field >= static_cast<int>(fields_.size())) return std::string();
   const auto& f = fields_[static_cast<std::size_t>(field)];
-  const std::string raw = RawField(record, field);
+  const std::string_view raw = RawField(record, field);
   if (IsNumericType(f.type)) {
     const bool asInt = f.decimals == 0 && f.width <= 9;
     double v = 0;
@@ -904,7 +904,7 @@ std::vector<int> DbfTable::Find(std::string_view field, const FieldValue& value,
     const int n = RecordCount();
     for (int r = 0; r < n; ++r) {
       if (IsDeleted(r)) continue;
-      const std::string raw = RawField(r, i);
+      const std::string_view raw = RawField(r, i);
       bool match = false;
       if (RawIsNull(type, raw) || targetNull) {
         match = RawIsNull(type, raw) && targetNull;
@@ -960,7 +960,7 @@ std::vector<int> DbfTable::Sorted(const std::vector<DbfSortKey>& keys, const std
     for (std::size_t r = 0; r < order.size(); ++r) {
       cells[r].resize(ks.size());
       for (std::size_t k = 0; k < ks.size(); ++k) {
-        const std::string raw = RawField(order[r], ks[k].field);
+        const std::string_view raw = RawField(order[r], ks[k].field);
         Cell& c = cells[r][k];
         if (ks[k].numeric) {
           c.null = RawIsNull('N', raw) || !ParseNumber(raw, c.number);

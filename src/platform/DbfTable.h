@@ -237,7 +237,9 @@ class DbfTable {
  private:
   struct Handle;
   std::string CheckRecord(int record) const;
-  std::string RawField(int record, int field) const;
+  // The field's bytes in the table's record buffer: valid until the next
+  // read of another record.
+  std::string_view RawField(int record, int field) const;
   std::string EncodeValue(int field, const FieldValue& value, std::string& out) const;
   std::string WriteRaw(int record, int field, const std::string& raw);
   std::string Commit();

@@ -5,6 +5,7 @@
 #include "models/terrain/modPropLR.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -59,7 +60,7 @@ double curve(double c1, double c2, double x1, double x2, double x3, double de) {
 
 // The element of a[0..n-1] that would stand at index ir if a were sorted in
 // decreasing order. Reorders a.
-double qtile(std::vector<double>& a, std::size_t first, std::size_t n, long ir) {
+double qtile(std::span<double> a, std::size_t first, std::size_t n, long ir) {
   long k = std::min(std::max(0L, ir), static_cast<long>(n) - 1);
   auto b = a.begin() + static_cast<std::ptrdiff_t>(first);
   std::nth_element(b, b + k, b + static_cast<std::ptrdiff_t>(n), std::greater<double>());
@@ -258,7 +259,8 @@ double d1thx(std::span<const double> pfl, double x1, double x2) {
   const long n = 10 * ka - 5;
   const long kb = n - ka + 1;
   const double sn = static_cast<double>(n - 1);
-  std::vector<double> s(static_cast<std::size_t>(n) + 2);
+  // At most 10 x 25 - 5 points and the two header values.
+  std::array<double, 247> s;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
   s[0] = sn;
   s[1] = 1.0;
   xb = (xb - xa) / sn;
@@ -278,8 +280,11 @@ double d1thx(std::span<const double> pfl, double x1, double x2) {
     s[j + 2] -= xa;
     xa = xa + xb;
   }
-  double v = qtile(s, 2, static_cast<std::size_t>(n), ka - 1) -
-             qtile(s, 2, static_cast<std::size_t>(n), kb - 1);
+  // The upper decile first; the lower one then lies among the elements after
+  // it (nth_element leaves none larger there), so only they are searched.
+  const double upper = qtile(s, 2, static_cast<std::size_t>(n), ka - 1);
+  const double lower = qtile(s, 2 + static_cast<std::size_t>(ka), static_cast<std::size_t>(n - ka), kb - 1 - ka);
+  double v = upper - lower;
   v /= 1.0 - 0.8 * std::exp(-(x2 - x1) / 50e3);
   return v;
 }

@@ -147,12 +147,21 @@ void clsPathElv::ClearArrays() {
   given_ = false;
 }
 
+bool clsPathElv::SolvedFor() const {
+  return solved_.lat1 == startLat_ && solved_.lon1 == startLon_ && solved_.lat2 == endLat_ &&
+         solved_.lon2 == endLon_ && std::isfinite(solved_.s12) && std::isfinite(solved_.az1);
+}
+
+// Both give what Geodesic::InverseKm gives, from the profile's own solution
+// when it is for these ends (an area run asks right after each profile).
 double clsPathElv::dPathAz() const {
+  if (SolvedFor()) return solved_.s12 == 0.0 ? 0.0 : Geodesic::NormalAzimuth(solved_.az1);
   double az = 0, d = 0;
   return Geodesic::InverseKm(startLat_, startLon_, endLat_, endLon_, az, d) ? az : 0.0;
 }
 
 double clsPathElv::dPathLth() const {
+  if (SolvedFor()) return solved_.s12 / 1000.0 * 1000.0 * DisFactor();
   double az = 0, d = 0;
   return Geodesic::InverseKm(startLat_, startLon_, endLat_, endLon_, az, d) ? d * 1000.0 * DisFactor() : 0.0;
 }
@@ -209,6 +218,7 @@ bool clsPathElv::ExtractProfile(double length) {
   }
   double az = 0, distM = 0, a2 = 0;
   geod_inverse(&Wgs84(), startLat_, startLon_, endLat_, endLon_, &distM, &az, &a2);
+  solved_ = {startLat_, startLon_, endLat_, endLon_, distM, az};
   if (length > 0 && std::isfinite(length)) distM = length / DisFactor();
   if (!(distM > 1e-3)) {
     message_ = "Zero-length path: the start and end points coincide";

@@ -17,6 +17,7 @@
 // be shared.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,6 +137,12 @@ class clsPathElv {
   std::shared_ptr<TerrainSource> terrain_;
   std::unique_ptr<TerrainSource::Cursor> cursor_;
   double startLat_ = 0, startLon_ = 0, endLat_ = 0, endLon_ = 0;
+  // The inverse problem ExtractProfile solved (distance m, azimuth deg), kept
+  // for dPathAz and dPathLth while the ends stay the same.
+  struct Solved {
+    double lat1 = std::numeric_limits<double>::quiet_NaN(), lon1 = 0, lat2 = 0, lon2 = 0, s12 = 0, az1 = 0;
+  } solved_;
+  bool SolvedFor() const;
   std::string elvUn_ = "m", disUn_ = "m", login_, datum_;
   int datumEpsg_ = 4326;
   double stepM_ = 0;
