@@ -52,10 +52,11 @@ TEST_F(P2PTaskCliTest, SampleTaskPathEqualsTheTemplateForm) {
     ASSERT_EQ(task.exitCode, 0) << task.err << task.out;
     // The sample: 98.5 MHz, 50 kW, 100 m above ground, terrain every 90 m; the
     // receiver's 9.1 m as the task keeps it (a single), the details in the
-    // installation's distance unit (miles when none is set).
+    // installation's distance unit (miles when none is set), its receive level
+    // the link's threshold.
     const Outcome tpl = Run("p2p --json --template " + Quote(work() / "T0000001.INI") + " --dem " + Quote(Tile()) +
                             " --from 44.4365,-71.4131 " + to + " --step 90 --freq 98.5 --tx-agl 100 --rx-agl " +
-                            SingleText(9.1f) + " --erp 50 kW --detail-units mi" + details);
+                            SingleText(9.1f) + " --erp 50 kW --detail-units mi --threshold 60" + details);
     ASSERT_EQ(tpl.exitCode, 0) << tpl.err << tpl.out;
     const auto a = nlohmann::json::parse(task.out, nullptr, false);
     const auto b = nlohmann::json::parse(tpl.out, nullptr, false);
