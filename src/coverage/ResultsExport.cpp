@@ -151,22 +151,28 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
   if (auto err = t.Open(table, true); !err.empty()) return "Cannot read the results table " + table.string() + ": " + err;
   for (const char* f : {"RDB_DESC", "RDB_LAT", "RDB_LON", "RDB_AZ", "RDB_DIS", "RDB_VAL"})
     if (!t.HasField(f)) return "Not a results table (no " + std::string(f) + " field): " + table.string();
-  for (int r : t.AllRecords()) {
+  const int fDesc = t.FieldIndex("RDB_DESC"), fLat = t.FieldIndex("RDB_LAT"), fLon = t.FieldIndex("RDB_LON"),
+            fAz = t.FieldIndex("RDB_AZ"), fDis = t.FieldIndex("RDB_DIS"), fVal = t.FieldIndex("RDB_VAL"),
+            fWrnLvl = t.FieldIndex("RDB_WRNLVL"), fWrn = t.FieldIndex("RDB_WRNING"), fElv = t.FieldIndex("RDB_ELV"),
+            fLuCode = t.FieldIndex("RDB_LUCODE"), fLuLoss = t.FieldIndex("RDB_LULOSS");
+  const std::vector<int> records = t.AllRecords();
+  out.all.reserve(records.size());
+  for (int r : records) {
     RdbRecord rec;
     rec.record = r;
-    rec.desc = Trim(t.Text(r, "RDB_DESC"));
-    rec.lat = t.Number(r, "RDB_LAT");
-    rec.lon = t.Number(r, "RDB_LON");
-    rec.az = t.Number(r, "RDB_AZ");
-    rec.dis = t.Number(r, "RDB_DIS");
-    rec.val = t.IsNull(r, "RDB_VAL") ? kRdbNotComputed : t.Number(r, "RDB_VAL");
-    rec.wrnLvl = t.Integer(r, "RDB_WRNLVL");
-    rec.wrnBits = t.Integer(r, "RDB_WRNING");
-    rec.elvEmpty = !t.HasField("RDB_ELV") || t.IsNull(r, "RDB_ELV");
-    rec.elv = static_cast<float>(t.Number(r, "RDB_ELV"));
-    rec.luEmpty = !t.HasField("RDB_LUCODE") || t.IsNull(r, "RDB_LUCODE");
-    rec.luCode = static_cast<std::int16_t>(t.Integer(r, "RDB_LUCODE", -32768, 32767));
-    rec.luLoss = t.Number(r, "RDB_LULOSS");
+    rec.desc = Trim(t.Text(r, fDesc));
+    rec.lat = t.Number(r, fLat);
+    rec.lon = t.Number(r, fLon);
+    rec.az = t.Number(r, fAz);
+    rec.dis = t.Number(r, fDis);
+    rec.val = t.IsNull(r, fVal) ? kRdbNotComputed : t.Number(r, fVal);
+    rec.wrnLvl = t.Integer(r, fWrnLvl);
+    rec.wrnBits = t.Integer(r, fWrn);
+    rec.elvEmpty = t.IsNull(r, fElv);
+    rec.elv = static_cast<float>(t.Number(r, fElv));
+    rec.luEmpty = t.IsNull(r, fLuCode);
+    rec.luCode = static_cast<std::int16_t>(t.Integer(r, fLuCode, -32768, 32767));
+    rec.luLoss = t.Number(r, fLuLoss);
     out.all.push_back(std::move(rec));
   }
   t.Close();
@@ -194,7 +200,7 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
     for (auto it = studies.begin(); it != studies.end(); ++it)
       if (it->second.size() > best->second.size()) best = it;
     out.code = best->first;
-    out.points = best->second;
+    out.points = std::move(best->second);
   } else if (!contours.empty()) {
     // Models that give contours directly leave only the contour points.
     out.code = contours.begin()->first;
@@ -221,10 +227,11 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
   }
   // One point per radial: no azimuth holds two points of the study.
   if (!out.tile) {
-    std::map<long long, int> perAz;
-    int most = 0;
-    for (const auto& p : out.points) most = std::max(most, ++perAz[std::llround(p.az * 1e6)]);
-    out.pointPerRadial = most == 1;
+    std::vector<long long> az;
+    az.reserve(out.points.size());
+    for (const auto& p : out.points) az.push_back(std::llround(p.az * 1e6));
+    std::sort(az.begin(), az.end());
+    out.pointPerRadial = std::adjacent_find(az.begin(), az.end()) == az.end();
   }
   for (const auto& p : out.points)
     if (IsComputed(p.val)) ++out.computed;

@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
 #include <ctime>
 #include <memory>
 #include <new>
@@ -42,12 +44,19 @@ void QuietError(const char* message) { tlsLibraryMessage = message ? message : "
 // pushed to the operating system at once and checked, and after the first
 // failed write nothing more is written to that file (so the header is never
 // updated over a record that is not on disk). Tests inject faults here.
+// A file opened only for reading is read through a window of its own: the
+// library seeks before every record, and a seek of the C library costs a
+// system call even inside its buffer.
 struct HookFile {
   std::FILE* fp = nullptr;
   DbfWriteFault fault;
   long writes = 0;
   bool failed = false;
   int error = 0;  // errno of the first failed write
+  bool readOnly = false;
+  long pos = 0;                 // read position (read-only files)
+  long winStart = 0;            // file offset of win[0]
+  std::vector<char> win;        // bytes read ahead
 };
 
 thread_local DbfWriteFault tlsOpenFault;
@@ -76,13 +85,44 @@ SAFile HookOpen(const char* name, const char* access) {
   }
   f->fp = fp;
   f->fault = tlsOpenFault;
+  f->readOnly = std::string_view(access) == "rb";
   return reinterpret_cast<SAFile>(f);
 }
 
 HookFile* AsHook(SAFile file) { return reinterpret_cast<HookFile*>(file); }
 
 SAOffset HookRead(void* p, SAOffset size, SAOffset n, SAFile file) {
-  return std::fread(p, size, n, AsHook(file)->fp);
+  HookFile* f = AsHook(file);
+  if (!f->readOnly) return std::fread(p, size, n, f->fp);
+  if (size == 0 || n == 0) return 0;
+  const auto want = static_cast<std::size_t>(size * n);
+  constexpr std::size_t kWindow = 1 << 16;
+  auto* out = static_cast<char*>(p);
+  std::size_t got = 0;
+  while (got < want) {
+    const long at = f->pos;
+    if (at < f->winStart || at >= f->winStart + static_cast<long>(f->win.size())) {
+      // Refill the window at the read position (or read a large block directly).
+      if (std::fseek(f->fp, at, SEEK_SET) != 0) break;
+      if (want - got >= kWindow) {
+        const std::size_t r = std::fread(out + got, 1, want - got, f->fp);
+        got += r;
+        f->pos += static_cast<long>(r);
+        f->win.clear();
+        break;
+      }
+      f->win.resize(kWindow);
+      f->win.resize(std::fread(f->win.data(), 1, kWindow, f->fp));
+      f->winStart = at;
+      if (f->win.empty()) break;
+    }
+    const auto off = static_cast<std::size_t>(at - f->winStart);
+    const std::size_t take = std::min(want - got, f->win.size() - off);
+    std::memcpy(out + got, f->win.data() + off, take);
+    got += take;
+    f->pos += static_cast<long>(take);
+  }
+  return static_cast<SAOffset>(got / size);
 }
 
 SAOffset HookWrite(void* p, SAOffset size, SAOffset n, SAFile file) {
@@ -109,10 +149,22 @@ SAOffset HookWrite(void* p, SAOffset size, SAOffset n, SAFile file) {
 }
 
 SAOffset HookSeek(SAFile file, SAOffset offset, int whence) {
-  return static_cast<SAOffset>(std::fseek(AsHook(file)->fp, static_cast<long>(offset), whence));
+  HookFile* f = AsHook(file);
+  if (f->readOnly && (whence == SEEK_SET || whence == SEEK_CUR)) {
+    const long to = static_cast<long>(offset) + (whence == SEEK_CUR ? f->pos : 0);
+    if (to < 0) return static_cast<SAOffset>(-1);
+    f->pos = to;
+    return 0;
+  }
+  const int rc = std::fseek(f->fp, static_cast<long>(offset), whence);
+  if (f->readOnly && rc == 0) f->pos = std::ftell(f->fp);
+  return static_cast<SAOffset>(rc);
 }
 
-SAOffset HookTell(SAFile file) { return static_cast<SAOffset>(std::ftell(AsHook(file)->fp)); }
+SAOffset HookTell(SAFile file) {
+  HookFile* f = AsHook(file);
+  return static_cast<SAOffset>(f->readOnly ? f->pos : std::ftell(f->fp));
+}
 
 int HookFlush(SAFile file) {
   HookFile* f = AsHook(file);
@@ -640,13 +692,21 @@ std::string DbfTable::Text(int record, std::string_view field) const {
   return ValueAsText(Value(record, field));
 }
 
+std::string DbfTable::Text(int record, int field) const { return ValueAsText(Value(record, field)); }
+
 std::int32_t DbfTable::Integer(int record, std::string_view field, std::int32_t lo, std::int32_t hi) const {
+  return Integer(record, FieldIndex(field), lo, hi);
+}
+
+std::int32_t DbfTable::Integer(int record, int field, std::int32_t lo, std::int32_t hi) const {
   const double v = std::nearbyint(Number(record, field));
   if (std::isnan(v)) return 0;
   return static_cast<std::int32_t>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
 }
 
-double DbfTable::Number(int record, std::string_view field) const {
+double DbfTable::Number(int record, std::string_view field) const { return Number(record, FieldIndex(field)); }
+
+double DbfTable::Number(int record, int field) const {
   const FieldValue v = Value(record, field);
   return std::visit(
       [](const auto& x) -> double {
@@ -663,9 +723,10 @@ double DbfTable::Number(int record, std::string_view field) const {
       v);
 }
 
-bool DbfTable::IsNull(int record, std::string_view field) const {
-  const int i = FieldIndex(field);
-  if (i < 0 || !CheckRecord(record).empty()) return true;
+bool DbfTable::IsNull(int record, std::string_view field) const { return IsNull(record, FieldIndex(field)); }
+
+bool DbfTable::IsNull(int record, int i) const {
+  if (i < 0 || i >= static_cast<int>(fields_.size()) || !CheckRecord(record).empty()) return true;
   return RawIsNull(fields_[static_cast<std::size_t>(i)].type, RawField(record, i));
 }
 

@@ -161,6 +161,12 @@ class DbfTable {
   std::int32_t Integer(int record, std::string_view field, std::int32_t lo = std::numeric_limits<std::int32_t>::min(),
                        std::int32_t hi = std::numeric_limits<std::int32_t>::max()) const;
   bool IsNull(int record, std::string_view field) const;
+  // The same by field index (FieldIndex), for reading many records.
+  std::string Text(int record, int field) const;
+  double Number(int record, int field) const;
+  std::int32_t Integer(int record, int field, std::int32_t lo = std::numeric_limits<std::int32_t>::min(),
+                       std::int32_t hi = std::numeric_limits<std::int32_t>::max()) const;
+  bool IsNull(int record, int field) const;
   // All values of a record in field order; nothing for a bad record number.
   std::optional<std::vector<FieldValue>> Row(int record) const;
 
