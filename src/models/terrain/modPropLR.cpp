@@ -58,13 +58,25 @@ double curve(double c1, double c2, double x1, double x2, double x3, double de) {
   return (c1 + c2 / (1.0 + sq((de - x2) / x3))) * sq(de / x1) / (1.0 + sq(de / x1));
 }
 
-// The element of a[0..n-1] that would stand at index ir if a were sorted in
-// decreasing order. Reorders a.
-double qtile(std::span<double> a, std::size_t first, std::size_t n, long ir) {
-  long k = std::min(std::max(0L, ir), static_cast<long>(n) - 1);
-  auto b = a.begin() + static_cast<std::ptrdiff_t>(first);
-  std::nth_element(b, b + k, b + static_cast<std::ptrdiff_t>(n), std::greater<double>());
-  return *(b + k);
+// The k-th largest minus the k-th smallest of a (1 <= k <= a.size()).
+double DecileSpread(std::span<const double> a, std::size_t k) {
+  std::array<double, 32> hi{}, lo{};  // hi decreasing, lo increasing
+  if (a.empty()) return 0.0;
+  k = std::clamp<std::size_t>(k, 1, std::min(hi.size(), a.size()));
+  std::size_t nHi = 0, nLo = 0;
+  for (const double x : a) {
+    if (nHi < k || x > hi[k - 1]) {
+      std::size_t i = nHi < k ? nHi++ : k - 1;
+      for (; i > 0 && hi[i - 1] < x; --i) hi[i] = hi[i - 1];
+      hi[i] = x;
+    }
+    if (nLo < k || x < lo[k - 1]) {
+      std::size_t i = nLo < k ? nLo++ : k - 1;
+      for (; i > 0 && lo[i - 1] > x; --i) lo[i] = lo[i - 1];
+      lo[i] = x;
+    }
+  }
+  return hi[k - 1] - lo[k - 1];
 }
 
 bool allFinite(const LRResult& r) {
@@ -257,7 +269,6 @@ double d1thx(std::span<const double> pfl, double x1, double x2) {
   long ka = static_cast<long>(0.1 * (xb - xa + 8.0));
   ka = std::min(std::max(4L, ka), 25L);
   const long n = 10 * ka - 5;
-  const long kb = n - ka + 1;
   const double sn = static_cast<double>(n - 1);
   // At most 10 x 25 - 5 points and the two header values.
   std::array<double, 247> s;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
@@ -280,11 +291,11 @@ double d1thx(std::span<const double> pfl, double x1, double x2) {
     s[j + 2] -= xa;
     xa = xa + xb;
   }
-  // The upper decile first; the lower one then lies among the elements after
-  // it (nth_element leaves none larger there), so only they are searched.
-  const double upper = qtile(s, 2, static_cast<std::size_t>(n), ka - 1);
-  const double lower = qtile(s, 2 + static_cast<std::size_t>(ka), static_cast<std::size_t>(n - ka), kb - 1 - ka);
-  double v = upper - lower;
+  // The published routine's quantiles: the elements at ka - 1 and kb - 1 =
+  // n - ka of the deviations in decreasing order, that is the ka-th largest
+  // and the ka-th smallest.
+  double v = DecileSpread(std::span<const double>(s).subspan(2, static_cast<std::size_t>(n)),
+                          static_cast<std::size_t>(ka));
   v /= 1.0 - 0.8 * std::exp(-(x2 - x1) / 50e3);
   return v;
 }
