@@ -242,7 +242,9 @@ std::string WriteContours(const std::vector<ContourRing>& contours, VectorFormat
     const std::string name = names[i];
     const fs::path target = file.parent_path() / (file.stem().string() + fs::path(name).extension().string());
     vsi_l_offset size = 0;
-    GByte* data = VSIGetMemFileBuffer((dir + "/" + name).c_str(), &size, FALSE);
+    std::string memFile = dir;
+    memFile.append("/").append(name);
+    GByte* data = VSIGetMemFileBuffer(memFile.c_str(), &size, FALSE);
     if (!data) error = "GDAL produced no data for " + target.string();
     else if (std::string why; !platform::WriteFileAtomic(
                  format == VectorFormat::Shapefile ? target : file,

@@ -73,15 +73,15 @@ Canvas::~Canvas() {
   }
 }
 
-void Canvas::SetColour(Rgb c, double alpha) { cairo_set_source_rgba(cr_, c.r, c.g, c.b, alpha); }
+void Canvas::SetColour(const Rgb& c, double alpha) { cairo_set_source_rgba(cr_, c.r, c.g, c.b, alpha); }
 
-void Canvas::FillRect(double x, double y, double w, double h, Rgb c, double alpha) {
+void Canvas::FillRect(double x, double y, double w, double h, const Rgb& c, double alpha) {
   SetColour(c, alpha);
   cairo_rectangle(cr_, x, y, w, h);
   cairo_fill(cr_);
 }
 
-void Canvas::Line(double x1, double y1, double x2, double y2, Rgb c, double width) {
+void Canvas::Line(double x1, double y1, double x2, double y2, const Rgb& c, double width) {
   SetColour(c);
   cairo_set_line_width(cr_, width);
   cairo_move_to(cr_, x1, y1);
@@ -102,7 +102,7 @@ double Canvas::TextWidth(std::string_view text, double size, bool bold) {
   return ext.x_advance;
 }
 
-void Canvas::Text(double x, double y, std::string_view text, double size, Align align, bool bold, Rgb c) {
+void Canvas::Text(double x, double y, std::string_view text, double size, Align align, bool bold, const Rgb& c) {
   const double w = TextWidth(text, size, bold);
   const double x0 = align == Align::Left ? x : align == Align::Centre ? x - w / 2 : x - w;
   const std::string s(text);

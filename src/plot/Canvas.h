@@ -38,12 +38,12 @@ class Canvas {
   int Height() const { return height_; }
   ImageKind Kind() const { return kind_; }
 
-  void SetColour(Rgb c, double alpha = 1.0);
-  void FillRect(double x, double y, double w, double h, Rgb c, double alpha = 1.0);
-  void Line(double x1, double y1, double x2, double y2, Rgb c, double width = 1.0);
+  void SetColour(const Rgb& c, double alpha = 1.0);
+  void FillRect(double x, double y, double w, double h, const Rgb& c, double alpha = 1.0);
+  void Line(double x1, double y1, double x2, double y2, const Rgb& c, double width = 1.0);
   // Text with its baseline at y; x is its left end, centre or right end.
   void Text(double x, double y, std::string_view text, double size, Align align = Align::Left, bool bold = false,
-            Rgb c = {});
+            const Rgb& c = {});
   double TextWidth(std::string_view text, double size, bool bold = false);
 
   // Finishes the picture and writes it. "" or the failure text.

@@ -97,7 +97,7 @@ std::string ExportMap(const fs::path& table, const fs::path& file, const MapOpti
     }
   Shade shade;
   if (!o.dem.empty() && !kml) {
-    const MapLayout L = PlanMap(r, scale);
+    const MapLayout L = PlanMap(r);
     // The raster's box at the map's pixels.
     const int w = static_cast<int>(L.mapW), h = static_cast<int>(L.mapH);
     const double geo[6] = {r.geo[0], r.geo[1] * r.width / w, 0, r.geo[3], 0, r.geo[5] * r.height / h};

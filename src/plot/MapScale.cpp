@@ -45,9 +45,9 @@ std::vector<Rgb> Ramp(std::size_t n) {
   const auto base = Spectral10();
   std::vector<Rgb> out;
   for (std::size_t k = 0; k < n; ++k) {
-    const double x = n > 1 ? static_cast<double>(k) / (n - 1) * 9.0 : 9.0;
+    const double x = n > 1 ? static_cast<double>(k) / static_cast<double>(n - 1) * 9.0 : 9.0;
     const std::size_t i = std::min<std::size_t>(8, static_cast<std::size_t>(x));
-    const double f = x - i;
+    const double f = x - static_cast<double>(i);
     const Rgb a = base[i], b = base[i + 1];
     out.push_back({a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f});
   }

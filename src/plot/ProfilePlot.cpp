@@ -76,7 +76,7 @@ void DrawAxes(Canvas& c, const Frame& f, double k) {
 
 // A filled band between two height curves along the path.
 void Band(Canvas& c, const Frame& f, const std::vector<double>& d, const std::vector<double>& lower,
-          const std::vector<double>& upper, Rgb colour, double alpha) {
+          const std::vector<double>& upper, const Rgb& colour, double alpha) {
   cairo_t* cr = c.Cr();
   cairo_move_to(cr, f.X(d.front() - d.front()), f.Y(upper.front()));
   for (std::size_t i = 1; i < d.size(); ++i) cairo_line_to(cr, f.X(d[i] - d.front()), f.Y(upper[i]));
@@ -86,7 +86,7 @@ void Band(Canvas& c, const Frame& f, const std::vector<double>& d, const std::ve
   cairo_fill(cr);
 }
 
-void Curve(Canvas& c, const Frame& f, const std::vector<double>& d, const std::vector<double>& h, Rgb colour,
+void Curve(Canvas& c, const Frame& f, const std::vector<double>& d, const std::vector<double>& h, const Rgb& colour,
            double width, bool dashed = false) {
   cairo_t* cr = c.Cr();
   cairo_move_to(cr, f.X(0), f.Y(h.front()));

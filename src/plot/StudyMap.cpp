@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "plot/Canvas.h"
@@ -30,8 +31,9 @@ struct CellImage {
   cairo_surface_t* s = nullptr;
   CellImage(int w, int h) : s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)) {}
   ~CellImage() { cairo_surface_destroy(s); }
-  void Set(int x, int y, Rgb c, double alpha) {
-    auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s));
+  void Set(int x, int y, const Rgb& c, double alpha) {
+    auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(s) +
+                                                 static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(s));
     auto ch = [&](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * alpha * 255)); };
     row[x] = (ch(1.0) << 24) | (ch(c.r) << 16) | (ch(c.g) << 8) | ch(c.b);
   }
@@ -74,7 +76,7 @@ void PaintShade(Canvas& c, const Shade& s, double x, double y, double w, double 
   cairo_restore(cr);
 }
 
-void Disc(Canvas& c, double x, double y, double r, Rgb fill, Rgb rim, double rimWidth) {
+void Disc(Canvas& c, double x, double y, double r, const Rgb& fill, const Rgb& rim, double rimWidth) {
   cairo_t* cr = c.Cr();
   cairo_arc(cr, x, y, r, 0, 2 * M_PI);
   c.SetColour(fill);
@@ -89,7 +91,7 @@ void TxMarker(Canvas& c, double x, double y) {
   Disc(c, x, y, 2, kBlack, kBlack, 0.5);
 }
 
-void Ring(Canvas& c, const MapLayout& L, const LonLatRing& ring, Rgb colour, double width) {
+void Ring(Canvas& c, const MapLayout& L, const LonLatRing& ring, const Rgb& colour, double width) {
   if (ring.size() < 2) return;
   cairo_t* cr = c.Cr();
   for (std::size_t i = 0; i < ring.size(); ++i) {
@@ -147,7 +149,7 @@ int ExtraRows(const MapScale& s, const MapDecor& d) {
 }
 
 double LegendHeight(const MapScale& s, const MapDecor& d) {
-  return 56 + kRow * (s.colours.size() + ExtraRows(s, d)) + 8;
+  return 56 + kRow * static_cast<double>(s.colours.size() + static_cast<std::size_t>(ExtraRows(s, d))) + 8;
 }
 
 void DrawLegend(Canvas& c, double x, double y, const MapScale& s, const MapDecor& d) {
@@ -189,7 +191,7 @@ void DrawLegend(Canvas& c, double x, double y, const MapScale& s, const MapDecor
   if (!d.txName.empty()) {
     // The site's name under it, shortened to the legend's width.
     std::string name = d.txName;
-    while (name.size() > 4 && c.TextWidth(name, 11) > kLegendW - 50) name = name.substr(0, name.size() - 4) + "...";
+    while (name.size() > 4 && c.TextWidth(name, 11) > kLegendW - 50) name.replace(name.size() - 4, 4, "...");
     c.Text(x + 34, yy + 9, name, 11);
     yy += kRow - 4;
   }
@@ -207,8 +209,7 @@ void DrawLegend(Canvas& c, double x, double y, const MapScale& s, const MapDecor
 
 }  // namespace
 
-MapLayout PlanMap(const coverage::FieldRaster& r, const MapScale& scale) {
-  (void)scale;
+MapLayout PlanMap(const coverage::FieldRaster& r) {
   MapLayout L;
   L.cols = std::max(1, r.width);
   L.rows = std::max(1, r.height);
@@ -231,7 +232,7 @@ std::string DrawStudyMap(const coverage::FieldRaster& r, const MapScale& scale, 
   const auto kind = ImageKindOf(file);
   if (!kind) return ImageKindError(file);
   if (r.width <= 0 || r.height <= 0) return "Nothing to draw into " + file.string();
-  MapLayout L = PlanMap(r, scale);
+  MapLayout L = PlanMap(r);
   L.height = static_cast<int>(std::max<double>(L.height, kTitleH + LegendHeight(scale, d) + kMargin));
   Canvas c(*kind, L.width, L.height);
   c.FillRect(0, 0, L.width, L.height, kWhite);

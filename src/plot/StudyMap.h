@@ -41,7 +41,7 @@ struct MapLayout {
 };
 
 // Plans the map of a raster (longer side of the map part about 800).
-MapLayout PlanMap(const coverage::FieldRaster& raster, const MapScale& scale);
+MapLayout PlanMap(const coverage::FieldRaster& raster);
 
 // The full map into file (.png, .svg or .pdf). "" or the failure text.
 std::string DrawStudyMap(const coverage::FieldRaster& raster, const MapScale& scale, const MapDecor& decor,

@@ -70,7 +70,7 @@ class StudyMapTest : public ::testing::Test {
     EXPECT_EQ(coverage::RasteriseStudy(s, {}, r), "");
     double lat = 0, lon = 0;
     Geodesic::ForwardKm(kTxLat, kTxLon, az, km, lat, lon);
-    return PlanMap(r, MapScale{}).PixelOf(lat, lon);
+    return PlanMap(r).PixelOf(lat, lon);
   }
   test::TempDir tmp;
 };
