@@ -90,11 +90,11 @@ int RunNewStudy(const TaskOptions& o) {
   StudySpec spec;
   std::string problems;
   for (const auto& [k, v] : o.study)
-    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) problems = JoinLines(problems, "  " + why);
+    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) AddProblem(problems, why);
   std::vector<std::pair<std::string, std::string>> pairs;
   if (!SplitPairs(o.pairs, pairs)) return kExitUsage;
   for (const auto& [k, v] : pairs)
-    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) problems = JoinLines(problems, "  " + why);
+    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) AddProblem(problems, why);
   if (!problems.empty()) return Failed("The study was not created:\n" + problems);
   const StudyOutcome r = CreateStudyTask(WorkDir(o), spec, LoadCheck);
   if (r.id < 1) return Failed(r.error);

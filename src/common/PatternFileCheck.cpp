@@ -33,7 +33,7 @@ std::string CheckRecords(const std::map<std::string, std::string>& data, const c
     const std::string g = bar == std::string::npos ? std::string() : rec.substr(bar + 1, rec.find('|', bar + 1) - bar - 1);
     if (bar == std::string::npos || !TryParseDouble(Trim(rec.substr(0, bar)), angle) || !TryParseDouble(Trim(g), gain) ||
         !std::isfinite(angle) || !std::isfinite(gain))
-      return shown + "=" + rec + " is not angle|gain";
+      return std::string(shown) + "=" + rec + " is not angle|gain";
   }
   return {};
 }

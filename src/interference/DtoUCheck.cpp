@@ -62,15 +62,16 @@ void Rows(Section& s, int rows, int cols) {
     if (s.Get(d, v)) {
       const auto f = SplitBar(v);
       if (f.size() != 2 || !IsNumericText(f[1]))
-        s.Bad(d + "=" + v + " is not DESCRIPTION|LEVEL (the desired level in dBm, e.g. Weak|-110)");
+        s.Bad(std::string(d) + "=" + v + " is not DESCRIPTION|LEVEL (the desired level in dBm, e.g. Weak|-110)");
     }
     if (!s.Get(c, v) || cols == 0) continue;
     const auto f = SplitBar(v);
     if (static_cast<int>(f.size()) != cols)
-      s.Bad(c + " holds " + std::to_string(f.size()) + " value(s), not one per column (" + std::to_string(cols) + ")");
+      s.Bad(std::string(c) + " holds " + std::to_string(f.size()) + " value(s), not one per column (" +
+            std::to_string(cols) + ")");
     for (std::size_t i = 0; i < f.size(); ++i)
       if (!f[i].empty() && !IsNumericText(f[i]))
-        s.Bad(c + " value " + std::to_string(i + 1) + " is not a D/U ratio in dB (or blank): \"" + f[i] + "\"");
+        s.Bad(std::string(c) + " value " + std::to_string(i + 1) + " is not a D/U ratio in dB (or blank): \"" + f[i] + "\"");
   }
 }
 
@@ -101,7 +102,10 @@ std::string CheckDtoUTable(const std::filesystem::path& file, std::string_view s
               offsets[i] + ")");
   Rows(s, rows, cols);
   std::string out;
-  for (const auto& p : s.problems) out = JoinLines(out, "  " + p);
+  for (const auto& p : s.problems) {
+    if (!out.empty()) out += '\n';
+    out.append("  ").append(p);
+  }
   return out;
 }
 

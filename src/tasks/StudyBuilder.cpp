@@ -1,5 +1,7 @@
 #include "tasks/StudyBuilder.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
 #include <system_error>
 
@@ -124,9 +126,12 @@ ProfileEntries ModelSection(Context& c) {
       if (!EqualsNoCase(k, "MODEL") && EqualsNoCase(k, key)) v = value, found = true;
     if (found) continue;
     std::string keys;
-    for (std::size_t i = 1; i < section.size(); ++i) keys += (i > 1 ? ", " : "") + section[i].first;
-    c.Bad(key + " is not a setting of the " + ModelDisplayNames(c.code).front() + " model (" + c.code +
-          "); its keys: " + keys + " (see `ravoprop models " + c.code + "`)");
+    for (std::size_t i = 1; i < section.size(); ++i) {
+      if (i > 1) keys += ", ";
+      keys += section[i].first;
+    }
+    c.Bad(fmt::format("{} is not a setting of the {} model ({}); its keys: {} (see `ravoprop models {}`)", key,
+                      ModelDisplayNames(c.code).front(), c.code, keys, c.code));
   }
   return section;
 }
@@ -444,7 +449,7 @@ std::string BuildStudy(const StudySpec& spec, bool fresh, StudyDraft& out) {
   Geometry(c, fresh);
   Paths(c);
   std::string all;
-  for (const auto& p : c.problems) all = JoinLines(all, "  " + p);
+  for (const auto& p : c.problems) AddProblem(all, p);
   return all;
 }
 

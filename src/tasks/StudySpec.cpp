@@ -1,5 +1,7 @@
 #include "tasks/StudySpec.h"
 
+#include <fmt/format.h>
+
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -330,6 +332,12 @@ std::string ParsePowerText(std::string_view text, ValueUnit& out) {
   return {};
 }
 
+void AddProblem(std::string& list, std::string_view problem) {
+  if (!list.empty()) list += '\n';
+  list += "  ";
+  list += problem;
+}
+
 std::string ReadTargetsFile(const std::string& file, std::vector<TargetPoint>& out) {
   std::ifstream in(file);
   if (!in) return "The targets file " + file + " was not found or cannot be read";
@@ -344,7 +352,7 @@ std::string ReadTargetsFile(const std::string& file, std::vector<TargetPoint>& o
     TargetPoint p;
     std::string why;
     if (!ParseLatLonText(t, p.lat, p.lon, &why)) {
-      if (++badCount <= 10) bad = JoinLines(bad, "  line " + std::to_string(n) + ": " + t + " (" + why + ")");
+      if (++badCount <= 10) AddProblem(bad, fmt::format("line {}: {} ({})", n, t, why));
       continue;
     }
     out.push_back(p);

@@ -85,6 +85,9 @@ std::string ParseLengthText(std::string_view text, std::string_view defaultUnit,
 // A power: "50 kW", "50kW", "17dBk", "100 W" (mW, W, kW, dBm, dBW, dBk).
 std::string ParsePowerText(std::string_view text, ValueUnit& out);
 
+// Adds a problem to a list of them: one line each, indented by two blanks.
+void AddProblem(std::string& list, std::string_view problem);
+
 // Target points of a file: one "LAT,LON" per line, decimal degrees or DMS;
 // blank lines and lines starting with '#' skipped, a first line without
 // digits taken as a header. Every bad line is named.

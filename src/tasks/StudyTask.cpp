@@ -107,7 +107,7 @@ StudyOutcome EditStudyTask(const fs::path& workDir, std::int32_t id,
   std::string problems;
   bool movesPoints = false, newDesc = false;
   for (const auto& [k, v] : settings) {
-    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) problems = JoinLines(problems, "  " + why);
+    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) AddProblem(problems, why);
     movesPoints = movesPoints || MovesPoints(k);
     newDesc = newDesc || EqualsNoCase(k, "desc");
   }
