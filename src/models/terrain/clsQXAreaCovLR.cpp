@@ -189,6 +189,7 @@ bool clsQXAreaCovLR::CovCalc() {
   sMode1_ = r.sMode1;
   sMode2_ = r.sMode2;
   lErrLevel_ = ok ? r.lErrLevel : 4;
+  bStateOfPath_ = ok;
   std::string luName;
   if (ok) {
     dModelLoss_ = r.dAttenDB;
@@ -270,9 +271,26 @@ std::string LRLevel3Text(const clsLRCore::PathState& p) {
 
 }  // namespace
 
+// Error level 4 with the ranges the path left, in words without numbers of
+// its own; the general text when the reason is not among them.
+std::string LRLevel4Text(const clsLRCore::PathState& p) {
+  std::string why;
+  const auto add = [&why](const char* s) { why += why.empty() ? s : std::string("; ") + s; };
+  if (p.dist > 0 && p.dist < 1e3) add("a path shorter than 1 km");
+  if (p.dist > 2000e3) add("a path longer than 2000 km");
+  if (p.hg[0] < 0.5 || p.hg[0] > 3000.0 || p.hg[1] < 0.5 || p.hg[1] > 3000.0)
+    add("an antenna height outside 0.5 ... 3000 m");
+  if (p.wn > 0 && (p.wn < 0.419 || p.wn > 420.0)) add("a frequency outside 20 MHz ... 20 GHz");
+  if (p.ens != 0 && (p.ens < 250.0 || p.ens > 400.0)) add("a surface refractivity outside 250 ... 400 N-units");
+  if (why.empty()) return LRErrorLevelText(4);
+  return "Longley-Rice error level 4: " + why + ", outside the model's range; the result should not be used";
+}
+
 std::vector<std::string> clsQXAreaCovLR::Warnings() const {
   std::vector<std::string> w = warnings_;
-  const std::string t = lErrLevel_ == 3 ? LRLevel3Text(core_.State()) : LRErrorLevelText(lErrLevel_);
+  const std::string t = lErrLevel_ == 3   ? LRLevel3Text(core_.State())
+                        : lErrLevel_ == 4 && bStateOfPath_ ? LRLevel4Text(core_.State())
+                                          : LRErrorLevelText(lErrLevel_);
   if (!t.empty()) w.push_back(t);
   return w;
 }

@@ -69,6 +69,7 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   double dDeltaH_ = 0, dEarthFactor_ = 0;
   std::string sMode1_, sMode2_, sPathError_;
   std::int32_t lErrLevel_ = 0;
+  bool bStateOfPath_ = false;  // the core's state is that of the last path (it computed)
 };
 
 }  // namespace zw
