@@ -13,6 +13,7 @@
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "common/PatternFileCheck.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/Geodesic.h"
 #include "models/terrain/clsQXAreaCovBU.h"
@@ -56,59 +57,6 @@ bool SplitCsvLine(const std::string& line, double& a, double& b, bool& isNumber,
     isNumber = true;
   }
   return true;
-}
-
-// What `--antenna FILE` must hold, for the messages that name what is wrong.
-constexpr const char* kPatternFormat =
-    "expected a settings file with an [Antenna Data] section: HorizRecs=N with HRec00001 ... HRecN = "
-    "azimuth degrees|gain dB relative to the maximum|, and/or VertRecs=N with VRec00001 ... = elevation "
-    "degrees|relative gain dB| (see \"Antenna pattern files\" in README.md)";
-
-// A pattern file named on the command line must hold a pattern, every record
-// of it present and numeric (a task file without one is an omnidirectional
-// antenna; a file named as a pattern is not). "" when usable.
-std::string CheckPatternFile(const std::string& file) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return "The antenna pattern file " + file + " was not found";
-  std::ifstream probe(file, std::ios::binary);
-  if (!probe) return "The antenna pattern file " + file + " cannot be read";
-  std::map<std::string, std::string> data;
-  for (auto& [k, v] : platform::ProfileGetSection("Antenna Data", file)) data.emplace(ToUpper(Trim(k)), Trim(v));
-  auto count = [&](const char* key, int& n) {
-    const auto it = data.find(ToUpper(key));
-    double v = 0;
-    if (it == data.end() || it->second.empty()) return std::string();
-    if (!TryParseDouble(it->second, v) || v < 0 || v != std::trunc(v) || v > 100000)
-      return std::string(key) + "=" + it->second + " is not a record count";
-    n = static_cast<int>(v);
-    return std::string();
-  };
-  int h = 0, v = 0;
-  std::string why = count("HorizRecs", h);
-  if (why.empty()) why = count("VertRecs", v);
-  if (why.empty() && h + v == 0) why = "it holds no pattern records";
-  for (int pass = 0; pass < 2 && why.empty(); ++pass) {
-    const int n = pass == 0 ? h : v;
-    const char* prefix = pass == 0 ? "HREC" : "VREC";
-    for (int i = 1; i <= n && why.empty(); ++i) {
-      char key[16];
-      std::snprintf(key, sizeof key, "%s%05d", prefix, i);
-      const auto it = data.find(key);
-      if (it == data.end()) {
-        why = std::string(pass == 0 ? "HRec" : "VRec") + (key + 4) + " is missing";
-        break;
-      }
-      const std::string& rec = it->second;
-      const auto bar = rec.find('|');
-      double angle = 0, gain = 0;
-      const std::string g = bar == std::string::npos ? std::string() : rec.substr(bar + 1, rec.find('|', bar + 1) - bar - 1);
-      if (bar == std::string::npos || !TryParseDouble(Trim(rec.substr(0, bar)), angle) || !TryParseDouble(Trim(g), gain) ||
-          !std::isfinite(angle) || !std::isfinite(gain))
-        why = std::string(pass == 0 ? "HRec" : "VRec") + (key + 4) + "=" + rec + " is not angle|gain";
-    }
-  }
-  if (why.empty()) return {};
-  return "The antenna pattern file " + file + " cannot be read as a pattern: " + why + "; " + kPatternFormat;
 }
 
 }  // namespace
