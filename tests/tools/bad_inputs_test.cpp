@@ -336,7 +336,9 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     }
     EXPECT_NE(rc, 0) << "accepted\nstdout: " << o.out.substr(0, 2000) << "\nstderr: " << o.err;
     EXPECT_FALSE(Trim(o.err).empty()) << "no message on stderr; stdout: " << o.out.substr(0, 2000);
-    if (!bad.expect.empty()) EXPECT_NE(o.err.find(bad.expect), std::string::npos) << o.err;
+    if (!bad.expect.empty()) {
+      EXPECT_NE(o.err.find(bad.expect), std::string::npos) << o.err;
+    }
   }
   // A known acceptance may have written its study (results keys of the task
   // file, the task record) as for good input.

@@ -68,6 +68,28 @@ TEST_F(P2PCliTest, JsonOutput) {
   EXPECT_NE(j["details"].get<std::string>().find("Additional Estimated transmission loss: "), std::string::npos);
 }
 
+// Longley-Rice's error levels say which of the model's checks the path
+// failed, and leave the number as the model computed it.
+TEST_F(P2PCliTest, ErrorLevelWarningsNameTheirReason) {
+  struct Case {
+    int points;
+    double stepM, wallM;  // a wall 2 steps from the transmitter, this high
+    const char* want;
+  };
+  for (const Case& c : {Case{11, 50.0, 0.0, "error level 4: a path shorter than 1 km"},
+                        Case{101, 100.0, 120.0, "a horizon elevation angle above 200 mrad"}}) {
+    std::ostringstream csv;
+    csv << "distance_m,elevation_m\n";
+    for (int i = 0; i < c.points; ++i) csv << c.stepM * i << "," << (i == 2 ? 100.0 + c.wallM : 100.0) << "\n";
+    const Outcome o = Run("p2p --json --template " + Quote(Template()) + " --profile " +
+                          Quote(Write("w.csv", csv.str())) + " --freq 450 --tx-agl 10 --rx-agl 10");
+    ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+    const auto j = nlohmann::json::parse(o.out, nullptr, false);
+    ASSERT_TRUE(j.contains("warnings")) << o.out;
+    EXPECT_NE(j["warnings"].dump().find(c.want), std::string::npos) << j["warnings"].dump();
+  }
+}
+
 TEST_F(P2PCliTest, TextOutputAndModelOption) {
   const Outcome o = Run("p2p --model lr --template " + Quote(Template()) + " --profile " + Quote(Profile()) +
                         " --freq 450 --tx-agl 60 --rx-agl 10");
