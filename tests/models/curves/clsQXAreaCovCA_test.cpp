@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <utility>
 #include <vector>
-#include <sstream>
 
 #include "common/FreeSpace.h"
-#include "geo/Geodesic.h"
+#include "models/CalcHarness.h"
 #include "models/curves/CurveTestData.h"
-#include "platform/terrain/clsPathElv.h"
 
 namespace zw {
 
@@ -21,62 +20,24 @@ std::string TestCareyCsv(int k);
 
 namespace {
 
-class FlatPath : public platform::clsPathElv {
- public:
-  float ElvAt(double, double) override { return 0.0f; }
-};
-
-std::shared_ptr<FlatPath> Path(double lengthKm) {
-  auto p = std::make_shared<FlatPath>();
-  p->dStartLat(44.0);
-  p->dStartLon(-71.0);
-  double lat = 0, lon = 0;
-  Geodesic::ForwardKm(44.0, -71.0, 90.0, lengthKm, lat, lon);
-  p->dEndLat(lat);
-  p->dEndLon(lon);
-  std::vector<double> d;
-  std::vector<float> e;
-  for (double x = 0; x <= lengthKm * 1000 + 1e-6; x += 500) {
-    d.push_back(x);
-    e.push_back(0.0f);
-  }
-  p->DIS_Array(std::move(d));
-  p->ELV_Array(std::move(e));
-  return p;
-}
-
 void Ready(clsQXAreaCovCA& c, double freq, double txMSLft, std::int16_t pct) {
-  c.bSilent(true);
-  auto t = std::make_shared<FieldCollection>();
-  t->Set("ca_curve", std::to_string(pct));
-  t->Set("CA_DESC", std::string("carey test"));
-  c.cPropMod(t);
-  c.FACERPdBm(60.0);  // 0 dBk
-  c.FACTXmAGL(30.0);
-  c.FACTXmMSL(txMSLft * 0.3048);
-  auto f = std::make_shared<FieldCollection>();
-  f->Set("TX_FREQMHZ", freq);
-  c.cFAC(f);
-  auto m = std::make_shared<FieldCollection>();
-  m->Set("RX_A1FLD", 52.0);
-  c.cMOB(m);
+  test::Ready(c, {.tmpl = test::Fields({{"ca_curve", std::to_string(pct).c_str()}, {"CA_DESC", "carey test"}}),
+                  .erpDbm = 60.0,  // 0 dBk
+                  .txAglM = 30.0,
+                  .txMslM = txMSLft * 0.3048,
+                  .freqMHz = freq});
+  c.cMOB(test::Mobile(52.0));
 }
 
+// Flat ground at sea level due east from (44, -71).
 void RunPath(clsQXAreaCovCA& c, double km) {
-  auto p = Path(km);
-  c.cPathElv(p);
-  c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
-  c.dPathLthM(km * 1000);
-  c.CovCalc();
+  test::RunKm(c, test::Along(44.0, -71.0, 90.0, km, 500, test::Level(0)), km);
 }
 
 TEST(clsQXAreaCovCA, RefusesWithoutTheCareyTables) {
   testing::CurveDataCopy data;
   data.Remove(std::string("carey/") + kCareyFiles[1]);
   clsQXAreaCovCA c;
-  EXPECT_EQ(c.sNameModel(), "Carey - Interpolated");
-  EXPECT_EQ(c.sNameModel2(), "CA");
-  EXPECT_TRUE(c.bDirectContourCalc());
   EXPECT_NE(c.sOKtoGO().find(kCareyFiles[1]), std::string::npos) << c.sOKtoGO();
   EXPECT_NE(c.sOKtoGO().find("haat_ft\\dist_mi"), std::string::npos);
   Ready(c, 150, 1000, 50);

