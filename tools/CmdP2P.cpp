@@ -55,6 +55,14 @@ struct P2POptions {
   double rxLineLoss = 0;
   LinkBudgetInput budget;
   std::string plot;
+  // How the text output shows lengths and powers (JSON keeps its named units).
+  std::string units = "metric", power = "dBm";
+};
+
+// Display units of the text output.
+struct Shown3 {
+  bool imperial = false;
+  std::string power = "dBm";
 };
 
 // LAT,LON in decimal degrees or degrees, minutes and seconds, read whole;
@@ -229,28 +237,54 @@ nlohmann::json ToJson(const P2PResult& r, const LinkBudgetInput& in = {}) {
 // A value rounded to 2 decimals never shows as -0.00.
 double Shown(double v) { return std::fabs(v) < 0.005 ? 0.0 : v; }
 
-void PrintBudget(const LinkBudget& b) {
+// A length in km as the user asked: "12.345 km" or "7.671 mi".
+std::string Length(double km, const Shown3& u) {
+  return u.imperial ? fmt::format("{:.3f} mi", km / 1.609344) : fmt::format("{:.3f} km", km);
+}
+
+// A height in m as the user asked: "12.34 m" or "40.49 ft".
+std::string Height(double m, const Shown3& u) {
+  return u.imperial ? fmt::format("{:.2f} ft", m / 0.3048) : fmt::format("{:.2f} m", m);
+}
+
+// A power in dBm as the user asked: dBm, dBW or watts with an SI prefix
+// ("1.62 nW", "50 kW").
+std::string Power(double dbm, const Shown3& u, int width = 8) {
+  if (u.power == "dBW") return fmt::format("{:{}.2f} dBW", Shown(dbm - 30.0), width);
+  if (u.power == "W") {
+    static constexpr std::pair<double, const char*> kPrefix[] = {
+        {1e9, "GW"}, {1e6, "MW"}, {1e3, "kW"}, {1.0, "W"}, {1e-3, "mW"}, {1e-6, "uW"},
+        {1e-9, "nW"}, {1e-12, "pW"}, {1e-15, "fW"}, {1e-18, "aW"}};
+    const double w = std::pow(10.0, (dbm - 30.0) / 10.0);
+    for (const auto& [scale, name] : kPrefix)
+      if (w >= scale * 0.9995 || scale == 1e-18) return fmt::format("{:{}.3g} {}", w / scale, width, name);
+  }
+  return fmt::format("{:{}.2f} dBm", Shown(dbm), width);
+}
+
+void PrintBudget(const LinkBudget& b, const Shown3& u) {
   std::cout << "Link budget:\n";
-  std::cout << fmt::format("  ERP (antenna maximum):    {:8.2f} dBm\n", Shown(b.erpDbm));
+  std::cout << "  ERP (antenna maximum):    " << Power(b.erpDbm, u) << "\n";
   std::cout << fmt::format("  Antenna pattern toward Rx:{:8.2f} dB\n", Shown(b.patternGainDb));
-  std::cout << fmt::format("  ERP toward Rx:            {:8.2f} dBm (EIRP {:.2f} dBm)\n", Shown(b.erpTowardDbm), Shown(b.eirpTowardDbm));
-  std::cout << fmt::format("  Free-space loss:          {:8.2f} dB ({:.3f} km at {:.3f} MHz)\n", Shown(b.freeSpaceLossDb),
-                           b.pathLengthKm, b.freqMHz);
+  std::cout << "  ERP toward Rx:            " << Power(b.erpTowardDbm, u) << " (EIRP " << Power(b.eirpTowardDbm, u, 0)
+            << ")\n";
+  std::cout << fmt::format("  Free-space loss:          {:8.2f} dB ({} at {:.3f} MHz)\n", Shown(b.freeSpaceLossDb),
+                           Length(b.pathLengthKm, u), b.freqMHz);
   std::cout << fmt::format("  Free-space field:         {:8.2f} dBu\n", Shown(b.freeSpaceFieldDbu));
   std::cout << fmt::format("  Model loss:               {:8.2f} dB\n", Shown(b.modelLossDb));
   std::cout << fmt::format("  Land-use loss:            {:8.2f} dB\n", Shown(b.landUseLossDb));
   std::cout << fmt::format("  Field at Rx:              {:8.2f} dBu ({:.2f} uV/m)\n", Shown(b.fieldDbu), b.fieldUvPerM);
   std::cout << fmt::format("  Rx antenna gain:          {:8.2f} dBi\n", Shown(b.rxGainDbi));
   std::cout << fmt::format("  Rx line loss:             {:8.2f} dB\n", Shown(b.rxLineLossDb));
-  std::cout << fmt::format("  Received power:           {:8.2f} dBm\n", Shown(b.rxPowerDbm));
+  std::cout << "  Received power:           " << Power(b.rxPowerDbm, u) << "\n";
   if (b.threshold)
     std::cout << fmt::format("  Threshold:                {:8.2f} {} (margin {:+.2f} dB)\n", b.threshold->value,
                              b.threshold->unit, Shown(b.marginDb));
 }
 
-void PrintText(const P2PResult& r, const LinkBudgetInput& in = {}) {
+void PrintText(const P2PResult& r, const LinkBudgetInput& in = {}, const Shown3& u = {}) {
   std::cout << r.modelName << " (" << r.model << ")\n";
-  std::cout << fmt::format("Path length:      {:.3f} km, {} points\n", r.pathLengthM / 1000.0, r.points);
+  std::cout << "Path length:      " << Length(r.pathLengthM / 1000.0, u) << ", " << r.points << " points\n";
   std::cout << fmt::format("Effective earth:  k = {:.3f}\n", r.kFactor);
   if (r.quantity == "contour distance") {
     std::cout << fmt::format("Contour distance: {:.2f} km ({:.2f} mi) along the path's azimuth\n", r.contourKm,
@@ -265,11 +299,11 @@ void PrintText(const P2PResult& r, const LinkBudgetInput& in = {}) {
     std::cout << fmt::format("Model loss:       {:.2f} dB\n", Shown(r.modelLossDb));
   }
   for (const auto& w : r.warnings) std::cout << "Warning:          " << w << "\n";
-  if (const auto b = ComputeLinkBudget(r, in)) PrintBudget(*b);
+  if (const auto b = ComputeLinkBudget(r, in)) PrintBudget(*b, u);
   if (r.model == "LR") {
     std::cout << fmt::format("Mode:             {} {}\n", Trim(r.mode[0]), Trim(r.mode[1]));
-    std::cout << fmt::format("Delta-h:          {:.2f} m\n", r.deltaHM);
-    std::cout << fmt::format("Effective heights: {:.2f} m, {:.2f} m\n", r.effHeightsM[0], r.effHeightsM[1]);
+    std::cout << "Delta-h:          " << Height(r.deltaHM, u) << "\n";
+    std::cout << "Effective heights: " << Height(r.effHeightsM[0], u) << ", " << Height(r.effHeightsM[1], u) << "\n";
     std::cout << fmt::format("Error level:      {}\n", r.errLevel);
   }
   if (!r.details.empty()) {
@@ -534,7 +568,7 @@ int Report(const P2POptions& o, const P2PResult& r, const LinkBudgetInput& budge
   if (o.json) {
     std::cout << ToJson(r, budget).dump(1) << "\n";
   } else {
-    PrintText(r, budget);
+    PrintText(r, budget, Shown3{o.units == "imperial", o.power});
     if (!o.plot.empty()) std::cout << "\nProfile plot: " << o.plot << "\n";
   }
   return kExitOk;
@@ -633,6 +667,10 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->add_option("--rx-gain", o->rxGain, "Receive antenna gain VALUE [dBi|dBd] for the link budget (default 0 dBi)")
       ->expected(1, 2);
   cmd->add_option("--rx-line-loss", o->rxLineLoss, "Receive line loss, dB (default 0)");
+  cmd->add_option("--units", o->units, "Lengths in the text output: metric (km, the default) or imperial (mi)")
+      ->transform(CLI::IsMember({"metric", "imperial"}, CLI::ignore_case));
+  cmd->add_option("--power", o->power, "Powers in the text output's link budget: dBm (the default), dBW or W")
+      ->transform(CLI::IsMember({"dBm", "dBW", "W"}, CLI::ignore_case));
   cmd->add_option("--threshold", o->threshold,
                   "Link threshold VALUE [dBu|dBm] for the margin (default: the study's receive level with --task)")
       ->expected(1, 2);

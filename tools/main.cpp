@@ -74,8 +74,13 @@ int Run(int argc, char** argv) {
   for (auto& setup : Commands()) setup(app);
   try {
     app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& e) {
+    return app.exit(e);  // a command's own exit code
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // The parser's own codes (105-109 ...) would hide the documented one: a
+    // wrong command line is 2, after its message; help and version are 0.
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : kExitUsage;
   }
   if (app.get_subcommands().empty()) {
     std::cout << app.help();

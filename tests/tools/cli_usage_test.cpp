@@ -86,6 +86,17 @@ TEST_F(CliUsageTest, InputsAreReadWholeOrRefused) {
       {"geo text -71.4131 LT", 0, "71 24 47.16 S"},  // a valid southern latitude
       {"geo text -71.4131 LN", 0, "71 24 47.16 W"},
       {"geo text 71.4131 LN", 0, "71 24 47.16 E"},
+      // The parser's refusals exit 2 as documented, not with its own codes.
+      {"p2p --bogus", 2, "--bogus"},
+      {"p2p --from 44.4365,-71.4131 --rx-agl 9.1 --power mW" + path, 2, "mW"},
+      {"task list --workdir {W} --no-such-option", 2, "--no-such-option"},
+      // The text output in the user's units; JSON keeps its named units.
+      {"p2p --from 44.4365,-71.4131 --rx-agl 9.1 --dem {T} --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --model LR "
+       "--units imperial --power W",
+       0, "Path length:      14.150 mi"},
+      {"p2p --from 44.4365,-71.4131 --rx-agl 9.1 --dem {T} --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --model LR "
+       "--power W",
+       0, "Received power:               1.62 nW"},
   };
   for (const Case& c : cases) Check(c);
 }
