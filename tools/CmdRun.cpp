@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "CoverageReport.h"
+#include "coverage/CoverageFigures.h"
 #include "TerminalProgress.h"
 #include "common/Config.h"
 #include "common/TextJoin.h"
@@ -76,7 +77,10 @@ int RunStudy(const RunOptions& o) {
   // How much the study covers, from the table just written.
   auto figures = [&] {
     std::string text, json;
-    if (CoverageReport(task->TaskResultsFile(), {}, std::nullopt, {}, text, json).empty()) std::cout << text;
+    if (!CoverageReport(task->TaskResultsFile(), {}, std::nullopt, {}, text, json).empty()) return;
+    std::cout << text;
+    if (const auto err = coverage::AppendFiguresToReport(task->TaskTXTFile(), text); !err.empty())
+      std::cerr << "Warning: the coverage figures were not added to the report: " << err << "\n";
   };
   const std::string counts = fmt::format("{} points, {} computed", run.points + run.notReached,
                                          run.computed);

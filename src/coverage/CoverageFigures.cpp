@@ -10,6 +10,7 @@
 #include "common/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "platform/FileSystem.h"
 #include "platform/Profile.h"
 
 namespace zw::coverage {
@@ -249,6 +250,23 @@ std::string CoverageFiguresJson(const CoverageFigures& f) {
                               {"above_at_last_point", r.coveredToEnd}});
   }
   return j.dump(1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string AppendFiguresToReport(const std::filesystem::path& report, const std::string& figuresText) {
+  auto text = platform::ReadWholeFile(report);
+  if (!text) return "The report " + report.string() + " could not be read";
+  // The report's own line ends.
+  const bool crlf = text->find("\r\n") != std::string::npos;
+  std::string add = "\nCOVERAGE FIGURES\n" + figuresText;
+  if (crlf) {
+    std::string conv;
+    for (char c : add) conv += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    add = std::move(conv);
+  }
+  if (!text->empty() && text->back() != '\n') *text += crlf ? "\r\n" : "\n";
+  std::string err;
+  if (!platform::WriteFileAtomic(report, *text + add, &err)) return err;
+  return {};
 }
 
 }  // namespace zw::coverage

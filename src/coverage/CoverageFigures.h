@@ -70,4 +70,9 @@ std::optional<double> StudyThreshold(const StudyResults& study);
 std::string CoverageFiguresText(const CoverageFigures& f);
 std::string CoverageFiguresJson(const CoverageFigures& f);
 
+// Adds the figures' text at the end of a study's text report (T<n>.TXT),
+// replacing the file whole (written beside it, then renamed), so that a
+// failure leaves the report as the run wrote it. "" or the reason.
+std::string AppendFiguresToReport(const std::filesystem::path& report, const std::string& figuresText);
+
 }  // namespace zw::coverage

@@ -61,6 +61,15 @@ TEST_F(OutputsCliTest, RunAndStatsGiveTheFiguresAndExportTracesContours) {
   const auto run = Run("run --task 1 --workdir " + Quote(work()) + " --yes");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("at or above 60 dBu (threshold): "), std::string::npos) << run.out;
+  // The report ends with the same figures stats gives.
+  const auto plain = Run("stats --task 1 --workdir " + Quote(work()));
+  const auto report = zw::platform::ReadWholeFile(work() / "T0000001.TXT");
+  ASSERT_TRUE(report.has_value());
+  std::string figures = plain.out;
+  for (std::size_t at = figures.find('\n'); at != std::string::npos; at = figures.find('\n', at + 2))
+    figures.replace(at, 1, "\r\n");
+  const bool crlf = report->find("\r\n") != std::string::npos;
+  EXPECT_TRUE(report->ends_with(crlf ? figures : plain.out)) << *report;
   const auto stats = Run("stats --task 1 --workdir " + Quote(work()) + " --levels 50,70 --json");
   ASSERT_EQ(stats.exitCode, 0) << stats.err;
   const auto j = nlohmann::json::parse(stats.out);
