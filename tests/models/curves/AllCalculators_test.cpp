@@ -67,11 +67,10 @@ struct ZeroLength {
   Make make;
   std::function<std::shared_ptr<FieldCollection>()> good;  // an accepted template
   const char* message;
-  std::size_t shown = 1;  // messages shown, one of them with the text
 };
 
 const ZeroLength kZeroLength[] = {
-    {"EG", New<clsQXAreaCovEG>(), Empty, "Egli: the path length is 0", 2},
+    {"EG", New<clsQXAreaCovEG>(), Empty, "Egli: the path length is 0"},
     {"HD", New<clsQXAreaCovHD>(), Empty, "Hata/Davidson path at azimuth"},
     {"CA", New<clsQXAreaCovCA>(), Empty, "Zero-length path in ClsQXAreaCovCA.CovCalc"},
     {"CG", New<clsQXAreaCovCG>(), Empty, "Zero-length path in ClsQXAreaCovCG.CovCalc"},
@@ -112,10 +111,14 @@ TEST_P(ZeroLengthPath, IsFlaggedLoggedAndShownWithoutNaN) {
   EXPECT_TRUE(c->bErrorRun());
   EXPECT_TRUE(std::isfinite(c->dNetField()));
   EXPECT_NE(Log().find(m.message), std::string::npos) << Log();
-  EXPECT_EQ(messages->Log().size(), m.shown);
-  bool shown = false;
-  for (const auto& s : messages->Log()) shown = shown || s.text.find(m.message) != std::string::npos;
-  EXPECT_TRUE(shown) << m.message;
+  // The model's message once; besides it only the numeric routines' notice
+  // of a logarithm of 0, which a process shows the first time only.
+  int mine = 0;
+  for (const auto& s : messages->Log()) {
+    if (s.text.find(m.message) != std::string::npos) ++mine;
+    else EXPECT_NE(s.text.find("Log 0"), std::string::npos) << s.text;
+  }
+  EXPECT_EQ(mine, 1) << m.message;
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ZeroLengthPath, ::testing::ValuesIn(kZeroLength),
