@@ -16,6 +16,7 @@
 #include "common/PatternFileCheck.h"
 #include "engine/CalculatorFactory.h"
 #include "geo/Geodesic.h"
+#include "platform/terrain/clsLandUse.h"
 #include "models/terrain/clsQXAreaCovBU.h"
 #include "models/terrain/clsQXAreaCovLR.h"
 #include "models/terrain/clsQXAreaCovRO.h"
@@ -80,6 +81,24 @@ void DescribePath(const clsQXAreaCov& calc, P2PResult& out) {
   out.freqMHz = calc.cFAC() ? calc.cFAC()->GetDouble("TX_FREQMHZ") : 0.0;
   out.erpDbm = calc.FACERPdBm();
   out.landUseLossDb = calc.dLULoss();
+  out.profileLandUse.clear();
+  if (const auto& lu = calc.cLandUse(); lu && lu->bUse() && calc.cPathElv() && !out.profileDistM.empty()) {
+    // The class under each profile point, along the path's geodesic (the
+    // profile's distances are metres from its start).
+    const auto& path = *calc.cPathElv();
+    const double az = path.dPathAz();
+    out.profileLandUse.reserve(out.profileDistM.size());
+    for (const double d : out.profileDistM) {
+      double lat = 0, lon = 0, loss = 0;
+      std::int16_t code = 0;
+      std::string name;
+      if (!Geodesic::ForwardKm(path.dStartLat(), path.dStartLon(), az, (d - out.profileDistM.front()) / 1000.0, lat,
+                               lon) ||
+          !lu->Lookup(lat, lon, code, name, loss))
+        name.clear();
+      out.profileLandUse.push_back(name);
+    }
+  }
   out.marks.clear();
   const double length = out.profileDistM.empty() ? 0.0 : out.profileDistM.back();
   if (const auto* bu = dynamic_cast<const clsQXAreaCovBU*>(&calc)) {

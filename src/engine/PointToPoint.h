@@ -85,6 +85,8 @@ struct P2PResult {
   double freqMHz = 0;
   double erpDbm = 0;                        // ERP in the direction of the antenna's maximum
   double landUseLossDb = 0;
+  // Land-use class at each profile point (empty: the study uses no land use).
+  std::vector<std::string> profileLandUse;
   // Points of the path the model used: knife edges, obstacle crests, horizons.
   struct Mark {
     double distM = 0;

@@ -24,6 +24,7 @@ ProfilePlot PathPlotOf(const P2PResult& r, const std::string& ends) {
   p.subtitle = fmt::format("{:.3f} MHz   {} ({})   path {:.2f} km   {}", r.freqMHz, r.modelName, r.model,
                            r.pathLengthM / 1000.0, ResultText(r));
   for (const auto& m : r.marks) p.marks.push_back({m.distM, m.heightM, m.label});
+  if (r.profileLandUse.size() == r.profileDistM.size()) p.landUse = r.profileLandUse;
   return p;
 }
 

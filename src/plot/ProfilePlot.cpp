@@ -110,6 +110,36 @@ void DrawAntenna(Canvas& c, const Frame& f, double dM, double groundM, double to
   c.Text(leftSide ? x + 9 : x - 9, f.Y(topM) - 8, label, 12, leftSide ? Align::Left : Align::Right, true);
 }
 
+// Land use along the path: a strip at the foot of the plot, one colour per
+// class (in the order the classes first appear), and their names beside it.
+void DrawLandUse(Canvas& c, const Frame& f, const std::vector<double>& distM, const std::vector<std::string>& cls) {
+  static constexpr Rgb kClasses[] = {{0.27, 0.55, 0.20}, {0.85, 0.65, 0.13}, {0.55, 0.35, 0.65},
+                                     {0.20, 0.50, 0.75}, {0.80, 0.30, 0.25}, {0.45, 0.45, 0.45},
+                                     {0.60, 0.80, 0.35}, {0.95, 0.55, 0.70}};
+  std::vector<std::string> seen;
+  const auto colourOf = [&](const std::string& name) {
+    auto it = std::find(seen.begin(), seen.end(), name);
+    if (it == seen.end()) it = seen.insert(seen.end(), name);
+    return kClasses[static_cast<std::size_t>(it - seen.begin()) % std::size(kClasses)];
+  };
+  const double y = f.y0 + f.h - 12, d0 = distM.front();
+  for (std::size_t i = 0; i < distM.size(); ++i) {
+    if (cls[i].empty()) continue;
+    const double a = i == 0 ? 0.0 : (distM[i - 1] + distM[i]) / 2 - d0;
+    const double b = i + 1 == distM.size() ? f.lengthM : (distM[i] + distM[i + 1]) / 2 - d0;
+    c.FillRect(f.X(a), y, std::max(f.X(b) - f.X(a), 0.5), 12, colourOf(cls[i]));
+  }
+  if (seen.empty()) return;
+  double x = f.x0 + 8;
+  c.Text(x, y - 6, "land use:", 11);
+  x += c.TextWidth("land use:", 11) + 8;
+  for (const std::string& name : seen) {
+    c.FillRect(x, y - 15, 12, 10, colourOf(name));
+    c.Text(x + 16, y - 6, name, 11);
+    x += 16 + c.TextWidth(name, 11) + 14;
+  }
+}
+
 void DrawLegend(Canvas& c, const Frame& f, const ProfilePlot& p) {
   struct Item {
     const char* text;
@@ -219,6 +249,7 @@ std::string DrawProfilePlot(const ProfilePlot& p, const std::filesystem::path& f
     const double up = 18 + 14 * (markNo++ % 3);
     c.Text(right ? x + 9 : x - 9, y - up, m.label, 11, right ? Align::Left : Align::Right, false, kMark);
   }
+  if (p.landUse.size() == g.distM.size()) DrawLandUse(c, f, g.distM, p.landUse);
   cairo_restore(cr);
   if (p.antennas) {
     DrawAntenna(c, f, 0, g.groundM.front(), g.txM, fmt::format("Tx {:.1f} m AGL", p.txAglM), true);

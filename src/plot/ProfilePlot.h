@@ -29,6 +29,7 @@ struct ProfilePlot {
   std::string title;            // the two ends
   std::string subtitle;         // frequency, model, result
   std::vector<ProfileMark> marks;
+  std::vector<std::string> landUse;  // class at each point, drawn as a strip (empty: none)
 };
 
 // Draws the plot into file (.png, .svg or .pdf). "" or the failure text; the

@@ -1,6 +1,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "TempDir.h"
@@ -85,6 +86,40 @@ TEST(ProfilePlot, WritesEachFormatAndKeepsTheOldFileOnFailure) {
   p.elevM.resize(1);
   EXPECT_NE(DrawProfilePlot(p, tmp.path() / "p.png"), "");
   EXPECT_EQ(platform::ReadWholeFile(tmp.path() / "p.png")->substr(0, 4), "\x89PNG");
+}
+
+// Land use along the path is a strip at the foot of the plot, one colour per
+// class; points without a class leave the ground as it is.
+TEST(ProfilePlot, LandUseStripShowsEachClassWhereItLies) {
+  test::TempDir tmp;
+  ProfilePlot p;
+  for (int i = 0; i <= 40; ++i) {
+    p.distM.push_back(i * 250.0);
+    p.elevM.push_back(200.0f);
+    p.landUse.push_back(i < 20 ? "Evergreen Forest" : i < 30 ? "Open Water" : "");
+  }
+  p.antennas = false;
+  ProfilePlot bare = p;
+  bare.landUse.clear();
+  ASSERT_EQ(DrawProfilePlot(p, tmp.path() / "lu.png"), "");
+  ASSERT_EQ(DrawProfilePlot(bare, tmp.path() / "bare.png"), "");
+  cairo_surface_t* png = cairo_image_surface_create_from_png((tmp.path() / "lu.png").c_str());
+  cairo_surface_t* ground = cairo_image_surface_create_from_png((tmp.path() / "bare.png").c_str());
+  ASSERT_EQ(cairo_image_surface_get_width(png), 1200);
+  // The strip's colour at a fraction of the path.
+  const auto rgb = [](cairo_surface_t* s, double fraction) {
+    const unsigned char* d = cairo_image_surface_get_data(s);
+    const int x = static_cast<int>(90 + fraction * 1080), y = 630;
+    const unsigned char* px = d + y * cairo_image_surface_get_stride(s) + x * 4;  // B, G, R, A
+    return std::array<int, 3>{px[2], px[1], px[0]};
+  };
+  const auto forest = rgb(png, 0.25), water = rgb(png, 0.625);
+  EXPECT_NE(forest, water);
+  EXPECT_EQ(forest, rgb(png, 0.05));
+  for (double at : {0.25, 0.625}) EXPECT_NE(rgb(png, at), rgb(ground, at)) << at;
+  for (double at : {0.85, 0.95}) EXPECT_EQ(rgb(png, at), rgb(ground, at)) << at;  // no class: the ground as it is
+  cairo_surface_destroy(png);
+  cairo_surface_destroy(ground);
 }
 
 }  // namespace
