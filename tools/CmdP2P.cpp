@@ -560,7 +560,7 @@ std::string EndsText(const P2POptions& o) {
 // Prints a computed path (and writes its plot). The exit code.
 int Report(const P2POptions& o, const P2PResult& r, const LinkBudgetInput& budget, const std::string& title) {
   if (!o.plot.empty()) {
-    if (auto err = plot::DrawProfilePlot(plot::PathPlotOf(r, title), o.plot); !err.empty()) {
+    if (auto err = plot::DrawProfilePlot(plot::PathPlotOf(r, title, o.units == "imperial"), o.plot); !err.empty()) {
       std::cerr << err << "\n";
       return kExitFailed;
     }
@@ -667,7 +667,8 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->add_option("--rx-gain", o->rxGain, "Receive antenna gain VALUE [dBi|dBd] for the link budget (default 0 dBi)")
       ->expected(1, 2);
   cmd->add_option("--rx-line-loss", o->rxLineLoss, "Receive line loss, dB (default 0)");
-  cmd->add_option("--units", o->units, "Lengths in the text output: metric (km, the default) or imperial (mi)")
+  cmd->add_option("--units", o->units,
+                  "Lengths and heights in the text output and the plot: metric (km, m; the default) or imperial (mi, ft)")
       ->transform(CLI::IsMember({"metric", "imperial"}, CLI::ignore_case));
   cmd->add_option("--power", o->power, "Powers in the text output's link budget: dBm (the default), dBW or W")
       ->transform(CLI::IsMember({"dBm", "dBW", "W"}, CLI::ignore_case));

@@ -31,6 +31,7 @@ struct ProfileOptions {
   std::string plot;
   std::optional<double> txAgl, rxAgl;
   double freq = 0, k = 4.0 / 3.0;
+  std::string units = "metric";
 };
 
 // The plot of the extracted profile; "" or the message.
@@ -44,6 +45,7 @@ std::string PlotProfile(const ProfileOptions& o, const platform::clsPathElv& pat
   p.rxAglM = o.rxAgl.value_or(0);
   p.kFactor = o.k;
   p.freqMHz = o.freq;
+  p.imperial = o.units == "imperial";
   p.title = fmt::format("{} to {}", o.from, o.to);
   p.subtitle = fmt::format("azimuth {:.2f} deg   length {:.3f} km   {} points   k = {:.3f}{}", path.dPathAz(),
                            path.dPathLth() / 1000.0, path.DIS_Array().size(), o.k,
@@ -150,6 +152,8 @@ const CommandRegistration reg([](CLI::App& app) {
   cmd->add_option("--rx-agl", o->rxAgl, "Plot: receiver antenna height above ground, m");
   cmd->add_option("--freq", o->freq, "Plot: frequency, MHz (draws the first Fresnel zone)");
   cmd->add_option("--k-value", o->k, "Plot: effective earth-radius factor (default 4/3)");
+  cmd->add_option("--units", o->units, "Plot: axes in metric (km, m; the default) or imperial (mi, ft) units")
+      ->transform(CLI::IsMember({"metric", "imperial"}, CLI::ignore_case));
   cmd->callback([o] {
     const int rc = RunProfile(*o);
     if (rc != 0) throw CLI::RuntimeError(rc);

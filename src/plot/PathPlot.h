@@ -9,7 +9,7 @@
 namespace zw::plot {
 
 // ends: the two ends as the user named them ("44.43650 N 71.41310 W to ...").
-ProfilePlot PathPlotOf(const P2PResult& r, const std::string& ends);
+ProfilePlot PathPlotOf(const P2PResult& r, const std::string& ends, bool imperial = false);
 
 // The result in words with its unit ("net field 54.32 dBu", "clearance 0.45
 // Fresnel zone radii", "contour at 41.20 km, receiver inside").

@@ -46,17 +46,27 @@ Frame PlanFrame(const ProfilePlot& p, const PathGeometry& g) {
   return f;
 }
 
-void DrawAxes(Canvas& c, const Frame& f, double k) {
-  const Ticks ty = NiceTicks(f.yMin, f.yMax, 9);
+// Metres per unit of the axes: heights (m or ft) and distances (km or mi).
+struct AxisUnits {
+  double heightM, distanceM;
+  const char *height, *distance;
+};
+AxisUnits UnitsOf(bool imperial) {
+  return imperial ? AxisUnits{0.3048, 1609.344, "ft", "mi"} : AxisUnits{1.0, 1000.0, "m", "km"};
+}
+
+void DrawAxes(Canvas& c, const Frame& f, double k, bool imperial) {
+  const AxisUnits u = UnitsOf(imperial);
+  const Ticks ty = NiceTicks(f.yMin / u.heightM, f.yMax / u.heightM, 9);
   for (int i = 0; i < ty.count; ++i) {
-    const double v = ty.first + i * ty.step, y = f.Y(v);
+    const double v = ty.first + i * ty.step, y = f.Y(v * u.heightM);
     c.Line(f.x0, y, f.x0 + f.w, y, kGrid, 1);
     c.Line(f.x0 - 5, y, f.x0, y, kBlack, 1);
     c.Text(f.x0 - 8, y + 4, AxisLabel(v), 12, Align::Right);
   }
-  const Ticks tx = NiceTicks(0, f.lengthM / 1000.0, 12);
+  const Ticks tx = NiceTicks(0, f.lengthM / u.distanceM, 12);
   for (int i = 0; i < tx.count; ++i) {
-    const double v = tx.first + i * tx.step, x = f.X(v * 1000.0);
+    const double v = tx.first + i * tx.step, x = f.X(v * u.distanceM);
     c.Line(x, f.y0, x, f.y0 + f.h, kGrid, 1);
     c.Line(x, f.y0 + f.h, x, f.y0 + f.h + 5, kBlack, 1);
     c.Text(x, f.y0 + f.h + 19, AxisLabel(v), 12, Align::Centre);
@@ -66,11 +76,13 @@ void DrawAxes(Canvas& c, const Frame& f, double k) {
   cairo_set_line_width(cr, 1);
   cairo_rectangle(cr, f.x0, f.y0, f.w, f.h);
   cairo_stroke(cr);
-  c.Text(f.x0 + f.w / 2, kHeight - 14, "Distance from the transmitter (km)", 13, Align::Centre);
+  c.Text(f.x0 + f.w / 2, kHeight - 14, fmt::format("Distance from the transmitter ({})", u.distance), 13,
+         Align::Centre);
   cairo_save(cr);
   cairo_translate(cr, 22, f.y0 + f.h / 2);
   cairo_rotate(cr, -M_PI / 2);
-  c.Text(0, 0, fmt::format("Height above sea level (m), earth bulge for k = {:.3f}", k), 13, Align::Centre);
+  c.Text(0, 0, fmt::format("Height above sea level ({}), earth bulge for k = {:.3f}", u.height, k), 13,
+         Align::Centre);
   cairo_restore(cr);
 }
 
@@ -197,7 +209,7 @@ std::string DrawProfilePlot(const ProfilePlot& p, const std::filesystem::path& f
   c.FillRect(0, 0, kWidth, kHeight, kWhite);
   c.Text(kWidth / 2.0, 30, p.title, 18, Align::Centre, true);
   c.Text(kWidth / 2.0, 56, p.subtitle, 13, Align::Centre);
-  DrawAxes(c, f, p.kFactor);
+  DrawAxes(c, f, p.kFactor, p.imperial);
 
   cairo_t* cr = c.Cr();
   cairo_save(cr);
@@ -252,8 +264,11 @@ std::string DrawProfilePlot(const ProfilePlot& p, const std::filesystem::path& f
   if (p.landUse.size() == g.distM.size()) DrawLandUse(c, f, g.distM, p.landUse);
   cairo_restore(cr);
   if (p.antennas) {
-    DrawAntenna(c, f, 0, g.groundM.front(), g.txM, fmt::format("Tx {:.1f} m AGL", p.txAglM), true);
-    DrawAntenna(c, f, f.lengthM, g.groundM.back(), g.rxM, fmt::format("Rx {:.1f} m AGL", p.rxAglM), false);
+    const AxisUnits u = UnitsOf(p.imperial);
+    DrawAntenna(c, f, 0, g.groundM.front(), g.txM, fmt::format("Tx {:.1f} {} AGL", p.txAglM / u.heightM, u.height),
+                true);
+    DrawAntenna(c, f, f.lengthM, g.groundM.back(), g.rxM,
+                fmt::format("Rx {:.1f} {} AGL", p.rxAglM / u.heightM, u.height), false);
   }
   DrawLegend(c, f, p);
   return c.Save(file);

@@ -3,7 +3,7 @@
 // effective earth, the direct ray, the first Fresnel zone and its 60 % line,
 // the antennas, and the obstacles or horizons a model used, with the path's
 // ends, frequency, model and result in the title. Distances in km, heights in
-// metres above sea level.
+// metres above sea level (or mi and ft).
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -30,6 +30,7 @@ struct ProfilePlot {
   std::string subtitle;         // frequency, model, result
   std::vector<ProfileMark> marks;
   std::vector<std::string> landUse;  // class at each point, drawn as a strip (empty: none)
+  bool imperial = false;             // axes and antenna heights in mi and ft instead of km and m
 };
 
 // Draws the plot into file (.png, .svg or .pdf). "" or the failure text; the
