@@ -20,7 +20,6 @@ namespace {
 constexpr int kBlock = 256;           // block edge in samples
 constexpr int kCursorBlocks = 8;      // recently used blocks a cursor keeps
 constexpr double kBoxMarginDeg = 0.01;  // slack of the quick bounding-box test (datum shifts)
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 void RegisterGdal() {
   static std::once_flag once;

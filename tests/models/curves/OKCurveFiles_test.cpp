@@ -133,9 +133,15 @@ TEST(OKCurveFiles, RidgeIsTheNtiaReadingsOnTheModelAxis) {
   for (std::size_t i = 0; i < 3; ++i) {
     for (std::size_t j = 0; j < g.y.size(); ++j) {
       const double d2 = g.y[j];
-      if (d2 >= 2 && d2 <= 8 && d2 == std::floor(d2)) EXPECT_FLOAT_EQ(g.at(i, j), Cell(r, i, static_cast<int>(d2)));
-      if (d2 > 8) EXPECT_FLOAT_EQ(g.at(i, j), Cell(r, i, 8)) << "held beyond the last reading";
-      if (d2 == 1.5f) EXPECT_FLOAT_EQ(g.at(i, j), std::round(50.0 * (Cell(r, i, 1) + Cell(r, i, 2))) / 100.0);
+      if (d2 >= 2 && d2 <= 8 && d2 == std::floor(d2)) {
+        EXPECT_FLOAT_EQ(g.at(i, j), Cell(r, i, static_cast<int>(d2)));
+      }
+      if (d2 > 8) {
+        EXPECT_FLOAT_EQ(g.at(i, j), Cell(r, i, 8)) << "held beyond the last reading";
+      }
+      if (d2 == 1.5f) {
+        EXPECT_FLOAT_EQ(g.at(i, j), std::round(50.0 * (Cell(r, i, 1) + Cell(r, i, 2))) / 100.0);
+      }
     }
   }
   // The first two rows as documented, not the readings.
