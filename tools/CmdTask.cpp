@@ -87,16 +87,16 @@ int RunNewStudy(const TaskOptions& o) {
   int geometries = 0;
   for (const char* g : {"radials", "tile", "targets"}) geometries += o.study.count(g) ? 1 : 0;
   if (geometries > 1) return Failed("Give one of --radials, --tile or --targets: a study has one kind of points");
-  StudySpec spec;
+  StudyRequest req;
   std::string problems;
   for (const auto& [k, v] : o.study)
-    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) AddProblem(problems, why);
+    if (auto why = ApplyStudySetting(req, k, v); !why.empty()) AddProblem(problems, why);
   std::vector<std::pair<std::string, std::string>> pairs;
   if (!SplitPairs(o.pairs, pairs)) return kExitUsage;
   for (const auto& [k, v] : pairs)
-    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) AddProblem(problems, why);
+    if (auto why = ApplyStudySetting(req, k, v); !why.empty()) AddProblem(problems, why);
   if (!problems.empty()) return Failed("The study was not created:\n" + problems);
-  const StudyOutcome r = CreateStudyTask(WorkDir(o), spec, LoadCheck);
+  const StudyOutcome r = CreateStudyTask(WorkDir(o), req, LoadCheck);
   if (r.id < 1) return Failed(r.error);
   PrintNotes(r);
   std::cout << r.id << "\n";

@@ -65,7 +65,7 @@ void WriteSection(ProfileEdit& edit, const std::string& section, ProfileEntries 
 }
 
 struct Context {
-  const StudySpec& s;
+  const StudyRequest& s;
   StudyDraft& out;
   std::vector<std::string> problems;
   std::string code;  // model code
@@ -79,7 +79,7 @@ struct Context {
 // The model's template section: the field-definition keys with the model's
 // defaults (or a template file's values), then the settings given.
 ProfileEntries ModelSection(Context& c) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   ProfileEntries given;
   if (!s.templateFile.empty()) {
     std::error_code ec;
@@ -138,7 +138,7 @@ ProfileEntries ModelSection(Context& c) {
 
 // The site elevation: as given, else from the terrain at the site.
 std::optional<ValueUnit> SiteElevation(Context& c) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   if (s.siteElevation) return s.siteElevation;
   if (!s.lat || !s.lon) return std::nullopt;
   const std::string path = s.dem.empty() ? TerrainPath() : s.dem;
@@ -160,7 +160,7 @@ std::optional<ValueUnit> SiteElevation(Context& c) {
 }
 
 void Facility(Context& c, bool fresh) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   c.Need(s.lat && s.lon, "--lat and --lon: the site's position (decimal degrees or \"44 26 11.4 N\")");
   c.Need(s.freqMHz.has_value(), "--freq: the frequency in MHz");
   c.Need(s.erp.has_value(), "--erp: the effective radiated power with its unit (e.g. 50kW)");
@@ -232,7 +232,7 @@ void Facility(Context& c, bool fresh) {
 }
 
 void Receiver(Context& c, bool fresh) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   c.Need(s.rxAgl.has_value(), "--rx-agl: the receive antenna height above ground (e.g. 9.1 for 9.1 m)");
   // The threshold is the field a point needs; a contour study's level stands for it.
   const std::optional<double> level = s.contourDbu ? s.contourDbu : s.thresholdDbu;
@@ -258,7 +258,7 @@ void Receiver(Context& c, bool fresh) {
 }
 
 void Model(Context& c) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   const ProfileEntries section = ModelSection(c);
   c.Need(!c.code.empty() || !s.templateFile.empty(), "--model CODE (see `ravoprop models`) or --template FILE");
   if (section.empty()) return;
@@ -274,7 +274,7 @@ void Model(Context& c) {
 }
 
 // The study's points in a few words (summary and description).
-std::string StudyWords(const StudySpec& s) {
+std::string StudyWords(const StudyRequest& s) {
   switch (s.geometry) {
     case StudyGeometry::kRadials:
       return std::to_string(s.radials) + " radials" + (s.distance ? " to " + Words(*s.distance) : std::string());
@@ -294,7 +294,7 @@ std::string StudyWords(const StudySpec& s) {
 
 // The tile's limits: as given, or the site +- the extent.
 std::optional<std::vector<double>> TileBounds(Context& c) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   if (s.tileBounds) return s.tileBounds;
   if (!s.tileExtent) {
     c.Need(false, "--tile: the tile's extent around the site (e.g. 20km) or SOUTH,WEST,NORTH,EAST");
@@ -316,7 +316,7 @@ std::optional<std::vector<double>> TileBounds(Context& c) {
 }
 
 void Geometry(Context& c, bool fresh) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   StudyDraft& out = c.out;
   const bool contour = s.contourDbu.has_value() || c.contourOnly;
   const ValueUnit terrainStep = s.terrainStep.value_or(ValueUnit{90, "m"});
@@ -395,7 +395,7 @@ void Geometry(Context& c, bool fresh) {
 
 // The paths file: radials evenly spaced from north, or one line per target.
 void Paths(Context& c) {
-  const StudySpec& s = c.s;
+  const StudyRequest& s = c.s;
   if (!s.lat || !s.lon) return;
   if (s.geometry == StudyGeometry::kRadials && s.distance && s.radials > 0) {
     std::vector<RadialLine> lines;
@@ -431,19 +431,19 @@ void Paths(Context& c) {
 
 }  // namespace
 
-std::string MadeDescription(const StudySpec& s, const std::string& code) {
+std::string MadeDescription(const StudyRequest& s, const std::string& code) {
   const std::string model = code.empty() ? s.model : code;
   return (s.name.empty() ? std::string() : s.name + ": ") +
          (model.empty() ? std::string() : ModelDisplayNames(model).front() + ", ") + StudyWords(s);
 }
 
-std::string BuildStudy(const StudySpec& spec, bool fresh, StudyDraft& out) {
+std::string BuildStudy(const StudyRequest& req, bool fresh, StudyDraft& out) {
   out = StudyDraft{};
-  Context c{spec, out, {}, spec.model, false, false};
+  Context c{req, out, {}, req.model, false, false};
   Model(c);  // first: the model decides the study type and what the receiver needs
   c.clearance = ModelResultOf(c.code).quantity == "clearance";
   c.contourOnly = ModelResultOf(c.code).quantity == "contour distance";
-  if (c.clearance && spec.contourDbu) c.Bad("the " + c.code + " model gives a clearance, not a field: it draws no dBu contour");
+  if (c.clearance && req.contourDbu) c.Bad("the " + c.code + " model gives a clearance, not a field: it draws no dBu contour");
   Facility(c, fresh);
   Receiver(c, fresh);
   Geometry(c, fresh);

@@ -35,7 +35,7 @@ std::optional<ValueUnit> Quantity(const std::string& value, const std::string& u
   return ValueUnit{*v, unit};
 }
 
-void ReadFacility(const TaskFile& file, StudySpec& s) {
+void ReadFacility(const TaskFile& file, StudyRequest& s) {
   const auto fac = file.FacilityData();
   s.name = Get(fac, "FAC_DESC");
   s.lat = Number(Get(fac, "DECLAT"));
@@ -65,7 +65,7 @@ void ReadFacility(const TaskFile& file, StudySpec& s) {
   s.inverted = ParseBool(Get(fac, "TX_A1INVRT"));
 }
 
-void ReadGeometry(const TaskFile& file, const std::filesystem::path& pathsFile, StudySpec& s) {
+void ReadGeometry(const TaskFile& file, const std::filesystem::path& pathsFile, StudyRequest& s) {
   const TaskIdentity id = file.Identity();
   const QuickCoverage qc = file.Coverage();
   const std::string geo = id.summary.size() >= 6 ? ToUpper(id.summary.substr(3, 3)) : std::string();
@@ -100,7 +100,7 @@ void ReadGeometry(const TaskFile& file, const std::filesystem::path& pathsFile, 
 
 std::string Degrees(const std::optional<double>& v) { return G(v.value_or(0)) + " deg"; }
 
-std::string Antenna(const StudySpec& s) {
+std::string Antenna(const StudyRequest& s) {
   std::string out = s.hasPattern ? "pattern \"" + s.antennaDesc + "\"" : "omnidirectional";
   if (s.gain) out += ", maximum gain " + Words(*s.gain);
   if (s.hasPattern)
@@ -110,7 +110,7 @@ std::string Antenna(const StudySpec& s) {
   return out;
 }
 
-std::string GeometryText(const StudySpec& s) {
+std::string GeometryText(const StudyRequest& s) {
   switch (s.geometry) {
     case StudyGeometry::kRadials:
       return std::to_string(s.radials) + " radials from north every " + G(360.0 / std::max(1, s.radials)) +
@@ -136,8 +136,8 @@ std::string GeometryText(const StudySpec& s) {
 
 }  // namespace
 
-StudySpec ReadStudy(const TaskFile& file, const std::filesystem::path& pathsFile) {
-  StudySpec s;
+StudyRequest ReadStudy(const TaskFile& file, const std::filesystem::path& pathsFile) {
+  StudyRequest s;
   const TaskIdentity id = file.Identity();
   s.desc = id.desc;
   s.details = id.Details();
@@ -160,7 +160,7 @@ StudySpec ReadStudy(const TaskFile& file, const std::filesystem::path& pathsFile
   return s;
 }
 
-std::string DescribeStudy(const StudySpec& s) {
+std::string DescribeStudy(const StudyRequest& s) {
   std::string out;
   auto line = [&](std::string_view label, const std::string& value) {
     out += "  " + std::string(label) + std::string(label.size() < 16 ? 16 - label.size() : 1, ' ') + value + "\n";

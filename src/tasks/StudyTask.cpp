@@ -39,17 +39,17 @@ std::string Check(const fs::path& file, const StudyCheck& check) {
 
 }  // namespace
 
-StudyOutcome CreateStudyTask(const fs::path& workDir, const StudySpec& spec, const StudyCheck& check) {
+StudyOutcome CreateStudyTask(const fs::path& workDir, const StudyRequest& req, const StudyCheck& check) {
   StudyOutcome out;
   StudyDraft draft;
-  if (auto why = BuildStudy(spec, true, draft); !why.empty()) {
+  if (auto why = BuildStudy(req, true, draft); !why.empty()) {
     out.error = "The study was not created:\n" + why;
     return out;
   }
   clsQXTask creator(workDir);
   creator.SetSilent(true);
   if (const int len = creator.iLenTaskDesc(); len > 0 && draft.identity.desc.size() > static_cast<std::size_t>(len)) {
-    if (!spec.desc.empty()) {
+    if (!req.desc.empty()) {
       out.error = "The study was not created: the description is longer than the " + std::to_string(len) +
                   " characters a task description holds";
       return out;
@@ -98,22 +98,22 @@ StudyOutcome EditStudyTask(const fs::path& workDir, std::int32_t id,
   const TaskFile file = task.File();
   if (!file.Exists()) return fail("Task INI file not found:\n" + file.Path().string());
 
-  StudySpec spec = ReadStudy(file, task.TaskPathsFile());
+  StudyRequest req = ReadStudy(file, task.TaskPathsFile());
   const std::string oldSummary = file.Identity().summary;
   // A description made from the study follows it; one the user wrote stays.
-  const std::string oldDesc = file.Identity().desc, oldMade = MadeDescription(spec);
+  const std::string oldDesc = file.Identity().desc, oldMade = MadeDescription(req);
   const bool madeDesc = !oldDesc.empty() && oldMade.rfind(oldDesc, 0) == 0;
-  if (madeDesc) spec.desc.clear();
+  if (madeDesc) req.desc.clear();
   std::string problems;
   bool movesPoints = false, newDesc = false;
   for (const auto& [k, v] : settings) {
-    if (auto why = ApplyStudySetting(spec, k, v); !why.empty()) AddProblem(problems, why);
+    if (auto why = ApplyStudySetting(req, k, v); !why.empty()) AddProblem(problems, why);
     movesPoints = movesPoints || MovesPoints(k);
     newDesc = newDesc || EqualsNoCase(k, "desc");
   }
   if (!problems.empty()) return fail("Task " + std::to_string(id) + " was not changed:\n" + problems);
   StudyDraft draft;
-  if (auto why = BuildStudy(spec, false, draft); !why.empty())
+  if (auto why = BuildStudy(req, false, draft); !why.empty())
     return fail("Task " + std::to_string(id) + " was not changed:\n" + why);
   if (const int len = task.iLenTaskDesc(); len > 0 && draft.identity.desc.size() > static_cast<std::size_t>(len)) {
     if (newDesc)

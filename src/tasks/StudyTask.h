@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "tasks/StudySpec.h"
+#include "tasks/StudyRequest.h"
 #include "tasks/TaskCodes.h"
 
 namespace zw::tasks {
@@ -26,7 +26,7 @@ struct StudyOutcome {
   std::vector<std::string> notes;  // values filled in
 };
 
-StudyOutcome CreateStudyTask(const std::filesystem::path& workDir, const StudySpec& spec, const StudyCheck& check);
+StudyOutcome CreateStudyTask(const std::filesystem::path& workDir, const StudyRequest& req, const StudyCheck& check);
 
 // Applies name=value settings (StudySettings names or model template keys)
 // to the study of task id. Refused while the task is being run.

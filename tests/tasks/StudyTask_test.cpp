@@ -15,31 +15,31 @@ namespace {
 namespace fs = std::filesystem;
 const fs::path kDem = fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt";
 
-// Each setting read whole, with its unit, or refused with the spec unchanged.
-TEST(StudySpecTest, SettingsAreReadWholeOrRefused) {
+// Each setting read whole, with its unit, or refused with the request unchanged.
+TEST(StudyRequestTest, SettingsAreReadWholeOrRefused) {
   struct Row {
     const char* name;
     const char* value;
     bool ok;
-    std::function<bool(const StudySpec&)> want;
+    std::function<bool(const StudyRequest&)> want;
   };
   auto vu = [](const std::optional<ValueUnit>& v, double value, const char* unit) {
     return v && v->value == value && v->unit == unit;
   };
   const Row rows[] = {
-      {"distance", "30", true, [&](const StudySpec& s) { return vu(s.distance, 30, "km"); }},
-      {"distance", "500m", true, [&](const StudySpec& s) { return vu(s.distance, 500, "m"); }},
-      {"--step", "10 mi", true, [&](const StudySpec& s) { return vu(s.step, 10, "mi"); }},
-      {"tx-agl", "330ft", true, [&](const StudySpec& s) { return vu(s.txAgl, 330, "ft"); }},
-      {"rx-agl", "9.1", true, [&](const StudySpec& s) { return vu(s.rxAgl, 9.1, "m"); }},
-      {"erp", "17dBk", true, [&](const StudySpec& s) { return vu(s.erp, 17, "dBk"); }},
-      {"erp", "50 kw", true, [&](const StudySpec& s) { return vu(s.erp, 50, "kW"); }},
-      {"freq", "1.9GHz", true, [](const StudySpec& s) { return s.freqMHz == 1900.0; }},
-      {"lat", "44 26 11.4 N", true, [](const StudySpec& s) { return std::abs(*s.lat - 44.4365) < 1e-9; }},
-      {"model", "Hata", true, [](const StudySpec& s) { return s.model == "HD"; }},
-      {"tile", "20km", true, [&](const StudySpec& s) { return s.geometry == StudyGeometry::kTile && vu(s.tileExtent, 20, "km"); }},
-      {"tile", "44.2,-71.7,44.7,-71.1", true, [](const StudySpec& s) { return s.tileBounds && (*s.tileBounds)[3] == -71.1; }},
-      {"AREA_COR", "2", true, [](const StudySpec& s) { return s.modelSettings.size() == 1 && s.modelSettings[0].second == "2"; }},
+      {"distance", "30", true, [&](const StudyRequest& s) { return vu(s.distance, 30, "km"); }},
+      {"distance", "500m", true, [&](const StudyRequest& s) { return vu(s.distance, 500, "m"); }},
+      {"--step", "10 mi", true, [&](const StudyRequest& s) { return vu(s.step, 10, "mi"); }},
+      {"tx-agl", "330ft", true, [&](const StudyRequest& s) { return vu(s.txAgl, 330, "ft"); }},
+      {"rx-agl", "9.1", true, [&](const StudyRequest& s) { return vu(s.rxAgl, 9.1, "m"); }},
+      {"erp", "17dBk", true, [&](const StudyRequest& s) { return vu(s.erp, 17, "dBk"); }},
+      {"erp", "50 kw", true, [&](const StudyRequest& s) { return vu(s.erp, 50, "kW"); }},
+      {"freq", "1.9GHz", true, [](const StudyRequest& s) { return s.freqMHz == 1900.0; }},
+      {"lat", "44 26 11.4 N", true, [](const StudyRequest& s) { return std::abs(*s.lat - 44.4365) < 1e-9; }},
+      {"model", "Hata", true, [](const StudyRequest& s) { return s.model == "HD"; }},
+      {"tile", "20km", true, [&](const StudyRequest& s) { return s.geometry == StudyGeometry::kTile && vu(s.tileExtent, 20, "km"); }},
+      {"tile", "44.2,-71.7,44.7,-71.1", true, [](const StudyRequest& s) { return s.tileBounds && (*s.tileBounds)[3] == -71.1; }},
+      {"AREA_COR", "2", true, [](const StudyRequest& s) { return s.modelSettings.size() == 1 && s.modelSettings[0].second == "2"; }},
       {"distance", "30 parsecs", false, {}},
       {"distance", "-3", false, {}},
       {"erp", "50", false, {}},
@@ -53,7 +53,7 @@ TEST(StudySpecTest, SettingsAreReadWholeOrRefused) {
       {"no-such-option", "1", false, {}},
   };
   for (const Row& r : rows) {
-    StudySpec s;
+    StudyRequest s;
     const std::string why = ApplyStudySetting(s, r.name, r.value);
     EXPECT_EQ(why.empty(), r.ok) << r.name << "=" << r.value << ": " << why;
     if (r.ok) {
@@ -65,8 +65,8 @@ TEST(StudySpecTest, SettingsAreReadWholeOrRefused) {
   }
 }
 
-StudySpec Radials() {
-  StudySpec s;
+StudyRequest Radials() {
+  StudyRequest s;
   for (const auto& [k, v] : std::vector<std::pair<const char*, const char*>>{
            {"name", "WZWR"}, {"lat", "44.4365"}, {"lon", "-71.4131"}, {"freq", "98.5"}, {"erp", "50kW"},
            {"tx-agl", "100"}, {"rx-agl", "9.1"}, {"threshold", "60"}, {"model", "LR"}, {"radials", "4"},
@@ -78,7 +78,7 @@ StudySpec Radials() {
 // Nothing given: every missing value is named at once.
 TEST(StudyBuilderTest, NamesEveryMissingValue) {
   StudyDraft d;
-  const std::string why = BuildStudy(StudySpec{}, true, d);
+  const std::string why = BuildStudy(StudyRequest{}, true, d);
   for (const char* opt : {"--model", "--lat", "--freq", "--erp", "--tx-agl", "--rx-agl", "--threshold", "--radials"})
     EXPECT_NE(why.find(opt), std::string::npos) << opt << " in:\n" << why;
 }
@@ -93,7 +93,7 @@ TEST(StudyTaskTest, CreateReadsBackAndRefusedChangeLeavesFilesIntact) {
   t.SetTaskID(1);
   EXPECT_EQ(t.sSum, "LR RAD 4 radials to 5 km, 60 dBu");
   EXPECT_EQ(t.sDesc, "WZWR: Longley-Rice, 4 radials to 5 km");
-  const StudySpec back = ReadStudy(t.File(), t.TaskPathsFile());
+  const StudyRequest back = ReadStudy(t.File(), t.TaskPathsFile());
   EXPECT_EQ(back.radials, 4);
   EXPECT_EQ(back.distance->Text(), "5|km");
   EXPECT_EQ(back.step->Text(), "1|km");

@@ -21,7 +21,7 @@ struct TargetPoint {
   double lat = 0, lon = 0;
 };
 
-struct StudySpec {
+struct StudyRequest {
   // Task.
   std::string desc;                      // task description ("" = made from the study)
   bool details = false;                  // per-path details in the text report
@@ -76,8 +76,8 @@ const std::vector<StudySettingInfo>& StudySettings();
 
 // Applies one setting (name as in StudySettings, or a model template key such
 // as AREA_COR, which goes to modelSettings). "" when taken; else what is
-// wrong and what is accepted, and the spec is unchanged.
-std::string ApplyStudySetting(StudySpec& spec, std::string_view name, std::string_view value);
+// wrong and what is accepted, and the request is unchanged.
+std::string ApplyStudySetting(StudyRequest& req, std::string_view name, std::string_view value);
 
 // ---- Values as typed; each gives "" or why not.
 // A length: "30" (in defaultUnit), "500m", "10 mi", "1.5km", "330ft"; above 0.

@@ -1,4 +1,4 @@
-#include "tasks/StudySpec.h"
+#include "tasks/StudyRequest.h"
 
 #include <fmt/format.h>
 
@@ -76,7 +76,7 @@ std::string Coordinate(std::string_view text, std::string_view kind, std::option
 }
 
 // Tile limits "S,W,N,E" in decimal degrees, or an extent around the site.
-std::string Tile(StudySpec& s, std::string_view text) {
+std::string Tile(StudyRequest& s, std::string_view text) {
   std::vector<double> b;
   std::size_t start = 0;
   const std::string t(text);
@@ -104,7 +104,7 @@ std::string Tile(StudySpec& s, std::string_view text) {
   return {};
 }
 
-std::string Boundary(StudySpec& s, std::string_view text) {
+std::string Boundary(StudyRequest& s, std::string_view text) {
   const std::string t = Trim(text);
   const auto colon = t.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == t.size())
@@ -114,7 +114,7 @@ std::string Boundary(StudySpec& s, std::string_view text) {
   return {};
 }
 
-using Setter = std::function<std::string(StudySpec&, std::string_view)>;
+using Setter = std::function<std::string(StudyRequest&, std::string_view)>;
 struct Setting {
   StudySettingInfo info;
   Setter set;
@@ -123,22 +123,22 @@ struct Setting {
 const std::vector<Setting>& Table() {
   static const std::vector<Setting> table = {
       {{"desc", "TEXT", "task description (default: made from the study)"},
-       [](StudySpec& s, std::string_view v) { return s.desc = Trim(v), std::string(); }},
+       [](StudyRequest& s, std::string_view v) { return s.desc = Trim(v), std::string(); }},
       {{"name", "TEXT", "facility name, e.g. \"WZWR-FM Mount Waumbek\""},
-       [](StudySpec& s, std::string_view v) { return s.name = Trim(v), std::string(); }},
+       [](StudyRequest& s, std::string_view v) { return s.name = Trim(v), std::string(); }},
       {{"lat", "LAT", "site latitude: decimal degrees or \"44 26 11.4 N\""},
-       [](StudySpec& s, std::string_view v) { return Coordinate(v, "LT", s.lat); }},
+       [](StudyRequest& s, std::string_view v) { return Coordinate(v, "LT", s.lat); }},
       {{"lon", "LON", "site longitude: decimal degrees or \"71 24 47.2 W\""},
-       [](StudySpec& s, std::string_view v) { return Coordinate(v, "LN", s.lon); }},
+       [](StudyRequest& s, std::string_view v) { return Coordinate(v, "LN", s.lon); }},
       {{"datum", "NAME", "datum of the coordinates: WGS 84 (default), NAD 83, NAD 27, WGS 72"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          const std::string d = DatumDisplayName(Trim(v));
          if (d.empty()) return "datum '" + std::string(v) + "' is not one of WGS 84, NAD 83, NAD 27, WGS 72";
          return s.datum = d, std::string();
        }},
       {{"site-elev", "LENGTH|terrain", "site ground elevation above sea level (m unless a unit follows), or "
                                        "\"terrain\" to read it from the DEM (default)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          if (EqualsNoCase(Trim(v), "terrain") || EqualsNoCase(Trim(v), "from terrain")) {
            s.siteElevation.reset();
            return std::string();
@@ -151,7 +151,7 @@ const std::vector<Setting>& Table() {
          return std::string();
        }},
       {{"freq", "MHZ", "frequency in MHz (or with a unit: 98.5MHz, 1.9GHz)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double d = 0;
          std::string rest;
          if (!SplitNumber(v, d, rest) || !(rest.empty() || !UnitOf(rest, {"MHz", "GHz", "kHz"}).empty()) || !(d > 0))
@@ -161,15 +161,15 @@ const std::vector<Setting>& Table() {
          return std::string();
        }},
       {{"erp", "POWER", "effective radiated power with its unit: 50kW, 100 W, 17dBk (mW, W, kW, dBm, dBW, dBk)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          ValueUnit p;
          if (auto why = ParsePowerText(v, p); !why.empty()) return why;
          return s.erp = p, std::string();
        }},
       {{"tx-agl", "LENGTH", "transmit antenna height above ground (m unless a unit follows: 330ft)"},
-       [](StudySpec& s, std::string_view v) { return Length(v, "transmit antenna height", s.txAgl, "m"); }},
+       [](StudyRequest& s, std::string_view v) { return Length(v, "transmit antenna height", s.txAgl, "m"); }},
       {{"antenna", "FILE[:SECTION]", "antenna pattern: a settings file with [Antenna Data] records (see README)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          std::string t = Trim(v);
          s.antennaSection = "Antenna";
          if (const auto c = t.rfind(':'); c != std::string::npos && c > 1) {
@@ -179,7 +179,7 @@ const std::vector<Setting>& Table() {
          return s.antennaFile = t, std::string();
        }},
       {{"gain", "GAIN", "antenna maximum gain: 6, 6dBd, 8.15dBi (default 0 dBd)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double d = 0;
          std::string rest;
          if (!SplitNumber(v, d, rest) || (!rest.empty() && UnitOf(rest, {"dBd", "dBi"}).empty()))
@@ -188,19 +188,19 @@ const std::vector<Setting>& Table() {
          return std::string();
        }},
       {{"orientation", "DEG", "antenna orientation, degrees from true north"},
-       [](StudySpec& s, std::string_view v) { return Degrees(v, "orientation", s.orientation); }},
+       [](StudyRequest& s, std::string_view v) { return Degrees(v, "orientation", s.orientation); }},
       {{"etilt", "DEG", "electrical tilt, degrees (down is positive)"},
-       [](StudySpec& s, std::string_view v) { return Degrees(v, "electrical tilt", s.eTilt); }},
+       [](StudyRequest& s, std::string_view v) { return Degrees(v, "electrical tilt", s.eTilt); }},
       {{"mtilt", "DEG", "mechanical tilt, degrees"},
-       [](StudySpec& s, std::string_view v) { return Degrees(v, "mechanical tilt", s.mTilt); }},
+       [](StudyRequest& s, std::string_view v) { return Degrees(v, "mechanical tilt", s.mTilt); }},
       {{"mdir", "DEG", "azimuth of the mechanical tilt, degrees"},
-       [](StudySpec& s, std::string_view v) { return Degrees(v, "mechanical tilt direction", s.mDir); }},
+       [](StudyRequest& s, std::string_view v) { return Degrees(v, "mechanical tilt direction", s.mDir); }},
       {{"inverted", "yes|no", "antenna mounted upside down"},
-       [](StudySpec& s, std::string_view v) { return Flag(v, "inverted", s.inverted); }},
+       [](StudyRequest& s, std::string_view v) { return Flag(v, "inverted", s.inverted); }},
       {{"rx-agl", "LENGTH", "receive antenna height above ground (m unless a unit follows)"},
-       [](StudySpec& s, std::string_view v) { return Length(v, "receive antenna height", s.rxAgl, "m"); }},
+       [](StudyRequest& s, std::string_view v) { return Length(v, "receive antenna height", s.rxAgl, "m"); }},
       {{"threshold", "DBU", "field strength the receiver needs, dBu (dB above 1 uV/m)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double d = 0;
          std::string rest;
          if (!SplitNumber(v, d, rest) || !(rest.empty() || EqualsNoCase(rest, "dBu")))
@@ -208,7 +208,7 @@ const std::vector<Setting>& Table() {
          return s.thresholdDbu = d, std::string();
        }},
       {{"model", "CODE", "propagation model: a code or name of `ravoprop models` (LR, Hata, ...)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          const std::string code = ModelCodeOf(Trim(v));
          if (code.empty()) {
            std::string all;
@@ -219,16 +219,16 @@ const std::vector<Setting>& Table() {
          return s.model = code, std::string();
        }},
       {{"template", "FILE", "model template file ([Propagation Model]; `ravoprop template new`)"},
-       [](StudySpec& s, std::string_view v) { return s.templateFile = Trim(v), std::string(); }},
+       [](StudyRequest& s, std::string_view v) { return s.templateFile = Trim(v), std::string(); }},
       {{"k-value", "K", "effective earth-radius factor (default 1.333)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double k = 0;
          if (auto why = Plain(v, "K-value", k); !why.empty() || !(k > 0))
            return "K-value '" + std::string(v) + "' is not a number above 0 (e.g. 1.333)";
          return s.kValue = k, std::string();
        }},
       {{"radials", "N", "radial study: number of radials, evenly spaced from north"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double n = 0;
          if (!Plain(v, "radials", n).empty() || n < 1 || n > 3600 || n != std::trunc(n))
            return "radials '" + std::string(v) + "' is not a whole number from 1 to 3600";
@@ -237,15 +237,15 @@ const std::vector<Setting>& Table() {
          return std::string();
        }},
       {{"distance", "LENGTH", "length of each radial (km unless a unit follows: 500m, 10mi)"},
-       [](StudySpec& s, std::string_view v) { return Length(v, "distance", s.distance); }},
+       [](StudyRequest& s, std::string_view v) { return Length(v, "distance", s.distance); }},
       {{"step", "LENGTH", "step between points along a radial, or of the tile grid (km unless a unit follows)"},
-       [](StudySpec& s, std::string_view v) { return Length(v, "step", s.step); }},
+       [](StudyRequest& s, std::string_view v) { return Length(v, "step", s.step); }},
       {{"tile", "EXTENT|S,W,N,E", "tile study: the site +- EXTENT (km unless a unit follows), or limits in degrees"},
-       [](StudySpec& s, std::string_view v) { return Tile(s, v); }},
+       [](StudyRequest& s, std::string_view v) { return Tile(s, v); }},
       {{"boundary", "FILE.bna:POLYGON", "tile study: only the points inside this polygon"},
-       [](StudySpec& s, std::string_view v) { return Boundary(s, v); }},
+       [](StudyRequest& s, std::string_view v) { return Boundary(s, v); }},
       {{"contour", "DBU", "contour study of the radials at this field, dBu"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double d = 0;
          std::string rest;
          if (!SplitNumber(v, d, rest) || !(rest.empty() || EqualsNoCase(rest, "dBu")))
@@ -253,14 +253,14 @@ const std::vector<Setting>& Table() {
          return s.contourDbu = d, std::string();
        }},
       {{"percent", "PCT", "percent of locations of contour studies and curve models (default 50)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          double p = 0;
          if (!Plain(v, "percent", p).empty() || !(p > 0 && p < 100))
            return "percent '" + std::string(v) + "' is not a number above 0 and below 100 (e.g. 50)";
          return s.contourPercent = p, std::string();
        }},
       {{"targets", "FILE", "target study: one LAT,LON per line (decimal degrees or DMS)"},
-       [](StudySpec& s, std::string_view v) {
+       [](StudyRequest& s, std::string_view v) {
          std::vector<TargetPoint> t;
          if (auto why = ReadTargetsFile(Trim(v), t); !why.empty()) return why;
          s.targetsFile = Trim(v);
@@ -269,11 +269,11 @@ const std::vector<Setting>& Table() {
          return std::string();
        }},
       {{"dem", "PATH", "terrain: DEM file or directory (default: the configured terrain)"},
-       [](StudySpec& s, std::string_view v) { return s.dem = Trim(v), std::string(); }},
+       [](StudyRequest& s, std::string_view v) { return s.dem = Trim(v), std::string(); }},
       {{"terrain-step", "LENGTH", "terrain profile sampling step (km unless a unit follows; default 90m)"},
-       [](StudySpec& s, std::string_view v) { return Length(v, "terrain step", s.terrainStep); }},
+       [](StudyRequest& s, std::string_view v) { return Length(v, "terrain step", s.terrainStep); }},
       {{"details", "yes|no", "write each point's account to the task's text report"},
-       [](StudySpec& s, std::string_view v) { return Flag(v, "details", s.details); }},
+       [](StudyRequest& s, std::string_view v) { return Flag(v, "details", s.details); }},
   };
   return table;
 }
@@ -289,23 +289,23 @@ const std::vector<StudySettingInfo>& StudySettings() {
   return infos;
 }
 
-std::string ApplyStudySetting(StudySpec& spec, std::string_view name, std::string_view value) {
+std::string ApplyStudySetting(StudyRequest& req, std::string_view name, std::string_view value) {
   std::string key = Trim(name);
   while (!key.empty() && key.front() == '-') key.erase(0, 1);
   for (const auto& s : Table()) {
     if (!EqualsNoCase(s.info.name, key)) continue;
-    StudySpec copy = spec;
+    StudyRequest copy = req;
     if (auto why = s.set(copy, value); !why.empty()) return why;
-    spec = std::move(copy);
+    req = std::move(copy);
     return {};
   }
   // A model template key: checked against the model when the study is built.
   const bool templateKey = !key.empty() && key.find_first_of("=[]|\r\n ") == std::string::npos &&
                            key.find('-') == std::string::npos;
   if (!templateKey) return "'" + std::string(name) + "' is not a study setting (see `ravoprop task new --help`)";
-  for (auto& [k, v] : spec.modelSettings)
+  for (auto& [k, v] : req.modelSettings)
     if (EqualsNoCase(k, key)) return v = Trim(value), std::string();
-  spec.modelSettings.emplace_back(key, Trim(value));
+  req.modelSettings.emplace_back(key, Trim(value));
   return {};
 }
 
