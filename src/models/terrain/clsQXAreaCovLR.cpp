@@ -3,6 +3,7 @@
 #include "models/terrain/ModelValidity.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -251,22 +252,31 @@ namespace {
 // Error level 3 with the checks of the model's preparation that raised it, in
 // words without numbers (an area run counts the points per distinct text).
 std::string LRLevel3Text(const clsLRCore::PathState& p) {
-  std::string why;
-  const auto add = [&why](const char* s) { why += why.empty() ? s : std::string("; ") + s; };
-  bool nearFar = false, steep = false;
-  for (int j = 0; j < 2; ++j) {
-    const auto k = static_cast<std::size_t>(j);
-    if (std::fabs(p.the[k]) > 200e-3) steep = true;
-    if (p.dl[k] < 0.1 * p.dls[k] || p.dl[k] > 3.0 * p.dls[k]) nearFar = true;
+  // The text of each combination of reasons, made once: an area run asks for
+  // it at every point of level 3.
+  static const std::array<std::string, 8> kText = [] {
+    static constexpr const char* kWhy[3] = {
+        "a horizon nearer than a tenth, or farther than three times, the smooth-earth horizon distance",
+        "a horizon elevation angle above 200 mrad",
+        "a path shorter than the effective antenna heights' difference over 200 mrad"};
+    std::array<std::string, 8> t;
+    t[0] = LRErrorLevelText(3);
+    for (unsigned m = 1; m < 8; ++m) {
+      std::string why;
+      for (unsigned b = 0; b < 3; ++b)
+        if (m & (1u << b)) why += (why.empty() ? "" : "; ") + std::string(kWhy[b]);
+      t[m] = "Longley-Rice error level 3: the path's geometry lies outside what the model was fitted to (" + why +
+             "); the field is computed but less certain";
+    }
+    return t;
+  }();
+  unsigned mask = 0;
+  for (std::size_t k = 0; k < 2; ++k) {
+    if (p.dl[k] < 0.1 * p.dls[k] || p.dl[k] > 3.0 * p.dls[k]) mask |= 1u;
+    if (std::fabs(p.the[k]) > 200e-3) mask |= 2u;
   }
-  if (nearFar)
-    add("a horizon nearer than a tenth, or farther than three times, the smooth-earth horizon distance");
-  if (steep) add("a horizon elevation angle above 200 mrad");
-  if (p.dist > 0 && p.dist < std::fabs(p.he[0] - p.he[1]) / 200e-3)
-    add("a path shorter than the effective antenna heights' difference over 200 mrad");
-  if (why.empty()) return LRErrorLevelText(3);
-  return "Longley-Rice error level 3: the path's geometry lies outside what the model was fitted to (" + why +
-         "); the field is computed but less certain";
+  if (p.dist > 0 && p.dist < std::fabs(p.he[0] - p.he[1]) / 200e-3) mask |= 4u;
+  return kText[mask];
 }
 
 }  // namespace
