@@ -37,6 +37,19 @@ struct CellImage {
     auto ch = [&](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * alpha * 255)); };
     row[x] = (ch(1.0) << 24) | (ch(c.r) << 16) | (ch(c.g) << 8) | ch(c.b);
   }
+  // Draws the cells stretched over the box (x, y, w, h) of the canvas.
+  void Paint(Canvas& c, int width, int height, double x, double y, double w, double h, cairo_filter_t filter,
+             double alpha) {
+    cairo_surface_mark_dirty(s);
+    cairo_t* cr = c.Cr();
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, w / width, h / height);
+    cairo_set_source_surface(cr, s, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), filter);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
+  }
 };
 
 // The values of the raster as cells in their class colours (no value: clear).
@@ -47,15 +60,7 @@ void PaintField(Canvas& c, const coverage::FieldRaster& r, const MapScale& scale
   for (int row = 0; row < r.height; ++row)
     for (int col = 0; col < r.width; ++col)
       if (const double v = r.Value(col, row); std::isfinite(v)) img.Set(col, row, scale.ColourOf(v), 1.0);
-  cairo_surface_mark_dirty(img.s);
-  cairo_t* cr = c.Cr();
-  cairo_save(cr);
-  cairo_translate(cr, x, y);
-  cairo_scale(cr, w / r.width, h / r.height);
-  cairo_set_source_surface(cr, img.s, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-  cairo_paint_with_alpha(cr, alpha);
-  cairo_restore(cr);
+  img.Paint(c, r.width, r.height, x, y, w, h, CAIRO_FILTER_NEAREST, alpha);
 }
 
 void PaintShade(Canvas& c, const Shade& s, double x, double y, double w, double h) {
@@ -65,15 +70,7 @@ void PaintShade(Canvas& c, const Shade& s, double x, double y, double w, double 
     for (int col = 0; col < s.width; ++col)
       if (const unsigned char g = s.px[static_cast<std::size_t>(row) * s.width + col]; g > 0)
         img.Set(col, row, {g / 255.0, g / 255.0, g / 255.0}, 1.0);
-  cairo_surface_mark_dirty(img.s);
-  cairo_t* cr = c.Cr();
-  cairo_save(cr);
-  cairo_translate(cr, x, y);
-  cairo_scale(cr, w / s.width, h / s.height);
-  cairo_set_source_surface(cr, img.s, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
-  cairo_paint(cr);
-  cairo_restore(cr);
+  img.Paint(c, s.width, s.height, x, y, w, h, CAIRO_FILTER_BILINEAR, 1.0);
 }
 
 void Disc(Canvas& c, double x, double y, double r, const Rgb& fill, const Rgb& rim, double rimWidth) {
