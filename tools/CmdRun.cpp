@@ -13,7 +13,11 @@
 #include "TerminalProgress.h"
 #include "common/Config.h"
 #include "common/TextJoin.h"
+#include "engine/CombinedRun.h"
 #include "engine/clsRFProp.h"
+#include "platform/DbfTable.h"
+#include "tasks/TaskCodes.h"
+#include "tasks/TaskFile.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsObstructions.h"
@@ -29,12 +33,40 @@ struct RunOptions {
   std::string dem;
 };
 
+// Aggregate, composite and interference studies: computed from their input
+// tile studies.
+int RunCombined(const RunOptions& o, const std::filesystem::path& workdir) {
+  const CombinedRunResult r = RunCombinedStudy(workdir, o.task, platform::DefaultDataSumFile());
+  if (!r.error.empty()) {
+    std::cerr << r.error << "\nStudy of task " << o.task << " was not run; its previous results were kept\n";
+    return kExitFailed;
+  }
+  std::cout << r.text;
+  const std::string table = (workdir / tasks::TaskFileName('R', o.task, ".DBF")).string();
+  std::string text, json;
+  if (CoverageReport(table, {}, std::nullopt, {}, text, json).empty()) {
+    std::cout << text;
+    const auto report = workdir / tasks::TaskFileName('T', o.task, ".TXT");
+    if (const auto err = coverage::AppendFiguresToReport(report, text); !err.empty())
+      std::cerr << "Warning: the coverage figures were not added to the report: " << err << "\n";
+  }
+  std::cout << fmt::format("Study of task {} {}: {} points, {} with a value\n", o.task,
+                           r.complete ? "complete" : "finished with points that have no value", r.points, r.computed);
+  for (char kind : {'R', 'T', 'S'})
+    std::cout << "  " << (kind == 'R' ? "results table: " : kind == 'T' ? "report:        " : "summary:       ")
+              << (workdir / tasks::TaskFileName(kind, o.task, kind == 'R' ? ".DBF" : ".TXT")).string() << "\n";
+  return r.complete ? kExitOk : kExitPartial;
+}
+
 int RunStudy(const RunOptions& o) {
   ApplyGlobals();
   clsRFProp e;
   e.bSilent(Globals().silent);
   const auto workdir = OpenWorkDir(o.workdir);
   if (!workdir) return kExitFailed;
+  if (const tasks::TaskFile tf(*workdir / tasks::TaskFileName('T', o.task, ".INI"));
+      tf.Exists() && IsCombinedStudyType(tf.Identity().type))
+    return RunCombined(o, *workdir);
   e.sWorkDir(workdir->string());
   const unsigned hw = std::thread::hardware_concurrency();
   e.iThreads(o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw));

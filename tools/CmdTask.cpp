@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Commands.h"
@@ -15,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramDir.h"
 #include "engine/clsRFProp.h"
+#include "tasks/CombinedTask.h"
 #include "tasks/PathsFile.h"
 #include "tasks/SampleStudy.h"
 #include "tasks/StudyBuilder.h"
@@ -40,6 +42,11 @@ struct TaskOptions {
   std::string taskFile, pathsFile;
   std::string terrain;  // default: the sample tile of the data directory
   std::string dtouFile;
+  // Studies made from other studies (task new --aggregate / --interference).
+  std::string aggregate, inputs;
+  bool composite = false, interference = false;
+  std::optional<double> minThreshold, isolation, maxSds, addUIsolation;
+  std::string desired, undesired, dtouTable, sumMethod = "Power Sum";
 };
 
 // The work directory of the command; a missing one ends the command (exit 1)
@@ -103,7 +110,46 @@ int RunNewStudy(const TaskOptions& o) {
   return 0;
 }
 
+// task new --aggregate METHOD --inputs 3,4,5 / --interference --desired 3 --undesired 4,5 --dtou TABLE.
+int RunNewCombined(const TaskOptions& o) {
+  if (!o.study.empty() || !o.pairs.empty() || !o.mode.empty() || !o.type.empty() || !o.summary.empty())
+    return Failed("--aggregate and --interference make a study of other tasks; give them without a facility, model or "
+                  "--mode/--type/--summary");
+  if (!o.aggregate.empty() && o.interference) return Failed("Give one of --aggregate and --interference");
+  StudyOutcome r;
+  if (o.interference) {
+    InterferenceRequest req;
+    std::string why;
+    req.desired = ParseTaskNumber(o.desired);
+    if (req.desired < 1) AddProblem(why, "Give the desired task: --desired N");
+    if (auto e = ParseTaskList(o.undesired, req.undesired); !e.empty()) AddProblem(why, "--undesired: " + e);
+    if (!why.empty()) return Failed("The interference study was not created:\n" + why);
+    req.table = o.dtouTable;
+    req.tableFile = o.dtouFile;
+    req.sumMethod = o.sumMethod;
+    req.desc = o.desc;
+    r = CreateInterferenceTask(WorkDir(o), req);
+  } else {
+    AggregateRequest req;
+    const auto m = ParseAggregateMethod(o.aggregate);
+    if (!m) return Failed("Unknown aggregate method \"" + o.aggregate + "\"; give one of " + AggregateMethodList());
+    req.method = *m;
+    if (auto e = ParseTaskList(o.inputs, req.inputs); !e.empty()) return Failed("--inputs: " + e);
+    req.composite = o.composite;
+    req.minThresholdDbu = o.minThreshold;
+    req.isolationDb = o.isolation;
+    req.maxSdsUs = o.maxSds;
+    req.addUIsolationDb = o.addUIsolation;
+    req.desc = o.desc;
+    r = CreateAggregateTask(WorkDir(o), req);
+  }
+  if (r.id < 1) return Failed(r.error);
+  std::cout << r.id << "\n";
+  return 0;
+}
+
 int RunNew(const TaskOptions& o) {
+  if (!o.aggregate.empty() || o.interference) return RunNewCombined(o);
   const bool lowLevel = !o.mode.empty() || !o.type.empty() || !o.summary.empty();
   if (!lowLevel) {
     if (o.study.empty() && o.pairs.empty())
@@ -317,6 +363,30 @@ const CommandRegistration reg([](CLI::App& app) {
   n->add_option("--mode", opts->mode, "Low-level: an empty task of this mode (COVERAGE, INTERMOD, ...)");
   n->add_option("--type", opts->type, "Low-level: the empty task's type, e.g. \"THRESHOLD (RADIAL)\"");
   n->add_option("--summary", opts->summary, "Low-level: the empty task's summary (characters 1-6: study code)");
+  const char* combined = "Studies of other tasks";
+  n->add_option("--aggregate", opts->aggregate,
+                "An aggregate tile study of --inputs by this method (name or index): " + AggregateMethodList())
+      ->type_name("METHOD")->group(combined);
+  n->add_option("--inputs", opts->inputs, "Input tile tasks of --aggregate (the desired one first for \"D/U Ratio\")")
+      ->type_name("3,4,5")->group(combined);
+  n->add_flag("--composite", opts->composite, "Type \"COMPOSITE FIELD (TILE)\" instead of \"AGGREGATE FIELD (TILE)\"")
+      ->group(combined);
+  n->add_option("--min-threshold", opts->minThreshold, "Min Threshold (dBu): serving level of Best Server, counted level "
+                "of Threshold Count, usable signals of the delay spread")->group(combined);
+  n->add_option("--isolation", opts->isolation, "Isolation (dB): capture ratio (Best Server, Simulcast), required D/U "
+                "(D/U Ratio)")->group(combined);
+  n->add_option("--max-sds", opts->maxSds, "Max SDS (uSec): largest tolerable delay spread")->group(combined);
+  n->add_option("--add-u-isolation", opts->addUIsolation, "Additional U Isolation (dB) of D/U Ratio")->group(combined);
+  n->add_flag("--interference", opts->interference, "An adjacent-channel interference study of --desired against --undesired")
+      ->group(combined);
+  n->add_option("--desired", opts->desired, "Desired tile task of --interference")->type_name("N")->group(combined);
+  n->add_option("--undesired", opts->undesired, "Undesired tile tasks of --interference")->type_name("4,5")->group(combined);
+  n->add_option("--dtou", opts->dtouTable, "Receiver D/U table of --interference (ravoprop dtou print lists them)")
+      ->type_name("TABLE")->group(combined);
+  n->add_option("--dtou-file", opts->dtouFile, "File of the D/U table (default: the installation's ZWRXRej.INI, else "
+                "the sample tables)")->type_name("FILE")->group(combined);
+  n->add_option("--sum-method", opts->sumMethod, "How undesired signals add up: \"Power Sum\" (default) or \"Maximum\"")
+      ->group(combined);
   Wrap(n, opts, RunNew);
 
   auto* set = cmd->add_subcommand("set", "Change a task's study: KEY=VALUE with the names of `task new` options "

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/ModelTable.h"
+#include "coverage/Aggregate.h"
 #include "common/TextJoin.h"
 #include "geo/Geodesic.h"
 #include "platform/DbfTable.h"
@@ -214,16 +215,30 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
   if (out.points.empty()) return "The results table " + table.string() + " holds no study points";
   // What the values are: the model of the study's task file (R<n>.DBF beside T<n>.INI).
   {
+    std::string combinedType;
+    int method = -1;
     std::string stem = table.stem().string();
     if (!stem.empty() && (stem[0] == 'R' || stem[0] == 'r')) {
       const fs::path taskFile = table.parent_path() / ("T" + stem.substr(1) + ".INI");
       std::error_code fe;
-      if (fs::is_regular_file(taskFile, fe))
+      if (fs::is_regular_file(taskFile, fe)) {
         out.model = platform::ProfileGetString("Propagation Model", "MODEL", "", taskFile);
+        combinedType = Upper(platform::ProfileGetString("TASK", "Task Type", "", taskFile));
+        method = std::atoi(platform::ProfileGetString("TASK", "cboMathOpsIndex", "-1", taskFile).c_str());
+      }
     }
     const ModelQuantity q = ModelResultOf(out.model);
     out.quantity = q.quantity;
     out.unit = q.unit;
+    // Studies made from other studies: the value their method gives.
+    if (combinedType.rfind("INTERFERENCE", 0) == 0) {
+      out.quantity = "protection margin", out.unit = "dB";
+    } else if (combinedType.rfind("AGGREGATE", 0) == 0 || combinedType.rfind("COMPOSITE", 0) == 0) {
+      if (const auto m = AggregateMethodOf(method)) {
+        const MethodQuantity mq = AggregateQuantity(*m);
+        out.quantity = mq.quantity, out.unit = mq.unit;
+      }
+    }
   }
   // One point per radial: no azimuth holds two points of the study.
   if (!out.tile) {

@@ -1,0 +1,46 @@
+#pragma once
+// The input studies of a study made from other studies (aggregate and
+// composite tile studies, adjacent-channel interference): each one a tile
+// study of the same work directory that has been run, its field strengths
+// read back from its results table, and all of them on one grid.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "coverage/ResultsExport.h"
+
+namespace zw {
+
+struct InputStudy {
+  std::int32_t task = 0;
+  std::string desc;                // "Task Desc"
+  std::string facility;            // FAC_DESC (or "task N" without one)
+  double freqMHz = 0;              // TX_FREQMHZ
+  coverage::StudyResults results;  // its points, in its table's order
+};
+
+// Loads input task `task` for the study `owner`; "" or why it cannot be used
+// (missing task, not a tile study, not run yet, not a field in dBu), saying
+// what to do.
+std::string LoadInputStudy(const std::filesystem::path& workDir, std::int32_t owner, std::int32_t task,
+                           InputStudy& out);
+
+// The grid of a study's points in words: "41 x 41 points, 44.30000 to
+// 44.50000 deg N, -71.50000 to -71.30000 deg E".
+std::string GridText(const coverage::StudyResults& s);
+// "" when b's points lie on a's grid (the same rows and columns), else the
+// refusal naming both grids.
+std::string CheckSameGrid(const InputStudy& a, const InputStudy& b);
+
+// For every point of base, the matching record of other (same latitude and
+// longitude), or null.
+std::vector<const coverage::RdbRecord*> AlignPoints(const InputStudy& base, const InputStudy& other);
+
+// The task numbers listed by a task-file section: the values of its keys
+// (other than those in `skip`) whose first "|" field is a task number, in
+// file order; a value that is not one is refused (the key is named).
+std::string ListedTasks(const std::filesystem::path& taskFile, const std::string& section,
+                        const std::vector<std::string>& keys, std::vector<std::int32_t>& out);
+
+}  // namespace zw
