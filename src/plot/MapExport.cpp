@@ -11,6 +11,7 @@
 #include "coverage/CoverageFigures.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "plot/CategoryMap.h"
 #include "plot/StudyMap.h"
 
 namespace zw::plot {
@@ -64,6 +65,8 @@ std::string ExportMap(const fs::path& table, const fs::path& file, const MapOpti
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const bool kml = ext == ".kml";
   if (!kml && !ImageKindOf(file)) return ImageKindError(file) + " (or .kml for Google Earth)";
+  // Best-server and interference studies: a map of their classes.
+  if (!kml && IsCategoryStudy(table)) return ExportCategoryMap(table, file, o, note);
   coverage::StudyResults s;
   if (auto err = coverage::LoadStudyResults(table, o.study, s); !err.empty()) return err;
   coverage::FieldRaster r;

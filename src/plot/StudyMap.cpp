@@ -265,6 +265,10 @@ std::string DrawStudyMap(const coverage::FieldRaster& r, const MapScale& scale, 
     const auto [x, y] = L.PixelOf(r.txLat, r.txLon);
     TxMarker(c, x, y);
   }
+  for (const auto& [lat, lon] : d.sites) {
+    const auto [x, y] = L.PixelOf(lat, lon);
+    TxMarker(c, x, y);
+  }
   cairo_restore(cr);
   c.SetColour(kBlack);
   cairo_set_line_width(cr, 1);

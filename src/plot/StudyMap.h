@@ -27,6 +27,7 @@ struct MapDecor {
   std::string storedLabel;
   const Shade* shade = nullptr;     // hillshade on the raster's grid box, or none
   std::string txName;
+  std::vector<std::pair<double, double>> sites;  // (lat, lon) of further transmitters, marked like the first
 };
 
 // Where the parts of a drawn map are (pixels, or points of SVG / PDF).
