@@ -145,7 +145,29 @@ void GeodesicLine::Position(double sM, double& lat, double& lon) {
 }
 
 void GeodesicLine::Positions(std::size_t first, std::size_t n, double step, double* lat, double* lon) {
-  for (std::size_t k = 0; k < n; ++k) Position(static_cast<double>(first + k) * step, lat[k], lon[k]);
+  if (n == 0) return;
+  const double sEnd = static_cast<double>(first + n - 1) * step;
+  if (!(step >= 0) || !(sEnd <= 1e8)) {  // what Position does with each, one by one
+    for (std::size_t k = 0; k < n; ++k) Position(static_cast<double>(first + k) * step, lat[k], lon[k]);
+    return;
+  }
+  const auto jEnd = static_cast<std::size_t>(sEnd / kNodeSpacingM);
+  if (jEnd >= spans_.size()) Extend(jEnd);
+  // The loop of Position without its checks: the spans are all made, and the
+  // arithmetic is the same, so each number is what Position gives.
+  for (std::size_t k = 0; k < n; ++k) {
+    const double sM = static_cast<double>(first + k) * step;
+    const auto j = static_cast<std::size_t>(sM / kNodeSpacingM);
+    const Span& c = spans_[j];
+    if (c.exact) {
+      Exact(sM, lat[k], lon[k]);
+      continue;
+    }
+    const double t = (sM - static_cast<double>(j) * kNodeSpacingM) / kNodeSpacingM;
+    lat[k] = c.lat[0] + t * (c.lat[1] + t * (c.lat[2] + t * c.lat[3]));
+    lon[k] = c.lon[0] + t * (c.lon[1] + t * (c.lon[2] + t * c.lon[3]));
+  }
 }
+
 
 }  // namespace zw

@@ -58,25 +58,23 @@ double curve(double c1, double c2, double x1, double x2, double x3, double de) {
   return (c1 + c2 / (1.0 + sq((de - x2) / x3))) * sq(de / x1) / (1.0 + sq(de / x1));
 }
 
-// The k-th largest minus the k-th smallest of a (1 <= k <= a.size()).
-double DecileSpread(std::span<const double> a, std::size_t k) {
-  std::array<double, 32> hi{}, lo{};  // hi decreasing, lo increasing
-  if (a.empty()) return 0.0;
-  k = std::clamp<std::size_t>(k, 1, std::min(hi.size(), a.size()));
-  std::size_t nHi = 0, nLo = 0;
-  for (const double x : a) {
-    if (nHi < k || x > hi[k - 1]) {
-      std::size_t i = nHi < k ? nHi++ : k - 1;
-      for (; i > 0 && hi[i - 1] < x; --i) hi[i] = hi[i - 1];
-      hi[i] = x;
-    }
-    if (nLo < k || x < lo[k - 1]) {
-      std::size_t i = nLo < k ? nLo++ : k - 1;
-      for (; i > 0 && lo[i - 1] > x; --i) lo[i] = lo[i - 1];
-      lo[i] = x;
-    }
+// The k-th largest minus the k-th smallest of a (1 <= k <= a.size()); a is
+// reordered. Two selections: after the first, a[0, k) hold the k largest, so
+// the k-th smallest is the (n - k)-th of the rest in decreasing order.
+double DecileSpread(std::span<double> a, std::size_t k) {
+  const std::size_t n = a.size();
+  if (n == 0) return 0.0;
+  k = std::clamp<std::size_t>(k, 1, n);
+  const auto first = a.begin();
+  std::nth_element(first, first + static_cast<std::ptrdiff_t>(k - 1), a.end(), std::greater<>());
+  const double hi = a[k - 1];
+  if (n - k < k) {  // the k-th smallest lies among the k largest
+    std::nth_element(first, first + static_cast<std::ptrdiff_t>(n - k), a.end(), std::greater<>());
+    return hi - a[n - k];
   }
-  return hi[k - 1] - lo[k - 1];
+  std::nth_element(first + static_cast<std::ptrdiff_t>(k), first + static_cast<std::ptrdiff_t>(n - k), a.end(),
+                   std::greater<>());
+  return hi - a[n - k];
 }
 
 bool allFinite(const LRResult& r) {
@@ -294,7 +292,7 @@ double d1thx(std::span<const double> pfl, double x1, double x2) {
   // The published routine's quantiles: the elements at ka - 1 and kb - 1 =
   // n - ka of the deviations in decreasing order, that is the ka-th largest
   // and the ka-th smallest.
-  double v = DecileSpread(std::span<const double>(s).subspan(2, static_cast<std::size_t>(n)),
+  double v = DecileSpread(std::span<double>(s).subspan(2, static_cast<std::size_t>(n)),
                           static_cast<std::size_t>(ka));
   v /= 1.0 - 0.8 * std::exp(-(x2 - x1) / 50e3);
   return v;

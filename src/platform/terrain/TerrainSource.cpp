@@ -584,13 +584,49 @@ float TerrainSource::Elevation(double lat, double lon) const {
   return Elevation(lat, lon, cur);
 }
 
+// HotElevation over a run of points, the block's numbers held in locals: the
+// count of leading points it gave (the same numbers, bit for bit).
+std::size_t TerrainSource::HotRun(const double* lat, const double* lon, std::size_t n, float* out, Cursor& cur) {
+  const auto& h = cur.impl_->hot;
+  if (!h.v) return 0;
+  const float* const v = h.v;
+  const int x0 = h.x0, y0 = h.y0;
+  const std::size_t w = static_cast<std::size_t>(h.w);
+  const double fx0 = h.fx0, fx1 = h.fx1, fy0 = h.fy0, fy1 = h.fy1, xMin = h.xMin, xMax = h.xMax;
+  const double i0c = h.inv[0], i1c = h.inv[1], i2c = h.inv[2], i3c = h.inv[3], i4c = h.inv[4], i5c = h.inv[5];
+  const bool narrow = h.narrow;
+  std::size_t k = 0;
+  for (; k < n; ++k) {
+    const double la = lat[k], lo = lon[k];
+    if (!(std::fabs(la) <= 90.0)) break;
+    const double x = narrow && lo >= xMin && lo <= xMax ? lo : GridLon(lo, xMin, xMax);
+    const double fx = i0c + x * i1c + la * i2c - 0.5;
+    const double fy = i3c + x * i4c + la * i5c - 0.5;
+    if (!(fx >= fx0 && fx < fx1 && fy >= fy0 && fy < fy1)) break;
+    const int i = static_cast<int>(fx), j = static_cast<int>(fy);
+    const float* p = v + static_cast<std::size_t>(j - y0) * w + static_cast<std::size_t>(i - x0);
+    const float v00 = p[0], v10 = p[1], v01 = p[w], v11 = p[w + 1];
+    if (std::isnan(v00) || std::isnan(v10) || std::isnan(v01) || std::isnan(v11)) break;
+    const double tx = fx - i, ty = fy - j;
+    out[k] = static_cast<float>((1 - ty) * ((1 - tx) * v00 + tx * v10) + ty * ((1 - tx) * v01 + tx * v11));
+  }
+  return k;
+}
+
 void TerrainSource::Elevations(const double* lat, const double* lon, std::size_t n, float* out, Cursor& cur) const {
-  if (cur.src_ == this) cur.Sync();
-  for (std::size_t k = 0; k < n; ++k) {
-    // Points of the hot block straight away (HotElevation is false on
-    // non-finite input, which Elevation then refuses).
-    if (cur.src_ == this && std::fabs(lat[k]) <= 90.0 && HotElevation(lat[k], lon[k], cur, out[k])) continue;
+  if (cur.src_ != this) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = kNoElevation;
+    return;
+  }
+  cur.Sync();
+  for (std::size_t k = 0; k < n;) {
+    // Points of the hot block straight away; the first one outside it (or
+    // not finite, which Elevation then refuses) the general way, which moves
+    // the hot block to it.
+    k += HotRun(lat + k, lon + k, n - k, out + k, cur);
+    if (k == n) break;
     out[k] = Elevation(lat[k], lon[k], cur);
+    ++k;
   }
 }
 

@@ -108,6 +108,7 @@ class TerrainSource {
   // The look-up of a point in the cursor's hot block; false when the point
   // needs the general look-up (outside the block, or a void neighbour).
   static bool HotElevation(double lat, double lon, Cursor& cur, float& out);
+  static std::size_t HotRun(const double* lat, const double* lon, std::size_t n, float* out, Cursor& cur);
   void MakeHot(std::size_t si, double px, double py, Cursor& cur) const;
   void Evict() const;
   void Note(const std::string& msg) const;
