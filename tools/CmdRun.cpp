@@ -106,10 +106,10 @@ int RunStudy(const RunOptions& o) {
               << "  report:        " << task->TaskTXTFile() << "\n"
               << "  summary:       " << task->TaskSummaryFile() << "\n";
   };
-  // How much the study covers, from the table just written.
+  // How much the study covers: worked out by the run, or read from the table just written.
   auto figures = [&] {
-    std::string text, json;
-    if (!CoverageReport(task->TaskResultsFile(), {}, std::nullopt, {}, text, json).empty()) return;
+    std::string text = run.figuresText, json;
+    if (text.empty() && !CoverageReport(task->TaskResultsFile(), {}, std::nullopt, {}, text, json).empty()) return;
     std::cout << text;
     if (const auto err = coverage::AppendFiguresToReport(task->TaskTXTFile(), text); !err.empty())
       std::cerr << "Warning: the coverage figures were not added to the report: " << err << "\n";

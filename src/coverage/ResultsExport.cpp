@@ -213,6 +213,11 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
   }
   out.tile = out.code.size() >= 6 && Upper(out.code.substr(3, 3)) == "TIL";
   if (out.points.empty()) return "The results table " + table.string() + " holds no study points";
+  return DescribeStudyResults(out);
+}
+
+std::string DescribeStudyResults(StudyResults& out) {
+  const fs::path& table = out.table;
   // What the values are: the model of the study's task file (R<n>.DBF beside T<n>.INI).
   {
     std::string combinedType;
@@ -254,6 +259,35 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
     return fmt::format("No {} has been computed in {} ({} points of study {} not computed): run the study first",
                        out.quantity, table.string(), out.points.size(), out.code);
   return {};
+}
+
+std::string StudyFromMemory(const fs::path& table, const GeneratedStudy& g, const std::vector<PointValue>& values,
+                            int valueDecimals, StudyResults& out) {
+  out = StudyResults{};
+  out.table = table;
+  out.code = Trim(g.code);
+  out.tile = out.code.size() >= 6 && Upper(out.code.substr(3, 3)) == "TIL";
+  out.points.reserve(g.points.size());
+  for (std::size_t i = 0; i < g.points.size(); ++i) {
+    const StudyPoint& p = g.points[i];
+    RdbRecord r;
+    r.record = static_cast<int>(i) + 1;  // after the transmitter site's record
+    r.lat = p.lat;
+    r.lon = p.lon;
+    r.az = p.az;
+    r.dis = p.disKm;
+    if (i < values.size()) {
+      const PointValue& v = values[i];
+      if (v.status == PointStatus::kComputed || v.status == PointStatus::kModelFailed) {
+        r.val = RoundToDecimals(v.fieldDbu, valueDecimals);
+        r.wrnLvl = v.wrnLvl;
+        r.wrnBits = v.wrnBits;
+      }
+    }
+    out.points.push_back(std::move(r));
+  }
+  if (out.points.empty()) return "The study holds no points";
+  return DescribeStudyResults(out);
 }
 
 double StudyResults::ValueOf(const RdbRecord& r) const {

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "coverage/ResultsDb.h"
+#include "coverage/StudyPoints.h"
 
 namespace zw::coverage {
 
@@ -73,6 +74,17 @@ bool IsComputed(double val);
 // unreadable table, one without study points, one whose points are all
 // still uncomputed, and an unknown study code.
 std::string LoadStudyResults(const std::filesystem::path& table, const ExportOptions& options, StudyResults& out);
+
+// The study as LoadStudyResults reads it back from the table a run has just
+// written from these points and values (values rounded to the table's
+// valueDecimals), without reading the table: the figures of a run come from
+// memory. The task file beside `table` says what the values are.
+std::string StudyFromMemory(const std::filesystem::path& table, const GeneratedStudy& g,
+                            const std::vector<PointValue>& values, int valueDecimals, StudyResults& out);
+
+// What the values of a loaded study are (quantity, unit, from its task file),
+// whether it holds one point per radial, and how many points have a value.
+std::string DescribeStudyResults(StudyResults& out);
 
 struct FieldRaster {
   int width = 0, height = 0;

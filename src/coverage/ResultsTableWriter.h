@@ -34,9 +34,11 @@ class ResultsTableWriter {
   // Writes the rest, the record count and the end mark; syncs and closes.
   std::string Finish();
   std::int64_t Records() const { return records_; }
+  enum Slot { kDesc, kLat, kLon, kAz, kDis, kVal, kLvl, kBits, kElv, kLuCode, kLuLoss, kSlots };
+  // Decimals of a field of the open table (-1 when it has no such field).
+  int Decimals(Slot s) const { return cols_[s].offset < 0 ? -1 : cols_[s].decimals; }
 
  private:
-  enum Slot { kDesc, kLat, kLon, kAz, kDis, kVal, kLvl, kBits, kElv, kLuCode, kLuLoss, kSlots };
   struct Column {
     int offset = -1;  // in the record; -1 when the table has no such field
     int width = 0;

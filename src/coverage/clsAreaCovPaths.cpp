@@ -418,9 +418,10 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
 }
 
 std::string WriteStudyTable(const fs::path& file, const fs::path& dataSumFile, const GeneratedStudy& s,
-                            const std::vector<PointValue>* values) {
+                            const std::vector<PointValue>* values, int* valueDecimals) {
   ResultsTableWriter w;
   if (auto err = w.Create(file, dataSumFile); !err.empty()) return err;
+  if (valueDecimals) *valueDecimals = w.Decimals(ResultsTableWriter::kVal);
   if (auto err = w.AddSkeleton(s.siteDesc, StudyPoint{s.siteLat, s.siteLon, 0, 0}, s.siteElvM); !err.empty())
     return err;
   for (std::size_t i = 0; i < s.points.size(); ++i) {

@@ -200,8 +200,10 @@ class clsAreaCovPaths {
 
 // Writes a study's results table to `file` (which must not exist) in one
 // pass: the transmitter site record, then every point in record order with
-// its value (skeleton records when values is null).
+// its value (skeleton records when values is null). valueDecimals, when
+// given, receives the decimals the values were written with.
 std::string WriteStudyTable(const std::filesystem::path& file, const std::filesystem::path& dataSumFile,
-                            const GeneratedStudy& study, const std::vector<PointValue>* values);
+                            const GeneratedStudy& study, const std::vector<PointValue>* values,
+                            int* valueDecimals = nullptr);
 
 }  // namespace zw::coverage

@@ -101,6 +101,10 @@ struct CoverageRunOutcome {
   bool complete = false;
   // Every point's result, in the study's record order.
   std::vector<coverage::PointValue> values;
+  // How much the study covers, worked out from the results in memory as the
+  // table holds them ("" when they are read back from the table instead: a
+  // contour reduced from the radials changes the table after the run).
+  std::string figuresText;
   // Direct-contour models: points moved to the contour they found.
   std::vector<std::pair<std::uint32_t, coverage::StudyPoint>> moved;
   // The lines that say how many points have no result and why ("" when

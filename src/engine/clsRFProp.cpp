@@ -16,6 +16,8 @@
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "coverage/ContourReduction.h"
+#include "coverage/CoverageFigures.h"
+#include "coverage/ResultsExport.h"
 #include "coverage/clsAreaCovPaths.h"
 #include "engine/CoverageRun.h"
 #include "platform/ProgramDir.h"
@@ -1069,12 +1071,22 @@ std::string clsRFProp::RunCovArea() {
 
   // The results table, written once.
   proc.Step(1250);
-  if (std::string e = coverage::WriteStudyTable(tablePath, paths->task()->DataSumFile(), study, &run.values); !e.empty())
+  int valueDecimals = -1;
+  if (std::string e =
+          coverage::WriteStudyTable(tablePath, paths->task()->DataSumFile(), study, &run.values, &valueDecimals);
+      !e.empty())
     return finish(fail(JoinLines("The results table could not be written; the previous results were kept.", e)));
+  const bool reduceContour = run.completed && sTaskType_ == "CONTOUR" && !run.directContour;
+  if (!reduceContour && run.moved.empty()) {
+    coverage::StudyResults written;
+    if (coverage::StudyFromMemory(tablePath, study, run.values, valueDecimals, written).empty())
+      run.figuresText = coverage::CoverageFiguresText(
+          coverage::ComputeCoverageFigures(written, coverage::StudyThreshold(written), {}));
+  }
 
   // Contour from the radial results, for models that give no contours.
   proc.Step(1300);
-  if (run.completed && sTaskType_ == "CONTOUR" && !run.directContour) {
+  if (reduceContour) {
     coverage::ResultsDb rdb(commit.Folder(), lTaskID_, paths->task()->DataSumFile());
     rdb.SetSilent(bSilent_);
     rdb.SetMustExist(true);
