@@ -2,7 +2,9 @@
 // directory is copied from data/sample/, its radial study (task 1) and tile
 // study (task 2) of the FM transmitter on Mount Waumbek run through the engine
 // on the bundled SRTM tile, exactly as `ravoprop run` does, and each study's
-// results are exported as PNG, KML and GeoTIFF.
+// results are exported as PNG, KML and GeoTIFF. Then the tile studies of three
+// FM stations (tasks 3 to 5) run, and from them the best-server study (task 6)
+// and the interference study (task 7), each drawn as a map.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -15,6 +17,8 @@
 #include <vector>
 
 #include "Commands.h"
+#include "engine/CombinedRun.h"
+#include "platform/DbfTable.h"
 #include "TerminalProgress.h"
 #include "common/TextJoin.h"
 #include "coverage/ResultsExport.h"
@@ -41,6 +45,12 @@ struct DemoStudy {
 };
 constexpr DemoStudy kStudies[] = {{1, "radial", "radial study, 36 radials to 30 km"},
                                   {2, "tile", "tile study, grid of 0.5 x 0.5 degrees"}};
+// Three FM stations on one 50 x 50 grid, then the studies made from them.
+constexpr DemoStudy kStations[] = {{3, "", "WZWR-FM, 98.5 MHz, tile study on the 50 x 50 grid"},
+                                   {4, "", "WZWS-FM on Mount Washington, 98.5 MHz (co-channel), same grid"},
+                                   {5, "", "WZWT-FM on Cape Horn, 98.7 MHz (first adjacent), same grid"}};
+constexpr DemoStudy kCombined[] = {{6, "best-server", "best server of tasks 3, 4 and 5"},
+                                   {7, "interference", "adjacent-channel interference to task 3 from tasks 4 and 5"}};
 
 // Replaces OUT/work with a copy of the sample; "" or the failure.
 std::string FreshWorkDirectory(const fs::path& sample, const fs::path& work) {
@@ -174,9 +184,32 @@ int RunDemo(const DemoOptions& o) {
     }
     outputs.push_back(std::move(so));
   }
+  // Several transmitters: their tile studies, then the best server and the interference.
+  for (const DemoStudy& s : kStations) {
+    StudyOutputs so;
+    if (!RunOneStudy(s, work, terrain, threads, so)) return 1;
+  }
+  std::vector<std::pair<const DemoStudy*, fs::path>> maps;
+  for (const DemoStudy& s : kCombined) {
+    std::cout << fmt::format("\nTask {}: {}\n", s.task, s.what);
+    const CombinedRunResult r = RunCombinedStudy(work, s.task, platform::DefaultDataSumFile());
+    if (!r.error.empty()) {
+      std::cerr << r.error << "\n";
+      return 1;
+    }
+    std::cout << r.text;
+    plot::MapOptions map;
+    map.dem = tile.string();
+    const fs::path png = out / (std::string(s.name) + ".png");
+    if (auto err = plot::ExportMap(work / coverage::ResultsFileName(s.task), png, map); !err.empty()) {
+      std::cerr << fmt::format("Export of task {} failed: {}\n", s.task, err);
+      return 1;
+    }
+    maps.emplace_back(&s, png);
+  }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  std::cout << fmt::format("\nBoth studies done in {:.1f} s. Outputs:\n", seconds)
+  std::cout << fmt::format("\nAll studies done in {:.1f} s. Outputs:\n", seconds)
             << "  work directory: " << work.string() << "\n";
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const StudyOutputs& so = outputs[i];
@@ -192,6 +225,8 @@ int RunDemo(const DemoOptions& o) {
       }
     }
   }
+  for (const auto& [s, png] : maps)
+    std::cout << fmt::format("  task {} ({}): map {}\n", s->task, s->name, png.string());
   std::cout << "Open the .kml files in Google Earth; `ravoprop task --workdir " << work.string()
             << " list` lists the tasks.\n";
   return 0;

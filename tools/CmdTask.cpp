@@ -15,9 +15,11 @@
 #include "common/TextJoin.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramDir.h"
+#include "engine/CombinedRun.h"
 #include "engine/clsRFProp.h"
 #include "tasks/CombinedTask.h"
 #include "tasks/PathsFile.h"
+#include "tasks/SampleMulti.h"
 #include "tasks/SampleStudy.h"
 #include "tasks/StudyBuilder.h"
 #include "tasks/StudyTask.h"
@@ -125,7 +127,7 @@ int RunNewCombined(const TaskOptions& o) {
     if (auto e = ParseTaskList(o.undesired, req.undesired); !e.empty()) AddProblem(why, "--undesired: " + e);
     if (!why.empty()) return Failed("The interference study was not created:\n" + why);
     req.table = o.dtouTable;
-    req.tableFile = o.dtouFile;
+    if (!o.dtouFile.empty()) req.tableFile = fs::absolute(o.dtouFile).string();
     req.sumMethod = o.sumMethod;
     req.desc = o.desc;
     r = CreateInterferenceTask(WorkDir(o), req);
@@ -230,6 +232,17 @@ int RunShow(const TaskOptions& o) {
             << "  Type:           " << (f.Exists() ? f.Identity().type : std::string()) << "\n"
             << "  Summary:        " << t.sSum << "\n"
             << "  Results desc:   " << t.sRDBDesc << "\n";
+  // Studies of other tasks are described by their summary (method or D/U table, and their inputs).
+  const bool combined = f.Exists() && IsCombinedStudyType(f.Identity().type);
+  if (combined) {
+    std::string text;
+    SummaryOptions so;
+    so.workDir = t.WorkDir();
+    BuildTaskSummary(id, f, &text, so);
+    std::cout << text;
+    PrintState(t, f);
+    return 0;
+  }
   if (f.Exists()) std::cout << DescribeStudy(ReadStudy(f, t.TaskPathsFile()));
   PrintState(t, f);
   const std::string problems = f.Exists() ? CheckTaskFile(f) : t.TaskReadINI();
@@ -321,6 +334,12 @@ int RunSample(const TaskOptions& o) {
   if (id < 1) return Failed(why);
   std::cout << id << " radial study\n";
   if (tile > 0) std::cout << tile << " tile study\n";
+  MultiSampleTasks multi;
+  if (auto err = WriteMultiSample(WorkDir(o), terrain, multi); !err.empty()) return Failed(err);
+  std::cout << multi.tiles[0] << ", " << multi.tiles[1] << ", " << multi.tiles[2]
+            << " tile studies of three FM stations on one 50 x 50 grid\n"
+            << multi.bestServer << " best-server study of the three\n"
+            << multi.interference << " interference study of the first against the other two\n";
   return 0;
 }
 
@@ -415,7 +434,7 @@ const CommandRegistration reg([](CLI::App& app) {
   sum->add_option("--dtou", opts->dtouFile, "D/U table file of interference studies (default: the installation's)");
   Wrap(sum, opts, RunSummary);
 
-  auto* smp = cmd->add_subcommand("sample", "Write the sample studies (Mount Waumbek FM: radial and tile) as two new tasks and print their numbers");
+  auto* smp = cmd->add_subcommand("sample", "Write the sample studies (Mount Waumbek FM: radial and tile; three FM stations: tiles, best server, interference) as new tasks and print their numbers");
   smp->add_option("--terrain", opts->terrain, "Sample terrain tile (default: terrain/N44W072.hgt of the data directory)");
   Wrap(smp, opts, RunSample);
 });

@@ -62,6 +62,7 @@ std::string CommitCombinedStudy(const fs::path& workDir, std::int32_t task, cons
   if (!platform::WriteFileAtomic(report, out.report, &why)) return "Cannot write the report " + report.string() + ": " + why;
   tasks::SummaryOptions so;
   so.workDir = workDir;
+  so.dtouFile = out.dtouFile;
   std::string text;
   const std::string se = tasks::BuildTaskSummary(task, tasks::TaskFile(taskFile), &text, so);
   if (!text.empty() && !platform::WriteFileAtomic(summary, text, &why))

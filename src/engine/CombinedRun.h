@@ -43,6 +43,7 @@ struct CombinedOutput {
   std::vector<coverage::CombinedPoint> points;
   std::string report;        // the text report (T<n>.TXT)
   tasks::ProfileEdit edits;  // further keys of the task file
+  std::string dtouFile;      // the D/U table file the summary prints from (interference)
   bool complete = true;
 };
 

@@ -160,6 +160,7 @@ CombinedRunResult RunInterferenceStudy(const fs::path& workDir, std::int32_t tas
     t += fmt::format("  {:<11} {:>7} points, {:10.2f} km^2\n", PointClassName(c) + ":", b.first, b.second);
   }
   out.report = t;
+  out.dtouFile = s.tableFile;  // resolved here: the summary is built on the staged copy of the task file
   out.edits.Set("RX Facility", "Level 0", "0|dB|50");
   std::string note;
   if (r.error = CommitCombinedStudy(workDir, task, dataSumFile, out, &note); !r.error.empty()) return r;

@@ -84,7 +84,7 @@ std::string ExportCategoryMap(const fs::path& table, const fs::path& file, const
     for (const auto& [id, name] : InputNames(table)) {
       classOf[id] = ++k;
       scale.colours.push_back(kPalette[static_cast<std::size_t>(k - 1) % std::size(kPalette)]);
-      scale.labels.push_back(Shortened(fmt::format("task {}: {}", id, name.empty() ? "no name" : name), 34));
+      scale.labels.push_back(Shortened(fmt::format("task {}: {}", id, name.empty() ? "no name" : name), 44));
     }
   }
   for (std::size_t c = 1; c < scale.colours.size(); ++c) scale.breaks.push_back(static_cast<double>(c) - 0.5);

@@ -152,7 +152,7 @@ StudyOutcome CreateInterferenceTask(const fs::path& workDir, const InterferenceR
   e.Set(sec, "TaskD", TaskNumberText(req.desired));
   e.Set(sec, "SumMethod", req.sumMethod);
   e.Set(sec, "DtoU Template", Trim(req.table));
-  if (!req.tableFile.empty()) e.Set(sec, "DtoU File", fs::absolute(req.tableFile).string());
+  if (!req.tableFile.empty()) e.Set(sec, "DtoU File", req.tableFile);
   e.Set(sec, "Num Undesired TASKS", std::to_string(req.undesired.size()));
   for (std::size_t i = 0; i < req.undesired.size(); ++i)
     e.Set(sec, "TaskU" + FormatNumber(static_cast<double>(i), "0000"), TaskNumberText(req.undesired[i]));

@@ -34,7 +34,7 @@ struct InterferenceRequest {
   std::vector<std::int32_t> undesired;
   std::string sumMethod = "Power Sum";
   std::string table;      // D/U table (section name)
-  std::string tableFile;  // its file; empty: the installation's (or the sample tables)
+  std::string tableFile;  // its file (a relative name: beside the task file); empty: the installation's (or the sample tables)
   std::string desc;
 };
 

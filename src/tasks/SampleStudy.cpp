@@ -53,14 +53,14 @@ std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleS
 }
 
 std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM, bool tile) {
-  task.sDesc = tile ? kTileDesc : kDesc;
-  task.sSum = tile ? kTileSummary : kSummary;
+  task.sDesc = tile ? (s.tileDesc.empty() ? kTileDesc : s.tileDesc) : kDesc;
+  task.sSum = tile ? (s.tileSummary.empty() ? kTileSummary : s.tileSummary) : kSummary;
   task.SetTaskMode(1);
   task.SetTaskType(tile ? 2 : 1);
 
   platform::ProfileEntries facility;
   for (int i = 0; i < kFacilityFieldCount; ++i) facility.emplace_back(std::string(FacilityFieldName(i)), "");
-  facility = Override(facility, {{"FAC_DESC", "WZWR-FM (sample) Mount Waumbek NH"},
+  facility = Override(facility, {{"FAC_DESC", s.facDesc},
                                  {"FAC_CSDISP", "LL84"},
                                  {"FAC_DATUM", "WGS 84"},
                                  {"DECLAT", FormatNumber(s.txLat, "##0.00000")},
@@ -105,10 +105,11 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
   qc.topoStep = G(s.topoStepKm) + " km";
   // The grid: its limits and steps in [Elevation Data], as entered in [Quick Coverage].
   ElevationData grid;
-  grid.slat = s.txLat - s.tileHalfDeg;
-  grid.nlat = s.txLat + s.tileHalfDeg;
-  grid.wlon = s.txLon - s.tileHalfDeg;
-  grid.elon = s.txLon + s.tileHalfDeg;
+  const double gLat = s.gridLat.value_or(s.txLat), gLon = s.gridLon.value_or(s.txLon);
+  grid.slat = gLat - s.tileHalfDeg;
+  grid.nlat = gLat + s.tileHalfDeg;
+  grid.wlon = gLon - s.tileHalfDeg;
+  grid.elon = gLon + s.tileHalfDeg;
   grid.nsStep = s.tileNsStepKm;
   grid.nsStepUnit = "km";
   grid.ewStep = s.tileEwStepKm;
@@ -159,20 +160,37 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
 
 }  // namespace
 
-std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
-                              const SampleStudy& s, std::string* error, std::int32_t* tileTask) {
-  if (tileTask) *tileTask = kNoTask;
+namespace {
+
+// The site elevation (m, to 0.1 m) from the terrain file; NaN with *error set.
+double SiteElevation(const std::filesystem::path& terrainFile, const SampleStudy& s, std::string* error) {
   platform::TerrainSource terrain;
   if (auto err = terrain.Add(terrainFile); !err.empty()) {
     if (error) *error = "Sample terrain not usable: " + err;
-    return kNoTask;
+    return std::nan("");
   }
   const float siteElv = terrain.Elevation(s.txLat, s.txLon);
   if (siteElv <= platform::kNoElevationLimit) {
     if (error) *error = "The sample terrain has no elevation at the transmitter";
-    return kNoTask;
+    return std::nan("");
   }
-  const double siteM = std::round(static_cast<double>(siteElv) * 10.0) / 10.0;
+  return std::round(static_cast<double>(siteElv) * 10.0) / 10.0;
+}
+
+}  // namespace
+
+std::int32_t WriteSampleTile(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
+                             const SampleStudy& s, std::string* error) {
+  const double siteM = SiteElevation(terrainFile, s, error);
+  if (std::isnan(siteM)) return kNoTask;
+  return WriteSampleTask(workDir, s, siteM, true, error);
+}
+
+std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
+                              const SampleStudy& s, std::string* error, std::int32_t* tileTask) {
+  if (tileTask) *tileTask = kNoTask;
+  const double siteM = SiteElevation(terrainFile, s, error);
+  if (std::isnan(siteM)) return kNoTask;
   const std::int32_t radial = WriteSampleTask(workDir, s, siteM, false, error);
   if (radial < 1 || !s.withTile) return radial;
   const std::int32_t tile = WriteSampleTask(workDir, s, siteM, true, error);

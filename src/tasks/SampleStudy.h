@@ -5,6 +5,7 @@
 // study and a tile study (a latitude/longitude grid) of the same transmitter.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace zw::tasks {
@@ -23,6 +24,9 @@ struct SampleStudy {
   bool withTile = true;      // also write the tile study as the next task
   double tileHalfDeg = 0.25; // grid limits: the site +- this many degrees
   double tileNsStepKm = 0.56, tileEwStepKm = 0.4;  // 100 x 100 points at this latitude
+  std::string facDesc = "WZWR-FM (sample) Mount Waumbek NH";
+  std::string tileDesc, tileSummary;      // empty: those of the sample's tile study
+  std::optional<double> gridLat, gridLon; // centre of the grid (default: the transmitter)
 };
 
 // Writes the radial study as a new task of workDir (its database created
@@ -32,5 +36,10 @@ struct SampleStudy {
 std::int32_t WriteSampleStudy(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
                               const SampleStudy& s = {}, std::string* error = nullptr,
                               std::int32_t* tileTask = nullptr);
+
+// Writes one tile study of s as a new task of workDir (the site elevation
+// read from the terrain file): its number, or -88 with *error set.
+std::int32_t WriteSampleTile(const std::filesystem::path& workDir, const std::filesystem::path& terrainFile,
+                             const SampleStudy& s, std::string* error = nullptr);
 
 }  // namespace zw::tasks

@@ -567,7 +567,12 @@ class SummaryBuilder {
     }
     clsQXDtoU t;
     t.bSilent(true);
-    if (!opt_.dtouFile.empty()) t.sINIfile(opt_.dtouFile);
+    // The study's own table file ("DtoU File", beside the task file when relative) unless one is given.
+    const std::string own = Trim(file_.Text("Adjacent Channel Interference", "DtoU File"));
+    if (!opt_.dtouFile.empty())
+      t.sINIfile(opt_.dtouFile);
+    else if (!own.empty())
+      t.sINIfile(std::filesystem::path(own).is_relative() ? (file_.Path().parent_path() / own).string() : own);
     if (auto err = t.DtoU_Load(name); !err.empty()) {
       for (std::size_t a = 0, b; a <= err.size(); a = b + 1) {
         b = err.find('\n', a);

@@ -7,6 +7,7 @@
 #include "TempDir.h"
 #include "platform/FileSystem.h"
 #include "tasks/PathsFile.h"
+#include "tasks/SampleMulti.h"
 #include "tasks/clsQXTask.h"
 
 namespace zw::tasks {
@@ -24,7 +25,12 @@ TEST(SampleStudyTest, CommittedSampleMatchesGenerator) {
   std::int32_t tileTask = 0;
   ASSERT_EQ(WriteSampleStudy(d.path(), kData / "terrain" / "N44W072.hgt", {}, &why, &tileTask), 1) << why;
   EXPECT_EQ(tileTask, 2);
-  for (const char* name : {"T0000001.INI", "E0000001.INI", "T0000002.INI", "ZWTasks.INI"})
+  MultiSampleTasks multi;
+  ASSERT_EQ(WriteMultiSample(d.path(), kData / "terrain" / "N44W072.hgt", multi), "");
+  EXPECT_EQ(multi.bestServer, 6);
+  EXPECT_EQ(multi.interference, 7);
+  for (const char* name : {"T0000001.INI", "E0000001.INI", "T0000002.INI", "T0000003.INI", "T0000004.INI",
+                           "T0000005.INI", "T0000006.INI", "T0000007.INI", "ZWRXRej.INI", "ZWTasks.INI"})
     EXPECT_EQ(Text(d.path() / name), Text(kData / "sample" / name)) << name;
   EXPECT_FALSE(fs::exists(d.path() / "E0000002.INI"));  // a grid has no radials
 

@@ -266,7 +266,7 @@ TEST(TaskSummary, AggregateStudyListsMethodAndComponents) {
   const std::string head =
       "[TASK]\nTask Type=AGGREGATE FIELD (TILE)\nTask Desc=Simulcast\nMin Threshold=30\nIsolation=10\n"
       "Max SDS=40\nAdditional U Isolation=6\n";
-  const std::string inputs = "[Aggregate Results Input Files]\nNumber=4\nTask1=1\nTask2=3\nTask3=4\nTask4=abc\n";
+  const std::string inputs = "[Aggregate Results Input Files]\nNumber=4\nTask1=1\nTask2=3\nTask3=44\nTask4=abc\n";
   s.Write(10, head + "cboMathOpsIndex=6\n" + inputs);
   const std::string text = Build(s.Task(10), 10, Fixed(s.d.path()));
   for (const char* line :
@@ -276,7 +276,7 @@ TEST(TaskSummary, AggregateStudyListsMethodAndComponents) {
         "\t\tWZWR-FM (sample) Mount Waumbek NH", "\t\tFreq: 98.5 MHz", "\t\tERP: 50 kW",
         "\tTask 0000003:Second site", "\t\tWZWS", "\t\tFreq: 98.7 MHz", "\t\tPosition: 44 30 0.00 N 71 30 0.00 W WGS 84",
         "\t\tAntenna: File dipole.ant, 50 m", "\t\tOrientation: 90.00",
-        "\t\tTilt: Elec = 1.50;  Mech = -2.00 (Az 180.00)", "\t\tINVERTED", "\tTask 0000004: task file not found",
+        "\t\tTilt: Elec = 1.50;  Mech = -2.00 (Az 180.00)", "\t\tINVERTED", "\tTask 0000044: task file not found",
         "\tTask \"abc\": not a task number"})
     EXPECT_LINE(text, line);
   EXPECT_NO_LINE(text, "Fixed Facility:");
