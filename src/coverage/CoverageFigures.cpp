@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -35,18 +36,48 @@ double SmallestStep(std::vector<double> v) {
   return step;
 }
 
-void TileAreas(const StudyResults& s, std::vector<double>& area) {
+// The points of a study as the figures read them: a loaded study's records,
+// or a run's points and values in memory.
+struct LoadedPoints {
+  const StudyResults& s;
+  std::size_t Size() const { return s.points.size(); }
+  double Lat(std::size_t i) const { return s.points[i].lat; }
+  double Lon(std::size_t i) const { return s.points[i].lon; }
+  double Az(std::size_t i) const { return s.points[i].az; }
+  double Dis(std::size_t i) const { return s.points[i].dis; }
+  bool Computed(std::size_t i) const { return IsComputed(s.points[i].val); }
+  double Value(std::size_t i) const { return s.ValueOf(s.points[i]); }
+};
+
+struct MemoryPoints {
+  const StudyResults& s;  // what the values are
+  const std::vector<StudyPoint>& p;
+  const std::vector<double>& val;
+  std::size_t Size() const { return p.size(); }
+  double Lat(std::size_t i) const { return p[i].lat; }
+  double Lon(std::size_t i) const { return p[i].lon; }
+  double Az(std::size_t i) const { return p[i].az; }
+  double Dis(std::size_t i) const { return p[i].disKm; }
+  bool Computed(std::size_t i) const { return IsComputed(val[i]); }
+  double Value(std::size_t i) const {
+    if (!Computed(i)) return std::numeric_limits<double>::quiet_NaN();
+    return s.quantity == "contour distance" ? p[i].disKm : val[i];
+  }
+};
+
+template <class P>
+void TileAreas(const P& s, std::vector<double>& area) {
   std::vector<double> lats, lons;
-  for (const auto& p : s.points) {
-    lats.push_back(p.lat);
-    lons.push_back(p.lon);
+  for (std::size_t i = 0; i < s.Size(); ++i) {
+    lats.push_back(s.Lat(i));
+    lons.push_back(s.Lon(i));
   }
   double dLat = SmallestStep(lats), dLon = SmallestStep(lons);
   if (dLat == 0) dLat = dLon;
   if (dLon == 0) dLon = dLat;
   const double r2 = kAuthalicRadiusKm * kAuthalicRadiusKm;
-  for (std::size_t i = 0; i < s.points.size(); ++i) {
-    const double lat = s.points[i].lat;
+  for (std::size_t i = 0; i < s.Size(); ++i) {
+    const double lat = s.Lat(i);
     area[i] = r2 * dLon * kDegToRad *
               std::fabs(std::sin((lat + dLat / 2) * kDegToRad) - std::sin((lat - dLat / 2) * kDegToRad));
   }
@@ -54,24 +85,26 @@ void TileAreas(const StudyResults& s, std::vector<double>& area) {
 
 // Indices of the study's points grouped by radial (azimuth to a micro-degree),
 // each radial by increasing distance; radials by azimuth.
-std::vector<std::vector<std::size_t>> Radials(const StudyResults& s) {
+template <class P>
+std::vector<std::vector<std::size_t>> Radials(const P& s) {
   std::map<long long, std::vector<std::size_t>> byAz;
-  for (std::size_t i = 0; i < s.points.size(); ++i)
-    byAz[std::llround(Wrap360(s.points[i].az) * 1e6)].push_back(i);
+  for (std::size_t i = 0; i < s.Size(); ++i)
+    byAz[std::llround(Wrap360(s.Az(i)) * 1e6)].push_back(i);
   std::vector<std::vector<std::size_t>> out;
   for (auto& [key, idx] : byAz) {
-    std::stable_sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) { return s.points[a].dis < s.points[b].dis; });
+    std::stable_sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) { return s.Dis(a) < s.Dis(b); });
     out.push_back(std::move(idx));
   }
   return out;
 }
 
 // The azimuth width (degrees) each radial stands for.
-std::vector<double> AzimuthWidths(const StudyResults& s, const std::vector<std::vector<std::size_t>>& radials) {
+template <class P>
+std::vector<double> AzimuthWidths(const P& s, const std::vector<std::vector<std::size_t>>& radials) {
   const std::size_t m = radials.size();
   std::vector<double> az, gaps, widths(m, 0.0);
   if (m < 2) return widths;
-  for (const auto& r : radials) az.push_back(Wrap360(s.points[r.front()].az));
+  for (const auto& r : radials) az.push_back(Wrap360(s.Az(r.front())));
   for (std::size_t i = 0; i < m; ++i) gaps.push_back(Wrap360(az[(i + 1) % m] - az[i]));
   std::vector<double> sorted = gaps;
   std::sort(sorted.begin(), sorted.end());
@@ -83,31 +116,33 @@ std::vector<double> AzimuthWidths(const StudyResults& s, const std::vector<std::
   return widths;
 }
 
-void RadialAreas(const StudyResults& s, std::vector<double>& area) {
+template <class P>
+void RadialAreas(const P& s, bool pointPerRadial, std::vector<double>& area) {
   const auto radials = Radials(s);
   const auto widths = AzimuthWidths(s, radials);
   for (std::size_t k = 0; k < radials.size(); ++k) {
     const auto& idx = radials[k];
     const double half = widths[k] * kDegToRad / 2;
     std::vector<double> d;
-    for (std::size_t i : idx) d.push_back(s.points[i].dis);
+    for (std::size_t i : idx) d.push_back(s.Dis(i));
     const double step = SmallestStep(d);
     for (std::size_t j = 0; j < idx.size(); ++j) {
       // One point per radial: the sector from the transmitter to it.
-      const double inner = (s.pointPerRadial || j == 0) ? 0.0 : (d[j - 1] + d[j]) / 2;
-      const double outer = s.pointPerRadial ? d[j] : j + 1 < d.size() ? (d[j] + d[j + 1]) / 2 : d[j] + step / 2;
+      const double inner = (pointPerRadial || j == 0) ? 0.0 : (d[j - 1] + d[j]) / 2;
+      const double outer = pointPerRadial ? d[j] : j + 1 < d.size() ? (d[j] + d[j + 1]) / 2 : d[j] + step / 2;
       area[idx[j]] = half * (outer * outer - inner * inner);
     }
   }
 }
 
 // Where a radial's values fall below the threshold, walking outward.
-RadialReach Reach(const StudyResults& s, const std::vector<std::size_t>& idx, double t) {
+template <class P>
+RadialReach Reach(const P& s, const std::vector<std::size_t>& idx, double t) {
   RadialReach r;
-  r.azimuth = Wrap360(s.points[idx.front()].az);
+  r.azimuth = Wrap360(s.Az(idx.front()));
   std::vector<std::pair<double, double>> pts;  // (km, value) of the computed points
   for (std::size_t i : idx)
-    if (const double v = s.ValueOf(s.points[i]); std::isfinite(v)) pts.emplace_back(s.points[i].dis, v);
+    if (const double v = s.Value(i); std::isfinite(v)) pts.emplace_back(s.Dis(i), v);
   r.points = static_cast<int>(pts.size());
   bool firstFound = false;
   for (std::size_t j = 0; j < pts.size(); ++j) {
@@ -136,11 +171,12 @@ RadialReach Reach(const StudyResults& s, const std::vector<std::size_t>& idx, do
   return r;
 }
 
-LevelFigure CountAtOrAbove(const StudyResults& s, const std::vector<double>& area, double level) {
+template <class P>
+LevelFigure CountAtOrAbove(const P& s, const std::vector<double>& area, double level) {
   LevelFigure f;
   f.level = level;
-  for (std::size_t i = 0; i < s.points.size(); ++i) {
-    const double v = s.ValueOf(s.points[i]);
+  for (std::size_t i = 0; i < s.Size(); ++i) {
+    const double v = s.Value(i);
     if (std::isfinite(v) && v >= level) {
       ++f.points;
       f.areaKm2 += area[i];
@@ -149,34 +185,49 @@ LevelFigure CountAtOrAbove(const StudyResults& s, const std::vector<double>& are
   return f;
 }
 
-}  // namespace
-
-std::vector<double> PointCellAreasKm2(const StudyResults& study) {
-  std::vector<double> area(study.points.size(), 0.0);
-  if (study.tile) TileAreas(study, area);
-  else RadialAreas(study, area);
+template <class P>
+std::vector<double> CellAreas(const P& s, const StudyResults& study) {
+  std::vector<double> area(s.Size(), 0.0);
+  if (study.tile) TileAreas(s, area);
+  else RadialAreas(s, study.pointPerRadial, area);
   for (std::size_t i = 0; i < area.size(); ++i)
-    if (!IsComputed(study.points[i].val)) area[i] = 0;
+    if (!s.Computed(i)) area[i] = 0;
   return area;
 }
 
-CoverageFigures ComputeCoverageFigures(const StudyResults& study, std::optional<double> threshold,
-                                       const std::vector<double>& levels) {
+template <class P>
+CoverageFigures Figures(const P& s, const StudyResults& study, std::optional<double> threshold,
+                        const std::vector<double>& levels) {
   CoverageFigures f;
   f.code = study.code;
   f.quantity = study.quantity;
   f.unit = study.unit;
   f.tile = study.tile;
   f.pointPerRadial = study.pointPerRadial;
-  f.points = static_cast<int>(study.points.size());
+  f.points = static_cast<int>(s.Size());
   f.computed = study.computed;
-  const std::vector<double> area = PointCellAreasKm2(study);
+  const std::vector<double> area = CellAreas(s, study);
   for (double a : area) f.areaKm2 += a;
-  if (threshold) f.threshold = CountAtOrAbove(study, area, *threshold);
-  for (double l : levels) f.levels.push_back(CountAtOrAbove(study, area, l));
+  if (threshold) f.threshold = CountAtOrAbove(s, area, *threshold);
+  for (double l : levels) f.levels.push_back(CountAtOrAbove(s, area, l));
   if (threshold && !study.tile && !study.pointPerRadial)
-    for (const auto& idx : Radials(study)) f.radials.push_back(Reach(study, idx, *threshold));
+    for (const auto& idx : Radials(s)) f.radials.push_back(Reach(s, idx, *threshold));
   return f;
+}
+
+}  // namespace
+
+std::vector<double> PointCellAreasKm2(const StudyResults& study) { return CellAreas(LoadedPoints{study}, study); }
+
+CoverageFigures ComputeCoverageFigures(const StudyResults& study, std::optional<double> threshold,
+                                       const std::vector<double>& levels) {
+  return Figures(LoadedPoints{study}, study, threshold, levels);
+}
+
+CoverageFigures ComputeCoverageFigures(const StudyResults& described, const std::vector<StudyPoint>& points,
+                                       const std::vector<double>& values, std::optional<double> threshold,
+                                       const std::vector<double>& levels) {
+  return Figures(MemoryPoints{described, points, values}, described, threshold, levels);
 }
 
 std::optional<std::pair<double, std::string>> TaskReceiveLevel(const StudyResults& study) {

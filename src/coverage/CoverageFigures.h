@@ -58,6 +58,13 @@ std::vector<double> PointCellAreasKm2(const StudyResults& study);
 // and further levels, in the study's quantity and unit.
 CoverageFigures ComputeCoverageFigures(const StudyResults& study, std::optional<double> threshold,
                                        const std::vector<double>& levels);
+// The same from a run's points and values in memory (values as the table
+// holds them, kRdbNotComputed for none), `described` saying what they are
+// (code, quantity, unit, tile, one point per radial, computed; its points
+// left empty): no copy of the study as records.
+CoverageFigures ComputeCoverageFigures(const StudyResults& described, const std::vector<StudyPoint>& points,
+                                       const std::vector<double>& values, std::optional<double> threshold,
+                                       const std::vector<double>& levels);
 
 // The receive level of the task file beside the table (T<n>.INI, [RX
 // Facility] "Level 0" = level|unit|percent; the unit dBu when blank), or

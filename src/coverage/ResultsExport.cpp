@@ -216,78 +216,84 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
   return DescribeStudyResults(out);
 }
 
-std::string DescribeStudyResults(StudyResults& out) {
+namespace {
+
+// What the values of a study are: the model of its task file (R<n>.DBF
+// beside T<n>.INI) through the model table, or the method of a study made
+// from other studies.
+void DescribeValues(StudyResults& out) {
   const fs::path& table = out.table;
-  // What the values are: the model of the study's task file (R<n>.DBF beside T<n>.INI).
-  {
-    std::string combinedType;
-    int method = -1;
-    std::string stem = table.stem().string();
-    if (!stem.empty() && (stem[0] == 'R' || stem[0] == 'r')) {
-      const fs::path taskFile = table.parent_path() / ("T" + stem.substr(1) + ".INI");
-      std::error_code fe;
-      if (fs::is_regular_file(taskFile, fe)) {
-        out.model = platform::ProfileGetString("Propagation Model", "MODEL", "", taskFile);
-        combinedType = Upper(platform::ProfileGetString("TASK", "Task Type", "", taskFile));
-        method = std::atoi(platform::ProfileGetString("TASK", "cboMathOpsIndex", "-1", taskFile).c_str());
-      }
-    }
-    const ModelQuantity q = ModelResultOf(out.model);
-    out.quantity = q.quantity;
-    out.unit = q.unit;
-    // Studies made from other studies: the value their method gives.
-    if (combinedType.rfind("INTERFERENCE", 0) == 0) {
-      out.quantity = "protection margin", out.unit = "dB";
-    } else if (combinedType.rfind("AGGREGATE", 0) == 0 || combinedType.rfind("COMPOSITE", 0) == 0) {
-      if (const auto m = AggregateMethodOf(method)) {
-        const MethodQuantity mq = AggregateQuantity(*m);
-        out.quantity = mq.quantity, out.unit = mq.unit;
-      }
+  std::string combinedType;
+  int method = -1;
+  std::string stem = table.stem().string();
+  if (!stem.empty() && (stem[0] == 'R' || stem[0] == 'r')) {
+    const fs::path taskFile = table.parent_path() / ("T" + stem.substr(1) + ".INI");
+    std::error_code fe;
+    if (fs::is_regular_file(taskFile, fe)) {
+      out.model = platform::ProfileGetString("Propagation Model", "MODEL", "", taskFile);
+      combinedType = Upper(platform::ProfileGetString("TASK", "Task Type", "", taskFile));
+      method = std::atoi(platform::ProfileGetString("TASK", "cboMathOpsIndex", "-1", taskFile).c_str());
     }
   }
-  // One point per radial: no azimuth holds two points of the study.
-  if (!out.tile) {
-    std::vector<long long> az;
-    az.reserve(out.points.size());
-    for (const auto& p : out.points) az.push_back(std::llround(p.az * 1e6));
-    std::sort(az.begin(), az.end());
-    out.pointPerRadial = std::adjacent_find(az.begin(), az.end()) == az.end();
+  const ModelQuantity q = ModelResultOf(out.model);
+  out.quantity = q.quantity;
+  out.unit = q.unit;
+  // Studies made from other studies: the value their method gives.
+  if (combinedType.rfind("INTERFERENCE", 0) == 0) {
+    out.quantity = "protection margin", out.unit = "dB";
+  } else if (combinedType.rfind("AGGREGATE", 0) == 0 || combinedType.rfind("COMPOSITE", 0) == 0) {
+    if (const auto m = AggregateMethodOf(method)) {
+      const MethodQuantity mq = AggregateQuantity(*m);
+      out.quantity = mq.quantity, out.unit = mq.unit;
+    }
   }
-  for (const auto& p : out.points)
-    if (IsComputed(p.val)) ++out.computed;
-  if (out.computed == 0)
-    return fmt::format("No {} has been computed in {} ({} points of study {} not computed): run the study first",
-                       out.quantity, table.string(), out.points.size(), out.code);
-  return {};
 }
 
-std::string StudyFromMemory(const fs::path& table, const GeneratedStudy& g, const std::vector<PointValue>& values,
-                            int valueDecimals, StudyResults& out) {
-  out = StudyResults{};
-  out.table = table;
-  out.code = Trim(g.code);
-  out.tile = out.code.size() >= 6 && Upper(out.code.substr(3, 3)) == "TIL";
-  out.points.reserve(g.points.size());
-  for (std::size_t i = 0; i < g.points.size(); ++i) {
-    const StudyPoint& p = g.points[i];
-    RdbRecord r;
-    r.record = static_cast<int>(i) + 1;  // after the transmitter site's record
-    r.lat = p.lat;
-    r.lon = p.lon;
-    r.az = p.az;
-    r.dis = p.disKm;
-    if (i < values.size()) {
-      const PointValue& v = values[i];
-      if (v.status == PointStatus::kComputed || v.status == PointStatus::kModelFailed) {
-        r.val = RoundToDecimals(v.fieldDbu, valueDecimals);
-        r.wrnLvl = v.wrnLvl;
-        r.wrnBits = v.wrnBits;
-      }
+// One point per radial: no azimuth holds two points of the study.
+template <class Az>
+bool OnePointPerRadial(std::size_t n, Az az) {
+  std::vector<long long> key;
+  key.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) key.push_back(std::llround(az(i) * 1e6));
+  std::sort(key.begin(), key.end());
+  return std::adjacent_find(key.begin(), key.end()) == key.end();
+}
+
+std::string NothingComputed(const StudyResults& out, std::size_t points) {
+  return fmt::format("No {} has been computed in {} ({} points of study {} not computed): run the study first",
+                     out.quantity, out.table.string(), points, out.code);
+}
+
+}  // namespace
+
+std::string DescribeStudyResults(StudyResults& out) {
+  DescribeValues(out);
+  if (!out.tile) out.pointPerRadial = OnePointPerRadial(out.points.size(), [&](std::size_t i) { return out.points[i].az; });
+  out.computed = 0;
+  for (const auto& p : out.points)
+    if (IsComputed(p.val)) ++out.computed;
+  return out.computed == 0 ? NothingComputed(out, out.points.size()) : std::string();
+}
+
+std::string DescribeStudyInMemory(const fs::path& table, const GeneratedStudy& g, const std::vector<PointValue>& values,
+                                  int valueDecimals, StudyResults& described, std::vector<double>& tableValues) {
+  described = StudyResults{};
+  described.table = table;
+  described.code = Trim(g.code);
+  described.tile = described.code.size() >= 6 && Upper(described.code.substr(3, 3)) == "TIL";
+  tableValues.assign(g.points.size(), kRdbNotComputed);
+  for (std::size_t i = 0; i < g.points.size() && i < values.size(); ++i) {
+    const PointValue& v = values[i];
+    if (v.status == PointStatus::kComputed || v.status == PointStatus::kModelFailed) {
+      tableValues[i] = RoundToDecimals(v.fieldDbu, valueDecimals);
+      if (IsComputed(tableValues[i])) ++described.computed;
     }
-    out.points.push_back(std::move(r));
   }
-  if (out.points.empty()) return "The study holds no points";
-  return DescribeStudyResults(out);
+  if (g.points.empty()) return "The study holds no points";
+  DescribeValues(described);
+  if (!described.tile)
+    described.pointPerRadial = OnePointPerRadial(g.points.size(), [&](std::size_t i) { return g.points[i].az; });
+  return described.computed == 0 ? NothingComputed(described, g.points.size()) : std::string();
 }
 
 double StudyResults::ValueOf(const RdbRecord& r) const {

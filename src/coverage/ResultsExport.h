@@ -75,12 +75,14 @@ bool IsComputed(double val);
 // still uncomputed, and an unknown study code.
 std::string LoadStudyResults(const std::filesystem::path& table, const ExportOptions& options, StudyResults& out);
 
-// The study as LoadStudyResults reads it back from the table a run has just
-// written from these points and values (values rounded to the table's
-// valueDecimals), without reading the table: the figures of a run come from
-// memory. The task file beside `table` says what the values are.
-std::string StudyFromMemory(const std::filesystem::path& table, const GeneratedStudy& g,
-                            const std::vector<PointValue>& values, int valueDecimals, StudyResults& out);
+// A run's study described as LoadStudyResults describes the table the run
+// has just written from these points and values, without reading it back:
+// `described` gets everything but the points, tableValues each point's value
+// as the table holds it (rounded to valueDecimals; kRdbNotComputed for
+// none). The task file beside `table` says what the values are.
+std::string DescribeStudyInMemory(const std::filesystem::path& table, const GeneratedStudy& g,
+                                  const std::vector<PointValue>& values, int valueDecimals, StudyResults& described,
+                                  std::vector<double>& tableValues);
 
 // What the values of a loaded study are (quantity, unit, from its task file),
 // whether it holds one point per radial, and how many points have a value.

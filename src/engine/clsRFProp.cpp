@@ -1079,9 +1079,10 @@ std::string clsRFProp::RunCovArea() {
   const bool reduceContour = run.completed && sTaskType_ == "CONTOUR" && !run.directContour;
   if (!reduceContour && run.moved.empty()) {
     coverage::StudyResults written;
-    if (coverage::StudyFromMemory(tablePath, study, run.values, valueDecimals, written).empty())
+    std::vector<double> values;
+    if (coverage::DescribeStudyInMemory(tablePath, study, run.values, valueDecimals, written, values).empty())
       run.figuresText = coverage::CoverageFiguresText(
-          coverage::ComputeCoverageFigures(written, coverage::StudyThreshold(written), {}));
+          coverage::ComputeCoverageFigures(written, study.points, values, coverage::StudyThreshold(written), {}));
   }
 
   // Contour from the radial results, for models that give no contours.
