@@ -206,8 +206,8 @@ TEST(RFPropTaskLoad, FailuresAreReportedAndLeaveNoTask) {
   {
     SampleInstall inst;
     clsRFProp e;
-    e.lTaskID(7);  // not in the task table
-    EXPECT_NE(e.sTaskMessage().find("Task 0000007 not found in the task database"), std::string::npos);
+    e.lTaskID(77);  // not in the task table
+    EXPECT_NE(e.sTaskMessage().find("Task 0000077 not found in the task database"), std::string::npos);
     EXPECT_EQ(e.cTask(), nullptr);
   }
   {
