@@ -136,10 +136,10 @@ TEST_F(P2PTaskCliTest, TheStudysKValueBendsTheEarthOfPathsAndRuns) {
 
 TEST_F(P2PTaskCliTest, TaskFailuresExitNonZeroWithTheMessage) {
   {
-    const Outcome o = Run("p2p --json --task 5 --workdir " + Quote(work()) + " --dem " + Quote(Tile()) +
+    const Outcome o = Run("p2p --json --task 55 --workdir " + Quote(work()) + " --dem " + Quote(Tile()) +
                           " --to 44.55,-71.25");
     EXPECT_EQ(o.exitCode, 1);
-    EXPECT_NE(o.err.find("Task 0000005 not found in the task database"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Task 0000055 not found in the task database"), std::string::npos) << o.err;
     const auto j = nlohmann::json::parse(o.out, nullptr, false);
     ASSERT_FALSE(j.is_discarded()) << o.out;
     EXPECT_TRUE(j.contains("error"));

@@ -49,10 +49,10 @@ TEST_F(RunCliTest, SampleStudyRunsAndNamesItsFiles) {
 
 TEST_F(RunCliTest, FailuresExitNonZeroWithAMessage) {
   {
-    const Outcome o = Run("run --task 5 --workdir " + Quote(work()) + " --dem " + Quote(Tile("N44W072.hgt")));
+    const Outcome o = Run("run --task 55 --workdir " + Quote(work()) + " --dem " + Quote(Tile("N44W072.hgt")));
     EXPECT_NE(o.exitCode, 0);
-    EXPECT_NE(o.err.find("Task 0000005 not found in the task database"), std::string::npos) << o.err;
-    EXPECT_FALSE(fs::exists(work() / "R0000005.DBF"));
+    EXPECT_NE(o.err.find("Task 0000055 not found in the task database"), std::string::npos) << o.err;
+    EXPECT_FALSE(fs::exists(work() / "R0000055.DBF"));
   }
   {
     const Outcome o = Run("run --task 1 --workdir " + Quote(work()) + " --dem " + Quote(tmp.path() / "none.hgt"));
