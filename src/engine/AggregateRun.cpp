@@ -105,6 +105,7 @@ CombinedRunResult RunAggregateStudy(const fs::path& workDir, std::int32_t task, 
       if (r.error = CheckSameGrid(in[0], in[i]); !r.error.empty()) return r;
   }
   std::vector<std::vector<const coverage::RdbRecord*>> at;
+  at.reserve(in.size());
   for (const auto& s : in) at.push_back(AlignPoints(in[0], s));
 
   CombinedOutput out;

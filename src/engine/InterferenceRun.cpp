@@ -61,6 +61,7 @@ std::string ReadSettings(const tasks::TaskFile& f, std::int32_t task, Settings& 
   const int n = f.Int(kSection, "Num Undesired TASKS", 0);
   if (n < 1) return fmt::format("Task {} has no undesired tasks ([{}] Num Undesired TASKS)", task, kSection);
   std::vector<std::string> keys;
+  keys.reserve(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) keys.push_back("TaskU" + FormatNumber(i, "0000"));
   if (auto e = ListedTasks(f.Path(), kSection, keys, s.undesired); !e.empty()) return e;
   std::set<std::int32_t> seen{s.desired, task};
@@ -108,6 +109,7 @@ CombinedRunResult RunInterferenceStudy(const fs::path& workDir, std::int32_t tas
     return r.error = fmt::format("The desired task {} has no receive level in dBu ([RX Facility] Level 0, e.g. "
                                  "60|dBu|50): it decides which points are served", s.desired), r;
   std::vector<std::vector<const coverage::RdbRecord*>> at;
+  at.reserve(in.size());
   for (const auto& st : in) at.push_back(AlignPoints(in[0], st));
 
   CombinedOutput out;

@@ -39,7 +39,7 @@ const Rgb kPalette[] = {{0.12, 0.47, 0.71}, {1.00, 0.50, 0.05}, {0.17, 0.63, 0.1
 const Rgb kNone{0.78, 0.78, 0.78};
 
 std::string Shortened(std::string s, std::size_t n) {
-  if (s.size() > n) s = s.substr(0, n - 3) + "...";
+  if (s.size() > n) s.replace(n - 3, std::string::npos, "...");
   return s;
 }
 

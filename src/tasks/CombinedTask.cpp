@@ -32,11 +32,14 @@ std::string CheckInputs(const fs::path& workDir, const std::vector<std::int32_t>
       continue;
     }
     const TaskFile f(workDir / TaskFileName('T', id, ".INI"));
-    if (!f.Exists())
-      problems = JoinLines(problems, "The " + role + " task " + std::to_string(id) + " does not exist in " + workDir.string());
-    else if (f.Coverage().radOrTile != "T")
-      problems = JoinLines(problems, "The " + role + " task " + std::to_string(id) +
-                                         " is not a tile study; only tile studies on one grid can be combined");
+    const bool exists = f.Exists();
+    if (exists && f.Coverage().radOrTile == "T") continue;
+    std::string why = "The " + role;
+    why += " task ";
+    why += std::to_string(id);
+    why += exists ? " is not a tile study; only tile studies on one grid can be combined" : " does not exist in ";
+    if (!exists) why += workDir.string();
+    problems = JoinLines(problems, why);
   }
   return problems;
 }
