@@ -79,12 +79,12 @@ std::string ExportCategoryMap(const fs::path& table, const fs::path& file, const
   } else {
     scale.quantity = "best server", scale.unit = "transmitter";
     scale.colours = {kNone};
-    scale.labels = {"no server (below threshold or no capture)"};
+    scale.labels = {"none (below threshold, no capture)"};
     int k = 0;
     for (const auto& [id, name] : InputNames(table)) {
       classOf[id] = ++k;
       scale.colours.push_back(kPalette[static_cast<std::size_t>(k - 1) % std::size(kPalette)]);
-      scale.labels.push_back(Shortened(fmt::format("task {}: {}", id, name.empty() ? "no name" : name), 44));
+      scale.labels.push_back(Shortened(fmt::format("task {}: {}", id, name.empty() ? "no name" : name), 36));
     }
   }
   for (std::size_t c = 1; c < scale.colours.size(); ++c) scale.breaks.push_back(static_cast<double>(c) - 0.5);
