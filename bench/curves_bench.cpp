@@ -13,7 +13,7 @@
 #include "models/curves/clsQXAreaCovCX.h"
 #include "models/curves/clsQXAreaCovOK.h"
 #include "models/curves/clsQXAreaCovSM.h"
-#include "models/curves/itplbv.h"
+#include "common/itplbv.h"
 #include "models/curves/modPropBC.h"
 #include "models/terrain/clsQXAreaCovBU.h"
 #include "models/terrain/clsQXAreaCovEG.h"

@@ -16,7 +16,7 @@ target_compile_definitions(ravo_platform PRIVATE
                            RAVO_INSTALL_DATA_DIR="${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/zwravoprop/data")
 
 # The libraries a program computing studies needs (the pictures stay with the tool).
-set(RAVO_INSTALL_LIBS ravo_platform ravo_geo ravo_terrain ravo_numeric ravo_common ravo_coverage ravo_interp
+set(RAVO_INSTALL_LIBS ravo_platform ravo_geo ravo_terrain ravo_common ravo_coverage
     ravo_models_terrain ravo_models_curves ravo_interference ravo_tasks ravo_engine)
 add_library(ravo_library INTERFACE)
 target_link_libraries(ravo_library INTERFACE ravo_engine)

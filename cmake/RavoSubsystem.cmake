@@ -1,20 +1,10 @@
-# ravo_subsystem(name DIR folder [GLOB patterns...] [EXCLUDE prefixes...] DEPS targets...)
+# ravo_subsystem(name DIR folder DEPS targets...)
 # A static library of the .cpp files directly in the folder (an interface
-# library while the folder holds none yet). GLOB narrows the files taken,
-# EXCLUDE drops the files whose names start with one of the prefixes.
+# library while the folder holds none yet): a new file joins its folder's
+# library, never another's.
 function(ravo_subsystem name)
-  cmake_parse_arguments(A "" "DIR" "GLOB;EXCLUDE;DEPS" ${ARGN})
-  if(NOT A_GLOB)
-    set(A_GLOB "*.cpp")
-  endif()
-  set(srcs)
-  foreach(pattern IN LISTS A_GLOB)
-    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${A_DIR}/${pattern})
-    list(APPEND srcs ${found})
-  endforeach()
-  foreach(prefix IN LISTS A_EXCLUDE)
-    list(FILTER srcs EXCLUDE REGEX "/${prefix}[^/]*$")
-  endforeach()
+  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${A_DIR}/*.cpp)
   if(srcs)
     add_library(ravo_${name} STATIC ${srcs})
     set(kind PUBLIC)

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "FuzzUtil.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 
 using zw::fuzz::Check;
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Commands.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "geo/CoordSys.h"
 #include "geo/CoordText.h"
 #include "geo/Datum.h"

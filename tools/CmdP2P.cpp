@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "Commands.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "coverage/clsQXAreaCov.h"

@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "platform/DbfTable.h"

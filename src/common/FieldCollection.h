@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/FieldValue.h"
+#include "platform/FieldValue.h"
 
 namespace zw {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 
 namespace zw {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <iostream>
 
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/Text.h"
+
 namespace zw {
 
 namespace {
@@ -187,20 +189,6 @@ constexpr std::array<ModelRow, 13> kRows{{
 }};
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
-}
-
-std::string_view Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(' ');
-  return s.substr(first, last - first + 1);
-}
 
 // Upper-cased letters and digits only: "Carey 94-201" and "CAREY94201" compare equal.
 std::string Squeezed(std::string_view s) {

@@ -1,7 +1,9 @@
 #pragma once
-// Message assembly and the small text helpers every subsystem uses.
+// Message assembly (the text helpers every layer uses come with it).
 #include <string>
 #include <string_view>
+
+#include "platform/Text.h"
 
 namespace zw {
 
@@ -12,12 +14,5 @@ inline constexpr std::string_view kBlankLine = "\n\n";
 // line is blank and keepSeparator is false.
 std::string JoinLines(std::string_view text, std::string_view line, std::string_view separator = kLineBreak,
                       bool keepSeparator = false);
-
-// Leading and trailing blanks (space, tab, CR, LF) removed.
-std::string Trim(std::string_view s);
-std::string_view TrimView(std::string_view s);
-std::string ToUpper(std::string_view s);
-std::string ToLower(std::string_view s);
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 }  // namespace zw

@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "common/Config.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "platform/Profile.h"
 
 namespace zw {
@@ -20,7 +20,7 @@ bool IsBlank(char c) {
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view Trim(std::string_view s) {
+std::string_view TrimBlankOrNul(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
@@ -32,7 +32,7 @@ struct UnitKey {
   char buf[16];
   std::size_t len = 0;
   explicit UnitKey(std::string_view s) {
-    s = Trim(s);
+    s = TrimBlankOrNul(s);
     if (s.size() > sizeof buf) {
       buf[0] = '?';
       len = 1;
@@ -49,7 +49,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) { return UnitKey(a).vi
 // decimal point and exponent, thousands groups of three digits allowed in the
 // integer part ("1,234,567"). Only finite values are accepted.
 bool ParseStrict(std::string_view text, double& out) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlankOrNul(text);
   if (s.empty()) return false;
   bool neg = false;
   if (s.front() == '+' || s.front() == '-') {
@@ -95,7 +95,7 @@ bool ParseStrict(std::string_view text, double& out) {
 
 // The number at the start of the text ("12.5dB3" gives 12.5).
 bool ParseLeading(std::string_view text, double& out) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlankOrNul(text);
   bool neg = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
     neg = s.front() == '-';
@@ -113,8 +113,8 @@ bool ParseLeading(std::string_view text, double& out) {
 bool ParseTolerant(std::string_view text, double& out) {
   out = 0;
   if (ParseStrict(text, out)) return true;
-  std::string_view s = Trim(text);
-  while (!s.empty() && !IsDigit(s.back())) s = Trim(s.substr(0, s.size() - 1));
+  std::string_view s = TrimBlankOrNul(text);
+  while (!s.empty() && !IsDigit(s.back())) s = TrimBlankOrNul(s.substr(0, s.size() - 1));
   if (s.empty()) return false;
   if (ParseStrict(s, out)) return true;
   if (ParseLeading(s, out)) return true;
@@ -206,8 +206,8 @@ constexpr double kDipoleDbi = 2.15;
 std::string GainFailure(std::string_view from, std::string_view to, double value, bool& err,
                         std::string& message) {
   err = true;
-  message = "Convert: " + FormatNumber(value, "###0.0000") + " " + std::string(Trim(from)) + " to " +
-            std::string(Trim(to));
+  message = "Convert: " + FormatNumber(value, "###0.0000") + " " + std::string(TrimBlankOrNul(from)) + " to " +
+            std::string(TrimBlankOrNul(to));
   return "0.0000";
 }
 
@@ -278,7 +278,7 @@ float ParseSingle(const FieldValue& v) {
 }
 
 bool ParseBool(std::string_view text) {
-  const std::string_view s = Trim(text);
+  const std::string_view s = TrimBlankOrNul(text);
   if (EqualsNoCase(s, "TRUE")) return true;
   if (EqualsNoCase(s, "FALSE")) return false;
   double d = 0;
@@ -287,7 +287,7 @@ bool ParseBool(std::string_view text) {
 }
 
 std::int16_t ParseInt16(std::string_view text) {
-  const std::string_view s = Trim(text);
+  const std::string_view s = TrimBlankOrNul(text);
   if (EqualsNoCase(s, "TRUE")) return -1;
   if (EqualsNoCase(s, "FALSE")) return 0;
   double d = 0;

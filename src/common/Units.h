@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/FieldValue.h"
+#include "platform/FieldValue.h"
 
 namespace zw {
 

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <limits>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "coverage/CoverageFigures.h"
 #include "platform/FileSystem.h"

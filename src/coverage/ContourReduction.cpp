@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/CoordText.h"

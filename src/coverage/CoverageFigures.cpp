@@ -8,7 +8,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "platform/FileSystem.h"

@@ -15,13 +15,6 @@ namespace {
 
 using Values = std::vector<std::pair<std::string, FieldValue>>;
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
 }  // namespace
 
 std::string ResultsFileName(std::int32_t taskNumber) {
@@ -155,7 +148,7 @@ std::string ResultsDb::UpdateRDBRec(double dBu, float elv, std::int16_t luCode, 
 std::string ResultsDb::StudyDescCode(std::string_view summary, std::string_view rdbDesc, bool directContour) {
   std::string code(summary.substr(0, std::min<std::size_t>(6, summary.size())));
   if (code.size() >= 6) {
-    const std::string kind = Upper(code.substr(3, 3));
+    const std::string kind = ToUpper(code.substr(3, 3));
     if (kind == "CTR" || kind == "TGT") {
       if (directContour) return std::string(rdbDesc);
       code.replace(3, 3, "RAD");
@@ -165,7 +158,7 @@ std::string ResultsDb::StudyDescCode(std::string_view summary, std::string_view 
 }
 
 std::string ResultsDb::RDBSort(std::string_view direction, std::string_view descCode) {
-  std::string dir = Upper(Trim(direction));
+  std::string dir = ToUpper(Trim(direction));
   if (dir != "ASC" && dir != "DESC") return "Sort direction must be ASC or DESC: " + std::string(direction);
   std::string code(descCode);
   // A quote would end the text of the filter early.

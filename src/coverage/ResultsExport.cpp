@@ -32,15 +32,8 @@ constexpr double kDegToRad = 0.0174532925;
 constexpr float kGeoTiffNoData = -9999.0f;
 constexpr long kMaxCells = 25'000'000;
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
-bool IsTxRecord(const RdbRecord& r) { return Upper(r.desc.substr(0, std::min<std::size_t>(6, r.desc.size()))) == "TX SIT"; }
-bool IsContourRecord(const RdbRecord& r) { return r.desc.size() >= 6 && Upper(r.desc.substr(3, 3)) == "CTR"; }
+bool IsTxRecord(const RdbRecord& r) { return ToUpper(r.desc.substr(0, std::min<std::size_t>(6, r.desc.size()))) == "TX SIT"; }
+bool IsContourRecord(const RdbRecord& r) { return r.desc.size() >= 6 && ToUpper(r.desc.substr(3, 3)) == "CTR"; }
 
 // Kilometres per degree at a latitude (the series of the tile generator).
 double KmPerDegLat(double latDeg) {
@@ -130,7 +123,7 @@ std::string Num(double v) { return fmt::format("{}", v); }
 }  // namespace
 
 std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
-  const std::string n = Upper(Trim(name));
+  const std::string n = ToUpper(Trim(name));
   if (n == "GEOTIFF" || n == "TIF" || n == "TIFF") return ExportFormat::GeoTiff;
   if (n == "PNG") return ExportFormat::Png;
   if (n == "KML") return ExportFormat::Kml;
@@ -211,7 +204,7 @@ std::string LoadStudyResults(const fs::path& table, const ExportOptions& options
     std::stable_sort(recs.begin(), recs.end(), [](const RdbRecord& a, const RdbRecord& b) { return a.az < b.az; });
     out.contours.push_back(recs);
   }
-  out.tile = out.code.size() >= 6 && Upper(out.code.substr(3, 3)) == "TIL";
+  out.tile = out.code.size() >= 6 && ToUpper(out.code.substr(3, 3)) == "TIL";
   if (out.points.empty()) return "The results table " + table.string() + " holds no study points";
   return DescribeStudyResults(out);
 }
@@ -231,7 +224,7 @@ void DescribeValues(StudyResults& out) {
     std::error_code fe;
     if (fs::is_regular_file(taskFile, fe)) {
       out.model = platform::ProfileGetString("Propagation Model", "MODEL", "", taskFile);
-      combinedType = Upper(platform::ProfileGetString("TASK", "Task Type", "", taskFile));
+      combinedType = ToUpper(platform::ProfileGetString("TASK", "Task Type", "", taskFile));
       method = std::atoi(platform::ProfileGetString("TASK", "cboMathOpsIndex", "-1", taskFile).c_str());
     }
   }
@@ -280,7 +273,7 @@ std::string DescribeStudyInMemory(const fs::path& table, const GeneratedStudy& g
   described = StudyResults{};
   described.table = table;
   described.code = Trim(g.code);
-  described.tile = described.code.size() >= 6 && Upper(described.code.substr(3, 3)) == "TIL";
+  described.tile = described.code.size() >= 6 && ToUpper(described.code.substr(3, 3)) == "TIL";
   tableValues.assign(g.points.size(), kRdbNotComputed);
   for (std::size_t i = 0; i < g.points.size() && i < values.size(); ++i) {
     const PointValue& v = values[i];

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "coverage/ResultsDb.h"
+#include "platform/Text.h"
 
 namespace zw::coverage {
 
@@ -22,17 +23,6 @@ constexpr const char* kSlotNames[] = {"RDB_DESC", "RDB_LAT",    "RDB_LON",    "R
 
 const double kPow10[] = {1,   1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9, 1e10,
                          1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // The fixed-point text of v with `decimals` decimals into out (right-aligned
 // in width, blanks before); false when it does not fit. Whole numbers round
@@ -124,7 +114,7 @@ std::string ResultsTableWriter::Create(const fs::path& file, const fs::path& dat
   int offset = 1;
   for (const auto& f : fields) {
     for (int s = 0; s < kSlots; ++s)
-      if (cols_[s].offset < 0 && SameNoCase(f.name, kSlotNames[s])) cols_[s] = {offset, f.width, f.decimals, f.type};
+      if (cols_[s].offset < 0 && EqualsNoCase(f.name, kSlotNames[s])) cols_[s] = {offset, f.width, f.decimals, f.type};
     offset += f.width;
   }
   recordLength_ = offset;

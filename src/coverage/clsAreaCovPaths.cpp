@@ -15,7 +15,7 @@
 
 #include "common/ErrorHandler.h"
 #include "coverage/ResultsTableWriter.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/Geodesic.h"

@@ -6,11 +6,11 @@
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "common/ModelTable.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/CoordText.h"
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsPathElv.h"
 

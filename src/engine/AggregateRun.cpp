@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "coverage/Aggregate.h"
 #include "coverage/CoverageFigures.h"

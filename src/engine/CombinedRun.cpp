@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "platform/FileSystem.h"
 #include "tasks/StudyCommit.h"

@@ -13,7 +13,7 @@
 #endif
 
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "engine/CalculatorFactory.h"
 #include "platform/MessageBox.h"

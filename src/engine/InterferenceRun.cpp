@@ -7,7 +7,7 @@
 #include <cmath>
 #include <set>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "coverage/CoverageFigures.h"
 #include "engine/CombinedInputs.h"

@@ -9,7 +9,7 @@
 
 #include "common/Antenna.h"
 #include "common/ModelTable.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"

@@ -11,7 +11,7 @@
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "common/FieldSets.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"

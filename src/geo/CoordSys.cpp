@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "geo/Datum.h"
+#include "platform/Text.h"
 
 namespace zw {
 namespace {
@@ -20,15 +21,6 @@ namespace {
 std::mutex gDirMutex;
 std::filesystem::path gDataDir;
 std::atomic<unsigned> gDirGeneration{0};
-
-std::string Upper(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  std::string u;
-  for (std::size_t i = b; i < e; ++i) u += static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
-  return u;
-}
 
 // "EPSG:n" of a key, "" for "LL", "?" for a key that is not accepted.
 std::string CrsOf(const std::string& key) {
@@ -136,7 +128,7 @@ ThreadConverter& Converter() {
 }
 
 std::string Resolve(std::string_view key) {
-  if (CoordSysIsValid(key)) return Upper(key);
+  if (CoordSysIsValid(key)) return ToUpper(key);
   const std::string k = DatumLibKey(key);
   return CoordSysIsValid(k) ? k : "LL";
 }
@@ -171,7 +163,7 @@ std::filesystem::path CoordSysDataDir() {
 }
 
 bool CoordSysIsValid(std::string_view key) {
-  const std::string u = Upper(key);
+  const std::string u = ToUpper(key);
   const std::string crs = CrsOf(u);
   if (crs.empty()) return true;
   if (crs == "?") return false;

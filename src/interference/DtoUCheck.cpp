@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "interference/clsQXDtoU.h"

@@ -10,7 +10,7 @@
 
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "interference/modDtoUText.h"

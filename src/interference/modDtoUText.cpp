@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 
 namespace zw {

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramDir.h"
+#include "platform/Text.h"
 
 #include <shapefil.h>
 #include <sys/file.h>
@@ -209,19 +210,12 @@ std::string WithLibraryMessage(std::string text) {
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
-}
-
 std::string_view TrimRight(std::string_view s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
   return s;
 }
 
-std::string_view Trim(std::string_view s) {
+std::string_view TrimField(std::string_view s) {
   s = TrimRight(s);
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   return s;
@@ -231,7 +225,7 @@ bool IsNumericType(char t) { return t == 'N' || t == 'F'; }
 
 // Strict number text: optional sign, digits, '.', exponent; the whole text.
 bool ParseNumber(std::string_view text, double& out) {
-  text = Trim(text);
+  text = TrimField(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   double v = 0;
@@ -242,7 +236,7 @@ bool ParseNumber(std::string_view text, double& out) {
 }
 
 bool RawIsNull(char type, std::string_view raw) {
-  std::string_view t = Trim(raw);
+  std::string_view t = TrimField(raw);
   if (t.empty()) return true;
   if (IsNumericType(type)) return t.find_first_not_of('*') == std::string_view::npos;
   if (type == 'L') return t == "?";
@@ -252,7 +246,7 @@ bool RawIsNull(char type, std::string_view raw) {
 
 // -1 empty, 0 false, 1 true.
 int RawLogical(std::string_view raw) {
-  std::string_view t = Trim(raw);
+  std::string_view t = TrimField(raw);
   if (t.empty()) return -1;
   switch (t.front()) {
     case 'T': case 't': case 'Y': case 'y': return 1;
@@ -682,7 +676,7 @@ FieldValue DbfTable::Value(int record, int field) const {
     return v;
   }
   if (f.type == 'L') return RawLogical(raw) == 1;
-  if (f.type == 'D') return std::string(Trim(raw));
+  if (f.type == 'D') return std::string(TrimField(raw));
   return std::string(TrimRight(raw));
 }
 
@@ -756,7 +750,7 @@ std::string DbfTable::EncodeValue(int field, const FieldValue& value, std::strin
   if (IsNumericType(f.type)) {
     double v = 0;
     if (const auto* s = std::get_if<std::string>(&value)) {
-      if (Trim(*s).empty()) {
+      if (TrimField(*s).empty()) {
         out.assign(width, ' ');
         return {};
       }
@@ -794,7 +788,7 @@ std::string DbfTable::EncodeValue(int field, const FieldValue& value, std::strin
     if (const auto* b = std::get_if<bool>(&value)) {
       flag = *b ? 1 : 0;
     } else if (const auto* s = std::get_if<std::string>(&value)) {
-      std::string t(Trim(*s));
+      std::string t(TrimField(*s));
       for (auto& c : t) c = Upper(c);
       double d = 0;
       if (t.empty()) {
@@ -819,7 +813,7 @@ std::string DbfTable::EncodeValue(int field, const FieldValue& value, std::strin
     const auto* s = std::get_if<std::string>(&value);
     if (!s) return "A date is written as YYYYMMDD" + where;
     std::string t;
-    for (char c : Trim(*s))
+    for (char c : TrimField(*s))
       if (c != '-') t += c;
     const bool digits = std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (!t.empty() && (t.size() != 8 || !digits)) return "Not a date (YYYYMMDD)" + where + ": \"" + *s + "\"";
@@ -1154,7 +1148,7 @@ std::string DbfTable::AddNew(const std::vector<std::pair<std::string, FieldValue
 // ---- Field-definition table.
 
 int VbTypeCode(std::string_view typeName) {
-  std::string t(Trim(typeName));
+  std::string t(TrimField(typeName));
   if (t.empty()) return -1;
   for (auto& c : t) c = Upper(c);
   static constexpr std::array<std::pair<std::string_view, int>, 12> kCodes{{
@@ -1209,15 +1203,15 @@ std::optional<std::vector<DataSumField>> ReadDataSumFields(const std::filesystem
     const auto rows = table.Sorted({{"DATASUM_ID", false}}, nullptr, &sortError);
     std::vector<DataSumField> out;
     for (int r : rows) {
-      if (!EqualsNoCase(TrimRight(table.Text(r, "TABLE_TYPE")), Trim(tableType))) continue;
+      if (!EqualsNoCase(TrimRight(table.Text(r, "TABLE_TYPE")), TrimField(tableType))) continue;
       DataSumField f;
       f.id = table.Integer(r, "DATASUM_ID");
-      f.name = std::string(Trim(table.Text(r, "FLD_NAME")));
+      f.name = std::string(TrimField(table.Text(r, "FLD_NAME")));
       f.width = table.Integer(r, "FLD_WIDTH");
-      f.vbType = std::string(Trim(table.Text(r, "VB_TYPE")));
+      f.vbType = std::string(TrimField(table.Text(r, "VB_TYPE")));
       f.typeCode = VbTypeCode(f.vbType);
       f.decimals = table.Integer(r, "FLD_DEC");
-      f.foxType = std::string(Trim(table.Text(r, "FOX_TYPE")));
+      f.foxType = std::string(TrimField(table.Text(r, "FOX_TYPE")));
       out.push_back(std::move(f));
     }
     return out;
@@ -1526,8 +1520,8 @@ bool Evaluate(const Condition& c, const DbfTable& t, int record) {
     const double v = type == 'L' ? (t.Number(record, c.field) != 0 ? 1.0 : 0.0) : t.Number(record, c.field);
     return Compare(v < literal ? -1 : (v > literal ? 1 : 0), c.op);
   }
-  const std::string v = UpperText(Trim(t.Text(record, c.field)));
-  const std::string lit = UpperText(Trim(c.text));
+  const std::string v = UpperText(TrimField(t.Text(record, c.field)));
+  const std::string lit = UpperText(TrimField(c.text));
   const int cmp = v.compare(lit);
   return Compare(cmp < 0 ? -1 : (cmp > 0 ? 1 : 0), c.op);
 }
@@ -1536,7 +1530,7 @@ bool Evaluate(const Condition& c, const DbfTable& t, int record) {
 
 std::string DbfDatabase::Open(const std::filesystem::path& directory, std::string_view connect) {
   dir_.clear();
-  const std::string kind(Trim(connect));
+  const std::string kind(TrimField(connect));
   if (!kind.empty() && !EqualsNoCase(kind, "FoxPro 2.6") && !EqualsNoCase(kind, "FoxPro 2.6;") &&
       !EqualsNoCase(kind, "dBase III") && !EqualsNoCase(kind, "dBase III;"))
     return "Unsupported database kind \"" + kind + "\" (" + directory.string() + ")";
@@ -1548,7 +1542,7 @@ std::string DbfDatabase::Open(const std::filesystem::path& directory, std::strin
 }
 
 std::filesystem::path DbfDatabase::TablePath(std::string_view table) const {
-  std::string base(Trim(table));
+  std::string base(TrimField(table));
   if (base.size() > 4 && EqualsNoCase(std::string_view(base).substr(base.size() - 4), ".dbf"))
     base.resize(base.size() - 4);
   std::error_code ec;
@@ -1768,7 +1762,7 @@ std::string CorrectDbfHeader(const std::filesystem::path& file, const std::vecto
         return "The field definition " + r.name + " does not match the field " + check.fields[i].name + " of " +
                file.string();
       const std::size_t d = 32 * (i + 1);
-      const std::string fox = UpperText(Trim(r.foxType));
+      const std::string fox = UpperText(TrimField(r.foxType));
       if (fox == "N" || fox == "F") {
         if (r.width < 1 || r.width > 20 || r.decimals < 0 || r.decimals > 15 || (r.decimals > 0 && r.decimals > r.width - 2))
           return "Invalid width or decimals for field " + r.name + " (" + file.string() + ")";

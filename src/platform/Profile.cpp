@@ -7,25 +7,11 @@
 #include <mutex>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace zw::platform {
 
 namespace {
-
-std::string_view TrimView(std::string_view s) {
-  auto sp = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-  while (!s.empty() && sp(s.front())) s.remove_prefix(1);
-  while (!s.empty() && sp(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 // A value as the profile reader returns it: trimmed, one pair of matching
 // surrounding quotes removed, cut at the maximum length.
@@ -140,7 +126,7 @@ std::shared_ptr<const Parsed> Load(const std::filesystem::path& file) {
 std::size_t FindSection(const Parsed& p, std::string_view section) {
   const std::string_view want = TrimView(section);
   for (std::size_t i = 0; i < p.lines.size(); ++i) {
-    if (p.lines[i].kind == LineKind::kSection && EqualNoCase(p.lines[i].name, want)) return i;
+    if (p.lines[i].kind == LineKind::kSection && EqualsNoCase(p.lines[i].name, want)) return i;
   }
   return std::string::npos;
 }
@@ -179,7 +165,7 @@ std::string ProfileGetString(std::string_view section, std::string_view key, std
   const std::size_t end = SectionEnd(*p, header);
   for (std::size_t i = header + 1; i < end; ++i) {
     const Line& l = p->lines[i];
-    if (l.kind == LineKind::kEntry && EqualNoCase(l.name, want)) return l.value;
+    if (l.kind == LineKind::kEntry && EqualsNoCase(l.name, want)) return l.value;
   }
   return fallback();
 }
@@ -204,7 +190,7 @@ std::vector<std::string> ProfileGetSectionNames(const std::filesystem::path& fil
   if (!p) return out;
   for (const Line& l : p->lines) {
     if (l.kind != LineKind::kSection) continue;
-    const bool seen = std::any_of(out.begin(), out.end(), [&](const std::string& s) { return EqualNoCase(s, l.name); });
+    const bool seen = std::any_of(out.begin(), out.end(), [&](const std::string& s) { return EqualsNoCase(s, l.name); });
     if (!seen) out.push_back(l.name);
   }
   return out;
@@ -237,7 +223,7 @@ bool ProfileWriteString(std::string_view section, std::string_view key, std::str
   }
   const std::size_t end = SectionEnd(p, header);
   for (std::size_t i = header + 1; i < end; ++i) {
-    if (p.lines[i].kind == LineKind::kEntry && EqualNoCase(p.lines[i].name, k)) {
+    if (p.lines[i].kind == LineKind::kEntry && EqualsNoCase(p.lines[i].name, k)) {
       raw[i] = entry;
       return Store(file, p, raw, error);
     }
@@ -272,7 +258,7 @@ bool ProfileDelete(std::string_view section, std::string_view key, const std::fi
       changed = true;
       continue;
     }
-    if (inSection && p.lines[i].kind == LineKind::kEntry && EqualNoCase(p.lines[i].name, k)) {
+    if (inSection && p.lines[i].kind == LineKind::kEntry && EqualsNoCase(p.lines[i].name, k)) {
       changed = true;
       continue;
     }

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <set>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "interference/AdjacentChannel.h"
 #include "tasks/TaskCodes.h"

@@ -1,6 +1,6 @@
 #include "tasks/PathsFile.h"
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "platform/FileSystem.h"
 

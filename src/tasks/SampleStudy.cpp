@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "common/FieldSets.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "geo/Geodesic.h"
 #include "platform/terrain/TerrainSource.h"
 #include "tasks/PathsFile.h"

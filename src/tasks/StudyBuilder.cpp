@@ -8,7 +8,7 @@
 #include "common/Config.h"
 #include "common/FieldSets.h"
 #include "common/ModelTable.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/PatternFileCheck.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"

@@ -4,7 +4,7 @@
 
 #include "common/Config.h"
 #include "common/ModelTable.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/CoordText.h"

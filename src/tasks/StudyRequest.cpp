@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "common/ModelTable.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "geo/CoordText.h"
 #include "geo/Datum.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 
 namespace zw::tasks {

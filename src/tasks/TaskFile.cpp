@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "common/Config.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "platform/FileSystem.h"

@@ -9,7 +9,7 @@
 
 #include "common/ErrorHandler.h"
 #include "common/ModelTable.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/CoordSys.h"

@@ -12,7 +12,7 @@
 #include "Version.h"
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "platform/FileSystem.h"

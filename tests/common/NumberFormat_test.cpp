@@ -1,11 +1,11 @@
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "common/FieldValue.h"
+#include "platform/FieldValue.h"
 #include "common/Units.h"
 
 namespace zw {

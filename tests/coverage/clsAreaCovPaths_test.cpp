@@ -8,7 +8,7 @@
 
 #include "TempDir.h"
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"

@@ -28,6 +28,7 @@
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
 #include "tasks/clsQXTask.h"
+#include "Installation.h"
 
 namespace zw {
 namespace {
@@ -37,50 +38,7 @@ namespace fs = std::filesystem;
 constexpr int kSamplePoints = 720;  // 36 radials of 20 points
 constexpr const char* kSampleCode = "LR RAD";
 
-// A temporary installation with a scripted message sink; each work
-// directory it makes holds a fresh copy of the sample study.
-class AreaInstall {
- public:
-  AreaInstall() : messages_(std::make_shared<platform::ScriptedMessages>()) {
-    ::setenv("ZWRAVOPROP_HOME", (dir_.path().string() + "/").c_str(), 1);
-    fs::create_directories(dir_.path() / "COORDSYS DATA");
-    fs::create_directories(dir_.path() / "SYSTEM");
-    previous_ = platform::SetMessages(messages_);
-    SetUserLogin("");
-    ResetConfigCache();
-    ResetSystemUnits();
-    SetTechSupportLogPath("");
-  }
-  ~AreaInstall() {
-    ::unsetenv("ZWRAVOPROP_HOME");
-    SetUserLogin("");
-    ResetConfigCache();
-    ResetSystemUnits();
-    SetTechSupportLogPath("");
-    CoordSysInit("");
-    platform::SetMessages(previous_);
-  }
-  fs::path NewWork(const std::string& name) const {
-    const fs::path w = dir_.path() / name;
-    fs::create_directories(w);
-    for (const auto& e : fs::directory_iterator(fs::path(RAVO_DATA_DIR) / "sample")) {
-      if (e.path().extension() != ".md") fs::copy_file(e.path(), w / e.path().filename());
-    }
-    return w;
-  }
-  platform::ScriptedMessages& messages() { return *messages_; }
-  std::vector<platform::ScriptedMessages::Shown> Questions(const std::string& title) const {
-    std::vector<platform::ScriptedMessages::Shown> out;
-    for (const auto& m : messages_->Log())
-      if (m.kind == "yesno" && m.title == title) out.push_back(m);
-    return out;
-  }
-
- private:
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> messages_;
-  std::shared_ptr<platform::MessageSink> previous_;
-};
+using AreaInstall = test::Installation;
 
 std::shared_ptr<platform::TerrainSource> Tile(const char* name) {
   auto t = std::make_shared<platform::TerrainSource>();

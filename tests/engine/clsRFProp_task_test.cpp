@@ -22,6 +22,7 @@
 #include "platform/terrain/clsObstructions.h"
 #include "tasks/TaskFile.h"
 #include "tasks/clsQXTask.h"
+#include "Installation.h"
 
 namespace zw {
 namespace {
@@ -29,52 +30,18 @@ namespace {
 namespace fs = std::filesystem;
 
 // A temporary installation whose work directory holds a copy of the sample
-// study, with a scripted message sink.
-class SampleInstall {
+// study.
+class SampleInstall : public test::Installation {
  public:
-  SampleInstall() : messages_(std::make_shared<platform::ScriptedMessages>()) {
-    ::setenv("ZWRAVOPROP_HOME", (dir_.path().string() + "/").c_str(), 1);
-    fs::create_directories(dir_.path() / "COORDSYS DATA");
-    fs::create_directories(dir_.path() / "SYSTEM");
-    fs::create_directories(work());
-    for (const auto& e : fs::directory_iterator(fs::path(RAVO_DATA_DIR) / "sample")) {
-      if (e.path().extension() != ".md") fs::copy_file(e.path(), work() / e.path().filename());
-    }
-    previous_ = platform::SetMessages(messages_);
-    SetUserLogin("");
-    ResetConfigCache();
-    ResetSystemUnits();
-    SetTechSupportLogPath("");
-  }
-  ~SampleInstall() {
-    ::unsetenv("ZWRAVOPROP_HOME");
-    SetUserLogin("");
-    ResetConfigCache();
-    ResetSystemUnits();
-    SetTechSupportLogPath("");
-    CoordSysInit("");
-    platform::SetMessages(previous_);
-  }
-  fs::path work() const { return dir_.path() / "WORK"; }
+  SampleInstall() : work_(NewWork("WORK")) {}
+  fs::path work() const { return work_; }
   fs::path taskFile() const { return work() / "T0000001.INI"; }
   void Edit(const std::string& section, const std::string& key, const std::string& value) {
     ASSERT_EQ(tasks::ProfileEdit().Set(section, key, value).Apply(taskFile()), "");
   }
-  platform::ScriptedMessages& messages() { return *messages_; }
-  bool Shown(const std::string& text) const {
-    for (const auto& m : messages_->Log())
-      if (m.text.find(text) != std::string::npos) return true;
-    return false;
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / kTechSupportLogName);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
 
  private:
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> messages_;
-  std::shared_ptr<platform::MessageSink> previous_;
+  fs::path work_;
 };
 
 std::vector<std::string> Lines(const fs::path& file) {

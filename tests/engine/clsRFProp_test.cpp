@@ -12,7 +12,7 @@
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "common/FieldSets.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
@@ -25,55 +25,12 @@
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
+#include "Installation.h"
 
 namespace zw {
 namespace {
 
-// Points the installation at a temporary directory for one test, with the
-// coordinate data directory present and a scripted message sink.
-class Installation {
- public:
-  Installation() : messages_(std::make_shared<platform::ScriptedMessages>()) {
-    ::setenv("ZWRAVOPROP_HOME", (dir_.path().string() + "/").c_str(), 1);
-    std::filesystem::create_directories(dir_.path() / "COORDSYS DATA");
-    std::filesystem::create_directories(dir_.path() / "SYSTEM");  // procedure-name files of the error log
-    previous_ = platform::SetMessages(messages_);
-    SetUserLogin("");
-    ResetConfigCache();
-    ResetSystemUnits();
-    SetTechSupportLogPath("");
-  }
-  ~Installation() {
-    ::unsetenv("ZWRAVOPROP_HOME");
-    SetUserLogin("");
-    ResetConfigCache();
-    ResetSystemUnits();
-    SetTechSupportLogPath("");
-    CoordSysInit("");
-    platform::SetMessages(previous_);
-  }
-  std::filesystem::path path() const { return dir_.path(); }
-  platform::ScriptedMessages& messages() { return *messages_; }
-  // True when a message shown so far contains the text.
-  bool Shown(const std::string& text) const {
-    for (const auto& m : messages_->Log())
-      if (m.text.find(text) != std::string::npos) return true;
-    return false;
-  }
-  std::string Log() const {
-    std::ifstream in(dir_.path() / kTechSupportLogName);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  std::filesystem::path Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_.path() / name) << text;
-    return dir_.path() / name;
-  }
-
- private:
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> messages_;
-  std::shared_ptr<platform::MessageSink> previous_;
-};
+using test::Installation;
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "platform/ProgramDir.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "models/curves/itplbv.h"
+#include "common/itplbv.h"
 
 namespace zw {
 

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "common/Config.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 

@@ -9,7 +9,7 @@
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "geo/CoordText.h"

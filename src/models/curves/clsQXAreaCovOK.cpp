@@ -7,10 +7,10 @@
 #include <ostream>
 
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "models/curves/itplbv.h"
+#include "common/itplbv.h"
 
 namespace zw {
 

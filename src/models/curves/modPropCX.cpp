@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "common/ErrorHandler.h"
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

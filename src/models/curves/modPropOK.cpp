@@ -11,9 +11,9 @@
 
 #include "common/TextJoin.h"
 #include "models/curves/CurveFile.h"
-#include "models/curves/calcLogLinInterp.h"
-#include "models/curves/itplbv.h"
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcLogLinInterp.h"
+#include "common/itplbv.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "models/curves/itplbv.h"
+#include "common/itplbv.h"
 
 namespace zw {
 

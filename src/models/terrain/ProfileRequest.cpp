@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsPathElv.h"
 

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "models/terrain/modLRModeText.h"

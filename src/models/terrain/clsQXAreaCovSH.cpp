@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "common/ErrorHandler.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
 #include "models/terrain/ProfileRequest.h"

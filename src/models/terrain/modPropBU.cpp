@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "models/curves/itplbv.h"
-#include "models/terrain/calcMiscMath.h"
+#include "common/itplbv.h"
+#include "common/calcMiscMath.h"
 #include "models/terrain/modPropRO.h"
 #include "models/terrain/modsBUmode.h"
 

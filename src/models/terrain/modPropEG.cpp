@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

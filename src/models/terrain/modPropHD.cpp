@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

@@ -4,7 +4,7 @@
 // with the models' arc tangent (dAtan2). Allocation-free and stateless.
 #include <cmath>
 
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

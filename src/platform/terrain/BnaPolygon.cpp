@@ -7,16 +7,10 @@
 #include <sstream>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace zw::platform {
 namespace {
-
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
 
 bool ParseNumber(std::string s, double& v) {
   s = Trim(s);

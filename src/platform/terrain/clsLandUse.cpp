@@ -8,21 +8,10 @@
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/terrain/TerrainSource.h"
+#include "platform/Text.h"
 
 namespace zw::platform {
 namespace {
-
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
-std::string Upper(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
@@ -69,7 +58,7 @@ bool ParseLoss(const std::string& s, std::vector<std::pair<double, double>>& out
 }
 
 std::string NoCorrection(std::string s) {
-  s = Upper(Trim(s));
+  s = ToUpper(Trim(s));
   return s == "NO CORRECTION" ? "" : s;
 }
 

@@ -8,21 +8,10 @@
 
 #include "platform/DbfTable.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace zw::platform {
 namespace {
-
-std::string Trim(std::string s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
-std::string Lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 struct Dbf {
   DBFHandle h = nullptr;
@@ -82,7 +71,7 @@ std::string ReadTable(const std::string& file, std::vector<Obstruction>& out, bo
     o.sId = Text(dbf.h, r, fId);
     if (o.sId.empty()) continue;
     double h = 0;
-    const std::string unit = Lower(Text(dbf.h, r, fUn));
+    const std::string unit = ToLower(Text(dbf.h, r, fUn));
     const bool unitOK = unit.empty() || unit == "m" || unit == "ft";
     if (!Number(dbf.h, r, fLat, o.dLat) || !Number(dbf.h, r, fLon, o.dLon) || !Number(dbf.h, r, fHgt, h) ||
         std::fabs(o.dLat) > 90.0 || std::fabs(o.dLon) > 180.0 || h < 0 || h > 10000 || !unitOK) {

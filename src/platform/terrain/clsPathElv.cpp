@@ -9,6 +9,7 @@
 #include "geo/Datum.h"
 #include "geo/Geodesic.h"
 #include "platform/terrain/clsObstructions.h"
+#include "platform/Text.h"
 
 namespace zw::platform {
 namespace {
@@ -23,11 +24,6 @@ const geod_geodesic& Wgs84() {
     return e;
   }();
   return g;
-}
-
-std::string Lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 bool ValidPoint(double lat, double lon) {
@@ -77,7 +73,7 @@ double clsPathElv::ElvFactor() const { return elvUn_ == "ft" ? 1.0 / 0.3048 : 1.
 double clsPathElv::DisFactor() const { return 1.0 / Geodesic::MetresPerUnit(disUn_); }
 
 bool clsPathElv::sElvUnits(const std::string& unit) {
-  const std::string u = Lower(unit);
+  const std::string u = ToLower(unit);
   if (u != "m" && u != "ft") return false;
   const double f = (u == "ft" ? 1.0 / 0.3048 : 1.0) / ElvFactor();
   if (f != 1.0) {
@@ -91,7 +87,7 @@ bool clsPathElv::sElvUnits(const std::string& unit) {
 }
 
 bool clsPathElv::sDisUnits(const std::string& unit) {
-  const std::string u = Lower(unit);
+  const std::string u = ToLower(unit);
   const double mpu = Geodesic::MetresPerUnit(u);
   if (mpu <= 0) return false;
   const double f = Geodesic::MetresPerUnit(disUn_) / mpu;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "common/FreeSpace.h"
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 #include "models/CalcHarness.h"
 #include "models/curves/modPropBC.h"
 #include "platform/terrain/clsLandUse.h"

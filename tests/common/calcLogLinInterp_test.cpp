@@ -1,4 +1,4 @@
-#include "models/curves/calcLogLinInterp.h"
+#include "common/calcLogLinInterp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "common/FieldValue.h"
+#include "platform/FieldValue.h"
 
 #include <charconv>
 #include <cmath>
 #include <type_traits>
 
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 
 namespace zw {
 

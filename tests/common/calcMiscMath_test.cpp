@@ -1,4 +1,4 @@
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 #include <gtest/gtest.h>
 

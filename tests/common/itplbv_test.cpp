@@ -1,4 +1,4 @@
-#include "models/curves/itplbv.h"
+#include "common/itplbv.h"
 
 #include <gtest/gtest.h>
 

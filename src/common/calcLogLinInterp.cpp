@@ -1,11 +1,11 @@
-#include "models/curves/calcLogLinInterp.h"
+#include "common/calcLogLinInterp.h"
 
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>
 
-#include "models/terrain/calcMiscMath.h"
+#include "common/calcMiscMath.h"
 
 namespace zw {
 

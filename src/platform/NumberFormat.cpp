@@ -1,8 +1,10 @@
-#include "common/NumberFormat.h"
+#include "platform/NumberFormat.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "platform/Text.h"
 
 namespace zw {
 
@@ -149,17 +151,6 @@ std::string Layout(const Digits& g, int fixedMin, int fixedMax) {
   if (e < 10) s += '0';
   s += std::to_string(e);
   return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 bool IsPlaceholder(char c) { return c == '0' || c == '#' || c == '.'; }
