@@ -15,7 +15,8 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libgdal-dev gdal-bin libproj-dev proj-data libshp-dev libcli11-dev
-          nlohmann-json3-dev libfmt-dev libtbb-dev libcairo2-dev)
+          nlohmann-json3-dev libfmt-dev libtbb-dev libcairo2-dev
+          pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed python3-pandas)
 
 deps() {
   local missing=()
