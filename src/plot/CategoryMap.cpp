@@ -38,7 +38,13 @@ const Rgb kPalette[] = {{0.12, 0.47, 0.71}, {1.00, 0.50, 0.05}, {0.17, 0.63, 0.1
                         {0.09, 0.75, 0.81}};
 const Rgb kNone{0.78, 0.78, 0.78};
 
+// At most n characters: words in brackets go first, then the end.
 std::string Shortened(std::string s, std::size_t n) {
+  for (std::size_t open = s.find(" ("); s.size() > n && open != std::string::npos; open = s.find(" (")) {
+    const std::size_t close = s.find(')', open);
+    if (close == std::string::npos) break;
+    s.erase(open, close + 1 - open);
+  }
   if (s.size() > n) s.replace(n - 3, std::string::npos, "...");
   return s;
 }
@@ -111,8 +117,13 @@ std::string ExportCategoryMap(const fs::path& table, const fs::path& file, const
                          "   |   " + Trim(s.code) + " (tile study)"
                    : "Best server of " + std::to_string(classOf.size()) + " transmitters   |   " + Trim(s.code) +
                          " (tile study)";
+  // Every transmitter marked with its call sign (the first word of its site's name).
   for (const auto& rec : s.all)
-    if (rec.desc.rfind("TX SIT", 0) == 0 && !(s.tx && rec.record == s.tx->record)) d.sites.emplace_back(rec.lat, rec.lon);
+    if (rec.desc.rfind("TX SIT", 0) == 0) {
+      d.sites.emplace_back(rec.lat, rec.lon);
+      const std::string name = Trim(rec.desc.substr(6));
+      d.siteLabels.push_back(name.substr(0, name.find(' ')));
+    }
   if (note) note->clear();
   if (note && s.computed < static_cast<int>(s.points.size()))
     *note = fmt::format("{} of {} points have no result; they are drawn as no value", s.points.size() - s.computed,

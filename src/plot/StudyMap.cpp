@@ -265,9 +265,15 @@ std::string DrawStudyMap(const coverage::FieldRaster& r, const MapScale& scale, 
     const auto [x, y] = L.PixelOf(r.txLat, r.txLon);
     TxMarker(c, x, y);
   }
-  for (const auto& [lat, lon] : d.sites) {
-    const auto [x, y] = L.PixelOf(lat, lon);
+  for (std::size_t i = 0; i < d.sites.size(); ++i) {
+    const auto [x, y] = L.PixelOf(d.sites[i].first, d.sites[i].second);
     TxMarker(c, x, y);
+    if (i < d.siteLabels.size() && !d.siteLabels[i].empty()) {
+      // On a light box, so the name reads over any colour of the map.
+      const double w = c.TextWidth(d.siteLabels[i], 11, true);
+      c.FillRect(x + 9, y - 19, w + 6, 15, kWhite, 0.85);
+      c.Text(x + 12, y - 8, d.siteLabels[i], 11, Align::Left, true);
+    }
   }
   cairo_restore(cr);
   c.SetColour(kBlack);

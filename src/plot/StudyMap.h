@@ -28,6 +28,7 @@ struct MapDecor {
   const Shade* shade = nullptr;     // hillshade on the raster's grid box, or none
   std::string txName;
   std::vector<std::pair<double, double>> sites;  // (lat, lon) of further transmitters, marked like the first
+  std::vector<std::string> siteLabels;           // a name beside each of them (none when short of sites)
 };
 
 // Where the parts of a drawn map are (pixels, or points of SVG / PDF).
