@@ -30,20 +30,6 @@ constexpr std::int16_t kProcRunCovArea = 5401;
 using coverage::PointStatus;
 using coverage::StudyPoint;
 
-struct PointResult {
-  bool missing = false;
-  bool failed = false;
-  double field = 0;
-  float elv = 0;
-  std::int16_t luCode = 0;
-  double luLoss = 0;
-  std::int32_t bits = 0, level = 0;
-  bool contour = false;
-  double contourKm = 0, contourLat = 0, contourLon = 0;
-  std::string details, failure;
-  std::vector<std::string> warnings;
-};
-
 // Most distinct failure reasons kept; the rest are counted together.
 constexpr std::size_t kMaxReasons = 20;
 
@@ -83,6 +69,25 @@ void Compute(Worker& w, const StudyPoint& p, bool details, PointResult& r) {
   }
   if (details) r.details = c.sDetails();
   r.warnings = c.Warnings();
+}
+
+// The points of group g (positions groupStart[g] .. groupStart[g + 1] of the
+// order) into res, whose first element is position `first`.
+void ComputeGroup(Worker& w, const coverage::GeneratedStudy& study, const std::vector<std::size_t>& groupStart,
+                  std::size_t g, std::size_t first, bool details, std::vector<PointResult>& res) {
+  w.path->ForgetRadial();
+  for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i)
+    Compute(w, study.points[study.order[i]], details, res[i - first]);
+}
+
+Worker MakeWorker(const CoverageRunInputs& in) {
+  Worker w;
+  w.calc = MakeCalculator(in.calc, &w.error);
+  if (w.calc) {
+    w.path = MakePathElv(in.path);
+    w.calc->cPathElv(w.path);
+  }
+  return w;
 }
 
 std::string CancelQuestion(std::int32_t id, const std::string& desc) {
@@ -178,6 +183,39 @@ std::string CoverageRunOutcome::WarningLines() const {
   return out;
 }
 
+std::vector<std::size_t> StudyGroups(const coverage::GeneratedStudy& study) {
+  const auto& all = study.points;
+  const auto& order = study.order;
+  std::vector<std::size_t> groupStart;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (i == 0 || all[order[i]].az != all[order[i - 1]].az) groupStart.push_back(i);
+  }
+  groupStart.push_back(order.size());
+  return groupStart;
+}
+
+std::string ComputeStudyGroups(const CoverageRunInputs& in, std::size_t g0, std::size_t g1,
+                               std::vector<PointResult>& out) {
+  out.clear();
+  if (!in.study) return "Coverage area not set";
+  const std::vector<std::size_t> groupStart = StudyGroups(*in.study);
+  const std::size_t groups = groupStart.size() - 1;
+  if (g0 > g1 || g1 > groups)
+    return "Groups " + std::to_string(g0) + " to " + std::to_string(g1) + " are not in the study (it has " +
+           std::to_string(groups) + " groups of points)";
+  Worker w = MakeWorker(in);
+  if (!w.calc) return w.error;
+  if (!w.calc->sOKtoGO().empty()) return w.calc->sOKtoGO();
+  if (in.calc.landUse) {
+    const auto& s = *in.study;
+    in.calc.landUse->PrepareBox(s.maxLat, s.minLat, s.maxLon, s.minLon, in.freqMHz);
+  }
+  const std::size_t first = groupStart[g0];
+  out.assign(groupStart[g1] - first, PointResult{});
+  for (std::size_t g = g0; g < g1; ++g) ComputeGroup(w, *in.study, groupStart, g, first, in.calc.details, out);
+  return {};
+}
+
 CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   ProcScope proc(kProcRunCovArea);
   const ModelErrorBudget logBudget(100);
@@ -204,15 +242,7 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     return out;
   }
 
-  auto makeWorker = [&]() {
-    Worker w;
-    w.calc = MakeCalculator(in.calc, &w.error);
-    if (w.calc) {
-      w.path = MakePathElv(in.path);
-      w.calc->cPathElv(w.path);
-    }
-    return w;
-  };
+  auto makeWorker = [&]() { return MakeWorker(in); };
   // The first worker is made here: its readiness decides whether to run.
   proc.Step(1200);
   Worker probe = makeWorker();
@@ -243,18 +273,11 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   // Points of one radial (the same azimuth, one after another) form a group
   // computed by one worker from the radial's first point on, so that every
   // radial is sampled the same way whatever the number of threads.
-  std::vector<std::size_t> groupStart;
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    if (i == 0 || all[order[i]].az != all[order[i - 1]].az) groupStart.push_back(i);
-  }
-  groupStart.push_back(order.size());
+  const std::vector<std::size_t> groupStart = StudyGroups(*study);
   const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
   const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
   auto computeGroup = [&](Worker& w, std::size_t g, std::size_t first, std::vector<PointResult>& res) {
-    w.path->ForgetRadial();
-    for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i) {
-      Compute(w, all[order[i]], in.calc.details, res[i - first]);
-    }
+    ComputeGroup(w, *study, groupStart, g, first, in.calc.details, res);
   };
 #if defined(__SANITIZE_THREAD__)
   std::vector<Worker> own(static_cast<std::size_t>(threads));
@@ -270,12 +293,21 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     // batch and leave the other threads idle.
     std::size_t g1 = g0 + 1;
     while (g1 + 1 < groupStart.size() &&
-           (groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
+           (in.computeGroups || groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
       ++g1;
     const std::size_t first = groupStart[g0];
     const std::size_t count = groupStart[g1] - first;
     results.assign(count, PointResult{});
-    if (threads == 1) {
+    if (in.computeGroups) {
+      std::string why = in.computeGroups(g0, g1, results);
+      if (why.empty() && results.size() != count)
+        why = "The points were computed elsewhere but " + std::to_string(results.size()) + " results came back for " +
+              std::to_string(count) + " points";
+      if (!why.empty()) {
+        out.result = why;
+        return out;
+      }
+    } else if (threads == 1) {
       for (std::size_t g = g0; g < g1; ++g) computeGroup(probe, g, first, results);
     } else {
 #if defined(__SANITIZE_THREAD__)

@@ -59,6 +59,26 @@ struct PathSetup {
 
 std::shared_ptr<clsPathElv> MakePathElv(const PathSetup& s);
 
+// What the calculator gave at one point of a study.
+struct PointResult {
+  bool missing = false;  // no terrain data
+  bool failed = false;   // the model gave no result
+  double field = 0;
+  float elv = 0;
+  std::int16_t luCode = 0;
+  double luLoss = 0;
+  std::int32_t bits = 0, level = 0;
+  bool contour = false;
+  double contourKm = 0, contourLat = 0, contourLon = 0;
+  std::string details, failure;
+  std::vector<std::string> warnings;
+};
+
+// Computes the points of groups [g0, g1) of a study (see StudyGroups): each
+// group sampled from its first point, so that a group's results are the
+// same whoever computes it. "" or why not.
+using GroupComputer = std::function<std::string(std::size_t g0, std::size_t g1, std::vector<PointResult>& out)>;
+
 struct CoverageRunInputs {
   // The study's points (generated in memory); the run computes them in
   // study->order and never writes a file.
@@ -76,6 +96,9 @@ struct CoverageRunInputs {
   bool cancelIsFinal = false;
   // Points computed together before they are handed over (per thread).
   int batchPerThread = 64;
+  // Set: every group of the study is handed to it at once (other processes
+  // or machines compute them) instead of to the threads.
+  GroupComputer computeGroups;
 };
 
 struct CoverageRunOutcome {
@@ -113,5 +136,17 @@ struct CoverageRunOutcome {
 };
 
 CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in);
+
+// The groups of a study's points: the positions in study.order where each
+// group starts (the points of one radial, or a single tile point), and the
+// end of the order last.
+std::vector<std::size_t> StudyGroups(const coverage::GeneratedStudy& study);
+
+// The points of groups [g0, g1) computed on the calling thread with a
+// calculator of its own, in study order: what a thread of RunCoverageStudy
+// does with them. "" or why not (a calculator that cannot be made, a range
+// outside the study).
+std::string ComputeStudyGroups(const CoverageRunInputs& in, std::size_t g0, std::size_t g1,
+                               std::vector<PointResult>& out);
 
 }  // namespace zw

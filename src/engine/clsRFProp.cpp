@@ -904,6 +904,67 @@ bool ReadOnlyBits(const std::filesystem::path& p) {
 
 }  // namespace
 
+std::string clsRFProp::FillRunInputs(const coverage::GeneratedStudy& study, CoverageRunInputs& in) {
+  in.study = &study;
+  CalculatorSetup& c = in.calc;
+  c.model = sPropModel_;
+  c.silent = bSilent_;
+  c.propMod = cPropMod_;
+  c.fac = cFAC_;
+  c.mob = cMOB_;
+  c.mobMSL = bMOBMSL_;
+  c.facERPdBm = FACERPdBm_;
+  c.facTXmAGL = FACTXmAGL_;
+  c.facTXmMSL = FACTXmMSL_;
+  c.mobAntM = MOBAntM_;
+  c.details = bDetails_;
+  c.detailUnPwr = sDetailUnPwr_;
+  c.detailUnDis = sDetailUnDis_;
+  c.detailUnElv = sDetailUnElv_;
+  c.haz = ant_.daHaz;
+  c.hgain = ant_.daHgain;
+  c.vel = ant_.daVel;
+  c.vgain = ant_.daVgain;
+  c.obs = cOBS_;
+  c.landUse = cLandUse_;
+  c.taskType = sTaskType_;
+
+  PathSetup& ps = in.path;
+  ps.terrain = cTerrain();
+  ps.login = UserLogin();
+  bool err = false;
+  ps.stepM = ConvertLength(sTopoStepUn_, "m", dTopoStep_, err);
+  // Below 1 m a profile would hold more points than any terrain has samples.
+  if (err || !(ps.stepM >= 1.0) || !std::isfinite(ps.stepM)) return "Invalid Topo Data Step in Task.";
+  ps.txLat = dFacLat_;
+  ps.txLon = dFacLon_;
+  ps.datum = sFacDatum_;
+  const double siteM = ConvertLength(sFacElvUn_, "m", static_cast<double>(rFacElv_), err);
+  ps.txSiteElvM = err ? rFacElv_ : static_cast<float>(siteM);
+  ps.obs = cOBS_;
+  if (dKCurve_ > 0) ps.kFactor = dKCurve_;
+  ps.studyMaxLat = study.maxLat;
+  ps.studyMinLat = study.minLat;
+  ps.studyMaxLon = study.maxLon;
+  ps.studyMinLon = study.minLon;
+
+  in.freqMHz = dFreqMHz_;
+  in.threads = iThreads_;
+  in.taskId = lTaskID_;
+  in.taskDesc = cTask_->sDesc;
+  in.computeGroups = groupComputer_;
+  return {};
+}
+
+std::string clsRFProp::PrepareCovArea(coverage::GeneratedStudy& study, CoverageRunInputs& in) {
+  coverage::clsAreaCovPaths* paths = cCovArea_.get();
+  if (!paths || !cCovModel_ || !cTask_) return "No coverage study loaded (set lTaskID first)";
+  paths->SetDirectContourCalc(cCovModel_->bDirectContourCalc());
+  paths->SetThreads(iThreads_);
+  if (std::string e = paths->GenerateStudy(study); !e.empty()) return e;
+  return FillRunInputs(study, in);
+}
+
 std::string clsRFProp::RunCovArea() {
   ProcScope proc(kProcRFPropCovArea);
   lastRun_ = CoverageRunOutcome{};
@@ -970,54 +1031,7 @@ std::string clsRFProp::RunCovArea() {
   }
 
   CoverageRunInputs in;
-  in.study = &study;
-  CalculatorSetup& c = in.calc;
-  c.model = sPropModel_;
-  c.silent = bSilent_;
-  c.propMod = cPropMod_;
-  c.fac = cFAC_;
-  c.mob = cMOB_;
-  c.mobMSL = bMOBMSL_;
-  c.facERPdBm = FACERPdBm_;
-  c.facTXmAGL = FACTXmAGL_;
-  c.facTXmMSL = FACTXmMSL_;
-  c.mobAntM = MOBAntM_;
-  c.details = bDetails_;
-  c.detailUnPwr = sDetailUnPwr_;
-  c.detailUnDis = sDetailUnDis_;
-  c.detailUnElv = sDetailUnElv_;
-  c.haz = ant_.daHaz;
-  c.hgain = ant_.daHgain;
-  c.vel = ant_.daVel;
-  c.vgain = ant_.daVgain;
-  c.obs = cOBS_;
-  c.landUse = cLandUse_;
-  c.taskType = sTaskType_;
-
-  proc.Step(1000);
-  PathSetup& ps = in.path;
-  ps.terrain = cTerrain();
-  ps.login = UserLogin();
-  bool err = false;
-  ps.stepM = ConvertLength(sTopoStepUn_, "m", dTopoStep_, err);
-  // Below 1 m a profile would hold more points than any terrain has samples.
-  if (err || !(ps.stepM >= 1.0) || !std::isfinite(ps.stepM)) return fail("Invalid Topo Data Step in Task.");
-  ps.txLat = dFacLat_;
-  ps.txLon = dFacLon_;
-  ps.datum = sFacDatum_;
-  const double siteM = ConvertLength(sFacElvUn_, "m", static_cast<double>(rFacElv_), err);
-  ps.txSiteElvM = err ? rFacElv_ : static_cast<float>(siteM);
-  ps.obs = cOBS_;
-  if (dKCurve_ > 0) ps.kFactor = dKCurve_;
-  ps.studyMaxLat = study.maxLat;
-  ps.studyMinLat = study.minLat;
-  ps.studyMaxLon = study.maxLon;
-  ps.studyMinLon = study.minLon;
-
-  in.freqMHz = dFreqMHz_;
-  in.threads = iThreads_;
-  in.taskId = lTaskID_;
-  in.taskDesc = cTask_->sDesc;
+  if (std::string e = FillRunInputs(study, in); !e.empty()) return fail(e);
   in.progress = ktoProgress();
   in.cancelIsFinal = bCancelIsFinal_;
 

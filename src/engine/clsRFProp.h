@@ -137,6 +137,13 @@ class clsRFProp {
   // The progress window of area runs (a quiet one unless set).
   void ktoProgress(std::shared_ptr<coverage::ProgressWindow> p) { ktoProgress_ = std::move(p); }
   std::shared_ptr<coverage::ProgressWindow> ktoProgress();
+  // The loaded task's study generated and the inputs of its run filled as
+  // RunCovArea makes them (in.study points at study); nothing is written.
+  // "" or why not.
+  std::string PrepareCovArea(coverage::GeneratedStudy& study, CoverageRunInputs& in);
+  // Set: RunCovArea hands the study's points to it (other processes compute
+  // them) instead of to its threads.
+  void cGroupComputer(GroupComputer f) { groupComputer_ = std::move(f); }
   // Counts of the last completed area run.
   const CoverageRunOutcome& LastRun() const { return lastRun_; }
 
@@ -211,6 +218,8 @@ class clsRFProp {
   void DropTask();
   // The task's terrain loaded (when it names one): "" or why it cannot be used.
   std::string TaskTerrainProblem();
+  // The run's inputs of a generated study: "" or why it cannot run.
+  std::string FillRunInputs(const coverage::GeneratedStudy& study, CoverageRunInputs& in);
 
   std::int32_t lTaskID_ = 0;
   std::unique_ptr<tasks::clsQXTask> cTask_;
@@ -222,6 +231,7 @@ class clsRFProp {
   std::shared_ptr<coverage::ProgressWindow> ktoProgress_;
   CoverageRunOutcome lastRun_;
   bool bCancelIsFinal_ = false;
+  GroupComputer groupComputer_;
   std::string sTaskType_, sTaskMsg_;
   std::string sTxtFileOut_;  // [TASK] "TXT File Out" of the loaded task
   std::shared_ptr<FieldCollection> cQuickCov_;

@@ -22,6 +22,7 @@
 #include "coverage/ProgressWindow.h"
 #include "coverage/ResultsDb.h"
 #include "coverage/clsAreaCovPaths.h"
+#include "engine/PointResultCodec.h"
 #include "engine/clsRFProp.h"
 #include "geo/CoordSys.h"
 #include "platform/MessageBox.h"
@@ -66,8 +67,33 @@ struct StudyRun {
   CoverageRunOutcome outcome;
 };
 
+// Computes groups as another process would: an engine of its own loads the
+// task, generates the study and computes a few groups at a time, and its
+// results travel as bytes.
+GroupComputer Elsewhere(const fs::path& work, std::shared_ptr<platform::TerrainSource> terrain, bool details) {
+  return [work, terrain, details](std::size_t g0, std::size_t g1, std::vector<PointResult>& out) -> std::string {
+    clsRFProp remote;
+    remote.bSilent(true);
+    remote.sWorkDir(work.string());
+    remote.cTerrain(terrain);
+    remote.lTaskID(1);
+    remote.bDetails(details);
+    coverage::GeneratedStudy study;
+    CoverageRunInputs in;
+    if (auto e = remote.PrepareCovArea(study, in); !e.empty()) return e;
+    std::string bytes;
+    for (std::size_t a = g0; a < g1; a += 5) {
+      std::vector<PointResult> part;
+      if (auto e = ComputeStudyGroups(in, a, std::min(g1, a + 5), part); !e.empty()) return e;
+      bytes += EncodePointResults(part);
+    }
+    out.clear();
+    return DecodePointResults(bytes, out);
+  };
+}
+
 struct RunOptions {
-  int threads = 1;
+  int threads = 1;  // 0: the groups are computed elsewhere (Elsewhere)
   bool details = false;
   std::shared_ptr<platform::TerrainSource> terrain = nullptr;
   std::shared_ptr<coverage::ProgressWindow> progress = nullptr;
@@ -79,6 +105,7 @@ StudyRun RunStudy(const fs::path& work, const RunOptions& o = {}) {
   e.sWorkDir(work.string());
   e.iThreads(o.threads);
   e.cTerrain(o.terrain ? o.terrain : SampleTerrain());
+  if (o.threads == 0) e.cGroupComputer(Elsewhere(work, e.cTerrain(), o.details));
   if (o.progress) e.ktoProgress(o.progress);
   e.lTaskID(1);
   StudyRun r;
@@ -216,7 +243,7 @@ TEST(CoverageRun, ThreadCountDoesNotChangeTheResults) {
   AreaInstall inst;
   std::string table1, details1;
   std::vector<std::string> header1;
-  for (int threads : {1, 2, 3}) {
+  for (int threads : {1, 2, 3, 0}) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     const fs::path work = inst.NewWork("w" + std::to_string(threads));
     const StudyRun r = RunStudy(work, {.threads = threads, .details = true});
