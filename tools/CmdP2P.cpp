@@ -22,6 +22,7 @@
 #include "common/Units.h"
 #include "coverage/clsQXAreaCov.h"
 #include "engine/LinkBudget.h"
+#include "engine/P2PJson.h"
 #include "engine/PointToPoint.h"
 #include "engine/clsRFProp.h"
 #include "geo/CoordText.h"
@@ -178,60 +179,6 @@ std::string Complete(P2POptions& o) {
   if (!r.profileCsv.empty() && !r.dem.empty()) return "--profile and --dem exclude each other";
   if (!o.rxGiven) return "Give the receiver antenna height above ground: --rx-agl METRES (e.g. --rx-agl 9.1)";
   return EnsureTemplate(o);
-}
-
-nlohmann::json BudgetJson(const LinkBudget& b) {
-  nlohmann::json j{{"erp_dbm", b.erpDbm},
-                   {"pattern_gain_db", b.patternGainDb},
-                   {"erp_toward_rx_dbm", b.erpTowardDbm},
-                   {"eirp_toward_rx_dbm", b.eirpTowardDbm},
-                   {"path_length_km", b.pathLengthKm},
-                   {"freq_mhz", b.freqMHz},
-                   {"free_space_loss_db", b.freeSpaceLossDb},
-                   {"free_space_field_dbu", b.freeSpaceFieldDbu},
-                   {"model_loss_db", b.modelLossDb},
-                   {"land_use_loss_db", b.landUseLossDb},
-                   {"field_dbu", b.fieldDbu},
-                   {"field_uv_per_m", b.fieldUvPerM},
-                   {"isotropic_rx_power_dbm", b.isotropicPowerDbm},
-                   {"rx_gain_dbi", b.rxGainDbi},
-                   {"rx_line_loss_db", b.rxLineLossDb},
-                   {"rx_power_dbm", b.rxPowerDbm}};
-  if (b.threshold) {
-    j["threshold"] = {{"value", b.threshold->value}, {"unit", b.threshold->unit}};
-    j["margin_db"] = b.marginDb;
-  }
-  return j;
-}
-
-nlohmann::json ToJson(const P2PResult& r, const LinkBudgetInput& in = {}) {
-  nlohmann::json j;
-  j["model"] = r.model;
-  j["quantity"] = r.quantity;
-  j["unit"] = r.unit;
-  if (r.quantity == "contour distance") {
-    j["contour_km"] = r.contourKm;
-    j["contour_mi"] = r.contourKm / 1.609344;
-    j["inside_contour"] = r.insideContour;
-  } else if (r.quantity == "clearance") {
-    j["clearance_fresnel_radii"] = r.clearance;
-  } else {
-    j["net_field_dbu"] = r.netFieldDbu;
-    j["free_space_dbu"] = r.freeSpaceDbu;
-    j["model_loss_db"] = r.modelLossDb;
-  }
-  j["err_level"] = r.errLevel;
-  j["mode"] = {r.mode[0], r.mode[1]};
-  j["delta_h_m"] = r.deltaHM;
-  j["eff_heights_m"] = {r.effHeightsM[0], r.effHeightsM[1]};
-  j["path_length_m"] = r.pathLengthM;
-  j["k_factor"] = r.kFactor;
-  j["points"] = r.points;
-  j["rx_ground_m"] = r.rxGroundM;
-  j["warnings"] = r.warnings;
-  j["details"] = r.details;
-  if (const auto b = ComputeLinkBudget(r, in)) j["link_budget"] = BudgetJson(*b);
-  return j;
 }
 
 // A value rounded to 2 decimals never shows as -0.00.
@@ -419,7 +366,7 @@ int RunBatch(const P2POptions& base) {
     if (err.empty()) {
       const P2PResult r = ctx.Run(o.req);
       if (r.ok) {
-        j.update(ToJson(r, o.budget));
+        j.update(P2PResultJson(r, o.budget));
       } else {
         err = r.error;
       }
@@ -566,7 +513,7 @@ int Report(const P2POptions& o, const P2PResult& r, const LinkBudgetInput& budge
     }
   }
   if (o.json) {
-    std::cout << ToJson(r, budget).dump(1) << "\n";
+    std::cout << P2PResultJson(r, budget).dump(1) << "\n";
   } else {
     PrintText(r, budget, Shown3{o.units == "imperial", o.power});
     if (!o.plot.empty()) std::cout << "\nProfile plot: " << o.plot << "\n";

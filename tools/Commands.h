@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ModelTemplate.h"
+
 namespace zw::tool {
 
 using CommandSetup = std::function<void(CLI::App&)>;
@@ -35,17 +37,6 @@ void PrepareWorkDir(const std::filesystem::path& dir);
 // not exist (the caller exits with kExitFailed).
 std::optional<std::filesystem::path> OpenWorkDir(const std::string& given);
 
-// One template key of a model: type from the field-definition table, the rest
-// from the model table.
-struct ModelKey {
-  std::string name, type, unit, allowed, value, meaning;
-};
-// The keys of a model (code or any name); nullopt with *why when the model is
-// unknown or the field-definition table cannot be read.
-std::optional<std::vector<ModelKey>> ModelKeys(const std::string& nameOrCode, std::string* why);
-// A complete, commented template of the model with its defaults (a settings
-// file with [Propagation Model] and [Eff Curvature]).
-std::optional<std::string> ModelTemplateIni(const std::string& nameOrCode, std::string* why);
 // A frequency, MHz, inside the model's curves, for examples.
 std::string ExampleFrequency(const std::string& code);
 
