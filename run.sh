@@ -33,6 +33,23 @@ deps() {
   fi
 }
 
+# The Python package's tests (python/tests) against a build's module and tool;
+# skipped with a message when Debian's Python packages or the module are missing.
+py_tests() {   # py_tests DIR
+  local dir="$ROOT/$1" py=/usr/bin/python3
+  if ! "$py" -c "import pytest, numpy, pandas, distributed" 2>/dev/null || ! ls "$dir"/python/ravoprop/_ravoprop*.so >/dev/null 2>&1; then
+    echo "pytest: skipped (needs python3-pytest, python3-numpy, python3-pandas, python3-distributed and the module built with pybind11-dev: ./run.sh deps)"
+    return 0
+  fi
+  # A sanitizer build's module runs in an interpreter that is not: the runtime is preloaded.
+  local preload=""
+  if grep -q "RAVO_SANITIZE:BOOL=ON" "$dir/CMakeCache.txt" 2>/dev/null; then
+    preload="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libstdc++.so)"
+  fi
+  LD_PRELOAD="$preload" ASAN_OPTIONS=detect_leaks=0 RAVO_BUILD_DIR="$dir" \
+    "$py" -m pytest -q -p no:cacheprovider "$ROOT/python/tests"
+}
+
 build() {   # build DIR [cmake args...]
   local dir=$1; shift
   cmake -S "$ROOT" -B "$ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
@@ -143,6 +160,7 @@ case "${1:-}" in
     build build-san -DRAVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --test-dir "$ROOT/build-san" --output-on-failure -j "$JOBS"
+    py_tests build-san
     ;;
   bench)
     deps

@@ -1,0 +1,35 @@
+"""The package and the ravoprop tool of one build: RAVO_BUILD_DIR (the
+build directory; its python/ goes on sys.path)."""
+import os
+import shutil
+import subprocess
+import sys
+
+import pytest
+
+BUILD = os.environ.get("RAVO_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(BUILD, "python"))
+DATA = os.path.join(SOURCE, "data")
+DEM = os.path.join(DATA, "terrain", "N44W072.hgt")
+
+
+def cli(*args, home):
+    """The tool's exit code and standard output."""
+    env = dict(os.environ, ZWRAVOPROP_HOME=str(home))
+    p = subprocess.run([os.path.join(BUILD, "ravoprop"), *map(str, args)], capture_output=True, text=True,
+                       env=env, stdin=subprocess.DEVNULL)
+    return p.returncode, p.stdout
+
+
+@pytest.fixture
+def sample(tmp_path):
+    """A copy of the sample studies (tasks 1: radials, 2: tile)."""
+    def copy(name):
+        d = tmp_path / name
+        d.mkdir()
+        for f in os.listdir(os.path.join(DATA, "sample")):
+            if not f.endswith(".md"):
+                shutil.copy(os.path.join(DATA, "sample", f), d / f)
+        return d
+    return copy
