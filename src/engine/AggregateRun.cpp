@@ -98,20 +98,13 @@ CombinedRunResult RunAggregateStudy(const fs::path& workDir, std::int32_t task, 
   if (r.error = ReadInputs(f, task, ids); !r.error.empty()) return r;
   if (st.method == AggregateMethod::kDtoU && ids.size() < 2)
     return r.error = fmt::format("Task {}: the D/U ratio needs a desired input and at least one undesired one", task), r;
-  std::vector<InputStudy> in(ids.size());
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    if (r.error = LoadInputStudy(workDir, task, ids[i], in[i]); !r.error.empty()) return r;
-    if (i > 0)
-      if (r.error = CheckSameGrid(in[0], in[i]); !r.error.empty()) return r;
-  }
+  std::vector<InputStudy> in;
   std::vector<std::vector<const coverage::RdbRecord*>> at;
-  at.reserve(in.size());
-  for (const auto& s : in) at.push_back(AlignPoints(in[0], s));
+  if (r.error = LoadAlignedInputs(workDir, task, ids, in, at); !r.error.empty()) return r;
 
   CombinedOutput out;
   out.code = "AG TIL";
-  for (const auto& s : in)
-    if (s.results.tx) out.sites.push_back({s.facility, s.results.tx->lat, s.results.tx->lon});
+  out.sites = InputSites(in);
   const auto& base = in[0].results.points;
   const std::vector<double> areas = coverage::PointCellAreasKm2(in[0].results);
   std::map<std::int32_t, std::pair<std::int64_t, double>> byWinner;  // task -> points, km^2

@@ -106,6 +106,28 @@ std::vector<const coverage::RdbRecord*> AlignPoints(const InputStudy& base, cons
   return out;
 }
 
+std::string LoadAlignedInputs(const std::filesystem::path& workDir, std::int32_t owner,
+                              const std::vector<std::int32_t>& ids, std::vector<InputStudy>& in,
+                              std::vector<std::vector<const coverage::RdbRecord*>>& at) {
+  in.assign(ids.size(), InputStudy{});
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (auto e = LoadInputStudy(workDir, owner, ids[i], in[i]); !e.empty()) return e;
+    if (i > 0)
+      if (auto e = CheckSameGrid(in[0], in[i]); !e.empty()) return e;
+  }
+  at.clear();
+  at.reserve(in.size());
+  for (const auto& s : in) at.push_back(AlignPoints(in[0], s));
+  return {};
+}
+
+std::vector<coverage::CombinedSite> InputSites(const std::vector<InputStudy>& in) {
+  std::vector<coverage::CombinedSite> sites;
+  for (const auto& s : in)
+    if (s.results.tx) sites.push_back({s.facility, s.results.tx->lat, s.results.tx->lon});
+  return sites;
+}
+
 std::string ListedTasks(const fs::path& taskFile, const std::string& section, const std::vector<std::string>& keys,
                         std::vector<std::int32_t>& out) {
   out.clear();

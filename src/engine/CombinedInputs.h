@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "coverage/CombinedTable.h"
 #include "coverage/ResultsExport.h"
 
 namespace zw {
@@ -36,6 +37,16 @@ std::string CheckSameGrid(const InputStudy& a, const InputStudy& b);
 // For every point of base, the matching record of other (same latitude and
 // longitude), or null.
 std::vector<const coverage::RdbRecord*> AlignPoints(const InputStudy& base, const InputStudy& other);
+
+// The input studies `ids` of task `owner`, in that order, each on the grid
+// of the first, and every one's records aligned on the first's points
+// (at[i][k]: input i's record at point k of the first, or null).
+std::string LoadAlignedInputs(const std::filesystem::path& workDir, std::int32_t owner,
+                              const std::vector<std::int32_t>& ids, std::vector<InputStudy>& in,
+                              std::vector<std::vector<const coverage::RdbRecord*>>& at);
+
+// The transmitter sites of the inputs, as the combined table lists them.
+std::vector<coverage::CombinedSite> InputSites(const std::vector<InputStudy>& in);
 
 // The task numbers listed by a task-file section: the values of its keys
 // (other than those in `skip`) whose first "|" field is a task number, in

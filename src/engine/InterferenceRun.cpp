@@ -97,25 +97,18 @@ CombinedRunResult RunInterferenceStudy(const fs::path& workDir, std::int32_t tas
   table.sINIfile(s.tableFile);
   if (r.error = table.DtoU_Load(s.table); !r.error.empty()) return r;
 
-  std::vector<InputStudy> in(1 + s.undesired.size());
-  for (std::size_t i = 0; i < in.size(); ++i) {
-    if (r.error = LoadInputStudy(workDir, task, i == 0 ? s.desired : s.undesired[i - 1], in[i]); !r.error.empty())
-      return r;
-    if (i > 0)
-      if (r.error = CheckSameGrid(in[0], in[i]); !r.error.empty()) return r;
-  }
+  std::vector<std::int32_t> ids{s.desired};
+  ids.insert(ids.end(), s.undesired.begin(), s.undesired.end());
+  std::vector<InputStudy> in;
+  std::vector<std::vector<const coverage::RdbRecord*>> at;
+  if (r.error = LoadAlignedInputs(workDir, task, ids, in, at); !r.error.empty()) return r;
   const auto threshold = coverage::StudyThreshold(in[0].results);
   if (!threshold)
     return r.error = fmt::format("The desired task {} has no receive level in dBu ([RX Facility] Level 0, e.g. "
                                  "60|dBu|50): it decides which points are served", s.desired), r;
-  std::vector<std::vector<const coverage::RdbRecord*>> at;
-  at.reserve(in.size());
-  for (const auto& st : in) at.push_back(AlignPoints(in[0], st));
-
   CombinedOutput out;
   out.code = "AC TIL";
-  for (const auto& st : in)
-    if (st.results.tx) out.sites.push_back({st.facility, st.results.tx->lat, st.results.tx->lon});
+  out.sites = InputSites(in);
   const auto& base = in[0].results.points;
   const std::vector<double> areas = coverage::PointCellAreasKm2(in[0].results);
   std::array<std::pair<std::int64_t, double>, 3> byClass{};
