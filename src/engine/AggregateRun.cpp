@@ -87,11 +87,9 @@ bool HasWinner(AggregateMethod m) {
 
 CombinedRunResult RunAggregateStudy(const fs::path& workDir, std::int32_t task, const fs::path& dataSumFile) {
   CombinedRunResult r;
-  tasks::RecoverStudyCommits(workDir);
   tasks::TaskRunLock lock;
-  if (r.error = lock.Acquire(workDir, task); !r.error.empty()) return r;
+  if (r.error = OpenCombinedTask(workDir, task, lock); !r.error.empty()) return r;
   const tasks::TaskFile f(workDir / tasks::TaskFileName('T', task, ".INI"));
-  if (!f.Exists()) return r.error = "Task " + std::to_string(task) + " has no task file " + f.Path().string(), r;
   coverage::AggregateSettings st;
   std::vector<std::int32_t> ids;
   if (r.error = ReadSettings(f, task, st); !r.error.empty()) return r;

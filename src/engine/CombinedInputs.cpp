@@ -8,6 +8,7 @@
 
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "tasks/StudyCommit.h"
 #include "tasks/TaskFile.h"
 #include "tasks/clsQXTask.h"
 
@@ -104,6 +105,14 @@ std::vector<const coverage::RdbRecord*> AlignPoints(const InputStudy& base, cons
     out.push_back(it == at.end() ? nullptr : it->second);
   }
   return out;
+}
+
+std::string OpenCombinedTask(const std::filesystem::path& workDir, std::int32_t task, tasks::TaskRunLock& lock) {
+  tasks::RecoverStudyCommits(workDir);
+  if (auto e = lock.Acquire(workDir, task); !e.empty()) return e;
+  const tasks::TaskFile f(workDir / tasks::TaskFileName('T', task, ".INI"));
+  if (!f.Exists()) return "Task " + std::to_string(task) + " has no task file " + f.Path().string();
+  return {};
 }
 
 std::string LoadAlignedInputs(const std::filesystem::path& workDir, std::int32_t owner,

@@ -10,6 +10,7 @@
 
 #include "coverage/CombinedTable.h"
 #include "coverage/ResultsExport.h"
+#include "tasks/TaskRunLock.h"
 
 namespace zw {
 
@@ -37,6 +38,11 @@ std::string CheckSameGrid(const InputStudy& a, const InputStudy& b);
 // For every point of base, the matching record of other (same latitude and
 // longitude), or null.
 std::vector<const coverage::RdbRecord*> AlignPoints(const InputStudy& base, const InputStudy& other);
+
+// Makes task `task` of workDir ready to run as a study made of others:
+// interrupted commits of the folder finished or undone, the task's run lock
+// taken (held by `lock`), its task file present. "" or the reason.
+std::string OpenCombinedTask(const std::filesystem::path& workDir, std::int32_t task, tasks::TaskRunLock& lock);
 
 // The input studies `ids` of task `owner`, in that order, each on the grid
 // of the first, and every one's records aligned on the first's points
