@@ -117,13 +117,7 @@ std::string ExportCategoryMap(const fs::path& table, const fs::path& file, const
                          "   |   " + Trim(s.code) + " (tile study)"
                    : "Best server of " + std::to_string(classOf.size()) + " transmitters   |   " + Trim(s.code) +
                          " (tile study)";
-  // Every transmitter marked with its call sign (the first word of its site's name).
-  for (const auto& rec : s.all)
-    if (rec.desc.rfind("TX SIT", 0) == 0) {
-      d.sites.emplace_back(rec.lat, rec.lon);
-      const std::string name = Trim(rec.desc.substr(6));
-      d.siteLabels.push_back(name.substr(0, name.find(' ')));
-    }
+  MarkTransmitters(s, d);
   if (note) note->clear();
   if (note && s.computed < static_cast<int>(s.points.size()))
     *note = fmt::format("{} of {} points have no result; they are drawn as no value", s.points.size() - s.computed,

@@ -37,6 +37,7 @@ void Titles(const coverage::StudyResults& s, std::optional<double> threshold, Ma
   parts.push_back(Trim(s.code) + (s.tile ? " (tile study)" : s.pointPerRadial ? " (contour points)" : " (radial study)"));
   for (const auto& p : parts) d.subtitle += (d.subtitle.empty() ? "" : "   |   ") + p;
   if (s.tx) d.txName = Trim(s.tx->desc.size() > 6 ? s.tx->desc.substr(6) : std::string());
+  MarkTransmitters(s, d);
 }
 
 std::string ChooseScale(const coverage::StudyResults& s, const coverage::FieldRaster& r, const MapOptions& o,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Text.h"
 #include "plot/Canvas.h"
 
 namespace zw::plot {
@@ -222,6 +223,18 @@ MapLayout PlanMap(const coverage::FieldRaster& r) {
   L.width = static_cast<int>(kMargin + L.mapW + kMargin + kLegendW + kMargin);
   L.height = static_cast<int>(kTitleH + L.mapH + kMargin);
   return L;
+}
+
+void MarkTransmitters(const coverage::StudyResults& s, MapDecor& d) {
+  std::vector<const coverage::RdbRecord*> sites;
+  for (const auto& rec : s.all)
+    if (rec.desc.rfind("TX SIT", 0) == 0) sites.push_back(&rec);
+  if (sites.size() < 2) return;
+  for (const auto* rec : sites) {
+    d.sites.emplace_back(rec->lat, rec->lon);
+    const std::string name = Trim(rec->desc.substr(6));
+    d.siteLabels.push_back(name.substr(0, name.find(' ')));
+  }
 }
 
 std::string DrawStudyMap(const coverage::FieldRaster& r, const MapScale& scale, const MapDecor& d,

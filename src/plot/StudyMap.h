@@ -46,6 +46,11 @@ struct MapLayout {
 MapLayout PlanMap(const coverage::FieldRaster& raster);
 
 // The full map into file (.png, .svg or .pdf). "" or the failure text.
+// The transmitters of a study made of several (more than one site record in
+// its table): each marked with its call sign, the first word of its site's
+// name. A study of one transmitter is left to the raster's own marker.
+void MarkTransmitters(const coverage::StudyResults& s, MapDecor& d);
+
 std::string DrawStudyMap(const coverage::FieldRaster& raster, const MapScale& scale, const MapDecor& decor,
                          const std::filesystem::path& file);
 // The map alone at the raster's shape, values at 70 % opacity, no-value cells
