@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "TempDir.h"
+#include "Installation.h"
 #include "common/ErrorHandler.h"
 #include "common/TextJoin.h"
 #include "platform/FileSystem.h"
@@ -14,35 +14,13 @@
 namespace zw {
 namespace {
 
-// Points the installation at a temporary directory for one test.
-class Installation {
- public:
-  Installation() : messages_(std::make_shared<platform::ScriptedMessages>()) {
-    ::setenv("ZWRAVOPROP_HOME", (dir_.path().string() + "//").c_str(), 1);
-    previous_ = platform::SetMessages(messages_);
-    SetUserLogin("");
-    ResetConfigCache();
-    SetTechSupportLogPath("");
-  }
-  ~Installation() {
-    ::unsetenv("ZWRAVOPROP_HOME");
-    SetUserLogin("");
-    ResetConfigCache();
-    SetTechSupportLogPath("");
-    platform::SetMessages(previous_);
-  }
-  std::filesystem::path path() const { return dir_.path(); }
-  platform::ScriptedMessages& messages() { return *messages_; }
-
- private:
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> messages_;
-  std::shared_ptr<platform::MessageSink> previous_;
-};
+using test::Installation;
 
 TEST(Config, PathsFollowTheInstallationAndTheLogin) {
   Installation inst;
   const std::string home = inst.path().string();
+  ::setenv("ZWRAVOPROP_HOME", (home + "//").c_str(), 1);
+  ResetConfigCache();
   EXPECT_EQ(ProgramDirectory(), home + "/");  // the doubled separator is dropped
   EXPECT_EQ(SuiteSettingsFile(), home + "/ZWOXA32.INI");
   EXPECT_EQ(DefaultsFile(), home + "/ZWDEFAULTS.INI");
@@ -120,7 +98,6 @@ TEST(Config, TypedReadersAndDefaultsFile) {
 TEST(ErrorHandler, LogRecordsTraceAndMessage) {
   Installation inst;
   const auto sys = inst.path() / "SYSTEM";
-  std::filesystem::create_directories(sys);
   std::ofstream(sys / "ZWEHPR00.INI") << "[PROC]\n5724=clsRFProp.lTaskID\n";
   std::ofstream(sys / "ZWEHPR01.INI") << "[PROC]\n77=Second file\n";
   {

@@ -77,20 +77,13 @@ TEST(FieldCollection, FromPairsKeepsTheFirstOfARepeatedKey) {
 }
 
 TEST(ModelTable, DisplayNamesGiveCodesWithoutRegardToCase) {
-  EXPECT_EQ(ModelCodeFromName("longley-rice"), "LR");
-  EXPECT_EQ(ModelCodeFromName("Shadowing - Line of Sight"), "SH");
-  EXPECT_EQ(ModelCodeFromName("SHADOW - FIXED ANGLE - LOS"), "SF");
-  EXPECT_EQ(ModelCodeFromName("Shadow"), "SH");
-  EXPECT_EQ(ModelCodeFromName("Broadcast (Part 73)"), "BC");
-  EXPECT_EQ(ModelCodeFromName("Carey - FCC 94-201"), "CX");
-  EXPECT_EQ(ModelCodeFromName("Rounded Obstacle"), "RO");
-  EXPECT_EQ(ModelCodeFromName("Longley Rice"), "");
-  EXPECT_EQ(ModelCodeFromName(""), "");
-  EXPECT_EQ(ModelCodeFromName("LR"), "");  // codes are not display names
-  EXPECT_EQ(ModelCodeOf("lr"), "LR");
-  EXPECT_EQ(ModelCodeOf("  Egli "), "EG");
-  EXPECT_EQ(ModelCodeOf("XX"), "");
-  EXPECT_EQ(ModelCodeOf("   "), "");
+  const std::pair<const char*, const char*> names[] = {
+      {"longley-rice", "LR"}, {"Shadowing - Line of Sight", "SH"}, {"SHADOW - FIXED ANGLE - LOS", "SF"},
+      {"Shadow", "SH"}, {"Broadcast (Part 73)", "BC"}, {"Carey - FCC 94-201", "CX"}, {"Rounded Obstacle", "RO"},
+      {"Longley Rice", ""}, {"", ""}, {"LR", ""}};  // codes are not display names
+  for (const auto& [name, code] : names) EXPECT_EQ(ModelCodeFromName(name), code) << name;
+  const std::pair<const char*, const char*> codes[] = {{"lr", "LR"}, {"  Egli ", "EG"}, {"XX", ""}, {"   ", ""}};
+  for (const auto& [name, code] : codes) EXPECT_EQ(ModelCodeOf(name), code) << name;
 }
 
 TEST(ModelTable, EveryCodeHasItsNamesAndTemplateType) {

@@ -8,45 +8,21 @@
 namespace zw {
 namespace {
 
-TEST(ParseDouble, OrdinaryText) {
-  EXPECT_DOUBLE_EQ(ParseDouble("12.5"), 12.5);
-  EXPECT_DOUBLE_EQ(ParseDouble("  -3.25\t"), -3.25);
-  EXPECT_DOUBLE_EQ(ParseDouble("+7"), 7);
-  EXPECT_DOUBLE_EQ(ParseDouble(".5"), 0.5);
-  EXPECT_DOUBLE_EQ(ParseDouble("-.5"), -0.5);
-  EXPECT_DOUBLE_EQ(ParseDouble("1E+20"), 1e20);
-  EXPECT_DOUBLE_EQ(ParseDouble("2.5e-3"), 0.0025);
-  EXPECT_DOUBLE_EQ(ParseDouble("1,234,567.5"), 1234567.5);
-  EXPECT_DOUBLE_EQ(ParseDouble("-32200"), -32200);
-}
-
-TEST(ParseDouble, TrailingUnitsAndJunk) {
-  EXPECT_DOUBLE_EQ(ParseDouble("12.5 dB"), 12.5);
-  EXPECT_DOUBLE_EQ(ParseDouble("150 ft"), 150);
-  EXPECT_DOUBLE_EQ(ParseDouble("-3dBW "), -3);
-  EXPECT_DOUBLE_EQ(ParseDouble("12.5dB3"), 12.5);  // leading numeric part
-  EXPECT_DOUBLE_EQ(ParseDouble("1.5.2"), 1.5);
-  EXPECT_DOUBLE_EQ(ParseDouble("5-"), 5);
-  EXPECT_DOUBLE_EQ(ParseDouble("1,5"), 1);  // a comma is never a decimal point
-  EXPECT_EQ(ParseDouble("abc"), 0);
-  EXPECT_EQ(ParseDouble(""), 0);
-  EXPECT_EQ(ParseDouble("   "), 0);
-  EXPECT_EQ(ParseDouble("-"), 0);
-  EXPECT_EQ(ParseDouble("dB 12"), 0);
-  EXPECT_EQ(ParseDouble(std::string("\xff\xfe\x00\x01", 4)), 0);
+TEST(ParseDouble, LeadingNumberOrZero) {
+  const std::pair<std::string, double> cases[] = {
+      {"12.5", 12.5}, {"  -3.25\t", -3.25}, {"+7", 7}, {".5", 0.5}, {"-.5", -0.5}, {"1E+20", 1e20},
+      {"2.5e-3", 0.0025}, {"1,234,567.5", 1234567.5}, {"-32200", -32200},
+      // Trailing units and junk: the leading numeric part; a comma is never a decimal point.
+      {"12.5 dB", 12.5}, {"150 ft", 150}, {"-3dBW ", -3}, {"12.5dB3", 12.5}, {"1.5.2", 1.5}, {"5-", 5}, {"1,5", 1},
+      {"abc", 0}, {"", 0}, {"   ", 0}, {"-", 0}, {"dB 12", 0}, {std::string("\xff\xfe\x00\x01", 4), 0},
+      // Never NaN or infinite.
+      {"NaN", 0}, {"nan", 0}, {"inf", 0}, {"-inf", 0}, {"Infinity", 0}, {"1e999", 0}, {"-1e999", 0}, {"+-1", 0},
+      {"0x10", 0}};
+  for (const auto& [text, want] : cases) EXPECT_DOUBLE_EQ(ParseDouble(text), want) << text;
   double v = 99;
   EXPECT_FALSE(TryParseDouble("no number", v));
   EXPECT_EQ(v, 0);
   EXPECT_TRUE(TryParseDouble("0 dB", v));
-}
-
-TEST(ParseDouble, NeverNaNOrInfinite) {
-  for (const char* s : {"NaN", "nan", "inf", "-inf", "Infinity", "1e999", "-1e999", "+-1", "0x10"}) {
-    const double v = ParseDouble(s);
-    EXPECT_TRUE(std::isfinite(v)) << s;
-  }
-  EXPECT_EQ(ParseDouble("NaN"), 0);
-  EXPECT_EQ(ParseDouble("1e999"), 0);
   // A megabyte of junk ending in letters is read in one pass.
   std::string junk(1 << 20, 'x');
   EXPECT_EQ(ParseDouble(junk), 0);
@@ -55,171 +31,121 @@ TEST(ParseDouble, NeverNaNOrInfinite) {
 }
 
 TEST(ParseDouble, TaggedValues) {
-  EXPECT_DOUBLE_EQ(ParseDouble(FieldValue{std::string("150 ft")}), 150);
-  EXPECT_DOUBLE_EQ(ParseDouble(FieldValue{2.5}), 2.5);
-  EXPECT_DOUBLE_EQ(ParseDouble(FieldValue{1.5f}), 1.5);
-  EXPECT_DOUBLE_EQ(ParseDouble(FieldValue{std::int32_t{-88}}), -88);
-  EXPECT_DOUBLE_EQ(ParseDouble(FieldValue{true}), -1);
-  EXPECT_DOUBLE_EQ(ParseDouble(FieldValue{false}), 0);
-  EXPECT_EQ(ParseDouble(FieldValue{std::nan("")}), 0);
+  const std::pair<FieldValue, double> cases[] = {
+      {FieldValue{std::string("150 ft")}, 150}, {FieldValue{2.5}, 2.5}, {FieldValue{1.5f}, 1.5},
+      {FieldValue{std::int32_t{-88}}, -88}, {FieldValue{true}, -1}, {FieldValue{false}, 0},
+      {FieldValue{std::nan("")}, 0}};
+  for (const auto& [v, want] : cases) EXPECT_DOUBLE_EQ(ParseDouble(v), want) << want;
   EXPECT_FLOAT_EQ(ParseSingle(FieldValue{std::string("12.5 dB")}), 12.5f);
   EXPECT_EQ(ParseSingle(FieldValue{1e300}), 0.0f);  // beyond a single
   EXPECT_EQ(ParseSingle(FieldValue{std::string("-1e40")}), 0.0f);
 }
 
 TEST(ParseBoolAndInt16, OrdinaryConversions) {
-  EXPECT_TRUE(ParseBool("True"));
-  EXPECT_TRUE(ParseBool(" TRUE "));
-  EXPECT_TRUE(ParseBool("-1"));
-  EXPECT_TRUE(ParseBool("1"));
-  EXPECT_TRUE(ParseBool("2.5"));
-  EXPECT_FALSE(ParseBool("False"));
-  EXPECT_FALSE(ParseBool("0"));
-  EXPECT_FALSE(ParseBool("yes"));
-  EXPECT_FALSE(ParseBool(""));
-
-  EXPECT_EQ(ParseInt16("42"), 42);
-  EXPECT_EQ(ParseInt16(" -7 "), -7);
-  EXPECT_EQ(ParseInt16("2.5"), 2);  // halves to even
-  EXPECT_EQ(ParseInt16("3.5"), 4);
-  EXPECT_EQ(ParseInt16("-2.5"), -2);
-  EXPECT_EQ(ParseInt16("2.6"), 3);
-  EXPECT_EQ(ParseInt16("32767"), 32767);
-  EXPECT_EQ(ParseInt16("-32768"), -32768);
-  EXPECT_EQ(ParseInt16("32768"), 0);  // out of range
-  EXPECT_EQ(ParseInt16("1e10"), 0);
-  EXPECT_EQ(ParseInt16("12 ft"), 0);  // not tolerant
-  EXPECT_EQ(ParseInt16("True"), -1);
-  EXPECT_EQ(ParseInt16("junk"), 0);
+  for (const char* yes : {"True", " TRUE ", "-1", "1", "2.5"}) EXPECT_TRUE(ParseBool(yes)) << yes;
+  for (const char* no : {"False", "0", "yes", ""}) EXPECT_FALSE(ParseBool(no)) << no;
+  // Halves to even; out of range and trailing text are 0.
+  const std::pair<const char*, int> cases[] = {
+      {"42", 42}, {" -7 ", -7}, {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"2.6", 3}, {"32767", 32767},
+      {"-32768", -32768}, {"32768", 0}, {"1e10", 0}, {"12 ft", 0}, {"True", -1}, {"junk", 0}};
+  for (const auto& [text, want] : cases) EXPECT_EQ(ParseInt16(text), want) << text;
 }
 
-TEST(ConvertPower, Table) {
+TEST(ConvertPower, TableAndFailures) {
+  const struct {
+    const char *from, *to, *value;
+    double want;  // NaN: refused (0 and the error flag)
+  } cases[] = {
+      {"W", "DBM", "10", 40}, {" dBW ", "w", "-3", 0.50118723362727}, {"kW", "dBk", "1", 0}, {"mW", "dBm", "1", 0},
+      {"dBk", "dBm", "0", 60}, {"dBm", "mW", "30", 1000}, {"W", "kW", "2500", 2.5}, {"dBm", "dBm", "47.3", 47.3},
+      {"W", "dBm", "100 watts", 50},  // leading number
+      {"W", "DBM", "0", NAN}, {"kW", "DBM", "-5", NAN}, {"W", "DBM", "junk", NAN}, {"dBm", "W", "", NAN},
+      {"HP", "W", "1", NAN}, {"W", "dBx", "1", NAN}};
+  for (const auto& c : cases) {
+    bool err = std::isnan(c.want) ? false : true;
+    const double got = ConvertPower(c.from, c.to, c.value, err);
+    EXPECT_EQ(err, std::isnan(c.want)) << c.from << " " << c.to << " " << c.value;
+    EXPECT_NEAR(got, std::isnan(c.want) ? 0 : c.want, 1e-9) << c.from << " " << c.to << " " << c.value;
+  }
   bool err = true;
-  EXPECT_NEAR(ConvertPower("W", "DBM", "10", err), 40, 1e-12);
-  EXPECT_FALSE(err);
-  EXPECT_NEAR(ConvertPower(" dBW ", "w", "-3", err), 0.501187, 1e-6);
-  EXPECT_FALSE(err);
-  EXPECT_NEAR(ConvertPower("kW", "dBk", "1", err), 0, 1e-12);
-  EXPECT_NEAR(ConvertPower("mW", "dBm", "1", err), 0, 1e-12);
-  EXPECT_NEAR(ConvertPower("dBk", "dBm", "0", err), 60, 1e-12);
-  EXPECT_NEAR(ConvertPower("dBm", "mW", "30", err), 1000, 1e-9);
-  EXPECT_NEAR(ConvertPower("W", "kW", "2500", err), 2.5, 1e-12);
-  EXPECT_NEAR(ConvertPower("dBm", "dBm", "47.3", err), 47.3, 1e-12);
-  EXPECT_NEAR(ConvertPower("W", "dBm", "100 watts", err), 50, 1e-12);  // leading number
-  EXPECT_FALSE(err);
   EXPECT_NEAR(ConvertPower("W", "DBM", 10.0, err), 40, 1e-12);
   EXPECT_FALSE(err);
-}
-
-TEST(ConvertPower, Failures) {
-  bool err = false;
-  EXPECT_EQ(ConvertPower("W", "DBM", "0", err), 0);
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("kW", "DBM", "-5", err), 0);
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("W", "DBM", "junk", err), 0);
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("dBm", "W", "", err), 0);  // no number at all
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("HP", "W", "1", err), 0);
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("W", "dBx", "1", err), 0);
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("dBm", "W", 1e6, err), 0);  // overflows watts
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("dBm", "dBW", -1e6, err), 0);  // underflows to 0 W
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertPower("dBm", "W", std::nan(""), err), 0);
-  EXPECT_TRUE(err);
+  for (double dbm : {1e6, -1e6, std::nan("")}) {  // overflows watts, underflows to 0 W, not a number
+    err = false;
+    EXPECT_EQ(ConvertPower("dBm", dbm < 0 ? "dBW" : "W", dbm, err), 0);
+    EXPECT_TRUE(err) << dbm;
+  }
 }
 
 TEST(ConvertLength, UnitsAndSpelling) {
   bool err = true;
-  EXPECT_DOUBLE_EQ(ConvertLength("nm", "m", 1.0, err), 1853);
-  EXPECT_FALSE(err);
-  EXPECT_DOUBLE_EQ(ConvertLength("mi", "km", 1.0, err), 1.609344);
-  EXPECT_DOUBLE_EQ(ConvertLength("m", "ft", 0.3048, err), 1);
-  EXPECT_DOUBLE_EQ(ConvertLength("ft", "in", 1.0, err), 12);
-  EXPECT_DOUBLE_EQ(ConvertLength("METERS", "cm", 2.0, err), 200);
-  EXPECT_DOUBLE_EQ(ConvertLength("Decimeters", "mm", 1.0, err), 100);
+  const struct {
+    const char *from, *to;
+    double value, want;
+  } cases[] = {{"nm", "m", 1, 1853}, {"mi", "km", 1, 1.609344}, {"m", "ft", 0.3048, 1}, {"ft", "in", 1, 12},
+               {"METERS", "cm", 2, 200}, {"Decimeters", "mm", 1, 100}, {"furlong", "furlong", 3.5, 3.5}};
+  for (const auto& c : cases) {
+    err = true;
+    EXPECT_DOUBLE_EQ(ConvertLength(c.from, c.to, c.value, err), c.want) << c.from << " " << c.to;
+    EXPECT_FALSE(err);
+  }
   EXPECT_DOUBLE_EQ(ConvertLength("ft", "m", std::string_view("150 ft"), err), 45.72);
   EXPECT_DOUBLE_EQ(ConvertLength("km", "m", FieldValue{std::string("2.5")}, err), 2500);
   EXPECT_FALSE(err);
-
-  err = false;
-  EXPECT_EQ(ConvertLength("KM", "m", 1.0, err), 0);  // case-sensitive
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertLength("m", " km", 1.0, err), 0);
-  EXPECT_TRUE(err);
-  err = false;
-  EXPECT_EQ(ConvertLength("", "m", 1.0, err), 0);
-  EXPECT_TRUE(err);
-  err = true;
-  EXPECT_EQ(ConvertLength("furlong", "furlong", 3.5, err), 3.5);  // same unit: unchanged
-  EXPECT_FALSE(err);
+  // Unit names are case-sensitive and not trimmed.
+  for (const auto& [from, to] : {std::pair{"KM", "m"}, {"m", " km"}, {"", "m"}}) {
+    err = false;
+    EXPECT_EQ(ConvertLength(from, to, 1.0, err), 0) << from << to;
+    EXPECT_TRUE(err) << from << to;
+  }
   EXPECT_TRUE(IsLengthUnit("mi"));
   EXPECT_FALSE(IsLengthUnit("MI"));
 }
 
 TEST(ConvertGain, DipoleIsotropicRelative) {
-  bool err = true;
-  EXPECT_EQ(ConvertGain("DBD", "DBI", 0, err), "2.1500");
-  EXPECT_FALSE(err);
-  EXPECT_EQ(ConvertGain("dbi", "dbd", 0, err), "-2.1500");
-  EXPECT_EQ(ConvertGain("REL", "DBD", 1, err), "0.0000");
-  EXPECT_EQ(ConvertGain("REL", "DBI", 10, err), "12.1500");
-  EXPECT_EQ(ConvertGain("dBd", "REL", 3, err), "1.9953");
-  EXPECT_EQ(ConvertGain(" dBd ", "dBd", 6.123456, err), "6.1235");
-  EXPECT_FALSE(err);
-
+  const struct {
+    const char *from, *to;
+    double value;
+    const char* want;  // nullptr: refused
+  } cases[] = {{"DBD", "DBI", 0, "2.1500"},     {"dbi", "dbd", 0, "-2.1500"},   {"REL", "DBD", 1, "0.0000"},
+               {"REL", "DBI", 10, "12.1500"},   {"dBd", "REL", 3, "1.9953"},    {" dBd ", "dBd", 6.123456, "6.1235"},
+               {"REL", "DBD", -2, nullptr},     {"DBD", "", 1, nullptr},        {"DBD", "REL", 1e6, nullptr}};
+  for (const auto& c : cases) {
+    bool err = c.want == nullptr ? false : true;
+    const std::string got = ConvertGain(c.from, c.to, c.value, err);
+    EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;
+    if (c.want) EXPECT_EQ(got, c.want);
+  }
+  // The message names the value.
+  bool err = false;
   std::string msg;
   EXPECT_EQ(ConvertGain("REL", "DBD", 0, err, msg), "0.0000");
   EXPECT_TRUE(err);
   EXPECT_EQ(msg.rfind("Convert: 0.0000", 0), 0u) << msg;
   err = false;
-  ConvertGain("REL", "DBD", -2, err);  // no logarithm of a negative ratio
-  EXPECT_TRUE(err);
-  err = false;
   ConvertGain("dBx", "DBD", 1234.5, err, msg);
   EXPECT_TRUE(err);
   EXPECT_EQ(msg.rfind("Convert: 1234.5000", 0), 0u) << msg;
-  err = false;
-  ConvertGain("DBD", "", 1, err);
-  EXPECT_TRUE(err);
-  err = false;
-  ConvertGain("DBD", "REL", 1e6, err);  // ratio overflows
-  EXPECT_TRUE(err);
 }
 
 TEST(ConvertPatternGain, RelativeToMaximum) {
-  bool err = true;
-  // Maximum 10 dBd; a pattern value of 4 dBd is 6 dB down: relative field 0.5012.
-  EXPECT_EQ(ConvertPatternGain("DBD", "REL", 4, 10, "dBd", err), "0.5012");
-  EXPECT_FALSE(err);
-  EXPECT_EQ(ConvertPatternGain("DBI", "REL", 12.15, 12.15, "dBi", err), "1.0000");
-  EXPECT_EQ(ConvertPatternGain("REL", "DBD", 0.5, 10, "dBd", err), "3.9794");
-  EXPECT_EQ(ConvertPatternGain("REL", "DBI", 1, 10, "dBi", err), "10.0000");
-  EXPECT_EQ(ConvertPatternGain("REL", "DBD", 1, 3, "", err), "3.0000");  // no unit: dBd
-  EXPECT_FALSE(err);
-
-  err = false;
-  ConvertPatternGain("REL", "DBD", 0, 10, "dBd", err);
-  EXPECT_TRUE(err);
-  err = false;
-  ConvertPatternGain("DBD", "XYZ", 1, 10, "dBd", err);
-  EXPECT_TRUE(err);
-  err = false;
-  ConvertPatternGain("DBD", "REL", 1, 10, "dBq", err);  // unknown dB unit of the maximum
-  EXPECT_TRUE(err);
+  const struct {
+    const char *from, *to;
+    double value, max;
+    const char *maxUnit, *want;  // nullptr: refused
+  } cases[] = {
+      {"DBD", "REL", 4, 10, "dBd", "0.5012"},  // 6 dB down
+      {"DBI", "REL", 12.15, 12.15, "dBi", "1.0000"}, {"REL", "DBD", 0.5, 10, "dBd", "3.9794"},
+      {"REL", "DBI", 1, 10, "dBi", "10.0000"},        {"REL", "DBD", 1, 3, "", "3.0000"},  // no unit: dBd
+      {"REL", "DBD", 0, 10, "dBd", nullptr},          {"DBD", "XYZ", 1, 10, "dBd", nullptr},
+      {"DBD", "REL", 1, 10, "dBq", nullptr},  // unknown dB unit of the maximum
+  };
+  for (const auto& c : cases) {
+    bool err = c.want == nullptr ? false : true;
+    const std::string got = ConvertPatternGain(c.from, c.to, c.value, c.max, c.maxUnit, err);
+    EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;
+    if (c.want) EXPECT_EQ(got, c.want);
+  }
 }
 
 }  // namespace

@@ -63,12 +63,9 @@ TEST(calcMiscMath, DifferenceTruncationAndBits) {
   EXPECT_EQ(dTrunc(2.7), 2.0);
   EXPECT_EQ(dTrunc(-2.7), -2.0);
   EXPECT_EQ(dTrunc(1e300), 1e300);
-  EXPECT_EQ(lSetBit(0, 0), 1);
-  EXPECT_EQ(lSetBit(0, 30), 1 << 30);
-  EXPECT_EQ(lSetBit(5, 2), 5);
-  EXPECT_EQ(lSetBit(-1, 3), -1);
-  EXPECT_EQ(lSetBit(8, 31), 8);  // the sign bit is not a flag
-  EXPECT_EQ(lSetBit(8, -1), 8);
+  // The sign bit and negative positions are not flags.
+  const std::array<std::array<int, 3>, 6> bits{{{0, 0, 1}, {0, 30, 1 << 30}, {5, 2, 5}, {-1, 3, -1}, {8, 31, 8}, {8, -1, 8}}};
+  for (const auto& [value, bit, want] : bits) EXPECT_EQ(lSetBit(value, bit), want) << value << " " << bit;
 }
 
 TEST(calcMiscMath, ArrayBoundsGiveDefaultForMissing) {
