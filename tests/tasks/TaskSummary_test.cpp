@@ -102,118 +102,74 @@ TEST(TaskSummary, SampleStudyReportIsWrittenToTheSummaryFile) {
   EXPECT_EQ(l[static_cast<std::size_t>(at("Coverage Area:") - 1)], "");
 }
 
-TEST(TaskSummary, TerrainDataSetsArePrintedByNameWhenNotZero) {
-  SampleDir s;
-  ProfileEdit e;
-  e.Set("Quick Coverage", "Pelorin 3-Second DTA files", "1")
-      .Set("Quick Coverage", "US DMA DTED Data files", "yes")
-      .Set("Quick Coverage", "USGS NED Data", " 0 ")
-      .Set("Quick Coverage", "USGS SRTM Data", "0")
-      .RemoveKey("Quick Coverage", "Pelorin 30-Meter DTA files");
-  s.EditSample(e);
-  const std::string text = Build(s.Task(1));
-  EXPECT_LINE(text, "\tPelorin 3-Second DTA files");
-  EXPECT_LINE(text, "\tUS DMA DTED Data files");
-  for (const char* off : {"\tUSGS NED Data", "\tUSGS SRTM Data", "\tPelorin 30-Meter DTA files",
-                          "\tPelorin 30-Second DTA files", "\tPelorin 30-Second World DTA files"})
-    EXPECT_NO_LINE(text, off);
-}
-
-// A distance or step entered as a bare number is printed with the unit of the
-// study's radials and radial step.
-TEST(TaskSummary, BareDistanceAndStepGetTheStudysUnits) {
-  SampleDir s;
-  ProfileEdit e;
-  e.Set("Quick Coverage", "Distance", "12").Set("Quick Coverage", "Step", "2")
-      .Set("Quick Coverage", "ADV RAD STEP COV", "2|mi");
-  s.EditSample(e);
-  const std::string text = Build(s.Task(1));
-  EXPECT_LINE(text, "\t\t12 km from TX Site");
-  EXPECT_LINE(text, "\t\t2 mi steps");
-}
-
-TEST(TaskSummary, StudyAreaKindsAndModelSections) {
-  SampleDir s;
-  {  // Simple tile study: the simple keys, the simple terrain step.
-    ProfileEdit e;
-    e.Set("Quick Coverage", "Rad or Tile", "tile").Set("Quick Coverage", "Advanced Settings", "False")
-        .Set("Quick Coverage", "Topo Step", "0.25 km").Set("Elevation Data", "ELX_INT", "Bilinear");
-    s.EditSample(e);
+// The sample task with some keys changed: the lines its summary must and must not hold.
+TEST(TaskSummary, EditedSampleTasks) {
+  const std::string shp = (fs::path(RAVO_DATA_DIR) / "sample" / "T0000001.INI").string();  // a file that exists
+  const struct {
+    const char* what;
+    ProfileEdit edit;
+    std::vector<std::string> lines, absent;
+  } cases[] = {
+      {"terrain data sets by name when not zero",
+       ProfileEdit()
+           .Set("Quick Coverage", "Pelorin 3-Second DTA files", "1")
+           .Set("Quick Coverage", "US DMA DTED Data files", "yes")
+           .Set("Quick Coverage", "USGS NED Data", " 0 ")
+           .Set("Quick Coverage", "USGS SRTM Data", "0")
+           .RemoveKey("Quick Coverage", "Pelorin 30-Meter DTA files"),
+       {"\tPelorin 3-Second DTA files", "\tUS DMA DTED Data files"},
+       {"\tUSGS NED Data", "\tUSGS SRTM Data", "\tPelorin 30-Meter DTA files", "\tPelorin 30-Second DTA files",
+        "\tPelorin 30-Second World DTA files"}},
+      {"bare distance and step in the study's units",
+       ProfileEdit().Set("Quick Coverage", "Distance", "12").Set("Quick Coverage", "Step", "2")
+           .Set("Quick Coverage", "ADV RAD STEP COV", "2|mi"),
+       {"\t\t12 km from TX Site", "\t\t2 mi steps"}, {}},
+      {"simple tile study",
+       ProfileEdit().Set("Quick Coverage", "Rad or Tile", "tile").Set("Quick Coverage", "Advanced Settings", "False")
+           .Set("Quick Coverage", "Topo Step", "0.25 km").Set("Elevation Data", "ELX_INT", "Bilinear"),
+       {"\tTile Study:", "\t\t30 km from TX Site", "\t\t1.5 km steps", "\tElevation increment: 0.25 km",
+        "\tInterpolation: Bilinear"},
+       {}},
+      {"advanced tile study",
+       ProfileEdit().Set("Quick Coverage", "Rad or Tile", "tile").Set("Quick Coverage", "Advanced Settings", "True")
+           .Set("Quick Coverage", "ADV S LAT", "44.0").Set("Quick Coverage", "ADV N LAT", "45.0")
+           .Set("Quick Coverage", "ADV W LON", "-72.0").Set("Quick Coverage", "ADV E LON", "-71.0")
+           .Set("Quick Coverage", "ADV NS Step", "0.5|km").Set("Quick Coverage", "ADV RAD STEP TIL", "0.03|mi"),
+       {"\t\tNS Limits: 44.0 to 45.0", "\t\tEW Limits: -72.0 to -71.0", "\t\tN-S Step: 0.5|km",
+        "\t\tE-W Step: not given", "\tElevation increment: 0.03 mi"},
+       {}},
+      {"contour study with a broadcast-curve model",
+       ProfileEdit().Set("Quick Coverage", "Rad or Tile", "Contour").Set("RX Facility", "Level 0", "54|dBu|50")
+           .ReplaceSection("Propagation Model", {{"MODEL", "BC"}}),
+       {"\tContour Study:", "\t\t36 radials", "\t\t54 dBu 50% contour", "\t\t54 dBu f(50,50)"}, {}},
+      {"Okumura, inverted antenna, interpolated site, receiver sensitivity",
+       ProfileEdit()
+           .ReplaceSection("Propagation Model",
+                           {{"MODEL", "OK"}, {"AREA_COR", "Urban"}, {"HIL_DIST", "2"}, {"HIL_DISTUN", "km"}})
+           .Set("Facility Data", "TX_A1INVRT", "True").Set("Facility Data", "FAC_ELMODE", "Interpolated")
+           .Set("Facility Data", "TX_A1ORIEN", "45.125").Set("RX Facility", "Level 0", "-95|dBm|50"),
+       {"\t\tAREA TYPE: Urban", "\t\tHILL DISTANCE: 2 km", "\t\tPERCENT: ", "\t\tINVERTED",
+        "\t\tOrientation: 45.13", "\tSite: 1136 m MSL (Interpolated)", "\tReceiver Sens: -95 dBm"},
+       {"\tRequired Field: -95 dBm"}},
+      {"field measurements end after the facility", ProfileEdit().Set("TASK", "Task Type", "field measurements"),
+       {"Fixed Facility:"}, {"Coverage Area:", "Propagation Model:"}},
+      {"obstruction list and land use",
+       ProfileEdit()
+           .ReplaceSection("Obstruction List", {{"Use Files", "True"}, {"Num Files", "2"}, {"File 000", shp},
+                                                {"File 001", "/nowhere/trees.shp"}})
+           .Set("Land Use", "Include LUC", "True").Set("Land Use", "LUC Template", "USGS 24 class"),
+       {"\tUse Files: True", "\tNum Files: 2", "\t\tFile 000: " + shp + " (in Task file )",
+        "\t\tFile 001: /nowhere/trees.shp (in Task file ) (not found)", "\tUSGS 24 class"},
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SampleDir s;
+    s.EditSample(c.edit);
     const std::string text = Build(s.Task(1));
-    EXPECT_LINE(text, "\tTile Study:");
-    EXPECT_LINE(text, "\t\t30 km from TX Site");
-    EXPECT_LINE(text, "\t\t1.5 km steps");
-    EXPECT_LINE(text, "\tElevation increment: 0.25 km");
-    EXPECT_LINE(text, "\tInterpolation: Bilinear");
+    for (const auto& line : c.lines) EXPECT_LINE(text, line);
+    for (const auto& line : c.absent) EXPECT_NO_LINE(text, line);
   }
-  {  // Advanced tile study: limits, steps and the tile terrain step.
-    ProfileEdit e;
-    e.Set("Quick Coverage", "Advanced Settings", "True").Set("Quick Coverage", "ADV S LAT", "44.0")
-        .Set("Quick Coverage", "ADV N LAT", "45.0").Set("Quick Coverage", "ADV W LON", "-72.0")
-        .Set("Quick Coverage", "ADV E LON", "-71.0").Set("Quick Coverage", "ADV NS Step", "0.5|km")
-        .Set("Quick Coverage", "ADV RAD STEP TIL", "0.03|mi");
-    s.EditSample(e);
-    const std::string text = Build(s.Task(1));
-    EXPECT_LINE(text, "\t\tNS Limits: 44.0 to 45.0");
-    EXPECT_LINE(text, "\t\tEW Limits: -72.0 to -71.0");
-    EXPECT_LINE(text, "\t\tN-S Step: 0.5|km");
-    EXPECT_LINE(text, "\t\tE-W Step: not given");
-    EXPECT_LINE(text, "\tElevation increment: 0.03 mi");
-  }
-  {  // Contour study with a broadcast-curve model.
-    ProfileEdit e;
-    e.Set("Quick Coverage", "Rad or Tile", "Contour").Set("RX Facility", "Level 0", "54|dBu|50")
-        .ReplaceSection("Propagation Model", {{"MODEL", "BC"}});
-    s.EditSample(e);
-    const std::string text = Build(s.Task(1));
-    EXPECT_LINE(text, "\tContour Study:");
-    EXPECT_LINE(text, "\t\t36 radials");
-    EXPECT_LINE(text, "\t\t54 dBu 50% contour");
-    EXPECT_LINE(text, "\t\t54 dBu f(50,50)");
-  }
-  {  // Okumura, inverted antenna, interpolated site, power level as receiver sensitivity.
-    ProfileEdit e;
-    e.ReplaceSection("Propagation Model", {{"MODEL", "OK"}, {"AREA_COR", "Urban"}, {"HIL_DIST", "2"},
-                                           {"HIL_DISTUN", "km"}})
-        .Set("Facility Data", "TX_A1INVRT", "True").Set("Facility Data", "FAC_ELMODE", "Interpolated")
-        .Set("Facility Data", "TX_A1ORIEN", "45.125").Set("RX Facility", "Level 0", "-95|dBm|50");
-    s.EditSample(e);
-    const std::string text = Build(s.Task(1));
-    EXPECT_LINE(text, "\t\tAREA TYPE: Urban");
-    EXPECT_LINE(text, "\t\tHILL DISTANCE: 2 km");
-    EXPECT_LINE(text, "\t\tPERCENT: ");
-    EXPECT_LINE(text, "\t\tINVERTED");
-    EXPECT_LINE(text, "\t\tOrientation: 45.13");
-    EXPECT_LINE(text, "\tSite: 1136 m MSL (Interpolated)");
-    EXPECT_LINE(text, "\tReceiver Sens: -95 dBm");
-    EXPECT_NO_LINE(text, "\tRequired Field: -95 dBm");
-  }
-  {  // Field measurements end after the facility.
-    ProfileEdit e;
-    e.Set("TASK", "Task Type", "field measurements");
-    s.EditSample(e);
-    const std::string text = Build(s.Task(1));
-    EXPECT_LINE(text, "Fixed Facility:");
-    EXPECT_NO_LINE(text, "Coverage Area:");
-    EXPECT_NO_LINE(text, "Propagation Model:");
-  }
-}
-
-TEST(TaskSummary, ObstructionListAndLandUse) {
-  SampleDir s;
-  const fs::path present = s.d.path() / "bldg.shp";
-  ASSERT_TRUE(platform::WriteFileAtomic(present, "x"));
-  ProfileEdit e;
-  e.ReplaceSection("Obstruction List", {{"Use Files", "True"}, {"Num Files", "2"}, {"File 000", present.string()},
-                                        {"File 001", "/nowhere/trees.shp"}})
-      .Set("Land Use", "Include LUC", "True").Set("Land Use", "LUC Template", "USGS 24 class");
-  s.EditSample(e);
-  const std::string text = Build(s.Task(1));
-  EXPECT_LINE(text, "\tUse Files: True");
-  EXPECT_LINE(text, "\tNum Files: 2");
-  EXPECT_LINE(text, "\t\tFile 000: " + present.string() + " (in Task file )");
-  EXPECT_LINE(text, "\t\tFile 001: /nowhere/trees.shp (in Task file ) (not found)");
-  EXPECT_LINE(text, "\tUSGS 24 class");
 }
 
 TEST(TaskSummary, MissingSectionsAndFilesGiveClearText) {

@@ -214,52 +214,40 @@ TEST_F(TaskDb, ARunningTaskIsNotDeleted) {
 }
 
 // Damaged tables: refused with a message, never changed.
-struct BrokenTable : Fixture {
-  std::string before;
-  void Expect(const std::string& word) {
-    before = Bytes(dir.path() / kTaskTableName);
+TEST_F(TaskDb, BrokenTablesAreRefusedAndLeftAlone) {
+  ASSERT_EQ(Task().TaskADD(1), "");
+  const fs::path table = dir.path() / kTaskTableName;
+  const std::string good = Bytes(table);
+  auto with = [&](std::size_t at, char c) {
+    std::string b = good;
+    b[at] = c;
+    return b;
+  };
+  std::string headerOfOne = with(8, 0x01);
+  headerOfOne[9] = 0;
+  const std::pair<std::string, const char*> cases[] = {
+      {headerOfOne, "bad header"},
+      {with(4, 0x10), "truncated"},        // 16 records promised, one there
+      {with(32 + 11, 'X'), "unknown type"},  // TSK_ID
+      {"", "lacks the field TSK_UNFIN"},    // made below
+  };
+  for (const auto& [bytes, word] : cases) {
+    if (bytes.empty()) {
+      fs::remove(table);
+      ASSERT_EQ(platform::DbfTable::Create(table, {{"TSK_ID", 'C', 7, 0}, {"TSK_DESC", 'C', 60, 0}}), "");
+    } else {
+      ASSERT_TRUE(platform::WriteFileAtomic(table, bytes));
+    }
+    const std::string before = Bytes(table);
     auto t = Task();
     std::string why;
-    EXPECT_EQ(t.TaskNew(&why), kNoTask);
+    EXPECT_EQ(t.TaskNew(&why), kNoTask) << word;
     EXPECT_NE(why.find(word), std::string::npos) << why;
     EXPECT_FALSE(t.Tasks());
     t.SetTaskID(1);
     EXPECT_EQ(t.lTaskID(), kNoTask);
-    EXPECT_EQ(Bytes(dir.path() / kTaskTableName), before);
+    EXPECT_EQ(Bytes(table), before) << word;
   }
-  std::string GoodTable() {
-    auto t = Task();
-    EXPECT_EQ(t.TaskADD(1), "");
-    return Bytes(t.TablePath());
-  }
-  void Put(const std::string& bytes) { ASSERT_TRUE(platform::WriteFileAtomic(dir.path() / kTaskTableName, bytes)); }
-};
-
-TEST_F(BrokenTable, BadHeader) {
-  std::string b = GoodTable();
-  b[8] = 0x01;  // header length 1
-  b[9] = 0x00;
-  Put(b);
-  Expect("bad header");
-}
-
-TEST_F(BrokenTable, RecordCountLargerThanFile) {
-  std::string b = GoodTable();
-  b[4] = 0x10;  // 16 records promised, one there
-  Put(b);
-  Expect("truncated");
-}
-
-TEST_F(BrokenTable, UnknownFieldType) {
-  std::string b = GoodTable();
-  b[32 + 11] = 'X';  // TSK_ID
-  Put(b);
-  Expect("unknown type");
-}
-
-TEST_F(BrokenTable, MissingField) {
-  platform::DbfTable::Create(dir.path() / kTaskTableName, {{"TSK_ID", 'C', 7, 0}, {"TSK_DESC", 'C', 60, 0}});
-  Expect("lacks the field TSK_UNFIN");
 }
 
 TEST(TaskCodesTest, ModesTypesAndNames) {
