@@ -1,12 +1,13 @@
-// The broadcast-curve calculator: parameter reader and its settings
-// fallbacks, channel of the facility, the path branch against the curve
-// routines, ERP toward the azimuth and the horizon, the contour branch, the
-// details text, the parameter print-out and bad input.
+// The broadcast-curve calculator and its SMR form: the HAAT window reader
+// the radial-HAAT calculators share, curve and channel, the path branch
+// against the curve routines, ERP toward the azimuth and the horizon, the
+// contour branch, the details text and bad input of its own.
 #include "models/curves/clsQXAreaCovBC.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,6 +15,9 @@
 #include "common/FreeSpace.h"
 #include "platform/NumberFormat.h"
 #include "models/CalcHarness.h"
+#include "models/curves/clsQXAreaCovCG.h"
+#include "models/curves/clsQXAreaCovSM.h"
+#include "common/Config.h"
 #include "models/curves/modPropBC.h"
 #include "platform/terrain/clsLandUse.h"
 
@@ -48,92 +52,102 @@ class BCCalcTest : public test::ModelTestEnv {
 
 // ---------------------------------------------------------------- reader
 
-TEST_F(BCCalcTest, ReaderDefaultsWithoutTemplateValuesOrSettings) {
-  clsQXAreaCovBC c;
-  c.cPropMod(std::make_shared<FieldCollection>());
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 3000.0);
-  EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
-  EXPECT_EQ(c.iPercentage(), 50);
-  EXPECT_EQ(c.sRadials(), "0 45 90 135 180 225 270 315");
-  EXPECT_EQ(c.daRadials().size(), 8u);
-  EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
-  EXPECT_EQ(c.lErrLevel(), 0);
-  EXPECT_EQ(c.lErrBits(), 0);
+// The HAAT window, site radials and description the radial-HAAT calculators
+// share, each under its own template and setting keys.
+struct WindowModel {
+  const char* code;
+  std::function<std::unique_ptr<clsQXAreaCov>()> make;
+  const char* key;  // template key prefix; settings take the upper-case one
+  const char* cfg;
+  const char* extra;  // a template key the model needs besides ("" none)
+};
+
+void PrintTo(const WindowModel& w, std::ostream* os) { *os << w.code; }
+
+class HaatWindowOf : public test::ModelTestEnv, public ::testing::WithParamInterface<WindowModel> {
+ protected:
+  HaatWindowOf() : ModelTestEnv({.configHome = true}) {}
+  // start, stop (m), radials, description of template t, or the read error.
+  std::string Read(std::initializer_list<std::pair<std::string, std::string>> kv) {
+    const WindowModel& w = GetParam();
+    auto t = std::make_shared<FieldCollection>();
+    if (*w.extra) t->Set(w.extra, std::string("3"));
+    for (const auto& [k, v] : kv) t->Set(w.key + k, v);
+    auto c = w.make();
+    c->bSilent(true);
+    c->cPropMod(t);
+    if (!c->cPropMod()) return c->sReadError();
+    std::ostringstream o;
+    o.precision(10);
+    if (auto* b = dynamic_cast<clsQXAreaCovBC*>(c.get()))
+      o << b->dHaatStartM() << " " << b->dHaatStopM() << " [" << b->sRadials() << "] " << b->sDesc();
+    if (auto* x = dynamic_cast<clsQXAreaCovCX*>(c.get()))
+      o << x->dHaatStartM() << " " << x->dHaatStopM() << " [" << x->sRadials() << "] " << x->sDesc();
+    return o.str();
+  }
+};
+
+TEST_P(HaatWindowOf, FromTemplateSettingsOrDefaults) {
+  const std::string p = GetParam().code;
+  EXPECT_EQ(Read({}), "3000 16000 [0 45 90 135 180 225 270 315] {DEFAULTS SET IN RAVOPROP}");
+  EXPECT_EQ(Read({{"_hstrt", "2"}, {"_hstrtun", "mi"}, {"_hstop", "10"}, {"_hstopun", "km"},
+                  {"_hradial", "0,90,,  180   270"}, {"_DESC", "  My template "}}),
+            "3218.688 10000 [0 90 180 270] My template");
+  // A window that ends before it starts would average no terrain at all.
+  EXPECT_EQ(Read({{"_hstrt", "16"}, {"_hstrtun", "km"}, {"_hstop", "3"}, {"_hstopun", "km"}}),
+            p + " HAAT Stop Distance\nInvalid setting: 3 km");
+  const std::string c = GetParam().cfg;
+  Settings(c + "_HStrt=1|mi\n" + c + "_HStop=20|km\n" + c + "_HRadial=10, 20\n");
+  ResetConfigCache();
+  // Not positive, or no unit: the setting.
+  EXPECT_EQ(Read({{"_hstrt", "0"}, {"_hstrtun", "km"}, {"_hstop", "12"}}), "1609.344 20000 [10 20] {DEFAULTS SET IN RAVOPROP}");
 }
 
-TEST_F(BCCalcTest, ReaderTakesTemplateValues) {
-  auto t = std::make_shared<FieldCollection>();
-  t->Set("bc_hstrt", std::string("2"));
-  t->Set("bc_hstrtun", std::string("mi"));
-  t->Set("bc_hstop", 10.0);
-  t->Set("bc_hstopun", std::string("mi"));
-  t->Set("bc_hradial", std::string("0,90,,  180   270"));
-  t->Set("bc_curve", std::string("10"));
-  t->Set("BC_DESC", std::string("  My template "));
-  clsQXAreaCovBC c;
-  c.cPropMod(t);
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_NEAR(c.dHaatStartM(), 2 * 1609.344, 1e-6);
-  EXPECT_NEAR(c.dHaatStopM(), 10 * 1609.344, 1e-6);
-  EXPECT_EQ(c.sRadials(), "0 90 180 270");
-  ASSERT_EQ(c.daRadials().size(), 4u);
-  EXPECT_DOUBLE_EQ(c.daRadials()[3], 270.0);
-  EXPECT_EQ(c.iPercentage(), 10);
-  EXPECT_EQ(c.sDesc(), "My template");
+INSTANTIATE_TEST_SUITE_P(Models, HaatWindowOf,
+                         ::testing::Values(WindowModel{"BC", [] { return std::make_unique<clsQXAreaCovBC>(); }, "bc", "BC", ""},
+                                           WindowModel{"SM", [] { return std::make_unique<clsQXAreaCovSM>(); }, "SM", "SM", ""},
+                                           WindowModel{"CX", [] { return std::make_unique<clsQXAreaCovCX>(); }, "CX", "CX", "CX_CURVE"},
+                                           WindowModel{"CG", [] { return std::make_unique<clsQXAreaCovCG>(); }, "cg", "cg", ""}),
+                         [](const auto& info) { return std::string(info.param.code); });
 
-  for (const auto& [text, pct] : std::vector<std::pair<std::string, int>>{{"90", 90}, {"50", 50}, {"75", 50}}) {
-    t->Set("bc_curve", text);
-    c.cPropMod(t);
+// The curve of the template, its setting, or 50 %; an SMR template is read under its own keys.
+TEST_F(BCCalcTest, CurvePercentage) {
+  Settings("SM_CRV=90\nBC_CRV=10\n");
+  const std::pair<const char*, int> rows[] = {{"10", 10}, {"90", 90}, {"50", 50}, {"75", 50}};
+  for (const auto& [text, pct] : rows) {
+    clsQXAreaCovBC c;
+    c.cPropMod(test::Fields({{"bc_curve", text}}));
     EXPECT_EQ(c.iPercentage(), pct) << text;
   }
-}
-
-TEST_F(BCCalcTest, ReaderFallsBackToSettingsForMissingOrNonPositiveValues) {
-  Settings("BC_HStrt=1|mi\nBC_HStop=20|km\nBC_HRadial=10, 20\nBC_CRV=90\n");
-  auto t = std::make_shared<FieldCollection>();
-  t->Set("bc_hstrt", std::string("0"));    // not positive
-  t->Set("bc_hstrtun", std::string("km"));
-  t->Set("bc_hstop", std::string("12"));   // no unit
-  clsQXAreaCovBC c;
-  c.cPropMod(t);
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_NEAR(c.dHaatStartM(), 1609.344, 1e-6);
-  EXPECT_NEAR(c.dHaatStopM(), 20000.0, 1e-6);
-  EXPECT_EQ(c.sRadials(), "10 20");
-  EXPECT_EQ(c.iPercentage(), 90);
-}
-
-TEST_F(BCCalcTest, ReaderRejectsWindowEndingBeforeItStarts) {
-  clsQXAreaCovBC c;
-  // A window that ends before it starts would average no terrain at all.
-  auto w = std::make_shared<FieldCollection>();
-  w->Set("bc_hstrt", std::string("16"));
-  w->Set("bc_hstrtun", std::string("km"));
-  w->Set("bc_hstop", std::string("3"));
-  w->Set("bc_hstopun", std::string("km"));
-  c.bSilent(true);
-  c.cPropMod(w);
-  EXPECT_FALSE(c.cPropMod());
-  EXPECT_EQ(c.sReadError(), "BC HAAT Stop Distance\nInvalid setting: 3 km");
-  EXPECT_TRUE(messages->Log().empty());  // silent: logged only
+  clsQXAreaCovSM sm;
+  sm.cPropMod(test::Fields({{"bc_curve", "10"}}));
+  EXPECT_EQ(sm.iPercentage(), 90);
+  sm.cPropMod(test::Fields({{"SM_curve", "10"}}));
+  EXPECT_EQ(sm.iPercentage(), 10);
 }
 
 // --------------------------------------------------------------- channel
 
 TEST_F(BCCalcTest, ChannelFromFacilityFrequencyOrSettingsDefault) {
-  clsQXAreaCovBC c;
-  c.cFAC(Facility(98.1));
-  EXPECT_EQ(c.iChannel(), 251);
-  c.cFAC(Facility(615.0));
-  EXPECT_EQ(c.iChannel(), 38);
-  c.cFAC(Facility(851.0));
-  EXPECT_EQ(c.iChannel(), 69);
-  c.cFAC(Facility(30.0));
-  EXPECT_EQ(c.iChannel(), 222);
-  Settings("BC Channel Default=5\n");
-  c.cFAC(Facility(30.0));
-  EXPECT_EQ(c.iChannel(), 5);
+  clsQXAreaCovBC bc;
+  clsQXAreaCovSM sm;
+  clsQXAreaCovCG cg;
+  const auto channel = [&](clsQXAreaCov& c, double freq) {
+    c.cFAC(freq > 0 ? Facility(freq) : std::make_shared<FieldCollection>());
+    if (auto* b = dynamic_cast<clsQXAreaCovBC*>(&c)) return int{b->iChannel()};
+    return int{dynamic_cast<clsQXAreaCovCG&>(c).iChannel()};
+  };
+  EXPECT_EQ(channel(bc, 98.1), 251);
+  EXPECT_EQ(channel(bc, 615.0), 38);
+  EXPECT_EQ(channel(bc, 851.0), 69);
+  EXPECT_EQ(channel(bc, 30.0), 222);
+  EXPECT_EQ(channel(sm, 851.0), 69);
+  EXPECT_EQ(channel(sm, 30.0), 14);
+  EXPECT_EQ(channel(cg, 880.0), 69);
+  EXPECT_EQ(channel(cg, 0), 222);
+  Settings("BC Channel Default=5\nSM Channel Default=20\n");
+  EXPECT_EQ(channel(bc, 30.0), 5);
+  EXPECT_EQ(channel(sm, 30.0), 20);
 }
 
 // ----------------------------------------------------------- path branch
@@ -189,6 +203,18 @@ TEST_F(BCCalcTest, NetFieldNeverAboveFreeSpace) {
       }
     }
   }
+}
+
+TEST_F(BCCalcTest, SmrPathFieldOnUhfCurves) {
+  clsQXAreaCovSM c;
+  test::Ready(c, {.tmpl = std::make_shared<FieldCollection>(), .erpDbm = 60.0, .txMslM = 304.8 + 50.0});
+  c.cFAC(Facility(851.0));
+  // 10 miles along a 20 km profile of 50 m ground, a point every 1 km.
+  test::RunKm(c, test::Along(40.0, -100.0, 45.0, 20.0, 1000, test::Level(50.0f)), 16.09344, 45.0);
+  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dHaatFt(), 1000.0, 1e-6);
+  // F(50,50) UHF at 1000 ft and 10 miles: 72.0 dBu for 1 kW.
+  EXPECT_NEAR(c.dNetField(), 72.0, 0.05);
 }
 
 TEST_F(BCCalcTest, ChannelOutsideEveryBandGivesFreeSpace) {
@@ -369,81 +395,20 @@ TEST_F(BCCalcTest, LandUseLineWhenLandUseIsOnAndDetailsAppend) {
   EXPECT_EQ(c.sDetails(), first + first);
 }
 
-TEST_F(BCCalcTest, ParameterPrintOut) {
-  auto t = std::make_shared<FieldCollection>();
-  t->Set("bc_hstrt", std::string("2"));
-  t->Set("bc_hstrtun", std::string("mi"));
-  t->Set("bc_hstop", std::string("10"));
-  t->Set("bc_hstopun", std::string("mi"));
-  t->Set("bc_curve", std::string("90"));
-  t->Set("BC_DESC", std::string("Test"));
-  clsQXAreaCovBC c;
-  c.cPropMod(t);
-  std::ostringstream out;
-  EXPECT_TRUE(c.PrtParameters(out));
-  EXPECT_EQ(out.str(),
-            "Broadcast (Part 73) Propagation Study\n"
-            "Parameter Template: Test\n"
-            "FCC Part 73 f(50,90) curves\n"
-            "Radial HAAT based on elevations 2.00 to 10.00 mi\n"
-            "Site HAAT based on radials 0 45 90 135 180 225 270 315\n"
-            "\n");
-}
-
 // ------------------------------------------------------------- bad input
 
-TEST_F(BCCalcTest, ZeroLengthPathIsReportedAndGetsNoField) {
+TEST_F(BCCalcTest, NaNPathLengthAndThresholdGiveNoNaN) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
-  c.bSilent(false);
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  ASSERT_FALSE(c.bErrorRun());
-  test::RunKm(c, Path(30.0, 100.0f), 0.0);
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_LT(c.dNetField(), -500.0);  // not the previous path's field
-  ASSERT_EQ(messages->Log().size(), 1u);
-  c.bSilent(true);
   c.dPathLthM(std::nan(""));
   c.CovCalc();
   EXPECT_TRUE(c.bErrorRun());
-  EXPECT_EQ(messages->Log().size(), 1u);
-}
-
-TEST_F(BCCalcTest, BadInputsGiveNoNaN) {
-  clsQXAreaCovBC c;
-  Ready(c, 615.0, 10.0, 400.0);
-  // No profile object.
-  c.dPathLthM(10000.0);
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  // An empty profile.
-  auto empty = test::Arrays({}, {});
-  empty->dStartLat(44.0);
-  empty->dStartLon(-71.0);
-  empty->dEndLat(44.0);
-  empty->dEndLon(-70.8);
-  test::RunKm(c, empty, 16.0);
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  // A NaN antenna height or ERP.
-  c.FACTXmMSL(std::nan(""));
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  c.FACTXmMSL(400.0);
-  c.FACERPdBm(std::nan(""));
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
   // A NaN threshold in a contour study (the collection reads it as 0).
-  c.FACERPdBm(70.0);
   c.cMOB(Mobile(std::nan("")));
   c.sTaskType("Contour");
   test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_TRUE(std::isfinite(c.dNetField()));
   EXPECT_TRUE(std::isfinite(c.dContourDistMi()));
-  // Good input again recovers.
   c.cMOB(Mobile(60.0));
   test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_FALSE(c.bErrorRun());

@@ -1,17 +1,13 @@
 // The cellular CGSA calculator: its keys and names, the Gulf-of-Mexico and
-// unserved-area options reaching the boundary formula, distances in miles,
-// the print-out and the zero-length message.
+// unserved-area options reaching the boundary formula, distances in miles.
 #include "models/curves/clsQXAreaCovCG.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
-#include "common/Config.h"
 #include "models/CalcHarness.h"
 #include "models/curves/modPropCG.h"
 
@@ -32,26 +28,13 @@ class CGCalcTest : public test::ModelTestEnv {
   }
 };
 
-TEST_F(CGCalcTest, ReaderKeysAndNames) {
-  std::ofstream(CoverageSettingsFile()) << "[QXCoverage]\ncg_HStrt=2|km\ncg_HRadial=0 120 240\n";
-  ResetConfigCache();
-  auto t = std::make_shared<FieldCollection>();
-  t->Set("cg_gulfmex", std::string("True"));
-  t->Set("cg_unservd", std::string("0"));
-  t->Set("cg_vgnmode", std::string("HOR"));
+TEST_F(CGCalcTest, ReaderKeys) {
   clsQXAreaCovCG c;
-  c.cPropMod(t);
+  c.cPropMod(test::Fields({{"cg_gulfmex", "True"}, {"cg_unservd", "0"}, {"cg_vgnmode", "HOR"}}));
   ASSERT_TRUE(c.cPropMod());
   EXPECT_TRUE(c.bGulfOfMexico());
   EXPECT_FALSE(c.bUnservedArea());
   EXPECT_EQ(c.sVertGainMode(), "HOR");
-  EXPECT_DOUBLE_EQ(c.dHaatStartM(), 2000.0);
-  EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
-  EXPECT_EQ(c.sRadials(), "0 120 240");
-  EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
-  // Cellular frequencies are above 806 MHz: channel 69.
-  c.cFAC(std::make_shared<FieldCollection>());
-  EXPECT_EQ(c.iChannel(), 222);  // no frequency: the default channel
 }
 
 TEST_F(CGCalcTest, ContourInMilesFromTheRule) {
@@ -94,21 +77,6 @@ TEST_F(CGCalcTest, GulfAndUnservedOptionsReachTheFormula) {
   // HAAT 2 m (6.6 ft) is taken at 10 ft: 1.05 x 10^0.34 x 1^0.17 = 2.30 mi,
   // raised to 3.4 mi.
   EXPECT_DOUBLE_EQ(u.dContourDistMi(), 3.4);
-}
-
-TEST_F(CGCalcTest, PrintOut) {
-  auto t = std::make_shared<FieldCollection>();
-  t->Set("cg_DESC", std::string("Cell A"));
-  t->Set("cg_gulfmex", std::string("True"));
-  clsQXAreaCovCG c;
-  c.cPropMod(t);
-  std::ostringstream out;
-  c.PrtParameters(out);
-  EXPECT_EQ(out.str(),
-            "Cellular - CGSA (Carey) Propagation Study\nParameter Template: Cell A\n"
-            "CGSA service area boundary (47 CFR 22.911), Gulf of Mexico station\n"
-            "Radial HAAT based on elevations 3.00 to 16.00 km\n"
-            "Site HAAT based on radials 0 45 90 135 180 225 270 315\n\n");
 }
 
 }  // namespace

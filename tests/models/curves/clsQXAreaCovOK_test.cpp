@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
-#include <sstream>
 
 #include "common/FreeSpace.h"
 #include "models/CalcHarness.h"
@@ -160,56 +158,6 @@ TEST_F(OKCalc, TerrainTermsAndFreeSpaceCap) {
   for (const char* s : {"Average slope: 0.00mr", "Mixed land-sea path: ", "Land-sea Avg Dis: ", "LandSea Beta: ",
                         "Terrain undulation: ", "Rolling hills fine correction: ", "Isolated ridge: "})
     EXPECT_NE(d.find(s), std::string::npos) << s;
-}
-
-TEST_F(OKCalc, BadInputNeverGivesNaN) {
-  clsQXAreaCovOK c;
-  auto m = Template();
-  m->Set("AREA_COR", std::string("SUBURBAN"));
-  m->Set("SLOPE_COR", std::string("ON"));
-  m->Set("RIDGES_COR", std::string("ON"));
-  c.cPropMod(m);
-  Ready(c, 20000.0, std::numeric_limits<double>::quiet_NaN());
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_FALSE(std::isnan(c.dNetField()));
-  EXPECT_NE(Log().find("Okumura path at azimuth"), std::string::npos);
-  // No profile at all.
-  clsQXAreaCovOK bare;
-  bare.cPropMod(m);
-  bare.bSilent(true);
-  bare.FACERPdBm(std::numeric_limits<double>::quiet_NaN());
-  bare.dPathLthM(10000);
-  bare.CovCalc();
-  EXPECT_TRUE(bare.bErrorRun());
-  EXPECT_FALSE(std::isnan(bare.dNetField()));
-  EXPECT_FALSE(std::isnan(bare.dModelLoss()));
-}
-
-TEST_F(OKCalc, ParameterPrintOut) {
-  clsQXAreaCovOK c;
-  auto m = Template();
-  m->Set("AREA_COR", std::string("quasi-open"));
-  m->Set("LNDSEA_COR", std::string("ON"));
-  m->Set("LNDSE_EL", std::string("2.5"));
-  m->Set("ROLHIL_COR", std::string("ON"));
-  m->Set("HIL_DIST", std::string("8"));
-  m->Set("HIL_DISTUN", std::string("km"));
-  m->Set("LOCS_PRCNT", std::string("75"));
-  c.cPropMod(m);
-  std::ostringstream out;
-  EXPECT_TRUE(c.PrtParameters(out));
-  EXPECT_EQ(out.str(),
-            "Okumura Propagation Study\n"
-            "Parameter Template: Mobile 450\n"
-            "\tArea type: QUASI-OPEN\n"
-            "\tStreet orientation: NO CORRECTION\n"
-            "\tSlope correction: NO CORRECTION\n"
-            "\tLand-Sea correction: ON (MSL=2.50m)\n"
-            "\tRolling hill correction: ON (8.00 km from RX)\n"
-            "\tHill location correction: NO CORRECTION\n"
-            "\tRidge correction: NO CORRECTION\n"
-            "\tPcnt location correction: NO CORRECTION\n");
 }
 
 // The location term: z x the location standard deviation of the frequency

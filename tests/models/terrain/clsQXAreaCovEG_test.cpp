@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 
 #include "common/FreeSpace.h"
 #include "models/CalcHarness.h"
@@ -14,33 +13,20 @@ namespace {
 
 class EGCalc : public test::ModelTestEnv {
  protected:
-  // f = 150 MHz, d = 10 miles, h_t = 100 ft, h_r = 10 ft.
+  // f = 150 MHz, d = 10 miles, h_t = 100 ft, h_r = 10 ft over flat ground at 0 m.
   static void Ready(clsQXAreaCovEG& c, double lengthM = 16093.44) {
-    test::Ready(c, {.tmpl = std::make_shared<FieldCollection>(), .erpDbm = 50, .txAglM = 30.48, .txMslM = 30.48, .rxM = 3.048, .freqMHz = 150, .details = true,
-                    .unDis = "mi"},
+    test::Ready(c, {.tmpl = test::Fields({{"EG_DESC", " Egli 1 "}}), .erpDbm = 50, .txAglM = 30.48, .txMslM = 30.48,
+                    .rxM = 3.048, .freqMHz = 150, .details = true, .unDis = "mi"},
                 test::Arrays({0.0, lengthM / 2, lengthM}, {0.0f, 0.0f, 0.0f}), lengthM);
   }
 };
 
-TEST_F(EGCalc, ReaderAndHeightsInFeet) {
-  clsQXAreaCovEG c;
-  c.cPropMod(std::make_shared<FieldCollection>());
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_EQ(c.sDesc(), "{DEFAULTS SET IN RAVOPROP}");
-  auto m = std::make_shared<FieldCollection>();
-  m->Set("EG_DESC", std::string(" Egli 1 "));
-  c.cPropMod(m);
-  EXPECT_EQ(c.sDesc(), "Egli 1");
-  c.FACTXmAGL(30.48);
-  c.MOBAntM(3.048);
-  EXPECT_NEAR(c.dTxHtFt(), 100.0, 1e-9);
-  EXPECT_NEAR(c.dRxHtFt(), 10.0, 1e-9);
-  EXPECT_DOUBLE_EQ(c.FACTXmAGL(), 30.48);
-}
-
-TEST_F(EGCalc, HandComputedExcess) {
+TEST_F(EGCalc, HandComputedExcessWithHeightsInFeet) {
   clsQXAreaCovEG c;
   Ready(c);
+  EXPECT_EQ(c.sDesc(), "Egli 1");
+  EXPECT_NEAR(c.dTxHtFt(), 100.0, 1e-9);
+  EXPECT_NEAR(c.dRxHtFt(), 10.0, 1e-9);
   c.CovCalc();
   EXPECT_FALSE(c.bErrorRun());
   EXPECT_NEAR(c.dPathMi(), 10.0, 1e-12);
@@ -52,27 +38,19 @@ TEST_F(EGCalc, HandComputedExcess) {
   const std::string& t = c.sDetails();
   EXPECT_NE(t.find("dBk@10.00 mi) "), std::string::npos) << t;
   EXPECT_NE(t.find("\r\n\tAdditional Estimated transmission loss: 44.73 dB"), std::string::npos) << t;
+  // A mobile height above sea level over ground at 0 m: the same 10 ft.
+  c.bMOBMSL(true);
+  c.CovCalc();
+  EXPECT_NEAR(c.dModelLoss(), dEgliExcess(150, 10, 100, 10), 1e-9);
 }
 
-TEST_F(EGCalc, ShortPathHasNoExcess) {
+TEST_F(EGCalc, ShortPathHasNoExcessAndZeroHeightIsAnError) {
   clsQXAreaCovEG c;
   Ready(c, 100.0);
   c.FACTXmAGL(300.0);
   c.CovCalc();
   EXPECT_EQ(c.dModelLoss(), 0.0);
   EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
-}
-
-TEST_F(EGCalc, MobileAboveSeaLevelUsesHeightOverGround) {
-  clsQXAreaCovEG c;
-  Ready(c);
-  c.bMOBMSL(true);
-  c.MOBAntM(3.048);  // ground at 0 m: the same 10 ft
-  c.CovCalc();
-  EXPECT_NEAR(c.dModelLoss(), dEgliExcess(150, 10, 100, 10), 1e-9);
-}
-
-TEST_F(EGCalc, ZeroHeight) {
   clsQXAreaCovEG h;
   Ready(h);
   h.MOBAntM(0.0);
@@ -80,15 +58,6 @@ TEST_F(EGCalc, ZeroHeight) {
   EXPECT_EQ(h.dModelLoss(), 888.0);
   EXPECT_TRUE(h.bErrorRun());
   EXPECT_TRUE(std::isfinite(h.dNetField()));
-}
-
-TEST_F(EGCalc, PrtParameters) {
-  clsQXAreaCovEG c;
-  c.cPropMod(std::make_shared<FieldCollection>());
-  std::ostringstream o;
-  EXPECT_TRUE(c.PrtParameters(o));
-  EXPECT_EQ(o.str(), "Egli Propagation Study\nParameter Template: {DEFAULTS SET IN RAVOPROP}\n \n" +
-                         std::string(40, '=') + "\n");
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
-#include <sstream>
 
 #include "common/FreeSpace.h"
 #include "models/CalcHarness.h"
@@ -143,38 +141,6 @@ TEST_F(HDCalc, BelowFreeSpaceUsesFreeSpace) {
   EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
   EXPECT_NE(c.sDetails().find("\r\n\t** calculation exceeded free-space field;  free-space value used **"),
             std::string::npos);
-}
-
-TEST_F(HDCalc, BadInputGivesNoNaN) {
-  clsQXAreaCovHD c;
-  c.cPropMod(Template());
-  Ready(c, 20000.0, 0.0);  // no frequency
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  EXPECT_NE(Log().find("Hata/Davidson"), std::string::npos);
-  // A profile of voids and a missing profile still give numbers.
-  clsQXAreaCovHD v;
-  v.cPropMod(Template());
-  Ready(v, 20000.0);
-  auto p = Profile(20000.0);
-  p->ELV_Array(std::vector<float>(p->DIS_Array().size(), std::numeric_limits<float>::quiet_NaN()));
-  v.cPathElv(p);
-  v.CovCalc();
-  EXPECT_TRUE(std::isfinite(v.dNetField()));
-  v.cPathElv(nullptr);
-  v.CovCalc();
-  EXPECT_TRUE(std::isfinite(v.dNetField()));
-}
-
-TEST_F(HDCalc, PrtParameters) {
-  clsQXAreaCovHD c;
-  c.cPropMod(Template("QUASI-OPEN"));
-  std::ostringstream o;
-  EXPECT_TRUE(c.PrtParameters(o));
-  EXPECT_EQ(o.str(), "Hata/Davidson Propagation Study\nParameter Template: Mobile\n\tArea type: QUASI-OPEN    \n"
-                     "Radial HAAT based on elevations 3.00 to 16.00 km\nSite HAAT based on radials 0, 90, 180,270\n \n" +
-                         std::string(40, '=') + "\n");
 }
 
 }  // namespace
