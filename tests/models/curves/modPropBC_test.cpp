@@ -53,32 +53,19 @@ double Contour(double haat, std::int16_t ch, std::int16_t pct, double erp, doubl
   return d;
 }
 
-TEST(modPropBC, ChannelFromFrequency) {
-  EXPECT_EQ(BCChannelFromFreq(98.1), 251);
-  EXPECT_EQ(BCChannelFromFreq(88.1), 201);
-  EXPECT_EQ(BCChannelFromFreq(107.9), 300);
-  EXPECT_EQ(BCChannelFromFreq(615), 38);  // nint(143.75) = 144, 144 div 6 = 24, + 14
-  EXPECT_EQ(BCChannelFromFreq(851), 69);
-  EXPECT_EQ(BCChannelFromFreq(30), -88);
-  EXPECT_EQ(BCChannelFromFreq(74), -88);  // between channels 4 and 5
-  EXPECT_EQ(BCChannelFromFreq(55.25), 2);
-  EXPECT_EQ(BCChannelFromFreq(71.9), 4);
-  EXPECT_EQ(BCChannelFromFreq(77.25), 5);
-  EXPECT_EQ(BCChannelFromFreq(88.0), 6);
-  EXPECT_EQ(BCChannelFromFreq(175.25), 7);
-  EXPECT_EQ(BCChannelFromFreq(211.25), 13);
-  EXPECT_EQ(BCChannelFromFreq(471.25), 14);
-  EXPECT_EQ(BCChannelFromFreq(806), 69);
-  EXPECT_EQ(BCChannelFromFreq(std::nan("")), -88);
-
-  EXPECT_EQ(BCBandOfChannel(2), BCBand::LowVHF);
-  EXPECT_EQ(BCBandOfChannel(6), BCBand::LowVHF);
-  EXPECT_EQ(BCBandOfChannel(7), BCBand::HighVHF);
-  EXPECT_EQ(BCBandOfChannel(13), BCBand::HighVHF);
-  EXPECT_EQ(BCBandOfChannel(14), BCBand::UHF);
-  EXPECT_EQ(BCBandOfChannel(83), BCBand::UHF);
-  EXPECT_EQ(BCBandOfChannel(251), BCBand::LowVHF);
-  for (std::int16_t ch : {-88, 0, 1, 84, 199, 301, 222 + 100}) EXPECT_EQ(BCBandOfChannel(ch), BCBand::None) << ch;
+TEST(modPropBC, ChannelFromFrequencyAndBandOfChannel) {
+  // 615 MHz: nint(143.75) = 144, 144 div 6 = 24, + 14; 74 MHz lies between channels 4 and 5.
+  const std::pair<double, int> freq[] = {{98.1, 251}, {88.1, 201}, {107.9, 300}, {615, 38},  {851, 69},
+                                         {30, -88},   {74, -88},   {55.25, 2},   {71.9, 4},  {77.25, 5},
+                                         {88.0, 6},   {175.25, 7}, {211.25, 13}, {471.25, 14}, {806, 69},
+                                         {std::nan(""), -88}};
+  for (const auto& [f, ch] : freq) EXPECT_EQ(BCChannelFromFreq(f), ch) << f;
+  const std::pair<int, BCBand> band[] = {{2, BCBand::LowVHF},   {6, BCBand::LowVHF}, {7, BCBand::HighVHF},
+                                         {13, BCBand::HighVHF}, {14, BCBand::UHF},   {83, BCBand::UHF},
+                                         {251, BCBand::LowVHF}, {-88, BCBand::None}, {0, BCBand::None},
+                                         {1, BCBand::None},     {84, BCBand::None},  {199, BCBand::None},
+                                         {301, BCBand::None},   {322, BCBand::None}};
+  for (const auto& [ch, b] : band) EXPECT_EQ(BCBandOfChannel(static_cast<std::int16_t>(ch)), b) << ch;
 }
 
 TEST(modPropBC, FieldAtGridNodesIsThePublishedValuePlusErp) {
@@ -327,15 +314,12 @@ TEST(modPropBC, CurvesAreBuiltOnceAndShared) {
   for (auto& th : threads) th.join();
   for (const BCCurveSet* p : seen) EXPECT_EQ(p, &BCCurves());
   const BCCurveSet& c = BCCurves();
-  for (int b = 0; b < 3; ++b) {
-    EXPECT_EQ(c.f50[b].lx(), 25);
-    EXPECT_EQ(c.f10[b].lx(), 30);
-    EXPECT_EQ(c.f90[b].lx(), 20);
-    EXPECT_EQ(c.f50[b].ly(), 13);
-    EXPECT_EQ(c.f50[b].z.size(), 25u * 13u);
-    EXPECT_EQ(c.f10[b].z.size(), 30u * 13u);
-    EXPECT_EQ(c.f90[b].z.size(), 20u * 13u);
-  }
+  for (int b = 0; b < 3; ++b)
+    for (const auto& [g, lx] : {std::pair{&c.f50[b], 25}, {&c.f10[b], 30}, {&c.f90[b], 20}}) {
+      EXPECT_EQ(g->lx(), lx);
+      EXPECT_EQ(g->ly(), 13);
+      EXPECT_EQ(g->z.size(), static_cast<std::size_t>(lx) * 13u);
+    }
 }
 
 // The grids hold the file cells exactly (as 4-byte floats), distance fastest.

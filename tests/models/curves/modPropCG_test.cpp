@@ -8,9 +8,7 @@
 #include <cmath>
 #include <limits>
 
-#include "TempDir.h"
-#include "common/ErrorHandler.h"
-#include "platform/MessageBox.h"
+#include "ModelTestEnv.h"
 
 namespace zw {
 namespace {
@@ -66,12 +64,9 @@ TEST(CGContour, LandCellsReachAtLeast3Point4Miles) {
   EXPECT_NEAR(d, 3.0 * std::pow(25.0, 0.3) * std::pow(0.5, 0.15), 1e-9);
 }
 
-TEST(CGContour, BadInputLeavesDistance) {
-  test::TempDir tmp;
-  SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-  ResetModelErrorDisplay();
-  auto messages = std::make_shared<platform::ScriptedMessages>();
-  auto previous = platform::SetMessages(messages);
+using CGContourLog = test::ModelTestEnv;
+
+TEST_F(CGContourLog, BadInputLeavesDistance) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   double d = 7.0;
   EXPECT_NE(CG_Contour(d, nan, false, false, 100.0, 100.0).find("Error in CG_Contour"), std::string::npos);
@@ -79,8 +74,6 @@ TEST(CGContour, BadInputLeavesDistance) {
   EXPECT_NE(CG_Contour(d, 100.0, false, false, 100.0, -std::numeric_limits<double>::infinity()), "");
   EXPECT_DOUBLE_EQ(d, 7.0);
   EXPECT_EQ(messages->Log().size(), 1u);  // shown once, then only logged
-  platform::SetMessages(previous);
-  SetTechSupportLogPath("");
 }
 
 }  // namespace

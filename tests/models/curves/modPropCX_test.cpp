@@ -6,10 +6,9 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
-#include "TempDir.h"
-#include "common/ErrorHandler.h"
-#include "platform/MessageBox.h"
+#include "ModelTestEnv.h"
 
 namespace zw {
 namespace {
@@ -20,19 +19,10 @@ double Formula(int row, double h, double p) {
 }
 
 TEST(CXContour, StationTypeSelectsRow) {
-  EXPECT_EQ(CXRowOfType(1, 100), 8);
-  EXPECT_EQ(CXRowOfType(2, 100), 9);
-  EXPECT_EQ(CXRowOfType(3, 100), 2);
-  EXPECT_EQ(CXRowOfType(4, 200), 4);
-  EXPECT_EQ(CXRowOfType(4, 150), 4);
-  EXPECT_EQ(CXRowOfType(4, 149.99), 3);
-  EXPECT_EQ(CXRowOfType(5, 100), 5);
-  EXPECT_EQ(CXRowOfType(6, 150), 7);
-  EXPECT_EQ(CXRowOfType(6, 100), 6);
-  EXPECT_EQ(CXRowOfType(7, 10), 7);
-  EXPECT_EQ(CXRowOfType(0, 100), 0);
-  EXPECT_EQ(CXRowOfType(8, 100), 0);
-  EXPECT_EQ(CXRowOfType(-1, 100), 0);
+  const std::tuple<int, double, int> rows[] = {{1, 100, 8}, {2, 100, 9}, {3, 100, 2},    {4, 200, 4}, {4, 150, 4},
+                                               {4, 149.99, 3}, {5, 100, 5}, {6, 150, 7}, {6, 100, 6}, {7, 10, 7},
+                                               {0, 100, 0}, {8, 100, 0}, {-1, 100, 0}};
+  for (const auto& [type, haat, row] : rows) EXPECT_EQ(CXRowOfType(type, haat), row) << type << " " << haat;
 }
 
 TEST(CXContour, HandComputedDistances) {
@@ -73,12 +63,9 @@ TEST(CXContour, HeightAndPowerFloors) {
   EXPECT_DOUBLE_EQ(Part22FormulaErpW(0.0, 0.0), 0.1);
 }
 
-TEST(CXContour, BadTypeOrInputLeavesDistance) {
-  test::TempDir tmp;
-  SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-  ResetModelErrorDisplay();
-  auto messages = std::make_shared<platform::ScriptedMessages>();
-  auto previous = platform::SetMessages(messages);
+using CXContourLog = test::ModelTestEnv;
+
+TEST_F(CXContourLog, BadTypeOrInputLeavesDistance) {
   double d = 12.5;
   EXPECT_EQ(CX_Contour(d, 100.0, 100.0, 100.0, 0), "Invalid Part 22 Type in CX_Contour");
   EXPECT_EQ(CX_Contour(d, 100.0, 100.0, 100.0, 8), "Invalid Part 22 Type in CX_Contour");
@@ -89,8 +76,6 @@ TEST(CXContour, BadTypeOrInputLeavesDistance) {
   EXPECT_NE(CX_Contour(d, 100.0, std::numeric_limits<double>::infinity(), 1.0, 3), "");
   EXPECT_DOUBLE_EQ(d, 12.5);
   EXPECT_EQ(messages->Log().size(), 1u);  // shown once, then only logged
-  platform::SetMessages(previous);
-  SetTechSupportLogPath("");
 }
 
 }  // namespace
