@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "FuzzUtil.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 
 using zw::fuzz::Check;

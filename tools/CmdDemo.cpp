@@ -18,6 +18,7 @@
 
 #include "Commands.h"
 #include "engine/CombinedRun.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "TerminalProgress.h"
 #include "common/TextJoin.h"

@@ -15,6 +15,7 @@
 #include "common/TextJoin.h"
 #include "engine/CombinedRun.h"
 #include "engine/clsRFProp.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "tasks/TaskCodes.h"
 #include "tasks/TaskFile.h"

@@ -14,6 +14,7 @@
 #include "engine/CombinedRun.h"
 #include "engine/PointResultCodec.h"
 #include "engine/clsRFProp.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "platform/terrain/TerrainSource.h"
 #include "tasks/StudyTask.h"

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "common/ModelTable.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "platform/Text.h"
 

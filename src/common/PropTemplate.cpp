@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/ModelTable.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "platform/Profile.h"
 

@@ -1,5 +1,6 @@
 #include "coverage/CombinedTable.h"
 
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 
 namespace zw::coverage {

@@ -7,6 +7,7 @@
 
 #include "common/ErrorHandler.h"
 #include "common/TextJoin.h"
+#include "platform/DbfUpkeep.h"
 #include "platform/MessageBox.h"
 
 namespace zw::coverage {
@@ -24,14 +25,11 @@ std::string ResultsFileName(std::int32_t taskNumber) {
 }
 
 ResultsDb::ResultsDb(std::filesystem::path workDir, std::int32_t taskNumber, std::filesystem::path dataSumFile)
-    : workDir_(std::move(workDir)), taskNumber_(taskNumber), dataSumFile_(std::move(dataSumFile)) {}
-
-std::string ResultsDb::SelectText() const {
-  std::string sql = "SELECT * from " + File().stem().string();
-  if (!Trim(where_).empty()) sql += " WHERE " + where_;
-  if (!Trim(order_).empty()) sql += " ORDER BY " + order_;
-  return sql;
+    : workDir_(std::move(workDir)), taskNumber_(taskNumber), dataSumFile_(std::move(dataSumFile)) {
+  query_.table = File().stem().string();
 }
+
+std::string ResultsDb::SelectText() const { return query_.Text(); }
 
 namespace {
 
@@ -89,7 +87,7 @@ std::string ResultsDb::Open() {
   }
   if (error.empty()) {
     step = "SELECT: " + SelectText();
-    error = db.OpenRecordset(SelectText(), rs_);
+    error = db.OpenRecordset(query_, rs_);
   }
   if (error.empty()) return {};
   rs_.Close();
@@ -160,11 +158,9 @@ std::string ResultsDb::StudyDescCode(std::string_view summary, std::string_view 
 std::string ResultsDb::RDBSort(std::string_view direction, std::string_view descCode) {
   std::string dir = ToUpper(Trim(direction));
   if (dir != "ASC" && dir != "DESC") return "Sort direction must be ASC or DESC: " + std::string(direction);
-  std::string code(descCode);
-  // A quote would end the text of the filter early.
-  for (std::size_t p = 0; (p = code.find('\'', p)) != std::string::npos; p += 2) code.insert(p, 1, '\'');
-  order_ = "RDB_AZ ASC,RDB_Dis " + dir;
-  where_ = "RDB_Desc = '" + code + "' ";
+  query_.order = {{"RDB_AZ", false}, {"RDB_Dis", dir == "DESC"}};
+  query_.whereField = "RDB_Desc";
+  query_.whereText = std::string(descCode);
   Close();
   return Open();
 }

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/DbfDataSum.h"
+#include "platform/DbfDatabase.h"
 #include "platform/DbfTable.h"
 
 namespace zw::coverage {
@@ -53,11 +55,9 @@ class ResultsDb {
   // The silent flag of reported failures (no message box when set).
   void SetSilent(bool silent) { silent_ = silent; }
 
-  // The results filter and order (the task's sRDBWhere / sRDBOrder).
-  void SetWhere(std::string where) { where_ = std::move(where); }
-  void SetOrder(std::string order) { order_ = std::move(order); }
-  const std::string& Where() const { return where_; }
-  const std::string& Order() const { return order_; }
+  // The results filter and order (the task's sRDBWhere / sRDBOrder) as SQL.
+  std::string Where() const { return query_.WhereText(); }
+  std::string Order() const { return query_.OrderText(); }
   // The SELECT the recordset is opened with.
   std::string SelectText() const;
 
@@ -123,7 +123,7 @@ class ResultsDb {
   std::filesystem::path workDir_;
   std::int32_t taskNumber_;
   std::filesystem::path dataSumFile_;
-  std::string where_, order_;
+  platform::DbfSelect query_;  // the table, filter and order of the recordset
   bool silent_ = false;
   platform::DbfTable rs_;
   // The table was built for the study being run: a missing one was removed

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "coverage/ResultsDb.h"
+#include "platform/DbfUpkeep.h"
 #include "platform/Text.h"
 
 namespace zw::coverage {

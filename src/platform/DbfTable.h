@@ -26,6 +26,10 @@
 // that did not reach the disk); reopen it. A table opened for update holds
 // an exclusive advisory lock (flock); a second update open of the same file,
 // from this or another process, is refused with a message.
+//
+// The field-definition table (DbfDataSum.h), a directory of tables and the
+// query a recordset is opened with (DbfDatabase.h), and table upkeep
+// (DbfUpkeep.h) stand on this class.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -71,43 +75,6 @@ void SetDbfWriteFaultForNewFiles(const DbfWriteFault& fault);
 // Checks a layout for creation; empty when it can be written.
 std::string ValidateDbfLayout(const std::vector<DbfField>& fields);
 
-// ---- The field-definition (data-summary) table "ZWDATASM.DBF": one row per
-// field of each table layout, columns TABLE_TYPE, DATASUM_ID, FLD_NAME,
-// FLD_WIDTH, VB_TYPE, FLD_DEC, FOX_TYPE.
-struct DataSumField {
-  int id = 0;             // DATASUM_ID: the order of the field
-  std::string name;       // FLD_NAME
-  int width = 0;          // FLD_WIDTH
-  std::string vbType;     // VB_TYPE as stored
-  int typeCode = -1;      // database field type code of VB_TYPE (VbTypeCode)
-  int decimals = 0;       // FLD_DEC
-  std::string foxType;    // FOX_TYPE: one DBF type letter
-  bool Valid() const { return typeCode >= 1; }
-  // The DBF field it describes: FOX_TYPE when it is a letter this layer
-  // writes, else the letter that fits the type name.
-  DbfField ToDbfField() const;
-};
-
-// Field type code of a type name, matched after upper-casing: "TRUE/FALSE" 1,
-// "BYTE" 2, "INTEGER" 3, "LONG" and "COUNTER" 4, "CURRENCY" 5, "SINGLE" 6,
-// "DOUBLE" 7, "DATE/TIME" 8, "STRING" 10, "BINARY" 11, "MEMO" 12; an empty
-// name -1 (the row is invalid); any other name 0.
-int VbTypeCode(std::string_view typeName);
-
-// The shipped field-definition table (data/ZWDATASM.DBF of the source tree).
-std::filesystem::path DefaultDataSumFile();
-
-// The rows of one table type (matched without regard to case) in DATASUM_ID
-// order; an empty list when the type has no rows. Nothing, with *error set,
-// when the table cannot be read or lacks one of its columns.
-std::optional<std::vector<DataSumField>> ReadDataSumFields(const std::filesystem::path& dataSumFile,
-                                                           std::string_view tableType,
-                                                           std::string* error = nullptr);
-// The layout of a table type as DBF fields (invalid rows left out).
-std::optional<std::vector<DbfField>> ReadDataSumLayout(const std::filesystem::path& dataSumFile,
-                                                       std::string_view tableType,
-                                                       std::string* error = nullptr);
-
 class DbfTable {
  public:
   DbfTable() = default;
@@ -131,8 +98,6 @@ class DbfTable {
   std::string Close();
   // Writes pending changes and the header (record count) to disk.
   std::string Flush();
-  // The failure that stopped changes to this table (empty while all is well).
-  const std::string& WriteFailure() const { return broken_; }
   // Installs a write fault (tests); a default fault removes it.
   void SetWriteFault(const DbfWriteFault& fault);
 
@@ -140,7 +105,6 @@ class DbfTable {
   // Device and inode of the open file (nothing when none is open): tells
   // whether the name still leads to it.
   std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity() const;
-  bool IsReadOnly() const { return readOnly_; }
   const std::filesystem::path& Path() const { return path_; }
   const std::vector<DbfField>& Fields() const { return fields_; }
   // Index of a field (without regard to case), or -1.
@@ -177,7 +141,6 @@ class DbfTable {
   // "YYYYMMDD" for date fields. A value that does not fit is refused and the
   // field keeps its content.
   std::string Set(int record, std::string_view field, const FieldValue& value);
-  std::string SetNull(int record, std::string_view field);
   // Adds a blank record; its number in *record.
   std::string AppendBlank(int* record = nullptr);
   // Adds a record with the given values (other fields blank). On a failure
@@ -189,7 +152,6 @@ class DbfTable {
   // together. Empty text stores an empty field.
   std::string Update(int record, const std::vector<std::pair<std::string, FieldValue>>& values);
   std::string Delete(int record);
-  std::string Undelete(int record);
 
   // Records that are not deleted, in record order.
   std::vector<int> AllRecords() const;
@@ -206,17 +168,12 @@ class DbfTable {
   std::vector<int> Sorted(const std::vector<DbfSortKey>& keys, const std::vector<int>* records = nullptr,
                           std::string* error = nullptr) const;
 
-  // Appends every live record of source, copying the fields both tables
-  // share by name. Returns the failure text; *copied tells how many rows.
-  std::string CopyRowsFrom(const DbfTable& source, int* copied = nullptr);
-
   // ---- Recordset view: a filtered, ordered list of records and a position.
   using Filter = std::function<bool(const DbfTable&, int record)>;
   // Selects the live records that pass the filter (all when empty), ordered
   // by the keys, and moves to the first. Failure text for unknown key fields.
   std::string Select(const Filter& where = {}, const std::vector<DbfSortKey>& order = {});
   int ViewCount() const { return static_cast<int>(view_.size()); }
-  const std::vector<int>& View() const { return view_; }
   void MoveFirst() { pos_ = 0; }
   void MoveNext() {
     if (pos_ < static_cast<int>(view_.size())) ++pos_;
@@ -226,10 +183,6 @@ class DbfTable {
   int Position() const { return pos_; }
   // Record number at the position, or -1 at the end.
   int Current() const { return Eof() ? -1 : view_[static_cast<std::size_t>(pos_)]; }
-  FieldValue Get(std::string_view field) const { return Value(Current(), field); }
-  std::string Put(std::string_view field, const FieldValue& value) { return Set(Current(), field, value); }
-  // Adds a blank record, puts it at the end of the view and moves to it.
-  std::string AddNew();
   // Adds a record with the values, puts it at the end of the view and moves to it.
   std::string AddNew(const std::vector<std::pair<std::string, FieldValue>>& values);
   // Edits the current record (Update on Current()).
@@ -266,65 +219,5 @@ class DbfTable {
   int pos_ = 0;
   std::string broken_;
 };
-
-// ---- A directory of tables opened as one database, with the statements the
-// results and task tables need:
-//   SELECT * FROM t [WHERE cond] [ORDER BY f [ASC|DESC], ...]
-//     cond: comparisons (=, <>, !=, <, >, <=, >=) of a field (or [field])
-//     with a 'text' or number, joined by AND / OR, NOT, parentheses. Text
-//     compares without regard to case or trailing blanks; an empty numeric
-//     field matches no comparison.
-//   INSERT INTO t SELECT f1, f2, ... FROM s
-// Table names are matched without regard to case against the .DBF files of
-// the directory.
-class DbfDatabase {
- public:
-  // connect: "FoxPro 2.6" or "dBase III" (or empty); anything else is refused.
-  std::string Open(const std::filesystem::path& directory, std::string_view connect = "FoxPro 2.6");
-  bool IsOpen() const { return !dir_.empty(); }
-  const std::filesystem::path& Directory() const { return dir_; }
-  // The file of a table: an existing one matched without case, else
-  // directory / (name + ".DBF").
-  std::filesystem::path TablePath(std::string_view table) const;
-  bool TableExists(std::string_view table) const;
-  // Runs the SELECT and opens its table (for update unless readOnly) with the
-  // selected records as the view, at the first.
-  std::string OpenRecordset(std::string_view sql, DbfTable& recordset, bool readOnly = false) const;
-  // Runs an INSERT ... SELECT; *rows the number of rows added.
-  std::string Execute(std::string_view sql, int* rows = nullptr) const;
-  std::string CreateTable(std::string_view table, const std::vector<DbfField>& fields, bool replace = false) const;
-  void Close() { dir_.clear(); }
-
- private:
-  std::filesystem::path dir_;
-};
-
-// ---- Table upkeep.
-struct DbfUpkeep {
-  bool created = false;
-  bool repaired = false;
-  std::filesystem::path backup;  // the old file kept after a repair
-  std::vector<std::string> missing;
-};
-
-// Makes sure the table has every required field (by name, without case).
-// Missing file: created when create is set (then, with headerRows given, the
-// header is corrected from them). Fields missing: with repair, a new table of
-// the full layout is built under a temporary name, the shared fields copied,
-// the old file kept as base + "_" + YYYYMMDDHHSS + ".DBF" and the new one put
-// under the table's name (in one rename, so the name always holds a whole
-// table); without repair a failure naming the missing fields.
-std::string EnsureDbfTable(const std::filesystem::path& file, const std::vector<DbfField>& required,
-                           bool create, bool repair, const std::vector<DataSumField>* headerRows = nullptr,
-                           DbfUpkeep* result = nullptr);
-
-// Rewrites the field descriptors of a table from definition rows (in their
-// order, one row per descriptor): for "N"/"F" rows the type letter, width and
-// decimals; for every row the field's displacement in the record (from 1,
-// after the deletion flag); then the record length. Refused, with the file
-// untouched, when the rows do not match the descriptors by count and name,
-// or when the table holds records and the record length would change. The
-// file is replaced through a temporary file.
-std::string CorrectDbfHeader(const std::filesystem::path& file, const std::vector<DataSumField>& rows);
 
 }  // namespace zw::platform

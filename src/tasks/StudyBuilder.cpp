@@ -14,6 +14,7 @@
 #include "common/Units.h"
 #include "geo/Datum.h"
 #include "geo/Geodesic.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "platform/Profile.h"
 #include "platform/terrain/TerrainSource.h"

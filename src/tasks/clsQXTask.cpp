@@ -15,6 +15,7 @@
 #include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
+#include "platform/DbfDataSum.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"

@@ -11,6 +11,7 @@
 #include "common/Config.h"
 #include "coverage/ResultsExport.h"
 #include "engine/clsRFProp.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 #include "platform/terrain/TerrainSource.h"
 

@@ -1,4 +1,7 @@
 #include "platform/DbfTable.h"
+#include "platform/DbfDataSum.h"
+#include "platform/DbfDatabase.h"
+#include "platform/DbfUpkeep.h"
 
 #include <gtest/gtest.h>
 
@@ -135,7 +138,7 @@ TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefused) {
   EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(false));
   EXPECT_EQ(t.Set(0, "FLAG", -1), "");
   EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
-  EXPECT_EQ(t.SetNull(0, "FLAG"), "");
+  EXPECT_EQ(t.Set(0, "FLAG", std::string()), "");
   EXPECT_TRUE(t.IsNull(0, "FLAG"));
 }
 
@@ -176,8 +179,7 @@ TEST_F(DbfTableTest, DeletedRecordsAreMarkedAndSkipped) {
   EXPECT_EQ(t.AllRecords(), (std::vector<int>{1, 2}));
   EXPECT_EQ(t.Find("NAME", std::string("a")), (std::vector<int>{2}));
   EXPECT_NE(t.Delete(3), "");
-  ASSERT_EQ(t.Undelete(0), "");
-  EXPECT_EQ(t.FindFirst("NAME", std::string("a")), 0);
+  EXPECT_EQ(t.FindFirst("NAME", std::string("a")), 2);
   // The mark survives closing.
   ASSERT_EQ(t.Delete(1), "");
   t.Close();
@@ -234,15 +236,15 @@ TEST_F(DbfTableTest, RecordsetViewFiltersOrdersAndEdits) {
   EXPECT_EQ(t.ViewCount(), 2);  // 0 and 2; 4 is deleted
   std::vector<int> seen;
   for (t.MoveFirst(); !t.Eof(); t.MoveNext()) {
-    seen.push_back(std::get<std::int32_t>(t.Get("COUNT")));
-    ASSERT_EQ(t.Put("VALUE", 1.5), "");
+    seen.push_back(std::get<std::int32_t>(t.Value(t.Current(), "COUNT")));
+    ASSERT_EQ(t.UpdateCurrent({{"VALUE", 1.5}}), "");
   }
   EXPECT_EQ(seen, (std::vector<int>{2, 0}));
   EXPECT_EQ(t.Current(), -1);
-  EXPECT_NE(t.Put("VALUE", 1.0), "");  // past the end
+  EXPECT_NE(t.UpdateCurrent({{"VALUE", 1.0}}), "");  // past the end
   EXPECT_EQ(t.Number(2, "VALUE"), 1.5);
   EXPECT_TRUE(t.IsNull(1, "VALUE"));
-  ASSERT_EQ(t.AddNew(), "");
+  ASSERT_EQ(t.AddNew({}), "");
   EXPECT_EQ(t.ViewCount(), 3);
   EXPECT_EQ(t.Current(), 6);
   EXPECT_EQ(t.Position(), 2);
@@ -251,7 +253,7 @@ TEST_F(DbfTableTest, RecordsetViewFiltersOrdersAndEdits) {
   EXPECT_EQ(t.ViewCount(), 6);
 }
 
-TEST_F(DbfTableTest, CopyRowsTakesTheSharedFields) {
+TEST_F(DbfTableTest, CopyFieldsTakesTheNamedFieldsOfLiveRecords) {
   const auto oldPath = MakeTable("OLD.DBF");
   const auto newPath = tmp.path() / "NEW.DBF";
   ASSERT_EQ(DbfTable::Create(newPath, {{"COUNT", 'N', 8, 0}, {"EXTRA", 'N', 6, 2}, {"NAME", 'C', 3, 0}}), "");
@@ -263,7 +265,8 @@ TEST_F(DbfTableTest, CopyRowsTakesTheSharedFields) {
   ASSERT_EQ(src.Delete(1), "");
   ASSERT_EQ(dst.Open(newPath), "");
   int copied = 0;
-  ASSERT_EQ(dst.CopyRowsFrom(src, &copied), "");
+  EXPECT_NE(dst.CopyFieldsFrom(src, {"VALUE"}), "");  // not in NEW
+  ASSERT_EQ(dst.CopyFieldsFrom(src, {"COUNT", "name"}, &copied), "");
   EXPECT_EQ(copied, 2);
   ASSERT_EQ(dst.RecordCount(), 2);
   EXPECT_EQ(dst.Text(0, "NAME"), "fir");
@@ -682,7 +685,7 @@ TEST_F(DbfTableTest, AShortNumericFieldSpellingAHugeNumberReadsAsThatNumber) {
   }
 }
 
-TEST_F(DbfTableTest, SelectStatementsFilterAndOrder) {
+TEST_F(DbfTableTest, SelectQueriesFilterAndOrder) {
   const auto p = MakeTable("Pts.dbf");
   {
     DbfTable t;
@@ -696,28 +699,27 @@ TEST_F(DbfTableTest, SelectStatementsFilterAndOrder) {
   DbfDatabase db;
   EXPECT_NE(db.Open(tmp.path(), "Excel 8.0"), "");
   ASSERT_EQ(db.Open(tmp.path(), "FoxPro 2.6"), "");
-  auto names = [](DbfTable& rs) {
-    std::vector<std::string> out;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) out.push_back(rs.Get("NAME").index() == 0 ? std::get<std::string>(rs.Get("NAME")) : "?");
-    return out;
+  const DbfSelect quoted{"PTS", "NAME", "x'y", {{"COUNT", false}, {"Value", true}}};
+  EXPECT_EQ(quoted.Text(), "SELECT * from PTS WHERE NAME = 'x''y'  ORDER BY COUNT ASC,Value DESC");
+  const std::vector<std::pair<DbfSelect, std::vector<double>>> cases{
+      {{"PTS", "NAME", "abc", {{"COUNT", false}, {"Value", true}}}, {7.5, 2.0, 5.0}},  // case, blanks ignored
+      {{"pts", "name", "x'y", {}}, {1.0}},
+      {{"Pts", "COUNT", "2", {{"VALUE", true}}}, {9.0, 5.0}},  // numbers compared numerically
+      {{"Pts", "COUNT", "two", {}}, {}},
   };
-  DbfTable rs;
-  ASSERT_EQ(db.OpenRecordset("SELECT * from PTS WHERE NAME = 'abc' ORDER BY COUNT ASC,Value DESC", rs), "");
-  EXPECT_EQ(rs.ViewCount(), 3);
-  std::vector<double> values;
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) values.push_back(rs.Number(rs.Current(), "VALUE"));
-  EXPECT_EQ(values, (std::vector<double>{7.5, 2.0, 5.0}));
-  ASSERT_EQ(db.OpenRecordset("select * from pts where ([count] >= 2) and not (name = 'zzz') or value < 1.5", rs), "");
-  EXPECT_EQ(names(rs), (std::vector<std::string>{"abc", "x'y"}));
-  ASSERT_EQ(db.OpenRecordset("SELECT * FROM Pts WHERE NAME = 'x''y' ", rs, true), "");
-  EXPECT_EQ(rs.ViewCount(), 1);
-  EXPECT_NE(db.OpenRecordset("SELECT * FROM Pts WHERE NOSUCH = 1", rs), "");
-  EXPECT_FALSE(rs.IsOpen());
-  EXPECT_NE(db.OpenRecordset("SELECT * FROM Pts WHERE NAME = 'abc", rs), "");
-  EXPECT_NE(db.OpenRecordset("SELECT * FROM Pts ORDER BY NOSUCH", rs), "");
-  EXPECT_NE(db.OpenRecordset("SELECT * FROM Missing", rs), "");
-  EXPECT_NE(db.OpenRecordset("DELETE FROM Pts", rs), "");
-
+  for (const auto& [query, want] : cases) {
+    DbfTable rs;
+    ASSERT_EQ(db.OpenRecordset(query, rs), "") << query.Text();
+    std::vector<double> values;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) values.push_back(rs.Number(rs.Current(), "VALUE"));
+    EXPECT_EQ(values, want) << query.Text();
+  }
+  for (const DbfSelect& bad : {DbfSelect{"Pts", "NOSUCH", "1", {}}, DbfSelect{"Pts", "", "", {{"NOSUCH", false}}},
+                               DbfSelect{"Missing", "", "", {}}}) {
+    DbfTable rs;
+    EXPECT_NE(db.OpenRecordset(bad, rs), "") << bad.Text();
+    EXPECT_FALSE(rs.IsOpen());
+  }
 }
 
 TEST_F(DbfTableTest, HeaderCorrectionWritesDisplacementsAndRecordLength) {

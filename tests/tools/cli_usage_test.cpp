@@ -13,6 +13,7 @@
 #include "ToolRun.h"
 #include "common/ModelTable.h"
 #include "common/TextJoin.h"
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 
 namespace {

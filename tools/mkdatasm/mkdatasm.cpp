@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
 
 namespace {
