@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,13 +101,10 @@ TEST(modPropBC, HaatClampedAndTenPercentInsideTenMiles) {
   EXPECT_NE(Fld(7, 1000, 0, 10, 10.5), Fld(7, 1000, 0, 50, 10.5));
 }
 
-TEST(modPropBC, BetweenNodesTheFieldFollowsTheCurves) {
-  // The curves fall with distance and rise with height at every grid point.
-  // Between them the surface falls with distance everywhere; across heights
-  // Akima's surface may dip slightly where neighbouring height curves nearly
-  // coincide (4000 and 5000 ft at 1-2 miles); measured 0.08 dB at most.
-  double worstDip = 0;
-  for (std::int16_t pct : {50, 10, 90}) {
+// Between the nodes the field falls with distance on every grid (the surface
+// itself is the shared interpolation routine's, tested with it).
+TEST(modPropBC, BetweenNodesTheFieldFallsWithDistance) {
+  for (std::int16_t pct : {50, 10, 90})
     for (std::int16_t ch : {2, 7, 14}) {
       const CurveGrid& g = *BCCurveGrid(pct, BCBandOfChannel(ch));
       for (double h : {100.0, 150.0, 333.0, 1000.0, 1100.0, 2500.0, 4500.0, 5000.0}) {
@@ -119,72 +115,7 @@ TEST(modPropBC, BetweenNodesTheFieldFollowsTheCurves) {
           prev = f;
         }
       }
-      for (double d : {1.5, 7.0, 15.0, 33.0, 75.0, 145.0, 199.0}) {
-        if (d < g.x.front() || (pct == 10 && d <= 10)) continue;
-        double highest = -1e9;
-        for (double h = 100; h <= 5000; h += 25) {
-          const double f = Fld(ch, h, 0, pct, d);
-          worstDip = std::max(worstDip, highest - f);
-          highest = std::max(highest, f);
-        }
-      }
     }
-  }
-  std::cout << "largest dip of the field with rising HAAT: " << worstDip << " dB\n";
-  EXPECT_LT(worstDip, 0.1);
-}
-
-TEST(modPropBC, InterpolationAccuracyOnLeftOutGridPoints) {
-  // Leave one interior distance (HAAT) out of a grid, interpolate there and
-  // compare with the published value: the error of reading between points.
-  double worstD = 0, worstH = 0, sumD = 0, sumH = 0;
-  int countD = 0, countH = 0;
-  for (std::int16_t pct : {50, 10, 90}) {
-    for (std::int16_t ch : {2, 7, 14}) {
-      const CurveGrid& g = *BCCurveGrid(pct, BCBandOfChannel(ch));
-      const std::size_t nx = g.x.size(), ny = g.y.size();
-      for (std::size_t c = 1; c + 1 < nx; ++c) {
-        if (g.x[c] < 10) continue;  // the 1-5 mile steps are too short to leave out meaningfully
-        CurveGrid r;
-        for (std::size_t i = 0; i < nx; ++i)
-          if (i != c) r.x.push_back(g.x[i]);
-        r.y = g.y;
-        for (std::size_t j = 0; j < ny; ++j)
-          for (std::size_t i = 0; i < nx; ++i)
-            if (i != c) r.z.push_back(g.at(i, j));
-        for (std::size_t j = 0; j < ny; ++j) {
-          std::int16_t ier = 0;
-          const double e = std::fabs(itplbv(r, g.x[c], g.y[j], ier) - g.at(c, j));
-          worstD = std::max(worstD, e);
-          sumD += e * e, ++countD;
-        }
-      }
-      for (std::size_t l = 1; l + 1 < ny; ++l) {
-        CurveGrid r;
-        r.x = g.x;
-        for (std::size_t j = 0; j < ny; ++j)
-          if (j != l) r.y.push_back(g.y[j]);
-        for (std::size_t j = 0; j < ny; ++j)
-          if (j != l)
-            for (std::size_t i = 0; i < nx; ++i) r.z.push_back(g.at(i, j));
-        for (std::size_t i = 0; i < nx; ++i) {
-          std::int16_t ier = 0;
-          const double e = std::fabs(itplbv(r, g.x[i], g.y[l], ier) - g.at(i, l));
-          worstH = std::max(worstH, e);
-          sumH += e * e, ++countH;
-        }
-      }
-    }
-  }
-  const double rmsD = std::sqrt(sumD / countD), rmsH = std::sqrt(sumH / countH);
-  std::cout << "left-out grid points: distance largest " << worstD << " dB, rms " << rmsD << " dB; HAAT largest "
-            << worstH << " dB, rms " << rmsH << " dB\n";
-  // Measured: largest 2.0 and 2.8 dB, rms 0.30 and 0.26 dB; a wrong slope estimate or a cell
-  // mix-up gives several times more.
-  EXPECT_LT(worstD, 2.5);
-  EXPECT_LT(rmsD, 0.35);
-  EXPECT_LT(worstH, 3.2);
-  EXPECT_LT(rmsH, 0.35);
 }
 
 TEST(modPropBC, NoBandOrOtherPercentageGivesTheErp) {
