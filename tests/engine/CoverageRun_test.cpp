@@ -239,10 +239,12 @@ TEST(CoverageRun, SecondRunOnTheSameEngineStartsAgain) {
   EXPECT_EQ(FileText(work / "R0000001.DBF"), first);
 }
 
-TEST(CoverageRun, ThreadCountDoesNotChangeTheResults) {
+// The table and the report with point details are the same whatever the number
+// of threads; the details give one entry per computed point after the report
+// without details.
+TEST(CoverageRun, ThreadCountDoesNotChangeTheResultsAndDetailsListEveryPoint) {
   AreaInstall inst;
   std::string table1, details1;
-  std::vector<std::string> header1;
   for (int threads : {1, 2, 3, 0}) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     const fs::path work = inst.NewWork("w" + std::to_string(threads));
@@ -265,6 +267,32 @@ TEST(CoverageRun, ThreadCountDoesNotChangeTheResults) {
       EXPECT_TRUE(details == details1) << "reports differ";
     }
   }
+  const fs::path off = inst.NewWork("off"), on = inst.path() / "w2";
+  ASSERT_EQ(RunStudy(off).result, "");
+  EXPECT_TRUE(DetailEntries(off).empty());
+  const auto entries = DetailEntries(on);
+  ASSERT_EQ(entries.size(), static_cast<std::size_t>(kSamplePoints));
+  // In table order, after the header (which is the report without details).
+  EXPECT_EQ(entries.front().rfind("Azimuth 0.00 ", 0), 0u) << entries.front();
+  EXPECT_EQ(entries.back().rfind("Azimuth 350.00 ", 0), 0u) << entries.back();
+  auto a = Lines(off / "T0000001.TXT"), b = Lines(on / "T0000001.TXT");
+  // The header is the report without details and without its closing count
+  // (and the warnings after it).
+  const auto closing = std::find(a.begin(), a.end(), "All 720 points computed.");
+  ASSERT_NE(closing, a.end());
+  a.erase(closing - 1, a.end());
+  ASSERT_GT(b.size(), a.size());
+  ASSERT_GT(a.size(), 1u);
+  EXPECT_TRUE(std::equal(a.begin() + 1, a.end(), b.begin() + 1));
+  EXPECT_EQ(b[a.size()].rfind("Azimuth 0.00 ", 0), 0u) << b[a.size()];
+
+  // Part of a cancelled run: only the points written have entries.
+  const fs::path cancelled = inst.NewWork("cancelled");
+  inst.messages().Answer(true);
+  inst.messages().Answer(true);
+  const StudyRun r = RunStudy(cancelled, {.details = true, .progress = std::make_shared<CancelAt>(50)});
+  ASSERT_EQ(r.result.rfind("\nTask 1 CANCELLED by user\n", 0), 0u) << r.result;
+  EXPECT_EQ(DetailEntries(cancelled).size(), 49u);
 }
 
 TEST(CoverageRun, EveryPointEqualsThePointToPointRunOfItsPath) {
@@ -435,38 +463,6 @@ TEST(CoverageRun, MissingTerrainAsksEveryHundredPoints) {
     EXPECT_EQ(lines, static_cast<std::size_t>(kSamplePoints));
     for (const auto& rec : Records(work)) EXPECT_EQ(rec.val, coverage::kRdbNotComputed);
   }
-}
-
-TEST(CoverageRun, DetailsGiveOneEntryPerComputedPoint) {
-  AreaInstall inst;
-  const fs::path off = inst.NewWork("off");
-  const fs::path on = inst.NewWork("on");
-  ASSERT_EQ(RunStudy(off).result, "");
-  ASSERT_EQ(RunStudy(on, {.threads = 2, .details = true}).result, "");
-  EXPECT_TRUE(DetailEntries(off).empty());
-  const auto entries = DetailEntries(on);
-  ASSERT_EQ(entries.size(), static_cast<std::size_t>(kSamplePoints));
-  // In table order, after the header (which is the report without details).
-  EXPECT_EQ(entries.front().rfind("Azimuth 0.00 ", 0), 0u) << entries.front();
-  EXPECT_EQ(entries.back().rfind("Azimuth 350.00 ", 0), 0u) << entries.back();
-  auto a = Lines(off / "T0000001.TXT"), b = Lines(on / "T0000001.TXT");
-  // The header is the report without details and without its closing count
-  // (and the warnings after it).
-  const auto closing = std::find(a.begin(), a.end(), "All 720 points computed.");
-  ASSERT_NE(closing, a.end());
-  a.erase(closing - 1, a.end());
-  ASSERT_GT(b.size(), a.size());
-  ASSERT_GT(a.size(), 1u);
-  EXPECT_TRUE(std::equal(a.begin() + 1, a.end(), b.begin() + 1));
-  EXPECT_EQ(b[a.size()].rfind("Azimuth 0.00 ", 0), 0u) << b[a.size()];
-
-  // Part of a cancelled run: only the points written have entries.
-  const fs::path cancelled = inst.NewWork("cancelled");
-  inst.messages().Answer(true);
-  inst.messages().Answer(true);
-  const StudyRun r = RunStudy(cancelled, {.details = true, .progress = std::make_shared<CancelAt>(50)});
-  ASSERT_EQ(r.result.rfind("\nTask 1 CANCELLED by user\n", 0), 0u) << r.result;
-  EXPECT_EQ(DetailEntries(cancelled).size(), 49u);
 }
 
 }  // namespace

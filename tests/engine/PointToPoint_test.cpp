@@ -6,10 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
-#include "TempDir.h"
+#include "Installation.h"
 #include "common/ErrorHandler.h"
 #include "engine/CalculatorFactory.h"
 #include "models/terrain/modPropLR.h"
@@ -29,14 +30,6 @@ const std::string kLRTemplate =
 
 class P2PTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    previous = platform::SetMessages(messages);
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-  }
   fs::path Write(const std::string& name, const std::string& text) {
     const auto p = tmp.path() / name;
     std::ofstream(p, std::ios::binary) << text;
@@ -62,28 +55,36 @@ class P2PTest : public ::testing::Test {
     return r;
   }
 
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous;
+  test::Installation tmp;
+  platform::ScriptedMessages* messages = &tmp.messages();
 };
 
 // ------------------------------------------------------------ profiles
 
 TEST(CheckProfile, AcceptsOnlyUsableProfiles) {
-  EXPECT_EQ(CheckProfile({0, 100, 200}, {1, 2, 3}), "");
-  EXPECT_EQ(CheckProfile({50, 150}, {1, 2}), "") << "an offset start is fine";
-  EXPECT_EQ(CheckProfile({0}, {1}), "A profile needs at least two points");
-  EXPECT_EQ(CheckProfile({}, {}), "A profile needs at least two points");
-  EXPECT_EQ(CheckProfile({0, 100}, {1}), "The profile's distance and elevation arrays differ in length");
-  EXPECT_EQ(CheckProfile({0, 100, 200}, {1, std::nanf(""), 3}), "Profile point 2 is not a number");
-  EXPECT_EQ(CheckProfile({0, 100, INFINITY}, {1, 2, 3}), "Profile point 3 is not a number");
-  EXPECT_EQ(CheckProfile({0, 0, 0}, {1, 2, 3}), "Profile distances must increase from the transmitter");
-  EXPECT_EQ(CheckProfile({200, 100, 0}, {1, 2, 3}), "Profile distances must increase from the transmitter");
-  const std::string uneven = CheckProfile({0, 100, 250, 300}, {1, 2, 3, 4});
-  EXPECT_EQ(uneven.rfind("Profile spacing is not equal: point 3", 0), 0u) << uneven;
-  // Rounding in the distances is tolerated, also when the first interval
-  // carries it: 330 intervals of 92.5207... m written with three decimals.
-  EXPECT_EQ(CheckProfile({0, 100.0004, 199.9998, 300}, {1, 2, 3, 4}), "");
+  const struct {
+    std::vector<double> d;
+    std::vector<float> e;
+    std::string want;  // the start of the message
+  } cases[] = {
+      {{0, 100, 200}, {1, 2, 3}, ""},
+      {{50, 150}, {1, 2}, ""},  // an offset start is fine
+      {{0}, {1}, "A profile needs at least two points"},
+      {{}, {}, "A profile needs at least two points"},
+      {{0, 100}, {1}, "The profile's distance and elevation arrays differ in length"},
+      {{0, 100, 200}, {1, std::nanf(""), 3}, "Profile point 2 is not a number"},
+      {{0, 100, INFINITY}, {1, 2, 3}, "Profile point 3 is not a number"},
+      {{0, 0, 0}, {1, 2, 3}, "Profile distances must increase from the transmitter"},
+      {{200, 100, 0}, {1, 2, 3}, "Profile distances must increase from the transmitter"},
+      {{0, 100, 250, 300}, {1, 2, 3, 4}, "Profile spacing is not equal: point 3"},
+      {{0, 100.0004, 199.9998, 300}, {1, 2, 3, 4}, ""},  // rounding, also in the first interval
+  };
+  for (const auto& c : cases) {
+    const std::string got = CheckProfile(c.d, c.e);
+    EXPECT_EQ(got.substr(0, c.want.size()), c.want) << got;
+    EXPECT_EQ(got.empty(), c.want.empty()) << got;
+  }
+  // 330 intervals of 92.5207... m written with three decimals, then one.
   std::vector<double> rounded;
   for (int i = 0; i <= 330; ++i) rounded.push_back(std::round(i * (30531.834 / 330) * 1000.0) / 1000.0);
   EXPECT_EQ(CheckProfile(rounded, std::vector<float>(rounded.size(), 5.0f)), "");
@@ -119,21 +120,21 @@ TEST_F(P2PTest, ReadsProfileCsv) {
   EXPECT_EQ(d, (std::vector<double>{0, 10, 20}));
   EXPECT_EQ(e, (std::vector<float>{1, 2, 3}));
 
-  EXPECT_EQ(ReadProfileCsv(Write("c.csv", "d,e\n0,1\n").string(), d, e), "A profile needs at least two points");
-  EXPECT_EQ(ReadProfileCsv(Write("c2.csv", "d,e\n").string(), d, e), "A profile needs at least two points");
-  EXPECT_EQ(ReadProfileCsv(Write("d.csv", "0,1\n10,NaN\n20,3\n").string(), d, e), "Profile point 2 is not a number");
-  EXPECT_EQ(ReadProfileCsv(Write("e.csv", "0,1\n10,2\n25,3\n").string(), d, e).rfind("Profile spacing is not equal", 0),
-            0u);
-  std::string err = ReadProfileCsv(Write("f.csv", "0,1\n10,abc\n").string(), d, e);
-  EXPECT_NE(err.find("line 2: not a number"), std::string::npos) << err;
-  // A damaged first row is not taken for a header (that would shorten the path).
-  err = ReadProfileCsv(Write("f2.csv", "0,12x\n100,5\n200,6\n").string(), d, e);
-  EXPECT_NE(err.find("line 1: not a number"), std::string::npos) << err;
-  err = ReadProfileCsv(Write("f3.csv", "distance,elevation\n0,\n100,5\n200,6\n").string(), d, e);
-  EXPECT_NE(err.find("line 2: not a number"), std::string::npos) << err;
-  err = ReadProfileCsv(Write("g.csv", "0,1\n10 2\n").string(), d, e);
-  EXPECT_NE(err.find("line 2: expected distance_m,elevation_m"), std::string::npos) << err;
-  err = ReadProfileCsv((tmp.path() / "none.csv").string(), d, e);
+  const std::pair<const char*, const char*> refused[] = {
+      {"d,e\n0,1\n", "A profile needs at least two points"},
+      {"d,e\n", "A profile needs at least two points"},
+      {"0,1\n10,NaN\n20,3\n", "Profile point 2 is not a number"},
+      {"0,1\n10,2\n25,3\n", "Profile spacing is not equal"},
+      {"0,1\n10,abc\n", "line 2: not a number"},
+      {"0,12x\n100,5\n200,6\n", "line 1: not a number"},  // a damaged first row is no header
+      {"distance,elevation\n0,\n100,5\n200,6\n", "line 2: not a number"},
+      {"0,1\n10 2\n", "line 2: expected distance_m,elevation_m"},
+  };
+  for (const auto& [csv, want] : refused) {
+    const std::string err = ReadProfileCsv(Write("bad.csv", csv).string(), d, e);
+    EXPECT_NE(err.find(want), std::string::npos) << csv << ": " << err;
+  }
+  std::string err = ReadProfileCsv((tmp.path() / "none.csv").string(), d, e);
   EXPECT_EQ(err.rfind("Cannot read the profile file", 0), 0u) << err;
 
   // The model's interval limit.
@@ -163,7 +164,7 @@ TEST(NewCalculator, ExactNamesOnly) {
   }
 }
 
-TEST(NewCalculator, TableOrderAndUnbuiltModels) {
+TEST(NewCalculator, TableOrderAndEveryName) {
   const auto& t = CalculatorTable();
   ASSERT_EQ(t.size(), 12u);
   const char* first[] = {"Longley-Rice", "Bullington", "Okumura", "Broadcast (Part 73)", "Carey - Interpolated",
@@ -171,17 +172,13 @@ TEST(NewCalculator, TableOrderAndUnbuiltModels) {
                          "Specialized Mobile Radio", "Shadow", "Rounded Obstacle"};
   for (std::size_t i = 0; i < t.size(); ++i) EXPECT_EQ(t[i].names.front(), first[i]);
   EXPECT_EQ(t[10].names, (std::vector<std::string>{"Shadow", "Shadow - Fixed Angle", "SH", "SF"}));
-  EXPECT_TRUE(t[0].built);
-  // Every name of a row gives that row's calculator, or none while the
-  // model is not built.
+  // Every name of a row gives that row's calculator.
   for (const auto& row : t) {
     for (const auto& name : row.names) {
       auto c = NewCalculator(name);
-      EXPECT_EQ(static_cast<bool>(c), row.built) << name;
-      if (c) {
-        EXPECT_NE(std::find(row.names.begin(), row.names.end(), c->sNameModel2()), row.names.end()) << name;
-        EXPECT_EQ(c->sNameModel(), row.names.front()) << name;
-      }
+      ASSERT_TRUE(c) << name;
+      EXPECT_NE(std::find(row.names.begin(), row.names.end(), c->sNameModel2()), row.names.end()) << name;
+      EXPECT_EQ(c->sNameModel(), row.names.front()) << name;
     }
   }
 }
@@ -303,49 +300,40 @@ TEST_F(P2PTest, FailuresSayWhy) {
   EXPECT_EQ(out.error, "LR Time Variability\nInvalid setting: 100");
   EXPECT_TRUE(messages->Log().empty()) << "the run is silent";
 
-  t = r;
-  t.templateFile.clear();
-  EXPECT_EQ(ctx.Run(t).error, "No template file given");
-  t.templateFile = (tmp.path() / "missing.ini").string();
-  EXPECT_EQ(ctx.Run(t).error, "Blank propagation model name");
-
-  t = r;
-  t.model = "Nonsense";
-  EXPECT_EQ(ctx.Run(t).error, "Model 'Nonsense' is not available");
+  const std::string tile = std::string(RAVO_DATA_DIR) + "/terrain/N44W072.hgt";
+  const std::string none = (tmp.path() / "missing.ini").string(), one = Write("one.csv", "0,100\n").string();
+  const struct {
+    std::function<void(P2PRequest&)> change;
+    std::string want;  // the start of the message
+  } cases[] = {
+      {[](P2PRequest& q) { q.templateFile.clear(); }, "No template file given"},
+      {[&](P2PRequest& q) { q.templateFile = none; }, "Blank propagation model name"},
+      {[](P2PRequest& q) { q.model = "Nonsense"; }, "Model 'Nonsense' is not available"},
+      {[](P2PRequest& q) { q.freqMHz = 0; }, "The frequency must be above 0 MHz"},
+      {[](P2PRequest& q) { q.freqMHz = NAN; }, "The frequency must be above 0 MHz"},
+      {[](P2PRequest& q) { q.rxAglM = NAN; }, "Antenna heights must be numbers"},
+      {[&](P2PRequest& q) { q.profileCsv = one; }, "A profile needs at least two points"},
+      {[](P2PRequest& q) { q.profileCsv.clear(), q.distM = {0, 100, 200}, q.elevM = {1, std::nanf(""), 3}; },
+       "Profile point 2 is not a number"},
+      {[](P2PRequest& q) { q.profileCsv.clear(); }, "A profile needs at least two points"},
+      {[&](P2PRequest& q) { q.profileCsv.clear(), q.dem = tile, q.haveFrom = true; },
+       "Terrain paths need both end points (--from and --to)"},
+      {[&](P2PRequest& q) { q.profileCsv.clear(), q.dem = none, q.haveFrom = q.haveTo = true; },
+       "No usable elevation data in "},
+  };
+  for (const auto& c : cases) {
+    t = r;
+    c.change(t);
+    const P2PResult got = ctx.Run(t);
+    EXPECT_FALSE(got.ok) << c.want;
+    EXPECT_EQ(got.error.substr(0, c.want.size()), c.want) << got.error;
+  }
   // The command line names models without regard to case.
+  t = r;
   t.model = "lr";
   out = ctx.Run(t);
   EXPECT_TRUE(out.ok) << out.error;
   EXPECT_EQ(out.model, "LR");
-
-  t = r;
-  t.freqMHz = 0;
-  EXPECT_EQ(ctx.Run(t).error, "The frequency must be above 0 MHz");
-  t.freqMHz = NAN;
-  EXPECT_EQ(ctx.Run(t).error, "The frequency must be above 0 MHz");
-  t = r;
-  t.rxAglM = NAN;
-  EXPECT_EQ(ctx.Run(t).error, "Antenna heights must be numbers");
-
-  t = r;
-  t.profileCsv = Write("one.csv", "0,100\n").string();
-  EXPECT_EQ(ctx.Run(t).error, "A profile needs at least two points");
-  t.profileCsv.clear();
-  t.distM = {0, 100, 200};
-  t.elevM = {1, std::nanf(""), 3};
-  EXPECT_EQ(ctx.Run(t).error, "Profile point 2 is not a number");
-  t.distM = {};
-  t.elevM = {};
-  EXPECT_EQ(ctx.Run(t).error, "A profile needs at least two points");
-
-  t = r;
-  t.profileCsv.clear();
-  t.dem = std::string(RAVO_DATA_DIR) + "/terrain/N44W072.hgt";
-  t.haveFrom = true;
-  EXPECT_EQ(ctx.Run(t).error, "Terrain paths need both end points (--from and --to)");
-  t.haveTo = true;
-  t.dem = (tmp.path() / "nothing.hgt").string();
-  EXPECT_EQ(ctx.Run(t).error.rfind("No usable elevation data in ", 0), 0u);
 
   // A file named as an antenna pattern that holds none, or a broken one: the
   // file and the expected format are named; a good one changes the field.
