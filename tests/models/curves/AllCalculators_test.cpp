@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -72,16 +73,17 @@ struct Model {
   Tmpl bad;            // a template the reader refuses, or none
   const char* error;   // and the message naming the setting
   const char* zeroLength;  // the zero-length path message, or none
+  const char* errors;      // the kinds of bad input (below) flagged as a path error
 };
 
 const Model kModels[] = {
     {"EG", New<clsQXAreaCovEG>(), "Egli", false, "field strength dBu", T({}),
      "Egli Propagation Study\nParameter Template: {DEFAULTS SET IN RAVOPROP}\n" + kRule, 150, 27.877529, 49.5000459, kNone, nullptr,
-     nullptr, "Egli: the path length is 0"},
+     nullptr, "Egli: the path length is 0", "9"},
     {"SH", New<clsQXAreaCovSH>(), "Shadow", false, "clearance Fresnel zone radii",
      T({{"SH_BFIXED", "1"}, {"SH_VALFIX", "2.5"}, {"SH_DESC", "Half Fresnel"}}),
      "Shadow Study\nParameter Template: Half Fresnel\nFixed Angle: 2.50\n" + kRule, 150, 2.65000555, 0, kNone,
-     T({{"SH_BFIXED", "1"}, {"SH_DESC", "Half Fresnel"}}), "SH Fixed Angle\nInvalid setting: (missing)", nullptr},
+     T({{"SH_BFIXED", "1"}, {"SH_DESC", "Half Fresnel"}}), "SH Fixed Angle\nInvalid setting: (missing)", nullptr, "01789"},
     {"BU", New<clsQXAreaCovBU>(), "Bullington", false, "field strength dBu",
      T({{"BU_REFLECT", "0"}, {"Min_Dist", "100"}, {"MinDistUn", "ft"}, {"Loss_Mode", "MIN DISTANCE"},
         {"BU_DESC", "  Test BU  "}}),
@@ -89,25 +91,25 @@ const Model kModels[] = {
      "\tKnife-edge Minimum Distance: 100.00 ft\n" + kRule,
      150, 55.602108, 21.7754669, kNone,
      T({{"BU_REFLECT", "0"}, {"Min_Dist", "100"}, {"MinDistUn", "parsecs"}, {"Loss_Mode", "MIN DISTANCE"}}),
-     "BU Minimum Distance\nInvalid setting: 100 parsecs", nullptr},
+     "BU Minimum Distance\nInvalid setting: 100 parsecs", nullptr, "012346789"},
     {"HD", New<clsQXAreaCovHD>(), "Hata/Davidson", false, "field strength dBu",
      T({{"AREA_COR", "QUASI-OPEN"}, {"hd_hstrt", "3"}, {"hd_hstrtun", "km"}, {"hd_hstop", "16"},
         {"hd_hstopun", "km"}, {"hd_hradial", "0, 90, 180,270"}, {"HD_DESC", "Mobile"}}),
      "Hata/Davidson Propagation Study\nParameter Template: Mobile\n\tArea type: QUASI-OPEN    \n"
      "Radial HAAT based on elevations 3.00 to 16.00 km\nSite HAAT based on radials 0, 90, 180,270\n" + kRule,
      150, 50.7286349, 26.64894, kNone, T({{"AREA_COR", "SUBURBAN"}, {"hd_hstop", "5"}, {"hd_hstopun", "furlongs"}}),
-     "HD HAAT Stop Distance\nInvalid setting: 5 furlongs", "Hata/Davidson path at azimuth"},
+     "HD HAAT Stop Distance\nInvalid setting: 5 furlongs", "Hata/Davidson path at azimuth", "89"},
     {"RO", New<clsQXAreaCovRO>(), "Rounded Obstacle", false, "field strength dBu",
      T({{"RO_OBRES", "5"}, {"RO_OBRESUN", "ft"}, {"RO_AMODE", "SCA"}, {"RO_DESC", "Hills"}}),
      "Rounded Obstacle Propagation Study\nParameter Template: Hills\nAttenuation mode: SCA\n"
      "\tObstacle resolution: 5.00 ft\n" + kRule,
      150, 22.8272899, 54.550285, kNone, T({{"RO_OBRES", "5"}, {"RO_OBRESUN", "ft"}, {"RO_AMODE", "AVG"}}),
-     "RO Attenuation Mode\nInvalid setting: AVG", nullptr},
+     "RO Attenuation Mode\nInvalid setting: AVG", nullptr, "012346789"},
     {"LR", New<clsQXAreaCovLR>(), "Longley-Rice", false, "field strength dBu", [] { return LR(); },
      "Longley-Rice Propagation Study\nParameter Template: Default LR\nLR Mode:  13\n\tBroadcast; No Location Var\n"
      "Polarization: V\nSurface Refrac: 301.00(0.00)\nPermittivity: 15.00  Conductivity:  0.0050\n"
      "Climate: 5 Continental Temperate\nVariability:\nSituation: 50.00%   Time:  90.00%\n" + kRule,
-     150, 33.6174856, 43.7600893, kNone, [] { return LR("LR_VARTIM", "100"); }, "LR Time Variability\nInvalid setting: 100", nullptr},
+     150, 33.6174856, 43.7600893, kNone, [] { return LR("LR_VARTIM", "100"); }, "LR Time Variability\nInvalid setting: 100", nullptr, "012356789"},
     {"OK", New<clsQXAreaCovOK>(), "Okumura", false, "field strength dBu",
      T({{"OK_DESC", "Mobile 450"}, {"AREA_COR", "quasi-open"}, {"LNDSEA_COR", "ON"}, {"LNDSE_EL", "2.5"},
         {"ROLHIL_COR", "ON"}, {"HIL_DIST", "8"}, {"HIL_DISTUN", "km"}, {"LOCS_PRCNT", "75"}}),
@@ -116,37 +118,37 @@ const Model kModels[] = {
      "\tLand-Sea correction: ON (MSL=2.50m)\n\tRolling hill correction: ON (8.00 km from RX)\n"
      "\tHill location correction: NO CORRECTION\n\tRidge correction: NO CORRECTION\n"
      "\tPcnt location correction: NO CORRECTION\n",
-     450, 45.7524469, 31.6251281, kNone, T({{"AREA_COR", "downtown"}}), "Okumura Area type\nInvalid setting: downtown", nullptr},
+     450, 45.7524469, 31.6251281, kNone, T({{"AREA_COR", "downtown"}}), "Okumura Area type\nInvalid setting: downtown", nullptr, "79"},
     {"CA", New<clsQXAreaCovCA>(), "Carey - Interpolated", true, "field strength dBu",
      T({{"ca_curve", "50"}, {"CA_DESC", "carey test"}}),
      "Carey - Interpolated Propagation Study\nParameter Template: carey test\nCarey f(50,50) curves\n"
      "Carey grids derived from the curves' published values and shape, not digitised (about 1-1.5 dB away from "
      "the fixed values; data/curves/carey/README.md)\n" + kHaat,
      150, 41.0755234, 36.3020515, 27.5578593, nullptr, nullptr,
-     "Zero-length path in ClsQXAreaCovCA.CovCalc"},
+     "Zero-length path in ClsQXAreaCovCA.CovCalc", "01789"},
     {"CG", New<clsQXAreaCovCG>(), "Cellular - CGSA", true, "contour distance km",
      T({{"cg_DESC", "Cell A"}, {"cg_gulfmex", "True"}}),
      "Cellular - CGSA (Carey) Propagation Study\nParameter Template: Cell A\n"
      "CGSA service area boundary (47 CFR 22.911), Gulf of Mexico station\n" +
          kHaat,
-     880, 43, 34.3775749, 69.5974481, nullptr, nullptr, "Zero-length path in ClsQXAreaCovCG.CovCalc"},
+     880, 43, 34.3775749, 69.5974481, nullptr, nullptr, "Zero-length path in ClsQXAreaCovCG.CovCalc", "01789"},
     {"CX", New<clsQXAreaCovCX>(), "Carey - FCC 94-201", true, "contour distance km",
      T({{"CX_CURVE", "2"}, {"CX_DESC", "Rural"}}),
      "Carey - FCC 94-201 Propagation Study\nParameter Template: Rural\nFCC 94-201 Part 22 contour, station type 2\n" + kHaat,
      152, 43, 34.3775749, 69.2798213, T({{"CX_CURVE", "3"}, {"CX_hstrt", "3"}, {"CX_hstrtun", "furlongs"}}),
-     "CX HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovCX.CovCalc"},
+     "CX HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovCX.CovCalc", "01789"},
     {"BC", New<clsQXAreaCovBC>(), "Broadcast (Part 73)", true, "field strength dBu",
      T({{"bc_hstrt", "2"}, {"bc_hstrtun", "mi"}, {"bc_hstop", "10"}, {"bc_hstopun", "mi"}, {"bc_curve", "90"},
         {"BC_DESC", "Test"}}),
      "Broadcast (Part 73) Propagation Study\nParameter Template: Test\nFCC Part 73 f(50,90) curves\n"
      "Radial HAAT based on elevations 2.00 to 10.00 mi\nSite HAAT based on radials 0 45 90 135 180 225 270 315\n\n",
      615, 46.8835754, 30.4939995, 34.4314694, T({{"bc_hstrt", "3"}, {"bc_hstrtun", "furlongs"}}),
-     "BC HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovBC.CovCalc"},
+     "BC HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovBC.CovCalc", "01789"},
     {"SM", New<clsQXAreaCovSM>(), "Specialized Mobile Radio", true, "field strength dBu",
      T({{"SM_curve", "10"}, {"SM_DESC", "SMR"}}),
      "Specialized Mobile Radio Propagation Study\nParameter Template: SMR\nFCC Part 73 f(50,10) curves\n" + kHaat,
      851, 49.1897316, 28.1878433, 40.1373841, T({{"SM_hstrt", "2"}, {"SM_hstrtun", "parsecs"}}),
-     "SM HAAT Start Distance\nInvalid setting: 2 parsecs", "Zero-length path in ClsQXAreaCovSM.CovCalc"},
+     "SM HAAT Start Distance\nInvalid setting: 2 parsecs", "Zero-length path in ClsQXAreaCovSM.CovCalc", "01789"},
 };
 
 // 30 km due east from (44, -71) every 250 m: rolling ground and a 150 m hill at 12 km.
@@ -213,28 +215,30 @@ TEST_P(EveryCalculator, ExamplePathIsRepeatable) {
 
 TEST_P(EveryCalculator, BadInputNeverGivesNaNAndIsForgotten) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
+  // Numbered by the digits of Model::errors.
   const std::function<void(clsQXAreaCov&)> bad[] = {
-      [](auto& c) { c.cPathElv(nullptr); },
-      [](auto& c) { c.cPathElv(test::Arrays({}, {})); },
-      [](auto& c) { c.cPathElv(test::Arrays({0.0}, {100.0f})); },
-      [=](auto& c) { c.cPathElv(test::Arrays({0, 500, 1000}, {nan, nan, nan})); },
-      [](auto& c) { c.cPathElv(test::Arrays({0, 500, 400, 1000}, {0, 10, 10, 0})); },
-      [](auto& c) { c.cPathElv(test::Arrays({0, 500, 1000}, {0, -32200.0f, 0})); },
-      [](auto& c) { c.cPathElv(test::Arrays({0.0, 0.0, 0.0}, {1.0f, 2.0f, 3.0f})); },
-      [](auto& c) { c.FACERPdBm(std::nan("")); },
-      [](auto& c) { c.FACTXmMSL(std::nan("")); },
-      [](auto& c) { c.cFAC(test::Facility(0.0)); },
+      [](auto& c) { c.cPathElv(nullptr); },                                               // 0 no profile
+      [](auto& c) { c.cPathElv(test::Arrays({}, {})); },                                  // 1 no points
+      [](auto& c) { c.cPathElv(test::Arrays({0.0}, {100.0f})); },                         // 2 one point
+      [=](auto& c) { c.cPathElv(test::Arrays({0, 500, 1000}, {nan, nan, nan})); },        // 3 NaN ground
+      [](auto& c) { c.cPathElv(test::Arrays({0, 500, 400, 1000}, {0, 10, 10, 0})); },     // 4 out of order
+      [](auto& c) { c.cPathElv(test::Arrays({0, 500, 1000}, {0, -32200.0f, 0})); },       // 5 a void
+      [](auto& c) { c.cPathElv(test::Arrays({0.0, 0.0, 0.0}, {1.0f, 2.0f, 3.0f})); },     // 6 no spacing
+      [](auto& c) { c.FACERPdBm(std::nan("")); },                                         // 7 NaN ERP
+      [](auto& c) { c.FACTXmMSL(std::nan("")); },                                         // 8 NaN antenna
+      [](auto& c) { c.cFAC(test::Facility(0.0)); },                                       // 9 no frequency
   };
   const auto p = Example();
-  int i = 0;
-  for (const auto& spoil : bad) {
-    SCOPED_TRACE(i++);
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    const auto& spoil = bad[i];
     const auto c = Ready();
     spoil(*c);
     c->dPathLthM(30000.0);
     c->CovCalc();
     EXPECT_TRUE(std::isfinite(c->dNetField()));
     EXPECT_TRUE(std::isfinite(c->dModelLoss()));
+    EXPECT_EQ(c->bErrorRun(), std::strchr(GetParam().errors, '0' + i) != nullptr);
     EXPECT_EQ(c->sDetails().find("nan"), std::string::npos) << c->sDetails();
     if (c->bErrorRun() && c->ResultQuantity() != "clearance") {
       EXPECT_LT(c->dNetField(), -500.0) << "a sentinel far below any field";
