@@ -3,11 +3,13 @@
 // example path, the same result again and from a fresh calculator, bad input
 // that never gives a NaN and is forgotten by the next good path, a bad
 // template refused with a labelled message (logged when silent, shown
-// otherwise), and a zero-length path flagged, logged and shown once.
+// otherwise), a zero-length path flagged, logged and shown once, and a
+// missing curve table refusing the model.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "models/CalcHarness.h"
+#include "models/curves/CurveTestData.h"
 #include "models/curves/clsQXAreaCovBC.h"
 #include "models/curves/clsQXAreaCovCA.h"
 #include "models/curves/clsQXAreaCovCG.h"
@@ -74,16 +77,17 @@ struct Model {
   const char* error;   // and the message naming the setting
   const char* zeroLength;  // the zero-length path message, or none
   const char* errors;      // the kinds of bad input (below) flagged as a path error
+  const char* curveFile;   // a curve table the model cannot run without, or none
 };
 
 const Model kModels[] = {
     {"EG", New<clsQXAreaCovEG>(), "Egli", false, "field strength dBu", T({}),
      "Egli Propagation Study\nParameter Template: {DEFAULTS SET IN RAVOPROP}\n" + kRule, 150, 27.877529, 49.5000459, kNone, nullptr,
-     nullptr, "Egli: the path length is 0", "9"},
+     nullptr, "Egli: the path length is 0", "9", nullptr},
     {"SH", New<clsQXAreaCovSH>(), "Shadow", false, "clearance Fresnel zone radii",
      T({{"SH_BFIXED", "1"}, {"SH_VALFIX", "2.5"}, {"SH_DESC", "Half Fresnel"}}),
      "Shadow Study\nParameter Template: Half Fresnel\nFixed Angle: 2.50\n" + kRule, 150, 2.65000555, 0, kNone,
-     T({{"SH_BFIXED", "1"}, {"SH_DESC", "Half Fresnel"}}), "SH Fixed Angle\nInvalid setting: (missing)", nullptr, "01789"},
+     T({{"SH_BFIXED", "1"}, {"SH_DESC", "Half Fresnel"}}), "SH Fixed Angle\nInvalid setting: (missing)", nullptr, "01789", nullptr},
     {"BU", New<clsQXAreaCovBU>(), "Bullington", false, "field strength dBu",
      T({{"BU_REFLECT", "0"}, {"Min_Dist", "100"}, {"MinDistUn", "ft"}, {"Loss_Mode", "MIN DISTANCE"},
         {"BU_DESC", "  Test BU  "}}),
@@ -91,25 +95,25 @@ const Model kModels[] = {
      "\tKnife-edge Minimum Distance: 100.00 ft\n" + kRule,
      150, 55.602108, 21.7754669, kNone,
      T({{"BU_REFLECT", "0"}, {"Min_Dist", "100"}, {"MinDistUn", "parsecs"}, {"Loss_Mode", "MIN DISTANCE"}}),
-     "BU Minimum Distance\nInvalid setting: 100 parsecs", nullptr, "012346789"},
+     "BU Minimum Distance\nInvalid setting: 100 parsecs", nullptr, "012346789", nullptr},
     {"HD", New<clsQXAreaCovHD>(), "Hata/Davidson", false, "field strength dBu",
      T({{"AREA_COR", "QUASI-OPEN"}, {"hd_hstrt", "3"}, {"hd_hstrtun", "km"}, {"hd_hstop", "16"},
         {"hd_hstopun", "km"}, {"hd_hradial", "0, 90, 180,270"}, {"HD_DESC", "Mobile"}}),
      "Hata/Davidson Propagation Study\nParameter Template: Mobile\n\tArea type: QUASI-OPEN    \n"
      "Radial HAAT based on elevations 3.00 to 16.00 km\nSite HAAT based on radials 0, 90, 180,270\n" + kRule,
      150, 50.7286349, 26.64894, kNone, T({{"AREA_COR", "SUBURBAN"}, {"hd_hstop", "5"}, {"hd_hstopun", "furlongs"}}),
-     "HD HAAT Stop Distance\nInvalid setting: 5 furlongs", "Hata/Davidson path at azimuth", "89"},
+     "HD HAAT Stop Distance\nInvalid setting: 5 furlongs", "Hata/Davidson path at azimuth", "89", nullptr},
     {"RO", New<clsQXAreaCovRO>(), "Rounded Obstacle", false, "field strength dBu",
      T({{"RO_OBRES", "5"}, {"RO_OBRESUN", "ft"}, {"RO_AMODE", "SCA"}, {"RO_DESC", "Hills"}}),
      "Rounded Obstacle Propagation Study\nParameter Template: Hills\nAttenuation mode: SCA\n"
      "\tObstacle resolution: 5.00 ft\n" + kRule,
      150, 22.8272899, 54.550285, kNone, T({{"RO_OBRES", "5"}, {"RO_OBRESUN", "ft"}, {"RO_AMODE", "AVG"}}),
-     "RO Attenuation Mode\nInvalid setting: AVG", nullptr, "012346789"},
+     "RO Attenuation Mode\nInvalid setting: AVG", nullptr, "012346789", nullptr},
     {"LR", New<clsQXAreaCovLR>(), "Longley-Rice", false, "field strength dBu", [] { return LR(); },
      "Longley-Rice Propagation Study\nParameter Template: Default LR\nLR Mode:  13\n\tBroadcast; No Location Var\n"
      "Polarization: V\nSurface Refrac: 301.00(0.00)\nPermittivity: 15.00  Conductivity:  0.0050\n"
      "Climate: 5 Continental Temperate\nVariability:\nSituation: 50.00%   Time:  90.00%\n" + kRule,
-     150, 33.6174856, 43.7600893, kNone, [] { return LR("LR_VARTIM", "100"); }, "LR Time Variability\nInvalid setting: 100", nullptr, "012356789"},
+     150, 33.6174856, 43.7600893, kNone, [] { return LR("LR_VARTIM", "100"); }, "LR Time Variability\nInvalid setting: 100", nullptr, "012356789", nullptr},
     {"OK", New<clsQXAreaCovOK>(), "Okumura", false, "field strength dBu",
      T({{"OK_DESC", "Mobile 450"}, {"AREA_COR", "quasi-open"}, {"LNDSEA_COR", "ON"}, {"LNDSE_EL", "2.5"},
         {"ROLHIL_COR", "ON"}, {"HIL_DIST", "8"}, {"HIL_DISTUN", "km"}, {"LOCS_PRCNT", "75"}}),
@@ -118,37 +122,37 @@ const Model kModels[] = {
      "\tLand-Sea correction: ON (MSL=2.50m)\n\tRolling hill correction: ON (8.00 km from RX)\n"
      "\tHill location correction: NO CORRECTION\n\tRidge correction: NO CORRECTION\n"
      "\tPcnt location correction: NO CORRECTION\n",
-     450, 45.7524469, 31.6251281, kNone, T({{"AREA_COR", "downtown"}}), "Okumura Area type\nInvalid setting: downtown", nullptr, "79"},
+     450, 45.7524469, 31.6251281, kNone, T({{"AREA_COR", "downtown"}}), "Okumura Area type\nInvalid setting: downtown", nullptr, "79", "okumura_fig41a_urban_150mhz.csv"},
     {"CA", New<clsQXAreaCovCA>(), "Carey - Interpolated", true, "field strength dBu",
      T({{"ca_curve", "50"}, {"CA_DESC", "carey test"}}),
      "Carey - Interpolated Propagation Study\nParameter Template: carey test\nCarey f(50,50) curves\n"
      "Carey grids derived from the curves' published values and shape, not digitised (about 1-1.5 dB away from "
      "the fixed values; data/curves/carey/README.md)\n" + kHaat,
      150, 41.0755234, 36.3020515, 27.5578593, nullptr, nullptr,
-     "Zero-length path in ClsQXAreaCovCA.CovCalc", "01789"},
+     "Zero-length path in ClsQXAreaCovCA.CovCalc", "01789", "carey/carey_f5010_low.csv"},
     {"CG", New<clsQXAreaCovCG>(), "Cellular - CGSA", true, "contour distance km",
      T({{"cg_DESC", "Cell A"}, {"cg_gulfmex", "True"}}),
      "Cellular - CGSA (Carey) Propagation Study\nParameter Template: Cell A\n"
      "CGSA service area boundary (47 CFR 22.911), Gulf of Mexico station\n" +
          kHaat,
-     880, 43, 34.3775749, 69.5974481, nullptr, nullptr, "Zero-length path in ClsQXAreaCovCG.CovCalc", "01789"},
+     880, 43, 34.3775749, 69.5974481, nullptr, nullptr, "Zero-length path in ClsQXAreaCovCG.CovCalc", "01789", nullptr},
     {"CX", New<clsQXAreaCovCX>(), "Carey - FCC 94-201", true, "contour distance km",
      T({{"CX_CURVE", "2"}, {"CX_DESC", "Rural"}}),
      "Carey - FCC 94-201 Propagation Study\nParameter Template: Rural\nFCC 94-201 Part 22 contour, station type 2\n" + kHaat,
      152, 43, 34.3775749, 69.2798213, T({{"CX_CURVE", "3"}, {"CX_hstrt", "3"}, {"CX_hstrtun", "furlongs"}}),
-     "CX HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovCX.CovCalc", "01789"},
+     "CX HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovCX.CovCalc", "01789", nullptr},
     {"BC", New<clsQXAreaCovBC>(), "Broadcast (Part 73)", true, "field strength dBu",
      T({{"bc_hstrt", "2"}, {"bc_hstrtun", "mi"}, {"bc_hstop", "10"}, {"bc_hstopun", "mi"}, {"bc_curve", "90"},
         {"BC_DESC", "Test"}}),
      "Broadcast (Part 73) Propagation Study\nParameter Template: Test\nFCC Part 73 f(50,90) curves\n"
      "Radial HAAT based on elevations 2.00 to 10.00 mi\nSite HAAT based on radials 0 45 90 135 180 225 270 315\n\n",
      615, 46.8835754, 30.4939995, 34.4314694, T({{"bc_hstrt", "3"}, {"bc_hstrtun", "furlongs"}}),
-     "BC HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovBC.CovCalc", "01789"},
+     "BC HAAT Start Distance\nInvalid setting: 3 furlongs", "Zero-length path in ClsQXAreaCovBC.CovCalc", "01789", "fcc_f5090_uhf.csv"},
     {"SM", New<clsQXAreaCovSM>(), "Specialized Mobile Radio", true, "field strength dBu",
      T({{"SM_curve", "10"}, {"SM_DESC", "SMR"}}),
      "Specialized Mobile Radio Propagation Study\nParameter Template: SMR\nFCC Part 73 f(50,10) curves\n" + kHaat,
      851, 49.1897316, 28.1878433, 40.1373841, T({{"SM_hstrt", "2"}, {"SM_hstrtun", "parsecs"}}),
-     "SM HAAT Start Distance\nInvalid setting: 2 parsecs", "Zero-length path in ClsQXAreaCovSM.CovCalc", "01789"},
+     "SM HAAT Start Distance\nInvalid setting: 2 parsecs", "Zero-length path in ClsQXAreaCovSM.CovCalc", "01789", "fcc_f5010_uhf.csv"},
 };
 
 // 30 km due east from (44, -71) every 250 m: rolling ground and a 150 m hill at 12 km.
@@ -251,9 +255,11 @@ TEST_P(EveryCalculator, BadInputNeverGivesNaNAndIsForgotten) {
   }
 }
 
-// The models whose reader refuses a template, and those with a zero-length message.
+// The models whose reader refuses a template, those with a zero-length
+// message, and those that read curve tables.
 class EveryReader : public EveryCalculator {};
 class ZeroLengthPath : public EveryCalculator {};
+class CurveTable : public EveryCalculator {};
 std::vector<Model> Having(bool (*has)(const Model&)) {
   std::vector<Model> v;
   for (const Model& m : kModels) {
@@ -302,12 +308,27 @@ TEST_P(ZeroLengthPath, IsFlaggedLoggedAndShownOnce) {
   EXPECT_EQ(mine, 1) << m.zeroLength;
 }
 
+// A curve table gone: the calculator names it and refuses every path.
+TEST_P(CurveTable, MissingRefusesTheModel) {
+  const Model& m = GetParam();
+  testing::CurveDataCopy data;
+  data.Remove(m.curveFile);
+  const auto c = Ready();
+  const std::string file = std::filesystem::path(m.curveFile).filename().string();
+  EXPECT_NE(c->sOKtoGO().find(file), std::string::npos) << c->sOKtoGO();
+  test::RunKm(*c, Example(), 30.0);
+  EXPECT_TRUE(c->bErrorRun());
+  EXPECT_EQ(c->dNetField(), -999.0);
+}
+
 const auto kCode = [](const auto& info) { return std::string(info.param.code); };
 INSTANTIATE_TEST_SUITE_P(Models, EveryCalculator, ::testing::ValuesIn(kModels), kCode);
 INSTANTIATE_TEST_SUITE_P(Models, EveryReader,
                          ::testing::ValuesIn(Having([](const Model& m) { return bool(m.bad); })), kCode);
 INSTANTIATE_TEST_SUITE_P(Models, ZeroLengthPath,
                          ::testing::ValuesIn(Having([](const Model& m) { return m.zeroLength != nullptr; })), kCode);
+INSTANTIATE_TEST_SUITE_P(Models, CurveTable,
+                         ::testing::ValuesIn(Having([](const Model& m) { return m.curveFile != nullptr; })), kCode);
 
 }  // namespace
 }  // namespace zw

@@ -33,18 +33,6 @@ void RunPath(clsQXAreaCovCA& c, double km) {
   test::RunKm(c, test::Along(44.0, -71.0, 90.0, km, 500, test::Level(0)), km);
 }
 
-TEST(clsQXAreaCovCA, RefusesWithoutTheCareyTables) {
-  testing::CurveDataCopy data;
-  data.Remove(std::string("carey/") + kCareyFiles[1]);
-  clsQXAreaCovCA c;
-  EXPECT_NE(c.sOKtoGO().find(kCareyFiles[1]), std::string::npos) << c.sOKtoGO();
-  EXPECT_NE(c.sOKtoGO().find("haat_ft\\dist_mi"), std::string::npos);
-  Ready(c, 150, 1000, 50);
-  RunPath(c, 20 * 1.609344);
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_EQ(c.dNetField(), -999.0);
-}
-
 // The shipped grids, read through the whole calculator on a flat profile
 // (HAAT = antenna height), give the published check values at the nodes.
 TEST(clsQXAreaCovCA, ShippedGridsGiveTheCheckValuesAtTheNodes) {
