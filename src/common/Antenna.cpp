@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "common/ErrorHandler.h"
+#include "common/calcMiscMath.h"
 #include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
@@ -19,8 +20,6 @@ namespace zw {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr double kDegToRad = 0.0174532925;  // the factor the tilt projection has always used
 
 // Points 1..n that both arrays really hold (0 when count is below 1).
 int UsablePoints(int count, const std::vector<double>& a, const std::vector<double>& b) {

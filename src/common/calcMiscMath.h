@@ -19,6 +19,18 @@ namespace zw {
 
 inline constexpr double kPi = 3.14159265;                    // the models' value of pi
 inline constexpr double kDegPerRad = 57.29577957855229;      // 180 / kPi
+inline constexpr double kDegToRad = 0.0174532925;            // the suite's degree-to-radian factor
+
+// Kilometres per degree of latitude and of longitude at a latitude in degrees
+// (the series the tile studies have always used).
+inline double KmPerDegLat(double latDeg) {
+  const double p = latDeg * kDegToRad;
+  return 111.13209 - 0.56605 * std::cos(2 * p) + 0.0012 * std::cos(4 * p);
+}
+inline double KmPerDegLon(double latDeg) {
+  const double p = latDeg * kDegToRad;
+  return 111.41513 * std::cos(p) - 0.09455 * std::cos(3 * p) + 0.00012 * std::cos(5 * p);
+}
 
 namespace detail {
 

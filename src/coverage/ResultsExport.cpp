@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/ModelTable.h"
+#include "common/calcMiscMath.h"
 #include "coverage/Aggregate.h"
 #include "common/TextJoin.h"
 #include "geo/Geodesic.h"
@@ -28,22 +29,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kDegToRad = 0.0174532925;
 constexpr float kGeoTiffNoData = -9999.0f;
 constexpr long kMaxCells = 25'000'000;
 
 bool IsTxRecord(const RdbRecord& r) { return ToUpper(r.desc.substr(0, std::min<std::size_t>(6, r.desc.size()))) == "TX SIT"; }
 bool IsContourRecord(const RdbRecord& r) { return r.desc.size() >= 6 && ToUpper(r.desc.substr(3, 3)) == "CTR"; }
-
-// Kilometres per degree at a latitude (the series of the tile generator).
-double KmPerDegLat(double latDeg) {
-  const double p = latDeg * kDegToRad;
-  return 111.13209 - 0.56605 * std::cos(2 * p) + 0.0012 * std::cos(4 * p);
-}
-double KmPerDegLon(double latDeg) {
-  const double p = latDeg * kDegToRad;
-  return 111.41513 * std::cos(p) - 0.09455 * std::cos(3 * p) + 0.00012 * std::cos(5 * p);
-}
 
 // A unique in-memory file name for GDAL output.
 std::string MemName(std::string_view ext) {

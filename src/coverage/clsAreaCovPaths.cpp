@@ -14,6 +14,7 @@
 #include <tbb/task_arena.h>
 
 #include "common/ErrorHandler.h"
+#include "common/calcMiscMath.h"
 #include "coverage/ResultsTableWriter.h"
 #include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
@@ -366,7 +367,7 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
   progress->Yield();
 
   CloseRS();
-  written_ = counted_ = 0;
+  counted_ = 0;
   pointErrors_ = 0;
   out = GeneratedStudy{};
   Generation g;
@@ -413,7 +414,6 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
   maxLon_ = g.maxLon;
   minLon_ = g.minLon;
   code_ = g.code;
-  written_ = g.written;
   return {};
 }
 
@@ -734,10 +734,8 @@ std::string clsAreaCovPaths::GenerateTiles(Generation& g) {
     return JoinLines(JoinLines("Invalid Tile steps", "NS: " + FormatNumber(nsStep, "#0.00") + " " + nsUnit),
                      "EW: " + FormatNumber(ewStep, "#0.00") + " " + ewUnit);
 
-  constexpr double kRad = 0.0174532925;
-  const double phi = (south + north) / 2 * kRad;
-  const double kmPerDegLat = 111.13209 - 0.56605 * std::cos(2 * phi) + 0.0012 * std::cos(4 * phi);
-  const double kmPerDegLon = 111.41513 * std::cos(phi) - 0.09455 * std::cos(3 * phi) + 0.00012 * std::cos(5 * phi);
+  const double kmPerDegLat = KmPerDegLat((south + north) / 2);
+  const double kmPerDegLon = KmPerDegLon((south + north) / 2);
   bool cerr = false;
   const double ewKm = ConvertLength(ewUnit, "km", ewStep, cerr);
   if (cerr) return "Error converting EW Tile Step";

@@ -116,7 +116,6 @@ class clsAreaCovPaths {
 
   // Most points a study may have; more is refused before generating.
   void SetMaxPoints(std::int64_t n) { maxPoints_ = n; }
-  std::int64_t MaxPoints() const { return maxPoints_; }
 
   // ---- Generation and the run's walk through the points.
   // Generates the study's points in memory; nothing is written. "" or the
@@ -146,16 +145,11 @@ class clsAreaCovPaths {
   ResultsDb* RSRDB() { return rs_ && rs_->IsOpen() ? rs_.get() : nullptr; }
   // Drops the recordset (the next point request generates again).
   void CloseRS();
-  // "" while the open results table is still the file at its name (see
-  // ResultsDb::StillInPlace).
-  std::string CheckResultsTable() const { return rs_ ? rs_->StillInPlace() : std::string(); }
 
   // The description code the study's points carry (after generation: the
   // one written).
   std::string StudyCode() const;
-  // Points written by the last generation (without the site record), and
-  // the grid or radial points counted before it.
-  std::int64_t PointsWritten() const { return written_; }
+  // The grid or radial points counted before the last generation.
   std::int64_t PointsCounted() const { return counted_; }
   const std::string& sLastError() const { return lastError_; }
   // Point errors tolerated by the last generation (each logged).
@@ -187,7 +181,7 @@ class clsAreaCovPaths {
   std::unique_ptr<ResultsDb> rs_;
   bool eof_ = true;
   std::string code_;  // code written by the last generation
-  std::int64_t written_ = 0, counted_ = 0;
+  std::int64_t counted_ = 0;
   // The study's table has been built by this object: from then on it must
   // be found, not made anew.
   bool built_ = false;

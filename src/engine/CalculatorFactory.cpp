@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "common/ModelTable.h"
 #include "models/curves/clsQXAreaCovBC.h"
 #include "models/curves/clsQXAreaCovCA.h"
 #include "models/curves/clsQXAreaCovCG.h"
@@ -34,22 +35,26 @@ struct Row {
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows = [] {
     std::vector<Row> r;
-    auto add = [&r](std::vector<std::string> names, Make make) {
-      const bool built = static_cast<bool>(make);
-      r.push_back({{std::move(names), built}, std::move(make)});
+    // A row's names: the main display name of each of its codes (the model
+    // table's), then the codes.
+    auto add = [&r](std::vector<std::string> codes, Make make) {
+      std::vector<std::string> names;
+      for (const auto& code : codes) names.push_back(ModelDisplayNames(code).front());
+      names.insert(names.end(), codes.begin(), codes.end());
+      r.push_back({{std::move(names)}, std::move(make)});
     };
-    add({"Longley-Rice", "LR"}, Maker<clsQXAreaCovLR>());
-    add({"Bullington", "BU"}, Maker<clsQXAreaCovBU>());
-    add({"Okumura", "OK"}, Maker<clsQXAreaCovOK>());
-    add({"Broadcast (Part 73)", "BC"}, Maker<clsQXAreaCovBC>());
-    add({"Carey - Interpolated", "CA"}, Maker<clsQXAreaCovCA>());
-    add({"Cellular - CGSA", "CG"}, Maker<clsQXAreaCovCG>());
-    add({"Carey - FCC 94-201", "CX"}, Maker<clsQXAreaCovCX>());
-    add({"Egli", "EG"}, Maker<clsQXAreaCovEG>());
-    add({"Hata/Davidson", "HD"}, Maker<clsQXAreaCovHD>());
-    add({"Specialized Mobile Radio", "SM"}, Maker<clsQXAreaCovSM>());
-    add({"Shadow", "Shadow - Fixed Angle", "SH", "SF"}, Maker<clsQXAreaCovSH>());
-    add({"Rounded Obstacle", "RO"}, Maker<clsQXAreaCovRO>());
+    add({"LR"}, Maker<clsQXAreaCovLR>());
+    add({"BU"}, Maker<clsQXAreaCovBU>());
+    add({"OK"}, Maker<clsQXAreaCovOK>());
+    add({"BC"}, Maker<clsQXAreaCovBC>());
+    add({"CA"}, Maker<clsQXAreaCovCA>());
+    add({"CG"}, Maker<clsQXAreaCovCG>());
+    add({"CX"}, Maker<clsQXAreaCovCX>());
+    add({"EG"}, Maker<clsQXAreaCovEG>());
+    add({"HD"}, Maker<clsQXAreaCovHD>());
+    add({"SM"}, Maker<clsQXAreaCovSM>());
+    add({"SH", "SF"}, Maker<clsQXAreaCovSH>());
+    add({"RO"}, Maker<clsQXAreaCovRO>());
     return r;
   }();
   return rows;
@@ -69,7 +74,7 @@ const std::vector<CalculatorRow>& CalculatorTable() {
 std::unique_ptr<clsQXAreaCov> NewCalculator(std::string_view name) {
   for (const Row& r : Rows()) {
     for (const std::string& n : r.row.names) {
-      if (n == name) return r.make ? r.make() : nullptr;
+      if (n == name) return r.make();
     }
   }
   return nullptr;

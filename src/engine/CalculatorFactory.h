@@ -10,15 +10,14 @@
 namespace zw {
 
 struct CalculatorRow {
-  std::vector<std::string> names;  // display names, then codes
-  bool built = false;              // false: the model is not available in this build
+  std::vector<std::string> names;  // main display names (of the model table), then codes
 };
 
 // The selection table in its search order.
 const std::vector<CalculatorRow>& CalculatorTable();
 
 // A new calculator for the first row whose display name or code equals name
-// exactly (case-sensitive); nullptr when none matches or the model is not built.
+// exactly (case-sensitive); nullptr when none matches.
 std::unique_ptr<clsQXAreaCov> NewCalculator(std::string_view name);
 
 }  // namespace zw

@@ -5,7 +5,6 @@
 #include <cmath>
 
 namespace zw {
-namespace {
 
 const geod_geodesic& Wgs84() {
   static const geod_geodesic g = [] {
@@ -15,6 +14,8 @@ const geod_geodesic& Wgs84() {
   }();
   return g;
 }
+
+namespace {
 
 bool ValidLatLon(double lat, double lon) {
   return std::isfinite(lat) && std::isfinite(lon) && lat >= -90.0 && lat <= 90.0;
@@ -46,7 +47,7 @@ double Geodesic::MetresPerUnit(std::string_view unit) {
   return 0.0;
 }
 
-Geodesic::Geodesic(std::string_view distUnit) : unit_(distUnit), metresPerUnit_(MetresPerUnit(distUnit)) {}
+Geodesic::Geodesic(std::string_view distUnit) : metresPerUnit_(MetresPerUnit(distUnit)) {}
 
 bool Geodesic::Forward(double lat1, double lon1, double az, double dist, double& lat2, double& lon2) const {
   if (!bUnitOK() || !ValidLatLon(lat1, lon1) || !std::isfinite(az) || !std::isfinite(dist) || dist < 0) return false;

@@ -12,13 +12,15 @@
 
 namespace zw {
 
+// The WGS 84 ellipsoid for PROJ's geodesic routines.
+const geod_geodesic& Wgs84();
+
 class Geodesic {
  public:
   explicit Geodesic(std::string_view distUnit = "km");
 
   // False when the unit is not one of "km", "m", "mi", "ft".
   bool bUnitOK() const { return metresPerUnit_ > 0; }
-  const std::string& sDistUnit() const { return unit_; }
 
   // Position at distance dist along azimuth az from (lat1, lon1). Longitude
   // comes back in [-180, 180). Returns false (outputs untouched) on a latitude
@@ -40,7 +42,6 @@ class Geodesic {
   static double MetresPerUnit(std::string_view unit);
 
  private:
-  std::string unit_;
   double metresPerUnit_ = 0;
 };
 

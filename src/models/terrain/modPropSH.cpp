@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "common/calcMiscMath.h"
+
 namespace zw {
 
 namespace {
@@ -14,7 +16,7 @@ SHRatioResult Failed(const std::string& why) {
 }
 }  // namespace
 
-double dSHFixedSlope(double dAngleDeg) { return std::tan(dAngleDeg * 0.0174532925); }
+double dSHFixedSlope(double dAngleDeg) { return std::tan(dAngleDeg * kDegToRad); }
 
 SHRatioResult SHRatio(double dPathM, double dTxMSL, double dRxMSL, double dLambdaM, int n,
                       std::span<const double> dist, std::span<const float> elev, bool bFixed,

@@ -17,15 +17,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kFallbackStepM = 90.0;
 
-const geod_geodesic& Wgs84() {
-  static const geod_geodesic g = [] {
-    geod_geodesic e{};
-    geod_init(&e, 6378137.0, 1.0 / 298.257223563);
-    return e;
-  }();
-  return g;
-}
-
 bool ValidPoint(double lat, double lon) {
   return std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90.0 && std::fabs(lon) <= 540.0;
 }
