@@ -51,8 +51,6 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   const std::vector<double>& daRadials() const { return daRadials_; }
   const std::string& sRadials() const { return sRadials_; }
   const std::string& sDesc() const { return sDesc_; }
-  double dERPdBk() const { return dErpDbk_; }
-  double dTxFtMSL() const { return dTxFtMSL_; }
 
   // Values of the last path.
   double dDistMi() const { return dDistMi_; }

@@ -32,8 +32,6 @@ class clsQXAreaCovHD : public clsQXAreaCov {
   // Values of the last path.
   double dHaatM() const { return dHaat_; }
   const HDLoss& Loss() const { return loss_; }
-  const std::string& sAreaTypeUsed() const { return sAreaTypeUsed_; }
-  bool bAreaFromLandUse() const { return bAreaFromLU_; }
   const std::string& sPathError() const override { return sPathError_; }
 
  protected:
