@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "TempDir.h"
+#include "Installation.h"
 #include "common/ErrorHandler.h"
 #include "platform/DbfTable.h"
 #include "platform/MessageBox.h"
@@ -31,98 +31,76 @@ std::string ReadText(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// ---- Horizontal lookup ------------------------------------------------------------
+// ---- Pattern lookups ---------------------------------------------------------------
 
-TEST(AntennaHorizontalGain, InterpolatesTheTurnedPatternAndAcrossNorth) {
-  const auto az = Arr({0, 90, 180, 270});
-  const auto g = Arr({0, -3, -10, -3});
-  EXPECT_DOUBLE_EQ(HorizontalGain(90, 4, az, g, 45, -99), -1.5);  // r = 45
-  // r = 350 lies between 270 and 360 (the first point again).
-  EXPECT_NEAR(HorizontalGain(35, 4, az, g, 45, -99), -3 + 80.0 / 90.0 * 3, 1e-12);
-  // Points themselves, and r = 0 from a negative difference.
-  EXPECT_DOUBLE_EQ(HorizontalGain(225, 4, az, g, 45, -99), -10);
-  EXPECT_DOUBLE_EQ(HorizontalGain(45, 4, az, g, 45, -99), 0);
-  EXPECT_DOUBLE_EQ(HorizontalGain(270, 4, az, g, 0, -99), -3);
-  // Several turns away give the same answer as within one turn.
-  EXPECT_DOUBLE_EQ(HorizontalGain(90 + 720, 4, az, g, 45, -99), -1.5);
-  EXPECT_DOUBLE_EQ(HorizontalGain(90 - 1080, 4, az, g, 45, -99), -1.5);
+TEST(AntennaHorizontalGain, InterpolatesTheTurnedPatternAcrossNorthAndDefaults) {
+  const auto az = Arr({0, 90, 180, 270}), g = Arr({0, -3, -10, -3});
+  const struct {
+    double az;
+    int count;
+    std::vector<double> azs, gains;
+    double orient, dflt, want;
+  } cases[] = {
+      {90, 4, az, g, 45, -99, -1.5},                      // r = 45
+      {35, 4, az, g, 45, -99, -3 + 80.0 / 90.0 * 3},      // r = 350: between 270 and 360 (the first again)
+      {225, 4, az, g, 45, -99, -10}, {45, 4, az, g, 45, -99, 0}, {270, 4, az, g, 0, -99, -3},
+      {90 + 720, 4, az, g, 45, -99, -1.5}, {90 - 1080, 4, az, g, 45, -99, -1.5},  // whole turns away
+      // Not starting at north: below the first point wraps to the last.
+      {0, 3, Arr({10, 100, 350}), Arr({-2, -6, -4}), 0, -99, -3},
+      {355, 3, Arr({10, 100, 350}), Arr({-2, -6, -4}), 0, -99, -3.5},
+      {55, 3, Arr({10, 100, 350}), Arr({-2, -6, -4}), 0, -99, -4},
+      // Empty, single and short patterns.
+      {10, 0, az, g, 0, 7.5, 7.5}, {10, -88, az, g, 0, 7.5, 7.5}, {10, 1, {0.0}, {0.0}, 0, 7.5, 7.5},
+      {10, 4, {}, {}, 0, 7.5, 7.5}, {0, 1, Arr({120}), Arr({-4}), 0, 9, -4}, {359.9, 1, Arr({120}), Arr({-4}), 0, 9, -4},
+      {90, 10, az, g, 45, -99, -1.5},  // a count above what the arrays hold
+      {5, 2, Arr({10, 370}), Arr({-1, -2}), 0, 9, -2},  // no span across north: no division by 0
+      {std::nan(""), 4, az, g, 0, 9, 9},
+  };
+  for (const auto& c : cases)
+    EXPECT_NEAR(HorizontalGain(c.az, c.count, c.azs, c.gains, c.orient, c.dflt), c.want, 1e-12)
+        << c.az << " " << c.count << " " << c.orient;
 }
 
-TEST(AntennaHorizontalGain, PatternNotStartingAtNorthWrapsBelowTheFirstPoint) {
-  const auto az = Arr({10, 100, 350});
-  const auto g = Arr({-2, -6, -4});
-  // r = 0: between 350 (-4) and 370 (-2), halfway.
-  EXPECT_DOUBLE_EQ(HorizontalGain(0, 3, az, g, 0, -99), -3);
-  EXPECT_DOUBLE_EQ(HorizontalGain(355, 3, az, g, 0, -99), -3.5);
-  EXPECT_DOUBLE_EQ(HorizontalGain(55, 3, az, g, 0, -99), -4);
-}
-
-TEST(AntennaHorizontalGain, EmptySingleAndShortPatterns) {
-  const auto az = Arr({0, 90, 180, 270});
-  const auto g = Arr({0, -3, -10, -3});
-  EXPECT_EQ(HorizontalGain(10, 0, az, g, 0, 7.5), 7.5);
-  EXPECT_EQ(HorizontalGain(10, -88, az, g, 0, 7.5), 7.5);
-  EXPECT_EQ(HorizontalGain(10, 1, {0.0}, {0.0}, 0, 7.5), 7.5);  // no points held
-  EXPECT_EQ(HorizontalGain(10, 4, {}, {}, 0, 7.5), 7.5);
-  // One point: that gain everywhere.
-  for (double a : {0.0, 45.0, 120.0, 359.9}) EXPECT_DOUBLE_EQ(HorizontalGain(a, 1, Arr({120}), Arr({-4}), 0, 9), -4);
-  // A count above what the arrays hold uses the points held.
-  EXPECT_DOUBLE_EQ(HorizontalGain(90, 10, az, g, 45, -99), -1.5);
-  // Azimuths running past 360 leave no span across north: the last gain, no division by 0.
-  EXPECT_DOUBLE_EQ(HorizontalGain(5, 2, Arr({10, 370}), Arr({-1, -2}), 0, 9), -2);
-  EXPECT_EQ(HorizontalGain(std::nan(""), 4, az, g, 0, 9), 9);
-}
-
-// ---- Vertical lookup ---------------------------------------------------------------
-
-class AntennaVerticalGain : public ::testing::Test {
- protected:
-  const std::vector<double> el = Arr({-10, 0, 5, 10});
-  const std::vector<double> g = Arr({-20, 0, -6, -12});
-  bool err = true;
-};
-
-TEST_F(AntennaVerticalGain, ModesMajorHorizonAndAngle) {
-  EXPECT_DOUBLE_EQ(VerticalGain("MAJOR", 0, 7, 4, el, g, 0, 0, 0, -99, err), 0);
-  EXPECT_FALSE(err);
-  EXPECT_DOUBLE_EQ(VerticalGain("maj", 0, 7, 4, el, Arr({-20, -1, -6, -12}), 3, 0, 2, -99, err), -1);
-  // All-negative pattern: the largest, not the -888888 start.
-  EXPECT_DOUBLE_EQ(VerticalGain("MAJ", 0, 0, 2, Arr({0, 1}), Arr({-900000, -5}), 0, 0, 0, -99, err), -5);
-  EXPECT_DOUBLE_EQ(VerticalGain("Horizon", 0, 7, 4, el, g, 0, 0, 0, -99, err), 0);  // angle 0, not 7
-  EXPECT_DOUBLE_EQ(VerticalGain("   ", 0, 2.5, 4, el, g, 0, 0, 0, -99, err), -3);
-  EXPECT_DOUBLE_EQ(VerticalGain("", 0, -5, 4, el, g, 0, 0, 0, -99, err), -10);
-  EXPECT_FALSE(err);
-}
-
-TEST_F(AntennaVerticalGain, ElectricalAndMechanicalTilt) {
-  // Electrical tilt 2.5: angle 5 looks at 2.5.
-  EXPECT_DOUBLE_EQ(VerticalGain("", 0, 5, 4, el, g, 0, 0, 2.5, -99, err), -3);
-  // HOR with electrical tilt looks at -2.5.
-  EXPECT_DOUBLE_EQ(VerticalGain("HOR", 0, 5, 4, el, g, 0, 0, 2.5, -99, err), -5);
-  // Mechanical tilt 5 toward azimuth 90: full toward 90, opposite away, none across.
-  EXPECT_NEAR(VerticalGain("", 90, 5, 4, el, g, 5, 90, 0, -99, err), 0, 1e-9);
-  EXPECT_NEAR(VerticalGain("", 270, 5, 4, el, g, 5, 90, 0, -99, err), -12, 1e-9);
-  const double across = 5 - std::cos(90 * 0.0174532925) * 5;  // the factor is not exactly pi/180
-  const double acrossGain = VerticalGain("", 0, 5, 4, el, g, 5, 90, 0, -99, err);
-  EXPECT_NEAR(acrossGain, -6 + (across - 5) / 5 * -6, 1e-13);
-  EXPECT_NE(acrossGain, -6);
-  // Both tilts together.
-  EXPECT_NEAR(VerticalGain("", 90, 7.5, 4, el, g, 5, 90, 2.5, -99, err), 0, 1e-9);
-}
-
-TEST_F(AntennaVerticalGain, EndsEmptyAndBadInput) {
-  EXPECT_DOUBLE_EQ(VerticalGain("", 0, 40, 4, el, g, 0, 0, 0, -99, err), -12);   // above the last angle
-  EXPECT_DOUBLE_EQ(VerticalGain("", 0, -40, 4, el, g, 0, 0, 0, -99, err), -20);  // below the first
-  EXPECT_FALSE(err);
-  EXPECT_EQ(VerticalGain("", 0, 1, 0, el, g, 0, 0, 0, 4.25, err), 4.25);
-  EXPECT_FALSE(err);
-  EXPECT_EQ(VerticalGain("MAJ", 0, 1, 0, el, g, 0, 0, 0, 4.25, err), 4.25);
-  EXPECT_DOUBLE_EQ(VerticalGain("", 0, 30, 1, Arr({3}), Arr({-2}), 0, 0, 0, 9, err), -2);
-  // A count the arrays do not hold, or an angle that is not a number: the default and the flag.
-  EXPECT_EQ(VerticalGain("", 0, 1, 3, {0.0}, {0.0}, 0, 0, 0, 4.25, err), 4.25);
-  EXPECT_TRUE(err);
-  EXPECT_EQ(VerticalGain("", 0, std::nan(""), 4, el, g, 0, 0, 0, 4.25, err), 4.25);
-  EXPECT_TRUE(err);
+TEST(AntennaVerticalGain, ModesTiltsEndsAndBadInput) {
+  const auto el = Arr({-10, 0, 5, 10}), g = Arr({-20, 0, -6, -12});
+  // The factor the tilt uses is not exactly pi/180.
+  const double across = 5 - std::cos(90 * 0.0174532925) * 5, acrossGain = -6 + (across - 5) / 5 * -6;
+  ASSERT_NE(acrossGain, -6);
+  const struct {
+    const char* mode;
+    double az, angle;
+    int count;
+    std::vector<double> els, gains;
+    double mtilt, mdir, etilt, dflt, want;
+    bool err;
+  } cases[] = {
+      {"MAJOR", 0, 7, 4, el, g, 0, 0, 0, -99, 0, false},
+      {"maj", 0, 7, 4, el, Arr({-20, -1, -6, -12}), 3, 0, 2, -99, -1, false},
+      {"MAJ", 0, 0, 2, Arr({0, 1}), Arr({-900000, -5}), 0, 0, 0, -99, -5, false},  // not the -888888 start
+      {"Horizon", 0, 7, 4, el, g, 0, 0, 0, -99, 0, false},                        // angle 0, not 7
+      {"   ", 0, 2.5, 4, el, g, 0, 0, 0, -99, -3, false},
+      {"", 0, -5, 4, el, g, 0, 0, 0, -99, -10, false},
+      {"", 0, 5, 4, el, g, 0, 0, 2.5, -99, -3, false},   // electrical tilt: 5 looks at 2.5
+      {"HOR", 0, 5, 4, el, g, 0, 0, 2.5, -99, -5, false},  // ... and the horizon at -2.5
+      {"", 90, 5, 4, el, g, 5, 90, 0, -99, 0, false},    // mechanical tilt: full toward its azimuth,
+      {"", 270, 5, 4, el, g, 5, 90, 0, -99, -12, false},  // opposite away,
+      {"", 0, 5, 4, el, g, 5, 90, 0, -99, acrossGain, false},  // (almost) none across
+      {"", 90, 7.5, 4, el, g, 5, 90, 2.5, -99, 0, false},  // both tilts
+      {"", 0, 40, 4, el, g, 0, 0, 0, -99, -12, false},     // above the last angle
+      {"", 0, -40, 4, el, g, 0, 0, 0, -99, -20, false},    // below the first
+      {"", 0, 1, 0, el, g, 0, 0, 0, 4.25, 4.25, false},
+      {"MAJ", 0, 1, 0, el, g, 0, 0, 0, 4.25, 4.25, false},
+      {"", 0, 30, 1, Arr({3}), Arr({-2}), 0, 0, 0, 9, -2, false},
+      {"", 0, 1, 3, {0.0}, {0.0}, 0, 0, 0, 4.25, 4.25, true},  // a count the arrays do not hold
+      {"", 0, std::nan(""), 4, el, g, 0, 0, 0, 4.25, 4.25, true},
+  };
+  for (const auto& c : cases) {
+    bool err = !c.err;
+    EXPECT_NEAR(VerticalGain(c.mode, c.az, c.angle, c.count, c.els, c.gains, c.mtilt, c.mdir, c.etilt, c.dflt, err),
+                c.want, 1e-10)
+        << "'" << c.mode << "' " << c.az << " " << c.angle;
+    EXPECT_EQ(err, c.err) << "'" << c.mode << "' " << c.az << " " << c.angle;
+  }
 }
 
 TEST(AntennaInvert, NegatesAnglesOnceAndKeepsThemAscending) {
@@ -150,15 +128,8 @@ TEST(AntennaInvert, NegatesAnglesOnceAndKeepsThemAscending) {
 class AntennaLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = platform::SetMessages(shown_);
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    dir = tmp.path() / "ant";
     fs::create_directories(dir);
     MakeLibrary("LIB");
-  }
-  void TearDown() override {
-    platform::SetMessages(previous_);
-    SetTechSupportLogPath("");
   }
 
   void MakeLibrary(const std::string& name, bool withVertical = true) {
@@ -215,12 +186,10 @@ class AntennaLibrary : public ::testing::Test {
     return a;
   }
 
-  std::vector<platform::ScriptedMessages::Shown> Shown() const { return shown_->Log(); }
+  std::vector<platform::ScriptedMessages::Shown> Shown() { return tmp.messages().Log(); }
 
-  test::TempDir tmp;
-  fs::path dir;
-  std::shared_ptr<platform::ScriptedMessages> shown_ = std::make_shared<platform::ScriptedMessages>();
-  std::shared_ptr<platform::MessageSink> previous_;
+  test::Installation tmp;
+  fs::path dir = tmp.path() / "ant";
 };
 
 TEST_F(AntennaLibrary, LoadsGainDescriptionAndOrderedPatternsInDbd) {
@@ -304,7 +273,7 @@ TEST_F(AntennaLibrary, UnitsMissingLibraryAndMissingAntennaMessages) {
                          "The antenna specified for this task will not be used.");
 
   // Silent: the same texts, nothing shown.
-  shown_->Clear();
+  tmp.messages().Clear();
   EXPECT_NE(LoadAntennaFromLibrary(dir, "LIB", "XYZ", "dBd", true, a), "");
   EXPECT_NE(LoadAntennaFromLibrary(dir, "LIB", "DB404", "W", true, a), "");
   EXPECT_TRUE(Shown().empty());

@@ -114,7 +114,9 @@ TEST(ConvertGain, DipoleIsotropicRelative) {
     bool err = c.want == nullptr ? false : true;
     const std::string got = ConvertGain(c.from, c.to, c.value, err);
     EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;
-    if (c.want) EXPECT_EQ(got, c.want);
+    if (c.want) {
+      EXPECT_EQ(got, c.want);
+    }
   }
   // The message names the value.
   bool err = false;
@@ -144,7 +146,9 @@ TEST(ConvertPatternGain, RelativeToMaximum) {
     bool err = c.want == nullptr ? false : true;
     const std::string got = ConvertPatternGain(c.from, c.to, c.value, c.max, c.maxUnit, err);
     EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;
-    if (c.want) EXPECT_EQ(got, c.want);
+    if (c.want) {
+      EXPECT_EQ(got, c.want);
+    }
   }
 }
 
