@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "TempDir.h"
 #include "geo/CoordSys.h"
 #include "geo/CoordText.h"
@@ -9,28 +11,25 @@ namespace zw {
 namespace {
 
 TEST(Datum, NameTable) {
-  EXPECT_EQ(DatumDisplayName("nad-83"), "NAD 83");
-  EXPECT_EQ(DatumLibKey("nad-83"), "LL83");
-  EXPECT_EQ(DatumDisplayName("  wgs_84 "), "WGS 84");
-  EXPECT_EQ(DatumLibKey("NAD 27"), "LL27");
-  EXPECT_EQ(DatumLibKey("WGS72"), "LL72");
   // The keys name the display name but are not datum names themselves.
-  EXPECT_EQ(DatumDisplayName("LL27"), "NAD 27");
-  EXPECT_EQ(DatumLibKey("LL27"), "LL");
-  EXPECT_EQ(DatumDisplayName("ED50"), "");
-  EXPECT_EQ(DatumLibKey("ED50"), "LL");
+  const struct {
+    const char *name, *display, *key;
+  } cases[] = {{"nad-83", "NAD 83", "LL83"}, {"  wgs_84 ", "WGS 84", "LL84"}, {"NAD 27", "NAD 27", "LL27"},
+               {"WGS72", "WGS 72", "LL72"},   {"LL27", "NAD 27", "LL"},      {"ED50", "", "LL"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(DatumDisplayName(c.name), c.display) << c.name;
+    EXPECT_EQ(DatumLibKey(c.name), c.key) << c.name;
+  }
   EXPECT_EQ(DatumEpsg("ll27"), 4267);
   EXPECT_EQ(DatumEpsg("LL"), 0);
 }
 
 TEST(CoordText, DegreesMinutesSeconds) {
-  EXPECT_EQ(CoordText(40.5, "LT"), "  40 30 0.00 N");
-  EXPECT_EQ(CoordText(-105.999999, "LN"), " 106 00 0.00 W");
-  EXPECT_EQ(CoordText(0.0, "LN"), "  00 00 0.00 W");
-  EXPECT_EQ(CoordText(0.0, "LT"), "  00 00 0.00 N");
-  EXPECT_EQ(CoordText(-33.8688, "LT"), "  33 52 7.68 S");
-  EXPECT_EQ(CoordText(151.2093, "LN"), " 151 12 33.48 E");
-  EXPECT_EQ(CoordText(NAN, "LT"), "");
+  const std::tuple<double, const char*, const char*> cases[] = {
+      {40.5, "LT", "  40 30 0.00 N"}, {-105.999999, "LN", " 106 00 0.00 W"}, {0.0, "LN", "  00 00 0.00 W"},
+      {0.0, "LT", "  00 00 0.00 N"},  {-33.8688, "LT", "  33 52 7.68 S"},    {151.2093, "LN", " 151 12 33.48 E"},
+      {NAN, "LT", ""}};
+  for (const auto& [v, kind, want] : cases) EXPECT_EQ(CoordText(v, kind), want) << v;
 }
 
 // Reference values from PROJ's cs2cs (no NADCON grids installed).

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "TempDir.h"
+#include "Installation.h"
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
 #include "platform/FileSystem.h"
@@ -18,32 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Points the installation at a temporary directory and records messages.
-class Installation {
- public:
-  Installation() : messages_(std::make_shared<platform::ScriptedMessages>()) {
-    ::setenv("ZWRAVOPROP_HOME", dir_.path().string().c_str(), 1);
-    previous_ = platform::SetMessages(messages_);
-    SetUserLogin("");
-    ResetConfigCache();
-    SetTechSupportLogPath((dir_.path() / "ZWTECSUP.TXT").string());
-  }
-  ~Installation() {
-    ::unsetenv("ZWRAVOPROP_HOME");
-    ResetConfigCache();
-    SetTechSupportLogPath("");
-    platform::SetMessages(previous_);
-  }
-  fs::path path() const { return dir_.path(); }
-  fs::path file() const { return dir_.path() / kDtoUFileName; }
-  void Write(const std::string& text) const { std::ofstream(file(), std::ios::binary) << text; }
+// The installation, with the D/U table file at hand.
+struct Installation : test::Installation {
+  fs::path file() const { return path() / kDtoUFileName; }
+  void Write(const std::string& text) const { test::Installation::Write(kDtoUFileName, text); }
   std::string Read() const { return platform::ReadWholeFile(file()).value_or("<none>"); }
-  platform::ScriptedMessages& messages() { return *messages_; }
-
- private:
-  test::TempDir dir_;
-  std::shared_ptr<platform::ScriptedMessages> messages_;
-  std::shared_ptr<platform::MessageSink> previous_;
 };
 
 const char* kLandMobile =
@@ -160,14 +139,10 @@ TEST(clsQXDtoU, OffsetBandsAndLookUp) {
   EXPECT_DOUBLE_EQ(t.dOffsetLo(2), -88.0);
   EXPECT_DOUBLE_EQ(t.dOffsetHi(-1), -88.0);
 
-  EXPECT_EQ(t.iOffsetIndex(0.0125), 0);   // lower edge of a positive band
-  EXPECT_EQ(t.iOffsetIndex(0.02), 0);
-  EXPECT_EQ(t.iOffsetIndex(0.0375), -88);  // upper edge is outside
-  EXPECT_EQ(t.iOffsetIndex(-0.0125), 1);  // upper edge of a negative band
-  EXPECT_EQ(t.iOffsetIndex(-0.0375), -88);  // lower edge is outside
-  EXPECT_EQ(t.iOffsetIndex(0.0), -88);    // between the bands
-  EXPECT_EQ(t.iOffsetIndex(1.0), -88);
-  EXPECT_EQ(t.iOffsetIndex(std::nan("")), -88);
+  // A positive band holds its lower edge, a negative one its upper edge; between and beyond: none.
+  const std::pair<double, int> bands[] = {{0.0125, 0}, {0.02, 0},   {0.0375, -88}, {-0.0125, 1},
+                                          {-0.0375, -88}, {0.0, -88}, {1.0, -88},    {std::nan(""), -88}};
+  for (const auto& [mhz, index] : bands) EXPECT_EQ(t.iOffsetIndex(mhz), index) << mhz;
 
   EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, 0.02), -50.0);
   EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, -0.02), -52.0);
