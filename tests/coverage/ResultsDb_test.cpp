@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "TempDir.h"
+#include "Installation.h"
 #include "coverage/ResultsTableWriter.h"
 #include "common/ErrorHandler.h"
 #include "platform/FileSystem.h"
@@ -16,33 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Recorder : public platform::MessageSink {
- public:
-  void Information(std::string_view title, std::string_view text) override {
-    shown.emplace_back(std::string(title), std::string(text));
-  }
-  bool YesNo(std::string_view, std::string_view, bool d) override { return d; }
-  std::vector<std::pair<std::string, std::string>> shown;
-};
-
 class ResultsDbTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    messages = std::make_shared<Recorder>();
-    previous = platform::SetMessages(messages);
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-  }
-  std::string Log() {
-    auto t = platform::ReadWholeFile(tmp.path() / "ZWTECSUP.TXT");
-    return t ? *t : std::string();
-  }
-  test::TempDir tmp;
-  std::shared_ptr<Recorder> messages;
-  std::shared_ptr<platform::MessageSink> previous;
+  test::Installation tmp;  // the table's folder
+  platform::ScriptedMessages* messages = &tmp.messages();
 };
 
 TEST(ResultsFileName, SevenDigitTaskNumber) {
@@ -203,12 +180,12 @@ TEST_F(ResultsDbTest, FailuresAreReportedAndLeaveTheTableAlone) {
   ResultsDb db(tmp.path(), 10);
   EXPECT_NE(db.Open(), "");
   EXPECT_EQ(db.Recordset(), nullptr);
-  ASSERT_EQ(messages->shown.size(), 1u);
-  EXPECT_EQ(messages->shown[0].first, "Database Error");
-  EXPECT_EQ(messages->shown[0].second.rfind("Error opening database:", 0), 0u);
-  EXPECT_NE(Log().find("Results Database Open Error: "), std::string::npos);
+  ASSERT_EQ(messages->Log().size(), 1u);
+  EXPECT_EQ(messages->Log()[0].title, "Database Error");
+  EXPECT_EQ(messages->Log()[0].text.rfind("Error opening database:", 0), 0u);
+  EXPECT_NE(tmp.Log().find("Results Database Open Error: "), std::string::npos);
   EXPECT_FALSE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
-  EXPECT_NE(Log().find("Error in RDB_AddRec1"), std::string::npos);
+  EXPECT_NE(tmp.Log().find("Error in RDB_AddRec1"), std::string::npos);
   EXPECT_EQ(*platform::ReadWholeFile(file), bytes);
 
   // A table held by another program.

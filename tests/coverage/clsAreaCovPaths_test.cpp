@@ -6,7 +6,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "TempDir.h"
+#include "Installation.h"
 #include "common/ErrorHandler.h"
 #include "platform/NumberFormat.h"
 #include "platform/FileSystem.h"
@@ -44,16 +44,6 @@ class CancelAt : public QuietProgress {
 
 class AreaCovPathsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
-    messages = std::make_shared<platform::ScriptedMessages>();
-    previous = platform::SetMessages(messages);
-  }
-  void TearDown() override {
-    platform::SetMessages(previous);
-    SetTechSupportLogPath("");
-  }
-
   fs::path TaskFile() const { return tmp.path() / "T0000042.INI"; }
   fs::path PathsFile() const { return tmp.path() / "E0000042.INI"; }
   fs::path ResultsFile() const { return tmp.path() / "R0000042.DBF"; }
@@ -119,9 +109,8 @@ class AreaCovPathsTest : public ::testing::Test {
     return out;
   }
 
-  test::TempDir tmp;
-  std::shared_ptr<platform::ScriptedMessages> messages;
-  std::shared_ptr<platform::MessageSink> previous;
+  test::Installation tmp;  // the study's folder
+  platform::ScriptedMessages* messages = &tmp.messages();
   clsAreaCovPaths cov;
 };
 
