@@ -1,19 +1,14 @@
-// Faults around `ravoprop run` and task saves: a work directory that cannot be
-// written, a results table path taken by a directory, the results table
-// removed or replaced during a run, and the tool killed (-9) in the middle of
-// a run or of a task save. Afterwards the task database and task file are
-// intact, the results table (when there is one) is readable with finite
-// values, and the next run works.
+// Faults around `ravoprop run` that come from outside the tool: a results
+// table path taken by a directory, the results table removed or replaced
+// during a run. Afterwards the task database and task file are intact, the
+// results table (when there is one) is readable with finite values, and the
+// next run works. (Kills, signals, full disks and read-only files are in
+// run_transaction_test.)
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -121,19 +116,6 @@ class FaultsTest : public ::testing::Test {
   zw::test::TempDir tmp;
 };
 
-TEST_F(FaultsTest, ReadOnlyWorkDirectory) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
-  fs::permissions(work(), fs::perms::owner_read | fs::perms::owner_exec);
-  const int status = Wait(Start(RunArgs()));
-  fs::permissions(work(), fs::perms::owner_all);
-  ExpectNoCrash(status);
-  EXPECT_NE(WEXITSTATUS(status), 0);
-  EXPECT_FALSE(Err().empty());
-  EXPECT_EQ(ReadAll(work() / "T0000001.INI"), ReadAll(kSample / "T0000001.INI"));
-  ExpectIntact();
-  ExpectNextRunWorks();
-}
-
 TEST_F(FaultsTest, ResultsTablePathIsADirectory) {
   // Works as root too: the table cannot take the place of a directory.
   fs::create_directories(Results() / "inside");
@@ -145,30 +127,6 @@ TEST_F(FaultsTest, ResultsTablePathIsADirectory) {
   ExpectIntact();
   fs::remove_all(Results());
   ExpectNextRunWorks();
-}
-
-TEST_F(FaultsTest, FullDisk) {
-  // A tiny tmpfs as the work directory, where one can be mounted.
-  const fs::path mnt = tmp.path() / "small";
-  fs::create_directories(mnt);
-  if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=96k") != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
-  for (const auto& e : fs::directory_iterator(work())) fs::copy_file(e.path(), mnt / e.path().filename());
-  {
-    std::ofstream fill(mnt / "fill", std::ios::binary);  // leave almost nothing free
-    const std::string block(1024, 'x');
-    for (int i = 0; i < 200 && fill; ++i) fill << block;
-  }
-  std::vector<std::string> args = RunArgs();
-  args[7] = mnt.string();
-  const int status = Wait(Start(args));
-  ExpectNoCrash(status);
-  EXPECT_NE(WEXITSTATUS(status), 0) << "a full disk reported as success";
-  EXPECT_FALSE(Err().empty());
-  EXPECT_EQ(ReadAll(mnt / "T0000001.INI"), ReadAll(kSample / "T0000001.INI"));
-  zw::platform::DbfTable tasks;
-  EXPECT_EQ(tasks.Open(mnt / "ZWTasks.dbf", true), "");
-  tasks.Close();
-  umount(mnt.c_str());
 }
 
 TEST_F(FaultsTest, ResultsTableRemovedDuringTheRun) {
@@ -210,44 +168,6 @@ TEST_F(FaultsTest, ResultsTableReplacedDuringTheRun) {
   zw::platform::DbfTable tasks;
   ASSERT_EQ(tasks.Open(work() / "ZWTasks.dbf", true), "");
   EXPECT_EQ(zw::tasks::TaskFile(work() / "T0000001.INI").Text("Propagation Model", "MODEL"), "Longley-Rice");
-  ExpectNextRunWorks();
-}
-
-TEST_F(FaultsTest, KilledInTheMiddleOfARun) {
-  SetStep("0.3");
-  for (const auto delay : {150ms, 500ms, 900ms}) {
-    SCOPED_TRACE(delay.count());
-    const pid_t pid = Start(RunArgs());
-    std::this_thread::sleep_for(delay);
-    kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ExpectIntact();
-    if (HasFatalFailure()) return;
-  }
-  ExpectNextRunWorks();
-}
-
-TEST_F(FaultsTest, KilledInTheMiddleOfATaskSave) {
-  // Imports of the sample task file killed after growing delays; the task
-  // database and the tasks already in it survive each.
-  const std::string source = (kSample / "T0000001.INI").string();
-  const std::vector<std::string> args{"--yes", "task", "--workdir", work().string(), "import", source,
-                                      (kSample / "E0000001.INI").string()};
-  for (int delayMs = 0; delayMs <= 300; delayMs += 20) {
-    SCOPED_TRACE(delayMs);
-    const pid_t pid = Start(args);
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ExpectIntact();
-    if (HasFatalFailure()) return;
-  }
-  // The database still takes tasks, and the study of task 1 still runs.
-  const int status = Wait(Start(args));
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << Err();
   ExpectNextRunWorks();
 }
 

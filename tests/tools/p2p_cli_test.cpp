@@ -31,8 +31,8 @@ class P2PCliTest : public ::testing::Test {
   // Runs the tool with the arguments (already quoted as needed); the program
   // directory (and so the support log) is the temporary directory.
   Outcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
-  fs::path Template(const std::string& vartim = "50") {
-    return Write("T.INI",
+  fs::path Template(const std::string& vartim = "50", const std::string& name = "T.INI") {
+    return Write(name,
                  "[Propagation Model]\nMODEL=Longley-Rice\nLR_DESC=CLI test\nPOLARIZ=V\nCLIM_CODE=5\n"
                  "SUR_REFRAC=301\nSEA_REFRAC=0\nREL_PERMIT=15\nCONDUCTIVI=0.005\nLR_MDVAR=12\nLR_VARSIT=50\n"
                  "LR_VARLOC=50\nLR_VARTIM=" +
@@ -100,37 +100,31 @@ TEST_F(P2PCliTest, TextOutputAndModelOption) {
 }
 
 TEST_F(P2PCliTest, FailuresExitNonZeroWithTheMessageOnStderr) {
-  // A rejected template.
-  Outcome o = Run("p2p --template " + Quote(Template("100")) + " --profile " + Quote(Profile()) +
-                  " --freq 450 --tx-agl 60 --rx-agl 10");
+  const std::string rejected = " --template " + Quote(Template("100", "bad.ini"));
+  const std::string tpl = " --template " + Quote(Template()), prof = " --profile " + Quote(Profile());
+  const std::string run = " --freq 450 --tx-agl 60 --rx-agl 10";
+  const struct {
+    std::string args;
+    std::vector<std::string> wants;
+  } cases[] = {
+      {rejected + prof + run, {"LR Time Variability", "Invalid setting: 100"}},
+      {tpl + " --freq 450", {"Give a profile"}},
+      {tpl + " --profile " + Quote(Write("one.csv", "0,5\n")) + run, {"A profile needs at least two points"}},
+      {tpl + prof + run + " --erp 1 parsecs", {"Invalid ERP"}},
+      {tpl + " --dem " + Quote(tmp.path() / "none.hgt") + " --from 44,-71 --to 44.1,x --freq 450", {"--to takes LAT,LON"}},
+  };
+  for (const auto& c : cases) {
+    const Outcome o = Run("p2p" + c.args);
+    EXPECT_NE(o.exitCode, 0) << c.args;
+    for (const auto& want : c.wants) EXPECT_NE(o.err.find(want), std::string::npos) << c.args << ": " << o.err;
+    EXPECT_EQ(o.out.find("Net field"), std::string::npos) << o.out;
+  }
+  // With --json the error is also JSON on stdout.
+  const Outcome o = Run("p2p --json" + rejected + prof + run);
   EXPECT_NE(o.exitCode, 0);
-  EXPECT_NE(o.err.find("LR Time Variability"), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("Invalid setting: 100"), std::string::npos) << o.err;
-  EXPECT_EQ(o.out.find("Net field"), std::string::npos) << o.out;
-
-  // The same with --json: the error also as JSON on stdout.
-  o = Run("p2p --json --template " + Quote(Template("100")) + " --profile " + Quote(Profile()) +
-          " --freq 450 --tx-agl 60 --rx-agl 10");
-  EXPECT_NE(o.exitCode, 0);
-  EXPECT_NE(o.err.find("LR Time Variability"), std::string::npos) << o.err;
   const auto j = nlohmann::json::parse(o.out, nullptr, false);
   ASSERT_FALSE(j.is_discarded()) << o.out;
   EXPECT_NE(j.value("error", "").find("LR Time Variability"), std::string::npos);
-
-  // No profile, a bad profile, bad option values.
-  o = Run("p2p --template " + Quote(Template()) + " --freq 450");
-  EXPECT_NE(o.exitCode, 0);
-  EXPECT_NE(o.err.find("Give a profile"), std::string::npos) << o.err;
-  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Write("one.csv", "0,5\n")) + " --freq 450 --rx-agl 10");
-  EXPECT_NE(o.exitCode, 0);
-  EXPECT_NE(o.err.find("A profile needs at least two points"), std::string::npos) << o.err;
-  o = Run("p2p --template " + Quote(Template()) + " --profile " + Quote(Profile()) + " --freq 450 --rx-agl 10 --erp 1 parsecs");
-  EXPECT_NE(o.exitCode, 0);
-  EXPECT_NE(o.err.find("Invalid ERP"), std::string::npos) << o.err;
-  o = Run("p2p --template " + Quote(Template()) + " --dem " + Quote(tmp.path() / "none.hgt") +
-          " --from 44,-71 --to 44.1,x --freq 450");
-  EXPECT_NE(o.exitCode, 0);
-  EXPECT_NE(o.err.find("--to takes LAT,LON"), std::string::npos) << o.err;
 }
 
 TEST_F(P2PCliTest, BatchPrintsOneLinePerRow) {
