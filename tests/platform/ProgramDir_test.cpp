@@ -43,12 +43,9 @@ TEST(ProgramDir, EnvironmentThenFallbackFileThenFailure) {
 }
 
 TEST(ProgramDir, DoubledSeparatorsOfEveryKind) {
-  EXPECT_EQ(StripDoubledSeparators("a\\\\"), "a\\");
-  EXPECT_EQ(StripDoubledSeparators("a//"), "a/");
-  EXPECT_EQ(StripDoubledSeparators("a\\/"), "a\\");
-  EXPECT_EQ(StripDoubledSeparators("a/\\\\/"), "a/");
-  EXPECT_EQ(StripDoubledSeparators("a/"), "a/");
-  EXPECT_EQ(StripDoubledSeparators(""), "");
+  const std::pair<const char*, const char*> cases[] = {
+      {"a\\\\", "a\\"}, {"a//", "a/"}, {"a\\/", "a\\"}, {"a/\\\\/", "a/"}, {"a/", "a/"}, {"", ""}};
+  for (const auto& [in, want] : cases) EXPECT_EQ(StripDoubledSeparators(in), want) << in;
 }
 
 TEST(MessageBox, ScriptedAnswersThenDefaults) {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <tuple>
 
 #include "TempDir.h"
 
@@ -51,13 +52,10 @@ TEST(BnaPolygon, MissingAndMalformedFiles) {
 TEST(PointInPolygon, ConcaveShapes) {
   // A "U": the notch between the arms is outside.
   const std::vector<double> x{0, 3, 3, 2, 2, 1, 1, 0}, y{0, 0, 3, 3, 1, 1, 3, 3};
-  EXPECT_EQ(PointInPolygon(0.5, 2, x, y), 1);
-  EXPECT_EQ(PointInPolygon(1.5, 2, x, y), -1);
-  EXPECT_EQ(PointInPolygon(1.5, 0.5, x, y), 1);
-  EXPECT_EQ(PointInPolygon(1.5, 1, x, y), 0);
-  EXPECT_EQ(PointInPolygon(2, 3, x, y), 0);   // vertex level with the ray
-  EXPECT_EQ(PointInPolygon(-1, 3, x, y), -1);
-  EXPECT_EQ(PointInPolygon(NAN, 1, x, y), -1);
+  // 1 inside, 0 on the edge (a vertex level with the ray too), -1 outside.
+  const std::tuple<double, double, int> cases[] = {{0.5, 2, 1}, {1.5, 2, -1}, {1.5, 0.5, 1}, {1.5, 1, 0},
+                                                   {2, 3, 0},   {-1, 3, -1},  {NAN, 1, -1}};
+  for (const auto& [px, py, want] : cases) EXPECT_EQ(PointInPolygon(px, py, x, y), want) << px << " " << py;
   EXPECT_EQ(PointInPolygon(1, 1, {}, {}), -1);
 }
 
