@@ -20,18 +20,12 @@
 #include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
-#include "coverage/clsQXAreaCov.h"
 #include "engine/LinkBudget.h"
 #include "engine/P2PJson.h"
 #include "engine/PointToPoint.h"
-#include "engine/clsRFProp.h"
+#include "engine/TaskPath.h"
 #include "geo/CoordText.h"
-#include "models/curves/clsQXAreaCovCX.h"
-#include "models/terrain/clsQXAreaCovLR.h"
 #include "platform/FileSystem.h"
-#include "platform/ProgramDir.h"
-#include "platform/terrain/TerrainSource.h"
-#include "platform/terrain/clsPathElv.h"
 #include "plot/Canvas.h"
 #include "plot/PathPlot.h"
 
@@ -381,17 +375,16 @@ int RunBatch(const P2POptions& base) {
   return failed == 0 ? 0 : 1;
 }
 
-// One path of a stored study: the engine loads the task, the profile comes
-// from the terrain at the task's sampling step, then the engine's own setup
-// and run.
+// One path of a stored study (--task): the receiver and the work directory
+// read here, the rest done by the engine.
 P2PResult RunTaskPath(const P2POptions& o, std::optional<LinkThreshold>& taskThreshold, std::string& title) {
   P2PResult out;
-  double toLat = 0, toLon = 0;
+  TaskPathRequest req;
   if (o.to.empty()) {
     out.error = "--task needs the receiver point: --to LAT,LON";
     return out;
   }
-  if (auto err = ParseLatLon("--to", o.to, toLat, toLon); !err.empty()) {
+  if (auto err = ParseLatLon("--to", o.to, req.toLat, req.toLon); !err.empty()) {
     out.error = err;
     return out;
   }
@@ -400,99 +393,14 @@ P2PResult RunTaskPath(const P2POptions& o, std::optional<LinkThreshold>& taskThr
     out.error = "p2p --task reads the study from its work directory (--workdir DIR)";
     return out;
   }
-  clsRFProp e;
-  e.bSilent(true);
-  e.sWorkDir(workdir->string());
-  e.lTaskID(o.task);
-  if (!e.sTaskMessage().empty()) {
-    out.error = e.sTaskMessage();
-    return out;
-  }
-  if (o.req.details) e.bDetails(true);
-  // The study's receive level is the link's threshold unless one is given.
-  if (const auto& mob = e.cMOB()) {
-    const std::string unit = Trim(mob->GetText("RX_A1FLDUN"));
-    const double level = mob->GetDouble("RX_A1FLD");
-    if ((unit.empty() || ToLower(unit) == "dbu") && level != 0) taskThreshold = LinkThreshold{level, "dBu"};
-  }
-  title = fmt::format("Task {}: {} to Rx {:.5f}, {:.5f}", o.task, Trim(e.cFAC() ? e.cFAC()->GetText("FAC_DESC") : ""),
-                      toLat, toLon);
-
-  // The terrain: --dem, else the data directory's terrain folder.
-  const std::string dem =
-      o.req.dem.empty() ? (platform::DataDirectory() / "terrain").string() : o.req.dem;
-  auto terrain = std::make_shared<platform::TerrainSource>();
-  const std::string msg = terrain->Add(dem);
-  if (terrain->SourceCount() == 0) {
-    out.error = "No usable elevation data in " + dem + (msg.empty() ? "" : ": " + msg);
-    return out;
-  }
-  bool err = false;
-  const double stepM = ConvertLength(e.sTopoStepUn(), "m", e.dTopoStep(), err);
-  if (err || !(stepM > 0)) {
-    out.error = "The task's terrain step cannot be used: " + FormatGeneral(e.dTopoStep()) + " " + e.sTopoStepUn();
-    return out;
-  }
-  auto path = std::make_shared<platform::clsPathElv>(terrain);
-  path->sDatum(e.sFacDatum());
-  path->dStartLat(e.dFacLat());
-  path->dStartLon(e.dFacLon());
-  path->dEndLat(toLat);
-  path->dEndLon(toLon);
-  path->dStep(stepM);
-  if (!path->ExtractProfile()) {
-    out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
-    return out;
-  }
-  if (std::string check = CheckTerrainProfile(path->DIS_Array(), path->ELV_Array()); !check.empty()) {
-    out.error = check;
-    return out;
-  }
-  out.points = path->iLastPoint() + 1;
-  out.pathLengthM = path->DIS_Array().back();
-  out.kFactor = e.dKCurve();
-  e.cPathElv(path);
-  e.dTgtLat(toLat);
-  e.dTgtLon(toLon);
-  e.dTgtAz(path->dPathAz());
-  e.dTgtDisKM(out.pathLengthM / 1000.0);
-  if (std::string fail = e.RunPathSetup(); !fail.empty()) {
-    out.error = Trim(fail);
-    return out;
-  }
-  const std::string fail = e.RunPath();
-  clsQXAreaCov* calc = e.Calculator();
-  out.model = calc->sNameModel2();
-  out.modelName = calc->sNameModel();
-  out.netFieldDbu = e.dFldDBU();
-  out.freeSpaceDbu = e.dFreeSpaceField();
-  out.modelLossDb = calc->dModelLoss();
-  out.errLevel = calc->lErrLevel();
-  out.rxGroundM = calc->rTgtElvM();
-  out.details = calc->sDetails();  // the model's account, as the template form gives it
-  out.quantity = calc->ResultQuantity();
-  out.unit = calc->ResultUnit();
-  out.warnings = calc->Warnings();
-  DescribePath(*calc, out);
-  if (out.quantity == "clearance") out.clearance = calc->dNetField();
-  if (auto* cx = dynamic_cast<clsQXAreaCovCX*>(calc)) {
-    out.contourKm = cx->dContourDistKm();
-    out.insideContour = cx->bCovered();
-  }
-  if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc)) {
-    out.mode = {lr->sMode1(), lr->sMode2()};
-    out.deltaHM = lr->dDeltaHM();
-    out.effHeightsM = lr->dHeEffM();
-  }
-  if (!fail.empty()) {
-    out.error = fail;
-    return out;
-  }
-  std::ostringstream prt;
-  calc->PrtParameters(prt);
-  out.parameters = prt.str();
-  out.ok = true;
-  return out;
+  req.workDir = *workdir;
+  req.task = o.task;
+  req.dem = o.req.dem;
+  req.details = o.req.details;
+  TaskPathResult r = zw::RunTaskPath(req);
+  taskThreshold = r.threshold;
+  title = fmt::format("Task {}: {} to Rx {:.5f}, {:.5f}", o.task, r.txDesc, req.toLat, req.toLon);
+  return std::move(r.path);
 }
 
 // The two ends of a path as the plot's title names them.

@@ -102,6 +102,15 @@ void clsQXAreaCov::PathElvEnd(double lat, double lon, double /*az*/) {
   cPathElv_->dEndLon(lon);
 }
 
+double clsQXAreaCov::ProfileLengthM() const {
+  if (!cPathElv_) return 0.0;
+  const int n = cPathElv_->iLastPoint() + 1;
+  const auto& d = cPathElv_->DIS_Array();
+  const auto& e = cPathElv_->ELV_Array();
+  if (n < 2 || d.size() < static_cast<std::size_t>(n) || e.size() < static_cast<std::size_t>(n)) return 0.0;
+  return d[static_cast<std::size_t>(n) - 1];
+}
+
 std::string clsQXAreaCov::ResultQuantity() const { return ModelResultOf(sNameModel2()).quantity; }
 std::string clsQXAreaCov::ResultUnit() const { return ModelResultOf(sNameModel2()).unit; }
 

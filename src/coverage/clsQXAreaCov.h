@@ -4,7 +4,9 @@
 // terrain profile object, then asks it path after path for the field at the
 // far end (CovCalc). This base class holds the state and behaviour every
 // model shares; a model adds its parameter reader, CovCalc and PrtParameters.
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -28,6 +30,24 @@ using platform::DbfTable;
 class clsAreaCovPaths;
 class clsQXTask;
 
+// A point of a path that a model used: a knife edge, an obstacle crest, a horizon.
+struct PathMark {
+  double distM = 0;                                           // from the transmitter
+  double heightM = std::numeric_limits<double>::quiet_NaN();  // above sea level with the earth bulge; NaN: the ground
+  std::string label;
+};
+
+// What a model tells of its last path beside the field: each model fills the
+// parts it has (the defaults stand for "not given").
+struct PathExtras {
+  std::array<std::string, 2> mode{" ", " "};  // propagation mode (Longley-Rice)
+  double deltaHM = 0;                         // terrain irregularity, m
+  std::array<double, 2> effHeightsM{0, 0};    // effective antenna heights, m
+  double contourKm = 0;                       // contour-only models: along the path's azimuth
+  bool insideContour = false;                 // the path's end lies within that contour
+  std::vector<PathMark> marks;
+};
+
 class clsQXAreaCov {
  public:
   virtual ~clsQXAreaCov() = default;
@@ -47,6 +67,8 @@ class clsQXAreaCov {
   // (distance from the transmitter in km, latitude, longitude). The area run
   // stores it in the point's record; false when the last path gave none.
   virtual bool ContourPoint(double& /*distKm*/, double& /*lat*/, double& /*lon*/) const { return false; }
+  // The model's own figures of the last path (see PathExtras); the base gives none.
+  virtual PathExtras LastPathExtras() const { return {}; }
 
   // What the result of CovCalc is, and its unit: "field strength" in "dBu"
   // (the field models), "clearance" in "Fresnel zone radii" (the shadowing
@@ -160,6 +182,9 @@ class clsQXAreaCov {
   void FinishPath(double endLat, double endLon, std::string* luClassName);
   // The common account of a path that the details text starts with.
   std::string CommonPathDetails(const PathStart& ps) const;
+
+  // Length of the last profile in metres (its last point's distance; 0 without a usable profile).
+  double ProfileLengthM() const;
 
   // Loss of the antenna pattern toward an azimuth and elevation angle against
   // the reference (maximum) gain, in dB: both patterns' shortfalls added.

@@ -15,7 +15,6 @@
 #include "common/ErrorHandler.h"
 #include "platform/NumberFormat.h"
 #include "common/TextJoin.h"
-#include "engine/CalculatorFactory.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsLandUse.h"
@@ -51,24 +50,25 @@ void Compute(Worker& w, const StudyPoint& p, bool details, PointResult& r) {
   }
   c.sDetails("");
   c.CovCalc();
-  r.field = c.dNetField();
-  r.elv = c.rTgtElvM();
-  r.luCode = c.iLUCode();
-  r.luLoss = c.dLULoss();
-  r.bits = c.lErrBits();
-  r.level = c.lErrLevel();
+  PathOutcome o = ReadOutcome(c, details);
+  r.field = o.fieldDbu;
+  r.elv = o.rxGroundM;
+  r.luCode = o.luCode;
+  r.luLoss = o.landUseLossDb;
+  r.bits = o.errBits;
+  r.level = o.errLevel;
   r.contour = c.ContourPoint(r.contourKm, r.contourLat, r.contourLon);
   // A field the table cannot hold is no result either.
-  if (c.bErrorRun() || !std::isfinite(r.field) || std::fabs(r.field) >= 1e7) {
+  if (o.failed || !std::isfinite(r.field) || std::fabs(r.field) >= 1e7) {
     r.failed = true;
-    r.failure = c.sPathError();
+    r.failure = std::move(o.failure);
     if (!std::isfinite(r.field) || std::fabs(r.field) >= 1e7) {
       if (r.failure.empty()) r.failure = "the model gave no finite field";
       r.field = -999.0;
     }
   }
-  if (details) r.details = c.sDetails();
-  r.warnings = c.Warnings();
+  r.details = std::move(o.details);
+  r.warnings = std::move(o.warnings);
 }
 
 // The points of group g (positions groupStart[g] .. groupStart[g + 1] of the
@@ -90,6 +90,119 @@ Worker MakeWorker(const CoverageRunInputs& in) {
   return w;
 }
 
+// The result of a computed point into the run's values and counts.
+void Count(CoverageRunOutcome& out, std::uint32_t idx, const StudyPoint& pt, const PointResult& r) {
+  coverage::PointValue& v = out.values[idx];
+  if (r.contour) {
+    out.moved.emplace_back(idx, StudyPoint{coverage::RoundToDecimals(r.contourLat, 7),
+                                           coverage::RoundToDecimals(r.contourLon, 7), pt.az,
+                                           coverage::RoundToDecimals(r.contourKm, 5)});
+  }
+  v.fieldDbu = r.field;
+  v.elvM = r.elv;
+  v.luCode = r.luCode;
+  v.luLossDb = static_cast<float>(r.luLoss);
+  v.wrnBits = r.bits;
+  v.wrnLvl = static_cast<std::int16_t>(std::clamp<std::int32_t>(r.level, -32768, 32767));
+  if (r.failed) {
+    v.status = PointStatus::kModelFailed;
+    ++out.failed;
+    auto it = std::find_if(out.failReasons.begin(), out.failReasons.end(),
+                           [&](const auto& e) { return e.first == r.failure; });
+    if (it != out.failReasons.end()) {
+      ++it->second;
+    } else if (out.failReasons.size() < kMaxReasons) {
+      out.failReasons.emplace_back(r.failure, 1);
+    } else {
+      ++out.failReasons.back().second;
+    }
+  } else {
+    v.status = PointStatus::kComputed;
+    ++out.computed;
+  }
+  for (const auto& w : r.warnings) {
+    auto it = std::find_if(out.warnings.begin(), out.warnings.end(), [&](const auto& e) { return e.first == w; });
+    if (it != out.warnings.end()) {
+      ++it->second;
+    } else if (out.warnings.size() < kMaxReasons) {
+      out.warnings.emplace_back(w, 1);
+    }
+  }
+}
+
+void ShowProgress(coverage::ProgressWindow& progress, const CoverageRunInputs& in, std::int64_t expected) {
+  progress.SetCaption("Compute Coverage Results Database");
+  progress.SetMessage("Computing Field Strength; Task " + std::to_string(in.taskId) + "\n" + in.taskDesc);
+  progress.SetMax(expected);
+  progress.SetValue(0);
+  progress.Show();
+  progress.Yield();
+}
+
+// The workers of a run: the probe (made first, on the calling thread, and
+// the only one of a single-threaded run) and one per thread of the arena.
+struct Crew {
+  Crew(const CoverageRunInputs& inputs, int threadCount)
+      : in(inputs),
+        threads(threadCount),
+        probe(MakeWorker(inputs)),
+        workers([&inputs] { return MakeWorker(inputs); }),
+        arena(threadCount)
+#if defined(__SANITIZE_THREAD__)
+        ,
+        own(static_cast<std::size_t>(threadCount))
+#endif
+  {
+  }
+
+  // The points of groups [g0, g1) into results (from position groupStart[g0] on).
+  void Compute(const std::vector<std::size_t>& groupStart, std::size_t g0, std::size_t g1,
+               std::vector<PointResult>& results) {
+    const std::size_t first = groupStart[g0];
+    auto computeGroup = [&](Worker& w, std::size_t g) {
+      ComputeGroup(w, *in.study, groupStart, g, first, in.calc.details, results);
+    };
+    if (threads == 1) {
+      for (std::size_t g = g0; g < g1; ++g) computeGroup(probe, g);
+      return;
+    }
+#if defined(__SANITIZE_THREAD__)
+    // libtbb is not built for ThreadSanitizer, which then cannot see the
+    // order its task hand-over gives; under it the same groups go to plain
+    // threads that take them in turn, so that the workers' own code is
+    // what gets checked.
+    std::atomic<std::size_t> next{g0};
+    std::vector<std::thread> pool;
+    pool.reserve(own.size());
+    for (std::size_t t = 0; t < own.size(); ++t)
+      pool.emplace_back([&, t] {
+        Worker& w = own[t];
+        if (!w.calc) w = MakeWorker(in);
+        for (std::size_t g = next.fetch_add(1); g < g1; g = next.fetch_add(1))
+          if (w.calc) computeGroup(w, g);
+      });
+    for (auto& th : pool) th.join();
+#else
+    arena.execute([&] {
+      tbb::parallel_for(tbb::blocked_range<std::size_t>(g0, g1, 1), [&](const tbb::blocked_range<std::size_t>& r) {
+        Worker& w = workers.local();
+        if (!w.calc) return;  // made like the probe, so this does not happen
+        for (std::size_t g = r.begin(); g != r.end(); ++g) computeGroup(w, g);
+      });
+    });
+#endif
+  }
+
+  const CoverageRunInputs& in;
+  int threads;
+  Worker probe;
+  tbb::enumerable_thread_specific<Worker> workers;
+  tbb::task_arena arena;
+#if defined(__SANITIZE_THREAD__)
+  std::vector<Worker> own;
+#endif
+};
+
 std::string CancelQuestion(std::int32_t id, const std::string& desc) {
   return "Do you want to Cancel this study?\nTask " + std::to_string(id) + ": " + desc +
          "\n\n\tClick Yes to Cancel the study\n\tClick No to continue running the study";
@@ -103,41 +216,65 @@ std::string MissingQuestion(std::int64_t missing, std::int64_t expected) {
          "continue (this message may be repeated)";
 }
 
-}  // namespace
+// Takes the computed points over in table order: the progress and its
+// cancel request, the missing-terrain question, the counts and the details.
+struct Takeover {
+  const CoverageRunInputs& in;
+  CoverageRunOutcome& out;
+  std::int64_t expected;
+  std::string text;
+  bool stop = false;     // the user stopped the run at missing terrain
+  std::int64_t n = 0;    // points visited
+  std::size_t done = 0;  // positions of the study's order handed over
 
-std::unique_ptr<clsQXAreaCov> MakeCalculator(const CalculatorSetup& s, std::string* error) {
-  auto c = NewCalculator(Trim(s.model));
-  if (!c) {
-    if (error) *error = "Error setting cCovModel: no calculator for model '" + s.model + "'";
-    return nullptr;
+  // The results of the points from position first of the order on.
+  void Batch(std::size_t first, const std::vector<PointResult>& results) {
+    auto& ui = platform::Messages();
+    const auto& progress = in.progress;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      const std::uint32_t idx = in.study->order[first + i];
+      const StudyPoint& pt = in.study->points[idx];
+      const PointResult& r = results[i];
+      ++n;
+      if ((n < 100 || n % 100 == 0) && progress) {
+        progress->SetValue(n);
+        progress->Yield();
+        if (progress->CancelPressed()) {
+          if (in.cancelIsFinal || ui.YesNo("Cancel Study", CancelQuestion(in.taskId, in.taskDesc), false)) {
+            // The run ends before this point: it and the rest of the batch
+            // stay as generated, so the results do not depend on the batch
+            // size (nor on the number of threads).
+            out.cancelled = true;
+            break;
+          } else {
+            progress->ClearCancel();
+          }
+        }
+      }
+      coverage::PointValue& v = out.values[idx];
+      if (r.missing) {
+        text += "No topo elevation data found for azimuth " + FormatGeneral(pt.az) + "\n";
+        ++out.missing;
+        v.status = PointStatus::kNoTerrain;
+        done = first + i + 1;
+        ++out.points;
+        if (out.missing % 100 == 0 &&
+            ui.YesNo("Missing Topo Elevation Data", MissingQuestion(out.missing, expected), false)) {
+          text += "Study CANCELED by user\n";
+          stop = true;
+          break;
+        }
+        continue;
+      }
+      Count(out, idx, pt, r);
+      if (in.calc.details && in.details) *in.details << r.details << "\n";
+      ++out.points;
+      done = first + i + 1;
+    }
   }
-  c->bSilent(s.silent);
-  c->StudyTaskType(s.taskType);
-  c->cPropMod(s.propMod ? std::make_shared<FieldCollection>(*s.propMod) : nullptr);
-  if (!c->cPropMod()) {
-    if (error) *error = "Error setting Prop model in SetModel Class";
-    return nullptr;
-  }
-  c->bMOBMSL(s.mobMSL);
-  c->FACERPdBm(s.facERPdBm);
-  c->FACTXmAGL(s.facTXmAGL);
-  c->FACTXmMSL(s.facTXmMSL);
-  c->MOBAntM(s.mobAntM);
-  c->bDetails(s.details);
-  c->sDetails("");
-  c->sDetailUnPwr(s.detailUnPwr);
-  c->sDetailUnDis(s.detailUnDis);
-  c->sDetailUnElv(s.detailUnElv);
-  c->cOBS(s.obs);
-  c->cFAC(s.fac ? std::make_shared<FieldCollection>(*s.fac) : nullptr);
-  c->daHaz(s.haz);
-  c->daHgain(s.hgain);
-  c->daVel(s.vel);
-  c->daVgain(s.vgain);
-  c->cMOB(s.mob ? std::make_shared<FieldCollection>(*s.mob) : nullptr);
-  c->cLandUse(s.landUse);
-  return c;
-}
+};
+
+}  // namespace
 
 std::shared_ptr<clsPathElv> MakePathElv(const PathSetup& s) {
   auto p = std::make_shared<clsPathElv>(s.terrain);
@@ -225,7 +362,6 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     out.result = "Coverage area not set";
     return out;
   }
-  auto& ui = platform::Messages();
 
   // Land use for the study area.
   proc.Step(1000);
@@ -242,10 +378,11 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     return out;
   }
 
-  auto makeWorker = [&]() { return MakeWorker(in); };
   // The first worker is made here: its readiness decides whether to run.
   proc.Step(1200);
-  Worker probe = makeWorker();
+  const int threads = std::max(1, in.threads);
+  Crew crew(in, threads);
+  Worker& probe = crew.probe;
   if (!probe.calc) {
     out.result = probe.error;
     return out;
@@ -255,39 +392,20 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
     return out;
   }
   out.directContour = probe.calc->bDirectContourCalc();
-  tbb::enumerable_thread_specific<Worker> workers(makeWorker);
 
   auto progress = in.progress;
-  if (progress) {
-    progress->SetCaption("Compute Coverage Results Database");
-    progress->SetMessage("Computing Field Strength; Task " + std::to_string(in.taskId) + "\n" + in.taskDesc);
-    progress->SetMax(expected);
-    progress->SetValue(0);
-    progress->Show();
-    progress->Yield();
-  }
+  if (progress) ShowProgress(*progress, in, expected);
 
   proc.Step(1300);
-  const int threads = std::max(1, in.threads);
-  tbb::task_arena arena(threads);
   // Points of one radial (the same azimuth, one after another) form a group
   // computed by one worker from the radial's first point on, so that every
   // radial is sampled the same way whatever the number of threads.
   const std::vector<std::size_t> groupStart = StudyGroups(*study);
   const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
   const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
-  auto computeGroup = [&](Worker& w, std::size_t g, std::size_t first, std::vector<PointResult>& res) {
-    ComputeGroup(w, *study, groupStart, g, first, in.calc.details, res);
-  };
-#if defined(__SANITIZE_THREAD__)
-  std::vector<Worker> own(static_cast<std::size_t>(threads));
-#endif
   std::vector<PointResult> results;
-  std::string text;
-  bool stop = false;
-  std::int64_t n = 0;
-  std::size_t done = 0;  // positions of `order` handed over
-  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !stop && !out.cancelled;) {
+  Takeover take{in, out, expected, {}};
+  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !take.stop && !out.cancelled;) {
     // Whole groups up to the batch size, and at least a few groups per
     // thread: radials longer than the batch would otherwise come one per
     // batch and leave the other threads idle.
@@ -307,122 +425,23 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
         out.result = why;
         return out;
       }
-    } else if (threads == 1) {
-      for (std::size_t g = g0; g < g1; ++g) computeGroup(probe, g, first, results);
     } else {
-#if defined(__SANITIZE_THREAD__)
-      // libtbb is not built for ThreadSanitizer, which then cannot see the
-      // order its task hand-over gives; under it the same groups go to plain
-      // threads that take them in turn, so that the workers' own code is
-      // what gets checked.
-      std::atomic<std::size_t> next{g0};
-      std::vector<std::thread> pool;
-      pool.reserve(own.size());
-      for (std::size_t t = 0; t < own.size(); ++t)
-        pool.emplace_back([&, t] {
-          Worker& w = own[t];
-          if (!w.calc) w = makeWorker();
-          for (std::size_t g = next.fetch_add(1); g < g1; g = next.fetch_add(1))
-            if (w.calc) computeGroup(w, g, first, results);
-        });
-      for (auto& th : pool) th.join();
-#else
-      arena.execute([&] {
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(g0, g1, 1), [&](const tbb::blocked_range<std::size_t>& r) {
-          Worker& w = workers.local();
-          if (!w.calc) return;  // made like the probe, so this does not happen
-          for (std::size_t g = r.begin(); g != r.end(); ++g) computeGroup(w, g, first, results);
-        });
-      });
-#endif
+      crew.Compute(groupStart, g0, g1, results);
     }
     g0 = g1;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint32_t idx = order[first + i];
-      const StudyPoint& pt = all[idx];
-      const PointResult& r = results[i];
-      ++n;
-      if ((n < 100 || n % 100 == 0) && progress) {
-        progress->SetValue(n);
-        progress->Yield();
-        if (progress->CancelPressed()) {
-          if (in.cancelIsFinal || ui.YesNo("Cancel Study", CancelQuestion(in.taskId, in.taskDesc), false)) {
-            // The run ends before this point: it and the rest of the batch
-            // stay as generated, so the results do not depend on the batch
-            // size (nor on the number of threads).
-            out.cancelled = true;
-            break;
-          } else {
-            progress->ClearCancel();
-          }
-        }
-      }
-      coverage::PointValue& v = out.values[idx];
-      if (r.missing) {
-        text += "No topo elevation data found for azimuth " + FormatGeneral(pt.az) + "\n";
-        ++out.missing;
-        v.status = PointStatus::kNoTerrain;
-        done = first + i + 1;
-        ++out.points;
-        if (out.missing % 100 == 0 &&
-            ui.YesNo("Missing Topo Elevation Data", MissingQuestion(out.missing, expected), false)) {
-          text += "Study CANCELED by user\n";
-          stop = true;
-          break;
-        }
-        continue;
-      }
-      if (r.contour) {
-        out.moved.emplace_back(idx, StudyPoint{coverage::RoundToDecimals(r.contourLat, 7),
-                                               coverage::RoundToDecimals(r.contourLon, 7), pt.az,
-                                               coverage::RoundToDecimals(r.contourKm, 5)});
-      }
-      v.fieldDbu = r.field;
-      v.elvM = r.elv;
-      v.luCode = r.luCode;
-      v.luLossDb = static_cast<float>(r.luLoss);
-      v.wrnBits = r.bits;
-      v.wrnLvl = static_cast<std::int16_t>(std::clamp<std::int32_t>(r.level, -32768, 32767));
-      if (r.failed) {
-        v.status = PointStatus::kModelFailed;
-        ++out.failed;
-        auto it = std::find_if(out.failReasons.begin(), out.failReasons.end(),
-                               [&](const auto& e) { return e.first == r.failure; });
-        if (it != out.failReasons.end()) {
-          ++it->second;
-        } else if (out.failReasons.size() < kMaxReasons) {
-          out.failReasons.emplace_back(r.failure, 1);
-        } else {
-          ++out.failReasons.back().second;
-        }
-      } else {
-        v.status = PointStatus::kComputed;
-        ++out.computed;
-      }
-      for (const auto& w : r.warnings) {
-        auto it = std::find_if(out.warnings.begin(), out.warnings.end(), [&](const auto& e) { return e.first == w; });
-        if (it != out.warnings.end()) {
-          ++it->second;
-        } else if (out.warnings.size() < kMaxReasons) {
-          out.warnings.emplace_back(w, 1);
-        }
-      }
-      if (in.calc.details && in.details) *in.details << r.details << "\n";
-      ++out.points;
-      done = first + i + 1;
-    }
+    take.Batch(first, results);
   }
-  if (progress) progress->SetValue(n);
-  out.notReached = static_cast<std::int64_t>(order.size() - done);
+  if (progress) progress->SetValue(take.n);
+  out.notReached = static_cast<std::int64_t>(order.size() - take.done);
   if (out.cancelled) {
     const std::string msg = "\nTask " + std::to_string(in.taskId) + " CANCELLED by user";
     WriteLogRecord(msg, true);
-    out.result = text + msg;
+    out.result = take.text + msg;
     return out;
   }
-  out.cancelled = stop;
-  out.completed = !stop;
-  out.result = text;
+  out.cancelled = take.stop;
+  out.completed = !take.stop;
+  out.result = take.text;
   return out;
 }
 

@@ -17,31 +17,13 @@
 #include "coverage/ProgressWindow.h"
 #include "coverage/StudyPoints.h"
 #include "coverage/clsQXAreaCov.h"
+#include "engine/CalculatorSetup.h"
 
 namespace zw {
 
 namespace platform {
 class TerrainSource;
 }
-
-// Everything a calculator is given before its first path, so that each
-// thread can build its own, configured exactly like the engine's.
-struct CalculatorSetup {
-  std::string model;  // display name or code
-  bool silent = false;
-  std::shared_ptr<FieldCollection> propMod, fac, mob;
-  bool mobMSL = false;
-  double facERPdBm = 0, facTXmAGL = 0, facTXmMSL = 0, mobAntM = 0;
-  bool details = false;
-  std::string detailUnPwr, detailUnDis, detailUnElv;
-  std::vector<double> haz, hgain, vel, vgain;
-  std::shared_ptr<clsObstructions> obs;
-  std::shared_ptr<clsLandUse> landUse;
-  std::string taskType;
-};
-
-// A configured calculator, or nullptr with the reason.
-std::unique_ptr<clsQXAreaCov> MakeCalculator(const CalculatorSetup& s, std::string* error);
 
 // How each thread's terrain profile object is made.
 struct PathSetup {

@@ -17,13 +17,10 @@
 #include "engine/CalculatorFactory.h"
 #include "geo/Geodesic.h"
 #include "platform/terrain/clsLandUse.h"
-#include "models/terrain/clsQXAreaCovBU.h"
-#include "models/terrain/clsQXAreaCovLR.h"
-#include "models/terrain/clsQXAreaCovRO.h"
+#include "engine/CalculatorSetup.h"
 #include "models/terrain/modPropLR.h"
 #include "platform/Profile.h"
 #include "platform/terrain/TerrainSource.h"
-#include "models/curves/clsQXAreaCovCX.h"
 #include "platform/terrain/clsPathElv.h"
 
 namespace zw {
@@ -62,6 +59,10 @@ bool SplitCsvLine(const std::string& line, double& a, double& b, bool& isNumber,
 
 }  // namespace
 
+namespace {
+
+// The path part of a result (profile, heights, frequency, ERP, land-use loss)
+// from a calculator after its CovCalc.
 void DescribePath(const clsQXAreaCov& calc, P2PResult& out) {
   if (const auto& path = calc.cPathElv()) {
     const int n = path->iLastPoint() + 1;
@@ -99,30 +100,113 @@ void DescribePath(const clsQXAreaCov& calc, P2PResult& out) {
       out.profileLandUse.push_back(name);
     }
   }
-  out.marks.clear();
-  const double length = out.profileDistM.empty() ? 0.0 : out.profileDistM.back();
-  if (const auto* bu = dynamic_cast<const clsQXAreaCovBU*>(&calc)) {
-    for (const BUKnifeEdge& k : bu->KnifeEdges())
-      out.marks.push_back({k.dDistM, std::numeric_limits<double>::quiet_NaN(),
-                           "knife edge " + FormatNumber(k.dLevelDB, "0.0") + " dB"});
-  } else if (const auto* ro = dynamic_cast<const clsQXAreaCovRO*>(&calc)) {
-    int i = 0;
-    for (const ROObstacle& o : ro->Diffraction().obstacles)
-      out.marks.push_back({o.dDistM, o.dElevM,
-                           "obstacle " + std::to_string(++i) + ": " + FormatNumber(o.dAttenDB, "0.0") + " dB, r " +
-                               FormatNumber(o.dRadiusM, "0") + " m"});
-  } else if (const auto* lr = dynamic_cast<const clsQXAreaCovLR*>(&calc)) {
-    const auto h = lr->dHorizonM();
-    // A line-of-sight path has its horizons at the far end.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const bool tx = h[0] < length - 0.5, rx = h[1] < length - 0.5;
-    if (tx && rx && std::fabs(h[0] - (length - h[1])) < 1.0) {
-      out.marks.push_back({h[0], nan, "Tx and Rx horizon"});
-    } else {
-      if (tx) out.marks.push_back({h[0], nan, "Tx horizon"});
-      if (rx) out.marks.push_back({length - h[1], nan, "Rx horizon"});
+}
+
+// The effective earth-radius factor of a path: k as given, else the
+// template file's [Eff Curvature] K-Value, else 4/3. "" or why not.
+std::string EffectiveEarth(const P2PRequest& r, double& k) {
+  if (!(k > 0)) {
+    const std::string kText = platform::ProfileGetString("Eff Curvature", "K-Value", "", r.templateFile);
+    k = 4.0 / 3.0;
+    if (!kText.empty() && !(TryParseDouble(kText, k) && k > 0 && std::isfinite(k))) {
+      return "Invalid Effective Earth Curvature K-Value in " + r.templateFile + ": " + kText +
+             " (give a number above 0, e.g. 1.333)";
     }
   }
+  if (!std::isfinite(k) || !(k > 0)) return "The effective earth-radius factor must be a number above 0, e.g. 1.333";
+  return {};
+}
+
+// The transmit antenna of a path: gain, and a pattern from a settings file
+// or the antenna library, else the mounting given. "" or why not.
+std::string TransmitAntenna(const P2PRequest& r, clsAntenna& ant) {
+  ant.dGain = r.gain;
+  ant.sGainUn = r.gainUnit;
+  std::string antErr;
+  if (!r.antennaFile.empty()) {
+    antErr = CheckPatternFile(r.antennaFile);
+    if (antErr.empty()) antErr = LoadAntennaFromProfile(r.antennaFile, r.antennaSection, "dBd", ant);
+    if (!antErr.empty() && antErr.find(r.antennaFile) == std::string::npos)
+      antErr = "The antenna pattern file " + r.antennaFile + ": " + antErr;
+  } else if (!r.antennaLib.empty()) {
+    antErr = LoadAntennaFromLibrary(r.antennaLibDir, r.antennaLib, r.antennaId, "dBd", true, ant);
+  }
+  if (!antErr.empty()) return antErr;
+  if (r.antennaFile.empty() && r.antennaLib.empty()) {
+    ant.dOrien = r.orientation;
+    ant.dETilt = r.eTilt;
+    ant.dMTilt = r.mTilt;
+    ant.dMDir = r.mDir;
+    ant.bInverted = r.inverted;
+  }
+  if (ant.bInverted) ant.Invert();
+  return {};
+}
+
+// What a request hands the calculator beside the model and its template:
+// the transmitter (ERP in dBm, antenna, height above the site's ground
+// elevation, m), the receiver and the details.
+CalculatorSetup RequestSetup(const P2PRequest& r, const clsAntenna& ant, double erpDbm, double siteElv) {
+  CalculatorSetup setup;
+  setup.silent = true;
+  auto fac = std::make_shared<FieldCollection>();
+  fac->Set("TX_FREQMHZ", r.freqMHz);
+  fac->Set("TX_A1GAIN", ant.dGain);
+  fac->Set("TX_A1GNUN", ant.sGainUn);
+  fac->Set("TX_A1ORIEN", ant.dOrien);
+  fac->Set("TX_A1ETILT", ant.dETilt);
+  fac->Set("TX_A1MTILT", ant.dMTilt);
+  fac->Set("TX_A1MDIR", ant.dMDir);
+  fac->Set("TX_A1INVRT", ant.bInverted);
+  setup.mobMSL = false;
+  setup.facERPdBm = erpDbm;
+  setup.facTXmAGL = r.txAglM;
+  setup.facTXmMSL = siteElv + r.txAglM;
+  setup.mobAntM = r.rxAglM;
+  setup.mobERPdBm = r.rxErpDbm;
+  setup.details = r.details;
+  setup.detailUnPwr = r.detailPwr;
+  setup.detailUnDis = r.detailDis;
+  setup.detailUnElv = r.detailElv;
+  setup.fac = fac;
+  setup.haz = ant.daHaz;
+  setup.hgain = ant.daHgain;
+  setup.vel = ant.daVel;
+  setup.vgain = ant.daVgain;
+  setup.mob = std::make_shared<FieldCollection>();
+  return setup;
+}
+
+}  // namespace
+
+void HarvestPath(const clsQXAreaCov& calc, P2PResult& out) {
+  PathOutcome o = ReadOutcome(calc, true);
+  out.model = calc.sNameModel2();
+  out.modelName = calc.sNameModel();
+  out.netFieldDbu = o.fieldDbu;
+  out.freeSpaceDbu = o.freeSpaceDbu;
+  out.modelLossDb = o.modelLossDb;
+  out.errLevel = o.errLevel;
+  out.quantity = calc.ResultQuantity();
+  out.unit = calc.ResultUnit();
+  out.warnings = std::move(o.warnings);
+  if (out.quantity == "clearance") out.clearance = o.fieldDbu;
+  const PathExtras x = calc.LastPathExtras();
+  out.contourKm = x.contourKm;
+  out.insideContour = x.insideContour;
+  out.mode = x.mode;
+  out.deltaHM = x.deltaHM;
+  out.effHeightsM = x.effHeightsM;
+  out.rxGroundM = o.rxGroundM;
+  out.details = std::move(o.details);
+  DescribePath(calc, out);
+  out.marks = x.marks;
+}
+
+std::string ParameterText(clsQXAreaCov& calc) {
+  std::ostringstream prt;
+  calc.PrtParameters(prt);
+  return prt.str();
 }
 
 std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, std::vector<float>& elevM) {
@@ -213,17 +297,82 @@ std::string CheckTerrainProfile(const std::vector<double>& distM, const std::vec
 P2PContext::P2PContext() = default;
 P2PContext::~P2PContext() = default;
 
-std::shared_ptr<platform::TerrainSource> P2PContext::Terrain(const std::string& dem, std::string& error) {
-  auto it = terrain_.find(dem);
-  if (it != terrain_.end()) return it->second;
+std::shared_ptr<platform::TerrainSource> OpenTerrain(const std::string& dem, std::string& error) {
   auto t = std::make_shared<platform::TerrainSource>();
   const std::string msg = t->Add(dem);
   if (t->SourceCount() == 0) {
     error = "No usable elevation data in " + dem + (msg.empty() ? "" : ": " + msg);
     return nullptr;
   }
-  terrain_[dem] = t;
   return t;
+}
+
+std::shared_ptr<platform::clsPathElv> TerrainProfile(std::shared_ptr<platform::TerrainSource> terrain,
+                                                     const std::string& datum, double fromLat, double fromLon,
+                                                     double toLat, double toLon, double stepM, std::string& error) {
+  auto path = std::make_shared<platform::clsPathElv>(std::move(terrain));
+  if (!datum.empty()) path->sDatum(datum);
+  path->dStartLat(fromLat);
+  path->dStartLon(fromLon);
+  path->dEndLat(toLat);
+  path->dEndLon(toLon);
+  path->dStep(stepM);
+  if (!path->ExtractProfile()) {
+    error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
+    return nullptr;
+  }
+  // Terrain profiles keep their sampling step to the last, shorter
+  // interval (the models even the spacing out where they need it), exactly
+  // as the area studies sample them.
+  if (error = CheckTerrainProfile(path->DIS_Array(), path->ELV_Array()); !error.empty()) return nullptr;
+  return path;
+}
+
+std::shared_ptr<platform::TerrainSource> P2PContext::Terrain(const std::string& dem, std::string& error) {
+  auto it = terrain_.find(dem);
+  if (it != terrain_.end()) return it->second;
+  auto t = OpenTerrain(dem, error);
+  if (t) terrain_[dem] = t;
+  return t;
+}
+
+std::shared_ptr<platform::clsPathElv> P2PContext::Profile(const P2PRequest& r, std::string& error) {
+  std::shared_ptr<platform::clsPathElv> path;
+  if (!r.dem.empty()) {
+    if (!r.haveFrom || !r.haveTo) {
+      error = "Terrain paths need both end points (--from and --to)";
+      return nullptr;
+    }
+    auto terrain = Terrain(r.dem, error);
+    if (!terrain) return nullptr;
+    return TerrainProfile(terrain, "", r.fromLat, r.fromLon, r.toLat, r.toLon, r.stepM, error);
+  } else {
+    std::vector<double> d = r.distM;
+    std::vector<float> e = r.elevM;
+    if (!r.profileCsv.empty()) {
+      if (std::string err = ReadProfileCsv(r.profileCsv, d, e); !err.empty()) {
+        error = err;
+        return nullptr;
+      }
+    } else if (std::string err = CheckProfile(d, e); !err.empty()) {
+      error = err;
+      return nullptr;
+    }
+    // Measured from the first point and otherwise handed on as given: the
+    // models take it exactly as the engine takes the same DIS_Array.
+    const double first = d.front();
+    if (first != 0)
+      for (double& x : d) x -= first;
+    auto given = std::make_shared<GivenProfile>();
+    double lat2 = 0, lon2 = 0;
+    Geodesic::ForwardKm(0.0, 0.0, r.azimuth, d.back() / 1000.0, lat2, lon2);
+    given->dEndLat(lat2);
+    given->dEndLon(lon2);
+    given->DIS_Array(std::move(d));
+    given->ELV_Array(std::move(e));
+    path = given;
+  }
+  return path;
 }
 
 P2PResult P2PContext::Run(const P2PRequest& r) {
@@ -248,87 +397,15 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
   }
   out.model = calc->sNameModel2();
   out.modelName = calc->sNameModel();
-  calc->bSilent(true);
-  calc->cPropMod(tpl.map);
-  if (!calc->cPropMod()) {
-    out.error = calc->sReadError().empty() ? "The model template was not accepted" : calc->sReadError();
-    return out;
-  }
 
   // The effective earth: given, else the template file's, else 4/3.
   double k = r.kFactor;
-  if (!(k > 0)) {
-    const std::string kText = platform::ProfileGetString("Eff Curvature", "K-Value", "", r.templateFile);
-    k = 4.0 / 3.0;
-    if (!kText.empty() && !(TryParseDouble(kText, k) && k > 0 && std::isfinite(k))) {
-      out.error = "Invalid Effective Earth Curvature K-Value in " + r.templateFile + ": " + kText +
-                  " (give a number above 0, e.g. 1.333)";
-      return out;
-    }
-  }
-  if (!std::isfinite(k) || !(k > 0)) {
-    out.error = "The effective earth-radius factor must be a number above 0, e.g. 1.333";
-    return out;
-  }
+  if (out.error = EffectiveEarth(r, k); !out.error.empty()) return out;
   out.kFactor = k;
 
   // The profile.
-  std::shared_ptr<platform::clsPathElv> path;
-  if (!r.dem.empty()) {
-    if (!r.haveFrom || !r.haveTo) {
-      out.error = "Terrain paths need both end points (--from and --to)";
-      return out;
-    }
-    std::string err;
-    auto terrain = Terrain(r.dem, err);
-    if (!terrain) {
-      out.error = err;
-      return out;
-    }
-    path = std::make_shared<platform::clsPathElv>(terrain);
-    path->dStartLat(r.fromLat);
-    path->dStartLon(r.fromLon);
-    path->dEndLat(r.toLat);
-    path->dEndLon(r.toLon);
-    path->dStep(r.stepM);
-    if (!path->ExtractProfile()) {
-      out.error = path->sMessage().empty() ? "No terrain profile for this path" : path->sMessage();
-      return out;
-    }
-    // Terrain profiles keep their sampling step to the last, shorter
-    // interval (the models even the spacing out where they need it), exactly
-    // as the area studies sample them.
-    const std::string check = CheckTerrainProfile(path->DIS_Array(), path->ELV_Array());
-    if (!check.empty()) {
-      out.error = check;
-      return out;
-    }
-  } else {
-    std::vector<double> d = r.distM;
-    std::vector<float> e = r.elevM;
-    if (!r.profileCsv.empty()) {
-      if (std::string err = ReadProfileCsv(r.profileCsv, d, e); !err.empty()) {
-        out.error = err;
-        return out;
-      }
-    } else if (std::string err = CheckProfile(d, e); !err.empty()) {
-      out.error = err;
-      return out;
-    }
-    // Measured from the first point and otherwise handed on as given: the
-    // models take it exactly as the engine takes the same DIS_Array.
-    const double first = d.front();
-    if (first != 0)
-      for (double& x : d) x -= first;
-    auto given = std::make_shared<GivenProfile>();
-    double lat2 = 0, lon2 = 0;
-    Geodesic::ForwardKm(0.0, 0.0, r.azimuth, d.back() / 1000.0, lat2, lon2);
-    given->dEndLat(lat2);
-    given->dEndLon(lon2);
-    given->DIS_Array(std::move(d));
-    given->ELV_Array(std::move(e));
-    path = given;
-  }
+  std::shared_ptr<platform::clsPathElv> path = Profile(r, out.error);
+  if (!path) return out;
   path->dKFactor(k);
   out.points = path->iLastPoint() + 1;
   out.pathLengthM = path->DIS_Array().back();
@@ -349,58 +426,15 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
     return out;
   }
   clsAntenna ant;
-  ant.dGain = r.gain;
-  ant.sGainUn = r.gainUnit;
-  std::string antErr;
-  if (!r.antennaFile.empty()) {
-    antErr = CheckPatternFile(r.antennaFile);
-    if (antErr.empty()) antErr = LoadAntennaFromProfile(r.antennaFile, r.antennaSection, "dBd", ant);
-    if (!antErr.empty() && antErr.find(r.antennaFile) == std::string::npos)
-      antErr = "The antenna pattern file " + r.antennaFile + ": " + antErr;
-  } else if (!r.antennaLib.empty()) {
-    antErr = LoadAntennaFromLibrary(r.antennaLibDir, r.antennaLib, r.antennaId, "dBd", true, ant);
-  }
-  if (!antErr.empty()) {
-    out.error = antErr;
+  if (out.error = TransmitAntenna(r, ant); !out.error.empty()) return out;
+
+  CalculatorSetup setup = RequestSetup(r, ant, erpDbm, path->ELV_Array().front());
+  setup.model = model;
+  setup.propMod = tpl.map;
+  if (!Configure(*calc, setup)) {
+    out.error = calc->sReadError().empty() ? "The model template was not accepted" : calc->sReadError();
     return out;
   }
-  if (r.antennaFile.empty() && r.antennaLib.empty()) {
-    ant.dOrien = r.orientation;
-    ant.dETilt = r.eTilt;
-    ant.dMTilt = r.mTilt;
-    ant.dMDir = r.mDir;
-    ant.bInverted = r.inverted;
-  }
-  if (ant.bInverted) ant.Invert();
-
-  auto fac = std::make_shared<FieldCollection>();
-  fac->Set("TX_FREQMHZ", r.freqMHz);
-  fac->Set("TX_A1GAIN", ant.dGain);
-  fac->Set("TX_A1GNUN", ant.sGainUn);
-  fac->Set("TX_A1ORIEN", ant.dOrien);
-  fac->Set("TX_A1ETILT", ant.dETilt);
-  fac->Set("TX_A1MTILT", ant.dMTilt);
-  fac->Set("TX_A1MDIR", ant.dMDir);
-  fac->Set("TX_A1INVRT", ant.bInverted);
-  const double siteElv = path->ELV_Array().front();
-
-  calc->bMOBMSL(false);
-  calc->FACERPdBm(erpDbm);
-  calc->FACTXmAGL(r.txAglM);
-  calc->FACTXmMSL(siteElv + r.txAglM);
-  calc->MOBAntM(r.rxAglM);
-  calc->MOBERPdBm(r.rxErpDbm);
-  calc->bDetails(r.details);
-  calc->sDetails("");
-  calc->sDetailUnPwr(r.detailPwr);
-  calc->sDetailUnDis(r.detailDis);
-  calc->sDetailUnElv(r.detailElv);
-  calc->cFAC(fac);
-  calc->daHaz(ant.daHaz);
-  calc->daHgain(ant.daHgain);
-  calc->daVel(ant.daVel);
-  calc->daVgain(ant.daVgain);
-  calc->cMOB(std::make_shared<FieldCollection>());
   calc->cPathElv(path);
   if (!calc->sOKtoGO().empty()) {
     out.error = Trim(calc->sOKtoGO());
@@ -410,27 +444,7 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
   calc->dPathLthM(out.pathLengthM);
   calc->sDetails("");
   calc->CovCalc();
-
-  out.netFieldDbu = calc->dNetField();
-  out.freeSpaceDbu = calc->dFreeSpaceFld();
-  out.modelLossDb = calc->dModelLoss();
-  out.errLevel = calc->lErrLevel();
-  out.quantity = calc->ResultQuantity();
-  out.unit = calc->ResultUnit();
-  out.warnings = calc->Warnings();
-  if (out.quantity == "clearance") out.clearance = calc->dNetField();
-  if (auto* cx = dynamic_cast<clsQXAreaCovCX*>(calc.get())) {
-    out.contourKm = cx->dContourDistKm();
-    out.insideContour = cx->bCovered();
-  }
-  out.rxGroundM = calc->rTgtElvM();
-  out.details = calc->sDetails();
-  DescribePath(*calc, out);
-  if (auto* lr = dynamic_cast<clsQXAreaCovLR*>(calc.get())) {
-    out.mode = {lr->sMode1(), lr->sMode2()};
-    out.deltaHM = lr->dDeltaHM();
-    out.effHeightsM = lr->dHeEffM();
-  }
+  HarvestPath(*calc, out);
   // A path the model could not compute is a failure, whatever the model.
   if (calc->bErrorRun()) {
     out.error = calc->sPathError().empty()
@@ -438,9 +452,7 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
                     : calc->sPathError();
     return out;
   }
-  std::ostringstream prt;
-  calc->PrtParameters(prt);
-  out.parameters = prt.str();
+  out.parameters = ParameterText(*calc);
   out.ok = true;
   return out;
 }

@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "common/FieldCollection.h"
+#include "coverage/clsQXAreaCov.h"
 
 namespace zw {
 
 namespace platform {
 class TerrainSource;
+class clsPathElv;
 }
 
 struct P2PRequest {
@@ -88,11 +90,7 @@ struct P2PResult {
   // Land-use class at each profile point (empty: the study uses no land use).
   std::vector<std::string> profileLandUse;
   // Points of the path the model used: knife edges, obstacle crests, horizons.
-  struct Mark {
-    double distM = 0;
-    double heightM = std::numeric_limits<double>::quiet_NaN();  // above sea level with the earth bulge; NaN: the ground
-    std::string label;
-  };
+  using Mark = PathMark;
   std::vector<Mark> marks;
 };
 
@@ -105,13 +103,22 @@ class P2PContext {
 
  private:
   std::shared_ptr<platform::TerrainSource> Terrain(const std::string& dem, std::string& error);
+  // The profile of a request (terrain between two points, a CSV file or
+  // given arrays), measured from its first point; nullptr with the reason.
+  std::shared_ptr<platform::clsPathElv> Profile(const P2PRequest& r, std::string& error);
   std::map<std::string, std::shared_ptr<platform::TerrainSource>> terrain_;
 };
 
-class clsQXAreaCov;
-// Fills the path part of a result (profile, heights, frequency, ERP, land-use
-// loss, the model's marks) from a calculator after its CovCalc.
-void DescribePath(const clsQXAreaCov& calc, P2PResult& out);
+// Fills a result from a calculator after its CovCalc: the model, the field,
+// free-space field and model loss, what the result is, the warnings, the
+// details, the model's own figures (LastPathExtras) and the path as the
+// model saw it (profile, heights, frequency, ERP, land use, marks). Leaves
+// ok, error and parameters to the caller, which knows whether the path
+// counts as computed.
+void HarvestPath(const clsQXAreaCov& calc, P2PResult& out);
+
+// The model's parameter print-out.
+std::string ParameterText(clsQXAreaCov& calc);
 
 // Reads a profile CSV: distance_m,elevation_m per row (a header line allowed),
 // first row at the transmitter, spacing as CheckProfile accepts. "" on success, else why not.
@@ -122,6 +129,16 @@ std::string ReadProfileCsv(const std::string& file, std::vector<double>& distM, 
 // DIS_Array: every interval the first one (within rounding), the last one
 // possibly shorter. "" when usable.
 std::string CheckProfile(const std::vector<double>& distM, const std::vector<float>& elevM);
+
+// Terrain data of a file or directory; nullptr with the reason when it holds none.
+std::shared_ptr<platform::TerrainSource> OpenTerrain(const std::string& dem, std::string& error);
+
+// The profile of terrain between two points (decimal degrees, in datum; ""
+// the profile's own) at a step (m; 0: the terrain's spacing), checked as
+// CheckTerrainProfile; nullptr with the reason.
+std::shared_ptr<platform::clsPathElv> TerrainProfile(std::shared_ptr<platform::TerrainSource> terrain,
+                                                     const std::string& datum, double fromLat, double fromLon,
+                                                     double toLat, double toLon, double stepM, std::string& error);
 
 // A profile sampled from terrain: as CheckProfile, except that the last
 // interval may be shorter than the others.

@@ -30,6 +30,9 @@ class TerrainSource;
 namespace coverage {
 class clsAreaCovPaths;
 }
+namespace tasks {
+class StudyCommit;
+}
 
 // Procedure numbers of the engine on the procedure trace.
 inline constexpr std::int16_t kProcRFPropInit = 5701;
@@ -200,11 +203,16 @@ class clsRFProp {
   const std::string& sMobileMessage() const { return sMobMsg_; }
 
  private:
+  // Error number of an input the engine refuses ("Invalid procedure call or argument").
+  static constexpr std::int32_t kInputError = 5;
+
   void Initialize();
   // Reports a failure through the error handler with the engine's silent flag.
   void Report(std::string_view message) const;
   std::unique_ptr<clsQXAreaCov> SetModel();
   bool SetCovModel(std::unique_ptr<clsQXAreaCov> m);
+  // What the engine hands its calculators (Configure); no task type.
+  CalculatorSetup Setup() const;
   std::string TransmitAntennaLine() const;
   std::string ParameterListing();
   void EnsurePathElv();
@@ -213,11 +221,35 @@ class clsRFProp {
   // failure; *reported tells that it was already shown or logged.
   std::string ReadTaskFile(bool* reported);
   std::string LoadTaskAntenna(const std::string& taskFile);
+  // The task's obstruction files (those that hold obstructions): "" or why not.
+  std::string LoadTaskObstructions(const tasks::TaskFile& tf);
+  // The generator of the loaded task's points, with the task and the transmitter.
+  std::shared_ptr<coverage::clsAreaCovPaths> StudyPaths(std::int32_t id);
   // The mobile of [RX Facility]; none with *message set when it is unusable.
   std::shared_ptr<FieldCollection> ReadRxSettings(const std::string& taskFile, std::string* message);
   void DropTask();
   // The task's terrain loaded (when it names one): "" or why it cannot be used.
   std::string TaskTerrainProblem();
+  // The staged files of an area run (they replace the old ones together).
+  struct StagedFiles {
+    std::filesystem::path folder, taskFile, table, report, summary;
+  };
+  // The study's files checked replaceable and staged in commit: "" or why not.
+  std::string StageStudy(const std::filesystem::path& workDir, tasks::StudyCommit& commit, StagedFiles& files);
+  // Whether the results of an area run are to be written: false when it did
+  // not reach its end, computed nothing, or was cancelled and its partial
+  // results are not kept; result then holds the run's text.
+  bool ResultsToKeep(CoverageRunOutcome& run, std::size_t points, const std::string& failures, std::string& result);
+  // Everything staged put in place at once, the task marked done (or
+  // incomplete); a note of the commit goes into result. "" or the failure.
+  std::string CommitStudy(tasks::StudyCommit& commit, bool complete, std::string& result);
+  // The results table written, the contour reduced (models that give none),
+  // the bounds of the points into the task file. "" or the failure.
+  std::string WriteStudyResults(coverage::GeneratedStudy& study, CoverageRunOutcome& run, const StagedFiles& files,
+                                std::ostream* listing, std::string& result);
+  // The task summary; a summary that cannot be built is noted in result.
+  // "" or the failure to write it.
+  std::string WriteSummary(const std::filesystem::path& workDir, const StagedFiles& files, std::string& result);
   // The run's inputs of a generated study: "" or why it cannot run.
   std::string FillRunInputs(const coverage::GeneratedStudy& study, CoverageRunInputs& in);
 

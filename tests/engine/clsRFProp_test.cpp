@@ -426,42 +426,21 @@ TEST(RFPropSetup, PathEndAndLengthReachTheCalculator) {
   EXPECT_EQ(e.Calculator()->dLULoss(), 0.0);
 }
 
-TEST(RFPropRun, SameResultAsTheDirectPointToPointRun) {
+// The engine's details: the transmit antenna line, the model's parameter
+// listing, its account of the path and the net field.
+TEST(RFPropRun, DetailsListTheAntennaParametersAccountAndField) {
   Installation inst;
-  std::vector<double> dis;
-  std::vector<float> elv;
-  Profile(dis, elv);
-  P2PRequest req;
-  req.model = "LR";
-  req.templateFile = inst.Write("LR.INI", kLRTemplate).string();
-  req.distM = dis;
-  req.elevM = elv;
-  req.azimuth = 45;
-  req.freqMHz = 450;
-  req.txAglM = 30;
-  req.rxAglM = 2;
-  req.erpValue = 60;
-  req.erpUnit = "dBm";
-  req.details = true;
-  P2PContext ctx;
-  const P2PResult p2p = ctx.Run(req);
-  ASSERT_TRUE(p2p.ok) << p2p.error;
-
   clsRFProp e;
   Prepare(e, inst);
   e.bDetails(true);
   ASSERT_EQ(e.RunPathSetup(), "");
   ASSERT_EQ(e.RunPath(), "");
-  EXPECT_DOUBLE_EQ(e.dFldDBU(), p2p.netFieldDbu);
-  EXPECT_DOUBLE_EQ(e.dFreeSpaceField(), p2p.freeSpaceDbu);
-  EXPECT_DOUBLE_EQ(e.Calculator()->dModelLoss(), p2p.modelLossDb);
-
   std::string params;
-  std::istringstream in(p2p.parameters);
+  std::istringstream in(ParameterText(*e.Calculator()));
   for (std::string line; std::getline(in, line);) params += "\n" + line;
   const std::string expected = "TX Ant: 130.00 m MSL (Site 100.00 m MSL + 30.00 m AGL)\n" + std::string("\n") +
-                               params + "\n" + p2p.details + "\n" + "Net received field: " +
-                               FormatNumber(p2p.netFieldDbu, "#0.00") + " dBu";
+                               params + "\n" + e.Calculator()->sDetails() + "\n" + "Net received field: " +
+                               FormatNumber(e.dFldDBU(), "#0.00") + " dBu";
   EXPECT_EQ(e.sDetails(), expected);
 
   // A second path on the same engine: its own listing only, and a new setup first.

@@ -66,6 +66,13 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   // Path studies: whether the path end lies within the contour.
   bool bCovered() const { return bCovered_; }
   const std::string& sPathError() const override { return sPathError_; }
+  // The contour distance of the last path and whether its end lies within.
+  PathExtras LastPathExtras() const override {
+    PathExtras x;
+    x.contourKm = dContourDistKm();
+    x.insideContour = bCovered();
+    return x;
+  }
 
  protected:
   struct Keys {

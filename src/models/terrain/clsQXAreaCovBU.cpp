@@ -1,6 +1,7 @@
 #include "models/terrain/clsQXAreaCovBU.h"
 
 #include <cmath>
+#include <limits>
 
 #include "common/ErrorHandler.h"
 #include "platform/NumberFormat.h"
@@ -115,6 +116,14 @@ bool clsQXAreaCovBU::CovCalc() {
     sDetails_ = t;
   }
   return false;
+}
+
+PathExtras clsQXAreaCovBU::LastPathExtras() const {
+  PathExtras x;
+  for (const BUKnifeEdge& k : KnifeEdges())
+    x.marks.push_back({k.dDistM, std::numeric_limits<double>::quiet_NaN(),
+                       "knife edge " + FormatNumber(k.dLevelDB, "0.0") + " dB"});
+  return x;
 }
 
 bool clsQXAreaCovBU::PrtParameters(std::ostream& out) {

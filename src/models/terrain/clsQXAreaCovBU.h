@@ -32,6 +32,8 @@ class clsQXAreaCovBU : public clsQXAreaCov {
   const std::vector<BUKnifeEdge>& KnifeEdges() const { return edges_; }
   // Why the last path was not computed ("" when it was).
   const std::string& sPathError() const override { return sPathError_; }
+  // The knife edges of the last path.
+  PathExtras LastPathExtras() const override;
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

@@ -219,6 +219,25 @@ bool clsQXAreaCovLR::CovCalc() {
   return false;
 }
 
+PathExtras clsQXAreaCovLR::LastPathExtras() const {
+  PathExtras x;
+  x.mode = {sMode1(), sMode2()};
+  x.deltaHM = dDeltaHM();
+  x.effHeightsM = dHeEffM();
+  const double length = ProfileLengthM();
+  const auto h = dHorizonM();
+  // A line-of-sight path has its horizons at the far end.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const bool tx = h[0] < length - 0.5, rx = h[1] < length - 0.5;
+  if (tx && rx && std::fabs(h[0] - (length - h[1])) < 1.0) {
+    x.marks.push_back({h[0], nan, "Tx and Rx horizon"});
+  } else {
+    if (tx) x.marks.push_back({h[0], nan, "Tx horizon"});
+    if (rx) x.marks.push_back({length - h[1], nan, "Rx horizon"});
+  }
+  return x;
+}
+
 bool clsQXAreaCovLR::PrtParameters(std::ostream& out) {
   const auto pct = [](double v) { return FormatNumber(v, "##0.00"); };
   out << sNameModel() << " Propagation Study\n";

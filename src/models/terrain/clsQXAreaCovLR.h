@@ -35,6 +35,8 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   const std::string& sMode2() const { return sMode2_; }
   // The core's reason when it refused the last path ("" otherwise).
   const std::string& sPathError() const override { return sPathError_; }
+  // The mode, delta-h, effective heights and the horizons of the last path.
+  PathExtras LastPathExtras() const override;
 
   // Parameters in force.
   int iPolariz() const { return iPolariz_; }

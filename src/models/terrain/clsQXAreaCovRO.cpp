@@ -131,6 +131,16 @@ bool clsQXAreaCovRO::CovCalc() {
   return false;
 }
 
+PathExtras clsQXAreaCovRO::LastPathExtras() const {
+  PathExtras x;
+  int i = 0;
+  for (const ROObstacle& o : Diffraction().obstacles)
+    x.marks.push_back({o.dDistM, o.dElevM,
+                       "obstacle " + std::to_string(++i) + ": " + FormatNumber(o.dAttenDB, "0.0") + " dB, r " +
+                           FormatNumber(o.dRadiusM, "0") + " m"});
+  return x;
+}
+
 bool clsQXAreaCovRO::PrtParameters(std::ostream& out) {
   out << sNameModel() << " Propagation Study\n";
   out << "Parameter Template: " << sDesc_ << "\n";

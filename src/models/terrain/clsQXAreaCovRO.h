@@ -30,6 +30,8 @@ class clsQXAreaCovRO : public clsQXAreaCov {
   const std::string& sResult() const { return sResult_; }
   double dFreeSpaceLossDB() const { return dFreeSpaceLoss_; }
   const std::string& sPathError() const override { return sPathError_; }
+  // The obstacles of the last path.
+  PathExtras LastPathExtras() const override;
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;
