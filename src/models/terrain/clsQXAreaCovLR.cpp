@@ -49,31 +49,6 @@ bool clsQXAreaCovLR::EvenlySpaced(int last, const std::vector<double>& dist) {
   return std::fabs(lastStep - step) <= 1e-6 * std::max(1.0, std::fabs(dist[static_cast<std::size_t>(last)]));
 }
 
-void clsQXAreaCovLR::ResampleEvenly(int last, const std::vector<double>& dist, const std::vector<float>& elev,
-                                    std::vector<double>& outDist, std::vector<float>& outElev) {
-  // Terrain profiles keep their sampling step and end with a shorter
-  // interval; the model takes equally spaced points, so the profile is laid
-  // on the step that divides the path evenly, elevations interpolated
-  // linearly between the samples.
-  const auto n = static_cast<std::size_t>(last);
-  const double length = dist[n] - dist[0];
-  const double step = dist[1] - dist[0];
-  const auto intervals = static_cast<std::size_t>(std::max(1.0, std::ceil(length / step - 1e-9)));
-  outDist.resize(intervals + 1);
-  outElev.resize(intervals + 1);
-  std::size_t j = 0;
-  for (std::size_t i = 0; i <= intervals; ++i) {
-    const double x = dist[0] + length * static_cast<double>(i) / static_cast<double>(intervals);
-    while (j + 1 < n && dist[j + 1] < x) ++j;
-    const double span = dist[j + 1] - dist[j];
-    const double t = span > 0 ? std::clamp((x - dist[j]) / span, 0.0, 1.0) : 0.0;
-    outDist[i] = x;
-    outElev[i] = static_cast<float>(elev[j] + t * (static_cast<double>(elev[j + 1]) - elev[j]));
-  }
-  outDist[intervals] = dist[n];
-  outElev[intervals] = elev[n];
-}
-
 clsQXAreaCovLR::clsQXAreaCovLR() {
   sOKtoGO_.clear();
   core_.InitTables();
@@ -156,8 +131,7 @@ bool clsQXAreaCovLR::CovCalc() {
     if (EvenlySpaced(last, dist)) {
       ok = LRBuildProfile(last, dist, elev, pfl_, err);
     } else {
-      ResampleEvenly(last, dist, elev, evenDist_, evenElev_);
-      ok = LRBuildProfile(static_cast<int>(evenDist_.size()) - 1, evenDist_, evenElev_, pfl_, err);
+      ok = LRBuildEvenProfile(last, dist, elev, pfl_, err);
     }
   } else {
     err = "No terrain profile";

@@ -52,13 +52,9 @@ class clsQXAreaCovLR : public clsQXAreaCov {
 
  private:
   static bool EvenlySpaced(int last, const std::vector<double>& dist);
-  static void ResampleEvenly(int last, const std::vector<double>& dist, const std::vector<float>& elev,
-                             std::vector<double>& outDist, std::vector<float>& outElev);
 
   clsLRCore core_;
   std::vector<double> pfl_;  // profile work array, kept between paths
-  std::vector<double> evenDist_;  // a profile laid on even spacing (work arrays)
-  std::vector<float> evenElev_;
 
   int iPolariz_ = 1;
   std::string sPolariz_ = "V";

@@ -159,16 +159,69 @@ bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const
     sErr = "Longley-Rice: the terrain profile spacing is not greater than 0.";
     return false;
   }
+  // One pass that copies and checks (without a branch per point).
+  pfl.resize(n + 2);
+  pfl[0] = static_cast<double>(lastIndex);
+  pfl[1] = xi;
+  double* out = pfl.data() + 2;
+  bool finite = true;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(elev[i])) {
-      sErr = "Longley-Rice: the terrain profile holds an elevation that is not a number.";
-      return false;
-    }
+    out[i] = static_cast<double>(elev[i]);
+    finite &= std::isfinite(elev[i]);
   }
-  pfl.reserve(n + 2);
-  pfl.push_back(static_cast<double>(lastIndex));
-  pfl.push_back(xi);
-  for (std::size_t i = 0; i < n; ++i) pfl.push_back(static_cast<double>(elev[i]));
+  if (!finite) {
+    pfl.clear();
+    sErr = "Longley-Rice: the terrain profile holds an elevation that is not a number.";
+    return false;
+  }
+  return true;
+}
+
+bool LRBuildEvenProfile(int lastIndex, std::span<const double> dist, std::span<const float> elev,
+                        std::vector<double>& pfl, std::string& sErr) {
+  const auto n = static_cast<std::size_t>(std::max(lastIndex, 0));
+  if (lastIndex < 2 || dist.size() <= n || elev.size() <= n) return LRBuildProfile(lastIndex, dist, elev, pfl, sErr);
+  pfl.clear();
+  sErr.clear();
+  const double length = dist[n] - dist[0];
+  const double step = dist[1] - dist[0];
+  const double count = std::max(1.0, std::ceil(length / step - 1e-9));
+  if (!(count <= kLRMaxIntervals)) {  // (not a number too: a spacing that is not greater than 0)
+    sErr = std::isfinite(step) && step > 0.0 && std::isfinite(length)
+               ? "Longley-Rice: the terrain profile has more than 32767 intervals (the model's limit)."
+               : "Longley-Rice: the terrain profile spacing is not greater than 0.";
+    return false;
+  }
+  const auto intervals = static_cast<std::size_t>(count);
+  // The spacing is the first interval of the even profile.
+  const double xi = (intervals == 1 ? dist[n] : dist[0] + length * 1.0 / static_cast<double>(intervals)) - dist[0];
+  if (!std::isfinite(xi) || !(xi > 0.0)) {
+    sErr = "Longley-Rice: the terrain profile spacing is not greater than 0.";
+    return false;
+  }
+  pfl.resize(intervals + 3);
+  pfl[0] = static_cast<double>(intervals);
+  pfl[1] = xi;
+  double* out = pfl.data() + 2;
+  // Elevations interpolated linearly between the samples (as float, the
+  // profile's own precision), the last point the profile's end.
+  std::size_t j = 0;
+  bool finite = true;
+  for (std::size_t i = 0; i < intervals; ++i) {
+    const double x = dist[0] + length * static_cast<double>(i) / static_cast<double>(intervals);
+    while (j + 1 < n && dist[j + 1] < x) ++j;
+    const double span = dist[j + 1] - dist[j];
+    const double t = span > 0 ? std::clamp((x - dist[j]) / span, 0.0, 1.0) : 0.0;
+    const auto e = static_cast<float>(elev[j] + t * (static_cast<double>(elev[j + 1]) - elev[j]));
+    out[i] = static_cast<double>(e);
+    finite &= std::isfinite(e);
+  }
+  out[intervals] = static_cast<double>(elev[n]);
+  if (!finite || !std::isfinite(elev[n])) {
+    pfl.clear();
+    sErr = "Longley-Rice: the terrain profile holds an elevation that is not a number.";
+    return false;
+  }
   return true;
 }
 

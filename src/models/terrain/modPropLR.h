@@ -41,6 +41,14 @@ const std::array<std::string, 7>& LRClimateNames();
 bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const float> elev,
                     std::vector<double>& pfl, std::string& sErr);
 
+// The same from a profile that keeps its sampling step and ends with a
+// shorter interval: the model takes equally spaced points, so the profile is
+// laid on the step that divides the path evenly (ceil(length / step)
+// intervals), elevations interpolated linearly between the samples. The same
+// refusals as LRBuildProfile.
+bool LRBuildEvenProfile(int lastIndex, std::span<const double> dist, std::span<const float> elev,
+                        std::vector<double>& pfl, std::string& sErr);
+
 // How the range of profile elements averaged for the mean system elevation
 // starts: ja = 3 + 0.1 * np made an integer by rounding halves to even (this
 // system's rule) or by truncation (the ITS reference driver, for comparisons

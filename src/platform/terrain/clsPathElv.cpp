@@ -30,11 +30,10 @@ std::string Metres(double m) {
 }  // namespace
 
 // One sampled radial: samples at k * step along the geodesic from the start,
-// placed by a GeodesicLine (exact points every 5 km, interpolated between).
+// placed by a GeodesicLine (exact points every 16.384 km, interpolated between).
 struct clsPathElv::Radial {
   double lat = 0, lon = 0, az = 0, stepM = 0;
   int datum = 0;
-  geod_geodesicline line{};
   GeodesicLine path;
   std::vector<float> e;  // metres, NaN where void
   std::vector<double> sLat, sLon;
@@ -248,7 +247,6 @@ bool clsPathElv::ExtractProfile(double length) {
     r.e.clear();
     r.sLat.clear();
     r.sLon.clear();
-    geod_lineinit(&r.line, &Wgs84(), startLat_, startLon_, az, GEOD_LATITUDE | GEOD_LONGITUDE | GEOD_DISTANCE_IN);
     r.path.Start(startLat_, startLon_, az);
   }
   SampleRadial(last);
@@ -307,8 +305,13 @@ void clsPathElv::ApplyObstructions(double azimuth, double lengthM, double stepM)
   obs_->Load();
   const double tolM = std::max(0.5 * stepM, 10.0);
   // Box of the path widened by the tolerance.
+  // The exact end on the radial sampled (solved here only: most runs have no
+  // obstructions, and the sampling itself interpolates).
+  const Radial& r = *radial_;
+  geod_geodesicline line{};
+  geod_lineinit(&line, &Wgs84(), r.lat, r.lon, r.az, GEOD_LATITUDE | GEOD_LONGITUDE | GEOD_DISTANCE_IN);
   double endLat = 0, endLon = 0;
-  geod_position(&radial_->line, lengthM, &endLat, &endLon, nullptr);
+  geod_position(&line, lengthM, &endLat, &endLon, nullptr);
   const double tolLat = tolM / 110000.0 + 1e-6;
   const double cosLat = std::max(std::cos(std::max(std::fabs(startLat_), std::fabs(endLat)) * M_PI / 180.0), 0.01);
   const double tolLon = tolM / (110000.0 * cosLat) + 1e-6;
