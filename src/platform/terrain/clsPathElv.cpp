@@ -252,13 +252,31 @@ bool clsPathElv::ExtractProfile(double length) {
   SampleRadial(last);
 
   const std::size_t n = last + 2;
-  workM_.resize(n);
-  for (std::size_t i = 0; i <= last; ++i) workM_[i] = r.e[i] > kNoElevationLimit ? r.e[i] : kNaN;
   double eLat = 0, eLon = 0;
   r.path.Position(distM, eLat, eLon);  // placed like every other sample
   const float ee = terrain_->Elevation(eLat, eLon, *cursor_);
-  workM_[n - 1] = ee > kNoElevationLimit ? ee : kNaN;
   auto distOf = [&](std::size_t i) { return i + 1 == n ? distM : static_cast<double>(i) * stepM; };
+  const double ef = ElvFactor(), df = DisFactor();
+  elv_.resize(n);
+  dis_.resize(n);
+  // A profile with data at every sample (the usual case) goes straight to its
+  // arrays; one with voids is mended first.
+  bool whole = ee > kNoElevationLimit;
+  for (std::size_t i = 0; i <= last; ++i) {
+    elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
+    whole &= r.e[i] > kNoElevationLimit;
+  }
+  if (whole) {
+    elv_[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
+    for (std::size_t i = 0; i < n; ++i) dis_[i] = distOf(i) * df;
+    ApplyObstructions(az, distM, stepM);
+    return true;
+  }
+  elv_.clear();
+  dis_.clear();
+  workM_.resize(n);
+  for (std::size_t i = 0; i <= last; ++i) workM_[i] = r.e[i] > kNoElevationLimit ? r.e[i] : kNaN;
+  workM_[n - 1] = ee > kNoElevationLimit ? ee : kNaN;
 
   // Voids: the ends must have data; short interior gaps are bridged linearly.
   if (std::isnan(workM_[0]) || std::isnan(workM_[n - 1])) {
@@ -289,7 +307,6 @@ bool clsPathElv::ExtractProfile(double length) {
   if (filled_ > 0)
     message_ = std::to_string(filled_) + " profile point(s) without terrain data were filled from their neighbours";
 
-  const double ef = ElvFactor(), df = DisFactor();
   elv_.resize(n);
   dis_.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
