@@ -225,7 +225,8 @@ bool clsQXAreaCovOK::CovCalc() {
     dLULoss_ = bLULoss_ ? lu.dLossDB : 0.0;
   }
   dNetField_ = dFreeSpaceFld_ - dModelLoss_ - dLULoss_;
-  if (!std::isfinite(dNetField_) || !(dFreqMHz_ > 0) || !std::isfinite(dFreqMHz_)) {
+  if (!std::isfinite(dNetField_) || !(dFreqMHz_ > 0) || !std::isfinite(dFreqMHz_) || !std::isfinite(t_.effBaseM) ||
+      !std::isfinite(ps.erpToward) || !std::isfinite(FACTXmMSL_)) {
     bErrorRun_ = true;
     dModelLoss_ = 0;
     dNetField_ = kFailedPathField;

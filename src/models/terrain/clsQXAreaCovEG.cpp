@@ -73,6 +73,10 @@ bool clsQXAreaCovEG::CovCalc() {
                         RangeWarning("Egli", "distance", dPathMi_ * 1.609344, 0, 64, "km")})
     if (!w.empty()) Warn(std::move(w));
   dModelLoss_ = dEgliExcess(dFreqMHz_, dPathMi_, dTxHtFt_, rxFt, &err);
+  // A transmitter power that is not a number gives no field (the free-space
+  // routine answers 0 dBu for it).
+  const bool noPower = err.empty() && !std::isfinite(ps.erpToward);
+  if (noPower) err = "the transmitter's ERP toward the point is not a number; no field computed";
   if (!err.empty()) {
     sPathError_ = "Egli: " + err;
     bErrorRun_ = true;
@@ -80,6 +84,7 @@ bool clsQXAreaCovEG::CovCalc() {
   }
   std::string luName;
   FinishPath(ps.endLat, ps.endLon, &luName);
+  if (noPower) dNetField_ = kFailedPathField;
 
   if (bDetails_) {
     std::string t = CommonPathDetails(ps);

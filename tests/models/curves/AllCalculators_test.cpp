@@ -83,7 +83,7 @@ struct Model {
 const Model kModels[] = {
     {"EG", New<clsQXAreaCovEG>(), "Egli", false, "field strength dBu", T({}),
      "Egli Propagation Study\nParameter Template: {DEFAULTS SET IN RAVOPROP}\n" + kRule, 150, 27.877529, 49.5000459, kNone, nullptr,
-     nullptr, "Egli: the path length is 0", "9", nullptr},
+     nullptr, "Egli: the path length is 0", "79", nullptr},
     {"SH", New<clsQXAreaCovSH>(), "Shadow", false, "clearance Fresnel zone radii",
      T({{"SH_BFIXED", "1"}, {"SH_VALFIX", "2.5"}, {"SH_DESC", "Half Fresnel"}}),
      "Shadow Study\nParameter Template: Half Fresnel\nFixed Angle: 2.50\n" + kRule, 150, 2.65000555, 0, kNone,
@@ -102,7 +102,7 @@ const Model kModels[] = {
      "Hata/Davidson Propagation Study\nParameter Template: Mobile\n\tArea type: QUASI-OPEN    \n"
      "Radial HAAT based on elevations 3.00 to 16.00 km\nSite HAAT based on radials 0, 90, 180,270\n" + kRule,
      150, 50.7286349, 26.64894, kNone, T({{"AREA_COR", "SUBURBAN"}, {"hd_hstop", "5"}, {"hd_hstopun", "furlongs"}}),
-     "HD HAAT Stop Distance\nInvalid setting: 5 furlongs", "Hata/Davidson path at azimuth", "89", nullptr},
+     "HD HAAT Stop Distance\nInvalid setting: 5 furlongs", "Hata/Davidson path at azimuth", "789", nullptr},
     {"RO", New<clsQXAreaCovRO>(), "Rounded Obstacle", false, "field strength dBu",
      T({{"RO_OBRES", "5"}, {"RO_OBRESUN", "ft"}, {"RO_AMODE", "SCA"}, {"RO_DESC", "Hills"}}),
      "Rounded Obstacle Propagation Study\nParameter Template: Hills\nAttenuation mode: SCA\n"
@@ -122,7 +122,7 @@ const Model kModels[] = {
      "\tLand-Sea correction: ON (MSL=2.50m)\n\tRolling hill correction: ON (8.00 km from RX)\n"
      "\tHill location correction: NO CORRECTION\n\tRidge correction: NO CORRECTION\n"
      "\tPcnt location correction: NO CORRECTION\n",
-     450, 45.7524469, 31.6251281, kNone, T({{"AREA_COR", "downtown"}}), "Okumura Area type\nInvalid setting: downtown", nullptr, "79", "okumura_fig41a_urban_150mhz.csv"},
+     450, 45.7524469, 31.6251281, kNone, T({{"AREA_COR", "downtown"}}), "Okumura Area type\nInvalid setting: downtown", nullptr, "789", "okumura_fig41a_urban_150mhz.csv"},
     {"CA", New<clsQXAreaCovCA>(), "Carey - Interpolated", true, "field strength dBu",
      T({{"ca_curve", "50"}, {"CA_DESC", "carey test"}}),
      "Carey - Interpolated Propagation Study\nParameter Template: carey test\nCarey f(50,50) curves\n"
