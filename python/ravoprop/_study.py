@@ -92,5 +92,29 @@ class Study:
             raise _ravoprop.EngineError(f"Task {self.task}'s study has one point per radial: it has no grid")
         return np.asarray(d["grid"]), tuple(d["geotransform"])
 
+    def export(self, output, format, *, size=400, desc=None, contour=False, levels=None, scale="fixed",
+               threshold=None, dem=None, shade=True):
+        """Writes the results as ``ravoprop export`` does, the same files.
+
+        ``format``: geotiff, geojson or csv (the points), png, svg or pdf (a
+        map; the output's extension names it), kml (a Google Earth overlay,
+        with <name>_overlay.png and <name>_legend.png beside it); with
+        ``contour=True`` the contours at ``levels`` (the study's unit; default
+        its receive level) as geojson, kml or shp. ``size``: longer side of a
+        radial study's raster in cells; ``desc``: the study's description code
+        (default the largest in the table). Maps: ``scale`` fixed, auto or
+        threshold, ``threshold`` in the study's unit, ``dem`` for the shading
+        (default the data directory's terrain), ``shade=False`` for none.
+        Returns a dict: ``file`` (the output path) and ``note`` (what the file
+        lacks, "" when nothing). Raises EngineError with the reason when
+        nothing was written; a file already there is then left as it was.
+        """
+        out = os.fspath(output)
+        note = _ravoprop.export_study(self.table, out, str(format), int(size), str(desc or ""), bool(contour),
+                                      [float(v) for v in (levels or [])], str(scale),
+                                      None if threshold is None else float(threshold), os.fspath(dem or ""),
+                                      bool(shade))
+        return {"file": out, "note": note}
+
 
 Task = Study

@@ -15,5 +15,6 @@ struct EngineError : std::runtime_error {
 void BindModels(pybind11::module_& m);
 void BindPaths(pybind11::module_& m);
 void BindStudies(pybind11::module_& m);
+void BindExport(pybind11::module_& m);
 
 }  // namespace zw::py

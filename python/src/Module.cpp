@@ -48,4 +48,5 @@ PYBIND11_MODULE(_ravoprop, m) {
   zw::py::BindModels(m);
   zw::py::BindPaths(m);
   zw::py::BindStudies(m);
+  zw::py::BindExport(m);
 }
