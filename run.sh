@@ -166,6 +166,8 @@ case "${1:-}" in
     deps
     build build-bench -DRAVO_BENCH=ON -DRAVO_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
     if [ -x build-bench/ravo_bench ]; then build-bench/ravo_bench "${@:2}"; else echo "no benchmarks yet"; fi
+    # The Python package's own cost per path: p2p_many against the same paths through the C++ call.
+    /usr/bin/python3 "$ROOT/bench/python_overhead.py" "$ROOT/build-bench"
     # The area study against SPLAT! (installs Debian's splat when missing; never fails the run).
     bash "$ROOT/bench/splat_compare.sh" "$ROOT/build-bench/ravoprop" || true
     ;;
