@@ -30,6 +30,10 @@
 #include "coverage/StudyPoints.h"
 #include "platform/DbfTable.h"
 
+namespace zw::platform {
+class BnaPolygon;
+}
+
 namespace zw::coverage {
 
 inline constexpr std::int16_t kProcCovPathsRS = 5201;
@@ -67,6 +71,10 @@ struct AreaStudyTask {
   std::filesystem::path PathsFile() const;
   std::filesystem::path DataSumFile() const;
 };
+
+namespace studygen {
+struct TileGrid;
+}
 
 class clsAreaCovPaths {
  public:
@@ -157,11 +165,17 @@ class clsAreaCovPaths {
 
  private:
   struct Generation;
+  struct RadialWork;
   std::string ObtainRS();
   std::string ReadCurrent(double& az, double& dis, double& lat, double& lon);
   std::string Generate(Generation& g);
   std::string GenerateRadials(Generation& g, int kind);
+  // The points of the radial lines, in order; false when the user cancelled.
+  bool PlaceRadialPoints(Generation& g, int kind, double stepKm, std::vector<RadialWork>& lines);
   std::string GenerateTiles(Generation& g);
+  // The grid points inside the boundary (all without one), row by row from
+  // the south.
+  std::string PlaceTilePoints(Generation& g, const studygen::TileGrid& grid, const platform::BnaPolygon* boundary);
   std::string OpenTable(Generation& g, std::int64_t count);
   // False when the user cancelled.
   bool ProgressCheck(Generation& g, std::int64_t n);
