@@ -39,6 +39,7 @@ const std::vector<Row>& Rows() {
     // table's), then the codes.
     auto add = [&r](std::vector<std::string> codes, Make make) {
       std::vector<std::string> names;
+      names.reserve(2 * codes.size());
       for (const auto& code : codes) names.push_back(ModelDisplayNames(code).front());
       names.insert(names.end(), codes.begin(), codes.end());
       r.push_back({{std::move(names)}, std::move(make)});
