@@ -67,6 +67,9 @@ void clsQXAreaCov::cFAC(std::shared_ptr<FieldCollection> m) {
   dAntETilt_ = f.GetDouble("TX_A1ETILT");
   dAntMTilt_ = f.GetDouble("TX_A1MTILT");
   dAntMDir_ = f.GetDouble("TX_A1MDIR");
+  sAntFileName_ = f.GetText("TX_A1FNM");
+  sAntTypeId_ = f.GetText("TX_A1TID");
+  bAntInverted_ = f.GetBool("TX_A1INVRT");
   bool err = false;
   const std::string gain = ConvertGain(f.GetText("TX_A1GNUN", "dBd"), "dBd", f.GetDouble("TX_A1GAIN"), err);
   dAntGainDbd_ = err ? 0.0 : ParseDouble(gain);

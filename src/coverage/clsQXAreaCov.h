@@ -27,6 +27,8 @@ using platform::clsLandUse;
 using platform::clsObstructions;
 using platform::clsPathElv;
 using platform::DbfTable;
+class clsAreaCovPaths;
+class clsQXTask;
 
 // A point of a path that a model used: a knife edge, an obstacle crest, a horizon.
 struct PathMark {
@@ -128,6 +130,12 @@ class clsQXAreaCov {
   const std::shared_ptr<FieldCollection>& cFAC() const { return cFAC_; }
   void cMOB(std::shared_ptr<FieldCollection> m) { cMOB_ = std::move(m); }
   const std::shared_ptr<FieldCollection>& cMOB() const { return cMOB_; }
+  void cAreaCov(clsAreaCovPaths* p) { cAreaCov_ = p; }
+  clsAreaCovPaths* cAreaCov() const { return cAreaCov_; }
+  void cTask(clsQXTask* t) { cTask_ = t; }
+  clsQXTask* cTask() const { return cTask_; }
+  void RSRDB(DbfTable* t) { RSRDB_ = t; }
+  DbfTable* RSRDB() const { return RSRDB_; }
   void cOBS(std::shared_ptr<clsObstructions> o) { cOBS_ = std::move(o); }
   const std::shared_ptr<clsObstructions>& cOBS() const { return cOBS_; }
   void cLandUse(std::shared_ptr<clsLandUse> lu);
@@ -211,6 +219,9 @@ class clsQXAreaCov {
   std::vector<double> daHaz_{0.0}, daHgain_{0.0}, daVel_{0.0}, daVgain_{0.0};
   int iHazMax_ = -88, iVelMax_ = -88;
   std::shared_ptr<FieldCollection> cPropMod_, cFAC_, cMOB_;
+  clsAreaCovPaths* cAreaCov_ = nullptr;
+  clsQXTask* cTask_ = nullptr;
+  DbfTable* RSRDB_ = nullptr;
   std::shared_ptr<clsObstructions> cOBS_;
   std::shared_ptr<clsLandUse> cLandUse_;
   bool bLandUse_ = false;
@@ -221,6 +232,8 @@ class clsQXAreaCov {
 
   // Facility values read by cFAC set.
   double dFreqMHz_ = 0, dAntOrien_ = 0, dAntETilt_ = 0, dAntMTilt_ = 0, dAntMDir_ = 0;
+  std::string sAntFileName_, sAntTypeId_;
+  bool bAntInverted_ = false;
   double dAntGainDbd_ = 0;
 };
 
