@@ -10,7 +10,10 @@ from conftest import DEM, cli
 TX, RX = (44.4365, -71.4131), (44.30, -71.20)
 
 
-@pytest.mark.parametrize("model, freq", [("LR", 98.5), ("HD", 450), ("BC", 98.5), ("SH", 98.5), ("CX", 880)])
+# Every model of the table, each at a frequency inside its curves' or fit's range.
+@pytest.mark.parametrize("model, freq", [("LR", 98.5), ("BU", 98.5), ("RO", 98.5), ("OK", 450), ("EG", 150),
+                                         ("HD", 450), ("SH", 98.5), ("SF", 98.5), ("BC", 98.5), ("SM", 851),
+                                         ("CA", 880), ("CG", 880), ("CX", 880)])
 def test_p2p_equals_the_cli(tmp_path, model, freq):
     rc, out = cli("p2p", "--json", "--model", model, "--dem", DEM, "--from", "%g,%g" % TX, "--to", "%g,%g" % RX,
                   "--freq", freq, "--tx-agl", 100, "--rx-agl", 9.1, home=tmp_path)
