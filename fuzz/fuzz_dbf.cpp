@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!fields.empty()) {
         (void)t.Sorted({{fields[0].name, false}});
         (void)t.Select({}, {{fields.back().name, true}});
-        for (t.MoveFirst(); !t.Eof(); t.MoveNext()) (void)t.Get(fields[0].name);
+        for (t.MoveFirst(); !t.Eof(); t.MoveNext()) (void)t.Value(t.Current(), fields[0].name);
       }
     }
     t.Close();
