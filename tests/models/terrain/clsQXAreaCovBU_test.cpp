@@ -140,23 +140,6 @@ TEST_F(BUCalc, InvalidModeIsLoggedAndFlagged) {
   EXPECT_NE(Log().find("Unknown BUMode in bu_loss calc"), std::string::npos);
 }
 
-// Every mode on profiles it cannot use (the other bad input is common to all models).
-TEST_F(BUCalc, BadProfilesInEveryModeNeverGiveNaN) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::vector<std::pair<std::vector<double>, std::vector<float>>> cases{
-      {{0.0}, {0.0f}}, {{0, 500, 1000}, {nan, nan, nan}}, {{0, 500, 400, 1000}, {0, 10, 10, 0}},
-      {{0, 500, 1000}, {0, -32200.0f, 0}}};
-  for (const char* mode : {"MIN DISTANCE", "INFLECTION", "OBSTACLE PEAKS", "FIGURE 12"})
-    for (const auto& [d, e] : cases) {
-      clsQXAreaCovBU c;
-      c.cPropMod(Template(mode, "1"));
-      Ready(c, test::Arrays(d, e));
-      c.CovCalc();
-      EXPECT_TRUE(std::isfinite(c.dNetField())) << mode << " " << d.size();
-      EXPECT_LE(c.dBullingtonLevel(), 0.0);
-    }
-}
-
 TEST_F(BUCalc, PrtParametersByMode) {
   const std::pair<const char*, const char*> rows[] = {
       {"OBSTACLE PEAKS", "based on OBSTACLE PEAKS\n\tObstacle resolution: 12.50 m\n \n"},

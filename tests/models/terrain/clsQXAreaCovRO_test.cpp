@@ -150,25 +150,5 @@ TEST_F(ROCalc, ClearPathIsFreeSpace) {
   EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
 }
 
-TEST_F(ROCalc, BadProfilesInEveryModeNeverGiveNaN) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::vector<std::pair<std::vector<double>, std::vector<float>>> cases{
-      {{0.0}, {0.0f}}, {{0, 100, 200}, {nan, nan, nan}}, {{0, 100, 50, 200}, {0, 9, 9, 0}},
-      {{0, 100, 200}, {0, -32200.0f, 0}}};
-  for (const char* mode : {"MIN", "FIG 9.9"})
-    for (const auto& [d, e] : cases) {
-      clsQXAreaCovRO c;
-      c.cPropMod(Template(mode));
-      Ready(c, test::Arrays(d, e));
-      c.CovCalc();
-      EXPECT_TRUE(std::isfinite(c.dNetField())) << mode << " " << d.size();
-    }
-  clsQXAreaCovRO c;
-  c.cPropMod(Template("MIN"));
-  Ready(c, Hill(), 0.0);
-  c.CovCalc();
-  EXPECT_NE(Log().find("frequency"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace zw

@@ -150,15 +150,6 @@ double CheckCases(const std::vector<RefCase>& cases, Driver d) {
   return maxDiff;
 }
 
-TEST(LRReference, ProfilesAreComplete) {
-  for (const char* p : {"ntia_p2p_1", "ntia_p2p_2", "ntia_p2p_3", "ntia_p2p_4", "ntia_p2p_5",
-                        "qkpfl", "ntia_cmd"}) {
-    const std::vector<double>& pfl = Profile(p);
-    ASSERT_GE(pfl.size(), 4u);
-    EXPECT_EQ(pfl.size(), static_cast<std::size_t>(pfl[0]) + 3) << p;
-  }
-}
-
 // The ITS driver averages points int(0.1 np) .. np - int(0.1 np); this
 // system starts the range by rounding 3 + 0.1 np half to even, which for
 // np = 78 (10.8) moves both ends one point inwards.
