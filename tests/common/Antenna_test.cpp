@@ -365,18 +365,6 @@ TEST_F(AntennaProfile, ReadsMountingOverridesAndRecords) {
   EXPECT_EQ(r.daHgain, Arr({1, 0.7079, 0.3162, 0.7079}));
 }
 
-TEST_F(AntennaProfile, DefaultsWithoutRecords) {
-  const auto file = Write("[Facility Data]\nTX_A1GAIN=4.5\nTX_A1GNUN=dBd\n");
-  clsAntenna a;
-  a.SetHorizontal({{0, 1}});
-  ASSERT_EQ(LoadAntennaFromProfile(file, "Facility Data", a), "");
-  EXPECT_EQ(a.sDesc, "[No antenna description]");
-  EXPECT_DOUBLE_EQ(a.dGain, 4.5);
-  EXPECT_FALSE(a.bInverted);
-  EXPECT_FALSE(a.HasPattern());
-  EXPECT_EQ(a.daHaz, std::vector<double>{0.0});
-}
-
 TEST_F(AntennaProfile, ConversionFailuresAndBadFiles) {
   clsAntenna a;
   auto file = Write("[F]\nTX_A1GAIN=0\nTX_A1GNUN=dBd\n[Antenna Data]\nHorizRecs=1\nHRec00001=0|0|\n");

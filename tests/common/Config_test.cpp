@@ -145,19 +145,6 @@ TEST(ErrorHandler, AnUnwritableLogIsNotFatal) {
   EXPECT_TRUE(inst.messages().Log().empty());  // silent
 }
 
-TEST(ErrorHandler, ModelErrorsAreShownOnce) {
-  Installation inst;
-  ResetModelErrorDisplay();
-  LogModelError("first");
-  LogModelError("second");
-  const auto shown = inst.messages().Log();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_NE(shown[0].text.find("Subsequent errors will be written to the log file but not displayed on the screen."),
-            std::string::npos);
-  const std::string log = platform::ReadWholeFile(inst.path() / "ZWTECSUP.TXT").value_or("");
-  EXPECT_NE(log.find("second"), std::string::npos);
-}
-
 TEST(TextJoin, JoinRules) {
   EXPECT_EQ(JoinLines("", "B"), "B");
   EXPECT_EQ(JoinLines("  ", "B"), "B");

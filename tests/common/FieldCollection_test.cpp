@@ -70,12 +70,6 @@ TEST(FieldCollection, TypedReadersConvertTolerantly) {
   EXPECT_EQ(c.GetText("missing", "dflt"), "dflt");
 }
 
-TEST(FieldCollection, FromPairsKeepsTheFirstOfARepeatedKey) {
-  auto c = FieldCollection::FromPairs({{"MODEL", "Egli"}, {"EG_DESC", "a"}, {"MODEL", "Okumura"}});
-  EXPECT_EQ(c.Count(), 2u);
-  EXPECT_EQ(c.GetText("MODEL"), "Egli");
-}
-
 TEST(ModelTable, DisplayNamesGiveCodesWithoutRegardToCase) {
   const std::pair<const char*, const char*> names[] = {
       {"longley-rice", "LR"}, {"Shadowing - Line of Sight", "SH"}, {"SHADOW - FIXED ANGLE - LOS", "SF"},

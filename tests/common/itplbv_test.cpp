@@ -96,19 +96,6 @@ TEST(itplbv, BiquadraticExactOnEvenSpacing) {
   for (std::size_t k = 0; k < w.size(); ++k) ASSERT_NEAR(w[k], quad(u[k], v[k]), 2e-5 * (1 + std::fabs(quad(u[k], v[k])))) << u[k] << ", " << v[k];
 }
 
-TEST(itplbv, ValuesOnGridLinesFollowTheLineData) {
-  // Along a grid line the surface depends only on that line's data and the
-  // lines around it: a surface that is a function of x alone gives the same
-  // values on every line.
-  const CurveGrid g = MakeGrid(kUnevenX, kUnevenY, [](double x, double) { return std::exp(-0.3 * x) * 50; });
-  for (float vv : kUnevenY) {
-    std::vector<float> u, v;
-    for (double uu = -1; uu <= 9.5; uu += 0.25) u.push_back(float(uu)), v.push_back(vv);
-    const std::vector<float> w = Interp(g, u, v), w0 = Interp(g, u, std::vector<float>(u.size(), kUnevenY[0]));
-    for (std::size_t k = 0; k < w.size(); ++k) EXPECT_NEAR(w[k], w0[k], 1e-4);
-  }
-}
-
 TEST(itplbv, StepDataDoesNotOvershoot) {
   // A cliff between x = 2 and x = 3: a global cubic spline rings on both
   // sides; Akima's surface stays flat on the flats and monotone on the cliff.
@@ -177,27 +164,6 @@ TEST(itplbv, ExtrapolatesContinuouslyAndFinitely) {
   // Far outside (corners included) the value is finite.
   const auto w = Interp(g, {-100, 500, -100, 500, 3}, {-100, -100, 900, 900, 1e4f});
   for (float wk : w) EXPECT_TRUE(std::isfinite(wk));
-}
-
-TEST(itplbv, ManyPointsInOneCallEqualSingleCalls) {
-  const CurveGrid g = MakeGrid(kUnevenX, kUnevenY, Wavy);
-  std::vector<float> u(200), v(200), w(200, 0.0f);
-  for (int i = 0; i < 200; ++i) {
-    u[i] = -1.0f + 0.05f * i;  // crosses cells and the lower edge
-    v[i] = (i % 3 == 0) ? 1.5f : -2.5f + 0.04f * i;
-  }
-  std::int16_t ier = 0;
-  const std::int16_t lx = g.lx(), ly = g.ly(), n = 200;
-  itplbv(lx, ly, g.x[0], g.y[0], g.z[0], n, u[0], v[0], w[0], ier);
-  ASSERT_EQ(ier, 0);
-  for (int i = 0; i < 200; ++i) {
-    float wi = 0.0f;
-    std::int16_t e = 0;
-    const std::int16_t one = 1;
-    itplbv(lx, ly, g.x[0], g.y[0], g.z[0], one, u[i], v[i], wi, e);
-    EXPECT_EQ(e, 0);
-    EXPECT_EQ(wi, w[i]) << i;
-  }
 }
 
 TEST(itplbv, ReportsBadArgumentsAndLeavesResultsAlone) {

@@ -151,19 +151,6 @@ TEST_F(P2PTest, ReadsProfileCsv) {
 
 // ------------------------------------------------------------ selection
 
-TEST(NewCalculator, ExactNamesOnly) {
-  for (const char* name : {"LR", "Longley-Rice"}) {
-    auto c = NewCalculator(name);
-    ASSERT_TRUE(c) << name;
-    EXPECT_EQ(c->sNameModel2(), "LR");
-    EXPECT_EQ(c->sNameModel(), "Longley-Rice");
-  }
-  for (const char* name : {"lr", "longley-rice", "LONGLEY-RICE", " LR", "LR ", "", "Longley Rice",
-                           "Shadow - Fresnel Zone", "XX"}) {
-    EXPECT_FALSE(NewCalculator(name)) << "'" << name << "'";
-  }
-}
-
 TEST(NewCalculator, TableOrderAndEveryName) {
   const auto& t = CalculatorTable();
   ASSERT_EQ(t.size(), 12u);

@@ -64,21 +64,6 @@ bool HasLineStarting(const std::vector<std::string>& lines, const std::string& s
   return false;
 }
 
-TEST(RFPropTaskLoad, NoTaskLeavesNothingAndReportsNothing) {
-  SampleInstall inst;
-  clsRFProp e;
-  e.lTaskID(0);
-  EXPECT_EQ(e.cTask(), nullptr);
-  EXPECT_EQ(e.sTaskMessage(), "");
-  EXPECT_TRUE(inst.messages().Log().empty());
-  // A loaded task is dropped again by a number below 1.
-  e.lTaskID(1);
-  ASSERT_NE(e.cTask(), nullptr) << e.sTaskMessage();
-  e.lTaskID(-1);
-  EXPECT_EQ(e.cTask(), nullptr);
-  EXPECT_EQ(e.cQuickCov(), nullptr);
-}
-
 TEST(RFPropTaskLoad, SampleTaskLoadsEveryPart) {
   SampleInstall inst;
   clsRFProp e;
@@ -130,33 +115,6 @@ TEST(RFPropTaskLoad, SampleTaskLoadsEveryPart) {
   EXPECT_EQ(e.cCovArea()->TaskType(), "THRESHOLD (RADIAL)");
   EXPECT_NEAR(e.cCovArea()->TXLat(), 44.4365, 1e-9);
   EXPECT_NEAR(e.cCovArea()->TXSiteElvM(), 1136.0f, 1e-3);
-}
-
-TEST(RFPropTaskLoad, DetailsFlagAndTileStep) {
-  SampleInstall inst;
-  inst.Edit("TASK", "TXT File Out", "Details");
-  inst.Edit("Quick Coverage", "Rad or Tile", "tile");
-  inst.Edit("Quick Coverage", "ADV RAD STEP TIL", "30|m");
-  clsRFProp e;
-  e.lTaskID(1);
-  ASSERT_EQ(e.sTaskMessage(), "");
-  EXPECT_TRUE(e.bDetails());
-  EXPECT_NEAR(e.dTopoStep(), 30.0, 1e-12);
-  EXPECT_EQ(e.sTopoStepUn(), "m");
-}
-
-TEST(RFPropTaskLoad, ObstructionFilesFromTheFirstKey) {
-  SampleInstall inst;
-  // Files are numbered from "File 000"; a missing file is left out.
-  inst.Edit("Obstruction Files", "Use Files", "True");
-  inst.Edit("Obstruction Files", "Num Files", "1");
-  inst.Edit("Obstruction Files", "File 000", (inst.work() / "NOSUCH.DBF").string());
-  clsRFProp e;
-  e.lTaskID(1);
-  ASSERT_EQ(e.sTaskMessage(), "");
-  ASSERT_NE(e.cOBS(), nullptr);
-  EXPECT_TRUE(e.cOBS()->bUse());
-  EXPECT_EQ(e.cOBS()->iFileCount(), 0);
 }
 
 TEST(RFPropTaskLoad, FailuresAreReportedAndLeaveNoTask) {

@@ -112,36 +112,6 @@ void Prepare(clsRFProp& e, const Installation& inst) {
   e.sDetailUnElv("m");
 }
 
-TEST(RFPropEngine, FreshEngineStateAndDetailUnitFallbacks) {
-  Installation inst;
-  clsRFProp e;
-  EXPECT_FALSE(inst.Shown("Coordinate System Data not found"));
-  EXPECT_EQ(e.sDetails(), "");
-  EXPECT_EQ(e.dFldDBU(), 0.0);
-  EXPECT_FALSE(e.cFAC() || e.cMOB() || e.cPropMod() || e.cOBS() || e.cLandUse() || e.cPathElv());
-  // No defaults file: the fixed defaults, kept once read.
-  EXPECT_EQ(e.sDetailUnDis(), "km");
-  EXPECT_EQ(e.sDetailUnPwr(), "dBm");
-  EXPECT_EQ(e.sDetailUnElv(), "m");
-  inst.Write("ZWDEFAULTS.INI", "[System Units]\nDistance Units=mi\nPower Units=dBW\n");
-  EXPECT_EQ(e.sDetailUnDis(), "km");
-  e.sDetailUnDis("ft");
-  EXPECT_EQ(e.sDetailUnDis(), "ft");
-  // A blank let falls back again, now to the file.
-  e.sDetailUnDis("  ");
-  EXPECT_EQ(e.sDetailUnDis(), "mi");
-  clsRFProp fresh;
-  EXPECT_EQ(fresh.sDetailUnPwr(), "dBW");
-  EXPECT_EQ(fresh.sDetailUnElv(), "m");
-}
-
-TEST(RFPropEngine, MissingCoordinateDirectoryIsNoMessageWhilePROJConverts) {
-  Installation inst;
-  std::filesystem::remove(inst.path() / "COORDSYS DATA");
-  clsRFProp e;
-  EXPECT_TRUE(inst.messages().Log().empty());
-}
-
 TEST(RFPropEngine, UserLoginClearsTheCollectionsAndSelectsTheUsersDefaults) {
   Installation inst;
   clsRFProp e;

@@ -39,21 +39,6 @@ const char* kLandMobile =
     "RXrej01=abc|-45\n"
     "RXrej02=-30\n";
 
-TEST(clsQXDtoU, FreshTableAndDefaultFile) {
-  Installation inst;
-  clsQXDtoU t;
-  EXPECT_EQ(t.iNumDlevels(), 0);
-  EXPECT_EQ(t.iNumOffsets(), 0);
-  EXPECT_EQ(t.iDescWidMax(), 0);
-  EXPECT_EQ(t.sChnlWidFmt(), "0.000");
-  EXPECT_EQ(t.Dlevel(0), nullptr);
-  EXPECT_EQ(t.RXoffset(-1), nullptr);
-  EXPECT_EQ(fs::path(t.sINIfile()), inst.file());
-  ::setenv("ZWRAVOPROP_HOME", "/elsewhere", 1);
-  ResetConfigCache();
-  EXPECT_EQ(fs::path(t.sINIfile()), inst.file());  // kept once found
-}
-
 TEST(clsQXDtoU, NoInstallationDirectoryIsAFailureNotTheCurrentDirectory) {
   Installation inst;
   ::setenv("ZWRAVOPROP_HOME", "", 1);
@@ -90,17 +75,6 @@ TEST(clsQXDtoU, LoadsASection) {
   EXPECT_EQ(t.iDescWidMax(), 6);
   EXPECT_NE(t.sLoadNotes().find("RXrej01 value 1 is not a number"), std::string::npos);
   EXPECT_TRUE(inst.messages().Log().empty());  // silent
-}
-
-TEST(clsQXDtoU, LoadRemarksAreShownUnlessSilent) {
-  Installation inst;
-  inst.Write(kLandMobile);
-  clsQXDtoU t;
-  ASSERT_EQ(t.DtoU_Load("LM 25k"), "");
-  const auto log = inst.messages().Log();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].title, kDtoUTitle);
-  EXPECT_NE(log[0].text.find("\"abc\""), std::string::npos);
 }
 
 TEST(clsQXDtoU, UnitsKeyAndMissingFieldsOnLoad) {

@@ -400,39 +400,7 @@ TEST_F(DbfTableTest, GarbageInsideRecordsReadsAsEmpty) {
   EXPECT_TRUE(t.IsNull(0, "VALUE"));
 }
 
-TEST_F(DbfTableTest, MovedTableKeepsItsHandle) {
-  const auto p = MakeTable();
-  DbfTable a;
-  ASSERT_EQ(a.Open(p), "");
-  ASSERT_EQ(a.AppendBlank(), "");
-  DbfTable b(std::move(a));
-  EXPECT_FALSE(a.IsOpen());
-  EXPECT_TRUE(b.IsOpen());
-  EXPECT_EQ(b.RecordCount(), 1);
-  DbfTable c;
-  c = std::move(b);
-  EXPECT_EQ(c.RecordCount(), 1);
-}
-
 // ---- Field-definition table.
-
-TEST(DataSumTable, TypeNamesGiveTheirCodes) {
-  const std::pair<const char*, int> codes[] = {{"String", 10}, {"true/false", 1}, {"COUNTER", 4}, {"LONG", 4},
-                                               {"date/time", 8}, {"MEMO", 12}, {"", -1}, {"TEXT", 0}};
-  for (const auto& [name, code] : codes) EXPECT_EQ(VbTypeCode(name), code) << name;
-  DataSumField f;
-  f.name = "X";
-  f.width = 12;
-  f.decimals = 3;
-  f.vbType = "DOUBLE";
-  f.typeCode = 7;
-  f.foxType = "F";
-  EXPECT_EQ(f.ToDbfField(), (DbfField{"X", 'F', 12, 3}));
-  f.foxType = "";
-  EXPECT_EQ(f.ToDbfField().type, 'N');
-  f.typeCode = 10;
-  EXPECT_EQ(f.ToDbfField(), (DbfField{"X", 'C', 12, 0}));
-}
 
 TEST(DataSumTable, RowsComeInIdentifierOrderAndInvalidRowsAreMarked) {
   test::TempDir tmp;
