@@ -274,6 +274,42 @@ struct Takeover {
   }
 };
 
+// Computes the study in batches and hands each over in table order. "" when
+// every batch came back (or the user stopped the run), else why not.
+std::string RunBatches(const CoverageRunInputs& in, int threads, Crew& crew, Takeover& take) {
+  // Points of one radial (the same azimuth, one after another) form a group
+  // computed by one worker from the radial's first point on, so that every
+  // radial is sampled the same way whatever the number of threads.
+  const std::vector<std::size_t> groupStart = StudyGroups(*in.study);
+  const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
+  const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
+  std::vector<PointResult> results;
+  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !take.stop && !take.out.cancelled;) {
+    // Whole groups up to the batch size, and at least a few groups per
+    // thread: radials longer than the batch would otherwise come one per
+    // batch and leave the other threads idle.
+    std::size_t g1 = g0 + 1;
+    while (g1 + 1 < groupStart.size() &&
+           (in.computeGroups || groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
+      ++g1;
+    const std::size_t first = groupStart[g0];
+    const std::size_t count = groupStart[g1] - first;
+    results.assign(count, PointResult{});
+    if (in.computeGroups) {
+      std::string why = in.computeGroups(g0, g1, results);
+      if (why.empty() && results.size() != count)
+        why = "The points were computed elsewhere but " + std::to_string(results.size()) + " results came back for " +
+              std::to_string(count) + " points";
+      if (!why.empty()) return why;
+    } else {
+      crew.Compute(groupStart, g0, g1, results);
+    }
+    g0 = g1;
+    take.Batch(first, results);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::shared_ptr<clsPathElv> MakePathElv(const PathSetup& s) {
@@ -397,39 +433,10 @@ CoverageRunOutcome RunCoverageStudy(const CoverageRunInputs& in) {
   if (progress) ShowProgress(*progress, in, expected);
 
   proc.Step(1300);
-  // Points of one radial (the same azimuth, one after another) form a group
-  // computed by one worker from the radial's first point on, so that every
-  // radial is sampled the same way whatever the number of threads.
-  const std::vector<std::size_t> groupStart = StudyGroups(*study);
-  const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
-  const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
-  std::vector<PointResult> results;
   Takeover take{in, out, expected, {}};
-  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !take.stop && !out.cancelled;) {
-    // Whole groups up to the batch size, and at least a few groups per
-    // thread: radials longer than the batch would otherwise come one per
-    // batch and leave the other threads idle.
-    std::size_t g1 = g0 + 1;
-    while (g1 + 1 < groupStart.size() &&
-           (in.computeGroups || groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
-      ++g1;
-    const std::size_t first = groupStart[g0];
-    const std::size_t count = groupStart[g1] - first;
-    results.assign(count, PointResult{});
-    if (in.computeGroups) {
-      std::string why = in.computeGroups(g0, g1, results);
-      if (why.empty() && results.size() != count)
-        why = "The points were computed elsewhere but " + std::to_string(results.size()) + " results came back for " +
-              std::to_string(count) + " points";
-      if (!why.empty()) {
-        out.result = why;
-        return out;
-      }
-    } else {
-      crew.Compute(groupStart, g0, g1, results);
-    }
-    g0 = g1;
-    take.Batch(first, results);
+  if (std::string why = RunBatches(in, threads, crew, take); !why.empty()) {
+    out.result = why;
+    return out;
   }
   if (progress) progress->SetValue(take.n);
   out.notReached = static_cast<std::int64_t>(order.size() - take.done);

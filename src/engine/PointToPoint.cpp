@@ -117,6 +117,17 @@ std::string EffectiveEarth(const P2PRequest& r, double& k) {
   return {};
 }
 
+// The ERP of a path in dBm (erpDbm), its frequency and antenna heights
+// checked. "" or why not.
+std::string CheckRadio(const P2PRequest& r, double& erpDbm) {
+  bool err = false;
+  erpDbm = ConvertPower(r.erpUnit, "dBm", r.erpValue, err);
+  if (err) return "Invalid ERP: " + FormatGeneral(r.erpValue) + " " + r.erpUnit;
+  if (!(r.freqMHz > 0) || !std::isfinite(r.freqMHz)) return "The frequency must be above 0 MHz";
+  if (!std::isfinite(r.txAglM) || !std::isfinite(r.rxAglM)) return "Antenna heights must be numbers";
+  return {};
+}
+
 // The transmit antenna of a path: gain, and a pattern from a settings file
 // or the antenna library, else the mounting given. "" or why not.
 std::string TransmitAntenna(const P2PRequest& r, clsAntenna& ant) {
@@ -411,20 +422,8 @@ P2PResult P2PContext::Run(const P2PRequest& r) {
   out.pathLengthM = path->DIS_Array().back();
 
   // Transmitter, antenna and receiver.
-  bool err = false;
-  const double erpDbm = ConvertPower(r.erpUnit, "dBm", r.erpValue, err);
-  if (err) {
-    out.error = "Invalid ERP: " + FormatGeneral(r.erpValue) + " " + r.erpUnit;
-    return out;
-  }
-  if (!(r.freqMHz > 0) || !std::isfinite(r.freqMHz)) {
-    out.error = "The frequency must be above 0 MHz";
-    return out;
-  }
-  if (!std::isfinite(r.txAglM) || !std::isfinite(r.rxAglM)) {
-    out.error = "Antenna heights must be numbers";
-    return out;
-  }
+  double erpDbm = 0;
+  if (out.error = CheckRadio(r, erpDbm); !out.error.empty()) return out;
   clsAntenna ant;
   if (out.error = TransmitAntenna(r, ant); !out.error.empty()) return out;
 

@@ -221,6 +221,8 @@ class clsRFProp {
   // failure; *reported tells that it was already shown or logged.
   std::string ReadTaskFile(bool* reported);
   std::string LoadTaskAntenna(const std::string& taskFile);
+  // The task's fixed facility and mobile, each checked: "" or why not.
+  std::string LoadTaskStations(const tasks::TaskFile& tf, const std::string& taskFile, bool* reported);
   // The task's obstruction files (those that hold obstructions): "" or why not.
   std::string LoadTaskObstructions(const tasks::TaskFile& tf);
   // The generator of the loaded task's points, with the task and the transmitter.

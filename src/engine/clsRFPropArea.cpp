@@ -272,6 +272,8 @@ std::string clsRFProp::PrepareCovArea(coverage::GeneratedStudy& study, CoverageR
   return FillRunInputs(study, in);
 }
 
+// One transaction from the run lock to the commit: the lock, the staged files
+// and the report stream live for the whole run, so its steps stay in one body.
 std::string clsRFProp::RunCovArea() {
   ProcScope proc(kProcRFPropCovArea);
   lastRun_ = CoverageRunOutcome{};

@@ -227,29 +227,7 @@ std::string clsRFProp::ReadTaskFile(bool* reported) {
   sTaskType_ = ident.type;
   sTxtFileOut_ = ident.txtFileOut;
 
-  // The facility, its position converted to its own datum first so that the
-  // values derived from it match the map.
-  proc.Step(1100);
-  auto fac = std::make_shared<FieldCollection>(FieldCollection::FromPairs(tf.FacilityData()));
-  if (std::string e = ToFacilityDatum(fac.get()); !e.empty()) return e;
-  cFAC(fac);
-  if (!bFacOK_) {
-    *reported = true;  // the facility check reported its messages
-    return JoinLines("Fixed facility of the task not accepted:", sFacMsg_);
-  }
-
-  proc.Step(1200);
-  std::string rxMsg;
-  auto mob = ReadRxSettings(file, &rxMsg);
-  if (!mob) {
-    *reported = true;
-    return rxMsg;
-  }
-  cMOB(mob);
-  if (!bMobOK_) {
-    *reported = true;
-    return JoinLines("Mobile of the task not accepted:", sMobMsg_);
-  }
+  if (std::string e = LoadTaskStations(tf, file, reported); !e.empty()) return e;
 
   proc.Step(1300);
   cQuickCov_ = std::make_shared<FieldCollection>(FieldCollection::FromPairs(tf.Section("Quick Coverage")));
@@ -295,6 +273,33 @@ std::string clsRFProp::ReadTaskFile(bool* reported) {
   bDetails_ = ident.Details();
   sDetailUnDis_ = SystemDistanceUnits();
   sDetailUnElv_ = SystemElevationUnits();
+  return {};
+}
+
+std::string clsRFProp::LoadTaskStations(const tasks::TaskFile& tf, const std::string& taskFile, bool* reported) {
+  // The facility, its position converted to its own datum first so that the
+  // values derived from it match the map.
+  ProcStep(1100);
+  auto fac = std::make_shared<FieldCollection>(FieldCollection::FromPairs(tf.FacilityData()));
+  if (std::string e = ToFacilityDatum(fac.get()); !e.empty()) return e;
+  cFAC(fac);
+  if (!bFacOK_) {
+    *reported = true;  // the facility check reported its messages
+    return JoinLines("Fixed facility of the task not accepted:", sFacMsg_);
+  }
+
+  ProcStep(1200);
+  std::string rxMsg;
+  auto mob = ReadRxSettings(taskFile, &rxMsg);
+  if (!mob) {
+    *reported = true;
+    return rxMsg;
+  }
+  cMOB(mob);
+  if (!bMobOK_) {
+    *reported = true;
+    return JoinLines("Mobile of the task not accepted:", sMobMsg_);
+  }
   return {};
 }
 
