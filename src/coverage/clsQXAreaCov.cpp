@@ -171,6 +171,12 @@ void clsQXAreaCov::FinishPath(double endLat, double endLon, std::string* luClass
   dNetField_ = dFreeSpaceFld_ - dModelLoss_ - dLULoss_;
 }
 
+bool clsQXAreaCov::ErpNotANumber(double erpTowardDbm, std::string* why) {
+  if (std::isfinite(erpTowardDbm)) return false;
+  *why = "the transmitter's ERP toward the point is not a number; no field computed";
+  return true;
+}
+
 std::string clsQXAreaCov::DetailPower(double dbm) const {
   const std::string unit = sDetailUnPwr_.empty() ? "dBm" : sDetailUnPwr_;
   bool err = false;

@@ -180,6 +180,10 @@ class clsQXAreaCov {
   PathStart BeginTerrainPath();
   // Step 7: land use at the path end and the net field.
   void FinishPath(double endLat, double endLon, std::string* luClassName);
+  // A transmitter power that is not a number gives no field (the free-space
+  // routine answers 0 dBu for it): true, with *why set, when the ERP toward
+  // the point (dBm) is not a number.
+  static bool ErpNotANumber(double erpTowardDbm, std::string* why);
   // The common account of a path that the details text starts with.
   std::string CommonPathDetails(const PathStart& ps) const;
 

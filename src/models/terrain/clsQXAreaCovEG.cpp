@@ -2,7 +2,6 @@
 
 #include "models/terrain/ModelValidity.h"
 
-#include <cmath>
 
 #include "common/ErrorHandler.h"
 #include "platform/NumberFormat.h"
@@ -73,10 +72,7 @@ bool clsQXAreaCovEG::CovCalc() {
                         RangeWarning("Egli", "distance", dPathMi_ * 1.609344, 0, 64, "km")})
     if (!w.empty()) Warn(std::move(w));
   dModelLoss_ = dEgliExcess(dFreqMHz_, dPathMi_, dTxHtFt_, rxFt, &err);
-  // A transmitter power that is not a number gives no field (the free-space
-  // routine answers 0 dBu for it).
-  const bool noPower = err.empty() && !std::isfinite(ps.erpToward);
-  if (noPower) err = "the transmitter's ERP toward the point is not a number; no field computed";
+  const bool noPower = err.empty() && ErpNotANumber(ps.erpToward, &err);
   if (!err.empty()) {
     sPathError_ = "Egli: " + err;
     bErrorRun_ = true;

@@ -153,12 +153,7 @@ bool clsQXAreaCovHD::CovCalc() {
   } else {
     FinishPath(ps.endLat, ps.endLon, &luName);
   }
-  // A transmitter power that is not a number gives no field (the free-space
-  // routine answers 0 dBu for it).
-  if (loss_.bOK && !std::isfinite(ps.erpToward)) {
-    loss_.bOK = false;
-    loss_.sError = "the transmitter's ERP toward the point is not a number; no field computed";
-  }
+  if (loss_.bOK && ErpNotANumber(ps.erpToward, &loss_.sError)) loss_.bOK = false;
   if (!loss_.bOK) {
     sPathError_ = loss_.sError;
     bErrorRun_ = true;
