@@ -137,6 +137,12 @@ const std::array<std::string, 7>& LRClimateNames() {
   return names;
 }
 
+// The profile failures both profile builders give.
+constexpr const char* kLRTooManyIntervals =
+    "Longley-Rice: the terrain profile has more than 32767 intervals (the model's limit).";
+constexpr const char* kLRNoSpacing = "Longley-Rice: the terrain profile spacing is not greater than 0.";
+constexpr const char* kLRElevationNaN = "Longley-Rice: the terrain profile holds an elevation that is not a number.";
+
 bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const float> elev,
                     std::vector<double>& pfl, std::string& sErr) {
   pfl.clear();
@@ -146,7 +152,7 @@ bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const
     return false;
   }
   if (lastIndex > kLRMaxIntervals) {
-    sErr = "Longley-Rice: the terrain profile has more than 32767 intervals (the model's limit).";
+    sErr = kLRTooManyIntervals;
     return false;
   }
   const auto n = static_cast<std::size_t>(lastIndex) + 1;
@@ -156,7 +162,7 @@ bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const
   }
   const double xi = dist[1] - dist[0];
   if (!std::isfinite(xi) || !(xi > 0.0)) {
-    sErr = "Longley-Rice: the terrain profile spacing is not greater than 0.";
+    sErr = kLRNoSpacing;
     return false;
   }
   // One pass that copies and checks (without a branch per point).
@@ -171,7 +177,7 @@ bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const
   }
   if (!finite) {
     pfl.clear();
-    sErr = "Longley-Rice: the terrain profile holds an elevation that is not a number.";
+    sErr = kLRElevationNaN;
     return false;
   }
   return true;
@@ -187,16 +193,14 @@ bool LRBuildEvenProfile(int lastIndex, std::span<const double> dist, std::span<c
   const double step = dist[1] - dist[0];
   const double count = std::max(1.0, std::ceil(length / step - 1e-9));
   if (!(count <= kLRMaxIntervals)) {  // (not a number too: a spacing that is not greater than 0)
-    sErr = std::isfinite(step) && step > 0.0 && std::isfinite(length)
-               ? "Longley-Rice: the terrain profile has more than 32767 intervals (the model's limit)."
-               : "Longley-Rice: the terrain profile spacing is not greater than 0.";
+    sErr = std::isfinite(step) && step > 0.0 && std::isfinite(length) ? kLRTooManyIntervals : kLRNoSpacing;
     return false;
   }
   const auto intervals = static_cast<std::size_t>(count);
   // The spacing is the first interval of the even profile.
   const double xi = (intervals == 1 ? dist[n] : dist[0] + length * 1.0 / static_cast<double>(intervals)) - dist[0];
   if (!std::isfinite(xi) || !(xi > 0.0)) {
-    sErr = "Longley-Rice: the terrain profile spacing is not greater than 0.";
+    sErr = kLRNoSpacing;
     return false;
   }
   pfl.resize(intervals + 3);
@@ -219,7 +223,7 @@ bool LRBuildEvenProfile(int lastIndex, std::span<const double> dist, std::span<c
   out[intervals] = static_cast<double>(elev[n]);
   if (!finite || !std::isfinite(elev[n])) {
     pfl.clear();
-    sErr = "Longley-Rice: the terrain profile holds an elevation that is not a number.";
+    sErr = kLRElevationNaN;
     return false;
   }
   return true;
