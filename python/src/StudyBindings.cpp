@@ -13,6 +13,7 @@
 #include "coverage/ResultsExport.h"
 #include "engine/CombinedRun.h"
 #include "engine/PointResultCodec.h"
+#include "engine/PointToPoint.h"
 #include "engine/clsRFProp.h"
 #include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
@@ -52,9 +53,9 @@ fs::path ExistingDir(const std::string& workdir) {
 
 std::shared_ptr<platform::TerrainSource> Terrain(const std::string& dem) {
   if (dem.empty()) return nullptr;
-  auto t = std::make_shared<platform::TerrainSource>();
-  const std::string msg = t->Add(dem);
-  if (t->SourceCount() == 0) throw EngineError("No usable elevation data in " + dem + (msg.empty() ? "" : ": " + msg));
+  std::string error;
+  auto t = OpenTerrain(dem, error);
+  if (!t) throw EngineError(error);
   return t;
 }
 
