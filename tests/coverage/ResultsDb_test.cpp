@@ -22,11 +22,6 @@ class ResultsDbTest : public ::testing::Test {
   platform::ScriptedMessages* messages = &tmp.messages();
 };
 
-TEST(ResultsFileName, SevenDigitTaskNumber) {
-  EXPECT_EQ(ResultsFileName(42), "R0000042.DBF");
-  EXPECT_EQ(ResultsFileName(1234567), "R1234567.DBF");
-}
-
 // The one-pass writer encodes every record exactly as the table layer does
 // for a skeleton record (AddRec1) later filled by UpdateRDBRec.
 TEST_F(ResultsDbTest, TheOnePassWriterWritesTheRecordsTheTableLayerWrites) {

@@ -1,6 +1,5 @@
-// The calculator base: pattern bounds, the unit check of the terrain profile
-// object, template and land-use setters, and the common start and end of a
-// terrain path (receiver heights, elevation angle, ERP toward the point,
+// The calculator base: the unit check of the terrain profile object and the
+// common start and end of a terrain path (receiver heights, elevation angle, ERP toward the point,
 // free-space and net field).
 #include "coverage/clsQXAreaCov.h"
 
@@ -34,20 +33,12 @@ class FixedLossCalc : public clsQXAreaCov {
   std::string sNameModel() const override { return "Fixed"; }
   std::string sNameModel2() const override { return "FX"; }
 
-  int HazMax() const { return iHazMax_; }
-  int VelMax() const { return iVelMax_; }
-  bool LandUseOn() const { return bLandUse_; }
   double loss = 0;
-  bool accept = true;
-  int reads = 0;
   PathStart last;
   std::string className;
 
  protected:
-  bool ReadParameters(const FieldCollection&) override {
-    ++reads;
-    return accept ? true : RejectSetting("FX Setting", "7");
-  }
+  bool ReadParameters(const FieldCollection&) override { return true; }
 };
 
 // A profile object with a fixed ground elevation at the end point.
@@ -83,24 +74,6 @@ class CalcTest : public test::ModelTestEnv {
   }
 };
 
-TEST_F(CalcTest, PatternUpperBoundsAreMinus88WhenEmpty) {
-  FixedLossCalc c;
-  EXPECT_EQ(c.HazMax(), -88);
-  EXPECT_EQ(c.VelMax(), -88);
-  c.daHaz({0.0, 0.0, 90.0, 180.0});
-  c.daVel({0.0, -10.0, 10.0});
-  EXPECT_EQ(c.HazMax(), 3);
-  EXPECT_EQ(c.VelMax(), 2);
-  c.daHaz({});
-  c.daVel({});
-  EXPECT_EQ(c.HazMax(), -88);
-  EXPECT_EQ(c.VelMax(), -88);
-  // An antenna without a pattern ({0}) gives bound 0: no pattern points.
-  clsAntenna none;
-  c.daHaz(none.daHaz);
-  EXPECT_EQ(c.HazMax(), 0);
-}
-
 TEST_F(CalcTest, ProfileUnitsMustBeMetres) {
   FixedLossCalc c;
   auto p = std::make_shared<platform::clsPathElv>();
@@ -130,54 +103,6 @@ TEST_F(CalcTest, ProfileUnitsMustBeMetres) {
   EXPECT_EQ(c.sOKtoGO(), "");
   c.cPathElv(nullptr);
   EXPECT_EQ(c.sOKtoGO(), "");
-}
-
-TEST_F(CalcTest, TemplateSetter) {
-  FixedLossCalc c;
-  c.cPropMod(nullptr);
-  EXPECT_EQ(c.reads, 0);
-  EXPECT_FALSE(c.cPropMod());
-
-  auto m = std::make_shared<FieldCollection>();
-  c.cPropMod(m);
-  EXPECT_EQ(c.reads, 1);
-  EXPECT_EQ(c.cPropMod(), m);
-  EXPECT_EQ(c.sReadError(), "");
-
-  c.accept = false;
-  c.bSilent(true);
-  c.cPropMod(m);
-  EXPECT_EQ(c.reads, 2);
-  EXPECT_FALSE(c.cPropMod()) << "a rejected template is cleared";
-  EXPECT_EQ(c.sReadError(), "FX Setting\nInvalid setting: 7");
-  EXPECT_TRUE(messages->Log().empty()) << "silent: logged only";
-  EXPECT_FALSE(c.bErrorSet());
-
-  c.bSilent(false);
-  c.cPropMod(m);
-  ASSERT_EQ(messages->Log().size(), 1u);
-  EXPECT_NE(messages->Log()[0].text.find("FX Setting\nInvalid setting: 7"), std::string::npos);
-
-  // A later accepted template clears the old reason.
-  c.accept = true;
-  c.cPropMod(m);
-  EXPECT_EQ(c.sReadError(), "");
-}
-
-TEST_F(CalcTest, LandUseSetterCopiesTheUseFlag) {
-  FixedLossCalc c;
-  auto lu = std::make_shared<platform::clsLandUse>();
-  lu->bUse(true);
-  c.cLandUse(lu);
-  EXPECT_TRUE(c.LandUseOn());
-  lu->bUse(false);
-  c.cLandUse(lu);
-  EXPECT_FALSE(c.LandUseOn());
-  lu->bUse(true);
-  c.cLandUse(lu);
-  c.cLandUse(nullptr);
-  EXPECT_FALSE(c.LandUseOn());
-  EXPECT_FALSE(c.cLandUse());
 }
 
 TEST_F(CalcTest, ReceiverHeightsAboveGroundOrSeaLevel) {
@@ -338,11 +263,6 @@ TEST_F(CalcTest, NetFieldIsFreeSpaceLessModelAndLandUseLoss) {
 
 TEST_F(CalcTest, FacilityValuesAndCommonDefaults) {
   FixedLossCalc c;
-  EXPECT_EQ(c.lErrLevel(), 0);
-  EXPECT_EQ(c.lErrBits(), 0);
-  EXPECT_FALSE(c.bErrorRun());
-  EXPECT_FALSE(c.bErrorSet());
-  EXPECT_FALSE(c.bDirectContourCalc());
   // A gain in dBi reaches the pattern lookup as dBd: with a flat pattern at
   // the same absolute gain there is no pattern loss.
   auto f = Facility(0);

@@ -140,7 +140,7 @@ TEST(RFPropEngine, UserLoginClearsTheCollectionsAndSelectsTheUsersDefaults) {
   EXPECT_NE(e.RunPathSetup().find("cFAC"), std::string::npos);
 }
 
-TEST(RFPropEngine, TerrainObstructionAndLandUseObjects) {
+TEST(RFPropEngine, AProfileInOtherUnitsIsTakenInMetres) {
   Installation inst;
   clsRFProp e;
   auto p = std::make_shared<platform::clsPathElv>();
@@ -157,21 +157,6 @@ TEST(RFPropEngine, TerrainObstructionAndLandUseObjects) {
   e.cPathElv(q);
   EXPECT_EQ(q->sElvUnits(), "m");
   EXPECT_EQ(q->sDisUnits(), "m");
-
-  EXPECT_FALSE(e.cOBS());
-  e.OBS_Use(true);
-  ASSERT_TRUE(e.cOBS());
-  EXPECT_TRUE(e.cOBS()->bUse());
-  e.OBS_AddFile("A.DBF");
-  e.OBS_AddFile("A.DBF");
-  EXPECT_EQ(e.cOBS()->iFileCount(), 1);
-  clsRFProp f;
-  f.LU_Template("NLCD");
-  ASSERT_TRUE(f.cLandUse());
-  EXPECT_EQ(f.cLandUse()->sTemplate(), "NLCD");
-  EXPECT_FALSE(f.cLandUse()->bUse());
-  f.LU_Use(true);
-  EXPECT_TRUE(f.cLandUse()->bUse());
 }
 
 TEST(RFPropFacility, HeightsErpAndDatum) {
