@@ -104,17 +104,6 @@ TEST_F(SHCalc, ShortAndEmptyProfiles) {
   EXPECT_NE(c.sPathError().find("12.35"), std::string::npos) << c.sPathError();
   EXPECT_NE(c.sPathError().find("-98.77"), std::string::npos);
   EXPECT_NE(Log().find("12.35"), std::string::npos);
-
-  // Voids and NaN elevations are skipped, never a NaN result.
-  auto p = Flat(11);
-  std::vector<float> e = p->ELV_Array();
-  e[3] = std::numeric_limits<float>::quiet_NaN();
-  e[5] = -32200.0f;
-  p->ELV_Array(e);
-  Ready(c, p);
-  c.CovCalc();
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  EXPECT_FALSE(c.bErrorRun());
 }
 
 TEST_F(SHCalc, NoFrequencyIsLoggedAndNoFixedAnglePrinted) {
