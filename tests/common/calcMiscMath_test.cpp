@@ -4,32 +4,10 @@
 
 #include <array>
 #include <cmath>
-#include <optional>
 #include <vector>
 
 namespace zw {
 namespace {
-
-TEST(calcMiscMath, MinimumAndMaximumOverOptionalValues) {
-  EXPECT_EQ(dMin(3.0, 5.0, -1.0), -1.0);
-  EXPECT_EQ(dMin(3.0, 5.0), 3.0);
-  EXPECT_EQ(dMax(3.0, 5.0, 4.0, 4.5), 5.0);
-  EXPECT_EQ(dMax(3.0, 1.0, 2.0, 2.0, 2.0, 2.0, 2.0, 2.0, 2.0, 9.0), 9.0);  // ten values
-  EXPECT_EQ(iMax(2, 7), 7);
-  EXPECT_EQ(iMax(2, 7, 7, -3), 7);
-  EXPECT_EQ(iMin(-2, 7, 0), -2);
-  EXPECT_EQ(iMin(std::int16_t{-32768}, 7), -32768);
-  EXPECT_EQ(rMin(1.5f, 0.5f, 0.25f), 0.25f);
-  EXPECT_EQ(rMax(1.5f, 0.5f), 1.5f);
-  // Absent optional values are skipped.
-  const std::optional<double> none, low = -10.0;
-  EXPECT_EQ(dMin(3.0, 5.0, none, std::nullopt), 3.0);
-  EXPECT_EQ(dMin(3.0, 5.0, none, low), -10.0);
-  EXPECT_EQ(dMax(3.0, 5.0, none), 5.0);
-  // The Longley-Rice limit: a diffraction term against 6283.2.
-  EXPECT_EQ(dMin(7000.0, 6283.2), 6283.2);
-  static_assert(dMax(1.0, 2.0, 3.0) == 3.0);
-}
 
 TEST(calcMiscMath, GuardedLogarithm) {
   EXPECT_NEAR(dLog10(1000), 3.0, 1e-15);

@@ -5,14 +5,6 @@
 namespace zw {
 namespace {
 
-TEST(modsBUmode, NamesAndCodesRoundTrip) {
-  EXPECT_EQ(iBUModeCode("MIN DISTANCE"), 0);
-  EXPECT_EQ(iBUModeCode("INFLECTION"), 1);
-  EXPECT_EQ(iBUModeCode("OBSTACLE PEAKS"), 2);
-  EXPECT_EQ(iBUModeCode("FIGURE 12"), 3);
-  for (std::int16_t c = 0; c <= 3; ++c) EXPECT_EQ(iBUModeCode(sBUModeName(c)), c);
-}
-
 TEST(modsBUmode, OnlyTheExactNameMatches) {
   EXPECT_EQ(iBUModeCode("Figure 12"), kBUModeInvalid);
   EXPECT_EQ(iBUModeCode(" FIGURE 12"), 88);
