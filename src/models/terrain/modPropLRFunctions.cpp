@@ -1,0 +1,249 @@
+// Longley-Rice core: the published helper functions of the model (normal
+// deviates, knife-edge and smooth-earth functions, troposcatter functions, the
+// least-squares line through a profile and its terrain irregularity).
+#include "models/terrain/modPropLR.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zw {
+
+namespace {
+
+// Tables of the troposcatter frequency-gain and attenuation functions.
+constexpr double kH0a[5] = {25.0, 80.0, 177.0, 395.0, 705.0};
+constexpr double kH0b[5] = {24.0, 45.0, 68.0, 80.0, 105.0};
+constexpr double kAhdA[3] = {133.4, 104.6, 71.8};
+constexpr double kAhdB[3] = {0.332e-3, 0.212e-3, 0.157e-3};
+constexpr double kAhdC[3] = {-4.343, -1.086, 2.171};
+
+double sq(double x) { return x * x; }
+
+// The k-th largest minus the k-th smallest of a (1 <= k <= a.size()); a is
+// reordered. The values are counted into buckets of equal width between the
+// least and the greatest (the bucket of a value never decreases as the value
+// grows), the buckets holding the two ranks are found from the counts, and
+// only their few values are selected among: a terrain profile's deviations
+// are too orderly for a plain selection's branches, which cost more than
+// the rest of the routine.
+double DecileSpread(std::span<double> a, std::size_t k) {
+  const std::size_t n = a.size();
+  if (n == 0) return 0.0;
+  k = std::clamp<std::size_t>(k, 1, n);
+  double lo = a[0], hi = a[0];
+  for (const double x : a) {
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+  }
+  if (!(hi > lo)) return 0.0;  // all equal
+  constexpr int kBuckets = 64;
+  const double scale = kBuckets / (hi - lo);
+  std::array<int, kBuckets> count{};
+  std::array<std::uint8_t, 256> shortList;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+  std::vector<std::uint8_t> longList;
+  std::uint8_t* bucketOf = shortList.data();
+  if (n > shortList.size()) {
+    longList.resize(n);
+    bucketOf = longList.data();
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const double t = (a[i] - lo) * scale;
+    const int b = t < kBuckets - 1 ? static_cast<int>(t) : kBuckets - 1;  // (not a number: the last)
+    bucketOf[i] = static_cast<std::uint8_t>(b);
+    ++count[static_cast<std::size_t>(b)];
+  }
+  // The value of rank `rank` (0 = least) among the n.
+  const auto valueOfRank = [&](std::size_t rank) {
+    int b = 0;
+    std::size_t below = 0;
+    while (below + static_cast<std::size_t>(count[static_cast<std::size_t>(b)]) <= rank)
+      below += static_cast<std::size_t>(count[static_cast<std::size_t>(b++)]);
+    std::array<double, 256> few;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+    std::vector<double> many;
+    double* in = few.data();
+    if (static_cast<std::size_t>(count[static_cast<std::size_t>(b)]) > few.size()) {
+      many.resize(static_cast<std::size_t>(count[static_cast<std::size_t>(b)]));
+      in = many.data();
+    }
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      if (bucketOf[i] == b) in[m++] = a[i];
+    const std::size_t r = rank - below;
+    std::nth_element(in, in + r, in + m);
+    return in[r];
+  };
+  return valueOfRank(n - k) - valueOfRank(k - 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- helpers
+
+namespace lr {
+
+double dim(double a, double b) { return a > b ? a - b : 0.0; }
+
+long roundHalfEven(double x) {
+  const double f = std::floor(x);
+  const double diff = x - f;
+  long r = static_cast<long>(f);
+  if (diff > 0.5) return r + 1;
+  if (diff < 0.5) return r;
+  return (r % 2 == 0) ? r : r + 1;
+}
+
+double qerfi(double q) {
+  constexpr double c0 = 2.515516698, c1 = 0.802853, c2 = 0.010328;
+  constexpr double d1 = 1.432788, d2 = 0.189269, d3 = 0.001308;
+  const double x = 0.5 - q;
+  double t = std::max(0.5 - std::fabs(x), 0.000001);
+  t = std::sqrt(-2.0 * std::log(t));
+  double v = t - ((c2 * t + c1) * t + c0) / (((d3 * t + d2) * t + d1) * t + 1.0);
+  if (x < 0.0) v = -v;
+  return v;
+}
+
+double qerf(double z) {
+  constexpr double b1 = 0.319381530, b2 = -0.356563782, b3 = 1.781477937, b4 = -1.821255978,
+                   b5 = 1.330274429, rp = 4.317008, rrt2pi = 0.398942280;
+  double t = std::fabs(z);
+  double v;
+  if (t >= 10.0) {
+    v = 0.0;
+  } else {
+    t = rp / (t + rp);
+    v = std::exp(-0.5 * z * z) * rrt2pi * ((((b5 * t + b4) * t + b3) * t + b2) * t + b1) * t;
+  }
+  if (z < 0.0) v = 1.0 - v;
+  return v;
+}
+
+double aknfe(double v2) {
+  if (v2 < 5.76) return 6.02 + 9.11 * std::sqrt(v2) - 1.27 * v2;
+  return 12.953 + 4.343 * std::log(v2);
+}
+
+double fht(double x, double pk) {
+  double v;
+  if (x < 200.0) {
+    const double w = -std::log(pk);
+    if (pk < 1e-5 || x * w * w * w > 5495.0) {
+      v = -117.0;
+      if (x > 1.0) v = 17.372 * std::log(x) + v;
+    } else {
+      v = 2.5e-5 * x * x / pk - 8.686 * w - 15.0;
+    }
+  } else {
+    v = 0.05751 * x - 4.343 * std::log(x);
+    if (x < 2000.0) {
+      const double w = 0.0134 * x * std::exp(-0.005 * x);
+      v = (1.0 - w) * v + w * (17.372 * std::log(x) - 117.0);
+    }
+  }
+  return v;
+}
+
+double h0f(double r, double et) {
+  int it;
+  double q;
+  if (!(et >= 1.0)) {  // below 1 (or not a number): the first row
+    it = 1;
+    q = 0.0;
+  } else if (et >= 5.0) {
+    it = 5;
+    q = 0.0;
+  } else {
+    it = static_cast<int>(et);
+    q = et - it;
+  }
+  const double x = sq(1.0 / r);
+  double v = 4.343 * std::log((kH0a[it - 1] * x + kH0b[it - 1]) * x + 1.0);
+  if (q != 0.0) v = (1.0 - q) * v + q * 4.343 * std::log((kH0a[it] * x + kH0b[it]) * x + 1.0);
+  return v;
+}
+
+double ahd(double td) {
+  int i;
+  if (td <= 10e3)
+    i = 0;
+  else if (td <= 70e3)
+    i = 1;
+  else
+    i = 2;
+  return kAhdA[i] + kAhdB[i] * td + kAhdC[i] * std::log(td);
+}
+
+void z1sq1(std::span<const double> z, double x1, double x2, double& z0, double& zn) {
+  const double xn = z[0];
+  double xa = static_cast<int>(dim(x1 / z[1], 0.0));
+  double xb = xn - static_cast<int>(dim(xn, x2 / z[1]));
+  if (xb <= xa) {
+    xa = dim(xa, 1.0);
+    xb = xn - dim(xn, xb + 1.0);
+  }
+  long ja = static_cast<long>(xa);
+  const long jb = static_cast<long>(xb);
+  const long n = jb - ja;
+  xa = xb - xa;
+  double x = -0.5 * xa;
+  xb += x;
+  double a = 0.5 * (z[ja + 2] + z[jb + 2]);
+  double b = 0.5 * (z[ja + 2] - z[jb + 2]) * x;
+  for (long i = 2; i <= n; ++i) {
+    ++ja;
+    x += 1.0;
+    a += z[ja + 2];
+    b += z[ja + 2] * x;
+  }
+  a /= xa;
+  b = b * 12.0 / ((xa * xa + 2.0) * xa);
+  z0 = a - b * xb;
+  zn = a + b * (xn - xb);
+}
+
+double d1thx(std::span<const double> pfl, double x1, double x2) {
+  const long np = static_cast<long>(pfl[0]);
+  double xa = x1 / pfl[1];
+  double xb = x2 / pfl[1];
+  if (xb - xa < 2.0) return 0.0;
+  long ka = static_cast<long>(0.1 * (xb - xa + 8.0));
+  ka = std::min(std::max(4L, ka), 25L);
+  const long n = 10 * ka - 5;
+  const double sn = static_cast<double>(n - 1);
+  // At most 10 x 25 - 5 points and the two header values.
+  std::array<double, 247> s;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+  s[0] = sn;
+  s[1] = 1.0;
+  xb = (xb - xa) / sn;
+  long k = static_cast<long>(xa + 1.0);
+  xa -= static_cast<double>(k);
+  for (long j = 0; j < n; ++j) {
+    while (xa > 0.0 && k < np) {
+      xa -= 1.0;
+      ++k;
+    }
+    s[j + 2] = pfl[k + 2] + (pfl[k + 2] - pfl[k + 1]) * xa;
+    xa = xa + xb;
+  }
+  z1sq1(s, 0.0, sn, xa, xb);
+  xb = (xb - xa) / sn;
+  for (long j = 0; j < n; ++j) {
+    s[j + 2] -= xa;
+    xa = xa + xb;
+  }
+  // The published routine's quantiles: the elements at ka - 1 and kb - 1 =
+  // n - ka of the deviations in decreasing order, that is the ka-th largest
+  // and the ka-th smallest.
+  double v = DecileSpread(std::span<double>(s).subspan(2, static_cast<std::size_t>(n)),
+                          static_cast<std::size_t>(ka));
+  v /= 1.0 - 0.8 * std::exp(-(x2 - x1) / 50e3);
+  return v;
+}
+
+}  // namespace lr
+
+}  // namespace zw
