@@ -20,6 +20,8 @@ namespace {
 
 // Error number of a rejected template setting ("Invalid procedure call or argument").
 constexpr std::int32_t kInvalidSettingError = 5;
+// Error number of a zero-length path ("Invalid procedure call or argument").
+constexpr std::int32_t kZeroLengthError = 5;
 
 constexpr const char* kSupportContact = "ZWRavoprop support (see the README of the installation).";
 
@@ -174,6 +176,24 @@ void clsQXAreaCov::FinishPath(double endLat, double endLon, std::string* luClass
 bool clsQXAreaCov::ErpNotANumber(double erpTowardDbm, std::string* why) {
   if (std::isfinite(erpTowardDbm)) return false;
   *why = "the transmitter's ERP toward the point is not a number; no field computed";
+  return true;
+}
+
+void clsQXAreaCov::FailPath(std::string why, double netField) {
+  bErrorRun_ = true;
+  sPathError_ = std::move(why);
+  dModelLoss_ = 0;
+  dLULoss_ = 0;
+  iLUCode_ = 0;
+  dNetField_ = netField;
+}
+
+bool clsQXAreaCov::FailZeroLengthPath(std::string_view modelCode, double netField) {
+  if (dPathLthM_ > 0 && std::isfinite(dPathLthM_)) return false;
+  const std::string msg = "Zero-length path in ClsQXAreaCov" + std::string(modelCode) + ".CovCalc";
+  ReportError(kZeroLengthError, msg, "", bSilent_);
+  FailPath(msg, netField);
+  if (bDetails_) sDetails_ += "Path not computed: " + msg;
   return true;
 }
 

@@ -108,10 +108,7 @@ class clsQXAreaCov {
   bool bErrorRun() const { return bErrorRun_; }
   // Why the last CovCalc could not compute its path ("" when it could, or
   // when the model gives no reason).
-  virtual const std::string& sPathError() const {
-    static const std::string none;
-    return none;
-  }
+  const std::string& sPathError() const { return sPathError_; }
   bool bErrorSet() const { return false; }
   bool bSilent() const { return bSilent_; }
   void bSilent(bool v) { bSilent_ = v; }
@@ -184,6 +181,13 @@ class clsQXAreaCov {
   // routine answers 0 dBu for it): true, with *why set, when the ERP toward
   // the point (dBm) is not a number.
   static bool ErpNotANumber(double erpTowardDbm, std::string* why);
+  // A path the model could not compute: the run is an error run with `why` as
+  // its reason, no model or land-use loss, and `netField` (dBu) as the point's
+  // field rather than the one of the previous path.
+  void FailPath(std::string why, double netField);
+  // A path of no length (or not a number) is reported under the model's code
+  // and failed with `netField` (dBu); true when the path was failed.
+  bool FailZeroLengthPath(std::string_view modelCode, double netField);
   // The common account of a path that the details text starts with.
   std::string CommonPathDetails(const PathStart& ps) const;
 
@@ -216,6 +220,7 @@ class clsQXAreaCov {
   std::string sReadError_;
   std::string sUnitText_;  // the profile-unit part of sOKtoGO_
   bool bErrorRun_ = false;
+  std::string sPathError_;
   bool bSilent_ = false;
   double dModelLoss_ = 0, dFreeSpaceFld_ = 0, dLULoss_ = 0, dNetField_ = 0;
   std::int16_t iLUCode_ = 0;

@@ -29,8 +29,6 @@ constexpr double kMetresPerMile = 1609.344;
 constexpr double kMetresPerFoot = 0.3048;
 // Net field of a path the model could not compute: far below any real field.
 constexpr double kFailedPathField = -999.0;
-// Error number of a zero-length path ("Invalid procedure call or argument").
-constexpr std::int32_t kZeroLengthError = 5;
 
 std::int16_t PercentageOf(const std::string& t) {
   if (t == "10") return 10;
@@ -143,49 +141,56 @@ double clsQXAreaCovBC::AverageTerrainM(const std::vector<double>& dis, const std
   return used > 0 ? sum / used : 0.0;
 }
 
-void clsQXAreaCovBC::FailPath(std::string why) {
-  bErrorRun_ = true;
-  sPathError_ = std::move(why);
-  dModelLoss_ = 0;
-  dLULoss_ = 0;
-  iLUCode_ = 0;
-  dNetField_ = kFailedPathField;
-}
-
 bool clsQXAreaCovBC::CovCalc() {
   ProcScope proc(4205);
   bErrorRun_ = false;
   sPathError_.clear();
   warnings_.clear();
 
-  if (!(dPathLthM_ > 0) || !std::isfinite(dPathLthM_)) {
-    const std::string msg = "Zero-length path in ClsQXAreaCov" + keys_.code + ".CovCalc";
-    ReportError(kZeroLengthError, msg, "", bSilent_);
-    // The point gets no field rather than the one of the previous path.
-    FailPath(msg);
-    if (bDetails_) sDetails_ += "Path not computed: " + msg;
-    return false;
-  }
+  if (FailZeroLengthPath(keys_.code, kFailedPathField)) return false;
   dDistMi_ = dPathLthM_ / kMetresPerMile;
 
-  if (!sCurveError_.empty()) {
-    // Never a field from missing or damaged curves.
-    FailPath(sCurveError_);
-    LogModelError(keys_.name + ": " + sPathError_, bSilent_);
-    if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
-    return false;
-  }
-
-  if (!cPathElv_) {
-    FailPath("No terrain profile object for this path");
-    LogModelError(keys_.name + ": " + sPathError_, bSilent_);
-    if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
-    return false;
-  }
+  // Never a field from missing or damaged curves.
+  if (!sCurveError_.empty()) return FailUnstartedPath(sCurveError_);
+  if (!cPathElv_) return FailUnstartedPath("No terrain profile object for this path");
   dAzimuth_ = cPathElv_->dPathAz();
   dEndLat_ = cPathElv_->dEndLat();
   dEndLon_ = cPathElv_->dEndLon();
 
+  const bool haveProfile = PathHaatAndErp();
+  if (!haveProfile) {
+    const std::string why = cPathElv_->sMessage().empty() ? "No terrain profile for this path" : cPathElv_->sMessage();
+    FailPath("No HAAT: " + why, kFailedPathField);
+  } else if (!std::isfinite(dHaatFt_) || !std::isfinite(dErpHorDbk_)) {
+    FailPath("The antenna height or ERP is not a number", kFailedPathField);
+  }
+  dFreeSpaceFld_ = bErrorRun_ ? 0.0 : FreeSpaceFieldMi(dDistMi_, dErpHorDbk_);
+  if (bErrorRun_) {
+    LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + sPathError_, bSilent_);
+    if (bDetails_) sDetails_ += DetailLines(false, "") + "\r\n\tPath not computed: " + sPathError_;
+    return false;
+  }
+
+  const bool contour = bContourStudy();
+  std::string luName;
+  if (contour) {
+    if (!ContourPath()) return false;
+  } else {
+    FieldPath(&luName);
+  }
+
+  if (bDetails_) sDetails_ += DetailLines(contour, luName);
+  return false;
+}
+
+bool clsQXAreaCovBC::FailUnstartedPath(std::string why) {
+  FailPath(std::move(why), kFailedPathField);
+  LogModelError(keys_.name + ": " + sPathError_, bSilent_);
+  if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
+  return false;
+}
+
+bool clsQXAreaCovBC::PathHaatAndErp() {
   // Radial HAAT of this path. It is worked out first so that the horizon
   // angle of the vertical pattern belongs to this path, not the previous one.
   bool haveProfile = RequestProfile(*cPathElv_, dPathLthM_);
@@ -216,68 +221,54 @@ bool clsQXAreaCovBC::CovCalc() {
   }
   dThreshold_ = cMOB_ ? cMOB_->GetDouble("RX_A1FLD", std::numeric_limits<double>::quiet_NaN())
                       : std::numeric_limits<double>::quiet_NaN();
+  return haveProfile;
+}
 
-  if (!haveProfile) {
-    const std::string why = cPathElv_->sMessage().empty() ? "No terrain profile for this path" : cPathElv_->sMessage();
-    FailPath("No HAAT: " + why);
-  } else if (!std::isfinite(dHaatFt_) || !std::isfinite(dErpHorDbk_)) {
-    FailPath("The antenna height or ERP is not a number");
+bool clsQXAreaCovBC::ContourPath() {
+  dModelLoss_ = 0;
+  dLULoss_ = 0;
+  iLUCode_ = 0;
+  dContourMi_ = 0;
+  std::string err;
+  if (!std::isfinite(dThreshold_)) {
+    err = "The mobile's threshold field (RX_A1FLD) is missing or not a number";
+  } else {
+    err = CurveContour(dContourMi_);
   }
-  dFreeSpaceFld_ = bErrorRun_ ? 0.0 : FreeSpaceFieldMi(dDistMi_, dErpHorDbk_);
-  if (bErrorRun_) {
-    LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + sPathError_, bSilent_);
-    if (bDetails_) sDetails_ += DetailLines(false, "") + "\r\n\tPath not computed: " + sPathError_;
+  double lat = dEndLat_, lon = dEndLon_;
+  if (err.empty() &&
+      !Geodesic::ForwardKm(cPathElv_->dStartLat(), cPathElv_->dStartLon(), dAzimuth_, dContourDistKm(), lat, lon)) {
+    err = "The contour point cannot be placed from the site";
+  }
+  if (!err.empty()) {
+    FailPath(err, kFailedPathField);
+    dContourMi_ = 0;
+    LogModelError(keys_.name + " contour at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err, bSilent_);
+    if (bDetails_) sDetails_ += DetailLines(true, "") + "\r\n\tContour not computed: " + err;
     return false;
   }
+  dContourLat_ = lat;
+  dContourLon_ = lon;
+  const float g = cPathElv_->ElvAt(lat, lon);
+  rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
+  // The area run stores the contour point in the study's record
+  // (ContourPoint), on its own thread, in the order of the study.
+  dNetField_ = dThreshold_;
+  return true;
+}
 
-  const bool contour = bContourStudy();
-  std::string luName;
-  if (contour) {
-    dModelLoss_ = 0;
-    dLULoss_ = 0;
-    iLUCode_ = 0;
-    dContourMi_ = 0;
-    std::string err;
-    if (!std::isfinite(dThreshold_)) {
-      err = "The mobile's threshold field (RX_A1FLD) is missing or not a number";
-    } else {
-      err = CurveContour(dContourMi_);
-    }
-    double lat = dEndLat_, lon = dEndLon_;
-    if (err.empty() &&
-        !Geodesic::ForwardKm(cPathElv_->dStartLat(), cPathElv_->dStartLon(), dAzimuth_, dContourDistKm(), lat, lon)) {
-      err = "The contour point cannot be placed from the site";
-    }
-    if (!err.empty()) {
-      FailPath(err);
-      dContourMi_ = 0;
-      LogModelError(keys_.name + " contour at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err, bSilent_);
-      if (bDetails_) sDetails_ += DetailLines(true, "") + "\r\n\tContour not computed: " + err;
-      return false;
-    }
-    dContourLat_ = lat;
-    dContourLon_ = lon;
-    const float g = cPathElv_->ElvAt(lat, lon);
-    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
-    // The area run stores the contour point in the study's record
-    // (ContourPoint), on its own thread, in the order of the study.
-    dNetField_ = dThreshold_;
-  } else {
-    std::string err;
-    dModelLoss_ = CurveLoss(err);
-    if (!err.empty()) {
-      // The curves could not be read: the free-space field stands (loss 0).
-      sPathError_ = err;
-      LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err, bSilent_);
-    }
-    const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
-    const auto& elv = cPathElv_->ELV_Array();
-    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : (elv.empty() ? 0.0f : elv.back());
-    FinishPath(dEndLat_, dEndLon_, &luName);
+void clsQXAreaCovBC::FieldPath(std::string* luName) {
+  std::string err;
+  dModelLoss_ = CurveLoss(err);
+  if (!err.empty()) {
+    // The curves could not be read: the free-space field stands (loss 0).
+    sPathError_ = err;
+    LogModelError(keys_.name + " path at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err, bSilent_);
   }
-
-  if (bDetails_) sDetails_ += DetailLines(contour, luName);
-  return false;
+  const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
+  const auto& elv = cPathElv_->ELV_Array();
+  rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : (elv.empty() ? 0.0f : elv.back());
+  FinishPath(dEndLat_, dEndLon_, luName);
 }
 
 std::string clsQXAreaCovBC::DetailLines(bool contour, const std::string& luName) const {

@@ -65,7 +65,6 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   double dContourLat() const { return dContourLat_; }
   double dContourLon() const { return dContourLon_; }
   // Why the last path could not be computed ("" when it was).
-  const std::string& sPathError() const override { return sPathError_; }
   // Why the curve tables could not be read ("" when they were); the same text
   // stands in sOKtoGO, so the calculator refuses to run.
   const std::string& sCurveError() const { return sCurveError_; }
@@ -105,7 +104,17 @@ class clsQXAreaCovBC : public clsQXAreaCov {
 
  private:
   static Keys BCKeys();
-  void FailPath(std::string why);
+  // The steps of CovCalc. A path failed before its HAAT is known: logged, and
+  // the reason in the details; false.
+  bool FailUnstartedPath(std::string why);
+  // The path's HAAT (ft) with the curves' range warnings, the ERP toward the
+  // azimuth and the radio horizon (dBk) and the mobile's threshold field; false
+  // without a terrain profile.
+  bool PathHaatAndErp();
+  // A contour study's path: the contour distance and point; false (path failed) when there is none.
+  bool ContourPath();
+  // A field study's path: the curves' loss and the net field.
+  void FieldPath(std::string* luName);
   std::string DetailLines(bool contour, const std::string& luName) const;
 
   Keys keys_;
@@ -122,7 +131,6 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   double dDistMi_ = 0, dAzimuth_ = 0, dEndLat_ = 0, dEndLon_ = 0;
   double dErpAzDbk_ = 0, dErpHorDbk_ = 0, dHaatFt_ = 0, dThreshold_ = 0;
   double dContourMi_ = 0, dContourLat_ = 0, dContourLon_ = 0;
-  std::string sPathError_;
   std::string sCurveError_;
   std::shared_ptr<const BCCurveSet> curves_;
 };

@@ -24,7 +24,6 @@ namespace {
 constexpr double kMetresPerMile = 1609.344;
 // Net field of a path the model could not compute, or beyond the contour.
 constexpr double kNotCoveredField = -999.0;
-constexpr std::int32_t kZeroLengthError = 5;
 
 double DbmToWatts(double dbm) { return std::pow(10.0, (dbm - 30.0) / 10.0); }
 
@@ -71,31 +70,16 @@ std::string clsQXAreaCovCX::ModelPrintLine() const {
   return "FCC 94-201 Part 22 contour, station type " + std::to_string(iType_);
 }
 
-void clsQXAreaCovCX::FailPath(std::string why) {
-  bErrorRun_ = true;
-  sPathError_ = std::move(why);
-  dModelLoss_ = 0;
-  dLULoss_ = 0;
-  iLUCode_ = 0;
-  dNetField_ = kNotCoveredField;
-}
-
 bool clsQXAreaCovCX::CovCalc() {
   ProcScope proc(4305);
   bErrorRun_ = false;
   bCovered_ = false;
   sPathError_.clear();
 
-  if (!(dPathLthM_ > 0) || !std::isfinite(dPathLthM_)) {
-    const std::string msg = "Zero-length path in ClsQXAreaCov" + keys_.code + ".CovCalc";
-    ReportError(kZeroLengthError, msg, "", bSilent_);
-    FailPath(msg);
-    if (bDetails_) sDetails_ += "Path not computed: " + msg;
-    return false;
-  }
+  if (FailZeroLengthPath(keys_.code, kNotCoveredField)) return false;
   dDistMi_ = dPathLthM_ / kMetresPerMile;
   if (!cPathElv_) {
-    FailPath("No terrain profile object for this path");
+    FailPath("No terrain profile object for this path", kNotCoveredField);
     LogModelError(keys_.name + ": " + sPathError_);
     if (bDetails_) sDetails_ += "Path not computed: " + sPathError_;
     return false;
@@ -146,7 +130,7 @@ bool clsQXAreaCovCX::CovCalc() {
     err = "The contour point cannot be placed from the site";
   }
   if (!err.empty()) {
-    FailPath(err);
+    FailPath(err, kNotCoveredField);
     dContourMi_ = 0;
     LogModelError(keys_.name + " at azimuth " + FormatNumber(dAzimuth_, "###0.00") + ": " + err);
     if (bDetails_) sDetails_ += DetailLines(contour) + "\r\n\tContour not computed: " + err;

@@ -65,7 +65,6 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   double dContourLon() const { return dContourLon_; }
   // Path studies: whether the path end lies within the contour.
   bool bCovered() const { return bCovered_; }
-  const std::string& sPathError() const override { return sPathError_; }
   // The contour distance of the last path and whether its end lies within.
   PathExtras LastPathExtras() const override {
     PathExtras x;
@@ -96,7 +95,6 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   Keys keys_;
 
  private:
-  void FailPath(std::string why);
   std::string DetailLines(bool contour) const;
 
   std::string sTaskType_;
@@ -110,7 +108,6 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   double dHaatM_ = 0, dHorizErpW_ = 0, dPathErpW_ = 0, dThreshold_ = 0;
   double dContourMi_ = 0, dContourLat_ = 0, dContourLon_ = 0;
   bool bCovered_ = false;
-  std::string sPathError_;
 };
 
 }  // namespace zw

@@ -31,7 +31,6 @@ class clsQXAreaCovBU : public clsQXAreaCov {
   double dBullingtonLevel() const { return dLevel_; }
   const std::vector<BUKnifeEdge>& KnifeEdges() const { return edges_; }
   // Why the last path was not computed ("" when it was).
-  const std::string& sPathError() const override { return sPathError_; }
   // The knife edges of the last path.
   PathExtras LastPathExtras() const override;
 
@@ -47,7 +46,6 @@ class clsQXAreaCovBU : public clsQXAreaCov {
 
   double dLevel_ = 0;
   std::vector<BUKnifeEdge> edges_;
-  std::string sPathError_;
 };
 
 }  // namespace zw

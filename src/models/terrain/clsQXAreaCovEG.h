@@ -27,7 +27,6 @@ class clsQXAreaCovEG : public clsQXAreaCov {
   double dPathMi() const { return dPathMi_; }
   const std::string& sDesc() const { return sDesc_; }
   // Why the last path was not computed ("" when it was).
-  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;
@@ -35,7 +34,6 @@ class clsQXAreaCovEG : public clsQXAreaCov {
  private:
   double dTxHtFt_ = 0, dRxHtFt_ = 0, dPathMi_ = 0;
   std::string sDesc_ = "{DEFAULTS SET IN RAVOPROP}";
-  std::string sPathError_;
 };
 
 }  // namespace zw

@@ -32,7 +32,6 @@ class clsQXAreaCovHD : public clsQXAreaCov {
   // Values of the last path.
   double dHaatM() const { return dHaat_; }
   const HDLoss& Loss() const { return loss_; }
-  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;
@@ -48,7 +47,7 @@ class clsQXAreaCovHD : public clsQXAreaCov {
 
   double dHaat_ = 0;
   HDLoss loss_;
-  std::string sAreaTypeUsed_, sPathError_;
+  std::string sAreaTypeUsed_;
   bool bAreaSet_ = false;  // AREA_COR given in the template
   bool bAreaFromLU_ = false;
 };

@@ -34,7 +34,6 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   const std::string& sMode1() const { return sMode1_; }
   const std::string& sMode2() const { return sMode2_; }
   // The core's reason when it refused the last path ("" otherwise).
-  const std::string& sPathError() const override { return sPathError_; }
   // The mode, delta-h, effective heights and the horizons of the last path.
   PathExtras LastPathExtras() const override;
 
@@ -65,7 +64,7 @@ class clsQXAreaCovLR : public clsQXAreaCov {
 
   std::array<double, 2> dHeEff_{0.0, 0.0};
   double dDeltaH_ = 0, dEarthFactor_ = 0;
-  std::string sMode1_, sMode2_, sPathError_;
+  std::string sMode1_, sMode2_;
   std::int32_t lErrLevel_ = 0;
   bool bStateOfPath_ = false;  // the core's state is that of the last path (it computed)
 };

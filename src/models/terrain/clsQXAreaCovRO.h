@@ -29,7 +29,6 @@ class clsQXAreaCovRO : public clsQXAreaCov {
   // What the model loss stands for: "(free space) ", "(free space + diffraction) ", ...
   const std::string& sResult() const { return sResult_; }
   double dFreeSpaceLossDB() const { return dFreeSpaceLoss_; }
-  const std::string& sPathError() const override { return sPathError_; }
   // The obstacles of the last path.
   PathExtras LastPathExtras() const override;
 
@@ -44,7 +43,7 @@ class clsQXAreaCovRO : public clsQXAreaCov {
 
   RODiffraction diff_;
   ROTroposcatter scat_;
-  std::string sResult_, sPathError_;
+  std::string sResult_;
   double dFreeSpaceLoss_ = 0;
 };
 

@@ -27,7 +27,6 @@ class clsQXAreaCovSH : public clsQXAreaCov {
   double dLambdaM() const { return dLambdaM_; }
   const std::string& sDesc() const { return sDesc_; }
   // Why the last path was not computed ("" when it was).
-  const std::string& sPathError() const override { return sPathError_; }
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;
@@ -36,7 +35,7 @@ class clsQXAreaCovSH : public clsQXAreaCov {
  private:
   bool bFixed_ = false;
   double dFixedAngle_ = 0, dFixedSlope_ = 0, dLambdaM_ = 0;
-  std::string sDesc_, sPathError_;
+  std::string sDesc_;
 };
 
 }  // namespace zw
