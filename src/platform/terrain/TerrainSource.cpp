@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <system_error>
@@ -36,6 +37,70 @@ bool SidecarFile(const std::filesystem::path& p) {
     if (name.size() >= suf.size() && name.compare(name.size() - suf.size(), suf.size(), suf) == 0) return true;
   }
   return !name.empty() && name[0] == '.';
+}
+
+// The elevation files of a file or folder (sidecar files left out), sorted.
+std::vector<std::filesystem::path> ListFiles(const std::filesystem::path& fileOrDir,
+                                             const std::function<void(const std::string&)>& note) {
+  std::error_code ec;
+  std::vector<std::filesystem::path> files;
+  if (std::filesystem::is_directory(fileOrDir, ec)) {
+    for (std::filesystem::recursive_directory_iterator it(fileOrDir, std::filesystem::directory_options::skip_permission_denied, ec), end;
+         !ec && it != end; it.increment(ec)) {
+      if (it->is_regular_file(ec) && !SidecarFile(it->path())) files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) note("No elevation files found in " + fileOrDir.string());
+  } else if (std::filesystem::is_regular_file(fileOrDir, ec)) {
+    files.push_back(fileOrDir);
+  } else {
+    note("Elevation data not found: " + fileOrDir.string());
+  }
+  return files;
+}
+
+// Value conversion of the source's first band: no-data value, scale and
+// offset, and for elevations the vertical unit.
+void ReadBandValues(TerrainSource::Source& s, GDALRasterBandH band, TerrainSource::Kind kind) {
+  int ok = 0;
+  s.noData = GDALGetRasterNoDataValue(band, &ok);
+  s.hasNoData = ok != 0;
+  s.scale = GDALGetRasterScale(band, &ok);
+  if (!ok || s.scale == 0) s.scale = 1;
+  s.offset = GDALGetRasterOffset(band, &ok);
+  if (!ok) s.offset = 0;
+  if (kind == TerrainSource::Kind::Elevation) {
+    std::string unit = GDALGetRasterUnitType(band);
+    for (auto& c : unit) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (unit == "ft" || unit == "foot" || unit == "feet" || unit == "international foot") s.unitToM = 0.3048;
+    else if (unit == "us-ft" || unit == "us survey foot" || unit == "ftus") s.unitToM = 1200.0 / 3937.0;
+  }
+}
+
+// The source's bounding box in WGS 84 and its sample spacing in metres; false
+// when its coordinate system cannot be converted to latitude and longitude.
+bool PlaceSource(TerrainSource::Source& s) {
+  double xa = s.gt[0], xb = s.gt[0] + s.width * s.gt[1] + s.height * s.gt[2];
+  double ya = s.gt[3], yb = s.gt[3] + s.width * s.gt[4] + s.height * s.gt[5];
+  double x0 = std::min(xa, xb), x1 = std::max(xa, xb), y0 = std::min(ya, yb), y1 = std::max(ya, yb);
+  bool boxOK = true;
+  if (s.geographic) {
+    s.minLon = x0; s.maxLon = x1; s.minLat = y0; s.maxLat = y1;
+    s.xMin = x0; s.xMax = x1;
+    const double midLat = 0.5 * (y0 + y1) * M_PI / 180.0;
+    s.resM = std::sqrt(std::fabs(s.gt[1]) * 111320.0 * std::cos(midLat) * std::fabs(s.gt[5]) * 110574.0);
+  } else {
+    OGRSpatialReference wgs;
+    wgs.importFromEPSG(4326);
+    wgs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&s.srs, &wgs));
+    double a = 0, b = 0, c = 0, d = 0;
+    boxOK = ct && ct->TransformBounds(x0, y0, x1, y1, &a, &b, &c, &d, 21);
+    s.minLon = a; s.minLat = b; s.maxLon = c; s.maxLat = d;
+    const double lin = s.srs.GetLinearUnits();
+    s.resM = std::sqrt(std::fabs(s.gt[1]) * std::fabs(s.gt[5])) * (lin > 0 ? lin : 1.0);
+  }
+  return boxOK;
 }
 
 }  // namespace
@@ -76,20 +141,7 @@ std::string TerrainSource::Add(const std::filesystem::path& fileOrDir) {
     if (!out.empty()) out += "\r\n";
     out += m;
   };
-  std::error_code ec;
-  std::vector<std::filesystem::path> files;
-  if (std::filesystem::is_directory(fileOrDir, ec)) {
-    for (std::filesystem::recursive_directory_iterator it(fileOrDir, std::filesystem::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec)) {
-      if (it->is_regular_file(ec) && !SidecarFile(it->path())) files.push_back(it->path());
-    }
-    std::sort(files.begin(), files.end());
-    if (files.empty()) note("No elevation files found in " + fileOrDir.string());
-  } else if (std::filesystem::is_regular_file(fileOrDir, ec)) {
-    files.push_back(fileOrDir);
-  } else {
-    note("Elevation data not found: " + fileOrDir.string());
-  }
+  const std::vector<std::filesystem::path> files = ListFiles(fileOrDir, note);
 
   std::vector<std::unique_ptr<Source>> added;
   for (const auto& f : files) {
@@ -125,41 +177,8 @@ std::string TerrainSource::Add(const std::filesystem::path& fileOrDir) {
     s->geographic = s->srs.IsGeographic() && std::fabs(s->srs.GetAngularUnits() - M_PI / 180.0) < 1e-12;
     if (const char* code = s->srs.GetAuthorityCode(s->srs.IsGeographic() ? nullptr : "GEOGCS"))
       s->geogEpsg = std::atoi(code);
-    int ok = 0;
-    s->noData = GDALGetRasterNoDataValue(band, &ok);
-    s->hasNoData = ok != 0;
-    s->scale = GDALGetRasterScale(band, &ok);
-    if (!ok || s->scale == 0) s->scale = 1;
-    s->offset = GDALGetRasterOffset(band, &ok);
-    if (!ok) s->offset = 0;
-    if (kind_ == Kind::Elevation) {
-      std::string unit = GDALGetRasterUnitType(band);
-      for (auto& c : unit) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (unit == "ft" || unit == "foot" || unit == "feet" || unit == "international foot") s->unitToM = 0.3048;
-      else if (unit == "us-ft" || unit == "us survey foot" || unit == "ftus") s->unitToM = 1200.0 / 3937.0;
-    }
-
-    // Bounding box in WGS 84 and sample spacing in metres.
-    double xa = s->gt[0], xb = s->gt[0] + s->width * s->gt[1] + s->height * s->gt[2];
-    double ya = s->gt[3], yb = s->gt[3] + s->width * s->gt[4] + s->height * s->gt[5];
-    double x0 = std::min(xa, xb), x1 = std::max(xa, xb), y0 = std::min(ya, yb), y1 = std::max(ya, yb);
-    bool boxOK = true;
-    if (s->geographic) {
-      s->minLon = x0; s->maxLon = x1; s->minLat = y0; s->maxLat = y1;
-      s->xMin = x0; s->xMax = x1;
-      const double midLat = 0.5 * (y0 + y1) * M_PI / 180.0;
-      s->resM = std::sqrt(std::fabs(s->gt[1]) * 111320.0 * std::cos(midLat) * std::fabs(s->gt[5]) * 110574.0);
-    } else {
-      OGRSpatialReference wgs;
-      wgs.importFromEPSG(4326);
-      wgs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-      std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&s->srs, &wgs));
-      double a = 0, b = 0, c = 0, d = 0;
-      boxOK = ct && ct->TransformBounds(x0, y0, x1, y1, &a, &b, &c, &d, 21);
-      s->minLon = a; s->minLat = b; s->maxLon = c; s->maxLat = d;
-      const double lin = s->srs.GetLinearUnits();
-      s->resM = std::sqrt(std::fabs(s->gt[1]) * std::fabs(s->gt[5])) * (lin > 0 ? lin : 1.0);
-    }
+    ReadBandValues(*s, band, kind_);
+    const bool boxOK = PlaceSource(*s);
     GDALClose(ds);  // reopened on the first block read
     if (!boxOK) {
       note(f.string() + ": its coordinate system cannot be converted to latitude and longitude");

@@ -202,53 +202,10 @@ bool clsPathElv::ExtractProfile(double length) {
     message_ = "Invalid path end points: latitudes must lie between -90 and 90 degrees";
     return false;
   }
-  double az = 0, distM = 0, a2 = 0;
-  geod_inverse(&Wgs84(), startLat_, startLon_, endLat_, endLon_, &distM, &az, &a2);
-  solved_ = {startLat_, startLon_, endLat_, endLon_, distM, az};
-  if (length > 0 && std::isfinite(length)) distM = length / DisFactor();
-  if (!(distM > 1e-3)) {
-    message_ = "Zero-length path: the start and end points coincide";
-    return false;
-  }
-  if (!cursor_) cursor_ = std::make_unique<TerrainSource::Cursor>(*terrain_, datumEpsg_);
-
-  double stepM = stepM_;
-  if (stepM <= 0) {
-    stepM = terrain_->ResolutionAt(startLat_, startLon_, *cursor_);
-    if (stepM <= 0) stepM = terrain_->ResolutionAt(endLat_, endLon_, *cursor_);
-    if (stepM <= 0) stepM = kFallbackStepM;
-  }
-  // Points at k * step while short of the end (by more than a millimetre), then the end.
-  const double kLast = std::ceil(distM / stepM - 1e-9 / stepM) - 1.0;
-  if (kLast + 2.0 > static_cast<double>(maxPoints_)) {
-    message_ = "The path of " + Metres(distM) + " would need more than " + std::to_string(maxPoints_) +
-               " profile points at a step of " + Metres(stepM);
-    return false;
-  }
-  std::size_t last = static_cast<std::size_t>(std::max(kLast, 0.0));
-  if (static_cast<double>(last) * stepM >= distM - 1e-3 && last > 0) --last;
-
-  // The radial of this start, azimuth and step, reused while the end stays on it
-  // (the end within 5 cm of the geodesic sampled).
-  if (!radial_) radial_ = std::make_unique<Radial>();
-  Radial& r = *radial_;
-  // Azimuths from geod_inverse lie in [-180, 180]: their difference is within a turn.
-  double dAz = std::fabs(az - r.az);
-  if (dAz > 180.0) dAz = 360.0 - dAz;
-  dAz *= M_PI / 180.0;
-  const bool same = reuse_ && r.stepM == stepM && r.lat == startLat_ && r.lon == startLon_ &&
-                    r.datum == datumEpsg_ && dAz * distM < 0.05;
-  if (!same) {
-    r.lat = startLat_;
-    r.lon = startLon_;
-    r.az = az;
-    r.stepM = stepM;
-    r.datum = datumEpsg_;
-    r.e.clear();
-    r.sLat.clear();
-    r.sLon.clear();
-    r.path.Start(startLat_, startLon_, az);
-  }
+  double az = 0, distM = 0, stepM = 0;
+  std::size_t last = 0;
+  if (!PlanProfile(length, az, distM, stepM, last)) return false;
+  Radial& r = RadialFor(az, stepM, distM);
   SampleRadial(last);
 
   const std::size_t n = last + 2;
@@ -272,6 +229,73 @@ bool clsPathElv::ExtractProfile(double length) {
     ApplyObstructions(az, distM, stepM);
     return true;
   }
+  return MendVoids(ee, az, distM, stepM);
+}
+
+// The path's solution, sampling step and index of the last sample before
+// the end; false with the message when the path cannot be sampled.
+bool clsPathElv::PlanProfile(double length, double& az, double& distM, double& stepM, std::size_t& last) {
+  double a2 = 0;
+  geod_inverse(&Wgs84(), startLat_, startLon_, endLat_, endLon_, &distM, &az, &a2);
+  solved_ = {startLat_, startLon_, endLat_, endLon_, distM, az};
+  if (length > 0 && std::isfinite(length)) distM = length / DisFactor();
+  if (!(distM > 1e-3)) {
+    message_ = "Zero-length path: the start and end points coincide";
+    return false;
+  }
+  if (!cursor_) cursor_ = std::make_unique<TerrainSource::Cursor>(*terrain_, datumEpsg_);
+
+  stepM = stepM_;
+  if (stepM <= 0) {
+    stepM = terrain_->ResolutionAt(startLat_, startLon_, *cursor_);
+    if (stepM <= 0) stepM = terrain_->ResolutionAt(endLat_, endLon_, *cursor_);
+    if (stepM <= 0) stepM = kFallbackStepM;
+  }
+  // Points at k * step while short of the end (by more than a millimetre), then the end.
+  const double kLast = std::ceil(distM / stepM - 1e-9 / stepM) - 1.0;
+  if (kLast + 2.0 > static_cast<double>(maxPoints_)) {
+    message_ = "The path of " + Metres(distM) + " would need more than " + std::to_string(maxPoints_) +
+               " profile points at a step of " + Metres(stepM);
+    return false;
+  }
+  last = static_cast<std::size_t>(std::max(kLast, 0.0));
+  if (static_cast<double>(last) * stepM >= distM - 1e-3 && last > 0) --last;
+
+  return true;
+}
+
+// The radial of this start, azimuth and step, reused while the end stays on
+// it (the end within 5 cm of the geodesic sampled), else started afresh.
+clsPathElv::Radial& clsPathElv::RadialFor(double az, double stepM, double distM) {
+  if (!radial_) radial_ = std::make_unique<Radial>();
+  Radial& r = *radial_;
+  // Azimuths from geod_inverse lie in [-180, 180]: their difference is within a turn.
+  double dAz = std::fabs(az - r.az);
+  if (dAz > 180.0) dAz = 360.0 - dAz;
+  dAz *= M_PI / 180.0;
+  const bool same = reuse_ && r.stepM == stepM && r.lat == startLat_ && r.lon == startLon_ &&
+                    r.datum == datumEpsg_ && dAz * distM < 0.05;
+  if (!same) {
+    r.lat = startLat_;
+    r.lon = startLon_;
+    r.az = az;
+    r.stepM = stepM;
+    r.datum = datumEpsg_;
+    r.e.clear();
+    r.sLat.clear();
+    r.sLon.clear();
+    r.path.Start(startLat_, startLon_, az);
+  }
+  return r;
+}
+
+// The profile of a radial with voids: the ends must have data, short interior
+// gaps are bridged linearly; false with the message otherwise.
+bool clsPathElv::MendVoids(float ee, double az, double distM, double stepM) {
+  const Radial& r = *radial_;
+  const std::size_t n = elv_.size(), last = n - 2;
+  auto distOf = [&](std::size_t i) { return i + 1 == n ? distM : static_cast<double>(i) * stepM; };
+  const double ef = ElvFactor(), df = DisFactor();
   elv_.clear();
   dis_.clear();
   workM_.resize(n);

@@ -130,6 +130,9 @@ class clsPathElv {
   struct Radial;
   void ResetRadial();
   bool SampleRadial(std::size_t upTo);
+  bool PlanProfile(double length, double& az, double& distM, double& stepM, std::size_t& last);
+  Radial& RadialFor(double az, double stepM, double distM);
+  bool MendVoids(float ee, double az, double distM, double stepM);
   void ApplyObstructions(double azimuth, double lengthM, double stepM);
   double ElvFactor() const;  // metres -> elevation unit
   double DisFactor() const;  // metres -> distance unit
