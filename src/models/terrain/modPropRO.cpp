@@ -259,74 +259,72 @@ double dRORoundedObstacleLoss(double h, double d1, double d2, double R, double l
   return std::isfinite(a) && a > 0 ? a : 0.0;
 }
 
-RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
-                                double dTxMSL, double dRxMSL, double dFreqMHz, double dResolutionM,
-                                double dEarthFactor) {
-  if (nPoints < 2) return Failed("Rounded obstacle loss: the profile has fewer than two points");
+namespace {
+
+// The first fault of the inputs of RODiffractionLoss ("" when there is none).
+std::string RODiffractionInputFault(int nPoints, std::span<const double> dist, std::span<const float> elev,
+                                    double dTxMSL, double dRxMSL, double dFreqMHz, double dResolutionM,
+                                    double dEarthFactor) {
+  if (nPoints < 2) return "Rounded obstacle loss: the profile has fewer than two points";
   if (static_cast<std::size_t>(nPoints) > dist.size() || static_cast<std::size_t>(nPoints) > elev.size())
-    return Failed("Rounded obstacle loss: the point count is beyond the profile arrays");
+    return "Rounded obstacle loss: the point count is beyond the profile arrays";
   if (!std::isfinite(dTxMSL) || !std::isfinite(dRxMSL) || std::isnan(dResolutionM) || std::isnan(dEarthFactor))
-    return Failed("Rounded obstacle loss: an input is not a number");
-  if (!(std::isfinite(dFreqMHz) && dFreqMHz > 0))
-    return Failed("Rounded obstacle loss: the frequency must be greater than 0");
+    return "Rounded obstacle loss: an input is not a number";
+  if (!(std::isfinite(dFreqMHz) && dFreqMHz > 0)) return "Rounded obstacle loss: the frequency must be greater than 0";
   const std::size_t n = static_cast<std::size_t>(nPoints);
   for (std::size_t i = 0; i < n; ++i)
     if (!std::isfinite(dist[i]) || (i > 0 && dist[i] < dist[i - 1]))
-      return Failed("Rounded obstacle loss: profile distances must be numbers in increasing order");
-  const double d0 = dist[0], D = dist[n - 1] - d0;
-  if (!(D > 0)) return Failed("Rounded obstacle loss: the path length must be greater than 0");
+      return "Rounded obstacle loss: profile distances must be numbers in increasing order";
+  if (!(dist[n - 1] - dist[0] > 0)) return "Rounded obstacle loss: the path length must be greater than 0";
+  return "";
+}
 
-  const double lambda = 300.0 / dFreqMHz;
-  const double k = dEarthFactor > 0 ? dEarthFactor : 0.0;
-  std::vector<float> eff(elev.begin(), elev.begin() + static_cast<std::ptrdiff_t>(n));
-  for (std::size_t i = 0; i < n; ++i) {
-    if (NoElevation(eff[i])) continue;
-    const double d = dist[i] - d0;
-    if (k > 0) eff[i] = static_cast<float>(eff[i] + d * (D - d) / (2.0 * k * kEarthRadiusM));
-  }
-  RODiffraction res;
-  res.bOK = true;
-  const auto fresnel = [&](double d1, double d2) { return std::sqrt(lambda * d1 * d2 / (d1 + d2)); };
-  const std::vector<ROHullObstacle> hull = ROHullObstacles(dist, eff, nPoints, dTxMSL, dRxMSL, lambda);
-  if (!hull.empty()) {
-    // Blocked: each obstacle at the vertex of its tangent rays, against the
-    // ray between its neighbours' vertices (Epstein-Peterson).
-    const auto vx = [&](std::size_t j, double& d, double& e) {
-      if (j == 0) {
-        d = 0.0;
-        e = dTxMSL;
-      } else if (j == hull.size() + 1) {
-        d = D;
-        e = dRxMSL;
-      } else {
-        d = hull[j - 1].dVertexDistM;
-        e = hull[j - 1].dVertexElevM;
-      }
-    };
-    for (std::size_t j = 1; j <= hull.size(); ++j) {
-      double ad = 0, ae = 0, bd = 0, be = 0, cd = 0, ce = 0;
-      vx(j - 1, ad, ae);
-      vx(j, cd, ce);
-      vx(j + 1, bd, be);
-      const ROHullObstacle& h = hull[j - 1];
-      ROObstacle o;
-      o.iIndex = h.iTop;
-      o.dDistM = cd;
-      o.dElevM = ce;
-      o.dDist1M = cd - ad;
-      o.dDist2M = bd - cd;
-      if (!(o.dDist1M > 0 && o.dDist2M > 0)) continue;
-      o.dRadiusM = dROFitRadius(dist, eff, nPoints, h.iTop, fresnel(o.dDist1M, o.dDist2M), &h);
-      const double above = ce - (ae + (be - ae) * o.dDist1M / (bd - ad));
-      o.dAttenDB = dRORoundedObstacleLoss(above, o.dDist1M, o.dDist2M, o.dRadiusM, lambda);
-      res.dAttenDB += o.dAttenDB;
-      res.obstacles.push_back(o);
+// Radius (m) of the first Fresnel zone at d1 and d2 (m) from the path ends.
+double FresnelRadiusM(double lambda, double d1, double d2) { return std::sqrt(lambda * d1 * d2 / (d1 + d2)); }
+
+// Blocked path: each obstacle at the vertex of its tangent rays, against the
+// ray between its neighbours' vertices (Epstein-Peterson).
+void AddHullObstacles(RODiffraction& res, const std::vector<ROHullObstacle>& hull, std::span<const double> dist,
+                      const std::vector<float>& eff, int nPoints, double dTxMSL, double dRxMSL, double D,
+                      double lambda) {
+  const auto vx = [&](std::size_t j, double& d, double& e) {
+    if (j == 0) {
+      d = 0.0;
+      e = dTxMSL;
+    } else if (j == hull.size() + 1) {
+      d = D;
+      e = dRxMSL;
+    } else {
+      d = hull[j - 1].dVertexDistM;
+      e = hull[j - 1].dVertexElevM;
     }
-    return res;
+  };
+  for (std::size_t j = 1; j <= hull.size(); ++j) {
+    double ad = 0, ae = 0, bd = 0, be = 0, cd = 0, ce = 0;
+    vx(j - 1, ad, ae);
+    vx(j, cd, ce);
+    vx(j + 1, bd, be);
+    const ROHullObstacle& h = hull[j - 1];
+    ROObstacle o;
+    o.iIndex = h.iTop;
+    o.dDistM = cd;
+    o.dElevM = ce;
+    o.dDist1M = cd - ad;
+    o.dDist2M = bd - cd;
+    if (!(o.dDist1M > 0 && o.dDist2M > 0)) continue;
+    o.dRadiusM = dROFitRadius(dist, eff, nPoints, h.iTop, FresnelRadiusM(lambda, o.dDist1M, o.dDist2M), &h);
+    const double above = ce - (ae + (be - ae) * o.dDist1M / (bd - ad));
+    o.dAttenDB = dRORoundedObstacleLoss(above, o.dDist1M, o.dDist2M, o.dRadiusM, lambda);
+    res.dAttenDB += o.dAttenDB;
+    res.obstacles.push_back(o);
   }
+}
 
-  // Clear path: the crest of least clearance among the local maxima, when it
-  // enters the Fresnel zone.
+// Clear path: the crest of least clearance among the local maxima, when it
+// enters the Fresnel zone.
+RODiffraction ClearPathLoss(RODiffraction res, std::span<const double> dist, const std::vector<float>& eff,
+                            int nPoints, double dTxMSL, double dRxMSL, double dResolutionM, double lambda) {
+  const double d0 = dist[0], D = dist[static_cast<std::size_t>(nPoints) - 1] - d0;
   std::vector<int> idx;
   std::string err;
   if (!ROPeaks(dist, eff, nPoints, dResolutionM > 0 ? dResolutionM : 1.524, idx, err))
@@ -350,12 +348,39 @@ RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::
   o.dElevM = eff[static_cast<std::size_t>(worst)];
   o.dDist1M = o.dDistM;
   o.dDist2M = D - o.dDistM;
-  o.dRadiusM = dROFitRadius(dist, eff, nPoints, worst, fresnel(o.dDist1M, o.dDist2M));
+  o.dRadiusM = dROFitRadius(dist, eff, nPoints, worst, FresnelRadiusM(lambda, o.dDist1M, o.dDist2M));
   const double above = o.dElevM - (dTxMSL + (dRxMSL - dTxMSL) * o.dDistM / D);
   o.dAttenDB = dRORoundedObstacleLoss(above, o.dDist1M, o.dDist2M, o.dRadiusM, lambda);
   if (o.dAttenDB <= 0) return res;  // clear of the zone
   res.dAttenDB = o.dAttenDB;
   res.obstacles.push_back(o);
+  return res;
+}
+
+}  // namespace
+
+RODiffraction RODiffractionLoss(int nPoints, std::span<const double> dist, std::span<const float> elev,
+                                double dTxMSL, double dRxMSL, double dFreqMHz, double dResolutionM,
+                                double dEarthFactor) {
+  const std::string fault =
+      RODiffractionInputFault(nPoints, dist, elev, dTxMSL, dRxMSL, dFreqMHz, dResolutionM, dEarthFactor);
+  if (!fault.empty()) return Failed(fault);
+  const std::size_t n = static_cast<std::size_t>(nPoints);
+  const double d0 = dist[0], D = dist[n - 1] - d0;
+
+  const double lambda = 300.0 / dFreqMHz;
+  const double k = dEarthFactor > 0 ? dEarthFactor : 0.0;
+  std::vector<float> eff(elev.begin(), elev.begin() + static_cast<std::ptrdiff_t>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    if (NoElevation(eff[i])) continue;
+    const double d = dist[i] - d0;
+    if (k > 0) eff[i] = static_cast<float>(eff[i] + d * (D - d) / (2.0 * k * kEarthRadiusM));
+  }
+  RODiffraction res;
+  res.bOK = true;
+  const std::vector<ROHullObstacle> hull = ROHullObstacles(dist, eff, nPoints, dTxMSL, dRxMSL, lambda);
+  if (hull.empty()) return ClearPathLoss(res, dist, eff, nPoints, dTxMSL, dRxMSL, dResolutionM, lambda);
+  AddHullObstacles(res, hull, dist, eff, nPoints, dTxMSL, dRxMSL, D, lambda);
   return res;
 }
 
