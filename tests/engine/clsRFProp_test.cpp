@@ -271,21 +271,6 @@ TEST(RFPropFacility, AntennaFromTheLibraryOrPlainGain) {
   EXPECT_EQ(e.Antenna().daHaz, std::vector<double>{0.0});
 }
 
-TEST(RFPropFacility, RefusedFacilityOrMobileStopsTheSetup) {
-  Installation inst;
-  clsRFProp e;
-  Prepare(e, inst);
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_FREQMHZ", "-1"}})));
-  const std::string r = e.RunPathSetup();
-  EXPECT_NE(r.find("Invalid Task TX Frequency"), std::string::npos) << r;
-  EXPECT_NE(e.RunPath(), "");  // nothing to run
-  e.cFAC(Facility(GoodFacility()));
-  e.cMOB(Mobile("2", "m", "AGL", "dBm"));
-  EXPECT_NE(e.RunPathSetup().find("Field strength units for mobile are not in dBu: dBm"), std::string::npos);
-  e.cMOB(Mobile("2", "m", "AGL"));
-  EXPECT_EQ(e.RunPathSetup(), "");
-}
-
 TEST(RFPropMobile, HeightReferenceAndFieldUnits) {
   Installation inst;
   clsRFProp e;
@@ -310,7 +295,8 @@ TEST(RFPropMobile, HeightReferenceAndFieldUnits) {
   EXPECT_EQ(e.sMobileMessage(), "Error converting Mobile TX Antenna to meters");
 }
 
-TEST(RFPropSetup, ModelSelectionIsExact) {
+// The model is named exactly; every refused input stops the setup.
+TEST(RFPropSetup, ModelSelectionIsExactAndRefusedInputsStopTheSetup) {
   Installation inst;
   clsRFProp e;
   Prepare(e, inst);
@@ -333,16 +319,14 @@ TEST(RFPropSetup, ModelSelectionIsExact) {
   EXPECT_EQ(log.front().text.rfind("Prop Model has not been assigned.\n\n", 0), 0u);
   EXPECT_NE(log.front().text.find("along with a description of what you were trying to do when this error occurred."),
             std::string::npos);
-}
 
-TEST(RFPropSetup, RejectedTemplateAndMissingProfile) {
-  Installation inst;
-  clsRFProp e;
-  Prepare(e, inst);
+  // A template the model refuses; no profile, or arrays of different lengths.
+  clsRFProp d;
+  Prepare(d, inst);
   auto bad = LRTemplate(inst);
   bad->Set("LR_VARTIM", std::string("150"));
-  e.cPropMod(bad);
-  EXPECT_EQ(Trim(e.RunPathSetup()), "Error setting cCovModel in clsRFProp.RunPathSetup");
+  d.cPropMod(bad);
+  EXPECT_EQ(Trim(d.RunPathSetup()), "Error setting cCovModel in clsRFProp.RunPathSetup");
   EXPECT_NE(inst.Log().find("Error setting Prop model in SetModel Class"), std::string::npos);
 
   clsRFProp f;
@@ -354,6 +338,19 @@ TEST(RFPropSetup, RejectedTemplateAndMissingProfile) {
   EXPECT_NE(f.RunPathSetup().find("ELV_Array holds 3 points, DIS_Array 2"), std::string::npos);
   EXPECT_NE(f.RunPath(), "");
   EXPECT_EQ(f.sDetails(), "");
+
+  // A refused facility or mobile.
+  clsRFProp g;
+  Prepare(g, inst);
+  g.cFAC(Facility(With(GoodFacility(), {{"TX_FREQMHZ", "-1"}})));
+  const std::string r = g.RunPathSetup();
+  EXPECT_NE(r.find("Invalid Task TX Frequency"), std::string::npos) << r;
+  EXPECT_NE(g.RunPath(), "");  // nothing to run
+  g.cFAC(Facility(GoodFacility()));
+  g.cMOB(Mobile("2", "m", "AGL", "dBm"));
+  EXPECT_NE(g.RunPathSetup().find("Field strength units for mobile are not in dBu: dBm"), std::string::npos);
+  g.cMOB(Mobile("2", "m", "AGL"));
+  EXPECT_EQ(g.RunPathSetup(), "");
 }
 
 TEST(RFPropSetup, PathEndAndLengthReachTheCalculator) {
@@ -404,6 +401,20 @@ TEST(RFPropRun, DetailsListTheAntennaParametersAccountAndField) {
   ASSERT_EQ(e.RunPathSetup(), "");
   ASSERT_EQ(e.RunPath(), "");
   EXPECT_EQ(e.sDetails(), expected);
+
+  // The antenna line in the facility's units.
+  clsRFProp f;
+  Prepare(f, inst);
+  f.cFAC(Facility(With(GoodFacility(), {{"FAC_ELV", "328.084"}, {"FAC_ELVUN", "ft"}, {"TX_A1AGL", "98.4252"},
+                                        {"TX_A1AGLUN", "ft"}})));
+  ASSERT_EQ(f.sFacilityMessage(), "");
+  ASSERT_EQ(f.RunPathSetup(), "");
+  ASSERT_EQ(f.RunPath(), "");
+  EXPECT_EQ(f.sDetails().rfind("TX Ant: 426.51 ft MSL (Site 328.08 ft MSL + 98.43 ft AGL)\n", 0), 0u) << f.sDetails();
+  // Details off: the line, the listing and the net field still appear.
+  EXPECT_NE(f.sDetails().find("\nLongley-Rice Propagation Study\n"), std::string::npos);
+  const std::string net = "\nNet received field: " + FormatNumber(f.dFldDBU(), "#0.00") + " dBu";
+  EXPECT_EQ(f.sDetails().substr(f.sDetails().size() - net.size()), net);
 }
 
 // A profile as `ravoprop profile --csv` writes it (sample terrain, 90 m
@@ -459,22 +470,6 @@ TEST(RFPropRun, ProfileCsvFollowsTheEngineRuleForDisArray) {
   std::vector<double> bad = dis;
   bad[2] += 5;
   EXPECT_EQ(CheckProfile(bad, elv).rfind("Profile spacing is not equal: point 3", 0), 0u);
-}
-
-TEST(RFPropRun, AntennaLineInTheFacilityUnits) {
-  Installation inst;
-  clsRFProp e;
-  Prepare(e, inst);
-  e.cFAC(Facility(With(GoodFacility(), {{"FAC_ELV", "328.084"}, {"FAC_ELVUN", "ft"}, {"TX_A1AGL", "98.4252"},
-                                        {"TX_A1AGLUN", "ft"}})));
-  ASSERT_EQ(e.sFacilityMessage(), "");
-  ASSERT_EQ(e.RunPathSetup(), "");
-  ASSERT_EQ(e.RunPath(), "");
-  EXPECT_EQ(e.sDetails().rfind("TX Ant: 426.51 ft MSL (Site 328.08 ft MSL + 98.43 ft AGL)\n", 0), 0u) << e.sDetails();
-  // Details off: the line, the listing and the net field still appear.
-  EXPECT_NE(e.sDetails().find("\nLongley-Rice Propagation Study\n"), std::string::npos);
-  const std::string net = "\nNet received field: " + FormatNumber(e.dFldDBU(), "#0.00") + " dBu";
-  EXPECT_EQ(e.sDetails().substr(e.sDetails().size() - net.size()), net);
 }
 
 TEST(RFPropTask, TaskNumbers) {
