@@ -78,27 +78,21 @@ TEST(ContourDescription, ThreeCharactersCtrPercentAndLevel) {
 TEST_F(ContourReductionTest, DipAndRecoveryFollowsTheShareSoFar) {
   // Shares 100, 100, 66.7, 75 percent.
   Radial(0, {45, 44, 30, 41});
-  ContourOutcome out;
-  EXPECT_EQ(Run(40, 50, out), "");
-  ASSERT_EQ(out.points.size(), 1u);
-  EXPECT_DOUBLE_EQ(out.points[0].dis, 4);
-  EXPECT_FALSE(out.points[0].tooShort);
-
-  // A second run at 90 % stops before the gap.
-  ContourOutcome strict;
-  EXPECT_EQ(Run(40, 90, strict), "");
-  ASSERT_EQ(strict.points.size(), 1u);
-  EXPECT_DOUBLE_EQ(strict.points[0].dis, 2);
-
-  // A share exactly at the percentage still qualifies (3 of 4 = 75 %).
-  ContourOutcome exact;
-  EXPECT_EQ(Run(40, 75, exact), "");
-  ASSERT_EQ(exact.points.size(), 1u);
-  EXPECT_DOUBLE_EQ(exact.points[0].dis, 4);
-  // The level itself counts as reached (41 at 4 km only just).
-  ContourOutcome atLevel;
-  EXPECT_EQ(Run(41, 75, atLevel), "");
-  EXPECT_DOUBLE_EQ(atLevel.points[0].dis, 4);
+  const struct {
+    double level, pct, dis;
+  } runs[] = {
+      {40, 50, 4},
+      {40, 90, 2},  // stops before the gap
+      {40, 75, 4},  // a share exactly at the percentage still qualifies (3 of 4)
+      {41, 75, 4},  // the level itself counts as reached (41 at 4 km only just)
+  };
+  for (const auto& r : runs) {
+    ContourOutcome out;
+    EXPECT_EQ(Run(r.level, r.pct, out), "");
+    ASSERT_EQ(out.points.size(), 1u);
+    EXPECT_DOUBLE_EQ(out.points[0].dis, r.dis) << r.level << " dBu " << r.pct << "%";
+    EXPECT_FALSE(out.points[0].tooShort);
+  }
 }
 
 TEST_F(ContourReductionTest, RadialsOfEveryShape) {

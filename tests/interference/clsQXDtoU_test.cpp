@@ -176,7 +176,7 @@ std::string Order(const clsQXDtoU& t) {
   return s;
 }
 
-TEST(clsQXDtoU, SortOnLevelKeepsEqualLevelsInOrder) {
+TEST(clsQXDtoU, SortsKeepEqualLevelsInOrderAndCellsWithTheirRowOrColumn) {
   auto t = Levels({{"a", -50}, {"b", -50}, {"c", -80}, {"d", -60}, {"e", -50}});
   t.SortOnDdBm(false);
   EXPECT_EQ(Order(t), "cdabe");
@@ -186,10 +186,9 @@ TEST(clsQXDtoU, SortOnLevelKeepsEqualLevelsInOrder) {
   auto u = Levels({{"y", -50}, {"x", -90}});
   u.SortOnDdBm(false);
   EXPECT_EQ(u.Dlevel(0)->sDtoU(0), "1");
-}
 
-TEST(clsQXDtoU, SortOnOffsetMovesCellsWithColumns) {
-  clsQXDtoU t;
+  // Sorting on the offsets moves each column's cells with it.
+  t = clsQXDtoU();
   t.iAddDLevel(0);
   const int chnl[] = {2, -1, 0, -1};
   for (int j = 0; j < 4; ++j) {
