@@ -120,6 +120,7 @@ struct Setting {
   Setter set;
 };
 
+// Kept whole: one row per setting (name, kind, help, setter), read as a table.
 const std::vector<Setting>& Table() {
   static const std::vector<Setting> table = {
       {{"desc", "TEXT", "task description (default: made from the study)"},

@@ -97,20 +97,7 @@ bool clsQXAreaCovCX::CovCalc() {
                   : 0.0;
   dHaatM_ = FACTXmMSL_ - averageM;
 
-  const double maxGain = dAntGainDbd_;
-  const double hGain = HorizontalGain(dAzimuth_, iHazMax_, daHaz_, daHgain_, dAntOrien_, maxGain);
-  const double erpAzDbm = FACERPdBm_ - (maxGain - hGain);
-  double pathDbm = erpAzDbm;
-  if (iVelMax_ >= 1) {
-    const double h = std::max(std::isfinite(dHaatM_) ? dHaatM_ : 0.0, 30.0);
-    const double angle = 0.0277 * std::sqrt(h);  // depression of the radio horizon, degrees
-    bool err = false;
-    const double vGain = VerticalGain(VerticalMode(), dAzimuth_, angle, iVelMax_, daVel_, daVgain_, dAntMTilt_,
-                                      dAntMDir_, dAntETilt_, maxGain, err);
-    if (!err && std::isfinite(vGain)) pathDbm = erpAzDbm - (maxGain - vGain);
-  }
-  dHorizErpW_ = DbmToWatts(erpAzDbm);
-  dPathErpW_ = DbmToWatts(pathDbm);
+  const double pathDbm = PathErpDbm();
   dThreshold_ = cMOB_ ? cMOB_->GetDouble("RX_A1FLD", std::numeric_limits<double>::quiet_NaN())
                       : std::numeric_limits<double>::quiet_NaN();
 
@@ -141,29 +128,55 @@ bool clsQXAreaCovCX::CovCalc() {
   dLULoss_ = 0;
   iLUCode_ = 0;
   if (contour) {
-    dContourLat_ = lat;
-    dContourLon_ = lon;
-    dFreeSpaceFld_ = FreeSpaceFieldMi(dContourMi_, pathDbm - 60.0);
-    const float g = cPathElv_->ElvAt(lat, lon);
-    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
-    // The area run stores the contour point in the study's record
-    // (ContourPoint), on its own thread, in the order of the study.
-    dNetField_ = std::isfinite(dThreshold_) ? dThreshold_ : dFreeSpaceFld_;
+    ContourPoint(lat, lon, pathDbm);
   } else {
-    dFreeSpaceFld_ = FreeSpaceFieldMi(dDistMi_, pathDbm - 60.0);
-    bCovered_ = dDistMi_ <= dContourMi_;
-    if (bCovered_) {
-      dNetField_ = std::isfinite(dThreshold_) ? std::min(dThreshold_, dFreeSpaceFld_) : dFreeSpaceFld_;
-    } else {
-      dNetField_ = kNotCoveredField;
-    }
-    dModelLoss_ = dFreeSpaceFld_ - dNetField_;
-    const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
-    const auto& elv = cPathElv_->ELV_Array();
-    rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : (elv.empty() ? 0.0f : elv.back());
+    CoveragePoint(pathDbm);
   }
   if (bDetails_) sDetails_ += DetailLines(contour);
   return false;
+}
+
+double clsQXAreaCovCX::PathErpDbm() {
+  const double maxGain = dAntGainDbd_;
+  const double hGain = HorizontalGain(dAzimuth_, iHazMax_, daHaz_, daHgain_, dAntOrien_, maxGain);
+  const double erpAzDbm = FACERPdBm_ - (maxGain - hGain);
+  double pathDbm = erpAzDbm;
+  if (iVelMax_ >= 1) {
+    const double h = std::max(std::isfinite(dHaatM_) ? dHaatM_ : 0.0, 30.0);
+    const double angle = 0.0277 * std::sqrt(h);  // depression of the radio horizon, degrees
+    bool err = false;
+    const double vGain = VerticalGain(VerticalMode(), dAzimuth_, angle, iVelMax_, daVel_, daVgain_, dAntMTilt_,
+                                      dAntMDir_, dAntETilt_, maxGain, err);
+    if (!err && std::isfinite(vGain)) pathDbm = erpAzDbm - (maxGain - vGain);
+  }
+  dHorizErpW_ = DbmToWatts(erpAzDbm);
+  dPathErpW_ = DbmToWatts(pathDbm);
+  return pathDbm;
+}
+
+void clsQXAreaCovCX::ContourPoint(double lat, double lon, double pathDbm) {
+  dContourLat_ = lat;
+  dContourLon_ = lon;
+  dFreeSpaceFld_ = FreeSpaceFieldMi(dContourMi_, pathDbm - 60.0);
+  const float g = cPathElv_->ElvAt(lat, lon);
+  rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : 0.0f;
+  // The area run stores the contour point in the study's record
+  // (ContourPoint), on its own thread, in the order of the study.
+  dNetField_ = std::isfinite(dThreshold_) ? dThreshold_ : dFreeSpaceFld_;
+}
+
+void clsQXAreaCovCX::CoveragePoint(double pathDbm) {
+  dFreeSpaceFld_ = FreeSpaceFieldMi(dDistMi_, pathDbm - 60.0);
+  bCovered_ = dDistMi_ <= dContourMi_;
+  if (bCovered_) {
+    dNetField_ = std::isfinite(dThreshold_) ? std::min(dThreshold_, dFreeSpaceFld_) : dFreeSpaceFld_;
+  } else {
+    dNetField_ = kNotCoveredField;
+  }
+  dModelLoss_ = dFreeSpaceFld_ - dNetField_;
+  const float g = cPathElv_->ElvAt(dEndLat_, dEndLon_);
+  const auto& elv = cPathElv_->ELV_Array();
+  rTgtElvM_ = (std::isfinite(g) && g > platform::kNoElevation + 1.0f) ? g : (elv.empty() ? 0.0f : elv.back());
 }
 
 std::string clsQXAreaCovCX::DetailLines(bool contour) const {

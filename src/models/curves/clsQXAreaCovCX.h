@@ -95,6 +95,12 @@ class clsQXAreaCovCX : public clsQXAreaCov {
   Keys keys_;
 
  private:
+  // Steps of CovCalc: the ERP toward the azimuth (dHorizErpW_) and toward the
+  // radio horizon (dPathErpW_, returned in dBm); a contour study's point at
+  // (lat, lon); a coverage study's field, inside or beyond the contour.
+  double PathErpDbm();
+  void ContourPoint(double lat, double lon, double pathDbm);
+  void CoveragePoint(double pathDbm);
   std::string DetailLines(bool contour) const;
 
   std::string sTaskType_;

@@ -128,6 +128,48 @@ bool clsQXAreaCovOK::ReadParameters(const FieldCollection& m) {
   return true;
 }
 
+void clsQXAreaCovOK::TermsFromLandUse(const platform::LandUseClass* lu) {
+  t_.areaUsed = sAreaType_;
+  t_.streetUsed = sOrient_;
+  if (lu && bLUArea_ && bCorr_[kArea]) {
+    const std::string f = Form(lu->sAreaType, kAreaForms);
+    if (!f.empty()) {
+      t_.areaUsed = f;
+      t_.areaFromLU = true;
+    }
+  }
+  if (lu && bLUStreet_ && bCorr_[kOrient]) {
+    const std::string f = Form(lu->sStreet, kStreetForms);
+    if (!f.empty()) {
+      t_.streetUsed = f;
+      t_.streetFromLU = true;
+    }
+  }
+}
+
+double clsQXAreaCovOK::CorrectionSum(std::span<const double> dis, std::span<const float> elv, int n, double dKm) {
+  double sum = 0;
+  if (bCorr_[kArea]) sum += t_.area = OKAreaCorr(*curves_, dFreqMHz_, t_.areaUsed);
+  if (bCorr_[kOrient]) sum += t_.street = OKStreetCorr(t_.streetUsed, dKm);
+  if (bCorr_[kSlope]) {
+    t_.slope = OKSlopeCorr(dis, elv, n, dPathLthM_);
+    sum += t_.slope.dB;
+  }
+  if (bCorr_[kLandSea]) {
+    t_.landSea = OKLandSeaCorr(*curves_, dis, elv, n, dPathLthM_, dSeaElvM_);
+    sum += t_.landSea.dB;
+  }
+  t_.undulation = OKTerrainUndulation(dis, elv, n, dPathLthM_, dHillDistM_);
+  if (bCorr_[kRollHill]) sum += t_.rollHill = OKRollingHillCorr(*curves_, dFreqMHz_, t_.undulation.dh);
+  if (bCorr_[kHillLoc]) sum += t_.hillLoc = OKHillLocationCorr(*curves_, t_.undulation, rTgtElvM_);
+  if (bCorr_[kRidge]) {
+    t_.ridge = OKRidgeCorr(*curves_, dis, elv, n, dPathLthM_);
+    sum += t_.ridge.dB;
+  }
+  if (bCorr_[kLocPct]) sum -= t_.location = OKLocationCorr(*curves_, t_.areaUsed, dFreqMHz_, dLocPct_);
+  return sum;
+}
+
 bool clsQXAreaCovOK::CovCalc() {
   bErrorRun_ = false;
   t_ = Terms{};
@@ -159,22 +201,7 @@ bool clsQXAreaCovOK::CovCalc() {
   // (only for a term that is switched on), and its loss.
   platform::LandUseClass lu;
   const bool luFound = bLandUse_ && cLandUse_ && cLandUse_->LookupClass(ps.endLat, ps.endLon, lu);
-  t_.areaUsed = sAreaType_;
-  t_.streetUsed = sOrient_;
-  if (luFound && bLUArea_ && bCorr_[kArea]) {
-    const std::string f = Form(lu.sAreaType, kAreaForms);
-    if (!f.empty()) {
-      t_.areaUsed = f;
-      t_.areaFromLU = true;
-    }
-  }
-  if (luFound && bLUStreet_ && bCorr_[kOrient]) {
-    const std::string f = Form(lu.sStreet, kStreetForms);
-    if (!f.empty()) {
-      t_.streetUsed = f;
-      t_.streetFromLU = true;
-    }
-  }
+  TermsFromLandUse(luFound ? &lu : nullptr);
 
   const double erpDbk = ps.erpToward - 60.0;
   t_.effBaseM = OKEffBaseHeight(dis, elv, n, dPathLthM_, FACTXmMSL_, FACTXmAGL_);
@@ -189,25 +216,7 @@ bool clsQXAreaCovOK::CovCalc() {
   t_.median = OKMedianFieldPath(*curves_, dFreqMHz_, t_.effBaseM, dKm, erpDbk);
   t_.mobileGain = IsUrban(t_.areaUsed) ? OKMobileGain(*curves_, t_.areaUsed, ps.rxAGL, dFreqMHz_) : 0.0;
 
-  double sum = 0;
-  if (bCorr_[kArea]) sum += t_.area = OKAreaCorr(*curves_, dFreqMHz_, t_.areaUsed);
-  if (bCorr_[kOrient]) sum += t_.street = OKStreetCorr(t_.streetUsed, dKm);
-  if (bCorr_[kSlope]) {
-    t_.slope = OKSlopeCorr(dis, elv, n, dPathLthM_);
-    sum += t_.slope.dB;
-  }
-  if (bCorr_[kLandSea]) {
-    t_.landSea = OKLandSeaCorr(*curves_, dis, elv, n, dPathLthM_, dSeaElvM_);
-    sum += t_.landSea.dB;
-  }
-  t_.undulation = OKTerrainUndulation(dis, elv, n, dPathLthM_, dHillDistM_);
-  if (bCorr_[kRollHill]) sum += t_.rollHill = OKRollingHillCorr(*curves_, dFreqMHz_, t_.undulation.dh);
-  if (bCorr_[kHillLoc]) sum += t_.hillLoc = OKHillLocationCorr(*curves_, t_.undulation, rTgtElvM_);
-  if (bCorr_[kRidge]) {
-    t_.ridge = OKRidgeCorr(*curves_, dis, elv, n, dPathLthM_);
-    sum += t_.ridge.dB;
-  }
-  if (bCorr_[kLocPct]) sum -= t_.location = OKLocationCorr(*curves_, t_.areaUsed, dFreqMHz_, dLocPct_);
+  const double sum = CorrectionSum(dis, elv, n, dKm);
 
   t_.field = t_.median + t_.mobileGain + sum;
   if (t_.field > dFreeSpaceFld_) {

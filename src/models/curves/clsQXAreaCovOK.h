@@ -5,12 +5,17 @@
 // free space.
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "coverage/clsQXAreaCov.h"
 #include "models/curves/modPropOK.h"
 
 namespace zw {
+
+namespace platform {
+struct LandUseClass;
+}
 
 class clsQXAreaCovOK : public clsQXAreaCov {
  public:
@@ -60,6 +65,11 @@ class clsQXAreaCovOK : public clsQXAreaCov {
   bool ReadParameters(const FieldCollection& m) override;
 
  private:
+  // Steps of CovCalc: the area type and street orientation the land-use class
+  // at the path end gives (lu null: none found), and the sum (dB) of the
+  // correction terms switched on.
+  void TermsFromLandUse(const platform::LandUseClass* lu);
+  double CorrectionSum(std::span<const double> dis, std::span<const float> elv, int n, double dKm);
   std::string Details(const PathStart& ps, const std::string& luName) const;
 
   std::array<bool, 8> bCorr_{};

@@ -135,6 +135,7 @@ double dBUFigure12Level(int nPoints, std::span<const double> dist, std::span<con
   return level > 0 ? 0.0 : level;
 }
 
+// Kept whole: Bullington's construction, mode by mode, checked line by line against the publication.
 BULossResult BULoss(int nPoints, std::span<const double> dist, std::span<const float> elev, double dTxMSL,
                     double dRxMSL, double dFreqMHz, std::int16_t iMode, double dMinDistM, double dReflect,
                     double dEarthFactor) {
