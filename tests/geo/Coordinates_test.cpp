@@ -54,7 +54,7 @@ TEST(CoordSys, ConversionsAgreeWithCs2cs) {
   EXPECT_NEAR(r.dLon, -71.999644421, 1e-8);
 }
 
-TEST(CoordSys, NoConversionAndBadInput) {
+TEST(CoordSys, NoConversionBadInputAndDataDirectory) {
   // "LL" and names outside the table leave the position as it is.
   auto r = ConvertPosition("LL", "LL83", 44.1, -72.2);
   ASSERT_TRUE(r.bOK);
@@ -71,14 +71,11 @@ TEST(CoordSys, NoConversionAndBadInput) {
   r = ConvertPosition("LL27", "LL84", 95, 0);
   EXPECT_FALSE(r.bOK);
   EXPECT_FALSE(r.sError.empty());
-}
-
-TEST(CoordSys, DataDirectory) {
   test::TempDir dir;
   EXPECT_EQ(CoordSysInit(dir.path()), "");
   EXPECT_EQ(CoordSysDataDir(), dir.path());
   // PROJ's own data is still found with the directory first on the search path.
-  auto r = ConvertPosition("LL27", "LL84", 44, -72);
+  r = ConvertPosition("LL27", "LL84", 44, -72);
   EXPECT_TRUE(r.bOK) << r.sError;
   // A missing directory is no failure while PROJ's own data converts.
   EXPECT_EQ(CoordSysInit(dir.path() / "missing"), "");

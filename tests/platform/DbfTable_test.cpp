@@ -51,7 +51,7 @@ class DbfTableTest : public ::testing::Test {
   test::TempDir tmp;
 };
 
-TEST_F(DbfTableTest, CreatedTableReopensWithItsLayoutAndValues) {
+TEST_F(DbfTableTest, CreatedTableReopensWithItsLayoutAndValuesWideNumbersAsDoubles) {
   const auto p = MakeTable();
   {
     DbfTable t;
@@ -90,19 +90,17 @@ TEST_F(DbfTableTest, CreatedTableReopensWithItsLayoutAndValues) {
   EXPECT_FALSE(t.Row(2).has_value());
   ASSERT_TRUE(t.Row(0).has_value());
   EXPECT_EQ(t.Row(0)->size(), kLayout.size());
+  // Wide numeric fields read as doubles.
+  const auto w = tmp.path() / "W.DBF";
+  ASSERT_EQ(DbfTable::Create(w, {{"BIG", 'N', 11, 0}, {"SMALL", 'N', 9, 0}}), "");
+  DbfTable wide;
+  ASSERT_EQ(wide.Open(w), "");
+  ASSERT_EQ(wide.Append({{"BIG", 12345678901.0}, {"SMALL", -99999999}}), "");
+  EXPECT_EQ(wide.Value(0, "BIG"), FieldValue(12345678901.0));
+  EXPECT_EQ(wide.Value(0, "SMALL"), FieldValue(std::int32_t{-99999999}));
 }
 
-TEST_F(DbfTableTest, WideNumericFieldsReadAsDoubles) {
-  const auto p = tmp.path() / "W.DBF";
-  ASSERT_EQ(DbfTable::Create(p, {{"BIG", 'N', 11, 0}, {"SMALL", 'N', 9, 0}}), "");
-  DbfTable t;
-  ASSERT_EQ(t.Open(p), "");
-  ASSERT_EQ(t.Append({{"BIG", 12345678901.0}, {"SMALL", -99999999}}), "");
-  EXPECT_EQ(t.Value(0, "BIG"), FieldValue(12345678901.0));
-  EXPECT_EQ(t.Value(0, "SMALL"), FieldValue(std::int32_t{-99999999}));
-}
-
-TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefused) {
+TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefusedAddingNothing) {
   const auto p = MakeTable();
   DbfTable t;
   ASSERT_EQ(t.Open(p), "");
@@ -140,15 +138,10 @@ TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefused) {
   EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
   EXPECT_EQ(t.Set(0, "FLAG", std::string()), "");
   EXPECT_TRUE(t.IsNull(0, "FLAG"));
-}
-
-TEST_F(DbfTableTest, ARefusedAppendAddsNoRecord) {
-  const auto p = MakeTable();
-  DbfTable t;
-  ASSERT_EQ(t.Open(p), "");
+  // A refused append adds no record.
   EXPECT_NE(t.Append({{"NAME", std::string("ok")}, {"COUNT", 999999}}), "");
   EXPECT_NE(t.Append({{"NOSUCH", 1}}), "");
-  EXPECT_EQ(t.RecordCount(), 0);
+  EXPECT_EQ(t.RecordCount(), 1);
 }
 
 TEST_F(DbfTableTest, ReadOnlyTablesRefuseEveryChange) {
@@ -275,7 +268,7 @@ TEST_F(DbfTableTest, CopyFieldsTakesTheNamedFieldsOfLiveRecords) {
   EXPECT_TRUE(dst.IsNull(0, "EXTRA"));
 }
 
-TEST_F(DbfTableTest, CreationIsAtomicAndChecksTheLayout) {
+TEST_F(DbfTableTest, CreationIsAtomicChecksTheLayoutAndKeepsWhatExists) {
   const auto p = MakeTable();
   const auto before = ReadBytes(p);
   EXPECT_NE(DbfTable::Create(p, kLayout), "");  // exists
@@ -301,15 +294,13 @@ TEST_F(DbfTableTest, CreationIsAtomicAndChecksTheLayout) {
   EXPECT_EQ(t.RecordCount(), 0);
   EXPECT_EQ(t.Fields().size(), 1u);
   EXPECT_EQ(FilesIn(tmp.path()), 1);
-}
-
-TEST_F(DbfTableTest, OpenOrCreateKeepsAnExistingTable) {
-  const auto p = tmp.path() / "OC.DBF";
-  DbfTable t;
-  ASSERT_EQ(t.OpenOrCreate(p, kLayout), "");
+  // Open-or-create keeps an existing table.
+  t.Close();
+  const auto oc = tmp.path() / "OC.DBF";
+  ASSERT_EQ(t.OpenOrCreate(oc, kLayout), "");
   ASSERT_EQ(t.Append({{"NAME", std::string("kept")}}), "");
   t.Close();
-  ASSERT_EQ(t.OpenOrCreate(p, {{"OTHER", 'C', 3, 0}}), "");
+  ASSERT_EQ(t.OpenOrCreate(oc, {{"OTHER", 'C', 3, 0}}), "");
   EXPECT_EQ(t.Text(0, "NAME"), "kept");
 }
 
@@ -460,7 +451,7 @@ std::vector<std::vector<std::string>> ReadCsv(const fs::path& p) {
   return rows;
 }
 
-TEST(DataSumTable, MatchesItsTextSource) {
+TEST(DataSumTable, MatchesItsTextSourceAndShippedLayoutsAreCompleteAndWritable) {
   const fs::path dir = RAVO_DATA_DIR;
   const auto csv = ReadCsv(dir / "ZWDATASM.csv");
   ASSERT_GT(csv.size(), 1u);
@@ -475,9 +466,6 @@ TEST(DataSumTable, MatchesItsTextSource) {
     for (std::size_t c = 0; c < columns.size(); ++c)
       EXPECT_EQ(t.Text(static_cast<int>(r - 1), columns[c]), csv[r][c]) << "line " << r + 1 << " " << columns[c];
   }
-}
-
-TEST(DataSumTable, ShippedLayoutsAreCompleteAndWritable) {
   const auto file = DefaultDataSumFile();
   test::TempDir tmp;
   const std::vector<std::string> types{"RDBDBASE", "TSKDBASE", "QXLRFLDS", "QXBUFLDS", "QXROFLDS",

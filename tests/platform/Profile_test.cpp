@@ -116,7 +116,7 @@ TEST(Profile, AFailedWriteLeavesTheFileAsItWas) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sub), {}), 1);  // no temporary left behind
 }
 
-TEST(FileSystem, JoinAndAtomicWrite) {
+TEST(FileSystem, JoinAtomicWriteAndStaleStagingFilesOfGoneWriters) {
   EXPECT_EQ(JoinPath("/a/b/", "c.ini"), "/a/b/c.ini");
   EXPECT_EQ(JoinPath("/a/b", "/c.ini"), "/a/b/c.ini");
   EXPECT_EQ(JoinPath("", "c.ini"), "c.ini");
@@ -134,20 +134,17 @@ TEST(FileSystem, JoinAndAtomicWrite) {
   EXPECT_FALSE(ProfileWriteString("A", "k", "v", dir.path() / "no" / "f.ini", &err));
   EXPECT_NE(err.find((dir.path() / "no" / "f.ini").string()), std::string::npos) << err;
   EXPECT_FALSE(ReadWholeFile(dir.path() / "absent").has_value());
-}
-
-// Staging files of writers that are gone (or older than a day) go; those of
-// live writers, and every other file, stay.
-TEST(FileSystem, StaleStagingFilesOfGoneWritersAreRemoved) {
+  // Staging files of writers that are gone (or older than a day) go; those of
+  // live writers, and every other file, stay.
   namespace fs = std::filesystem;
-  test::TempDir dir;
+  test::TempDir stage;
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ::waitpid(child, nullptr, 0);
   const std::string dead = std::to_string(child), self = std::to_string(::getpid());
-  const auto staged = StagingPath(dir.path() / "T0000001.INI").filename().string();
+  const auto staged = StagingPath(stage.path() / "T0000001.INI").filename().string();
   EXPECT_EQ(staged.rfind("~T0000001.INI." + self + ".", 0), 0u) << staged;
-  const auto stagedDbf = StagingPath(dir.path() / "R0000001.DBF").filename().string();
+  const auto stagedDbf = StagingPath(stage.path() / "R0000001.DBF").filename().string();
   EXPECT_EQ(stagedDbf.rfind("~R0000001." + self + ".", 0), 0u) << stagedDbf;
   EXPECT_EQ(stagedDbf.substr(stagedDbf.size() - 4), ".DBF");
   const struct {
@@ -173,7 +170,7 @@ TEST(FileSystem, StaleStagingFilesOfGoneWritersAreRemoved) {
       {"R0000001.DBF", false, std::chrono::hours(48), false},
   };
   for (const auto& c : cases) {
-    const auto p = dir.path() / c.name;
+    const auto p = stage.path() / c.name;
     if (c.folder) {
       fs::create_directories(p / "inside");
     } else {
@@ -181,9 +178,9 @@ TEST(FileSystem, StaleStagingFilesOfGoneWritersAreRemoved) {
     }
     if (c.age.count() != 0) fs::last_write_time(p, fs::file_time_type::clock::now() - c.age);
   }
-  const auto removed = RemoveStaleStaging(dir.path());
+  const auto removed = RemoveStaleStaging(stage.path());
   for (const auto& c : cases) {
-    EXPECT_EQ(!fs::exists(dir.path() / c.name), c.goes) << c.name;
+    EXPECT_EQ(!fs::exists(stage.path() / c.name), c.goes) << c.name;
     EXPECT_EQ(std::count(removed.begin(), removed.end(), c.name), c.goes ? 1 : 0) << c.name;
   }
 }

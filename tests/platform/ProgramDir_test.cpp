@@ -40,9 +40,6 @@ TEST(ProgramDir, EnvironmentThenFallbackFileThenFailure) {
   r = FindProgramDirectory(dir.path());
   EXPECT_EQ(r.directory, "C:\\ZW\\");
   EXPECT_EQ(r.error, "");
-}
-
-TEST(ProgramDir, DoubledSeparatorsOfEveryKind) {
   const std::pair<const char*, const char*> cases[] = {
       {"a\\\\", "a\\"}, {"a//", "a/"}, {"a\\/", "a\\"}, {"a/\\\\/", "a/"}, {"a/", "a/"}, {"", ""}};
   for (const auto& [in, want] : cases) EXPECT_EQ(StripDoubledSeparators(in), want) << in;

@@ -60,7 +60,7 @@ TEST(TerrainSource, SrtmTileGridPointsAndKnownSummits) {
   EXPECT_EQ(t.Elevation(NAN, -71.5), kNoElevation);
 }
 
-TEST(TerrainSource, BilinearAgreesWithGdal) {
+TEST(TerrainSource, BilinearAndProjectedGeoTiffAgreeWithGdal) {
   const auto hgt = DataDir() / "N44W072.hgt";
   TerrainSource t;
   ASSERT_EQ(t.Add(hgt), "");
@@ -71,25 +71,23 @@ TEST(TerrainSource, BilinearAgreesWithGdal) {
     const double lat = 44.0 + u(rng), lon = -72.0 + u(rng);
     EXPECT_NEAR(t.Elevation(lat, lon, cur), GdalBilinear(hgt, lon, lat), 2e-3) << lat << " " << lon;
   }
-}
-
-TEST(TerrainSource, ProjectedGeoTiffAgreesWithGdal) {
+  // A projected GeoTIFF.
   const auto tif = DataDir() / "srtm_bigtujunga30m_utm11.tif";
-  TerrainSource t;
-  ASSERT_EQ(t.Add(tif), "");
+  TerrainSource utmSource;
+  ASSERT_EQ(utmSource.Add(tif), "");
   OGRSpatialReference wgs, utm;
   wgs.importFromEPSG(4326);
   utm.importFromEPSG(32611);
   wgs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   utm.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&wgs, &utm));
-  TerrainSource::Cursor cur(t);
+  TerrainSource::Cursor utmCur(utmSource);
   for (const auto& [lat, lon] : {std::pair{34.30, -118.20}, {34.35, -118.05}, {34.25, -118.30}, {34.40, -117.97}}) {
     double x = lon, y = lat;
     ASSERT_TRUE(ct->Transform(1, &x, &y));
-    EXPECT_NEAR(t.Elevation(lat, lon, cur), GdalBilinear(tif, x, y), 2e-3);
+    EXPECT_NEAR(utmSource.Elevation(lat, lon, utmCur), GdalBilinear(tif, x, y), 2e-3);
   }
-  EXPECT_EQ(t.Elevation(34.0, -118.2), kNoElevation);
+  EXPECT_EQ(utmSource.Elevation(34.0, -118.2), kNoElevation);
 }
 
 TEST(TerrainSource, MosaicFinestWinsVoidsFallBack) {
@@ -173,7 +171,7 @@ TEST(TerrainSource, BadFilesAreReportedAndSkipped) {
   EXPECT_EQ(none.Elevation(0.5, 0.5), kNoElevation);
 }
 
-TEST(TerrainSource, CacheReadsOncePreloadsAndEvicts) {
+TEST(TerrainSource, CacheReadsOncePreloadsEvictsAndIsSharedByThreads) {
   TerrainSource t;
   ASSERT_EQ(t.Add(DataDir() / "N44W072.hgt"), "");
   EXPECT_GT(t.Preload(44.3, 44.2, -71.2, -71.4), 0u);
@@ -188,12 +186,10 @@ TEST(TerrainSource, CacheReadsOncePreloadsAndEvicts) {
   EXPECT_FLOAT_EQ(t.Elevation(44.9, -71.9), before);
   EXPECT_FLOAT_EQ(t.Elevation(44.0, -72.0), 341.0f);
   EXPECT_LE(t.CachedBytes(), 2u * 256u * 256u * 4u);
-}
-
-TEST(TerrainSource, ThreadsShareTheCache) {
-  auto t = std::make_shared<TerrainSource>();
-  ASSERT_EQ(t->Add(DataDir() / "N44W072.hgt"), "");
-  t->CacheBudgetBytes(8 * 256 * 256 * 4);  // forces evictions while the threads run
+  // Threads share the cache.
+  auto shared = std::make_shared<TerrainSource>();
+  ASSERT_EQ(shared->Add(DataDir() / "N44W072.hgt"), "");
+  shared->CacheBudgetBytes(8 * 256 * 256 * 4);  // forces evictions while the threads run
   std::vector<double> lat(150), lon(150);
   std::mt19937 rng(3);
   std::uniform_real_distribution<double> u(0.0, 1.0);
@@ -203,15 +199,15 @@ TEST(TerrainSource, ThreadsShareTheCache) {
   }
   std::vector<float> ref(lat.size());
   {
-    TerrainSource::Cursor cur(*t);
-    t->Elevations(lat.data(), lon.data(), lat.size(), ref.data(), cur);
+    TerrainSource::Cursor cur(*shared);
+    shared->Elevations(lat.data(), lon.data(), lat.size(), ref.data(), cur);
   }
   std::vector<std::vector<float>> got(4, std::vector<float>(lat.size()));
   std::vector<std::thread> th;
   for (int k = 0; k < 4; ++k)
     th.emplace_back([&, k] {
-      TerrainSource::Cursor cur(*t);
-      t->Elevations(lat.data(), lon.data(), lat.size(), got[static_cast<std::size_t>(k)].data(), cur);
+      TerrainSource::Cursor cur(*shared);
+      shared->Elevations(lat.data(), lon.data(), lat.size(), got[static_cast<std::size_t>(k)].data(), cur);
     });
   for (auto& x : th) x.join();
   for (const auto& g : got) EXPECT_EQ(g, ref);

@@ -11,7 +11,7 @@ namespace zw::platform {
 namespace {
 
 // Codes checked with gdallocationinfo -wgs84 on nlcd2011_zion.tif.
-TEST(clsLandUse, NlcdTemplateLookups) {
+TEST(clsLandUse, NlcdTemplateLookupsAndBadTemplates) {
   clsLandUse lu;
   lu.sTemplateDir(test::DataDir());
   lu.sTemplate("NLCD");
@@ -37,24 +37,22 @@ TEST(clsLandUse, NlcdTemplateLookups) {
   EXPECT_FALSE(lu.Lookup(44.0, -72.0, code, name, loss));
   EXPECT_EQ(code, 0);
   EXPECT_EQ(loss, 0);
-}
-
-TEST(clsLandUse, BadTemplates) {
+  // Bad templates.
   test::TempDir dir;
-  clsLandUse lu;
-  lu.sTemplate((dir.path() / "none.ini").string());
-  EXPECT_NE(lu.PrepareBox(1, 0, 1, 0, 100).find("Land-use template not found"), std::string::npos);
+  clsLandUse bad;
+  bad.sTemplate((dir.path() / "none.ini").string());
+  EXPECT_NE(bad.PrepareBox(1, 0, 1, 0, 100).find("Land-use template not found"), std::string::npos);
   const auto f = dir.path() / "t.ini";
   std::ofstream(f) << "[Land Use]\nRaster=missing.tif\n[Classes]\nabc=Bad|1\n5=Five|lots\n7=Seven|2|OPEN\n";
-  lu.sTemplate(f.string());
-  const std::string msg = lu.PrepareBox(1, 0, 1, 0, 100);
+  bad.sTemplate(f.string());
+  const std::string msg = bad.PrepareBox(1, 0, 1, 0, 100);
   EXPECT_NE(msg.find("class code \"abc\""), std::string::npos) << msg;
   EXPECT_NE(msg.find("class 5 has no usable loss"), std::string::npos) << msg;
   EXPECT_NE(msg.find("Elevation data not found"), std::string::npos) << msg;
-  std::int16_t code = 3;
-  std::string name = "x";
-  double loss = 3;
-  EXPECT_FALSE(lu.Lookup(0.5, 0.5, code, name, loss));
+  code = 3;
+  name = "x";
+  loss = 3;
+  EXPECT_FALSE(bad.Lookup(0.5, 0.5, code, name, loss));
   EXPECT_EQ(code, 0);
   EXPECT_EQ(name, "");
 }

@@ -225,7 +225,7 @@ TEST(clsPathElv, ShortVoidsAreFilledLongOnesRefused) {
   EXPECT_NE(p.sMessage().find("No terrain elevation data on the path from"), std::string::npos);
 }
 
-TEST(clsPathElv, HostArraysAreTheProfile) {
+TEST(clsPathElv, HostArraysAreTheProfileAndTheDatumIsHonoured) {
   clsPathElv p;
   p.ELV_Array({100, 110, 120});
   p.DIS_Array({0, 50, 100});
@@ -238,9 +238,7 @@ TEST(clsPathElv, HostArraysAreTheProfile) {
   EXPECT_FALSE(p.ExtractProfile());
   EXPECT_NE(p.sMessage().find("differ in length"), std::string::npos);
   EXPECT_EQ(p.ELV_Array().size(), 3u);  // the host's data are kept
-}
-
-TEST(clsPathElv, DatumOfThePositionsIsHonoured) {
+  // The datum of the positions is honoured.
   clsPathElv wgs(Sample()), nad27(Sample());
   nad27.sDatum("NAD 27");
   EXPECT_EQ(nad27.iDatumEpsg(), 4267);
