@@ -25,9 +25,6 @@ TEST(PathGeometry, BulgeAndFresnelRadiusFollowTheirFormulas) {
     EXPECT_NEAR(EarthBulgeM(r.d1, r.d2, r.k), r.bulge, 0.001) << r.d1;
     EXPECT_NEAR(FresnelRadiusM(r.d1, r.d2, r.f), r.r1, 0.001) << r.d1;
   }
-}
-
-TEST(PathGeometry, ClearanceOfAFlatPathIsWhereTheNumbersSay) {
   // 40 km of sea-level ground, 100 m masts at both ends, 100 MHz: the ray at
   // 100 m, the ground raised 23.548 m mid-path, the first zone 173.145 m there.
   std::vector<double> d;
@@ -86,25 +83,22 @@ TEST(ProfilePlot, WritesEachFormatAndKeepsTheOldFileOnFailure) {
   p.elevM.resize(1);
   EXPECT_NE(DrawProfilePlot(p, tmp.path() / "p.png"), "");
   EXPECT_EQ(platform::ReadWholeFile(tmp.path() / "p.png")->substr(0, 4), "\x89PNG");
-}
-
-// Land use along the path is a strip at the foot of the plot, one colour per
-// class; points without a class leave the ground as it is.
-TEST(ProfilePlot, LandUseStripShowsEachClassWhereItLies) {
-  test::TempDir tmp;
-  ProfilePlot p;
+  // Land use along the path is a strip at the foot of the plot, one colour per
+  // class; points without a class leave the ground as it is.
+  test::TempDir dir;
+  ProfilePlot plot;
   for (int i = 0; i <= 40; ++i) {
-    p.distM.push_back(i * 250.0);
-    p.elevM.push_back(200.0f);
-    p.landUse.push_back(i < 20 ? "Evergreen Forest" : i < 30 ? "Open Water" : "");
+    plot.distM.push_back(i * 250.0);
+    plot.elevM.push_back(200.0f);
+    plot.landUse.push_back(i < 20 ? "Evergreen Forest" : i < 30 ? "Open Water" : "");
   }
-  p.antennas = false;
-  ProfilePlot bare = p;
+  plot.antennas = false;
+  ProfilePlot bare = plot;
   bare.landUse.clear();
-  ASSERT_EQ(DrawProfilePlot(p, tmp.path() / "lu.png"), "");
-  ASSERT_EQ(DrawProfilePlot(bare, tmp.path() / "bare.png"), "");
-  cairo_surface_t* png = cairo_image_surface_create_from_png((tmp.path() / "lu.png").c_str());
-  cairo_surface_t* ground = cairo_image_surface_create_from_png((tmp.path() / "bare.png").c_str());
+  ASSERT_EQ(DrawProfilePlot(plot, dir.path() / "lu.png"), "");
+  ASSERT_EQ(DrawProfilePlot(bare, dir.path() / "bare.png"), "");
+  png = cairo_image_surface_create_from_png((dir.path() / "lu.png").c_str());
+  cairo_surface_t* ground = cairo_image_surface_create_from_png((dir.path() / "bare.png").c_str());
   ASSERT_EQ(cairo_image_surface_get_width(png), 1200);
   // The strip's colour at a fraction of the path.
   const auto rgb = [](cairo_surface_t* s, double fraction) {

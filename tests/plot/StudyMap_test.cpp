@@ -95,7 +95,7 @@ TEST(MapScale, FixedClassesAndTheirLabels) {
   EXPECT_FALSE(ParseScaleKind("rainbow"));
 }
 
-TEST_F(StudyMapTest, MapsShowTheSameValueInTheSameColour) {
+TEST_F(StudyMapTest, MapsShowTheSameValueInTheSameColourKmlOverlayLegendAndKeepOldFiles) {
   // Two studies 10 dB apart: the 70-80 dBu class in each has one colour.
   const fs::path weak = Radials(1, 0), strong = Radials(2, 10);
   MapOptions o;
@@ -125,9 +125,7 @@ TEST_F(StudyMapTest, MapsShowTheSameValueInTheSameColour) {
   EXPECT_EQ(t.At(bx, by), Expected(ts.colours[0]));
   o.threshold.reset();
   EXPECT_NE(ExportMap(weak, tmp.path() / "none.png", o).find("needs a threshold"), std::string::npos);
-}
-
-TEST_F(StudyMapTest, KmlOverlayAndLegendAndFailuresKeepOldFiles) {
+  // The KML overlay and legend; failures keep the old files.
   const fs::path table = Radials(1, 0);
   ASSERT_EQ(ExportMap(table, tmp.path() / "r.kml", {}), "");
   CPLXMLNode* root = CPLParseXMLFile((tmp.path() / "r.kml").c_str());
