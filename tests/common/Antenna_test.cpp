@@ -237,7 +237,7 @@ TEST_F(AntennaLibrary, OtherUnitsNamesAndDefaults) {
   EXPECT_EQ(a.daVel, std::vector<double>{0.0});
 }
 
-TEST_F(AntennaLibrary, BlankIdentifierKeepsThePlainGain) {
+TEST_F(AntennaLibrary, BlankIdentifierKeepsThePlainGainAndMessagesForTheRest) {
   for (const char* id : {"", "   "}) {
     clsAntenna a = Prepared();
     EXPECT_EQ(LoadAntennaFromLibrary(dir, "LIB", id, "dBd", false, a), "");
@@ -249,10 +249,8 @@ TEST_F(AntennaLibrary, BlankIdentifierKeepsThePlainGain) {
   EXPECT_EQ(LoadAntennaFromLibrary(dir, "", "DB404", "dBd", false, a), "");
   EXPECT_FALSE(a.HasPattern());
   EXPECT_TRUE(Shown().empty());
-}
-
-TEST_F(AntennaLibrary, UnitsMissingLibraryAndMissingAntennaMessages) {
-  clsAntenna a = Prepared();
+  // Units, missing library and missing antenna.
+  a = Prepared();
   EXPECT_EQ(LoadAntennaFromLibrary(dir, "LIB", "DB404", "dBk", false, a), "Unrecognized DesiredUnits dBk");
   EXPECT_FALSE(a.HasPattern());
   EXPECT_DOUBLE_EQ(a.dGain, 3);
@@ -332,8 +330,8 @@ class AntennaProfile : public ::testing::Test {
   test::TempDir tmp;
 };
 
-TEST_F(AntennaProfile, ReadsMountingOverridesAndRecords) {
-  const auto file = Write(
+TEST_F(AntennaProfile, ReadsMountingOverridesAndRecordsOrRefusesBadFiles) {
+  auto file = Write(
       "[Facility Data]\nTX_A1TYP=Panel 12\nTX_A1GAIN=2\nTX_A1GNUN=dBi\nTX_A1ORIEN=45\nTX_A1ETILT=1.5\n"
       "TX_A1MTILT=2\nTX_A1MDIR=90\nTX_A1INVRT=True\n"
       "[Antenna Data]\nTX_A1GAIN=10\nTX_A1GNUN=dBd\nHorizRecs=4\n"
@@ -363,11 +361,9 @@ TEST_F(AntennaProfile, ReadsMountingOverridesAndRecords) {
   clsAntenna r;
   ASSERT_EQ(LoadAntennaFromProfile(file, "Facility Data", "REL", r), "");
   EXPECT_EQ(r.daHgain, Arr({1, 0.7079, 0.3162, 0.7079}));
-}
-
-TEST_F(AntennaProfile, ConversionFailuresAndBadFiles) {
-  clsAntenna a;
-  auto file = Write("[F]\nTX_A1GAIN=0\nTX_A1GNUN=dBd\n[Antenna Data]\nHorizRecs=1\nHRec00001=0|0|\n");
+  // Conversion failures and bad files.
+  a = clsAntenna();
+  file = Write("[F]\nTX_A1GAIN=0\nTX_A1GNUN=dBd\n[Antenna Data]\nHorizRecs=1\nHRec00001=0|0|\n");
   EXPECT_EQ(LoadAntennaFromProfile(file, "F", "dBk", a), "Error on Ant Az Gain conversion");
   EXPECT_FALSE(a.HasPattern());
   // A maximum gain in a unit that does not convert.

@@ -95,7 +95,7 @@ TEST(Config, TypedReadersAndDefaultsFile) {
   EXPECT_TRUE(ReadBool("S", "b1"));  // the rest of the file is still there
 }
 
-TEST(ErrorHandler, LogRecordsTraceAndMessage) {
+TEST(ErrorHandler, LogRecordsTraceAndMessageAndAnUnwritableLogIsNotFatal) {
   Installation inst;
   const auto sys = inst.path() / "SYSTEM";
   std::ofstream(sys / "ZWEHPR00.INI") << "[PROC]\n5724=clsRFProp.lTaskID\n";
@@ -134,14 +134,10 @@ TEST(ErrorHandler, LogRecordsTraceAndMessage) {
   const std::string log2 = platform::ReadWholeFile(inst.path() / "ZWTECSUP.TXT").value_or("");
   EXPECT_NE(log2.find(":  Error 0:  pending text\n \n"), std::string::npos);
   EXPECT_EQ(PendingErrorNumber(), 0);
-}
-
-TEST(ErrorHandler, AnUnwritableLogIsNotFatal) {
-  Installation inst;
+  // An unwritable log is not fatal.
   SetTechSupportLogPath((inst.path() / "no" / "dir" / "log.txt").string());
   EXPECT_FALSE(WriteLogRecord("x", false));
-  const std::string shown = ReportError(1, "d", "", true);
-  EXPECT_FALSE(shown.empty());
+  EXPECT_FALSE(ReportError(1, "d", "", true).empty());
   EXPECT_TRUE(inst.messages().Log().empty());  // silent
 }
 

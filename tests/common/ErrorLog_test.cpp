@@ -31,17 +31,14 @@ TEST(ErrorLog, RepeatedRecordsAreFoldedAndTheLogHasOneName) {
   EXPECT_EQ(UserStateLogPath(), (dir.path() / "zwravoprop" / "ZWTECSUP.TXT").string());
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "zwravoprop"));
   ::unsetenv("XDG_STATE_HOME");
-}
-
-// Model errors of an area run, each naming its own point, are logged up to
-// the run's budget and then summed up in one line; outside a run all are.
-TEST(ErrorLog, AnAreaRunLogsItsModelErrorsUpToItsBudget) {
-  test::TempDir dir;
-  const auto log = dir.path() / kTechSupportLogName;
-  SetTechSupportLogPath(log.string());
+  // Model errors of an area run, each naming its own point, are logged up to
+  // the run's budget and then summed up in one line; outside a run all are.
+  test::TempDir dir2;
+  const auto log2 = dir2.path() / kTechSupportLogName;
+  SetTechSupportLogPath(log2.string());
   auto count = [&](const std::string& what) {
     FlushLogRecords();
-    const std::string text = platform::ReadWholeFile(log).value_or("");
+    const std::string text = platform::ReadWholeFile(log2).value_or("");
     std::size_t n = 0;
     for (std::size_t p = 0; (p = text.find(what, p)) != std::string::npos; ++p) ++n;
     return n;

@@ -20,10 +20,8 @@ TEST(FieldCollection, KeepsInsertionOrderAndFirstValueOfAKey) {
   EXPECT_EQ(c.At(0).second, FieldValue(std::int32_t{7}));
   c.Set("D", std::string("x"));
   EXPECT_EQ(c.Keys(), (std::vector<std::string>{"B", "A", "C", "D"}));
-}
-
-TEST(FieldCollection, RemovedAndAddedAgainMovesToTheEnd) {
-  FieldCollection c{{"A", 1.0}, {"B", 2.0}, {"C", 3.0}};
+  // Removed and added again: to the end.
+  c = FieldCollection{{"A", 1.0}, {"B", 2.0}, {"C", 3.0}};
   EXPECT_TRUE(c.Remove("A"));
   EXPECT_FALSE(c.Remove("A"));
   EXPECT_FALSE(c.Contains("A"));
@@ -70,7 +68,7 @@ TEST(FieldCollection, TypedReadersConvertTolerantly) {
   EXPECT_EQ(c.GetText("missing", "dflt"), "dflt");
 }
 
-TEST(ModelTable, DisplayNamesGiveCodesWithoutRegardToCase) {
+TEST(ModelTable, EveryCodeHasItsNamesAndTemplateTypeAndDisplayNamesGiveCodes) {
   const std::pair<const char*, const char*> names[] = {
       {"longley-rice", "LR"}, {"Shadowing - Line of Sight", "SH"}, {"SHADOW - FIXED ANGLE - LOS", "SF"},
       {"Shadow", "SH"}, {"Broadcast (Part 73)", "BC"}, {"Carey - FCC 94-201", "CX"}, {"Rounded Obstacle", "RO"},
@@ -78,12 +76,9 @@ TEST(ModelTable, DisplayNamesGiveCodesWithoutRegardToCase) {
   for (const auto& [name, code] : names) EXPECT_EQ(ModelCodeFromName(name), code) << name;
   const std::pair<const char*, const char*> codes[] = {{"lr", "LR"}, {"  Egli ", "EG"}, {"XX", ""}, {"   ", ""}};
   for (const auto& [name, code] : codes) EXPECT_EQ(ModelCodeOf(name), code) << name;
-}
-
-TEST(ModelTable, EveryCodeHasItsNamesAndTemplateType) {
-  const auto codes = ModelCodes();
-  EXPECT_EQ(codes.size(), 13u);
-  for (const auto& code : codes) {
+  const auto all = ModelCodes();
+  EXPECT_EQ(all.size(), 13u);
+  for (const auto& code : all) {
     const auto names = ModelDisplayNames(code);
     ASSERT_FALSE(names.empty()) << code;
     for (const auto& n : names) EXPECT_EQ(ModelCodeFromName(n), code) << n;

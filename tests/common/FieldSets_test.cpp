@@ -57,7 +57,7 @@ TEST(FieldSets, SetsHaveDistinctNamesAndTheKnownNumberOfFormats) {
   EXPECT_EQ(mobFormats, 2 + 1 + 25);
 }
 
-TEST(FieldSets, BlankMobileNumbersBecomeFormattedZerosAtTheEnd) {
+TEST(FieldSets, BlankMobileAndFacilityNumbersBecomeFormattedZeros) {
   FieldCollection m{{"RX_A1AGL", std::string("  ")}, {"MO_ID", std::string("")}, {"TX_FREQMHZ", std::string("\t")},
                     {"MO_DESC", std::string("")},    {"RX_A1FLD", std::string("39")}, {"RX_SENS", 0.0}};
   FillBlankMobileNumbers(m);
@@ -69,9 +69,6 @@ TEST(FieldSets, BlankMobileNumbersBecomeFormattedZerosAtTheEnd) {
   EXPECT_EQ(*m.Find("RX_A1FLD"), FieldValue(std::string("39")));
   // Missing mobile fields are not added.
   EXPECT_FALSE(m.Contains("RX_A1GAIN"));
-}
-
-TEST(FieldSets, BlankFacilityNumbersExceptDeclat) {
   FieldCollection f = FullFacility();
   f.Set("DECLAT", std::string(""));
   f.Set("DECLON", std::string(" "));

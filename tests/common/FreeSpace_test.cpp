@@ -7,22 +7,18 @@
 namespace zw {
 namespace {
 
-TEST(FreeSpace, MetricForm) {
+TEST(FreeSpace, MilesForm) {
   EXPECT_NEAR(FreeSpaceFieldM(1000, 60), 106.92, 1e-12);
   EXPECT_NEAR(FreeSpaceFieldM(10000, 60), 86.92, 1e-12);
   EXPECT_NEAR(FreeSpaceFieldM(100, 30), 96.92, 1e-12);
   // 6 dB per doubling of distance.
   EXPECT_NEAR(FreeSpaceFieldM(2000, 60) - FreeSpaceFieldM(4000, 60), 20 * std::log10(2.0), 1e-12);
-}
-
-TEST(FreeSpace, MilesForm) {
+  // The miles form.
   EXPECT_NEAR(FreeSpaceFieldMi(1, 0), 106.92 - 20 * std::log10(1.609344), 1e-12);
   EXPECT_NEAR(FreeSpaceFieldMi(1, 0), 102.787, 1e-3);
   // The same path in both forms: 1 mile, 0 dBk = 60 dBm.
   EXPECT_NEAR(FreeSpaceFieldMi(1, 0), FreeSpaceFieldM(1609.344, 60), 1e-12);
-}
-
-TEST(FreeSpace, OutsideTheDomainGivesZero) {
+  // Outside the domain: 0.
   EXPECT_EQ(FreeSpaceFieldM(0, 60), 0);
   EXPECT_EQ(FreeSpaceFieldM(-5, 60), 0);
   EXPECT_EQ(FreeSpaceFieldM(std::nan(""), 60), 0);

@@ -23,7 +23,7 @@ class PropTemplateTest : public ::testing::Test {
   test::TempDir tmp;
 };
 
-TEST_F(PropTemplateTest, EgliWithoutKeysGivesItsFieldsEmpty) {
+TEST_F(PropTemplateTest, EgliEmptyAndLongleyRiceInTemplateOrder) {
   const auto ini = WriteIni("[Propagation Model]\r\nMODEL=Egli\r\n");
   const auto r = BuildPropTemplate(ini, "Propagation Model");
   ASSERT_EQ(r.error, "");
@@ -31,28 +31,25 @@ TEST_F(PropTemplateTest, EgliWithoutKeysGivesItsFieldsEmpty) {
   ASSERT_TRUE(r.map);
   EXPECT_EQ(r.map->Keys(), (std::vector<std::string>{"EG_DESC"}));
   EXPECT_EQ(*r.map->Find("EG_DESC"), FieldValue(std::string("")));
-}
-
-TEST_F(PropTemplateTest, LongleyRiceTakesEachKeyInTemplateOrder) {
-  const auto ini = WriteIni(
+  const auto ini2 = WriteIni(
       "[Other]\nMODEL=Okumura\n"
       "[propagation model]\n"
       "model = longley-rice\n"
       "lr_desc=  Default LR  \n"
       "POLARIZ=V\nCLIM_CODE=5\nSUR_REFRAC=301\nSEA_REFRAC=0\nREL_PERMIT=15\nCONDUCTIVI=0.005\n"
       "LR_MDVAR=12\nLR_VARSIT=50\nLR_VARLOC=50\nLR_VARTIM=90\nNOT_A_FIELD=1\n");
-  const auto r = BuildPropTemplate(ini, "Propagation Model");
-  ASSERT_EQ(r.error, "");
-  EXPECT_EQ(r.modelName, "longley-rice");
-  ASSERT_TRUE(r.map);
-  EXPECT_EQ(r.map->Keys(), (std::vector<std::string>{"POLARIZ", "SUR_REFRAC", "SEA_REFRAC", "REL_PERMIT",
+  const auto lr = BuildPropTemplate(ini2, "Propagation Model");
+  ASSERT_EQ(lr.error, "");
+  EXPECT_EQ(lr.modelName, "longley-rice");
+  ASSERT_TRUE(lr.map);
+  EXPECT_EQ(lr.map->Keys(), (std::vector<std::string>{"POLARIZ", "SUR_REFRAC", "SEA_REFRAC", "REL_PERMIT",
                                                      "CONDUCTIVI", "CLIM_CODE", "LR_MDVAR", "LR_VARSIT",
                                                      "LR_VARLOC", "LR_VARTIM", "LR_DESC"}));
-  EXPECT_EQ(r.map->GetText("LR_DESC"), "Default LR");
-  EXPECT_EQ(r.map->GetText("CONDUCTIVI"), "0.005");
-  EXPECT_EQ(r.map->GetDouble("LR_VARTIM"), 90.0);
-  EXPECT_FALSE(r.map->Contains("NOT_A_FIELD"));
-  EXPECT_FALSE(r.map->Contains("MODEL"));
+  EXPECT_EQ(lr.map->GetText("LR_DESC"), "Default LR");
+  EXPECT_EQ(lr.map->GetText("CONDUCTIVI"), "0.005");
+  EXPECT_EQ(lr.map->GetDouble("LR_VARTIM"), 90.0);
+  EXPECT_FALSE(lr.map->Contains("NOT_A_FIELD"));
+  EXPECT_FALSE(lr.map->Contains("MODEL"));
 }
 
 TEST_F(PropTemplateTest, EveryModelHasATemplate) {

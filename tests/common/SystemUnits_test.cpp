@@ -12,7 +12,7 @@ void WriteFile(const std::filesystem::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
 }
 
-TEST(SystemUnits, AcceptedValuesAndDefaults) {
+TEST(SystemUnits, AcceptedValuesAndDefaultsAlsoWhenCached) {
   test::TempDir dir;
   const auto file = dir.path() / "ZWDEFAULTS.INI";
   // Missing file: the defaults, distance "mi" and elevation "m".
@@ -31,9 +31,6 @@ TEST(SystemUnits, AcceptedValuesAndDefaults) {
   static const char junk[] = "\xff\xfe[System Units]\0\nDistance Units=\x80\x81\n";
   WriteFile(file, std::string(junk, sizeof junk - 1));
   EXPECT_EQ(ReadSystemUnit("Distance Units", "mi", file), "mi");
-}
-
-TEST(SystemUnits, CachedValuesAreAlwaysAccepted) {
   ResetSystemUnits();
   for (int i = 0; i < 2; ++i) {
     const std::string d = SystemDistanceUnits(), e = SystemElevationUnits();

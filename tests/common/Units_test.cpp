@@ -102,7 +102,7 @@ TEST(ConvertLength, UnitsAndSpelling) {
   EXPECT_FALSE(IsLengthUnit("MI"));
 }
 
-TEST(ConvertGain, DipoleIsotropicRelative) {
+TEST(ConvertGain, DipoleIsotropicRelativeAndPatternsRelativeToMaximum) {
   const struct {
     const char *from, *to;
     double value;
@@ -128,21 +128,19 @@ TEST(ConvertGain, DipoleIsotropicRelative) {
   ConvertGain("dBx", "DBD", 1234.5, err, msg);
   EXPECT_TRUE(err);
   EXPECT_EQ(msg.rfind("Convert: 1234.5000", 0), 0u) << msg;
-}
-
-TEST(ConvertPatternGain, RelativeToMaximum) {
+  // Pattern gains relative to the maximum.
   const struct {
     const char *from, *to;
     double value, max;
     const char *maxUnit, *want;  // nullptr: refused
-  } cases[] = {
+  } patterns[] = {
       {"DBD", "REL", 4, 10, "dBd", "0.5012"},  // 6 dB down
       {"DBI", "REL", 12.15, 12.15, "dBi", "1.0000"}, {"REL", "DBD", 0.5, 10, "dBd", "3.9794"},
       {"REL", "DBI", 1, 10, "dBi", "10.0000"},        {"REL", "DBD", 1, 3, "", "3.0000"},  // no unit: dBd
       {"REL", "DBD", 0, 10, "dBd", nullptr},          {"DBD", "XYZ", 1, 10, "dBd", nullptr},
       {"DBD", "REL", 1, 10, "dBq", nullptr},  // unknown dB unit of the maximum
   };
-  for (const auto& c : cases) {
+  for (const auto& c : patterns) {
     bool err = c.want == nullptr ? false : true;
     const std::string got = ConvertPatternGain(c.from, c.to, c.value, c.max, c.maxUnit, err);
     EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;

@@ -27,7 +27,7 @@ TEST(calcLogLinInterp, EndsAndNodesGiveTableValues) {
   EXPECT_EQ(LogLinInterpDbl(0, 4, kXd, kYd, 1e9), 40.0);
 }
 
-TEST(calcLogLinInterp, LinearInTheLogarithmOfX) {
+TEST(calcLogLinInterp, LinearInTheLogarithmOfXOnTheTableOrASubrange) {
   // The geometric mean of two abscissas gives the mean of their ordinates.
   for (int i = 0; i < 4; ++i) {
     const double xm = std::sqrt(kXd[i] * kXd[i + 1]);
@@ -38,9 +38,6 @@ TEST(calcLogLinInterp, LinearInTheLogarithmOfX) {
   EXPECT_NEAR(LogLinInterpDbl(0, 4, kXd, kYd, std::pow(10.0, 2.1)), 4.0, 1e-12);
   // Not linear in x: halfway in x between 10 and 20 is past halfway in log x.
   EXPECT_GT(LogLinInterpDbl(0, 4, kXd, kYd, 15.0), (kYd[1] + kYd[2]) / 2);
-}
-
-TEST(calcLogLinInterp, WorksOnASubrangeOfTheTable) {
   // Only lo..hi is read: the clamps use X(lo) and X(hi) of the subrange.
   EXPECT_EQ(LogLinInterpDbl(1, 3, kXd, kYd, 2.0), -3.0);
   EXPECT_EQ(LogLinInterpDbl(1, 3, kXd, kYd, 500.0), 0.0);

@@ -9,7 +9,7 @@
 namespace zw {
 namespace {
 
-TEST(calcMiscMath, GuardedLogarithm) {
+TEST(calcMiscMath, GuardedLogarithmAndArcTangentWithModelPi) {
   EXPECT_NEAR(dLog10(1000), 3.0, 1e-15);
   EXPECT_NEAR(dLog10(0.01), -2.0, 1e-15);
   EXPECT_NEAR(rLog10(100.0f), 2.0f, 1e-6f);
@@ -19,9 +19,7 @@ TEST(calcMiscMath, GuardedLogarithm) {
   EXPECT_EQ(dLog10(std::nan("")), 1.0);
   EXPECT_EQ(rLog10(0.0f), 1.0f);
   EXPECT_EQ(rLog10(-1.0f), 1.0f);
-}
-
-TEST(calcMiscMath, ArcTangentWithModelPi) {
+  // The arc tangent uses the model's pi.
   EXPECT_NEAR(dAtan2(1, 0), 1.570796325, 1e-12);
   EXPECT_NEAR(dAtan2(-1, 0), -1.570796325, 1e-12);
   EXPECT_EQ(dAtan2(0, 0), 0.0);
@@ -34,7 +32,7 @@ TEST(calcMiscMath, ArcTangentWithModelPi) {
   EXPECT_NE(dAtan2Deg(1, 1), 45.0);
 }
 
-TEST(calcMiscMath, DifferenceTruncationAndBits) {
+TEST(calcMiscMath, DifferenceTruncationBitsAndArrayBounds) {
   EXPECT_EQ(dDim(3, 5), 0.0);
   EXPECT_EQ(dDim(5, 3), 2.0);
   EXPECT_EQ(dDim(4, 4), 0.0);
@@ -44,9 +42,6 @@ TEST(calcMiscMath, DifferenceTruncationAndBits) {
   // The sign bit and negative positions are not flags.
   const std::array<std::array<int, 3>, 6> bits{{{0, 0, 1}, {0, 30, 1 << 30}, {5, 2, 5}, {-1, 3, -1}, {8, 31, 8}, {8, -1, 8}}};
   for (const auto& [value, bit, want] : bits) EXPECT_EQ(lSetBit(value, bit), want) << value << " " << bit;
-}
-
-TEST(calcMiscMath, ArrayBoundsGiveDefaultForMissing) {
   std::vector<double> never;
   EXPECT_EQ(UBound(never), 0);
   EXPECT_EQ(UBound(never, 1, -88), -88);
