@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "engine/PointToPoint.h"
 #include "engine/CombinedRun.h"
 #include "platform/DbfDataSum.h"
 #include "platform/DbfTable.h"
@@ -159,10 +160,10 @@ int RunDemo(const DemoOptions& o) {
     std::cerr << err << "\n";
     return 1;
   }
-  auto terrain = std::make_shared<platform::TerrainSource>();
-  const std::string msg = terrain->Add(tile);
-  if (terrain->SourceCount() == 0) {
-    std::cerr << "No usable elevation data in " << tile.string() << (msg.empty() ? "" : ": " + msg) << "\n";
+  std::string terrainError;
+  auto terrain = OpenTerrain(tile.string(), terrainError);
+  if (!terrain) {
+    std::cerr << terrainError << "\n";
     return 1;
   }
   const unsigned hw = std::thread::hardware_concurrency();

@@ -13,6 +13,7 @@
 #include "TerminalProgress.h"
 #include "common/Config.h"
 #include "common/TextJoin.h"
+#include "engine/PointToPoint.h"
 #include "engine/CombinedRun.h"
 #include "engine/clsRFProp.h"
 #include "platform/DbfDataSum.h"
@@ -72,10 +73,10 @@ int RunStudy(const RunOptions& o) {
   const unsigned hw = std::thread::hardware_concurrency();
   e.iThreads(o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw));
   if (!o.dem.empty()) {
-    auto t = std::make_shared<platform::TerrainSource>();
-    const std::string msg = t->Add(o.dem);
-    if (t->SourceCount() == 0) {
-      std::cerr << "No usable elevation data in " << o.dem << (msg.empty() ? "" : ": " + msg) << "\n";
+    std::string error;
+    auto t = OpenTerrain(o.dem, error);
+    if (!t) {
+      std::cerr << error << "\n";
       return kExitFailed;
     }
     e.cTerrain(t);

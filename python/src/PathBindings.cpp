@@ -101,11 +101,8 @@ pyb::dict Profile(const std::string& dem, double lat1, double lon1, double lat2,
   std::string message;
   {
     pyb::gil_scoped_release nogil;
-    auto terrain = std::make_shared<platform::TerrainSource>();
-    const std::string msg = terrain->Add(dem);
-    if (terrain->SourceCount() == 0) {
-      message = "No usable elevation data in " + dem + (msg.empty() ? "" : ": " + msg);
-    } else {
+    auto terrain = OpenTerrain(dem, message);
+    if (terrain) {
       platform::clsPathElv path(terrain);
       path.sDatum(datum);
       path.dStartLat(lat1);
