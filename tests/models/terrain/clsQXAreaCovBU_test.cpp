@@ -35,7 +35,7 @@ class BUCalc : public test::ModelTestEnv {
   }
 };
 
-TEST_F(BUCalc, NamesAndReaderDefaults) {
+TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
   clsQXAreaCovBU c;
   auto m = Template("MIN DISTANCE", "100", "ft");
   m->Remove("BU_REFLECT");
@@ -45,24 +45,21 @@ TEST_F(BUCalc, NamesAndReaderDefaults) {
   EXPECT_DOUBLE_EQ(c.dReflect(), 0.0);
   EXPECT_NEAR(c.dMinDistM(), 30.48, 1e-9);
   EXPECT_EQ(c.sDesc(), "Test BU");
-}
-
-TEST_F(BUCalc, ReaderKeysIgnoreCaseAndBlankUnitKeepsDistance) {
-  clsQXAreaCovBU c;
-  c.cPropMod(Template("OBSTACLE PEAKS", "250", "m"));
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_DOUBLE_EQ(c.dMinDistM(), 250.0);
-  auto m = std::make_shared<FieldCollection>();
+  clsQXAreaCovBU bu;
+  bu.cPropMod(Template("OBSTACLE PEAKS", "250", "m"));
+  ASSERT_TRUE(bu.cPropMod());
+  EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);
+  m = std::make_shared<FieldCollection>();
   m->Set("bu_reflect", std::string("0.3"));
   m->Set("MIN_DIST", std::string("5"));
   m->Set("MINDISTUN", std::string("  "));
   m->Set("LOSS_MODE", std::string("FIGURE 12"));
-  c.cPropMod(m);
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_DOUBLE_EQ(c.dMinDistM(), 250.0);  // blank unit: the previous value stays
-  EXPECT_DOUBLE_EQ(c.dReflect(), 0.3);
-  EXPECT_EQ(c.iLossMode(), kBUModeFigure12);
-  EXPECT_EQ(c.sDesc(), "");
+  bu.cPropMod(m);
+  ASSERT_TRUE(bu.cPropMod());
+  EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);  // blank unit: the previous value stays
+  EXPECT_DOUBLE_EQ(bu.dReflect(), 0.3);
+  EXPECT_EQ(bu.iLossMode(), kBUModeFigure12);
+  EXPECT_EQ(bu.sDesc(), "");
 }
 
 TEST_F(BUCalc, ReaderRejectsMissingModeAndTemplate) {
@@ -111,7 +108,7 @@ TEST_F(BUCalc, CovCalcMatchesLossRoutine) {
   }
 }
 
-TEST_F(BUCalc, ClearPathAndReceiverAboveSeaLevel) {
+TEST_F(BUCalc, ClearPathReceiverAboveSeaLevelAndInvalidModeFlagged) {
   clsQXAreaCovBU c;
   c.cPropMod(Template("FIGURE 12"));
   auto p = Profile(20.0f);
@@ -125,18 +122,16 @@ TEST_F(BUCalc, ClearPathAndReceiverAboveSeaLevel) {
   c.MOBAntM(-5.0);
   c.CovCalc();
   EXPECT_TRUE(std::isfinite(c.dNetField()));
-}
-
-TEST_F(BUCalc, InvalidModeIsLoggedAndFlagged) {
-  clsQXAreaCovBU c;
-  c.cPropMod(Template("Figure 12"));  // not upper case
-  ASSERT_TRUE(c.cPropMod());
-  EXPECT_EQ(c.iLossMode(), kBUModeInvalid);
-  Ready(c, Profile());
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  EXPECT_LT(c.dNetField(), -500.0);
+  // An invalid mode is logged and flagged.
+  clsQXAreaCovBU c2;
+  c2.cPropMod(Template("Figure 12"));  // not upper case
+  ASSERT_TRUE(c2.cPropMod());
+  EXPECT_EQ(c2.iLossMode(), kBUModeInvalid);
+  Ready(c2, Profile());
+  c2.CovCalc();
+  EXPECT_TRUE(c2.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c2.dNetField()));
+  EXPECT_LT(c2.dNetField(), -500.0);
   EXPECT_NE(Log().find("Unknown BUMode in bu_loss calc"), std::string::npos);
 }
 

@@ -21,7 +21,7 @@ class EGCalc : public test::ModelTestEnv {
   }
 };
 
-TEST_F(EGCalc, HandComputedExcessWithHeightsInFeet) {
+TEST_F(EGCalc, HandComputedExcessInFeetShortPathNoneZeroHeightAnError) {
   clsQXAreaCovEG c;
   Ready(c);
   EXPECT_EQ(c.sDesc(), "Egli 1");
@@ -42,15 +42,13 @@ TEST_F(EGCalc, HandComputedExcessWithHeightsInFeet) {
   c.bMOBMSL(true);
   c.CovCalc();
   EXPECT_NEAR(c.dModelLoss(), dEgliExcess(150, 10, 100, 10), 1e-9);
-}
-
-TEST_F(EGCalc, ShortPathHasNoExcessAndZeroHeightIsAnError) {
-  clsQXAreaCovEG c;
-  Ready(c, 100.0);
-  c.FACTXmAGL(300.0);
-  c.CovCalc();
-  EXPECT_EQ(c.dModelLoss(), 0.0);
-  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
+  // A short path has no excess; a zero height is an error.
+  clsQXAreaCovEG c2;
+  Ready(c2, 100.0);
+  c2.FACTXmAGL(300.0);
+  c2.CovCalc();
+  EXPECT_EQ(c2.dModelLoss(), 0.0);
+  EXPECT_DOUBLE_EQ(c2.dNetField(), c2.dFreeSpaceFld());
   clsQXAreaCovEG h;
   Ready(h);
   h.MOBAntM(0.0);

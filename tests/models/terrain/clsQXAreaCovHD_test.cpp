@@ -29,7 +29,7 @@ class HDCalc : public test::ModelTestEnv {
   }
 };
 
-TEST_F(HDCalc, ReaderAreaTypesAndDistances) {
+TEST_F(HDCalc, ReaderAreaTypesDistancesAndInvalidAreaTypeMessage) {
   clsQXAreaCovHD c;
   c.cPropMod(Template("suburban"));
   ASSERT_TRUE(c.cPropMod());
@@ -55,20 +55,18 @@ TEST_F(HDCalc, ReaderAreaTypesAndDistances) {
   EXPECT_EQ(c.sRadials(), "0 45 90 135 180 225 270 315");
   EXPECT_EQ(c.Radials().size(), 8u);
   EXPECT_TRUE(c.bLULoss());
-}
-
-TEST_F(HDCalc, InvalidAreaTypeMessage) {
-  clsQXAreaCovHD c;
-  c.cPropMod(Template("downtown"));
-  EXPECT_FALSE(c.cPropMod());
+  // An invalid area type.
+  clsQXAreaCovHD bad;
+  bad.cPropMod(Template("downtown"));
+  EXPECT_FALSE(bad.cPropMod());
   const auto shown = messages->Log();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].title, "Invalid Setting");
   EXPECT_EQ(shown[0].text.rfind("Invalid Area Type setting for Hata/Davidson:\nDOWNTOWN\n\nTask: ", 0), 0u)
       << shown[0].text;
   messages->Clear();
-  c.bSilent(true);
-  c.cPropMod(Template("downtown"));
+  bad.bSilent(true);
+  bad.cPropMod(Template("downtown"));
   EXPECT_TRUE(messages->Log().empty());
   EXPECT_NE(Log().find("Invalid Area Type setting for Hata/Davidson:"), std::string::npos);
 }
@@ -112,10 +110,7 @@ TEST_F(HDCalc, OutOfRangeInputsWarnWithoutChangingTheLoss) {
   Ready(c, 20000.0);
   c.CovCalc();
   EXPECT_TRUE(c.Warnings().empty());
-}
-
-TEST_F(HDCalc, ShortPathHasNoAveragingPoints) {
-  clsQXAreaCovHD c;
+  // A path shorter than the HAAT window has no averaging points.
   c.cPropMod(Template("URBAN-MEDIUM"));
   Ready(c, 2000.0, 300.0);
   c.CovCalc();
@@ -127,6 +122,8 @@ TEST_F(HDCalc, BelowFreeSpaceUsesFreeSpace) {
   // A very short open path from a high base: the Hata loss falls below free space.
   const HDLoss r = HDCalcLoss(1500.0, 100.0, 10.0, 300.0, HDAreaType::Open);
   ASSERT_TRUE(r.bFreeSpaceUsed);
+  EXPECT_LT(r.dLoss, r.dFreeSpace);
+  EXPECT_EQ(r.dModelLoss, 0.0);
   clsQXAreaCovHD c;
   c.cPropMod(Template("OPEN"));
   Ready(c, 300.0, 1500.0);

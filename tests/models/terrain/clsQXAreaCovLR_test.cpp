@@ -93,7 +93,7 @@ class LRCalcTest : public test::ModelTestEnv {
 
 // ------------------------------------------------------------ reader
 
-TEST_F(LRCalcTest, ReadsTheTemplate) {
+TEST_F(LRCalcTest, ReadsTheTemplateAndSettingsAcceptedOrRefusedByLabel) {
   EXPECT_EQ(calc.sOKtoGO(), "");
   ASSERT_EQ(Read(Template()), "");
   EXPECT_EQ(calc.sPolariz(), "V");
@@ -106,11 +106,8 @@ TEST_F(LRCalcTest, ReadsTheTemplate) {
   ASSERT_EQ(Read(m), "");
   EXPECT_EQ(calc.iClimate(), 3);
   EXPECT_EQ(calc.dTimPct(), 50.0);
-}
-
-// Settings over the template, and what the reader says: "" when it takes
-// them, else the start of its message.
-TEST_F(LRCalcTest, SettingsAcceptedOrRefusedByLabel) {
+  // Settings over the template, and what the reader says: "" when it takes
+  // them, else the start of its message.
   struct Row {
     std::vector<std::pair<const char*, const char*>> set;
     const char* want;
@@ -255,7 +252,7 @@ TEST_F(LRCalcTest, PathMatchesTheCore) {
   EXPECT_EQ(calc.sDetails(), "") << "no details unless asked";
 }
 
-TEST_F(LRCalcTest, HorizontalPolarizationAndOtherGroundReachTheCore) {
+TEST_F(LRCalcTest, OtherPolarizationAndGroundReachTheCoreBadProfilesFailAtLevel4) {
   std::vector<double> d;
   std::vector<float> e;
   HillyArrays(101, d, e);
@@ -285,10 +282,7 @@ TEST_F(LRCalcTest, HorizontalPolarizationAndOtherGroundReachTheCore) {
   const LRResult r = core.PointToPoint(Pfl(d, e), in);
   ASSERT_TRUE(r.bOK);
   EXPECT_EQ(calc.dModelLoss(), r.dAttenDB);
-}
-
-// A profile the core cannot use: error level 4 and the reason in the details.
-TEST_F(LRCalcTest, BadProfilesFailThePathAtLevel4) {
+  // A profile the core cannot use: error level 4 and the reason in the details.
   for (const auto& [d, e] : {std::pair<std::vector<double>, std::vector<float>>{{0.0}, {100.0f}},
                              {{0.0, 0.0, 0.0}, {1.0f, 2.0f, 3.0f}}}) {
     Ready(d, e);

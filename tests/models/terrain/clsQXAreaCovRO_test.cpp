@@ -104,7 +104,7 @@ TEST_F(ROCalc, TroposcatterOverSmoothEarth) {
   EXPECT_FALSE(ROTroposcatterLoss(3000, d, e, 10, 10, 100, 0).bOK);
 }
 
-TEST_F(ROCalc, CovCalcMatchesModelRoutines) {
+TEST_F(ROCalc, CovCalcMatchesModelRoutinesAndClearPathIsFreeSpace) {
   for (const char* mode : {"MIN", "MAX", "DIF", "SCA", "FIG 9.9"}) {
     clsQXAreaCovRO c;
     c.cPropMod(Template(mode));
@@ -136,9 +136,7 @@ TEST_F(ROCalc, CovCalcMatchesModelRoutines) {
     ASSERT_NE(total, std::string::npos);
     EXPECT_EQ(t.find("\r\n", total + 2), std::string::npos);  // the last line
   }
-}
-
-TEST_F(ROCalc, ClearPathIsFreeSpace) {
+  // A clear path is free space.
   clsQXAreaCovRO c;
   c.cPropMod(Template("DIF"));
   Ready(c, Hill(1.0f));

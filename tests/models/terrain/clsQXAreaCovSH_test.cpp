@@ -71,7 +71,7 @@ TEST_F(SHCalc, FlatPathSmallestRatioAtMidPath) {
   EXPECT_NE(c.sDetails().find("Free Space Field: ("), std::string::npos);
 }
 
-TEST_F(SHCalc, FixedAngleRay) {
+TEST_F(SHCalc, FixedAngleRayAndShortAndEmptyProfiles) {
   clsQXAreaCovSH c;
   c.cPropMod(Template("1", "1"));
   auto p = Flat();
@@ -82,27 +82,24 @@ TEST_F(SHCalc, FixedAngleRay) {
   EXPECT_DOUBLE_EQ(c.dNetField(), r.dRatio);
   // A rising ray clears flat ground better than the level one.
   EXPECT_GT(c.dNetField(), 0.7);
-}
-
-TEST_F(SHCalc, ShortAndEmptyProfiles) {
-  clsQXAreaCovSH c;
-  c.cPropMod(Template("0"));
-  Ready(c, Flat(2));
-  c.CovCalc();
-  EXPECT_EQ(c.dNetField(), 88888.0);  // no interior points
-  EXPECT_FALSE(c.bErrorRun());
+  clsQXAreaCovSH s;
+  s.cPropMod(Template("0"));
+  Ready(s, Flat(2));
+  s.CovCalc();
+  EXPECT_EQ(s.dNetField(), 88888.0);  // no interior points
+  EXPECT_FALSE(s.bErrorRun());
 
   // An empty profile that stays empty: reported with the end point, the ratio
   // routine's result for what is held.
   auto empty = std::make_shared<test::GivenProfile>();
   empty->dEndLat(12.345);
   empty->dEndLon(-98.765);
-  Ready(c, empty);
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  EXPECT_NE(c.sPathError().find("12.35"), std::string::npos) << c.sPathError();
-  EXPECT_NE(c.sPathError().find("-98.77"), std::string::npos);
+  Ready(s, empty);
+  s.CovCalc();
+  EXPECT_TRUE(s.bErrorRun());
+  EXPECT_TRUE(std::isfinite(s.dNetField()));
+  EXPECT_NE(s.sPathError().find("12.35"), std::string::npos) << s.sPathError();
+  EXPECT_NE(s.sPathError().find("-98.77"), std::string::npos);
   EXPECT_NE(Log().find("12.35"), std::string::npos);
 }
 

@@ -36,7 +36,7 @@ double P526J(double v) {
   return 6.9 + 20.0 * std::log10(std::sqrt((nu - 0.1) * (nu - 0.1) + 1.0) + nu - 0.1);
 }
 
-TEST(modPropBU, KnifeEdgeLevelTableAndLimits) {
+TEST(modPropBU, KnifeEdgeLevelTableLimitsAndP526) {
   EXPECT_EQ(dBUKnifeEdgeLevel(0.0, 0.0), -6.0);
   EXPECT_EQ(dBUKnifeEdgeLevel(0.7, 0.0), 0.0);
   EXPECT_EQ(dBUKnifeEdgeLevel(0.5, 1.0), 0.0);
@@ -56,9 +56,6 @@ TEST(modPropBU, KnifeEdgeLevelTableAndLimits) {
   EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-1.0, -0.2), -17.0);
   EXPECT_DOUBLE_EQ(dBUKnifeEdgeLevel(-1.0, std::nan("")), -17.0);
   EXPECT_EQ(dBUKnifeEdgeLevel(std::nan(""), 0.0), 0.0);
-}
-
-TEST(modPropBU, KnifeEdgeLevelWithoutReflectionFollowsP526) {
   for (double v : {-2.5, -2.0, -1.5, -1.0, -0.5, 0.0, 0.5}) EXPECT_NEAR(dBUKnifeEdgeLevel(v, 0.0), -P526J(v), 1.0) << v;
   // Between the nodes the level stays between its neighbours (no overshoot)
   // and never rises as the clearance falls.
@@ -76,23 +73,17 @@ TEST(modPropBU, KnifeEdgeLevelWithoutReflectionFollowsP526) {
 }
 
 TEST(modPropBU, NomogramScale) {
-  EXPECT_EQ(dBUNomogramScaleLevel(0.0), -40.0);
-  EXPECT_EQ(dBUNomogramScaleLevel(-10.0), -40.0);
-  EXPECT_EQ(dBUNomogramScaleLevel(196.0), -4.0);
-  EXPECT_EQ(dBUNomogramScaleLevel(193.0), -4.0);  // past the last scale point
-  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(190.3), -4.0);
-  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(4.3), -38.0);
-  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(8.8), -37.0);
-  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(168.3), -6.0);
-  EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(178.0), -5.0);
-  EXPECT_EQ(dBUNomogramScaleLevel(std::nan("")), -40.0);
+  const std::pair<double, double> rows[] = {{0.0, -40},   {-10.0, -40}, {196.0, -4}, {193.0, -4},  // past the last point
+                                            {190.3, -4},  {4.3, -38},   {8.8, -37},  {168.3, -6},
+                                            {178.0, -5},  {std::nan(""), -40}};
+  for (const auto& [x, want] : rows) EXPECT_DOUBLE_EQ(dBUNomogramScaleLevel(x), want) << x;
 }
 
 // One edge 50 m above a 10 km line of sight, at mid-path, 300 MHz: d1 = 5000 m
 // = 3.1069 mi, h = 164.04 ft; A = 49 log(31.069) = 73.124, B = 49 log(1.6404) + 32
 // = 42.533, C = A - (A - B) 72/35.5 = 11.080, F = 130 - 24.5 log 100 = 81,
 // E = C + (F - C) 72.5/36.5 = 149.962, between 143.8 (-10 dB) and 154.5 (-8 dB): -8.848 dB.
-TEST(modPropBU, Figure12HandComputation) {
+TEST(modPropBU, Figure12AndSingleKnifeEdgeInEveryEdgeMode) {
   Profile p = Flat(10000, 20, 0.0f);
   p.e[10] = 150.0f;
   EXPECT_NEAR(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), -8.848214, 1e-4);
@@ -100,23 +91,17 @@ TEST(modPropBU, Figure12HandComputation) {
   EXPECT_TRUE(r.bOK);
   EXPECT_NEAR(r.dLevelDB, -8.848214, 1e-4);
   EXPECT_TRUE(r.edges.empty());
-}
-
-TEST(modPropBU, Figure12ClearPathIsZero) {
-  Profile p = Flat(10000, 20, 0.0f);
+  // A clear path is 0 dB.
   p.e[10] = 99.0f;  // below the line, even if inside the Fresnel zone
   EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), 0.0);
   EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 300, 300), 0.0);
   EXPECT_EQ(dBUFigure12Level(2, p.d, p.e, 100, 100, 300), 0.0);  // no interior points
-}
-
-// A single edge 50 m above the line of sight at mid-path of 10 km, 300 MHz:
-// r1 = sqrt(5000 x 5000 x 1 / 10000) = 50 m, v = -1: -17 dB (P.526: -16.3 dB).
-TEST(modPropBU, SingleKnifeEdgeInEveryEdgeMode) {
-  Profile p = Flat(10000, 20, 0.0f);
-  p.e[10] = 150.0f;
+  // A single edge 50 m above the line of sight at mid-path of 10 km, 300 MHz:
+  // r1 = sqrt(5000 x 5000 x 1 / 10000) = 50 m, v = -1: -17 dB (P.526: -16.3 dB).
+  Profile p2 = Flat(10000, 20, 0.0f);
+  p2.e[10] = 150.0f;
   for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks}) {
-    const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 300, mode, 1.0, 0.0);
+    const BULossResult r = BULoss(p2.count(), p2.d, p2.e, 100, 100, 300, mode, 1.0, 0.0);
     ASSERT_TRUE(r.bOK) << mode << r.sLog;
     ASSERT_EQ(r.edges.size(), 1u) << mode;
     EXPECT_NEAR(r.edges[0].dDistM, 5000.0, 1e-9);
@@ -124,7 +109,7 @@ TEST(modPropBU, SingleKnifeEdgeInEveryEdgeMode) {
     EXPECT_NEAR(r.dLevelDB, -17.0, 1e-9);
     EXPECT_NEAR(r.dLevelDB, -P526J(-1.0), 1.0);
   }
-  EXPECT_NEAR(BULoss(p.count(), p.d, p.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
+  EXPECT_NEAR(BULoss(p2.count(), p2.d, p2.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
 }
 
 // Bullington's equivalent edge: the horizon rays of the two antennas meet
@@ -176,7 +161,7 @@ TEST(modPropBU, TwoEdgesEpsteinPeterson) {
   EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 1.0, 0.0).edges.size(), 2u);
 }
 
-TEST(modPropBU, LineOfSightInsideTheFresnelZone) {
+TEST(modPropBU, LineOfSightInsideTheFresnelZoneAndABlockedRayAlwaysHasALoss) {
   Profile p = Flat(1000, 10, 0.0f);
   // Flat ground well clear: no peaks, no edges, 0 dB.
   const BULossResult clear = BULoss(p.count(), p.d, p.e, 10, 10, 300, kBUModeMinDistance, 0, 0);
@@ -197,12 +182,9 @@ TEST(modPropBU, LineOfSightInsideTheFresnelZone) {
   ASSERT_EQ(part.edges.size(), 1u);
   EXPECT_LT(part.dLevelDB, 0.0);
   EXPECT_GT(part.dLevelDB, -6.0);
-}
-
-// A blocked ray always has a loss, in every edge mode and at any obstacle
-// resolution or minimum distance (distances along the path): a 52 m ridge, and
-// a convex shoulder with no local maximum.
-TEST(modPropBU, BlockedRayAlwaysHasALoss) {
+  // A blocked ray always has a loss, in every edge mode and at any obstacle
+  // resolution or minimum distance (distances along the path): a 52 m ridge, and
+  // a convex shoulder with no local maximum.
   Profile ridge = Flat(10000, 100, 0.0f);
   for (int i = 45; i <= 55; ++i) ridge.e[i] = 52.0f - 4.0f * static_cast<float>(std::abs(i - 50));
   Profile shoulder = Flat(10000, 100, 0.0f);

@@ -92,16 +92,7 @@ TEST(modPropHD, AdjustmentsByAreaTypeAndFrequency) {
   EXPECT_EQ(HDCalcLoss(150, 300, 1.5, 50000, HDAreaType::Open).dA4, 0.0);
 }
 
-TEST(modPropHD, BelowFreeSpaceUsesFreeSpace) {
-  // 150 MHz, hb 300 m, hm 10 m, 1 km, open: L = 53.6 dB against 76.0 dB free space.
-  const HDLoss r = HDCalcLoss(150, 300, 10, 1000, HDAreaType::Open);
-  ASSERT_TRUE(r.bOK);
-  EXPECT_LT(r.dLoss, r.dFreeSpace);
-  EXPECT_EQ(r.dModelLoss, 0.0);
-  EXPECT_TRUE(r.bFreeSpaceUsed);
-}
-
-TEST(modPropHD, RadialHeightAboveAverageTerrain) {
+TEST(modPropHD, RadialHeightAboveAverageTerrainAndBadInputRefusedWithoutNaN) {
   std::vector<double> d;
   std::vector<float> e;
   for (int i = 0; i <= 20; ++i) {  // 1 km steps to 20 km, elevation = km x 10
@@ -125,9 +116,7 @@ TEST(modPropHD, RadialHeightAboveAverageTerrain) {
   EXPECT_DOUBLE_EQ(dHDAverageTerrain(back, be, 99, 3000, 16000), 100.0);
   EXPECT_DOUBLE_EQ(dHDAverageTerrain({}, {}, 5, 3000, 16000), 0.0);
   EXPECT_DOUBLE_EQ(dHDAverageTerrain(back, be, -1, 3000, 16000), 0.0);
-}
-
-TEST(modPropHD, BadInputIsRefusedWithoutNaN) {
+  // Bad input is refused without NaN.
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (const HDLoss& r : {HDCalcLoss(150, 100, 1.5, 0, HDAreaType::Open), HDCalcLoss(150, 100, 1.5, -10, HDAreaType::Open),
                           HDCalcLoss(0, 100, 1.5, 1000, HDAreaType::Open), HDCalcLoss(nan, 100, 1.5, 1000, HDAreaType::Open),

@@ -211,22 +211,19 @@ std::vector<RefCase> QkpflCases(const char* name, double f, double htx, double h
   return v;
 }
 
-TEST(LRReference, QkpflPath2200) {
-  const double loss[5][3] = {{128.6, 137.6, 119.6},
+TEST(LRReference, QkpflPaths2200And1979) {
+  const double loss2200[5][3] = {{128.6, 137.6, 119.6},
                              {132.2, 140.8, 123.5},
                              {135.8, 144.3, 127.2},
                              {138.0, 146.5, 129.4},
                              {139.7, 148.4, 131.0}};
-  CheckCases(QkpflCases("qkpfl path 2200", 41.5, 143.9, 8.5, loss), Driver::FinalRefractivity);
-}
-
-TEST(LRReference, QkpflPath1979) {
-  const double loss[5][3] = {{144.3, 154.1, 134.4},
+  CheckCases(QkpflCases("qkpfl path 2200", 41.5, 143.9, 8.5, loss2200), Driver::FinalRefractivity);
+  const double loss1979[5][3] = {{144.3, 154.1, 134.4},
                              {150.9, 159.5, 142.3},
                              {157.6, 165.7, 149.4},
                              {161.6, 169.9, 153.3},
                              {164.9, 173.6, 156.2}};
-  CheckCases(QkpflCases("qkpfl path 1979", 573.3, 194.0, 9.1, loss), Driver::FinalRefractivity);
+  CheckCases(QkpflCases("qkpfl path 1979", 573.3, 194.0, 9.1, loss1979), Driver::FinalRefractivity);
 }
 
 TEST(LRReference, QkpflPathReport) {
@@ -289,7 +286,7 @@ TEST(LRReference, NtiaLineOfSightExample) {
 
 // NTIA ITM tests/TestComputeDeltaH.cpp, TestLinearLeastSquaresFit.cpp and
 // TestInverseComplementaryCumulativeDistributionFunction.cpp.
-TEST(LRReference, TerrainIrregularityAndFit) {
+TEST(LRReference, TerrainIrregularityFitAndProfileAnalysis) {
   const std::vector<double> small = {9.0, 10.0, 100.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 100.0};
   EXPECT_NEAR(lr::d1thx(small, 10.0, 90.0), 130.80086741994160, 1e-9);
   EXPECT_NEAR(lr::d1thx(small, 15.0, 85.0), 41.639683828192240, 1e-9);
@@ -310,11 +307,8 @@ TEST(LRReference, TerrainIrregularityAndFit) {
     EXPECT_NEAR(z0, 1.0, 1e-12) << x1 << " " << x2;
     EXPECT_NEAR(zn, 5.0, 1e-12) << x1 << " " << x2;
   }
-}
-
-// NTIA ITM tests/TestQuickPfl.cpp: horizons, delta-h and effective heights of
-// an 8-interval profile for an effective earth radius of 7860 km.
-TEST(LRReference, ProfileAnalysis) {
+  // NTIA ITM tests/TestQuickPfl.cpp: horizons, delta-h and effective heights of
+  // an 8-interval profile for an effective earth radius of 7860 km.
   const std::vector<double> pfl = {8.0, 100.0, 1.0, 2.0, 3.0, 5.0, 3.0, 5.0, 3.0, 2.0, 1.0};
   LRInputs in;
   in.dTxHeightM = 6.0;

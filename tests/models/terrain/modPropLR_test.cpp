@@ -39,7 +39,7 @@ LRInputs Inputs(double fMHz, double txM, double rxM) {
 
 // ---------------------------------------------------------------- helpers
 
-TEST(LRHelpers, QerfiMatchesTheNormalQuantiles) {
+TEST(LRHelpers, QerfiAndAttenuationFunctionsAtTheirBranchPoints) {
   // Known standard normal quantiles; the approximation is good to 4.5e-4.
   EXPECT_NEAR(lr::qerfi(0.5), 0.0, 4.5e-4);
   EXPECT_NEAR(lr::qerfi(0.1), 1.281552, 4.5e-4);
@@ -51,9 +51,6 @@ TEST(LRHelpers, QerfiMatchesTheNormalQuantiles) {
   EXPECT_DOUBLE_EQ(lr::qerfi(0.0), lr::qerfi(1e-6));
   EXPECT_DOUBLE_EQ(lr::qerfi(1.0), -lr::qerfi(1e-6));
   EXPECT_NEAR(lr::qerfi(1e-6), 4.753424, 1e-3);
-}
-
-TEST(LRHelpers, AttenuationFunctionsAtTheirBranchPoints) {
   EXPECT_DOUBLE_EQ(lr::aknfe(0.0), 6.02);
   EXPECT_NEAR(lr::aknfe(5.76 - 1e-12), 6.02 + 9.11 * 2.4 - 1.27 * 5.76, 1e-9);
   EXPECT_NEAR(lr::aknfe(5.76), 12.953 + 4.343 * std::log(5.76), 1e-12);
@@ -180,7 +177,7 @@ TEST(LRCore, MeanElevationRuleRoundsHalvesToEven) {
   EXPECT_DOUBLE_EQ(c.State().ens, 301.0 * std::exp(-c.State().zsys / 9460.0));
 }
 
-TEST(LRCore, FixedRefractivityIsUsedUnreduced) {
+TEST(LRCore, FixedRefractivityIsUsedUnreducedAndErrorLevels) {
   clsLRCore c;
   LRInputs in = Inputs(200.0, 20.0, 20.0);
   in.dSurRefrac = 330.0;
@@ -195,11 +192,8 @@ TEST(LRCore, FixedRefractivityIsUsedUnreduced) {
   // A profile at sea level is not reduced.
   c.PointToPoint(FlatProfile(100, 20e3, 0.0), in);
   EXPECT_DOUBLE_EQ(c.State().ens, 330.0);
-}
-
-// The error level of a path (0 good ... 4 far outside the model), and a
-// path still computed at level 4 when it can be.
-TEST(LRCore, ErrorLevels) {
+  // The error level of a path (0 good ... 4 far outside the model), and a
+  // path still computed at level 4 when it can be.
   const auto hilly = HillyProfile(200, 40e3), flat = FlatProfile(200, 30e3);
   struct Row {
     const char* what;
@@ -223,11 +217,11 @@ TEST(LRCore, ErrorLevels) {
       {"time 0.05 %", flat, 300, 30, 10, -1, [](auto& in) { in.dTimPct = 0.05; }},
       {"good again: reset every call", flat, 300, 30, 10, 0},
   };
-  clsLRCore c;
+  clsLRCore c2;
   for (const Row& w : rows) {
     LRInputs in = Inputs(w.f, w.tx, w.rx);
     w.more(in);
-    const LRResult r = c.PointToPoint(w.pfl, in);
+    const LRResult r = c2.PointToPoint(w.pfl, in);
     if (w.level >= 0) {
       EXPECT_EQ(r.lErrLevel, w.level) << w.what;
     } else {
@@ -238,10 +232,10 @@ TEST(LRCore, ErrorLevels) {
       EXPECT_TRUE(std::isfinite(r.dAttenDB));
     }
   }
-  EXPECT_TRUE(c.PointToPoint(hilly, Inputs(300.0, 30.0, 0.1)).bOK);
+  EXPECT_TRUE(c2.PointToPoint(hilly, Inputs(300.0, 30.0, 0.1)).bOK);
 }
 
-TEST(LRCore, ClimateAndModeDefaults) {
+TEST(LRCore, ClimateAndModeDefaultsAndVariabilityModes) {
   clsLRCore c;
   const auto p = HillyProfile(200, 60e3);
   LRInputs in = Inputs(300.0, 30.0, 10.0);
@@ -273,21 +267,18 @@ TEST(LRCore, ClimateAndModeDefaults) {
   const double a41 = c.PointToPoint(p, in).dAttenDB;
   in.iMDVAR = 30;
   EXPECT_DOUBLE_EQ(c.PointToPoint(p, in).dAttenDB, a41);
-}
-
-TEST(LRCore, VariabilityModes) {
-  clsLRCore c;
-  const auto p = HillyProfile(300, 70e3);
-  LRInputs in = Inputs(500.0, 40.0, 10.0);
-  in.iMDVAR = 3;
+  clsLRCore c2;
+  const auto p2 = HillyProfile(300, 70e3);
+  LRInputs in2 = Inputs(500.0, 40.0, 10.0);
+  in2.iMDVAR = 3;
   auto at = [&](std::int16_t md, double t, double l, double s) {
-    in.iMDVAR = md;
-    in.dTimPct = t;
-    in.dLocPct = l;
-    in.dSitPct = s;
-    return c.PointToPoint(p, in).dAttenDB;
+    in2.iMDVAR = md;
+    in2.dTimPct = t;
+    in2.dLocPct = l;
+    in2.dSitPct = s;
+    return c2.PointToPoint(p2, in2).dAttenDB;
   };
-  // All at 50 %: the median, the same in every mode.
+  // All at 50 %: the median, the same in2 every mode.
   const double med = at(3, 50, 50, 50);
   for (std::int16_t md : {0, 1, 2, 13, 23, 33}) EXPECT_NEAR(at(md, 50, 50, 50), med, 0.02) << md;
   // More time (or location) reliability means more loss.

@@ -16,63 +16,39 @@ std::vector<double> Steps(std::size_t n, double step = 100.0) {
   return d;
 }
 
-TEST(modPropRO, LocalMaximaAndPlateaus) {
-  const std::vector<float> e{0, 10, 5, 5, 8, 8, 8, 2, 20, 20, 30};
-  const auto d = Steps(e.size());
+// Peaks: a plateau stands by its middle point, a rise to the receiver end is
+// none, bumps below the resolution drop, voids are passed over, only the first
+// `count` points are looked at; bad profiles are refused.
+TEST(modPropRO, PeaksOfAProfile) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> hill{0, 10, 20, 30, 40, 35, 37, 20, 0};  // a 2 m bump on a 40 m hill
+  const struct {
+    std::vector<float> e;
+    int count;
+    double resM;
+    std::vector<int> want;
+  } rows[] = {
+      {{0, 10, 5, 5, 8, 8, 8, 2, 20, 20, 30}, 11, 0.0, {1, 5}},
+      {hill, 9, 0.0, {4, 6}}, {hill, 9, 5.0, {4}}, {hill, 9, 45.0, {}}, {hill, 5, 0.0, {}},
+      {{0, 5, -32200, 9, nan, 3, 0}, 7, 0.0, {3}},
+      {{}, 0, 0.0, {}}, {{5, 9}, 2, 0.0, {}},
+  };
+  for (const auto& r : rows) {
+    std::vector<int> peaks{7};
+    std::string err;
+    ASSERT_TRUE(ROPeaks(Steps(r.e.size()), r.e, r.count, r.resM, peaks, err)) << err;
+    EXPECT_EQ(peaks, r.want) << r.count << " " << r.resM;
+  }
   std::vector<int> peaks;
   std::string err;
-  ASSERT_TRUE(ROPeaks(d, e, static_cast<int>(e.size()), 0.0, peaks, err));
-  // 10 at 1; the 8-plateau 4..6 stands by its middle point 5; the rise to the
-  // receiver end has no peak.
-  EXPECT_EQ(peaks, (std::vector<int>{1, 5}));
-}
-
-TEST(modPropRO, ResolutionDropsSmallBumps) {
-  // A 2 m bump on a 40 m hill: with 5 m resolution only the hill counts.
-  const std::vector<float> e{0, 10, 20, 30, 40, 35, 37, 20, 0};
-  const auto d = Steps(e.size());
-  std::vector<int> peaks;
-  std::string err;
-  ASSERT_TRUE(ROPeaks(d, e, static_cast<int>(e.size()), 0.0, peaks, err));
-  EXPECT_EQ(peaks, (std::vector<int>{4, 6}));
-  ASSERT_TRUE(ROPeaks(d, e, static_cast<int>(e.size()), 5.0, peaks, err));
-  EXPECT_EQ(peaks, (std::vector<int>{4}));
-  ASSERT_TRUE(ROPeaks(d, e, static_cast<int>(e.size()), 45.0, peaks, err));
-  EXPECT_TRUE(peaks.empty());
-  // Only the first points are looked at.
-  ASSERT_TRUE(ROPeaks(d, e, 5, 0.0, peaks, err));
-  EXPECT_TRUE(peaks.empty());
-}
-
-TEST(modPropRO, VoidsArePassedOver) {
-  std::vector<float> e{0, 5, -32200, 9, std::numeric_limits<float>::quiet_NaN(), 3, 0};
-  const auto d = Steps(e.size());
-  std::vector<int> peaks;
-  std::string err;
-  ASSERT_TRUE(ROPeaks(d, e, static_cast<int>(e.size()), 0.0, peaks, err));
-  EXPECT_EQ(peaks, (std::vector<int>{3}));
-}
-
-TEST(modPropRO, ShortAndBadProfiles) {
-  std::vector<int> peaks{7};
-  std::string err;
-  EXPECT_TRUE(ROPeaks({}, {}, 0, 0.0, peaks, err));
-  EXPECT_TRUE(peaks.empty());
   const std::vector<double> d2{0, 100};
   const std::vector<float> e2{5, 9};
-  EXPECT_TRUE(ROPeaks(d2, e2, 2, 0.0, peaks, err));
-  EXPECT_TRUE(peaks.empty());
-
-  const std::vector<double> d{0, 100, 50, 300};
-  const std::vector<float> e{0, 10, 0, 0};
-  EXPECT_FALSE(ROPeaks(d, e, 4, 0.0, peaks, err));
+  EXPECT_FALSE(ROPeaks(std::vector<double>{0, 100, 50, 300}, std::vector<float>{0, 10, 0, 0}, 4, 0.0, peaks, err));
   EXPECT_FALSE(err.empty());
   EXPECT_FALSE(ROPeaks(d2, e2, 3, 0.0, peaks, err));  // beyond the arrays
   EXPECT_FALSE(ROPeaks(d2, e2, -1, 0.0, peaks, err));
   EXPECT_FALSE(ROPeaks(d2, e2, 2, std::nan(""), peaks, err));
-  const std::vector<double> dn{0, std::nan(""), 200};
-  const std::vector<float> en{0, 10, 0};
-  EXPECT_FALSE(ROPeaks(dn, en, 3, 0.0, peaks, err));
+  EXPECT_FALSE(ROPeaks(std::vector<double>{0, std::nan(""), 200}, std::vector<float>{0, 10, 0}, 3, 0.0, peaks, err));
   EXPECT_TRUE(peaks.empty());
 }
 
@@ -120,7 +96,7 @@ Path FlatPath(double lengthM, int intervals) {
   return p;
 }
 
-TEST(modPropRO, DiffractionOverAProfileHill) {
+TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
   // Crest 150 m at 5 km with 100 m at 4.5 and 5.5 km: the parabola through the
   // three points drops 50 m in 500 m, R = 500^2 / (2 x 50) = 2500 m.
   Path p = FlatPath(10000, 20);
@@ -139,16 +115,14 @@ TEST(modPropRO, DiffractionOverAProfileHill) {
   EXPECT_NEAR(o.dAttenDB, dRORoundedObstacleLoss(50, 5000, 5000, 2500, 1.0), 1e-9);
   EXPECT_GT(o.dAttenDB, 16.3423);  // more than the knife edge
   EXPECT_NEAR(r.dAttenDB, o.dAttenDB, 1e-12);
-}
-
-TEST(modPropRO, DiffractionClearPathsAndBulge) {
-  const Path p = FlatPath(50000, 100);
-  const RODiffraction flat = RODiffractionLoss(p.count(), p.d, p.e, 30, 30, 100, 0, 0);
+  // Clear paths, and the earth bulge.
+  const Path q = FlatPath(50000, 100);
+  const RODiffraction flat = RODiffractionLoss(q.count(), q.d, q.e, 30, 30, 100, 0, 0);
   ASSERT_TRUE(flat.bOK);
   EXPECT_TRUE(flat.obstacles.empty());
   EXPECT_EQ(flat.dAttenDB, 0.0);
   // The 4/3-earth bulge of 36.8 m at mid-path blocks 30 m antennas.
-  const RODiffraction curved = RODiffractionLoss(p.count(), p.d, p.e, 30, 30, 100, 0, 4.0 / 3.0);
+  const RODiffraction curved = RODiffractionLoss(q.count(), q.d, q.e, 30, 30, 100, 0, 4.0 / 3.0);
   ASSERT_TRUE(curved.bOK);
   ASSERT_FALSE(curved.obstacles.empty());
   EXPECT_GT(curved.dAttenDB, 6.0);
@@ -176,7 +150,7 @@ Path Hill(double step, double c, double H, double R, int rounding) {
   return p;
 }
 
-TEST(modPropRO, RoundedHillFollowsP526UnderRoundingRoughnessAndStep) {
+TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
   const double c = 10000, H = 150, R = 5000, a = 10, lambda = 1.0;
   const double u0 = -c + std::sqrt(c * c - 2 * R * (H - a));
   const double p526 = dRORoundedObstacleLoss(H + u0 * u0 / (2 * R) - a, c, c, R, lambda);
@@ -189,11 +163,8 @@ TEST(modPropRO, RoundedHillFollowsP526UnderRoundingRoughnessAndStep) {
       EXPECT_NEAR(r.dAttenDB, p526, 1.0) << "step " << step << " rounding " << rounding;
       EXPECT_NEAR(r.obstacles[0].dDistM, c, step) << step << " " << rounding;
     }
-}
-
-// A convex shoulder (no local maximum) that blocks the ray, and a narrow
-// ridge: a blocked ray always has a loss, at or above the knife edge's 6 dB.
-TEST(modPropRO, BlockedRayAlwaysHasALoss) {
+  // A convex shoulder (no local maximum) that blocks the ray, and a narrow
+  // ridge: a blocked ray always has a loss, at or above the knife edge's 6 dB.
   Path s = FlatPath(10000, 100);
   for (std::size_t i = 0; i < s.d.size(); ++i)
     s.e[i] = static_cast<float>(std::clamp((s.d[i] - 5000.0) * 0.05, 0.0, 200.0));
@@ -212,7 +183,7 @@ TEST(modPropRO, BlockedRayAlwaysHasALoss) {
 // own bend, so raising the ground behind it (still well under the ray) moves
 // the loss little, where a fit reaching back over that ground once gave
 // hundreds of dB.
-TEST(modPropRO, BrinkIsFittedOverItsBendNotOverTheGroundBehind) {
+TEST(modPropRO, BrinkIsFittedOverItsBendAndBadInputIsRefused) {
   auto brink = [](float behind) {
     Path p = FlatPath(10000, 200);  // 50 m step
     for (std::size_t i = 0; i < p.d.size(); ++i) {
@@ -230,9 +201,7 @@ TEST(modPropRO, BrinkIsFittedOverItsBendNotOverTheGroundBehind) {
   EXPECT_GT(level, 6.0);
   EXPECT_LT(level, 50.0);
   EXPECT_NEAR(brink(230.0f), level, 1.0);
-}
-
-TEST(modPropRO, DiffractionBadInput) {
+  // Bad input.
   const Path p = FlatPath(1000, 10);
   const double nan = std::nan("");
   for (const RODiffraction& r :
