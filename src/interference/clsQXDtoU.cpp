@@ -149,6 +149,116 @@ std::string clsQXDtoU::Fail(std::string_view message) const {
   return std::string(message);
 }
 
+// ---- Steps of loading and saving ------------------------------------------------
+
+std::string clsQXDtoU::ReadOffsetColumns(const std::string& section, const std::string& file, int numCols,
+                                         std::string& notes) {
+  auto note = [&](const std::string& s) { notes = JoinLines(notes, s); };
+  const auto chnl = SplitBar(platform::ProfileGetString(section, "Chnl", "", file));
+  const auto offs = SplitBar(platform::ProfileGetString(section, "Offset", "", file));
+  for (int i = 0; i < numCols; ++i) {
+    const std::string c = BarField(chnl, std::size_t(i) + 1);
+    const std::string f = BarField(offs, std::size_t(i) + 1);
+    if (!c.empty() && !IsNumericText(c))
+      return "Channel offset " + std::to_string(i + 1) + " of Chnl is not a number: " + Quoted(c);
+    if (!f.empty() && !IsNumericText(f))
+      return "Frequency offset " + std::to_string(i + 1) + " of Offset is not a number: " + Quoted(f);
+    clsRXoffset col;
+    col.dChnlWidth(dChnlWid_);
+    col.sChnlOffset(c);
+    col.sFOffset(f);
+    cols_.push_back(std::move(col));
+  }
+  if (chnl.size() > std::size_t(numCols) && !(numCols == 0 && chnl.size() == 1 && chnl[0].empty()))
+    note("Chnl has more values than numRXrej (" + std::to_string(numCols) + "); the extra values are ignored.");
+  if (offs.size() > std::size_t(numCols) && !(numCols == 0 && offs.size() == 1 && offs[0].empty()))
+    note("Offset has more values than numRXrej (" + std::to_string(numCols) + "); the extra values are ignored.");
+  return {};
+}
+
+// Two columns with the same band would hide one another in offset look-ups.
+std::string clsQXDtoU::SameOffsetColumns(int numCols) const {
+  for (int i = 0; i < numCols; ++i) {
+    for (int j = i + 1; j < numCols; ++j) {
+      const auto& a = cols_[std::size_t(i)];
+      const auto& b = cols_[std::size_t(j)];
+      if (a.sFOffset().empty() || b.sFOffset().empty()) continue;
+      if ((a.iChnlOffset() < 0) == (b.iChnlOffset() < 0) && a.dFOffset() == b.dFOffset())
+        return "Offsets " + std::to_string(i + 1) + " and " + std::to_string(j + 1) + " are the same (channel " +
+               a.sChnlOffset() + " / " + b.sChnlOffset() + ", offset " + a.sFOffset() + ").";
+    }
+  }
+  return {};
+}
+
+std::string clsQXDtoU::ReadLevelRows(const std::string& section, const std::string& file, int numRows, int numCols,
+                                     std::string& notes) {
+  auto note = [&](const std::string& s) { notes = JoinLines(notes, s); };
+  for (int r = 0; r < numRows; ++r) {
+    const std::string dKey = IndexKey("Dsignal", std::size_t(r));
+    const auto d = SplitBar(platform::ProfileGetString(section, dKey, "", file));
+    clsDlevel row;
+    row.sDesc(BarField(d, 1));
+    const std::string level = BarField(d, 2, "-888");
+    if (level.empty()) {
+      row.dDdBm(kDtoUMissing);
+    } else if (!IsNumericText(level)) {
+      return "The level of " + dKey + " is not a number: " + Quoted(level);
+    } else {
+      row.sDdBm(level);
+    }
+    if (d.size() > 2) note(dKey + " has more than a description and a level; the rest is ignored.");
+    const std::string cKey = IndexKey("RXrej", std::size_t(r));
+    const auto cells = SplitBar(platform::ProfileGetString(section, cKey, " ", file));
+    for (int j = 0; j < numCols; ++j) {
+      row.iAddOffset();
+      const std::string v = BarField(cells, std::size_t(j) + 1, " ");
+      row.sDtoU(j, v);
+      if (!Trim(v).empty() && !IsNumericText(v))
+        note(cKey + " value " + std::to_string(j + 1) + " is not a number (" + Quoted(v) + "); read as missing.");
+    }
+    if (cells.size() > std::size_t(numCols) && !(cells.size() == 1 && cells[0].empty()))
+      note(cKey + " has more values than numRXrej (" + std::to_string(numCols) + "); the extra values are ignored.");
+    rows_.push_back(std::move(row));
+  }
+  return {};
+}
+
+std::string clsQXDtoU::SaveKeys(const std::string& notSaved,
+                                std::vector<std::pair<std::string, std::string>>& keys) const {
+  keys.emplace_back("numDsignals", std::to_string(rows_.size()));
+  keys.emplace_back("numRXrej", std::to_string(cols_.size()));
+  keys.emplace_back("ChnlWidthUn", Trim(sChnlUnits_));
+  keys.emplace_back("ChnlWidth", NumberStorageText(dChnlWid_));
+  std::string offs, chnl;
+  for (std::size_t i = 0; i < cols_.size(); ++i) {
+    offs += (i ? "|" : "") + cols_[i].sFOffset();
+    chnl += (i ? "|" : "") + cols_[i].sChnlOffset();
+  }
+  keys.emplace_back("Offset", offs);
+  keys.emplace_back("Chnl", chnl);
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    const std::string desc = Trim(rows_[r].sDesc());
+    if (desc.find_first_of("|\r\n") != std::string::npos)
+      return JoinLines("The description of level " + std::to_string(r + 1) +
+                           " holds a vertical bar or a line break: " + Quoted(desc),
+                       notSaved);
+    keys.emplace_back(IndexKey("Dsignal", r), desc + "|" + rows_[r].sDdBm());
+  }
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    std::string cells;
+    for (std::size_t j = 0; j < rows_[r].cells_.size(); ++j) cells += (j ? "|" : "") + rows_[r].cells_[j];
+    keys.emplace_back(IndexKey("RXrej", r), cells);
+  }
+  for (const auto& [k, v] : keys) {
+    if (v.size() > platform::kProfileValueMax)
+      return JoinLines("The value of " + k + " is longer than " + std::to_string(platform::kProfileValueMax) +
+                           " characters and could not be read back.",
+                       notSaved);
+  }
+  return {};
+}
+
 // ---- Loading --------------------------------------------------------------------
 
 std::string clsQXDtoU::DtoU_Load(std::string_view sectionIn) {
@@ -160,12 +270,11 @@ std::string clsQXDtoU::DtoU_Load(std::string_view sectionIn) {
     if (Trim(sINIfile_).empty()) return NoInstallation();
     if (section.empty()) return Fail("No D/U table name was given.");
     std::error_code ec;
-    if (!fs::is_regular_file(file, ec))
-      return Fail(JoinLines("The D/U table file was not found:", file));
+    if (!fs::is_regular_file(file, ec)) return Fail(JoinLines("The D/U table file was not found:", file));
     const std::string where = "D/U table [" + section + "] of " + file;
     auto bad = [&](std::string_view why) {
-      return Fail(JoinLines(JoinLines("The " + where + " cannot be used:", why), "The table was not loaded.",
-                            kBlankLine));
+      return Fail(
+          JoinLines(JoinLines("The " + where + " cannot be used:", why), "The table was not loaded.", kBlankLine));
     };
 
     proc.Step(200);
@@ -174,8 +283,7 @@ std::string clsQXDtoU::DtoU_Load(std::string_view sectionIn) {
       return Fail(JoinLines("The D/U table [" + section + "] was not found in:", file));
     int numRows = 0, numCols = 0;
     if (auto why = ReadCount(section, "numDsignals", file, kDtoUMaxRows, true, numRows); !why.empty()) return bad(why);
-    if (auto why = ReadCount(section, "numRXrej", file, kDtoUMaxOffsets, false, numCols); !why.empty())
-      return bad(why);
+    if (auto why = ReadCount(section, "numRXrej", file, kDtoUMaxOffsets, false, numCols); !why.empty()) return bad(why);
 
     std::string notes;
     auto note = [&](const std::string& s) { notes = JoinLines(notes, s); };
@@ -192,68 +300,12 @@ std::string clsQXDtoU::DtoU_Load(std::string_view sectionIn) {
     if (!width.empty() && !IsNumericText(width)) note("ChnlWidth is not a number (" + Quoted(width) + "); read as 0.");
 
     proc.Step(400);
-    const auto chnl = SplitBar(platform::ProfileGetString(section, "Chnl", "", file));
-    const auto offs = SplitBar(platform::ProfileGetString(section, "Offset", "", file));
-    for (int i = 0; i < numCols; ++i) {
-      const std::string c = BarField(chnl, std::size_t(i) + 1);
-      const std::string f = BarField(offs, std::size_t(i) + 1);
-      if (!c.empty() && !IsNumericText(c))
-        return bad("Channel offset " + std::to_string(i + 1) + " of Chnl is not a number: " + Quoted(c));
-      if (!f.empty() && !IsNumericText(f))
-        return bad("Frequency offset " + std::to_string(i + 1) + " of Offset is not a number: " + Quoted(f));
-      clsRXoffset col;
-      col.dChnlWidth(t.dChnlWid_);
-      col.sChnlOffset(c);
-      col.sFOffset(f);
-      t.cols_.push_back(std::move(col));
-    }
-    if (chnl.size() > std::size_t(numCols) && !(numCols == 0 && chnl.size() == 1 && chnl[0].empty()))
-      note("Chnl has more values than numRXrej (" + std::to_string(numCols) + "); the extra values are ignored.");
-    if (offs.size() > std::size_t(numCols) && !(numCols == 0 && offs.size() == 1 && offs[0].empty()))
-      note("Offset has more values than numRXrej (" + std::to_string(numCols) + "); the extra values are ignored.");
-
-    // Two columns with the same band would hide one another in offset look-ups.
+    if (auto why = t.ReadOffsetColumns(section, file, numCols, notes); !why.empty()) return bad(why);
     proc.Step(500);
-    for (int i = 0; i < numCols; ++i) {
-      for (int j = i + 1; j < numCols; ++j) {
-        const auto& a = t.cols_[std::size_t(i)];
-        const auto& b = t.cols_[std::size_t(j)];
-        if (a.sFOffset().empty() || b.sFOffset().empty()) continue;
-        if ((a.iChnlOffset() < 0) == (b.iChnlOffset() < 0) && a.dFOffset() == b.dFOffset())
-          return bad("Offsets " + std::to_string(i + 1) + " and " + std::to_string(j + 1) +
-                     " are the same (channel " + a.sChnlOffset() + " / " + b.sChnlOffset() + ", offset " +
-                     a.sFOffset() + ").");
-      }
-    }
+    if (auto why = t.SameOffsetColumns(numCols); !why.empty()) return bad(why);
 
     proc.Step(600);
-    for (int r = 0; r < numRows; ++r) {
-      const std::string dKey = IndexKey("Dsignal", std::size_t(r));
-      const auto d = SplitBar(platform::ProfileGetString(section, dKey, "", file));
-      clsDlevel row;
-      row.sDesc(BarField(d, 1));
-      const std::string level = BarField(d, 2, "-888");
-      if (level.empty()) {
-        row.dDdBm(kDtoUMissing);
-      } else if (!IsNumericText(level)) {
-        return bad("The level of " + dKey + " is not a number: " + Quoted(level));
-      } else {
-        row.sDdBm(level);
-      }
-      if (d.size() > 2) note(dKey + " has more than a description and a level; the rest is ignored.");
-      const std::string cKey = IndexKey("RXrej", std::size_t(r));
-      const auto cells = SplitBar(platform::ProfileGetString(section, cKey, " ", file));
-      for (int j = 0; j < numCols; ++j) {
-        row.iAddOffset();
-        const std::string v = BarField(cells, std::size_t(j) + 1, " ");
-        row.sDtoU(j, v);
-        if (!Trim(v).empty() && !IsNumericText(v))
-          note(cKey + " value " + std::to_string(j + 1) + " is not a number (" + Quoted(v) + "); read as missing.");
-      }
-      if (cells.size() > std::size_t(numCols) && !(cells.size() == 1 && cells[0].empty()))
-        note(cKey + " has more values than numRXrej (" + std::to_string(numCols) + "); the extra values are ignored.");
-      t.rows_.push_back(std::move(row));
-    }
+    if (auto why = t.ReadLevelRows(section, file, numRows, numCols, notes); !why.empty()) return bad(why);
 
     proc.Step(700);
     dChnlWid_ = t.dChnlWid_;
@@ -287,36 +339,7 @@ std::string clsQXDtoU::DtoU_Save(std::string_view sectionIn) {
 
     proc.Step(200);
     std::vector<std::pair<std::string, std::string>> keys;
-    keys.emplace_back("numDsignals", std::to_string(rows_.size()));
-    keys.emplace_back("numRXrej", std::to_string(cols_.size()));
-    keys.emplace_back("ChnlWidthUn", Trim(sChnlUnits_));
-    keys.emplace_back("ChnlWidth", NumberStorageText(dChnlWid_));
-    std::string offs, chnl;
-    for (std::size_t i = 0; i < cols_.size(); ++i) {
-      offs += (i ? "|" : "") + cols_[i].sFOffset();
-      chnl += (i ? "|" : "") + cols_[i].sChnlOffset();
-    }
-    keys.emplace_back("Offset", offs);
-    keys.emplace_back("Chnl", chnl);
-    for (std::size_t r = 0; r < rows_.size(); ++r) {
-      const std::string desc = Trim(rows_[r].sDesc());
-      if (desc.find_first_of("|\r\n") != std::string::npos)
-        return Fail(JoinLines("The description of level " + std::to_string(r + 1) +
-                                  " holds a vertical bar or a line break: " + Quoted(desc),
-                              notSaved));
-      keys.emplace_back(IndexKey("Dsignal", r), desc + "|" + rows_[r].sDdBm());
-    }
-    for (std::size_t r = 0; r < rows_.size(); ++r) {
-      std::string cells;
-      for (std::size_t j = 0; j < rows_[r].cells_.size(); ++j) cells += (j ? "|" : "") + rows_[r].cells_[j];
-      keys.emplace_back(IndexKey("RXrej", r), cells);
-    }
-    for (const auto& [k, v] : keys) {
-      if (v.size() > platform::kProfileValueMax)
-        return Fail(JoinLines("The value of " + k + " is longer than " + std::to_string(platform::kProfileValueMax) +
-                                  " characters and could not be read back.",
-                              notSaved));
-    }
+    if (auto why = SaveKeys(notSaved, keys); !why.empty()) return Fail(why);
 
     // The keys are written into a copy of the file, which then replaces the
     // file in one step.

@@ -110,6 +110,15 @@ class clsQXDtoU {
   void Band(int i, double& lo, double& hi) const;
   std::string Fail(std::string_view message) const;
   std::string NoInstallation() const;
+  // Steps of DtoU_Load and DtoU_Save; each answers "" or why the table cannot
+  // be used (loading) or saved. Remarks on what was read are added to notes.
+  std::string ReadOffsetColumns(const std::string& section, const std::string& file, int numCols,
+                                std::string& notes);
+  std::string SameOffsetColumns(int numCols) const;
+  std::string ReadLevelRows(const std::string& section, const std::string& file, int numRows, int numCols,
+                            std::string& notes);
+  // The keys of the saved table, in file order.
+  std::string SaveKeys(const std::string& notSaved, std::vector<std::pair<std::string, std::string>>& keys) const;
 
   double dChnlWid_ = 0.0;
   std::string sChnlUnits_;
