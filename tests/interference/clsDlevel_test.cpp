@@ -24,7 +24,7 @@ TEST(DtoUText, NumericTextIsTheWholeText) {
   EXPECT_EQ(SplitBar("").size(), 1u);
 }
 
-TEST(clsDlevel, CellsByIndex) {
+TEST(clsDlevel, CellsByIndexAndTheLevel) {
   clsDlevel row;
   EXPECT_EQ(row.iNumOffsets(), 0);
   EXPECT_EQ(row.iAddOffset(), 1);
@@ -46,10 +46,8 @@ TEST(clsDlevel, CellsByIndex) {
   EXPECT_TRUE(row.bRemOffset(0));
   EXPECT_EQ(row.iNumOffsets(), 1);
   EXPECT_EQ(row.sDtoU(0), "60");
-}
 
-TEST(clsDlevel, LevelTextAndNumber) {
-  clsDlevel row;
+  // The level: text and number.
   EXPECT_DOUBLE_EQ(row.dDdBm(), 0.0);
   row.sDdBm("-75.50");
   EXPECT_EQ(row.sDdBm(), "-75.5");

@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "Installation.h"
 #include "common/Config.h"
-#include "common/ErrorHandler.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 

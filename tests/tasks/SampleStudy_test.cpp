@@ -72,8 +72,9 @@ TEST(SampleStudyTest, CommittedSampleMatchesGenerator) {
   EXPECT_EQ(grid.ewStepUnit, "km");
 }
 
-// Without the tile study only task 1 is written.
-TEST(SampleStudyTest, RadialOnly) {
+// Without the tile study only task 1 is written; a missing terrain file
+// writes nothing and says why.
+TEST(SampleStudyTest, RadialOnlyOrNothingWithoutTerrain) {
   zw::test::TempDir d;
   SampleStudy s;
   s.withTile = false;
@@ -82,15 +83,12 @@ TEST(SampleStudyTest, RadialOnly) {
   EXPECT_EQ(tileTask, kNoTask);
   EXPECT_FALSE(fs::exists(d.path() / "T0000002.INI"));
   EXPECT_EQ(Text(d.path() / "T0000001.INI"), Text(kData / "sample" / "T0000001.INI"));
-}
 
-// A missing terrain file writes nothing and says why.
-TEST(SampleStudyTest, MissingTerrainWritesNothing) {
-  zw::test::TempDir d;
+  zw::test::TempDir none;
   std::string why;
-  EXPECT_EQ(WriteSampleStudy(d.path(), d.path() / "none.hgt", {}, &why), kNoTask);
+  EXPECT_EQ(WriteSampleStudy(none.path(), none.path() / "none.hgt", {}, &why), kNoTask);
   EXPECT_FALSE(why.empty());
-  EXPECT_FALSE(fs::exists(d.path() / "T0000001.INI"));
+  EXPECT_FALSE(fs::exists(none.path() / "T0000001.INI"));
 }
 
 // The task table opens in GDAL's DBF reader with every record.

@@ -55,22 +55,19 @@ TEST(TaskFile, ReadsTypedSectionsAndDefaults) {
   EXPECT_EQ(e.nsStep, -88);
 }
 
-TEST(TaskFile, MissingFileGivesDefaults) {
+TEST(TaskFile, MissingFileOrJunkGivesDefaults) {
   const TaskFile f("/nonexistent/T0000001.INI");
   EXPECT_FALSE(f.Exists());
   EXPECT_EQ(f.Text("TASK", "Task Type", "x"), "x");
   EXPECT_DOUBLE_EQ(f.KValue(), 1.333);
   EXPECT_TRUE(f.FacilityData().empty());
-}
-
-TEST(TaskFile, JunkCountsAndNumbersDoNotRunAway) {
+  // Junk counts and numbers do not run away.
   zw::test::TempDir d;
-  const auto p = Write(d, "T.INI", "[Obstruction Files]\nNum Files=99999999\n[Results Data Base]\nNumber=abc\n"
-                                   "[Eff Curvature]\nK-Value=--\n");
-  const TaskFile f(p);
-  EXPECT_EQ(f.Obstructions().files.size(), 1000u);
-  EXPECT_EQ(f.Results().number, 0);
-  EXPECT_DOUBLE_EQ(f.KValue(), 1.333);
+  const TaskFile junk(Write(d, "T.INI", "[Obstruction Files]\nNum Files=99999999\n[Results Data Base]\nNumber=abc\n"
+                                        "[Eff Curvature]\nK-Value=--\n"));
+  EXPECT_EQ(junk.Obstructions().files.size(), 1000u);
+  EXPECT_EQ(junk.Results().number, 0);
+  EXPECT_DOUBLE_EQ(junk.KValue(), 1.333);
 }
 
 TEST(ProfileEdit, WritesAllAtOnceAndKeepsOtherLines) {
@@ -113,7 +110,7 @@ TEST(ProfileEdit, FailureBeforeRenameLeavesFileIntact) {
   EXPECT_EQ(*platform::ReadWholeFile(p), before);
 }
 
-TEST(PathsFile, ReadsRadialFieldsInAnySection) {
+TEST(PathsFile, ReadsRadialFieldsInAnySectionAndWhatTheWriterWrote) {
   const auto r = ParsePaths("[Whatever]\r\nPATH7=a|b|c|90|e|f|12|km\r\npath8=1|2|3|-400|5|6|3|mi\r\n"
                             "PATH9=1|2|3|45|5|6|0|km|44.5|-71.2\r\nNum Paths=3\r\nXPATH=1\r\n");
   ASSERT_EQ(r.size(), 3u);
@@ -126,19 +123,18 @@ TEST(PathsFile, ReadsRadialFieldsInAnySection) {
   EXPECT_FALSE(r[2].Usable());  // zero length
   EXPECT_DOUBLE_EQ(r[2].targetLat, 44.5);
   EXPECT_EQ(r[0].targetLat, kMissingNumber);
-}
 
-TEST(PathsFile, WriterRoundTrips) {
+  // The writer's file reads back.
   zw::test::TempDir d;
   const auto p = d.path() / "E0000001.INI";
   ASSERT_EQ(WritePathsFile(p, 44.4, -71.4, {{0, 30, "km"}, {90, 12.5, "mi", 1, 2, 44.5, -71.2}}), "");
-  const auto r = ReadPathsFile(p);
-  ASSERT_TRUE(r);
-  ASSERT_EQ(r->size(), 2u);
-  EXPECT_DOUBLE_EQ((*r)[1].azimuth, 90);
-  EXPECT_DOUBLE_EQ((*r)[1].length, 12.5);
-  EXPECT_EQ((*r)[1].unit, "mi");
-  EXPECT_DOUBLE_EQ((*r)[1].targetLon, -71.2);
+  const auto w = ReadPathsFile(p);
+  ASSERT_TRUE(w);
+  ASSERT_EQ(w->size(), 2u);
+  EXPECT_DOUBLE_EQ((*w)[1].azimuth, 90);
+  EXPECT_DOUBLE_EQ((*w)[1].length, 12.5);
+  EXPECT_EQ((*w)[1].unit, "mi");
+  EXPECT_DOUBLE_EQ((*w)[1].targetLon, -71.2);
   EXPECT_FALSE(ReadPathsFile(d.path() / "missing.INI"));
 }
 

@@ -4,8 +4,6 @@
 
 #include <unistd.h>
 
-#include <fstream>
-
 #include "TempDir.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
@@ -45,12 +43,20 @@ TEST_F(TaskDb, NewNumbersSkipExistingRecordsAndWriteLastId) {
   EXPECT_EQ(t.numTasks(), 4);
 }
 
-TEST_F(TaskDb, AddRefusesBadAndDuplicateNumbers) {
+// Bad, duplicate and unknown numbers: refused, the table as it was.
+TEST_F(TaskDb, AddRefusesBadAndDuplicateNumbersAndUnknownOnesGiveEmptyState) {
   auto t = Task();
   EXPECT_EQ(t.TaskADD(0), "Invalid Task ID: 0");
   ASSERT_EQ(t.TaskADD(7), "");
   const std::string before = Bytes(t.TablePath());
   EXPECT_EQ(t.TaskADD(7), "Task ID 7 already exists.");
+  t.SetTaskID(999);
+  EXPECT_EQ(t.lTaskID(), kNoTask);
+  EXPECT_EQ(t.sDesc, "");
+  EXPECT_EQ(t.GetTaskModeE(), 0);
+  EXPECT_EQ(t.TaskINIFile(), "");
+  EXPECT_NE(t.TaskDeleteID(999), "");
+  EXPECT_NE(t.TaskSave(), "");
   EXPECT_EQ(Bytes(t.TablePath()), before);
 }
 
@@ -85,20 +91,6 @@ TEST_F(TaskDb, SaveLoadAndDelete) {
   u.SetTaskID(id);
   EXPECT_EQ(u.lTaskID(), kNoTask);
   EXPECT_EQ(u.numTasks(), 0);
-}
-
-TEST_F(TaskDb, UnknownNumberGivesEmptyStateAndNoChange) {
-  auto t = Task();
-  ASSERT_EQ(t.TaskADD(3), "");
-  const std::string before = Bytes(t.TablePath());
-  t.SetTaskID(999);
-  EXPECT_EQ(t.lTaskID(), kNoTask);
-  EXPECT_EQ(t.sDesc, "");
-  EXPECT_EQ(t.GetTaskModeE(), 0);
-  EXPECT_EQ(t.TaskINIFile(), "");
-  EXPECT_NE(t.TaskDeleteID(999), "");
-  EXPECT_NE(t.TaskSave(), "");
-  EXPECT_EQ(Bytes(t.TablePath()), before);
 }
 
 TEST_F(TaskDb, FailedCommitLeavesTableIntact) {
