@@ -52,12 +52,8 @@ std::int32_t WriteSampleTask(const std::filesystem::path& workDir, const SampleS
   return id;
 }
 
-std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM, bool tile) {
-  task.sDesc = tile ? (s.tileDesc.empty() ? kTileDesc : s.tileDesc) : kDesc;
-  task.sSum = tile ? (s.tileSummary.empty() ? kTileSummary : s.tileSummary) : kSummary;
-  task.SetTaskMode(1);
-  task.SetTaskType(tile ? 2 : 1);
-
+// The facility record of the sample study's transmitter at siteM (m) above sea level.
+platform::ProfileEntries SampleFacility(const SampleStudy& s, double siteM) {
   platform::ProfileEntries facility;
   for (int i = 0; i < kFacilityFieldCount; ++i) facility.emplace_back(std::string(FacilityFieldName(i)), "");
   facility = Override(facility, {{"FAC_DESC", s.facDesc},
@@ -78,6 +74,11 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
                                  {"TX_A1GAIN", "0"},
                                  {"TX_A1GNUN", "dBd"},
                                  {"TX_A1INVRT", "False"}});
+  return facility;
+}
+
+// The mobile record: the receiver's height and required field.
+platform::ProfileEntries SampleMobile(const SampleStudy& s) {
   platform::ProfileEntries mobile;
   for (int i = 0; i < kMobileFieldCount; ++i) mobile.emplace_back(std::string(MobileFieldName(i)), "");
   mobile = Override(mobile, {{"TX_A1AGL", G(s.rxAglM)},
@@ -86,11 +87,11 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
                              {"MO_RXmAGL", G(s.rxAglM)},
                              {"RX_A1FLD", G(s.requiredDbu)},
                              {"RX_A1FLDUN", "dBu"}});
-  const platform::ProfileEntries model = {{"MODEL", "Longley-Rice"}, {"POLARIZ", "H"},      {"SUR_REFRAC", "301"},
-                                          {"SEA_REFRAC", "0"},       {"REL_PERMIT", "15"},   {"CONDUCTIVI", "0.005"},
-                                          {"CLIM_CODE", "5"},        {"LR_MDVAR", "12"},     {"LR_VARSIT", "50"},
-                                          {"LR_VARLOC", "50"},       {"LR_VARTIM", "50"},
-                                          {"LR_DESC", "Continental temperate, broadcast settings"}};
+  return mobile;
+}
+
+// The [Quick Coverage] steps (radials, or a grid when tile).
+QuickCoverage SampleQuickCoverage(const SampleStudy& s, bool tile) {
   QuickCoverage qc;
   qc.radOrTile = tile ? "T" : "R";
   qc.stepCov = {s.stepKm, "km"};
@@ -103,7 +104,11 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
     qc.step = G(s.stepKm) + " km";
   }
   qc.topoStep = G(s.topoStepKm) + " km";
-  // The grid: its limits and steps in [Elevation Data], as entered in [Quick Coverage].
+  return qc;
+}
+
+// The grid: its limits and steps in [Elevation Data], as entered in [Quick Coverage].
+ElevationData SampleGrid(const SampleStudy& s) {
   ElevationData grid;
   const double gLat = s.gridLat.value_or(s.txLat), gLon = s.gridLon.value_or(s.txLon);
   grid.slat = gLat - s.tileHalfDeg;
@@ -114,6 +119,38 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
   grid.nsStepUnit = "km";
   grid.ewStep = s.tileEwStepKm;
   grid.ewStepUnit = "km";
+  return grid;
+}
+
+// The radials' paths file: s.radials radials of s.radiusKm (km) from the site.
+std::string WriteSampleRadials(clsQXTask& task, const SampleStudy& s) {
+  std::vector<RadialLine> radials;
+  for (int r = 0; r < s.radials; ++r) {
+    RadialLine line;
+    line.azimuth = 360.0 * r / s.radials;
+    line.length = s.radiusKm;
+    line.unit = "km";
+    Geodesic::ForwardKm(s.txLat, s.txLon, line.azimuth, s.radiusKm, line.endLat, line.endLon);
+    radials.push_back(line);
+  }
+  return WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials);
+}
+
+std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM, bool tile) {
+  task.sDesc = tile ? (s.tileDesc.empty() ? kTileDesc : s.tileDesc) : kDesc;
+  task.sSum = tile ? (s.tileSummary.empty() ? kTileSummary : s.tileSummary) : kSummary;
+  task.SetTaskMode(1);
+  task.SetTaskType(tile ? 2 : 1);
+
+  const platform::ProfileEntries facility = SampleFacility(s, siteM);
+  const platform::ProfileEntries mobile = SampleMobile(s);
+  const platform::ProfileEntries model = {{"MODEL", "Longley-Rice"}, {"POLARIZ", "H"},      {"SUR_REFRAC", "301"},
+                                          {"SEA_REFRAC", "0"},       {"REL_PERMIT", "15"},   {"CONDUCTIVI", "0.005"},
+                                          {"CLIM_CODE", "5"},        {"LR_MDVAR", "12"},     {"LR_VARSIT", "50"},
+                                          {"LR_VARLOC", "50"},       {"LR_VARTIM", "50"},
+                                          {"LR_DESC", "Continental temperate, broadcast settings"}};
+  const QuickCoverage qc = SampleQuickCoverage(s, tile);
+  const ElevationData grid = SampleGrid(s);
   RxFacility rx;
   rx.antennaHeight = G(s.rxAglM) + " m AGL";
   rx.levels.push_back({G(s.requiredDbu) + "|dBu|50", "", "", ""});
@@ -145,17 +182,7 @@ std::string WriteSampleFiles(clsQXTask& task, const SampleStudy& s, double siteM
   if (auto err = task.EditTaskFile(edit); !err.empty()) return err;
   if (auto err = task.TaskWriteINI(); !err.empty()) return err;
   if (tile) return {};  // a grid has no radials
-
-  std::vector<RadialLine> radials;
-  for (int r = 0; r < s.radials; ++r) {
-    RadialLine line;
-    line.azimuth = 360.0 * r / s.radials;
-    line.length = s.radiusKm;
-    line.unit = "km";
-    Geodesic::ForwardKm(s.txLat, s.txLon, line.azimuth, s.radiusKm, line.endLat, line.endLon);
-    radials.push_back(line);
-  }
-  return WritePathsFile(task.TaskPathsFile(), s.txLat, s.txLon, radials);
+  return WriteSampleRadials(task, s);
 }
 
 }  // namespace
