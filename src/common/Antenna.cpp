@@ -240,6 +240,52 @@ double VerticalGain(std::string_view mode, double azimuth, double elevAngle, int
 
 // ---- Library loading --------------------------------------------------------------
 
+namespace {
+
+// Reads antenna sid of the library (main table mainFile, pattern tables beside
+// it) into loaded: "" when every table was read, else why not; *notFound when
+// the library has no such antenna.
+std::string ReadLibraryAntenna(ProcScope& proc, const fs::path& dir, const std::string& base,
+                               const fs::path& mainFile, const std::string& sid, std::string_view units,
+                               clsAntenna& loaded, bool* notFound) {
+  std::string why;
+  platform::DbfTable t;
+  proc.Step(1200);
+  if (why = t.Open(mainFile, true); !why.empty()) return why;
+  for (const char* f : {"ATYPE_ID", "GAIN", "GAIN_UN"}) {
+    if (!t.HasField(f)) return "Field " + std::string(f) + " missing in " + mainFile.string();
+  }
+  proc.Step(1300);
+  const int rec = t.FindFirst("ATYPE_ID", sid, true);
+  if (rec < 0) {
+    *notFound = true;
+    return "";
+  }
+  proc.Step(1400);
+  loaded.dGain = ParseDouble(t.Value(rec, "GAIN"));
+  loaded.sGainUn = Trim(t.Text(rec, "GAIN_UN"));
+  loaded.sDesc = TextOr(t, rec, "ANTENNA", "[NO DESCRIPTION]");
+  loaded.dFLow = ParseDouble(TextOr(t, rec, "F_LOW", "0"));
+  loaded.dFHigh = ParseDouble(TextOr(t, rec, "F_HIGH", "0"));
+  loaded.sFreqUn = TextOr(t, rec, "FREQ_UN", "MHz");
+  if (!std::isfinite(loaded.dGain)) return "GAIN is not a number";
+
+  proc.Step(1500);
+  auto hor = ReadPatternTable(FindNoCase(dir, base + "AHD.DBF"), sid, "HOR_AZ", "HOR_FIELD", units, loaded.dGain,
+                              loaded.sGainUn, why);
+  if (!hor) return why;
+  proc.Step(1600);
+  auto ver = ReadPatternTable(FindNoCase(dir, base + "AVD.DBF"), sid, "VERT_ANGLE", "VERT_FIELD", units,
+                              loaded.dGain, loaded.sGainUn, why);
+  if (!ver) return why;
+  loaded.SetHorizontal(*hor);
+  loaded.SetVertical(*ver);
+  proc.Step(1700);
+  return "";
+}
+
+}  // namespace
+
 std::string LoadAntennaFromLibrary(const fs::path& dir, std::string_view library, std::string_view id,
                                    std::string_view units, bool silent, clsAntenna& ant) {
   ProcScope proc(kProcAntennaLibrary);
@@ -266,49 +312,9 @@ std::string LoadAntennaFromLibrary(const fs::path& dir, std::string_view library
     return msg;
   }
 
-  std::string why;
   bool notFound = false;
   clsAntenna loaded = ant;  // committed only when every table was read
-  [&] {
-    platform::DbfTable t;
-    proc.Step(1200);
-    if (why = t.Open(mainFile, true); !why.empty()) return;
-    for (const char* f : {"ATYPE_ID", "GAIN", "GAIN_UN"}) {
-      if (!t.HasField(f)) {
-        why = "Field " + std::string(f) + " missing in " + mainFile.string();
-        return;
-      }
-    }
-    proc.Step(1300);
-    const int rec = t.FindFirst("ATYPE_ID", sid, true);
-    if (rec < 0) {
-      notFound = true;
-      return;
-    }
-    proc.Step(1400);
-    loaded.dGain = ParseDouble(t.Value(rec, "GAIN"));
-    loaded.sGainUn = Trim(t.Text(rec, "GAIN_UN"));
-    loaded.sDesc = TextOr(t, rec, "ANTENNA", "[NO DESCRIPTION]");
-    loaded.dFLow = ParseDouble(TextOr(t, rec, "F_LOW", "0"));
-    loaded.dFHigh = ParseDouble(TextOr(t, rec, "F_HIGH", "0"));
-    loaded.sFreqUn = TextOr(t, rec, "FREQ_UN", "MHz");
-    if (!std::isfinite(loaded.dGain)) {
-      why = "GAIN is not a number";
-      return;
-    }
-
-    proc.Step(1500);
-    auto hor = ReadPatternTable(FindNoCase(dir, base + "AHD.DBF"), sid, "HOR_AZ", "HOR_FIELD", units, loaded.dGain,
-                                loaded.sGainUn, why);
-    if (!hor) return;
-    proc.Step(1600);
-    auto ver = ReadPatternTable(FindNoCase(dir, base + "AVD.DBF"), sid, "VERT_ANGLE", "VERT_FIELD", units,
-                                loaded.dGain, loaded.sGainUn, why);
-    if (!ver) return;
-    loaded.SetHorizontal(*hor);
-    loaded.SetVertical(*ver);
-    proc.Step(1700);
-  }();
+  const std::string why = ReadLibraryAntenna(proc, dir, base, mainFile, sid, units, loaded, &notFound);
 
   if (notFound) {
     const std::string msg = JoinLines(
