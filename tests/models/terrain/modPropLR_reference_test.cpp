@@ -211,7 +211,7 @@ std::vector<RefCase> QkpflCases(const char* name, double f, double htx, double h
   return v;
 }
 
-TEST(LRReference, QkpflPaths2200And1979) {
+TEST(LRReference, QkpflPaths2200And1979AndTheirReport) {
   const double loss2200[5][3] = {{128.6, 137.6, 119.6},
                              {132.2, 140.8, 123.5},
                              {135.8, 144.3, 127.2},
@@ -224,9 +224,6 @@ TEST(LRReference, QkpflPaths2200And1979) {
                              {161.6, 169.9, 153.3},
                              {164.9, 173.6, 156.2}};
   CheckCases(QkpflCases("qkpfl path 1979", 573.3, 194.0, 9.1, loss1979), Driver::FinalRefractivity);
-}
-
-TEST(LRReference, QkpflPathReport) {
   // effective heights, delta-h (whole metres), K and the path's mode
   struct Row { double f, htx, hrx, he0, he1, dh; } rows[] = {{41.5, 143.9, 8.5, 240.5, 18.4, 89.0},
                                                             {573.3, 194.0, 9.1, 292.5, 19.0, 91.0}};

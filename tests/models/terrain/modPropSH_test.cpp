@@ -46,7 +46,7 @@ TEST(modPropSH, ObstructionGivesNegativeRatioFixedAngleRayGrazes) {
   EXPECT_NEAR(r2.dRatio, 0.0, 1e-9);
 }
 
-TEST(modPropSH, ProfilesWithoutTestedPointsAndVoids) {
+TEST(modPropSH, ProfilesWithoutTestedPointsVoidsAndBadInput) {
   const Profile two = Flat(1000, 1, 0.0f);
   EXPECT_EQ(SHRatio(1000, 10, 10, 1.0, two.last(), two.d, two.e, false, 0).dRatio, 88888.0);
   // Points 1 .. n-2 are tested: a three-point profile tests none.
@@ -67,24 +67,22 @@ TEST(modPropSH, ProfilesWithoutTestedPointsAndVoids) {
   const SHRatioResult r = SHRatio(1000, 10, 10, 1.0, p.last(), p.d, p.e, false, 0.0);
   EXPECT_TRUE(r.bOK);
   EXPECT_NEAR(r.dRatio, 10.0 / std::sqrt(600.0 * 400.0 / 1000.0), 1e-12);  // nearest tested point to mid-path: 600 m
-}
-
-TEST(modPropSH, BadInputIsRefused) {
-  const Profile p = Flat(1000, 10, 0.0f);
+  // Bad input is refused.
+  const Profile p2 = Flat(1000, 10, 0.0f);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   auto expectFail = [](const SHRatioResult& r) {
     EXPECT_FALSE(r.bOK);
     EXPECT_EQ(r.dRatio, 0.0);
     EXPECT_EQ(r.sLog.rfind("Error in SH_Ratio", 0), 0u);
   };
-  expectFail(SHRatio(1000, 10, 10, 0.0, p.last(), p.d, p.e, false, 0));
-  expectFail(SHRatio(1000, 10, 10, -1.0, p.last(), p.d, p.e, false, 0));
-  expectFail(SHRatio(1000, 10, 10, nan, p.last(), p.d, p.e, false, 0));
-  expectFail(SHRatio(1000, nan, 10, 1.0, p.last(), p.d, p.e, false, 0));
-  expectFail(SHRatio(1000, 10, nan, 1.0, p.last(), p.d, p.e, false, 0));
-  expectFail(SHRatio(1000, 10, 10, 1.0, p.last(), p.d, p.e, true, nan));
-  expectFail(SHRatio(nan, 10, 10, 1.0, p.last(), p.d, p.e, false, 0));
-  expectFail(SHRatio(1000, 10, 10, 1.0, p.last() + 1, p.d, p.e, false, 0));  // beyond the arrays
+  expectFail(SHRatio(1000, 10, 10, 0.0, p2.last(), p2.d, p2.e, false, 0));
+  expectFail(SHRatio(1000, 10, 10, -1.0, p2.last(), p2.d, p2.e, false, 0));
+  expectFail(SHRatio(1000, 10, 10, nan, p2.last(), p2.d, p2.e, false, 0));
+  expectFail(SHRatio(1000, nan, 10, 1.0, p2.last(), p2.d, p2.e, false, 0));
+  expectFail(SHRatio(1000, 10, nan, 1.0, p2.last(), p2.d, p2.e, false, 0));
+  expectFail(SHRatio(1000, 10, 10, 1.0, p2.last(), p2.d, p2.e, true, nan));
+  expectFail(SHRatio(nan, 10, 10, 1.0, p2.last(), p2.d, p2.e, false, 0));
+  expectFail(SHRatio(1000, 10, 10, 1.0, p2.last() + 1, p2.d, p2.e, false, 0));  // beyond the arrays
   expectFail(SHRatio(1000, 10, 10, 1.0, -1, {}, {}, false, 0));            // empty profile
   expectFail(SHRatio(1000, 10, 10, 1.0, 0, {}, {}, false, 0));
   Profile zeroEnd = Flat(1000, 10, 0.0f);
