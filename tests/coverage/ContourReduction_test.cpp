@@ -10,7 +10,6 @@
 #include "geo/CoordText.h"
 #include "geo/Geodesic.h"
 #include "platform/FileSystem.h"
-#include "platform/MessageBox.h"
 #include "platform/Profile.h"
 
 namespace zw::coverage {

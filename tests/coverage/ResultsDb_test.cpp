@@ -7,7 +7,6 @@
 
 #include "Installation.h"
 #include "coverage/ResultsTableWriter.h"
-#include "common/ErrorHandler.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 
@@ -130,9 +129,7 @@ TEST_F(ResultsDbTest, SortSelectsTheStudyByAzimuthThenDistance) {
   // A quote in the code stays inside the filter text.
   ASSERT_EQ(db.RDBSort("ASC", "O'X"), "");
   EXPECT_EQ(db.Count(), 0);
-}
-
-TEST(ResultsDbCode, ContourAndTargetStudies) {
+  // Contour and target studies read their radials.
   EXPECT_EQ(ResultsDb::StudyDescCode("ABCCTR123", "ABCCT1", true), "ABCCT1");
   EXPECT_EQ(ResultsDb::StudyDescCode("ABCCTR123", "ABCCT1", false), "ABCRAD");
   EXPECT_EQ(ResultsDb::StudyDescCode("ABCTGT", "X", false), "ABCRAD");
@@ -206,20 +203,7 @@ TEST_F(ResultsDbTest, FailuresAreReportedAndLeaveTheTableAlone) {
   EXPECT_FALSE(fs::exists(tmp.path() / "R0000012.DBF"));
 }
 
-TEST_F(ResultsDbTest, ClearEmptiesAndRemoveDeletes) {
-  ResultsDb db(tmp.path(), 13);
-  ASSERT_TRUE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
-  ASSERT_EQ(db.Clear(), "");
-  EXPECT_TRUE(db.IsOpen());
-  EXPECT_EQ(db.Count(), 0);
-  ASSERT_TRUE(db.AddRec1("B", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
-  EXPECT_EQ(db.Count(), 1);
-  ASSERT_EQ(db.Remove(), "");
-  EXPECT_FALSE(fs::exists(db.File()));
-  EXPECT_EQ(db.Remove(), "");
-}
-
-TEST_F(ResultsDbTest, ATableRemovedOrReplacedUnderTheRecordsetIsNoticed) {
+TEST_F(ResultsDbTest, ClearRemoveAndATableRemovedOrReplacedUnderTheRecordsetIsNoticed) {
   ResultsDb db(tmp.path(), 14);
   ASSERT_TRUE(db.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
   EXPECT_EQ(db.StillInPlace(), "");
@@ -235,6 +219,18 @@ TEST_F(ResultsDbTest, ATableRemovedOrReplacedUnderTheRecordsetIsNoticed) {
   fs::copy_file(db.File(), tmp.path() / "copy.dbf");
   fs::rename(tmp.path() / "copy.dbf", db.File());  // another file of the same name
   EXPECT_NE(db.StillInPlace(), "");
+
+  // Clear empties, Remove deletes (and a second Remove is no failure).
+  ResultsDb db13(tmp.path(), 13);
+  ASSERT_TRUE(db13.AddRec1("A", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  ASSERT_EQ(db13.Clear(), "");
+  EXPECT_TRUE(db13.IsOpen());
+  EXPECT_EQ(db13.Count(), 0);
+  ASSERT_TRUE(db13.AddRec1("B", 1, 2, 3, 4, 5, 0, 0, 0, 0, 0));
+  EXPECT_EQ(db13.Count(), 1);
+  ASSERT_EQ(db13.Remove(), "");
+  EXPECT_FALSE(fs::exists(db13.File()));
+  EXPECT_EQ(db13.Remove(), "");
 }
 
 }  // namespace

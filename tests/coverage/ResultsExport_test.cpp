@@ -4,7 +4,6 @@
 #include <gdal.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <vector>
 #include <nlohmann/json.hpp>

@@ -10,8 +10,6 @@
 
 #include "ModelTestEnv.h"
 #include "common/Antenna.h"
-#include "common/ErrorHandler.h"
-#include "platform/MessageBox.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsPathElv.h"
 
@@ -134,18 +132,17 @@ TEST_F(CalcTest, ReceiverHeightsAboveGroundOrSeaLevel) {
   c.MOBAntM(120.0);
   c.CovCalc();
   EXPECT_DOUBLE_EQ(c.last.rxAGL, 0.1);
-}
 
-TEST_F(CalcTest, VoidAtTheEndPointTakesTheLastProfilePoint) {
-  FixedLossCalc c;
+  // A void at the end point: the ground is the last profile point.
+  FixedLossCalc v;
   auto p = Path(platform::kNoElevation);
   p->ELV_Array({200.0f, 150.0f, 90.0f});
-  c.cPathElv(p);
-  c.dPathLthM(10000.0);
-  c.MOBAntM(10.0);
-  c.CovCalc();
-  EXPECT_FLOAT_EQ(c.rTgtElvM(), 90.0f);
-  EXPECT_DOUBLE_EQ(c.last.rxMSL, 100.0);
+  v.cPathElv(p);
+  v.dPathLthM(10000.0);
+  v.MOBAntM(10.0);
+  v.CovCalc();
+  EXPECT_FLOAT_EQ(v.rTgtElvM(), 90.0f);
+  EXPECT_DOUBLE_EQ(v.last.rxMSL, 100.0);
 }
 
 TEST_F(CalcTest, ElevationAngleIsNegativeTowardALowerReceiver) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 
 #include "TempDir.h"
@@ -12,7 +11,6 @@
 #include "coverage/ResultsExport.h"
 #include "engine/clsRFProp.h"
 #include "platform/DbfDataSum.h"
-#include "platform/DbfTable.h"
 #include "platform/terrain/TerrainSource.h"
 
 namespace zw {

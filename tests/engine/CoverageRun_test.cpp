@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,7 +15,6 @@
 
 #include "TempDir.h"
 #include "common/Config.h"
-#include "common/ErrorHandler.h"
 #include "common/FreeSpace.h"
 #include "common/Units.h"
 #include "coverage/ProgressWindow.h"
@@ -24,7 +22,6 @@
 #include "coverage/clsAreaCovPaths.h"
 #include "engine/PointResultCodec.h"
 #include "engine/clsRFProp.h"
-#include "geo/CoordSys.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"

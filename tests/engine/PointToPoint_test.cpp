@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "Installation.h"
-#include "common/ErrorHandler.h"
 #include "engine/CalculatorFactory.h"
 #include "models/terrain/modPropLR.h"
 #include "platform/MessageBox.h"

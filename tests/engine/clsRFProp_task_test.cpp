@@ -4,20 +4,15 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
-#include "common/Config.h"
 #include "common/ErrorHandler.h"
-#include "common/Units.h"
 #include "coverage/clsAreaCovPaths.h"
 #include "engine/clsRFProp.h"
-#include "geo/CoordSys.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/clsObstructions.h"

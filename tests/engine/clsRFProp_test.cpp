@@ -3,25 +3,18 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "TempDir.h"
 #include "common/Config.h"
-#include "common/ErrorHandler.h"
 #include "common/FieldSets.h"
 #include "platform/NumberFormat.h"
 #include "common/PropTemplate.h"
 #include "common/TextJoin.h"
-#include "common/Units.h"
 #include "engine/PointToPoint.h"
-#include "geo/CoordSys.h"
 #include "geo/Geodesic.h"
 #include "platform/DbfTable.h"
 #include "platform/MessageBox.h"
-#include "platform/terrain/clsObstructions.h"
 #include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
