@@ -45,7 +45,7 @@ TEST(CurveFile, ReadsAxesAndCellsRowMajor) {
   EXPECT_FLOAT_EQ(tr.at(0, 2), -1.25f);  // X row axis, Y column axis
 }
 
-TEST(CurveFile, DamagedTablesAreRefusedWithTheFileName) {
+TEST(CurveFile, DamagedTablesAreRefusedWithTheFileNameAndTheExpectedAxis) {
   const char* bad[] = {
       "",                                     // empty
       "h\\d,1,2\n10,1,2\n",                   // one row only
@@ -69,9 +69,6 @@ TEST(CurveFile, DamagedTablesAreRefusedWithTheFileName) {
   const CurveCsv none = ReadCurveCsv("/nonexistent/dir/fcc.csv");
   EXPECT_NE(none.error.find("/nonexistent/dir/fcc.csv"), std::string::npos);
   EXPECT_NE(none.error.find("missing"), std::string::npos);
-}
-
-TEST(CurveFile, EmptyTailOnlyWhenAllowed) {
   TempFile f("h\\d,1,2,3\n10,5,4,\n20,6,5,4\n");
   EXPECT_FALSE(ReadCurveCsv(f.path).error.empty());
   const CurveCsv t = ReadCurveCsv(f.path, true);
@@ -79,9 +76,7 @@ TEST(CurveFile, EmptyTailOnlyWhenAllowed) {
   EXPECT_TRUE(std::isnan(t.at(0, 2)));
   TempFile g("h\\d,1,2,3\n10,5,,3\n20,6,5,4\n");  // a hole, not a tail
   EXPECT_FALSE(ReadCurveCsv(g.path, true).error.empty());
-}
-
-TEST(CurveFile, AxisCheckNamesTheExpectedValues) {
+  // The axis check names the expected values.
   const std::vector<double> want{100, 200, 400};
   EXPECT_TRUE(CheckCurveAxis("f.csv", "rows", std::vector<double>{100, 200, 400}, want).empty());
   const std::string e = CheckCurveAxis("f.csv", "rows", std::vector<double>{100, 200}, want);

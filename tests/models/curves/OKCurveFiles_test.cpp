@@ -1,6 +1,6 @@
 // The Okumura tables are read from data/curves at run time: the loaded values
-// are the files' cells (the median grids' empty tail continued), and a missing
-// or damaged file refuses the Okumura calculator with the file's name.
+// are the files' cells (the median grids' empty tail continued), and a
+// damaged file refuses the Okumura calculator with the file's name.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -78,7 +78,7 @@ TEST(OKCurveFiles, MedianGridsAreTheDigitisedFigures) {
   EXPECT_FLOAT_EQ(c.med[3].at(0, 28), -13.7f);
 }
 
-TEST(OKCurveFiles, DerivedTablesAreTheirFiles) {
+TEST(OKCurveFiles, DerivedTablesAreTheirFilesAndTheRidgeTheNtiaReadings) {
   const OKCurveSet& c = OKCurves();
   const Csv gl = ReadCsv("okumura_mobile_gain_large_hata.csv"), gm = ReadCsv("okumura_mobile_gain_medium_hata.csv");
   for (std::size_t j = 0; j < 8; ++j) {
@@ -122,10 +122,6 @@ TEST(OKCurveFiles, DerivedTablesAreTheirFiles) {
   for (std::size_t i = 1; i < 14; ++i) EXPECT_GT(c.suburban[i], c.suburban[i - 1]);
   for (std::size_t i = 0; i < 13; ++i) EXPECT_GT(c.open[i], c.quasiOpen[i]);
   for (std::size_t j = 1; j < 8; ++j) EXPECT_GT(c.gainLarge.at(0, j), c.gainLarge.at(0, j - 1));
-}
-
-TEST(OKCurveFiles, RidgeIsTheNtiaReadingsOnTheModelAxis) {
-  const OKCurveSet& c = OKCurves();
   const Csv r = ReadCsv("okumura_isolated_ridge_ntia_ehata.csv");  // rows d1 15/30/60, columns d2 0..8 km
   const CurveGrid& g = c.ridge;
   ASSERT_EQ(g.x.size(), 3u);
@@ -150,40 +146,25 @@ TEST(OKCurveFiles, RidgeIsTheNtiaReadingsOnTheModelAxis) {
   EXPECT_FLOAT_EQ(g.at(2, 1), -3.7f);
 }
 
-struct Damage {
-  const char* file;
-  const char* text;  // nullptr: the file is removed
-};
-
-TEST(OKCurveFiles, MissingOrDamagedFileRefusesTheCalculator) {
-  const std::string medHead =
-      "hb_m\\dist_km,1,1.5,2,3,4,5,6,7,8,9,10,15,20,25,30,35,40,45,50,55,60,65,70,75,80,85,90,95,100\n";
-  const Damage cases[] = {
-      {"okumura_fig41a_urban_150mhz.csv", nullptr},
+// A missing file is AllCalculators' CurveTable row for OK; these are damaged ones.
+TEST(OKCurveFiles, DamagedFileOrMisplacedBlankRefusesTheCalculator) {
+  const std::pair<const char*, std::string> cases[] = {
       {"okumura_fig41d_urban_1500mhz.csv", "hb_m\\dist_km,1,2\n30,1,x\n50,2,3\n"},
-      {"okumura_fig41b_urban_450mhz.csv", nullptr},  // below: a short axis
+      {"okumura_fig41b_urban_450mhz.csv",  // a short axis
+       "hb_m\\dist_km,1,1.5,2,3,4,5,6,7,8,9,10,15,20,25,30,35,40,45,50,55,60,65,70,75,80,85,90,95\n30,1,2\n"},
       {"okumura_fig41c_urban_900mhz.csv", ""},
       {"okumura_isolated_ridge_ntia_ehata.csv", "d1\\d2,0,1,2,3,4,5,6,7,8\n15,1,2,3,4,5,6,7,8,9\n30,1,2,3,4,5,6,7,8,9\n"},
-      {"okumura_land_sea_grid.csv", nullptr},
-      {"okumura_area_corrections_hata.csv", nullptr},
       {"okumura_undulation_factor_ntia.csv", "dh\\site,-1,1\n10,-2,2\n20,-5,6\n30,-7,7\n40,-8,8\n50,-9,9\n70,-1,1\n"
                                              "100,-1,1\n150,-1,1\n200,-1,1\n300,-1,1\n400,-1,1\n500,-1,1\n"},
-      {"okumura_mobile_gain_large_hata.csv", nullptr},
       {"okumura_mobile_gain_medium_hata.csv", "hm\\f,-1000,-200,-100\n3,0,0,0\n4,1,1,nan\n"},
-      {"okumura_rolling_hill_ntia.csv", nullptr},
-      {"okumura_location_sigma.csv", nullptr},
   };
-  int k = 0;
-  for (const Damage& d : cases) {
-    SCOPED_TRACE(d.file);
+  for (const auto& [file, text] : cases) {
+    SCOPED_TRACE(file);
     testing::CurveDataCopy data;
-    if (d.text) data.Write(d.file, d.text);
-    else if (k == 2) data.Write(d.file, medHead.substr(0, medHead.size() - 5) + "\n30,1,2\n");
-    else data.Remove(d.file);
-    ++k;
+    data.Write(file, text);
     const OKCurveLoad l = SharedOKCurves();
     EXPECT_FALSE(l.curves);
-    EXPECT_NE(l.error.find(data.File(d.file).string()), std::string::npos) << l.error;
+    EXPECT_NE(l.error.find(data.File(file).string()), std::string::npos) << l.error;
     EXPECT_THROW((void)OKCurves(), std::runtime_error);
     EXPECT_EQ(clsQXAreaCovOK().sCurveError(), l.error);
   }
@@ -191,9 +172,6 @@ TEST(OKCurveFiles, MissingOrDamagedFileRefusesTheCalculator) {
   // The shipped tables are untouched and still read.
   EXPECT_TRUE(SharedOKCurves().curves);
   EXPECT_TRUE(clsQXAreaCovOK().sOKtoGO().empty());
-}
-
-TEST(OKCurveFiles, BlankCellsOnlyWhereTheyBelong) {
   testing::CurveDataCopy data;
   // A blank in the middle of a median row, and a blank in the area table
   // below 3000 MHz, are damage, not a curve leaving the figure.

@@ -128,7 +128,7 @@ TEST_F(BCCalcTest, CurvePercentage) {
 
 // --------------------------------------------------------------- channel
 
-TEST_F(BCCalcTest, ChannelFromFacilityFrequencyOrSettingsDefault) {
+TEST_F(BCCalcTest, ChannelFromFacilityFrequencyOrSettingsDefaultAndOutsideEveryBand) {
   clsQXAreaCovBC bc;
   clsQXAreaCovSM sm;
   clsQXAreaCovCG cg;
@@ -146,11 +146,18 @@ TEST_F(BCCalcTest, ChannelFromFacilityFrequencyOrSettingsDefault) {
   Settings("BC Channel Default=5\nSM Channel Default=20\n");
   EXPECT_EQ(channel(bc, 30.0), 5);
   EXPECT_EQ(channel(sm, 30.0), 20);
+  // A channel outside every band: no grid, field = ERP (far below free space).
+  Settings("BC Channel Default=150\n");
+  clsQXAreaCovBC c;
+  Ready(c, 30.0, 0.0, 300.0);
+  ASSERT_EQ(c.iChannel(), 150);
+  test::RunKm(c, Path(20.0, 0.0f), 20.0);
+  EXPECT_NEAR(c.dNetField(), 0.0, 1e-9);
 }
 
 // ----------------------------------------------------------- path branch
 
-TEST_F(BCCalcTest, PathBranchMatchesCurveLossAndUsesWindowHaat) {
+TEST_F(BCCalcTest, PathBranchMatchesCurveLossAndUsesWindowHaatUpToItsEnd) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
   // Ground 100 m, but 300 m between 5 and 8 km: inside the 3-16 km window.
@@ -173,9 +180,7 @@ TEST_F(BCCalcTest, PathBranchMatchesCurveLossAndUsesWindowHaat) {
   EXPECT_FLOAT_EQ(c.rTgtElvM(), 100.0f);
   EXPECT_EQ(c.iLUCode(), 0);
   EXPECT_EQ(c.dLULoss(), 0.0);
-}
-
-TEST_F(BCCalcTest, HaatWindowStopsAtFirstPointBeyondItsEnd) {
+  // The window stops at the first point beyond its end.
   const std::vector<double> d{0, 2000, 3000, 10000, 16000, 16500, 12000};
   const std::vector<float> e{999, 999, 100, 200, 300, 999, 999};
   EXPECT_DOUBLE_EQ(clsQXAreaCovBC::AverageTerrainM(d, e, 7, 3000, 16000), 200.0);
@@ -197,17 +202,7 @@ TEST_F(BCCalcTest, SmrPathFieldOnUhfCurves) {
   EXPECT_NEAR(c.dNetField(), 72.0, 0.05);
 }
 
-TEST_F(BCCalcTest, ChannelOutsideEveryBandGivesFreeSpace) {
-  Settings("BC Channel Default=150\n");
-  clsQXAreaCovBC c;
-  Ready(c, 30.0, 0.0, 300.0);
-  ASSERT_EQ(c.iChannel(), 150);
-  test::RunKm(c, Path(20.0, 0.0f), 20.0);
-  // No grid: field = ERP, far below free space, so the loss is the difference.
-  EXPECT_NEAR(c.dNetField(), 0.0, 1e-9);
-}
-
-TEST_F(BCCalcTest, HorizontalPatternLowersErpTowardAzimuth) {
+TEST_F(BCCalcTest, PatternsLowerErpTowardAzimuthAndAtThisPathsHaat) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
   c.cFAC(Facility(615.0, 3.0));
@@ -218,9 +213,6 @@ TEST_F(BCCalcTest, HorizontalPatternLowersErpTowardAzimuth) {
   EXPECT_NEAR(c.dErpAzDbk(), 10.0 - 6.0, 1e-9);
   EXPECT_NEAR(c.dErpHorDbk(), c.dErpAzDbk(), 1e-12);  // no vertical pattern
   EXPECT_NEAR(c.dFreeSpaceFld(), FreeSpaceFieldMi(30000 / 1609.344, 4.0), 1e-9);
-}
-
-TEST_F(BCCalcTest, VerticalPatternUsesThisPathsHaat) {
   // A pattern at full gain up to 0.5 degrees below the horizontal, 3 dB down
   // from 0.52 degrees.
   auto setup = [&](clsQXAreaCovBC& c) {
@@ -266,7 +258,7 @@ TEST_F(BCCalcTest, HorizonGainRules) {
 
 // -------------------------------------------------------- contour branch
 
-TEST_F(BCCalcTest, ContourBranchGivesCurveContourAndPoint) {
+TEST_F(BCCalcTest, ContourBranchGivesCurveContourAndPointOnEveryCurve) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
   c.sTaskType("Contour");
@@ -301,9 +293,6 @@ TEST_F(BCCalcTest, ContourBranchGivesCurveContourAndPoint) {
   EXPECT_FALSE(c.bContourStudy());
   c.sTaskType("CONTOUR");
   EXPECT_TRUE(c.bContourStudy());
-}
-
-TEST_F(BCCalcTest, ContourOfEveryCurveMatchesTheCurveRoutine) {
   for (const char* pct : {"10", "50", "90"}) {
     for (double thr : {30.0, 60.0, 95.0, 140.0}) {
       auto t = std::make_shared<FieldCollection>();
@@ -323,7 +312,7 @@ TEST_F(BCCalcTest, ContourOfEveryCurveMatchesTheCurveRoutine) {
   }
 }
 
-TEST_F(BCCalcTest, ContourWithoutThresholdIsFlaggedNotNaN) {
+TEST_F(BCCalcTest, ContourWithoutThresholdAndNaNInputsAreFlaggedNotNaN) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
   c.cMOB(std::make_shared<FieldCollection>());
@@ -334,11 +323,26 @@ TEST_F(BCCalcTest, ContourWithoutThresholdIsFlaggedNotNaN) {
   EXPECT_LT(c.dNetField(), -500.0);
   EXPECT_EQ(c.dContourDistMi(), 0.0);
   EXPECT_NE(Log().find("RX_A1FLD"), std::string::npos);
+  // A NaN path length, and a NaN threshold in a contour study (the
+  // collection reads it as 0).
+  Ready(c, 615.0, 10.0, 400.0);
+  c.dPathLthM(std::nan(""));
+  c.CovCalc();
+  EXPECT_TRUE(c.bErrorRun());
+  c.cMOB(Mobile(std::nan("")));
+  c.sTaskType("Contour");
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  EXPECT_TRUE(std::isfinite(c.dContourDistMi()));
+  c.cMOB(Mobile(60.0));
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
+  EXPECT_FALSE(c.bErrorRun());
+  EXPECT_DOUBLE_EQ(c.dNetField(), 60.0);
 }
 
 // --------------------------------------------------------------- details
 
-TEST_F(BCCalcTest, PathDetailLines) {
+TEST_F(BCCalcTest, PathDetailLinesAndLandUseLine) {
   clsQXAreaCovBC c;
   Ready(c, 615.0, 10.0, 400.0);
   c.bDetails(true);
@@ -356,15 +360,13 @@ TEST_F(BCCalcTest, PathDetailLines) {
             std::string::npos);
   EXPECT_NE(d.find("\r\n\tPath terrain HAAT: 300.00 m"), std::string::npos) << d;
   EXPECT_EQ(d.find("Land Use"), std::string::npos);
-}
-
-TEST_F(BCCalcTest, LandUseLineWhenLandUseIsOnAndDetailsAppend) {
-  clsQXAreaCovBC c;
+  // Land use on: its line; details append.
   Ready(c, 615.0, 10.0, 400.0);
   auto lu = std::make_shared<platform::clsLandUse>();
   lu->bUse(true);  // no data: code 0, loss 0
   c.cLandUse(lu);
   c.bDetails(true);
+  c.sDetails("");
   test::RunKm(c, Path(30.0, 100.0f), 30.0);
   EXPECT_EQ(c.iLUCode(), 0);
   EXPECT_EQ(c.dLULoss(), 0.0);
@@ -373,26 +375,6 @@ TEST_F(BCCalcTest, LandUseLineWhenLandUseIsOnAndDetailsAppend) {
   // The caller clears the text; without that, the next path is added to it.
   c.CovCalc();
   EXPECT_EQ(c.sDetails(), first + first);
-}
-
-// ------------------------------------------------------------- bad input
-
-TEST_F(BCCalcTest, NaNPathLengthAndThresholdGiveNoNaN) {
-  clsQXAreaCovBC c;
-  Ready(c, 615.0, 10.0, 400.0);
-  c.dPathLthM(std::nan(""));
-  c.CovCalc();
-  EXPECT_TRUE(c.bErrorRun());
-  // A NaN threshold in a contour study (the collection reads it as 0).
-  c.cMOB(Mobile(std::nan("")));
-  c.sTaskType("Contour");
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  EXPECT_TRUE(std::isfinite(c.dNetField()));
-  EXPECT_TRUE(std::isfinite(c.dContourDistMi()));
-  c.cMOB(Mobile(60.0));
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  EXPECT_FALSE(c.bErrorRun());
-  EXPECT_DOUBLE_EQ(c.dNetField(), 60.0);
 }
 
 }  // namespace

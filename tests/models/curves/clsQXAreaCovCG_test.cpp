@@ -28,36 +28,33 @@ class CGCalcTest : public test::ModelTestEnv {
   }
 };
 
-TEST_F(CGCalcTest, ReaderKeys) {
+TEST_F(CGCalcTest, ReaderKeysAndContourInMilesFromTheRule) {
   clsQXAreaCovCG c;
   c.cPropMod(test::Fields({{"cg_gulfmex", "True"}, {"cg_unservd", "0"}, {"cg_vgnmode", "HOR"}}));
   ASSERT_TRUE(c.cPropMod());
   EXPECT_TRUE(c.bGulfOfMexico());
   EXPECT_FALSE(c.bUnservedArea());
   EXPECT_EQ(c.sVertGainMode(), "HOR");
-}
-
-TEST_F(CGCalcTest, ContourInMilesFromTheRule) {
   // HAAT 100 m (antenna 110 m over 10 m ground), 100 W: 22.911(a)(1)
   // gives 2.531 x 100^0.34 x 100^0.17 km.
-  clsQXAreaCovCG c;
-  Ready(c, 100.0, 110.0, std::make_shared<FieldCollection>());
-  EXPECT_EQ(c.iChannel(), 69);
-  c.bDetails(true);
-  test::RunKm(c, Path(40.0, 10.0f), 40.0);
-  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
-  EXPECT_NEAR(c.dHaatM(), 100.0, 1e-3);
+  clsQXAreaCovCG cg;
+  Ready(cg, 100.0, 110.0, std::make_shared<FieldCollection>());
+  EXPECT_EQ(cg.iChannel(), 69);
+  cg.bDetails(true);
+  test::RunKm(cg, Path(40.0, 10.0f), 40.0);
+  ASSERT_FALSE(cg.bErrorRun()) << cg.sPathError();
+  EXPECT_NEAR(cg.dHaatM(), 100.0, 1e-3);
   const double km = 2.531 * std::pow(100.0, 0.34) * std::pow(100.0, 0.17);
-  EXPECT_NEAR(c.dContourDistKm(), km, 0.005 * km);
+  EXPECT_NEAR(cg.dContourDistKm(), km, 0.005 * km);
   double mi = 0;
-  CG_Contour(mi, c.dHaatM(), false, false, 100.0, 100.0);
-  EXPECT_NEAR(c.dContourDistMi(), mi, 1e-9);
+  CG_Contour(mi, cg.dHaatM(), false, false, 100.0, 100.0);
+  EXPECT_NEAR(cg.dContourDistMi(), mi, 1e-9);
   double lat = 0, lon = 0;
-  Geodesic::ForwardKm(29.0, -90.0, c.dAzimuth(), mi * 1.609344, lat, lon);
-  EXPECT_NEAR(c.dContourLat(), lat, 1e-9);
-  EXPECT_NEAR(c.dContourLon(), lon, 1e-9);
-  EXPECT_NE(c.sDetails().find(" mi "), std::string::npos);
-  EXPECT_DOUBLE_EQ(c.dNetField(), 32.0);
+  Geodesic::ForwardKm(29.0, -90.0, cg.dAzimuth(), mi * 1.609344, lat, lon);
+  EXPECT_NEAR(cg.dContourLat(), lat, 1e-9);
+  EXPECT_NEAR(cg.dContourLon(), lon, 1e-9);
+  EXPECT_NE(cg.sDetails().find(" mi "), std::string::npos);
+  EXPECT_DOUBLE_EQ(cg.dNetField(), 32.0);
 }
 
 TEST_F(CGCalcTest, GulfAndUnservedOptionsReachTheFormula) {

@@ -31,7 +31,7 @@ class CXCalcTest : public test::ModelTestEnv {
   }
 };
 
-TEST_F(CXCalcTest, ReaderStationType) {
+TEST_F(CXCalcTest, ReaderStationTypeAndContourFromRadialHaatAndErp) {
   clsQXAreaCovCX good;
   good.cPropMod(Template("3"));
   EXPECT_EQ(good.iPart22Type(), 3);
@@ -42,9 +42,6 @@ TEST_F(CXCalcTest, ReaderStationType) {
     EXPECT_EQ(c.sReadError(), "CX Part 22 Type\nInvalid setting: " + bad) << bad;
   }
   EXPECT_NE(Log().find("CX Part 22 Type"), std::string::npos);
-}
-
-TEST_F(CXCalcTest, ContourFromRadialHaatAndErp) {
   // Antenna at 300 m AMSL over 100 m ground: HAAT 200 m; 100 W; type 4 at
   // 200 m uses row 4: 12.306 x 200^0.23 x 100^0.14 km.
   clsQXAreaCovCX c;
@@ -72,7 +69,7 @@ TEST_F(CXCalcTest, ContourFromRadialHaatAndErp) {
   EXPECT_NEAR(c.dContourDistKm(), 8.577 * std::pow(100.0, 0.24) * std::pow(100.0, 0.19), 1e-6);
 }
 
-TEST_F(CXCalcTest, PatternsReachTheFormula) {
+TEST_F(CXCalcTest, PatternsReachTheFormulaAndPathStudiesTellCoveredFromNot) {
   clsQXAreaCovCX c;
   Ready(c, 100.0, 300.0, Template("3"));
   c.cFAC(test::Facility(152.0, 3.0));
@@ -92,22 +89,19 @@ TEST_F(CXCalcTest, PatternsReachTheFormula) {
   EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
   EXPECT_NEAR(c.dPathErpW(), 1.0, 1e-9);
   EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(1.0, 0.2), 1e-6);
-}
-
-TEST_F(CXCalcTest, PathStudiesTellCoveredFromNotCovered) {
-  clsQXAreaCovCX c;
-  Ready(c, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
-  c.bDetails(true);
-  test::RunKm(c, Path(20.0, 100.0f), 20.0);
-  ASSERT_FALSE(c.bErrorRun());
-  EXPECT_TRUE(c.bCovered());
-  EXPECT_DOUBLE_EQ(c.dNetField(), 43.0);
-  EXPECT_NE(c.sDetails().find("Within the service contour"), std::string::npos);
-  test::RunKm(c, Path(50.0, 100.0f), 50.0);
-  ASSERT_FALSE(c.bErrorRun());
-  EXPECT_FALSE(c.bCovered());
-  EXPECT_LT(c.dNetField(), -500.0);
-  EXPECT_NE(c.sDetails().find("Beyond the service contour"), std::string::npos);
+  clsQXAreaCovCX c2;
+  Ready(c2, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
+  c2.bDetails(true);
+  test::RunKm(c2, Path(20.0, 100.0f), 20.0);
+  ASSERT_FALSE(c2.bErrorRun());
+  EXPECT_TRUE(c2.bCovered());
+  EXPECT_DOUBLE_EQ(c2.dNetField(), 43.0);
+  EXPECT_NE(c2.sDetails().find("Within the service contour"), std::string::npos);
+  test::RunKm(c2, Path(50.0, 100.0f), 50.0);
+  ASSERT_FALSE(c2.bErrorRun());
+  EXPECT_FALSE(c2.bCovered());
+  EXPECT_LT(c2.dNetField(), -500.0);
+  EXPECT_NE(c2.sDetails().find("Beyond the service contour"), std::string::npos);
 }
 
 }  // namespace

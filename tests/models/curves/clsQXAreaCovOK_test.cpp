@@ -32,7 +32,7 @@ class OKCalc : public test::ModelTestEnv {
   }
 };
 
-TEST_F(OKCalc, ReaderFormsAndSwitches) {
+TEST_F(OKCalc, ReaderFormsSwitchesAndBadSettings) {
   clsQXAreaCovOK c;
   c.cPropMod(Template());
   ASSERT_TRUE(c.cPropMod());
@@ -64,12 +64,9 @@ TEST_F(OKCalc, ReaderFormsAndSwitches) {
   EXPECT_DOUBLE_EQ(c.dHillDistM(), 5000.0);
   EXPECT_DOUBLE_EQ(c.dLocPercent(), 50.0);  // the term is off
   EXPECT_FALSE(c.bLULoss());
-}
-
-TEST_F(OKCalc, ReaderRejectsBadSettings) {
-  clsQXAreaCovOK c;
+  // Bad settings.
   c.bSilent(true);
-  auto m = Template();
+  m = Template();
   m->Set("ORIENT_COR", std::string("DIAGONAL"));
   c.cPropMod(m);
   EXPECT_EQ(c.sReadError(), "Okumura Street orientation\nInvalid setting: DIAGONAL");
@@ -89,7 +86,7 @@ TEST_F(OKCalc, ReaderRejectsBadSettings) {
   EXPECT_TRUE(c.cPropMod());
 }
 
-TEST_F(OKCalc, AllOffGivesTheMedianField) {
+TEST_F(OKCalc, AllOffGivesTheMedianFieldAndTermsAddIn) {
   clsQXAreaCovOK c;
   c.cPropMod(Template());
   Ready(c, 20000.0);
@@ -102,23 +99,21 @@ TEST_F(OKCalc, AllOffGivesTheMedianField) {
   EXPECT_NEAR(c.dModelLoss(), c.dFreeSpaceFld() - t.median, 1e-9);
   EXPECT_NEAR(c.dNetField(), t.median, 1e-9);
   EXPECT_FALSE(c.bErrorRun());
-}
-
-TEST_F(OKCalc, TermsAddInAndLongPaths) {
-  clsQXAreaCovOK c;
+  // The terms add in; long paths.
+  clsQXAreaCovOK c2;
   auto m = Template();
   m->Set("AREA_COR", std::string("URBAN-LARGE   "));
   m->Set("ORIENT_COR", std::string("ACROSS PATH"));
-  c.cPropMod(m);
-  Ready(c, 20000.0);
-  c.CovCalc();
-  const auto& t = c.Last();
+  c2.cPropMod(m);
+  Ready(c2, 20000.0);
+  c2.CovCalc();
+  const auto& t2 = c2.Last();
   const double gain = OKMobileGain("URBAN-LARGE   ", 1.5, 450);
   const double expect = OKMedianField(450, 100, 20, 0) + gain + 0.0 + OKStreetCorr("across path", 20);
-  EXPECT_NEAR(t.mobileGain, gain, 1e-12);
-  EXPECT_EQ(t.area, 0.0);
-  EXPECT_NEAR(c.dNetField(), expect, 1e-9);
-  const std::string& d = c.sDetails();
+  EXPECT_NEAR(t2.mobileGain, gain, 1e-12);
+  EXPECT_EQ(t2.area, 0.0);
+  EXPECT_NEAR(c2.dNetField(), expect, 1e-9);
+  const std::string& d = c2.sDetails();
   for (const char* s : {"Eff base ant hgt: 100.0 m; RX ant hgt: 1.5", "; Basic median field: ",
                         "\r\n\tReceiver antenna height: 1.5 m AGL -3.00 dB", "\r\n\t\tArea type: URBAN-LARGE default area type",
                         "\r\n\t\tStreets: ACROSS PATH default street orientation",
@@ -128,10 +123,10 @@ TEST_F(OKCalc, TermsAddInAndLongPaths) {
   EXPECT_EQ(d.find("free-space value used"), std::string::npos);
 
   // 150 km: the 100 km reading less 20 log10(1.5).
-  c.cPropMod(Template());
-  Ready(c, 150000.0);
-  c.CovCalc();
-  EXPECT_NEAR(c.Last().median, OKMedianField(450, 100, 99.99999, 0) - 3.5218, 1e-3);
+  c2.cPropMod(Template());
+  Ready(c2, 150000.0);
+  c2.CovCalc();
+  EXPECT_NEAR(c2.Last().median, OKMedianField(450, 100, 99.99999, 0) - 3.5218, 1e-3);
 }
 
 TEST_F(OKCalc, TerrainTermsAndFreeSpaceCap) {

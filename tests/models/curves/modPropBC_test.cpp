@@ -92,18 +92,15 @@ TEST(modPropBC, FieldAtGridNodesIsThePublishedValuePlusErp) {
   EXPECT_EQ(Fld(BCChannelFromFreq(851), 1000, 0, 50, 37), Fld(14, 1000, 0, 50, 37));
 }
 
-TEST(modPropBC, HaatClampedAndTenPercentInsideTenMiles) {
+TEST(modPropBC, HaatClampedTenPercentInsideTenMilesAndFallingBetweenNodes) {
   EXPECT_EQ(Fld(2, 50, 0, 50, 33), Fld(2, 100, 0, 50, 33));
   EXPECT_EQ(Fld(2, -400, 0, 50, 33), Fld(2, 100, 0, 50, 33));
   EXPECT_EQ(Fld(2, 6000, 0, 50, 33), Fld(2, 5000, 0, 50, 33));
   EXPECT_NE(Fld(2, 4999, 0, 50, 33), Fld(2, 5000, 0, 50, 33));
   EXPECT_EQ(Fld(7, 1000, 0, 10, 8), Fld(7, 1000, 0, 50, 8));
   EXPECT_NE(Fld(7, 1000, 0, 10, 10.5), Fld(7, 1000, 0, 50, 10.5));
-}
-
-// Between the nodes the field falls with distance on every grid (the surface
-// itself is the shared interpolation routine's, tested with it).
-TEST(modPropBC, BetweenNodesTheFieldFallsWithDistance) {
+  // Between the nodes the field falls with distance on every grid (the surface
+  // itself is the shared interpolation routine's, tested with it).
   for (std::int16_t pct : {50, 10, 90})
     for (std::int16_t ch : {2, 7, 14}) {
       const CurveGrid& g = *BCCurveGrid(pct, BCBandOfChannel(ch));
@@ -118,15 +115,13 @@ TEST(modPropBC, BetweenNodesTheFieldFallsWithDistance) {
     }
 }
 
-TEST(modPropBC, NoBandOrOtherPercentageGivesTheErp) {
+TEST(modPropBC, NoBandGivesTheErpAndErrorsLeaveTheField) {
   EXPECT_EQ(Fld(1, 1000, 7.5, 50, 20), 7.5);
   EXPECT_EQ(Fld(150, 1000, 7.5, 90, 20), 7.5);
   EXPECT_EQ(Fld(2, 1000, -2.0, 30, 20), -2.0);
   EXPECT_EQ(BCCurveGrid(30, BCBand::LowVHF), nullptr);
   EXPECT_EQ(BCCurveGrid(50, BCBand::None), nullptr);
-}
-
-TEST(modPropBC, InterpolationErrorsAreReportedAndLeaveTheField) {
+  // Interpolation errors are reported and leave the field.
   double f = 55.5;
   std::string err;
   BC_Fld(2, 1000, 0, 50, std::nan(""), f, err);
@@ -254,7 +249,7 @@ TEST(modPropBC, CurvesAreBuiltOnceAndShared) {
 }
 
 // The grids hold the file cells exactly (as 4-byte floats), distance fastest.
-TEST(modPropBC, LoadedGridsEqualTheFileCells) {
+TEST(modPropBC, LoadedGridsEqualTheFileCellsAndAreConsistent) {
   const char* bands[] = {"lowvhf_fm", "highvhf", "uhf"};
   const BCCurveSet& c = BCCurves();
   for (int b = 0; b < 3; ++b) {
@@ -272,10 +267,6 @@ TEST(modPropBC, LoadedGridsEqualTheFileCells) {
       for (std::size_t i = 0; i < t.columns.size(); ++i) EXPECT_EQ(g.x[i], float(t.columns[i]));
     }
   }
-}
-
-TEST(modPropBC, TablesAreConsistent) {
-  const BCCurveSet& c = BCCurves();
   for (int b = 0; b < 3; ++b) {
     for (std::size_t j = 0; j < 13; ++j) {
       // F(50,90) = 2 F(50,50) - F(50,10) over 10-200 miles (to the 0.1 dB of the tables).
@@ -292,22 +283,21 @@ TEST(modPropBC, TablesAreConsistent) {
   }
 }
 
-// A missing or damaged file: no grids at all, and the free functions and the
-// calculators give the loader's message naming the file.
-TEST(modPropBC, MissingOrMalformedFileRefusesTheModel) {
+// A damaged file (a missing one is AllCalculators' CurveTable row): no grids
+// at all, and the free functions and the calculators give the loader's
+// message naming the file.
+TEST(modPropBC, MalformedFileRefusesTheModel) {
   struct Case {
     const char* file;
-    const char* text;  // nullptr: remove the file
+    const char* text;
   };
   const Case cases[] = {
-      {"fcc_f5090_uhf.csv", nullptr},
       {"fcc_f5010_highvhf.csv", "haat_ft\\dist_mi,10,20\n100,1,2\n200,3,4\n"},  // wrong axes
       {"fcc_f5050_lowvhf_fm.csv", "haat_ft\\dist_mi,1,2\n100,1,oops\n200,3,4\n"},
   };
   for (const Case& k : cases) {
     testing::CurveDataCopy data;
-    if (k.text) data.Write(k.file, k.text);
-    else data.Remove(k.file);
+    data.Write(k.file, k.text);
     const BCCurveLoad l = SharedBCCurves();
     EXPECT_FALSE(l.curves);
     EXPECT_NE(l.error.find(data.File(k.file).string()), std::string::npos) << l.error;

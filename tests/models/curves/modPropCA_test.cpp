@@ -104,16 +104,14 @@ double Fld(double f, double haat, double erp, std::int16_t pct, double d) {
   return w;
 }
 
-TEST(modPropCA, NodesGiveTheTellingValues) {
+TEST(modPropCA, NodesGiveTheTellingValuesGridChoiceClampAndNinetyPercent) {
   for (const Telling& t : kTelling) {
     const double f = t.k < 2 ? 150.0 : 450.0;
     const std::int16_t pct = t.k % 2 ? 10 : 50;
     EXPECT_NEAR(Fld(f, t.haat, 0, pct, t.d), t.dbu, 1e-4) << t.k << " " << t.haat << " " << t.d;
     EXPECT_NEAR(Fld(f, t.haat, 3.5, pct, t.d), t.dbu + 3.5, 1e-4);
   }
-}
-
-TEST(modPropCA, GridChoiceClampAndNinetyPercent) {
+  // Grid choice, clamp and 90 %.
   // 300 MHz is the high band; percentage 90 reads F(50,50); others F(50,10).
   EXPECT_NEAR(Fld(300, 1000, 0, 50, 20), 46.8, 1e-4);
   EXPECT_NEAR(Fld(299.9, 1000, 0, 50, 20), 52.0, 1e-4);
@@ -132,15 +130,12 @@ TEST(modPropCA, GridChoiceClampAndNinetyPercent) {
   EXPECT_GT(mid, 52.0);
 }
 
-TEST(modPropCA, LossIsFreeSpaceLessFieldNeverNegative) {
+TEST(modPropCA, LossIsFreeSpaceLessFieldAndContourScanFindsTheLastCrossing) {
   std::string err = "old";
   const double loss = CA_Loss(Curves(), 20, 1000, 150, 50, 0, err);
   EXPECT_TRUE(err.empty());
   EXPECT_NEAR(loss, FreeSpaceFieldMi(20, 0) - 52.0, 1e-4);
   EXPECT_GE(CA_Loss(Curves(), 0.5, 5000, 150, 50, 0, err), 0.0);
-}
-
-TEST(modPropCA, ContourScanFindsTheLastCrossing) {
   double d = -5;
   ASSERT_TRUE(CA_Contour(Curves(), d, 1000, 150, 50, 0, 52.0).empty());
   EXPECT_NEAR(d, 20.0, 0.05);
@@ -162,7 +157,7 @@ TEST(modPropCA, ContourScanFindsTheLastCrossing) {
   EXPECT_NEAR(far, 100.0, 0.1);
 }
 
-TEST(modPropCA, FilesAreReadTransposedAndChecked) {
+TEST(modPropCA, FilesAreReadTransposedAndCheckedMissingOnesNamedWithTheLayout) {
   testing::CurveDataCopy data;
   for (int k = 0; k < 4; ++k) data.Write(kCareyFiles[k], TestCareyCsv(k));
   const CareyCurveLoad l = LoadCareyCurves(data.File("x").parent_path());
@@ -179,16 +174,13 @@ TEST(modPropCA, FilesAreReadTransposedAndChecked) {
   EXPECT_FALSE(bad.curves);
   EXPECT_NE(bad.error.find(data.File(kCareyFiles[3]).string()), std::string::npos) << bad.error;
   EXPECT_NE(bad.error.find("haat_ft"), std::string::npos);
-}
-
-TEST(modPropCA, MissingFilesAreNamedWithTheirLayout) {
-  testing::CurveDataCopy data;
+  // Missing files are named with their layout.
   for (int k = 1; k < 4; ++k) data.Remove(std::string("carey/") + kCareyFiles[k]);
-  const CareyCurveLoad l = SharedCareyCurves();
-  EXPECT_FALSE(l.curves);
-  EXPECT_EQ(l.error.find(kCareyFiles[0]), std::string::npos) << l.error;
-  for (int k = 1; k < 4; ++k) EXPECT_NE(l.error.find(kCareyFiles[k]), std::string::npos) << l.error;
-  EXPECT_NE(l.error.find("100, 200, 500, 1000, 2000, 5000 ft"), std::string::npos);
+  const CareyCurveLoad l2 = SharedCareyCurves();
+  EXPECT_FALSE(l2.curves);
+  EXPECT_EQ(l2.error.find(kCareyFiles[0]), std::string::npos) << l2.error;
+  for (int k = 1; k < 4; ++k) EXPECT_NE(l2.error.find(kCareyFiles[k]), std::string::npos) << l2.error;
+  EXPECT_NE(l2.error.find("100, 200, 500, 1000, 2000, 5000 ft"), std::string::npos);
 }
 
 }  // namespace

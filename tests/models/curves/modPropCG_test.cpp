@@ -36,7 +36,7 @@ TEST(CGContour, MatchesTheMetricRule) {
   EXPECT_NEAR(d, 3.0 * std::pow(50.0 / 0.3048, 0.3) * std::pow(200.0, 0.15), 1e-9);
 }
 
-TEST(CGContour, HeightFloorsAndCap) {
+TEST(CGContour, HeightFloorsCapAndLandCellsAtLeast3Point4Miles) {
   // Gulf station: the floor is 25 ft (the rule's 8 m / 26 ft), so 10 m
   // (32.8 ft) stands and 3 m is raised to 25 ft.
   EXPECT_NEAR(CGFormulaHaatFt(10.0, true, false, 100.0), 10.0 / 0.3048, 1e-9);
@@ -53,9 +53,6 @@ TEST(CGContour, HeightFloorsAndCap) {
   EXPECT_NEAR(CGFormulaHaatFt(200.0, false, false, 5.0), 200.0 / 0.3048, 1e-9);
   EXPECT_DOUBLE_EQ(CGFormulaHaatFt(9000.0, false, false, 5.0), 5000.0);
   EXPECT_DOUBLE_EQ(CGFormulaHaatFt(-50.0, false, false, 5.0), 100.0);
-}
-
-TEST(CGContour, LandCellsReachAtLeast3Point4Miles) {
   double d = 0;
   EXPECT_EQ(CG_Contour(d, 1.0, false, true, 0.5, 0.5), "");
   EXPECT_DOUBLE_EQ(d, 3.4);

@@ -18,14 +18,11 @@ double Formula(int row, double h, double p) {
   return c.k * std::pow(h, c.a) * std::pow(p, c.b);
 }
 
-TEST(CXContour, StationTypeSelectsRow) {
+TEST(CXContour, StationTypeSelectsRowOfTheHandComputedDistances) {
   const std::tuple<int, double, int> rows[] = {{1, 100, 8}, {2, 100, 9}, {3, 100, 2},    {4, 200, 4}, {4, 150, 4},
                                                {4, 149.99, 3}, {5, 100, 5}, {6, 150, 7}, {6, 100, 6}, {7, 10, 7},
                                                {0, 100, 0}, {8, 100, 0}, {-1, 100, 0}};
   for (const auto& [type, haat, row] : rows) EXPECT_EQ(CXRowOfType(type, haat), row) << type << " " << haat;
-}
-
-TEST(CXContour, HandComputedDistances) {
   // Type 3 (row 2: 1.609 h^0.4 p^0.2): h = 100 m, p = 100 W gives
   // 1.609 x 6.30957 x 2.51189 = 25.501 km.
   double d = -1;

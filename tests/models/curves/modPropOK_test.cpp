@@ -124,7 +124,7 @@ TEST(OKTerms, AreaStreetAndLocation) {
   EXPECT_EQ(OKLocationCorr("suburban", 3000, 50), 0.0);
 }
 
-TEST(OKTerms, EffectiveBaseHeight) {
+TEST(OKTerms, EffectiveBaseHeightAndSlope) {
   const Profile p = Make(20000, 500, [](double x) { return x < 3000 ? 400.0 : x <= 15000 ? 100.0 : 900.0; });
   EXPECT_NEAR(OKEffBaseHeight(p.dis, p.elv, p.n(), 20000, 250, 30), 150.0, 1e-9);
   // Only the points up to the path length count.
@@ -133,9 +133,6 @@ TEST(OKTerms, EffectiveBaseHeight) {
   EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.dis, q.elv, q.n(), 2500, 250, 30), 30.0);  // no point from 3 km
   EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.dis, q.elv, 0, 20000, 250, 30), 30.0);
   EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.dis, q.elv, 9999, 5000, 250, 30), 150.0);  // count past the arrays
-}
-
-TEST(OKTerms, Slope) {
   // A uniform rise toward the receiver of 10 m per km: 10 mrad everywhere.
   const Profile up = Make(40000, 1000, [](double x) { return 100.0 + 0.01 * x; });
   const OKSlope s = OKSlopeCorr(up.dis, up.elv, up.n(), 40000);
@@ -183,7 +180,7 @@ TEST(OKTerms, LandSea) {
   EXPECT_EQ(OKLandSeaCorr(q.dis, q.elv, q.n(), 0, 0).dB, 0.0);
 }
 
-TEST(OKTerms, UndulationHillsAndRidge) {
+TEST(OKTerms, UndulationHillsRidgeAndBadInputStaysFinite) {
   // Elevations 0, 10, ... 100 over the last 10 km (11 points).
   const Profile p = Make(30000, 1000, [](double x) { return x < 20000 ? 500.0 : (x - 20000) / 100.0; });
   const OKUndulation u = OKTerrainUndulation(p.dis, p.elv, p.n(), 30000, 0);
@@ -225,17 +222,15 @@ TEST(OKTerms, UndulationHillsAndRidge) {
   EXPECT_EQ(OKRidgeTerm(0, 30, 2), 0.0);
   const Profile flat = Make(20000, 500, [](double) { return 10.0; });
   EXPECT_EQ(OKRidgeCorr(flat.dis, flat.elv, flat.n(), 20000).dB, 0.0);
-}
-
-TEST(OKTerms, BadInputStaysFinite) {
-  const Profile p = Make(10000, 1000, [](double x) { return x == 5000 ? kNaN : 10.0; });
+  // Bad input stays finite.
+  const Profile p2 = Make(10000, 1000, [](double x) { return x == 5000 ? kNaN : 10.0; });
   EXPECT_TRUE(std::isfinite(OKMedianField(kNaN, kNaN, kNaN, 0)));
   EXPECT_TRUE(std::isfinite(OKMedianFieldPath(150, 100, std::numeric_limits<double>::infinity(), 0)));
-  EXPECT_TRUE(std::isfinite(OKSlopeCorr(p.dis, p.elv, p.n(), 10000).dB));
-  EXPECT_TRUE(std::isfinite(OKLandSeaCorr(p.dis, p.elv, p.n(), 10000, 10).dB));
-  EXPECT_TRUE(std::isfinite(OKTerrainUndulation(p.dis, p.elv, p.n(), 10000, kNaN).dh));
-  EXPECT_TRUE(std::isfinite(OKRidgeCorr(p.dis, p.elv, p.n(), 10000).dB));
-  EXPECT_TRUE(std::isfinite(OKEffBaseHeight(p.dis, p.elv, p.n(), 10000, 100, 20)));
+  EXPECT_TRUE(std::isfinite(OKSlopeCorr(p2.dis, p2.elv, p2.n(), 10000).dB));
+  EXPECT_TRUE(std::isfinite(OKLandSeaCorr(p2.dis, p2.elv, p2.n(), 10000, 10).dB));
+  EXPECT_TRUE(std::isfinite(OKTerrainUndulation(p2.dis, p2.elv, p2.n(), 10000, kNaN).dh));
+  EXPECT_TRUE(std::isfinite(OKRidgeCorr(p2.dis, p2.elv, p2.n(), 10000).dB));
+  EXPECT_TRUE(std::isfinite(OKEffBaseHeight(p2.dis, p2.elv, p2.n(), 10000, 100, 20)));
   EXPECT_EQ(OKRollingHillCorr(kNaN, 50), 0.0);
   EXPECT_EQ(OKSlopeCorr({}, {}, 5, 10000).dB, 0.0);
   EXPECT_EQ(OKRidgeCorr({}, {}, -1, 10000).dB, 0.0);
