@@ -71,6 +71,33 @@ std::string ContourListingLine(const ContourPoint& p) {
          CoordText(p.lat, "LT") + "\t" + CoordText(p.lon, "LN");
 }
 
+// Lists the contour set desc under [Results Data Base] of the task file (its
+// RDBnnn key reused when listed before); false, with the file as it was, when
+// the file cannot take it.
+bool ListContourSet(const std::filesystem::path& taskFile, const std::string& desc) {
+  const int count =
+      std::max(0, static_cast<int>(ParseDouble(platform::ProfileGetString(kSection, "Number", "0", taskFile))));
+  int listed = -1;
+  for (int i = 0; i < count && listed < 0; ++i)
+    if (platform::ProfileGetString(kSection, "RDB" + FormatNumber(i, "000"), "", taskFile) == desc) listed = i;
+  const int number = listed >= 0 ? count : count + 1;
+  const std::string key = "RDB" + FormatNumber(listed >= 0 ? listed : number - 1, "000");
+  // The description first: a file that took it but not the new count still
+  // lists only the result sets it had.
+  const auto before = platform::ProfileGetSection(kSection, taskFile);
+  if (!platform::ProfileWriteString(kSection, key, desc, taskFile) ||
+      (number != count &&
+       !platform::ProfileWriteString(kSection, "Number", std::to_string(number), taskFile))) {
+    auto old = std::find_if(before.begin(), before.end(), [&](const auto& e) { return EqualsNoCase(e.first, key); });
+    if (old == before.end())
+      platform::ProfileDelete(kSection, key, taskFile);
+    else
+      platform::ProfileWriteString(kSection, key, old->second, taskFile);
+    return false;
+  }
+  return true;
+}
+
 std::string ReduceContour(ResultsDb& results, const ContourRequest& request, ContourOutcome* outcome) {
   ProcScope proc(kProcContourReduction);
   ContourOutcome local;
@@ -126,26 +153,8 @@ std::string ReduceContour(ResultsDb& results, const ContourRequest& request, Con
   }
 
   proc.Step(5);
-  const int count =
-      std::max(0, static_cast<int>(ParseDouble(platform::ProfileGetString(kSection, "Number", "0", request.taskFile))));
-  int listed = -1;
-  for (int i = 0; i < count && listed < 0; ++i)
-    if (platform::ProfileGetString(kSection, "RDB" + FormatNumber(i, "000"), "", request.taskFile) == desc) listed = i;
-  const int number = listed >= 0 ? count : count + 1;
-  const std::string key = "RDB" + FormatNumber(listed >= 0 ? listed : number - 1, "000");
-  // The description first: a file that took it but not the new count still
-  // lists only the result sets it had.
-  const auto before = platform::ProfileGetSection(kSection, request.taskFile);
-  if (!platform::ProfileWriteString(kSection, key, desc, request.taskFile) ||
-      (number != count &&
-       !platform::ProfileWriteString(kSection, "Number", std::to_string(number), request.taskFile))) {
-    auto old = std::find_if(before.begin(), before.end(), [&](const auto& e) { return EqualsNoCase(e.first, key); });
-    if (old == before.end())
-      platform::ProfileDelete(kSection, key, request.taskFile);
-    else
-      platform::ProfileWriteString(kSection, key, old->second, request.taskFile);
+  if (!ListContourSet(request.taskFile, desc))
     return fail("Cannot write the contour result set into the task file " + request.taskFile.string());
-  }
   out.points = std::move(points);
   if (auto* rs = results.Recordset())
     for (int r : earlier) {

@@ -187,20 +187,11 @@ std::string FormatRoundTrip(double value) {
   return Layout(Decompose(value, 17), -5, 16);
 }
 
-std::string FormatNumber(double value, std::string_view picture) {
-  std::string out;
-  if (NonFinite(value, out)) return out;
+namespace {
 
-  if (picture.empty() || EqualsNoCase(picture, "General Number") || EqualsNoCase(picture, "General") ||
-      EqualsNoCase(picture, "G")) {
-    return FormatGeneral(value);
-  }
-  if (EqualsNoCase(picture, "Fixed")) picture = "0.00";
-  else if (EqualsNoCase(picture, "Standard")) picture = "#,##0.00";
-  else if (EqualsNoCase(picture, "Percent")) picture = "0.00%";
-
-  // Placeholder run: from the first '0', '#' or '.' to the last placeholder or ','.
-  std::size_t first = std::string_view::npos, last = 0;
+// The placeholder run of a picture: from the first '0', '#' or '.' to the last
+// placeholder or ','; first stays npos when the picture has no placeholder.
+void PlaceholderRun(std::string_view picture, std::size_t& first, std::size_t& last) {
   for (std::size_t i = 0; i < picture.size(); ++i) {
     const char c = picture[i];
     if (c == '\\') {  // an escaped character is literal
@@ -212,15 +203,17 @@ std::string FormatNumber(double value, std::string_view picture) {
       last = i;
     }
   }
-  bool percent = false;
-  if (first == std::string_view::npos) {  // no placeholders: the text alone
-    AppendLiteral(picture, out, percent);
-    return out;
-  }
-  const std::string_view prefix = picture.substr(0, first);
-  const std::string_view body = picture.substr(first, last - first + 1);
-  const std::string_view suffix = picture.substr(last + 1);
+}
 
+// What a placeholder run asks for: the least integer digits (from its first
+// '0'), decimals in all and how many of them always shown, digit grouping and
+// a decimal point.
+struct BodyShape {
+  int minInt = 0, decTotal = 0, decZero = 0;
+  bool group = false, point = false;
+};
+
+BodyShape ShapeOf(std::string_view body) {
   int intCount = 0, firstZero = -1, decTotal = 0, decZero = 0;
   bool group = false, point = false;
   for (const char c : body) {
@@ -241,7 +234,37 @@ std::string FormatNumber(double value, std::string_view picture) {
       ++decTotal;
     }
   }
-  const int minInt = firstZero < 0 ? 0 : intCount - firstZero;
+  return {firstZero < 0 ? 0 : intCount - firstZero, decTotal, decZero, group, point};
+}
+
+}  // namespace
+
+std::string FormatNumber(double value, std::string_view picture) {
+  std::string out;
+  if (NonFinite(value, out)) return out;
+
+  if (picture.empty() || EqualsNoCase(picture, "General Number") || EqualsNoCase(picture, "General") ||
+      EqualsNoCase(picture, "G")) {
+    return FormatGeneral(value);
+  }
+  if (EqualsNoCase(picture, "Fixed")) picture = "0.00";
+  else if (EqualsNoCase(picture, "Standard")) picture = "#,##0.00";
+  else if (EqualsNoCase(picture, "Percent")) picture = "0.00%";
+
+  std::size_t first = std::string_view::npos, last = 0;
+  PlaceholderRun(picture, first, last);
+  bool percent = false;
+  if (first == std::string_view::npos) {  // no placeholders: the text alone
+    AppendLiteral(picture, out, percent);
+    return out;
+  }
+  const std::string_view prefix = picture.substr(0, first);
+  const std::string_view body = picture.substr(first, last - first + 1);
+  const std::string_view suffix = picture.substr(last + 1);
+
+  const BodyShape shape = ShapeOf(body);
+  const int minInt = shape.minInt, decTotal = shape.decTotal, decZero = shape.decZero;
+  const bool group = shape.group, point = shape.point;
 
   std::string pre, post;
   AppendLiteral(prefix, pre, percent);

@@ -89,46 +89,48 @@ bool clsQXAreaCovRO::CovCalc() {
     LogModelError(sPathError_, bSilent_);
   }
 
-  if (bDetails_) {
-    const auto db = [](double v) { return FormatNumber(v, "###0.00") + " dB"; };
-    const auto dis = [&](double m) {
-      bool err = false;
-      const std::string unit = sDetailUnDis_.empty() ? "km" : sDetailUnDis_;
-      const double v = ConvertLength("m", unit, m, err);
-      return FormatNumber(err ? m : v, "####0.00");
-    };
-    const auto elv = [&](double m) {
-      bool err = false;
-      const std::string unit = sDetailUnElv_.empty() ? "m" : sDetailUnElv_;
-      const double v = ConvertLength("m", unit, m, err);
-      return FormatNumber(err ? m : v, "#####0.0");
-    };
-    std::string t = CommonPathDetails(ps);
-    if (!ok) t += "\r\n\tPath not computed: " + sPathError_;
-    t += "\r\n\tRounded Obstacle " + sROModeName(iMode_) + ": " + sResult_;
-    t += "\r\n\t N PATH LOC  ELEVATION    RADIUS   DISTANCE";
-    int k = 0;
-    for (const ROObstacle& o : diff_.obstacles) {
-      ++k;
-      t += "\r\n\t" + Right(std::to_string(k), 2) + Right(std::to_string(o.iIndex), 9) + Right(elv(o.dElevM), 11) +
-           Right(elv(o.dRadiusM), 10) + Right(dis(o.dDistM), 11);
-    }
-    t += "\r\n\t PATH    START         OBS         END      DIST 1    DIST 2    RADIUS    ATTEN";
-    k = 0;
-    for (const ROObstacle& o : diff_.obstacles) {
-      ++k;
-      t += "\r\n\t" + Right(std::to_string(k), 5) + Right(dis(o.dDistM - o.dDist1M), 9) + Right(dis(o.dDistM), 12) +
-           Right(dis(o.dDistM + o.dDist2M), 12) + Right(dis(o.dDist1M), 10) + Right(dis(o.dDist2M), 10) +
-           Right(elv(o.dRadiusM), 10) + Right(FormatNumber(o.dAttenDB, "##0.00"), 9);
-    }
-    t += LandUseDetails(luName);
-    t += "\r\n\tDiffraction Attenuation: " + db(diff_.dAttenDB);
-    t += "\r\n\tTroposcatter Attenuation: " + db(scat_.dAttenDB);
-    t += "\r\n\t  Free Space Attenuation: " + db(dFreeSpaceLoss_);
-    t += "\r\n\t  Total Path Attenuation: " + db(dFreeSpaceLoss_ + dModelLoss_);
-    sDetails_ = t;
-  }
+  if (bDetails_) sDetails_ = Details(ps, ok, luName);
   return false;
+}
+
+std::string clsQXAreaCovRO::Details(const PathStart& ps, bool ok, const std::string& luName) const {
+  const auto db = [](double v) { return FormatNumber(v, "###0.00") + " dB"; };
+  const auto dis = [&](double m) {
+    bool err = false;
+    const std::string unit = sDetailUnDis_.empty() ? "km" : sDetailUnDis_;
+    const double v = ConvertLength("m", unit, m, err);
+    return FormatNumber(err ? m : v, "####0.00");
+  };
+  const auto elv = [&](double m) {
+    bool err = false;
+    const std::string unit = sDetailUnElv_.empty() ? "m" : sDetailUnElv_;
+    const double v = ConvertLength("m", unit, m, err);
+    return FormatNumber(err ? m : v, "#####0.0");
+  };
+  std::string t = CommonPathDetails(ps);
+  if (!ok) t += "\r\n\tPath not computed: " + sPathError_;
+  t += "\r\n\tRounded Obstacle " + sROModeName(iMode_) + ": " + sResult_;
+  t += "\r\n\t N PATH LOC  ELEVATION    RADIUS   DISTANCE";
+  int k = 0;
+  for (const ROObstacle& o : diff_.obstacles) {
+    ++k;
+    t += "\r\n\t" + Right(std::to_string(k), 2) + Right(std::to_string(o.iIndex), 9) + Right(elv(o.dElevM), 11) +
+         Right(elv(o.dRadiusM), 10) + Right(dis(o.dDistM), 11);
+  }
+  t += "\r\n\t PATH    START         OBS         END      DIST 1    DIST 2    RADIUS    ATTEN";
+  k = 0;
+  for (const ROObstacle& o : diff_.obstacles) {
+    ++k;
+    t += "\r\n\t" + Right(std::to_string(k), 5) + Right(dis(o.dDistM - o.dDist1M), 9) + Right(dis(o.dDistM), 12) +
+         Right(dis(o.dDistM + o.dDist2M), 12) + Right(dis(o.dDist1M), 10) + Right(dis(o.dDist2M), 10) +
+         Right(elv(o.dRadiusM), 10) + Right(FormatNumber(o.dAttenDB, "##0.00"), 9);
+  }
+  t += LandUseDetails(luName);
+  t += "\r\n\tDiffraction Attenuation: " + db(diff_.dAttenDB);
+  t += "\r\n\tTroposcatter Attenuation: " + db(scat_.dAttenDB);
+  t += "\r\n\t  Free Space Attenuation: " + db(dFreeSpaceLoss_);
+  t += "\r\n\t  Total Path Attenuation: " + db(dFreeSpaceLoss_ + dModelLoss_);
+  return t;
 }
 
 PathExtras clsQXAreaCovRO::LastPathExtras() const {

@@ -36,6 +36,8 @@ class clsQXAreaCovRO : public clsQXAreaCov {
   bool ReadParameters(const FieldCollection& m) override;
 
  private:
+  // The details text of the last path (ok false: not computed).
+  std::string Details(const PathStart& ps, bool ok, const std::string& luName) const;
   double dResolutionM_ = 1.524;
   std::string sResText_ = "5", sResUnit_ = "ft";
   int iMode_ = kROModeMin;
