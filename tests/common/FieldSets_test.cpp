@@ -13,7 +13,7 @@ FieldCollection FullFacility() {
   return c;
 }
 
-TEST(FieldSets, NamesAndFormatsByNumber) {
+TEST(FieldSets, NamesAndFormatsByNumberDistinctAndCounted) {
   EXPECT_EQ(FacilityFieldName(0), "DECLAT");
   EXPECT_EQ(FacilityFieldName(22), "FAC_ID");
   EXPECT_EQ(FacilityFieldName(223), "TX_A1ERP");
@@ -40,9 +40,6 @@ TEST(FieldSets, NamesAndFormatsByNumber) {
   EXPECT_EQ(FacilityFieldIndex("TX_FREQMHZ"), 171);
   EXPECT_EQ(MobileFieldIndex("TX_FREQMHZ"), 10);
   EXPECT_EQ(FacilityFieldIndex("tx_freqmhz"), -1);
-}
-
-TEST(FieldSets, SetsHaveDistinctNamesAndTheKnownNumberOfFormats) {
   std::set<std::string_view> fac, mob;
   int facFormats = 0, mobFormats = 0;
   for (int i = 0; i < kFacilityFieldCount; ++i) {
@@ -57,7 +54,7 @@ TEST(FieldSets, SetsHaveDistinctNamesAndTheKnownNumberOfFormats) {
   EXPECT_EQ(mobFormats, 2 + 1 + 25);
 }
 
-TEST(FieldSets, BlankMobileAndFacilityNumbersBecomeFormattedZeros) {
+TEST(FieldSets, BlankNumbersBecomeFormattedZerosAndAFacilityLackingOneIsRefused) {
   FieldCollection m{{"RX_A1AGL", std::string("  ")}, {"MO_ID", std::string("")}, {"TX_FREQMHZ", std::string("\t")},
                     {"MO_DESC", std::string("")},    {"RX_A1FLD", std::string("39")}, {"RX_SENS", 0.0}};
   FillBlankMobileNumbers(m);
@@ -83,10 +80,7 @@ TEST(FieldSets, BlankMobileAndFacilityNumbersBecomeFormattedZeros) {
   EXPECT_EQ(f.At(f.Count() - 2).first, "DECLON");
   EXPECT_EQ(f.At(f.Count() - 1).first, "FAC_ID");
   EXPECT_EQ(f.Count(), static_cast<std::size_t>(kFacilityFieldCount));
-}
-
-TEST(FieldSets, AFacilityLackingANumericFieldIsRefusedUntouched) {
-  FieldCollection f = FullFacility();
+  f = FullFacility();
   f.Set("FAC_ELV", std::string(""));
   f.Remove("TX_A1ERP");
   f.Remove("RX_IMPED");

@@ -58,7 +58,7 @@ TEST(FormatNumber, Pictures) {
   EXPECT_EQ(FormatNumber(std::numeric_limits<double>::max(), "0").size(), 309u);
 }
 
-TEST(FormatGeneral, ShortestUpToFifteenDigitsAndExactRoundTrip) {
+TEST(FormatGeneral, ShortestUpToFifteenDigitsExactRoundTripAndFieldValues) {
   const std::pair<double, const char*> cases[] = {
       {0, "0"}, {-0.0, "0"}, {12.5, "12.5"}, {-3, "-3"}, {0.1 + 0.2, "0.3"}, {1.0 / 3.0, "0.333333333333333"},
       {2.0 / 3.0, "0.666666666666667"}, {123456789012345.0, "123456789012345"},
@@ -74,14 +74,12 @@ TEST(FormatGeneral, ShortestUpToFifteenDigitsAndExactRoundTrip) {
   EXPECT_DOUBLE_EQ(ParseDouble(FormatGeneral(-2.5e-100)), -2.5e-100);
   EXPECT_DOUBLE_EQ(ParseDouble(FormatNumber(-0.5, "####.000000000")), -0.5);
   EXPECT_DOUBLE_EQ(ParseDouble(FormatNumber(1234567, "###,###,##0")), 1234567);
-}
-
-TEST(FieldValueToText, EachKind) {
-  const std::pair<FieldValue, const char*> cases[] = {
+  // Field values of each kind.
+  const std::pair<FieldValue, const char*> values[] = {
       {FieldValue{std::string("abc")}, "abc"}, {FieldValue{12.5}, "12.5"}, {FieldValue{0.1f}, "0.1"},
       {FieldValue{std::int32_t{-32200}}, "-32200"}, {FieldValue{true}, "True"}, {FieldValue{false}, "False"},
       {FieldValue{std::nanf("")}, "NaN"}, {FieldValue{-888888.0}, "-888888"}};
-  for (const auto& [v, want] : cases) EXPECT_EQ(ToText(v), want);
+  for (const auto& [v, want] : values) EXPECT_EQ(ToText(v), want);
 }
 
 }  // namespace

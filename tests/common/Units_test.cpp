@@ -51,7 +51,7 @@ TEST(ParseBoolAndInt16, OrdinaryConversions) {
   for (const auto& [text, want] : cases) EXPECT_EQ(ParseInt16(text), want) << text;
 }
 
-TEST(ConvertPower, TableAndFailures) {
+TEST(ConvertPower, TableAndFailuresAndLengthUnitsAndSpelling) {
   const struct {
     const char *from, *to, *value;
     double want;  // NaN: refused (0 and the error flag)
@@ -75,16 +75,14 @@ TEST(ConvertPower, TableAndFailures) {
     EXPECT_EQ(ConvertPower("dBm", dbm < 0 ? "dBW" : "W", dbm, err), 0);
     EXPECT_TRUE(err) << dbm;
   }
-}
-
-TEST(ConvertLength, UnitsAndSpelling) {
-  bool err = true;
+  // Lengths: units and spelling.
+  err = true;
   const struct {
     const char *from, *to;
     double value, want;
-  } cases[] = {{"nm", "m", 1, 1853}, {"mi", "km", 1, 1.609344}, {"m", "ft", 0.3048, 1}, {"ft", "in", 1, 12},
+  } lengths[] = {{"nm", "m", 1, 1853}, {"mi", "km", 1, 1.609344}, {"m", "ft", 0.3048, 1}, {"ft", "in", 1, 12},
                {"METERS", "cm", 2, 200}, {"Decimeters", "mm", 1, 100}, {"furlong", "furlong", 3.5, 3.5}};
-  for (const auto& c : cases) {
+  for (const auto& c : lengths) {
     err = true;
     EXPECT_DOUBLE_EQ(ConvertLength(c.from, c.to, c.value, err), c.want) << c.from << " " << c.to;
     EXPECT_FALSE(err);

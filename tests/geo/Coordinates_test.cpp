@@ -10,7 +10,7 @@
 namespace zw {
 namespace {
 
-TEST(Datum, NameTable) {
+TEST(Datum, NameTableAndCoordinateText) {
   // The keys name the display name but are not datum names themselves.
   const struct {
     const char *name, *display, *key;
@@ -22,14 +22,12 @@ TEST(Datum, NameTable) {
   }
   EXPECT_EQ(DatumEpsg("ll27"), 4267);
   EXPECT_EQ(DatumEpsg("LL"), 0);
-}
-
-TEST(CoordText, DegreesMinutesSeconds) {
-  const std::tuple<double, const char*, const char*> cases[] = {
+  // Degrees, minutes and seconds.
+  const std::tuple<double, const char*, const char*> texts[] = {
       {40.5, "LT", "  40 30 0.00 N"}, {-105.999999, "LN", " 106 00 0.00 W"}, {0.0, "LN", "  00 00 0.00 W"},
       {0.0, "LT", "  00 00 0.00 N"},  {-33.8688, "LT", "  33 52 7.68 S"},    {151.2093, "LN", " 151 12 33.48 E"},
       {NAN, "LT", ""}};
-  for (const auto& [v, kind, want] : cases) EXPECT_EQ(CoordText(v, kind), want) << v;
+  for (const auto& [v, kind, want] : texts) EXPECT_EQ(CoordText(v, kind), want) << v;
 }
 
 // Reference values from PROJ's cs2cs (no NADCON grids installed).
