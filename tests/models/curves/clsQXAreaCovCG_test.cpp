@@ -28,7 +28,7 @@ class CGCalcTest : public test::ModelTestEnv {
   }
 };
 
-TEST_F(CGCalcTest, ReaderKeysAndContourInMilesFromTheRule) {
+TEST_F(CGCalcTest, ReaderKeysContourFromTheRuleAndItsOptions) {
   clsQXAreaCovCG c;
   c.cPropMod(test::Fields({{"cg_gulfmex", "True"}, {"cg_unservd", "0"}, {"cg_vgnmode", "HOR"}}));
   ASSERT_TRUE(c.cPropMod());
@@ -55,9 +55,6 @@ TEST_F(CGCalcTest, ReaderKeysAndContourInMilesFromTheRule) {
   EXPECT_NEAR(cg.dContourLon(), lon, 1e-9);
   EXPECT_NE(cg.sDetails().find(" mi "), std::string::npos);
   EXPECT_DOUBLE_EQ(cg.dNetField(), 32.0);
-}
-
-TEST_F(CGCalcTest, GulfAndUnservedOptionsReachTheFormula) {
   // A low cell: HAAT 5 m, 5 W.
   auto gulf = std::make_shared<FieldCollection>();
   gulf->Set("cg_gulfmex", std::string("1"));

@@ -31,7 +31,7 @@ class CXCalcTest : public test::ModelTestEnv {
   }
 };
 
-TEST_F(CXCalcTest, ReaderStationTypeAndContourFromRadialHaatAndErp) {
+TEST_F(CXCalcTest, ReaderContourPatternsAndPathStudies) {
   clsQXAreaCovCX good;
   good.cPropMod(Template("3"));
   EXPECT_EQ(good.iPart22Type(), 3);
@@ -67,41 +67,39 @@ TEST_F(CXCalcTest, ReaderStationTypeAndContourFromRadialHaatAndErp) {
   // Ground at 200 m: HAAT 100 m, type 4 now row 3.
   test::RunKm(c, Path(30.0, 200.0f), 30.0);
   EXPECT_NEAR(c.dContourDistKm(), 8.577 * std::pow(100.0, 0.24) * std::pow(100.0, 0.19), 1e-6);
-}
-
-TEST_F(CXCalcTest, PatternsReachTheFormulaAndPathStudiesTellCoveredFromNot) {
-  clsQXAreaCovCX c;
-  Ready(c, 100.0, 300.0, Template("3"));
-  c.cFAC(test::Facility(152.0, 3.0));
-  c.sTaskType("Contour");
-  c.daHaz({0, 0, 90, 180, 270});
-  c.daHgain({0, 3, -7, 3, 3});  // 10 dB down toward the east
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
-  EXPECT_NEAR(c.dPathErpW(), 10.0, 1e-9);
-  EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(10.0, 0.2), 1e-6);
+  // Patterns reach the formula; path studies tell covered from not.
+  clsQXAreaCovCX pat;
+  Ready(pat, 100.0, 300.0, Template("3"));
+  pat.cFAC(test::Facility(152.0, 3.0));
+  pat.sTaskType("Contour");
+  pat.daHaz({0, 0, 90, 180, 270});
+  pat.daHgain({0, 3, -7, 3, 3});  // 10 dB down toward the east
+  test::RunKm(pat, Path(30.0, 100.0f), 30.0);
+  EXPECT_NEAR(pat.dHorizErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(pat.dPathErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(pat.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(10.0, 0.2), 1e-6);
   // A vertical pattern 10 dB down below 0.3 degrees: HAAT 200 m puts the
   // horizon at 0.0277 x sqrt(200) = 0.39 degrees; the path ERP drops to 1 W
   // while the horizontal one stays.
-  c.daVel({0, -10, 0.3, 0.31, 10});
-  c.daVgain({0, 3, 3, -7, -7});
-  test::RunKm(c, Path(30.0, 100.0f), 30.0);
-  EXPECT_NEAR(c.dHorizErpW(), 10.0, 1e-9);
-  EXPECT_NEAR(c.dPathErpW(), 1.0, 1e-9);
-  EXPECT_NEAR(c.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(1.0, 0.2), 1e-6);
-  clsQXAreaCovCX c2;
-  Ready(c2, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
-  c2.bDetails(true);
-  test::RunKm(c2, Path(20.0, 100.0f), 20.0);
-  ASSERT_FALSE(c2.bErrorRun());
-  EXPECT_TRUE(c2.bCovered());
-  EXPECT_DOUBLE_EQ(c2.dNetField(), 43.0);
-  EXPECT_NE(c2.sDetails().find("Within the service contour"), std::string::npos);
-  test::RunKm(c2, Path(50.0, 100.0f), 50.0);
-  ASSERT_FALSE(c2.bErrorRun());
-  EXPECT_FALSE(c2.bCovered());
-  EXPECT_LT(c2.dNetField(), -500.0);
-  EXPECT_NE(c2.sDetails().find("Beyond the service contour"), std::string::npos);
+  pat.daVel({0, -10, 0.3, 0.31, 10});
+  pat.daVgain({0, 3, 3, -7, -7});
+  test::RunKm(pat, Path(30.0, 100.0f), 30.0);
+  EXPECT_NEAR(pat.dHorizErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(pat.dPathErpW(), 1.0, 1e-9);
+  EXPECT_NEAR(pat.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(1.0, 0.2), 1e-6);
+  clsQXAreaCovCX cov;
+  Ready(cov, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
+  cov.bDetails(true);
+  test::RunKm(cov, Path(20.0, 100.0f), 20.0);
+  ASSERT_FALSE(cov.bErrorRun());
+  EXPECT_TRUE(cov.bCovered());
+  EXPECT_DOUBLE_EQ(cov.dNetField(), 43.0);
+  EXPECT_NE(cov.sDetails().find("Within the service contour"), std::string::npos);
+  test::RunKm(cov, Path(50.0, 100.0f), 50.0);
+  ASSERT_FALSE(cov.bErrorRun());
+  EXPECT_FALSE(cov.bCovered());
+  EXPECT_LT(cov.dNetField(), -500.0);
+  EXPECT_NE(cov.sDetails().find("Beyond the service contour"), std::string::npos);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
   EXPECT_EQ(bu.sDesc(), "");
 }
 
-TEST_F(BUCalc, ReaderRejectsMissingModeAndTemplate) {
+TEST_F(BUCalc, ReaderRejectsMissingModeAndTemplateAndCovCalcMatchesLossRoutine) {
   clsQXAreaCovBU c;
   c.bSilent(true);
   auto m = Template("MIN DISTANCE");
@@ -73,9 +73,6 @@ TEST_F(BUCalc, ReaderRejectsMissingModeAndTemplate) {
   c.cPropMod(nullptr);
   EXPECT_FALSE(c.cPropMod());
   EXPECT_EQ(c.sReadError(), "");
-}
-
-TEST_F(BUCalc, CovCalcMatchesLossRoutine) {
   for (const char* mode : {"MIN DISTANCE", "INFLECTION", "OBSTACLE PEAKS", "FIGURE 12"}) {
     clsQXAreaCovBU c;
     c.cPropMod(Template(mode, "1", "m"));
@@ -108,7 +105,7 @@ TEST_F(BUCalc, CovCalcMatchesLossRoutine) {
   }
 }
 
-TEST_F(BUCalc, ClearPathReceiverAboveSeaLevelAndInvalidModeFlagged) {
+TEST_F(BUCalc, ClearPathInvalidModeAndParametersByMode) {
   clsQXAreaCovBU c;
   c.cPropMod(Template("FIGURE 12"));
   auto p = Profile(20.0f);
@@ -133,9 +130,7 @@ TEST_F(BUCalc, ClearPathReceiverAboveSeaLevelAndInvalidModeFlagged) {
   EXPECT_TRUE(std::isfinite(c2.dNetField()));
   EXPECT_LT(c2.dNetField(), -500.0);
   EXPECT_NE(Log().find("Unknown BUMode in bu_loss calc"), std::string::npos);
-}
-
-TEST_F(BUCalc, PrtParametersByMode) {
+  // The parameter print-out by mode.
   const std::pair<const char*, const char*> rows[] = {
       {"OBSTACLE PEAKS", "based on OBSTACLE PEAKS\n\tObstacle resolution: 12.50 m\n \n"},
       {"INFLECTION", "based on INFLECTION\n \n"},

@@ -71,7 +71,7 @@ TEST_F(HDCalc, ReaderAreaTypesDistancesAndInvalidAreaTypeMessage) {
   EXPECT_NE(Log().find("Invalid Area Type setting for Hata/Davidson:"), std::string::npos);
 }
 
-TEST_F(HDCalc, CovCalcUsesRadialHaat) {
+TEST_F(HDCalc, CovCalcUsesRadialHaatAndOutOfRangeInputsWarn) {
   clsQXAreaCovHD c;
   c.cPropMod(Template("SUBURBAN"));
   Ready(c, 20000.0);
@@ -93,29 +93,26 @@ TEST_F(HDCalc, CovCalcUsesRadialHaat) {
   EXPECT_NE(t.find("Additional Estimated transmission loss: "), std::string::npos);
   EXPECT_EQ(t.find("free-space value used"), std::string::npos);
   EXPECT_TRUE(c.Warnings().empty());
-}
-
-// Inputs outside Hata's formulas as Davidson extended them (30 ... 1500 MHz,
-// HAAT 30 ... 2500 m, mobile 1 ... 10 m, 1 ... 300 km) each give a warning;
-// the loss is the same as without.
-TEST_F(HDCalc, OutOfRangeInputsWarnWithoutChangingTheLoss) {
-  clsQXAreaCovHD c;
-  c.cPropMod(Template("SUBURBAN"));
-  Ready(c, 500.0);  // 0.5 km
-  c.CovCalc();
-  ASSERT_EQ(c.Warnings().size(), 1u);
-  EXPECT_NE(c.Warnings()[0].find("Hata/Davidson: distance 0.5 km is outside the published range"), std::string::npos)
-      << c.Warnings()[0];
-  EXPECT_DOUBLE_EQ(c.dModelLoss(), HDCalcLoss(150.0, c.dHaatM(), 1.5, 500.0, HDAreaType::Suburban).dModelLoss);
-  Ready(c, 20000.0);
-  c.CovCalc();
-  EXPECT_TRUE(c.Warnings().empty());
+  // Inputs outside Hata's formulas as Davidson extended them (30 ... 1500 MHz,
+  // HAAT 30 ... 2500 m, mobile 1 ... 10 m, 1 ... 300 km) each give a warning;
+  // the loss is the same as without.
+  clsQXAreaCovHD w;
+  w.cPropMod(Template("SUBURBAN"));
+  Ready(w, 500.0);  // 0.5 km
+  w.CovCalc();
+  ASSERT_EQ(w.Warnings().size(), 1u);
+  EXPECT_NE(w.Warnings()[0].find("Hata/Davidson: distance 0.5 km is outside the published range"), std::string::npos)
+      << w.Warnings()[0];
+  EXPECT_DOUBLE_EQ(w.dModelLoss(), HDCalcLoss(150.0, w.dHaatM(), 1.5, 500.0, HDAreaType::Suburban).dModelLoss);
+  Ready(w, 20000.0);
+  w.CovCalc();
+  EXPECT_TRUE(w.Warnings().empty());
   // A path shorter than the HAAT window has no averaging points.
-  c.cPropMod(Template("URBAN-MEDIUM"));
-  Ready(c, 2000.0, 300.0);
-  c.CovCalc();
-  EXPECT_DOUBLE_EQ(c.dHaatM(), 200.0);  // the transmitter height above sea level
-  EXPECT_EQ(c.Loss().dA1, 0.0);         // urban at 300 MHz: no receiver-height adjustment
+  w.cPropMod(Template("URBAN-MEDIUM"));
+  Ready(w, 2000.0, 300.0);
+  w.CovCalc();
+  EXPECT_DOUBLE_EQ(w.dHaatM(), 200.0);  // the transmitter height above sea level
+  EXPECT_EQ(w.Loss().dA1, 0.0);         // urban at 300 MHz: no receiver-height adjustment
 }
 
 TEST_F(HDCalc, BelowFreeSpaceUsesFreeSpace) {

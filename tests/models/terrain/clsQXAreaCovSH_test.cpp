@@ -71,7 +71,7 @@ TEST_F(SHCalc, FlatPathSmallestRatioAtMidPath) {
   EXPECT_NE(c.sDetails().find("Free Space Field: ("), std::string::npos);
 }
 
-TEST_F(SHCalc, FixedAngleRayAndShortAndEmptyProfiles) {
+TEST_F(SHCalc, FixedAngleRayShortAndEmptyProfilesAndNoFrequency) {
   clsQXAreaCovSH c;
   c.cPropMod(Template("1", "1"));
   auto p = Flat();
@@ -101,19 +101,17 @@ TEST_F(SHCalc, FixedAngleRayAndShortAndEmptyProfiles) {
   EXPECT_NE(s.sPathError().find("12.35"), std::string::npos) << s.sPathError();
   EXPECT_NE(s.sPathError().find("-98.77"), std::string::npos);
   EXPECT_NE(Log().find("12.35"), std::string::npos);
-}
-
-TEST_F(SHCalc, NoFrequencyIsLoggedAndNoFixedAnglePrinted) {
-  clsQXAreaCovSH c;
-  c.cPropMod(Template("0"));
-  c.bSilent(true);
-  c.cPathElv(Flat());
-  c.dPathLthM(1000);
-  c.CovCalc();  // no facility: no wavelength
-  EXPECT_TRUE(c.bErrorRun());
+  // No frequency is logged; no fixed angle printed.
+  clsQXAreaCovSH nf;
+  nf.cPropMod(Template("0"));
+  nf.bSilent(true);
+  nf.cPathElv(Flat());
+  nf.dPathLthM(1000);
+  nf.CovCalc();  // no facility: no wavelength
+  EXPECT_TRUE(nf.bErrorRun());
   EXPECT_NE(Log().find("Error in SH_Ratio"), std::string::npos);
   std::ostringstream b;
-  c.PrtParameters(b);
+  nf.PrtParameters(b);
   EXPECT_EQ(b.str().find("Fixed Angle"), std::string::npos);
 }
 
