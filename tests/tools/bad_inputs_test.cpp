@@ -28,10 +28,13 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "platform/Text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using zw::ToLower;
+using zw::Trim;
 
 const fs::path kCases = fs::path(RAVO_TEST_DIR) / "bad";
 const fs::path kSample = fs::path(RAVO_DATA_DIR) / "sample";
@@ -73,15 +76,6 @@ std::vector<std::string> Split(const std::string& s, char sep) {
   }
   out.push_back(cur);
   return out;
-}
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-std::string Lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
   for (std::size_t i = s.find(from); i != std::string::npos; i = s.find(from, i + to.size())) s.replace(i, from.size(), to);
@@ -135,7 +129,7 @@ std::string EditIni(const std::string& text, const std::string& kind, const std:
   auto isHeader = [](const std::string& l) { return !Trim(l).empty() && Trim(l)[0] == '['; };
   std::size_t head = lines.size();
   for (std::size_t i = 0; i < lines.size(); ++i)
-    if (Lower(Trim(lines[i])) == "[" + Lower(section) + "]") {
+    if (ToLower(Trim(lines[i])) == "[" + ToLower(section) + "]") {
       head = i;
       break;
     }
@@ -152,7 +146,7 @@ std::string EditIni(const std::string& text, const std::string& kind, const std:
     std::size_t at = end;
     for (std::size_t i = head + 1; i < end; ++i) {
       const auto eq = lines[i].find('=');
-      if (eq != std::string::npos && Lower(Trim(lines[i].substr(0, eq))) == Lower(key)) at = i;
+      if (eq != std::string::npos && ToLower(Trim(lines[i].substr(0, eq))) == ToLower(key)) at = i;
     }
     if (kind == "del") {
       if (at != end) lines.erase(lines.begin() + static_cast<long>(at));
@@ -221,7 +215,7 @@ void Generate(const fs::path& dir, const std::vector<std::string>& g, std::uint6
     std::string out;
     for (std::string l; std::getline(in, l);) {
       const auto eq = l.find('=');
-      if (Lower(l.substr(0, 4)) == "path" && eq != std::string::npos && Lower(l.substr(0, eq)) != "paths") {
+      if (ToLower(l.substr(0, 4)) == "path" && eq != std::string::npos && ToLower(l.substr(0, eq)) != "paths") {
         auto f = Split(l.substr(eq + 1), '|');
         if (f.size() >= field) f[field - 1] = g.at(3);
         std::string v;

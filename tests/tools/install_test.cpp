@@ -3,7 +3,6 @@
 // program of another project builds against find_package(ZWRavoprop).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>

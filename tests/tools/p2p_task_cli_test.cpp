@@ -2,9 +2,7 @@
 // through the engine gives the same answer as the template form of the same
 // path (same terrain, same sampling step).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <cmath>

@@ -1,12 +1,11 @@
 // `ravoprop run --task N --workdir DIR`: the area study of a stored task from
 // the command line.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "TempDir.h"
 #include "ToolRun.h"
@@ -48,33 +47,31 @@ TEST_F(RunCliTest, SampleStudyRunsAndNamesItsFiles) {
 }
 
 TEST_F(RunCliTest, FailuresExitNonZeroWithAMessage) {
-  {
-    const Outcome o = Run("run --task 55 --workdir " + Quote(work()) + " --dem " + Quote(Tile("N44W072.hgt")));
-    EXPECT_NE(o.exitCode, 0);
-    EXPECT_NE(o.err.find("Task 0000055 not found in the task database"), std::string::npos) << o.err;
-    EXPECT_FALSE(fs::exists(work() / "R0000055.DBF"));
-  }
-  {
-    const Outcome o = Run("run --task 1 --workdir " + Quote(work()) + " --dem " + Quote(tmp.path() / "none.hgt"));
-    EXPECT_NE(o.exitCode, 0);
-    EXPECT_NE(o.err.find("No usable elevation data in"), std::string::npos) << o.err;
-    EXPECT_FALSE(fs::exists(work() / "R0000001.DBF"));
-  }
-  {
-    // No terrain under the study: every point is missing; the questions take
-    // their default (No) without a terminal, and the run reports each point,
-    // then fails: a study that computed nothing is not a success.
-    const Outcome o = Run("run --task 1 --workdir " + Quote(work()) + " --threads 1 --dem " +
-                          Quote(Tile("N22W160.hgt")));
-    EXPECT_NE(o.exitCode, 0);
-    EXPECT_NE(o.err.find("No point of the study was computed"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("720 points without terrain data"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("No topo elevation data found for azimuth 350"), std::string::npos);
-  }
-  {
-    const Outcome o = Run("run --workdir " + Quote(work()));
-    EXPECT_NE(o.exitCode, 0);
-    EXPECT_NE(o.err.find("--task"), std::string::npos) << o.err;
+  const std::string wd = " --workdir " + Quote(work());
+  const struct {
+    std::string args;
+    std::vector<std::string> says;
+    const char* absent;  // a results table not written
+  } cases[] = {
+      {"--task 55" + wd + " --dem " + Quote(Tile("N44W072.hgt")), {"Task 0000055 not found in the task database"},
+       "R0000055.DBF"},
+      {"--task 1" + wd + " --dem " + Quote(tmp.path() / "none.hgt"), {"No usable elevation data in"}, "R0000001.DBF"},
+      // No terrain under the study: every point is missing; the questions take
+      // their default (No) without a terminal, and the run reports each point,
+      // then fails: a study that computed nothing is not a success.
+      {"--task 1" + wd + " --threads 1 --dem " + Quote(Tile("N22W160.hgt")),
+       {"No point of the study was computed", "720 points without terrain data",
+        "No topo elevation data found for azimuth 350"},
+       nullptr},
+      {wd, {"--task"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    const Outcome o = Run("run " + c.args);
+    EXPECT_NE(o.exitCode, 0) << c.args;
+    for (const auto& text : c.says) EXPECT_NE(o.err.find(text), std::string::npos) << c.args << ": " << o.err;
+    if (c.absent) {
+      EXPECT_FALSE(fs::exists(work() / c.absent)) << c.absent;
+    }
   }
 }
 

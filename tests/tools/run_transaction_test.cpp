@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
