@@ -192,7 +192,7 @@ class AntennaLibrary : public ::testing::Test {
   fs::path dir = tmp.path() / "ant";
 };
 
-TEST_F(AntennaLibrary, LoadsGainDescriptionAndOrderedPatternsInDbd) {
+TEST_F(AntennaLibrary, LoadsGainDescriptionAndOrderedPatternsInEveryUnitNamesAndDefaults) {
   clsAntenna a = Prepared();
   ASSERT_EQ(LoadAntennaFromLibrary(dir, "LIB", "DB404", "dBd", false, a), "");
   EXPECT_EQ(a.sDesc, "Four-bay dipole");
@@ -215,10 +215,8 @@ TEST_F(AntennaLibrary, LoadsGainDescriptionAndOrderedPatternsInDbd) {
   EXPECT_TRUE(Shown().empty());
   // Gain toward a receiver through the loaded arrays.
   EXPECT_DOUBLE_EQ(a.HorGain(30 + 180, -99), -0.0206);
-}
-
-TEST_F(AntennaLibrary, OtherUnitsNamesAndDefaults) {
-  clsAntenna a;
+  // Other units, names and defaults.
+  a = clsAntenna();
   ASSERT_EQ(LoadAntennaFromLibrary(dir, "LIB", "DB404", "REL", true, a), "");
   EXPECT_EQ(a.daHgain, Arr({1, 0.8, 0.5, 0.8}));
   ASSERT_EQ(LoadAntennaFromLibrary(dir, "LIB", "DB404", "dBi", true, a), "");

@@ -199,7 +199,7 @@ TEST_F(DbfTableTest, FindComparesByTheFieldType) {
   EXPECT_EQ(t.FindFirst("VALUE", 99.0), -1);
 }
 
-TEST_F(DbfTableTest, SortingByFieldsIsStableWithEmptyNumbersFirst) {
+TEST_F(DbfTableTest, SortingIsStableAndTheRecordsetViewFiltersOrdersAndEdits) {
   const auto p = MakeTable();
   DbfTable t;
   ASSERT_EQ(t.Open(p), "");
@@ -215,35 +215,33 @@ TEST_F(DbfTableTest, SortingByFieldsIsStableWithEmptyNumbersFirst) {
   std::string error;
   EXPECT_EQ(t.Sorted({{"NOSUCH", false}}, &some, &error), some);
   EXPECT_NE(error, "");
-}
-
-TEST_F(DbfTableTest, RecordsetViewFiltersOrdersAndEdits) {
-  const auto p = MakeTable();
-  DbfTable t;
-  ASSERT_EQ(t.Open(p), "");
+  // The recordset view filters, orders and edits.
+  const auto p2 = MakeTable("V.DBF");
+  DbfTable t2;
+  ASSERT_EQ(t2.Open(p2), "");
   for (int i = 0; i < 6; ++i)
-    ASSERT_EQ(t.Append({{"NAME", std::string(i % 2 ? "odd" : "even")}, {"COUNT", i}}), "");
-  ASSERT_EQ(t.Delete(4), "");
+    ASSERT_EQ(t2.Append({{"NAME", std::string(i % 2 ? "odd" : "even")}, {"COUNT", i}}), "");
+  ASSERT_EQ(t2.Delete(4), "");
   auto even = [](const DbfTable& tb, int r) { return tb.Text(r, "NAME") == "even"; };
-  ASSERT_EQ(t.Select(even, {{"COUNT", true}}), "");
-  EXPECT_EQ(t.ViewCount(), 2);  // 0 and 2; 4 is deleted
+  ASSERT_EQ(t2.Select(even, {{"COUNT", true}}), "");
+  EXPECT_EQ(t2.ViewCount(), 2);  // 0 and 2; 4 is deleted
   std::vector<int> seen;
-  for (t.MoveFirst(); !t.Eof(); t.MoveNext()) {
-    seen.push_back(std::get<std::int32_t>(t.Value(t.Current(), "COUNT")));
-    ASSERT_EQ(t.UpdateCurrent({{"VALUE", 1.5}}), "");
+  for (t2.MoveFirst(); !t2.Eof(); t2.MoveNext()) {
+    seen.push_back(std::get<std::int32_t>(t2.Value(t2.Current(), "COUNT")));
+    ASSERT_EQ(t2.UpdateCurrent({{"VALUE", 1.5}}), "");
   }
   EXPECT_EQ(seen, (std::vector<int>{2, 0}));
-  EXPECT_EQ(t.Current(), -1);
-  EXPECT_NE(t.UpdateCurrent({{"VALUE", 1.0}}), "");  // past the end
-  EXPECT_EQ(t.Number(2, "VALUE"), 1.5);
-  EXPECT_TRUE(t.IsNull(1, "VALUE"));
-  ASSERT_EQ(t.AddNew({}), "");
-  EXPECT_EQ(t.ViewCount(), 3);
-  EXPECT_EQ(t.Current(), 6);
-  EXPECT_EQ(t.Position(), 2);
-  EXPECT_NE(t.Select({}, {{"NOSUCH", false}}), "");
-  ASSERT_EQ(t.Select(), "");
-  EXPECT_EQ(t.ViewCount(), 6);
+  EXPECT_EQ(t2.Current(), -1);
+  EXPECT_NE(t2.UpdateCurrent({{"VALUE", 1.0}}), "");  // past the end
+  EXPECT_EQ(t2.Number(2, "VALUE"), 1.5);
+  EXPECT_TRUE(t2.IsNull(1, "VALUE"));
+  ASSERT_EQ(t2.AddNew({}), "");
+  EXPECT_EQ(t2.ViewCount(), 3);
+  EXPECT_EQ(t2.Current(), 6);
+  EXPECT_EQ(t2.Position(), 2);
+  EXPECT_NE(t2.Select({}, {{"NOSUCH", false}}), "");
+  ASSERT_EQ(t2.Select(), "");
+  EXPECT_EQ(t2.ViewCount(), 6);
 }
 
 TEST_F(DbfTableTest, CopyFieldsTakesTheNamedFieldsOfLiveRecords) {
@@ -583,7 +581,7 @@ TEST_F(DbfTableTest, AFailedWriteIsReportedAndNothingMoreIsWritten) {
   EXPECT_EQ(again.Text(1, "NAME"), "c");
 }
 
-TEST_F(DbfTableTest, UpdateOfSeveralFieldsIsAllOrNothing) {
+TEST_F(DbfTableTest, UpdateOfSeveralFieldsIsAllOrNothingAndATableOpenForUpdateIsLocked) {
   const auto p = MakeTable();
   DbfTable t;
   ASSERT_EQ(t.Open(p), "");
@@ -594,23 +592,21 @@ TEST_F(DbfTableTest, UpdateOfSeveralFieldsIsAllOrNothing) {
   ASSERT_EQ(t.Update(0, {{"name", std::string("b")}, {"count", 7}, {"VALUE", std::string()}}), "");
   EXPECT_EQ(t.Text(0, "NAME"), "b");
   EXPECT_TRUE(t.IsNull(0, "VALUE"));
-}
-
-TEST_F(DbfTableTest, ATableOpenForUpdateIsLocked) {
-  const auto p = MakeTable();
-  const int fd = ::open(p.c_str(), O_RDWR);
+  // A table open for update is locked.
+  const auto p2 = MakeTable("L.DBF");
+  const int fd = ::open(p2.c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);  // as another program would
-  DbfTable t;
-  const std::string err = t.Open(p);
+  DbfTable t2;
+  const std::string err = t2.Open(p2);
   EXPECT_NE(err.find("in use by another program"), std::string::npos) << err;
-  EXPECT_EQ(t.Open(p, true), "");  // reading is still possible
-  t.Close();
+  EXPECT_EQ(t2.Open(p2, true), "");  // reading is still possible
+  t2.Close();
   flock(fd, LOCK_UN);
   ::close(fd);
-  EXPECT_EQ(t.Open(p), "");
+  EXPECT_EQ(t2.Open(p2), "");
   DbfTable second;
-  EXPECT_NE(second.Open(p), "");
+  EXPECT_NE(second.Open(p2), "");
 }
 
 TEST_F(DbfTableTest, AShortNumericFieldSpellingAHugeNumberReadsAsThatNumber) {

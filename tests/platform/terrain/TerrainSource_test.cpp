@@ -90,7 +90,7 @@ TEST(TerrainSource, BilinearAndProjectedGeoTiffAgreeWithGdal) {
   EXPECT_EQ(utmSource.Elevation(34.0, -118.2), kNoElevation);
 }
 
-TEST(TerrainSource, MosaicFinestWinsVoidsFallBack) {
+TEST(TerrainSource, MosaicFinestWinsVoidsFallBackAndProfileReadsEqualPointReads) {
   TempDir dir;
   // Coarse 0.01 degree grid at 100 m over [0, 2] x [0, 2]; fine 0.001 degree
   // grid at 200 m over [0.5, 1] x [0.5, 1] with a void square.
@@ -108,23 +108,20 @@ TEST(TerrainSource, MosaicFinestWinsVoidsFallBack) {
   EXPECT_EQ(t.Elevation(3.0, 1.0), kNoElevation);
   // Next to a void, the valid neighbours carry the value.
   EXPECT_FLOAT_EQ(t.Elevation(1 - 0.0995, 0.5 + 0.0995), 200.0f);
-}
-
-// A profile's points read in one go through a cursor (which reads most of
-// them straight from the block that answered last) give exactly what each
-// point gives on its own, across equal tiles side by side, a finer grid with a
-// void over them, and their edges.
-TEST(TerrainSource, ProfileReadsEqualPointByPointReads) {
-  TempDir dir;
+  // A profile's points read in one go through a cursor (which reads most of
+  // them straight from the block that answered last) give exactly what each
+  // point gives on its own, across equal tiles side by side, a finer grid with a
+  // void over them, and their edges.
+  TempDir dir2;
   auto slope = [](double base) { return [base](int c, int r) { return base + 3.0 * c + 7.0 * r + (c * r) % 11; }; };
-  WriteGrid(dir.path() / "a.tif", 0, 2, 0.01, 100, 200, slope(100));
-  WriteGrid(dir.path() / "b.tif", 1, 2, 0.01, 100, 200, slope(400));
-  WriteGrid(dir.path() / "fine.tif", 0.7, 1.3, 0.002, 300, 300, [](int c, int r) {
+  WriteGrid(dir2.path() / "a.tif", 0, 2, 0.01, 100, 200, slope(100));
+  WriteGrid(dir2.path() / "b.tif", 1, 2, 0.01, 100, 200, slope(400));
+  WriteGrid(dir2.path() / "fine.tif", 0.7, 1.3, 0.002, 300, 300, [](int c, int r) {
     return c >= 120 && c < 140 && r >= 50 && r < 90 ? NAN : 50.0 + c + 2.0 * r;
   });
-  TerrainSource t;
-  ASSERT_EQ(t.Add(dir.path()), "");
-  TerrainSource::Cursor run(t);
+  TerrainSource t2;
+  ASSERT_EQ(t2.Add(dir2.path()), "");
+  TerrainSource::Cursor run(t2);
   std::size_t n = 0;
   for (double az = 5; az < 360; az += 40) {
     std::vector<double> lat, lon;
@@ -134,10 +131,10 @@ TEST(TerrainSource, ProfileReadsEqualPointByPointReads) {
       lon.push_back(1.0 + 0.0013 * (k - 350) * std::sin(az * M_PI / 180));
     }
     std::vector<float> got(lat.size());
-    t.Elevations(lat.data(), lon.data(), lat.size(), got.data(), run);
+    t2.Elevations(lat.data(), lon.data(), lat.size(), got.data(), run);
     for (std::size_t k = 0; k < lat.size(); ++k) {
-      TerrainSource::Cursor own(t);
-      ASSERT_EQ(got[k], t.Elevation(lat[k], lon[k], own)) << az << " " << lat[k] << " " << lon[k];
+      TerrainSource::Cursor own(t2);
+      ASSERT_EQ(got[k], t2.Elevation(lat[k], lon[k], own)) << az << " " << lat[k] << " " << lon[k];
       n += got[k] > kNoElevationLimit ? 1 : 0;
     }
   }
