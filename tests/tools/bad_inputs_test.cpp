@@ -8,12 +8,14 @@
 //   args:    arguments of p2p / import ({case}, {work}, {tile} are replaced)
 //   gen:     KIND|...   bulky or binary inputs made here (see Generate)
 //   set:     FILE|Section|Key|Value   an INI edit; del: FILE|Section|Key; delsec: FILE|Section
-//   expect:  a text the message must contain
+//   expect:  a text the message must contain (one line each; {case}, {work} replaced)
+//   exit:    the exit status wanted, when it matters; stdout: a text stdout must hold
 //   known:   why the tool still accepts this input (checked for no crash, no
 //            hang and, when refused, unchanged files; listed in the report)
 //   skip:    why the case does not run by default (RAVO_SLOW_TESTS=1 runs it)
 // Run cases start from a copy of data/sample with the case's files laid over
-// it; p2p and import cases work on a copy of the case folder.
+// it (args:, when given, stand for task 1 and the bundled tile); p2p and
+// import cases work on a copy of the case folder.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -86,8 +88,8 @@ struct BadCase {
   std::vector<std::string> commands;
   std::string args;
   std::vector<std::vector<std::string>> steps;  // gen/set/del/delsec, first element the kind
-  std::string expect;
-  std::string known, skip;
+  std::vector<std::string> expect;
+  std::string exit, stdoutHas, known, skip;
 };
 
 BadCase ReadCase(const fs::path& file) {
@@ -104,7 +106,11 @@ BadCase ReadCase(const fs::path& file) {
     } else if (key == "args") {
       bad.args = value;
     } else if (key == "expect") {
-      bad.expect = value;
+      bad.expect.push_back(value);
+    } else if (key == "exit") {
+      bad.exit = value;
+    } else if (key == "stdout") {
+      bad.stdoutHas = value;
     } else if (key == "known") {
       bad.known = value;
     } else if (key == "skip") {
@@ -303,7 +309,9 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     SCOPED_TRACE(command);
     const std::string q = "'";
     std::string args;
-    if (command == "run") {
+    if ((command == "run" || command == "p2p-task") && !bad.args.empty()) {
+      args = "--yes " + std::string(command == "run" ? "run " : "p2p ") + bad.args;
+    } else if (command == "run") {
       args = "--yes run --task 1 --threads 2 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q;
     } else if (command == "p2p-task") {
       args = "--yes p2p --json --task 1 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q +
@@ -315,8 +323,11 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     } else {
       FAIL() << "unknown command " << command;
     }
-    args = ReplaceAll(ReplaceAll(ReplaceAll(args, "{case}", copy.string()), "{work}", work.string()), "{tile}",
-                      kTile.string());
+    const auto fill = [&](const std::string& s) {
+      return ReplaceAll(ReplaceAll(ReplaceAll(s, "{case}", copy.string()), "{work}", work.string()), "{tile}",
+                        kTile.string());
+    };
+    args = fill(args);
     const Outcome o = RunTool(home, args);
     ASSERT_TRUE(WIFEXITED(o.status)) << "killed by a signal\n" << o.err;
     const int rc = WEXITSTATUS(o.status);
@@ -330,9 +341,13 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     }
     EXPECT_NE(rc, 0) << "accepted\nstdout: " << o.out.substr(0, 2000) << "\nstderr: " << o.err;
     EXPECT_FALSE(Trim(o.err).empty()) << "no message on stderr; stdout: " << o.out.substr(0, 2000);
-    if (!bad.expect.empty()) {
-      EXPECT_NE(o.err.find(bad.expect), std::string::npos) << o.err;
+    for (const auto& text : bad.expect) {
+      EXPECT_NE(o.err.find(fill(text)), std::string::npos) << fill(text) << "\n" << o.err;
     }
+    if (!bad.exit.empty()) {
+      EXPECT_EQ(std::to_string(rc), bad.exit);
+    }
+    EXPECT_NE(o.out.find(bad.stdoutHas), std::string::npos) << o.out;
   }
   // A known acceptance may have written its study (results keys of the task
   // file, the task record) as for good input.
@@ -342,6 +357,12 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
     const auto it = after.find(path);
     ASSERT_NE(it, after.end()) << path << " was removed";
     EXPECT_EQ(it->second, hash) << path << " was changed";
+  }
+  // Nothing new either, but the run lock (kept on purpose, see TaskRunLock).
+  for (const auto& [path, hash] : after) {
+    if (path.extension() != ".LCK") {
+      EXPECT_TRUE(before.count(path)) << path << " was written";
+    }
   }
 }
 

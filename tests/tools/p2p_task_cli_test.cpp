@@ -132,32 +132,4 @@ TEST_F(P2PTaskCliTest, TheStudysKValueBendsTheEarthOfPathsAndRuns) {
   EXPECT_DOUBLE_EQ(g["net_field_dbu"].get<double>(), field["1"]);
 }
 
-TEST_F(P2PTaskCliTest, TaskFailuresExitNonZeroWithTheMessage) {
-  {
-    const Outcome o = Run("p2p --json --task 55 --workdir " + Quote(work()) + " --dem " + Quote(Tile()) +
-                          " --to 44.55,-71.25");
-    EXPECT_EQ(o.exitCode, 1);
-    EXPECT_NE(o.err.find("Task 0000055 not found in the task database"), std::string::npos) << o.err;
-    const auto j = nlohmann::json::parse(o.out, nullptr, false);
-    ASSERT_FALSE(j.is_discarded()) << o.out;
-    EXPECT_TRUE(j.contains("error"));
-  }
-  {
-    fs::remove(work() / "T0000001.INI");
-    const Outcome o = Run("p2p --task 1 --workdir " + Quote(work()) + " --to 44.55,-71.25");
-    EXPECT_EQ(o.exitCode, 1);
-    EXPECT_NE(o.err.find("Task INI file not found:"), std::string::npos) << o.err;
-  }
-  {
-    const Outcome o = Run("p2p --task 1 --workdir " + Quote(work()));
-    EXPECT_NE(o.exitCode, 0);
-    EXPECT_NE(o.err.find("--to"), std::string::npos) << o.err;
-  }
-  {
-    const Outcome o = Run("p2p --task 1 --workdir " + Quote(work()) + " --from 1,2 --to 44.55,-71.25");
-    EXPECT_EQ(o.exitCode, 2);
-    EXPECT_NE(o.err.find("excludes"), std::string::npos) << o.err;
-  }
-}
-
 }  // namespace
