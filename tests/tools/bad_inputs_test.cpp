@@ -4,7 +4,7 @@
 // as it was.
 //
 // A case is a folder with a one-line README and case.txt:
-//   command: run | p2p-task | p2p | import   (one or more)
+//   command: run | p2p-task | p2p | import | tool   (one or more; tool: args as given)
 //   args:    arguments of p2p / import ({case}, {work}, {tile} are replaced)
 //   gen:     KIND|...   bulky or binary inputs made here (see Generate)
 //   set:     FILE|Section|Key|Value   an INI edit; del: FILE|Section|Key; delsec: FILE|Section
@@ -276,7 +276,8 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
   const fs::path home = tmp.path() / "home", work = tmp.path() / "work", copy = tmp.path() / "case";
   fs::create_directories(home);
   fs::create_directories(copy);
-  const bool taskCase = bad.commands.front() == "run" || bad.commands.front() == "p2p-task";
+  const bool taskCase =
+      bad.commands.front() == "run" || bad.commands.front() == "p2p-task" || bad.commands.front() == "tool";
   const bool needsWork = taskCase || bad.commands.front() == "import";
   if (needsWork) {
     fs::create_directories(work);
@@ -318,6 +319,8 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
              " --to 44.55,-71.25";
     } else if (command == "p2p") {
       args = "--yes p2p " + bad.args;
+    } else if (command == "tool") {
+      args = bad.args;
     } else if (command == "import") {
       args = "--yes task --workdir " + q + work.string() + q + " import " + bad.args;
     } else {

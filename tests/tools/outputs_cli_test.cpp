@@ -34,9 +34,6 @@ TEST_F(OutputsCliTest, P2PDrawsItsProfileAndGivesItsLinkBudget) {
     int exitCode;
     std::string expect;
   } cases[] = {
-      {"p2p" + Path() + " --plot " + Quote(tmp.path() / "p.gif"), 2, "needs a name ending in .png, .svg or .pdf"},
-      {"p2p" + Path() + " --threshold 60 dBW", 2, "--threshold takes VALUE [dBu|dBm]"},
-      {"p2p" + Path() + " --rx-gain 3 dBx", 2, "--rx-gain takes VALUE [dBi|dBd]"},
       {"p2p" + Path() + " --rx-gain 0 dBd --threshold 60 --plot " + Quote(tmp.path() / "p.png"), 0,
        "Threshold:                   60.00 dBu (margin -0.84 dB)"},
       {"p2p --task 1 --workdir " + Quote(work()) + " --to 44.30,-71.20 --rx-agl 9.1 --json --plot " +
@@ -50,7 +47,6 @@ TEST_F(OutputsCliTest, P2PDrawsItsProfileAndGivesItsLinkBudget) {
   }
   EXPECT_EQ(zw::platform::ReadWholeFile(tmp.path() / "p.png")->substr(1, 3), "PNG");
   EXPECT_EQ(zw::platform::ReadWholeFile(tmp.path() / "t.svg")->substr(0, 5), "<?xml");
-  EXPECT_FALSE(fs::exists(tmp.path() / "p.gif"));
   const auto j = nlohmann::json::parse(Run("p2p" + Path() + " --rx-gain 2.15 --rx-line-loss 1 --json").out);
   const auto& b = j.at("link_budget");
   EXPECT_NEAR(b["rx_power_dbm"].get<double>(), b["isotropic_rx_power_dbm"].get<double>() + 2.15 - 1, 1e-9);
