@@ -34,6 +34,37 @@ LRResult refused(std::string msg) {
   return r;
 }
 
+// Why the model cannot compute this path (it would divide by zero, index
+// outside the profile or produce no number); nullptr when it can.
+const char* InputRefusal(std::span<const double> pfl, const LRInputs& in) {
+  if (pfl.size() < 2 || !std::isfinite(pfl[0]))
+    return "Longley-Rice: the terrain profile is empty.";
+  if (pfl[0] < 1.0) return "Longley-Rice: the terrain profile has fewer than two points.";
+  if (pfl[0] > kLRMaxIntervals)
+    return "Longley-Rice: the terrain profile has more than 32767 intervals (the model's limit).";
+  if (pfl[0] != std::floor(pfl[0]))
+    return "Longley-Rice: the terrain profile's interval count is not a whole number.";
+  const long np = static_cast<long>(pfl[0]);
+  if (pfl.size() < static_cast<std::size_t>(np) + 3)
+    return "Longley-Rice: the terrain profile holds fewer elevations than its interval count.";
+  if (!std::isfinite(pfl[1]) || !(pfl[1] > 0.0) || !std::isfinite(pfl[0] * pfl[1]))
+    return "Longley-Rice: the terrain profile spacing is not greater than 0.";
+  for (long i = 0; i <= np; ++i)
+    if (!std::isfinite(pfl[i + 2]))
+      return "Longley-Rice: the terrain profile holds an elevation that is not a number.";
+  if (!std::isfinite(in.dTxHeightM) || !std::isfinite(in.dRxHeightM) || in.dTxHeightM < 0.0 ||
+      in.dRxHeightM < 0.0)
+    return "Longley-Rice: an antenna height is negative or not a number.";
+  if (!std::isfinite(in.dFreqMHz) || !(in.dFreqMHz > 0.0))
+    return "Longley-Rice: the frequency is not greater than 0.";
+  if (!std::isfinite(in.dSurRefrac) || !std::isfinite(in.dSeaRefrac) || !std::isfinite(in.dRelPermit) ||
+      !std::isfinite(in.dConductivity))
+    return "Longley-Rice: a refractivity or ground constant is not a number.";
+  if (!std::isfinite(in.dSitPct) || !std::isfinite(in.dLocPct) || !std::isfinite(in.dTimPct))
+    return "Longley-Rice: a variability percentage is not a number.";
+  return nullptr;
+}
+
 }  // namespace
 
 const std::array<std::string, 7>& LRClimateNames() {
@@ -43,7 +74,6 @@ const std::array<std::string, 7>& LRClimateNames() {
       "7 Maritime Temperate Over Sea"};
   return names;
 }
-
 
 // ---------------------------------------------------------------- the model
 
@@ -362,33 +392,8 @@ void clsLRCore::lrpropDistance() {
 }
 
 LRResult clsLRCore::PointToPoint(std::span<const double> pfl, const LRInputs& in) {
-  // ---- refuse what the model cannot compute (it would divide by zero,
-  // index outside the profile or produce no number)
-  if (pfl.size() < 2 || !std::isfinite(pfl[0]))
-    return refused("Longley-Rice: the terrain profile is empty.");
-  if (pfl[0] < 1.0) return refused("Longley-Rice: the terrain profile has fewer than two points.");
-  if (pfl[0] > kLRMaxIntervals)
-    return refused("Longley-Rice: the terrain profile has more than 32767 intervals (the model's limit).");
-  if (pfl[0] != std::floor(pfl[0]))
-    return refused("Longley-Rice: the terrain profile's interval count is not a whole number.");
+  if (const char* why = InputRefusal(pfl, in)) return refused(why);
   const long np = static_cast<long>(pfl[0]);
-  if (pfl.size() < static_cast<std::size_t>(np) + 3)
-    return refused("Longley-Rice: the terrain profile holds fewer elevations than its interval count.");
-  if (!std::isfinite(pfl[1]) || !(pfl[1] > 0.0) || !std::isfinite(pfl[0] * pfl[1]))
-    return refused("Longley-Rice: the terrain profile spacing is not greater than 0.");
-  for (long i = 0; i <= np; ++i)
-    if (!std::isfinite(pfl[i + 2]))
-      return refused("Longley-Rice: the terrain profile holds an elevation that is not a number.");
-  if (!std::isfinite(in.dTxHeightM) || !std::isfinite(in.dRxHeightM) || in.dTxHeightM < 0.0 ||
-      in.dRxHeightM < 0.0)
-    return refused("Longley-Rice: an antenna height is negative or not a number.");
-  if (!std::isfinite(in.dFreqMHz) || !(in.dFreqMHz > 0.0))
-    return refused("Longley-Rice: the frequency is not greater than 0.");
-  if (!std::isfinite(in.dSurRefrac) || !std::isfinite(in.dSeaRefrac) || !std::isfinite(in.dRelPermit) ||
-      !std::isfinite(in.dConductivity))
-    return refused("Longley-Rice: a refractivity or ground constant is not a number.");
-  if (!std::isfinite(in.dSitPct) || !std::isfinite(in.dLocPct) || !std::isfinite(in.dTimPct))
-    return refused("Longley-Rice: a variability percentage is not a number.");
 
   // ---- the published point-to-point sequence
   prop_ = PathState{};

@@ -49,6 +49,8 @@ double curve(double c1, double c2, double x1, double x2, double x3, double de) {
 
 }  // namespace
 
+// The published routine, kept whole so that it reads line by line against the
+// algorithm's text (its static values and the order of its arithmetic).
 double clsLRCore::avar(double zzt, double zzl, double zzc) {
   constexpr double rt = 7.8, rl = 24.0;
   VarState& v = var_;
