@@ -218,14 +218,20 @@ void PrintState(clsQXTask& t, const TaskFile& f) {
             << "  Summary:        " << file(t.TaskSummaryFile()) << "\n";
 }
 
-int RunShow(const TaskOptions& o) {
-  const std::int32_t id = IdOf(o);
-  if (id < 1) return Failed("Invalid Task ID: " + o.id);
-  clsQXTask t(WorkDir(o));
+// Opens task id in t; the exit status of the failure, or 0.
+int OpenTask(std::int32_t id, clsQXTask& t) {
   t.SetSilent(true);
   t.SetTaskID(id);
   if (!t.LastError().empty()) return Failed(t.LastError());
   if (t.lTaskID() < 1) return Failed("Task " + std::to_string(id) + " not found in " + t.TablePath().string());
+  return 0;
+}
+
+int RunShow(const TaskOptions& o) {
+  const std::int32_t id = IdOf(o);
+  if (id < 1) return Failed("Invalid Task ID: " + o.id);
+  clsQXTask t(WorkDir(o));
+  if (const int rc = OpenTask(id, t); rc != 0) return rc;
   const TaskFile f = t.File();
   std::cout << "Task " << t.sTaskID() << ": " << t.sDesc << "\n"
             << "  Mode:           " << t.GetTaskMode() << "\n"
@@ -313,10 +319,7 @@ int RunSummary(const TaskOptions& o) {
   const std::int32_t id = IdOf(o);
   if (id < 1) return Failed("Invalid Task ID: " + o.id);
   clsQXTask t(WorkDir(o));
-  t.SetSilent(true);
-  t.SetTaskID(id);
-  if (!t.LastError().empty()) return Failed(t.LastError());
-  if (t.lTaskID() < 1) return Failed("Task " + std::to_string(id) + " not found in " + t.TablePath().string());
+  if (const int rc = OpenTask(id, t); rc != 0) return rc;
   SummaryOptions so;
   so.dtouFile = o.dtouFile;
   std::string text;
