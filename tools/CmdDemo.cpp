@@ -144,6 +144,31 @@ std::string ExportStudy(const DemoStudy& s, const fs::path& outDir, const fs::pa
   return {};
 }
 
+// Where the outputs of every study are.
+void PrintOutputs(const fs::path& work, const std::vector<StudyOutputs>& outputs,
+                  const std::vector<std::pair<const DemoStudy*, fs::path>>& maps, double seconds) {
+  std::cout << fmt::format("\nAll studies done in {:.1f} s. Outputs:\n", seconds)
+            << "  work directory: " << work.string() << "\n";
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const StudyOutputs& so = outputs[i];
+    std::cout << fmt::format("  task {} ({}):\n", kStudies[i].task, kStudies[i].name)
+              << "    results table: " << so.table.string() << "\n"
+              << "    report:        " << so.report.string() << "\n"
+              << "    summary:       " << so.summary.string() << "\n";
+    for (const auto& [kind, file] : so.exports) {
+      std::cout << fmt::format("    {:<14} {}\n", kind + ":", file.string());
+      if (kind == "kml") {
+        const fs::path stem = file.parent_path() / file.stem();
+        std::cout << "                   (with " << stem.string() << "_overlay.png and _legend.png)\n";
+      }
+    }
+  }
+  for (const auto& [s, png] : maps)
+    std::cout << fmt::format("  task {} ({}): map {}\n", s->task, s->name, png.string());
+  std::cout << "Open the .kml files in Google Earth; `ravoprop task --workdir " << work.string()
+            << " list` lists the tasks.\n";
+}
+
 int RunDemo(const DemoOptions& o) {
   ApplyGlobals();
   std::error_code ec;
@@ -211,26 +236,7 @@ int RunDemo(const DemoOptions& o) {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  std::cout << fmt::format("\nAll studies done in {:.1f} s. Outputs:\n", seconds)
-            << "  work directory: " << work.string() << "\n";
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    const StudyOutputs& so = outputs[i];
-    std::cout << fmt::format("  task {} ({}):\n", kStudies[i].task, kStudies[i].name)
-              << "    results table: " << so.table.string() << "\n"
-              << "    report:        " << so.report.string() << "\n"
-              << "    summary:       " << so.summary.string() << "\n";
-    for (const auto& [kind, file] : so.exports) {
-      std::cout << fmt::format("    {:<14} {}\n", kind + ":", file.string());
-      if (kind == "kml") {
-        const fs::path stem = file.parent_path() / file.stem();
-        std::cout << "                   (with " << stem.string() << "_overlay.png and _legend.png)\n";
-      }
-    }
-  }
-  for (const auto& [s, png] : maps)
-    std::cout << fmt::format("  task {} ({}): map {}\n", s->task, s->name, png.string());
-  std::cout << "Open the .kml files in Google Earth; `ravoprop task --workdir " << work.string()
-            << " list` lists the tasks.\n";
+  PrintOutputs(work, outputs, maps, seconds);
   return 0;
 }
 

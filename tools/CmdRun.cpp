@@ -60,46 +60,9 @@ int RunCombined(const RunOptions& o, const std::filesystem::path& workdir) {
   return r.complete ? kExitOk : kExitPartial;
 }
 
-int RunStudy(const RunOptions& o) {
-  ApplyGlobals();
-  clsRFProp e;
-  e.bSilent(Globals().silent);
-  const auto workdir = OpenWorkDir(o.workdir);
-  if (!workdir) return kExitFailed;
-  if (const tasks::TaskFile tf(*workdir / tasks::TaskFileName('T', o.task, ".INI"));
-      tf.Exists() && IsCombinedStudyType(tf.Identity().type))
-    return RunCombined(o, *workdir);
-  e.sWorkDir(workdir->string());
-  const unsigned hw = std::thread::hardware_concurrency();
-  e.iThreads(o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw));
-  if (!o.dem.empty()) {
-    std::string error;
-    auto t = OpenTerrain(o.dem, error);
-    if (!t) {
-      std::cerr << error << "\n";
-      return kExitFailed;
-    }
-    e.cTerrain(t);
-  }
-  // Ctrl-C cancels at the next point (then asks whether to keep what was
-  // computed); a second Ctrl-C, SIGTERM or SIGHUP ends the process at once,
-  // leaving the previous results.
-  auto progress = std::make_shared<TerminalProgress>();
-  e.ktoProgress(progress);
-  e.bCancelIsFinal(true);
-  e.lTaskID(o.task);
-  if (!e.cTask() || !e.cCovArea()) {
-    std::cerr << (e.sTaskMessage().empty() ? "Task " + std::to_string(o.task) + " could not be loaded" : e.sTaskMessage())
-              << "\n";
-    return kExitFailed;
-  }
-  if (o.details) e.bDetails(true);
-  // Named inputs that cannot be used are said before the run (and in its report).
-  if (e.cOBS())
-    for (const auto& w : e.cOBS()->Warnings()) std::cerr << "Warning: " << w << "\n";
-  if (e.cLandUse())
-    for (const auto& w : e.cLandUse()->Warnings()) std::cerr << "Warning: " << w << "\n";
-  const std::string result = e.RunCovArea();
+// What the run of task o.task gave: its message, the coverage figures and
+// where its files are; the exit status.
+int ReportRun(const RunOptions& o, clsRFProp& e, const std::string& result) {
   const CoverageRunOutcome& run = e.LastRun();
   auto* task = e.cTask();
   auto where = [&] {
@@ -148,6 +111,49 @@ int RunStudy(const RunOptions& o) {
   figures();
   where();
   return kExitOk;
+}
+
+int RunStudy(const RunOptions& o) {
+  ApplyGlobals();
+  clsRFProp e;
+  e.bSilent(Globals().silent);
+  const auto workdir = OpenWorkDir(o.workdir);
+  if (!workdir) return kExitFailed;
+  if (const tasks::TaskFile tf(*workdir / tasks::TaskFileName('T', o.task, ".INI"));
+      tf.Exists() && IsCombinedStudyType(tf.Identity().type))
+    return RunCombined(o, *workdir);
+  e.sWorkDir(workdir->string());
+  const unsigned hw = std::thread::hardware_concurrency();
+  e.iThreads(o.threads > 0 ? o.threads : static_cast<int>(hw == 0 ? 1 : hw));
+  if (!o.dem.empty()) {
+    std::string error;
+    auto t = OpenTerrain(o.dem, error);
+    if (!t) {
+      std::cerr << error << "\n";
+      return kExitFailed;
+    }
+    e.cTerrain(t);
+  }
+  // Ctrl-C cancels at the next point (then asks whether to keep what was
+  // computed); a second Ctrl-C, SIGTERM or SIGHUP ends the process at once,
+  // leaving the previous results.
+  auto progress = std::make_shared<TerminalProgress>();
+  e.ktoProgress(progress);
+  e.bCancelIsFinal(true);
+  e.lTaskID(o.task);
+  if (!e.cTask() || !e.cCovArea()) {
+    std::cerr << (e.sTaskMessage().empty() ? "Task " + std::to_string(o.task) + " could not be loaded" : e.sTaskMessage())
+              << "\n";
+    return kExitFailed;
+  }
+  if (o.details) e.bDetails(true);
+  // Named inputs that cannot be used are said before the run (and in its report).
+  if (e.cOBS())
+    for (const auto& w : e.cOBS()->Warnings()) std::cerr << "Warning: " << w << "\n";
+  if (e.cLandUse())
+    for (const auto& w : e.cLandUse()->Warnings()) std::cerr << "Warning: " << w << "\n";
+  const std::string result = e.RunCovArea();
+  return ReportRun(o, e, result);
 }
 
 const CommandRegistration reg([](CLI::App& app) {
