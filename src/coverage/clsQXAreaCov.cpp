@@ -18,10 +18,9 @@ namespace zw {
 
 namespace {
 
-// Error number of a rejected template setting ("Invalid procedure call or argument").
-constexpr std::int32_t kInvalidSettingError = 5;
-// Error number of a zero-length path ("Invalid procedure call or argument").
-constexpr std::int32_t kZeroLengthError = 5;
+// Error number of a rejected template setting and of a zero-length path
+// ("Invalid procedure call or argument").
+constexpr std::int32_t kInvalidCallError = 5;
 
 constexpr const char* kSupportContact = "ZWRavoprop support (see the README of the installation).";
 
@@ -49,7 +48,7 @@ void clsQXAreaCov::daVel(std::vector<double> v) {
 
 bool clsQXAreaCov::RejectSetting(std::string_view label, std::string_view valueText) {
   sReadError_ = std::string(label) + "\n" + "Invalid setting: " + std::string(valueText);
-  ReportError(kInvalidSettingError, sReadError_, "", bSilent_);
+  ReportError(kInvalidCallError, sReadError_, "", bSilent_);
   return false;
 }
 
@@ -191,7 +190,7 @@ void clsQXAreaCov::FailPath(std::string why, double netField) {
 bool clsQXAreaCov::FailZeroLengthPath(std::string_view modelCode, double netField) {
   if (dPathLthM_ > 0 && std::isfinite(dPathLthM_)) return false;
   const std::string msg = "Zero-length path in ClsQXAreaCov" + std::string(modelCode) + ".CovCalc";
-  ReportError(kZeroLengthError, msg, "", bSilent_);
+  ReportError(kInvalidCallError, msg, "", bSilent_);
   FailPath(msg, netField);
   if (bDetails_) sDetails_ += "Path not computed: " + msg;
   return true;

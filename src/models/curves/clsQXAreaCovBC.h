@@ -64,7 +64,6 @@ class clsQXAreaCovBC : public clsQXAreaCov {
   double dContourDistKm() const { return dContourMi_ * 1.609344; }
   double dContourLat() const { return dContourLat_; }
   double dContourLon() const { return dContourLon_; }
-  // Why the last path could not be computed ("" when it was).
   // Why the curve tables could not be read ("" when they were); the same text
   // stands in sOKtoGO, so the calculator refuses to run.
   const std::string& sCurveError() const { return sCurveError_; }

@@ -30,7 +30,6 @@ class clsQXAreaCovBU : public clsQXAreaCov {
   // Results of the last path.
   double dBullingtonLevel() const { return dLevel_; }
   const std::vector<BUKnifeEdge>& KnifeEdges() const { return edges_; }
-  // Why the last path was not computed ("" when it was).
   // The knife edges of the last path.
   PathExtras LastPathExtras() const override;
 

@@ -2,7 +2,6 @@
 
 #include "models/terrain/ModelValidity.h"
 
-
 #include "common/ErrorHandler.h"
 #include "platform/NumberFormat.h"
 #include "common/TextJoin.h"

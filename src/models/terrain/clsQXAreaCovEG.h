@@ -26,7 +26,6 @@ class clsQXAreaCovEG : public clsQXAreaCov {
   double dRxHtFt() const { return dRxHtFt_; }
   double dPathMi() const { return dPathMi_; }
   const std::string& sDesc() const { return sDesc_; }
-  // Why the last path was not computed ("" when it was).
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

@@ -33,7 +33,6 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   std::array<double, 2> dHorizonM() const { return core_.State().dl; }
   const std::string& sMode1() const { return sMode1_; }
   const std::string& sMode2() const { return sMode2_; }
-  // The core's reason when it refused the last path ("" otherwise).
   // The mode, delta-h, effective heights and the horizons of the last path.
   PathExtras LastPathExtras() const override;
 

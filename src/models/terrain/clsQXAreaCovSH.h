@@ -26,7 +26,6 @@ class clsQXAreaCovSH : public clsQXAreaCov {
   double dFixedSlope() const { return dFixedSlope_; }
   double dLambdaM() const { return dLambdaM_; }
   const std::string& sDesc() const { return sDesc_; }
-  // Why the last path was not computed ("" when it was).
 
  protected:
   bool ReadParameters(const FieldCollection& m) override;

@@ -13,10 +13,9 @@ namespace zw {
 
 namespace {
 
-constexpr double kThird = 1.0 / 3.0;
+using lr::kThird;
+using lr::sq;
 constexpr double kGma = 157e-9;  // curvature of the actual earth, 1/m
-
-double sq(double x) { return x * x; }
 
 // |z|^2
 double abq(std::complex<double> z) { return z.real() * z.real() + z.imag() * z.imag(); }

@@ -90,6 +90,9 @@ struct LRResult {
 
 // The model's numeric helper functions (stateless).
 namespace lr {
+// x squared, and one third: the published routines' shorthands.
+inline double sq(double x) { return x * x; }
+inline constexpr double kThird = 1.0 / 3.0;
 // Standard normal deviate exceeded with probability q (inverse complementary
 // normal, rational approximation; the tail argument is bounded below by 1e-6).
 double qerfi(double q);

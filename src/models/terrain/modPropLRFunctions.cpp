@@ -21,7 +21,7 @@ constexpr double kAhdA[3] = {133.4, 104.6, 71.8};
 constexpr double kAhdB[3] = {0.332e-3, 0.212e-3, 0.157e-3};
 constexpr double kAhdC[3] = {-4.343, -1.086, 2.171};
 
-double sq(double x) { return x * x; }
+using lr::sq;
 
 // The k-th largest minus the k-th smallest of a (1 <= k <= a.size()); a is
 // reordered. The values are counted into buckets of equal width between the

@@ -13,7 +13,8 @@ namespace zw {
 
 namespace {
 
-constexpr double kThird = 1.0 / 3.0;
+using lr::kThird;
+using lr::sq;
 
 // Climate coefficient tables of the variability step, climates 1..7.
 constexpr double kBv1[7] = {-9.67, -0.62, 1.26, -9.21, -0.62, -0.39, 3.15};
@@ -39,8 +40,6 @@ constexpr double kBfm3[7] = {0.0, 0.0, 0.0, 0.0, 1.77, 0.0, 0.0};
 constexpr double kBfp1[7] = {1.0, 0.93, 1.0, 0.93, 0.93, 1.0, 1.0};
 constexpr double kBfp2[7] = {0.0, 0.31, 0.0, 0.19, 0.31, 0.0, 0.0};
 constexpr double kBfp3[7] = {0.0, 2.00, 0.0, 1.79, 2.00, 0.0, 0.0};
-
-double sq(double x) { return x * x; }
 
 // Climate curve of the variability step.
 double curve(double c1, double c2, double x1, double x2, double x3, double de) {
