@@ -129,7 +129,16 @@ void TerrainSource::MakeHot(std::size_t si, double px, double py, Cursor& cur) c
   const auto* slot = &cur.impl_->slots[0];
   for (const auto& sl : cur.impl_->slots)
     if (sl.si == si && sl.bx == i / kBlock && sl.by == j / kBlock) slot = &sl;
-  const Block& b = *slot->b;
+  // The study window, when it holds the point's cell, serves instead of the
+  // block: a profile then reads from one grid across block edges.
+  std::shared_ptr<const Block> blk = slot->b;
+  {
+    Source& src = *sources_[si];
+    std::lock_guard lock(src.m);
+    const auto& wnd = src.window;
+    if (wnd && i >= wnd->x0 && i + 1 < wnd->x0 + wnd->w && j >= wnd->y0 && j + 1 < wnd->y0 + wnd->h) blk = wnd;
+  }
+  const Block& b = *blk;
   if (b.w < 2 || b.h < 2) return;
   double fx0 = b.x0, fx1 = b.x0 + b.w - 1, fy0 = b.y0, fy1 = b.y0 + b.h - 1;
   // Finer sources reaching into the block (their boxes with the usual slack)
@@ -161,7 +170,7 @@ void TerrainSource::MakeHot(std::size_t si, double px, double py, Cursor& cur) c
     }
   }
   if (!(ax >= fx0 && ax < fx1 && ay >= fy0 && ay < fy1)) return;
-  h.b = slot->b;
+  h.b = blk;
   h.v = b.v.data();
   h.x0 = b.x0;
   h.y0 = b.y0;

@@ -7,6 +7,7 @@
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <utility>
 #include <atomic>
 #include <cctype>
 #include <cmath>
@@ -217,6 +218,8 @@ std::uint64_t TerrainSource::BlockReads() const { return counters_->reads.load()
 void TerrainSource::ClearCache() {
   for (const auto& s : sources_) {
     std::lock_guard lock(s->m);
+    if (s->window) counters_->bytes -= s->window->v.size() * sizeof(float);
+    s->window.reset();
     for (auto& b : s->blocks)
       if (b) {
         counters_->bytes -= b->v.size() * sizeof(float);
@@ -281,6 +284,13 @@ std::shared_ptr<const TerrainSource::Block> TerrainSource::GetBlock(std::size_t 
 
 void TerrainSource::Evict() const {
   std::lock_guard ev(evictMutex_);
+  // Windows go first: they copy blocks, and the blocks answer without them.
+  for (const auto& s : sources_) {
+    if (counters_->bytes.load() <= budget_) return;
+    std::lock_guard lock(s->m);
+    if (s->window) counters_->bytes -= s->window->v.size() * sizeof(float);
+    s->window.reset();
+  }
   while (counters_->bytes.load() > budget_) {
     // Drop the least recently used block of all sources.
     std::size_t bestS = ~std::size_t{0}, bestI = 0;
@@ -338,8 +348,44 @@ std::size_t TerrainSource::Preload(double maxLat, double minLat, double maxLon, 
         GetBlock(si, bx, by);
         ++held;
       }
+    if (bx1 > bx0 || by1 > by0) MakeWindow(si, bx0, bx1, by0, by1);
   }
   return held;
+}
+
+void TerrainSource::MakeWindow(std::size_t si, int bx0, int bx1, int by0, int by1) const {
+  Source& s = *sources_[si];
+  const int x0 = bx0 * kBlock, y0 = by0 * kBlock;
+  const int x1 = std::min((bx1 + 1) * kBlock, s.width), y1 = std::min((by1 + 1) * kBlock, s.height);
+  const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0) * sizeof(float);
+  std::lock_guard making(s.windowMaking);
+  {
+    std::lock_guard lock(s.m);
+    const auto& w = s.window;
+    if (w && w->x0 <= x0 && w->y0 <= y0 && w->x0 + w->w >= x1 && w->y0 + w->h >= y1) return;  // already held
+  }
+  if (counters_->bytes.load() + bytes > budget_) return;
+  auto w = std::make_shared<Block>();
+  w->x0 = x0;
+  w->y0 = y0;
+  w->w = x1 - x0;
+  w->h = y1 - y0;
+  w->v.resize(bytes / sizeof(float));
+  for (int by = by0; by <= by1; ++by)
+    for (int bx = bx0; bx <= bx1; ++bx) {
+      const auto b = GetBlock(si, bx, by);
+      for (int r = 0; r < b->h; ++r)
+        std::copy_n(b->v.data() + static_cast<std::size_t>(r) * b->w, b->w,
+                    w->v.data() + static_cast<std::size_t>(b->y0 - y0 + r) * w->w + (b->x0 - x0));
+    }
+  counters_->bytes += bytes;
+  std::shared_ptr<const Block> old;
+  {
+    std::lock_guard lock(s.m);
+    old = std::exchange(s.window, std::move(w));
+  }
+  if (old) counters_->bytes -= old->v.size() * sizeof(float);
+  if (counters_->bytes.load() > budget_) Evict();
 }
 
 }  // namespace zw::platform

@@ -13,7 +13,9 @@
 // per-thread lookup state (coordinate transformations, recently used blocks)
 // so that lookups need no lock. A cursor also holds the block that answered
 // last: consecutive points in it (the samples of a profile) are read from it
-// directly, with no transformation, slot search or lock.
+// directly, with no transformation, slot search or lock. A preloaded box is
+// also held as one flat grid per source (its study window), so that a profile
+// crossing the box reads from that one grid.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -110,6 +112,8 @@ class TerrainSource {
   static bool HotElevation(double lat, double lon, Cursor& cur, float& out);
   static std::size_t HotRun(const double* lat, const double* lon, std::size_t n, float* out, Cursor& cur);
   void MakeHot(std::size_t si, double px, double py, Cursor& cur) const;
+  // Copies blocks bx0..bx1 x by0..by1 of a source into its study window.
+  void MakeWindow(std::size_t si, int bx0, int bx1, int by0, int by1) const;
   void Evict() const;
   void Note(const std::string& msg) const;
 

@@ -74,9 +74,14 @@ struct TerrainSource::Source {
   double xMin = 0, xMax = 0;  // longitude span of a geographic grid
   int nbx = 0, nby = 0;
 
-  std::mutex m;  // guards ds, blocks, readFailed
+  std::mutex m;  // guards ds, blocks, readFailed, window
   GDALDatasetH ds = nullptr;
   std::vector<std::shared_ptr<const Block>> blocks;
+  // The study window: the blocks a preloaded box touches copied into one
+  // flat grid, so that a profile crossing it reads from one place (null when
+  // none was made, or the budget could not hold it).
+  std::shared_ptr<const Block> window;
+  std::mutex windowMaking;  // one thread builds a window at a time
   std::vector<std::atomic<std::uint64_t>> lastUse;
   bool readFailed = false;
 
