@@ -16,10 +16,13 @@
 namespace zw {
 namespace {
 
-std::shared_ptr<FieldCollection> Template() {
-  return test::Fields({{"POLARIZ", "V"}, {"SUR_REFRAC", "301"}, {"SEA_REFRAC", "0"}, {"REL_PERMIT", "15"},
-                       {"CONDUCTIVI", "0.005"}, {"CLIM_CODE", "5"}, {"LR_MDVAR", "12"}, {"LR_VARSIT", "50"},
-                       {"LR_VARLOC", "50"}, {"LR_VARTIM", "90"}, {"LR_DESC", "  Default LR  "}});
+// A template, with the given keys set over it.
+std::shared_ptr<FieldCollection> Template(std::initializer_list<std::pair<const char*, const char*>> set = {}) {
+  auto m = test::Fields({{"POLARIZ", "V"}, {"SUR_REFRAC", "301"}, {"SEA_REFRAC", "0"}, {"REL_PERMIT", "15"},
+                         {"CONDUCTIVI", "0.005"}, {"CLIM_CODE", "5"}, {"LR_MDVAR", "12"}, {"LR_VARSIT", "50"},
+                         {"LR_VARLOC", "50"}, {"LR_VARTIM", "90"}, {"LR_DESC", "  Default LR  "}});
+  for (const auto& [k, v] : set) m->Set(k, std::string(v));
+  return m;
 }
 
 std::string Lines(clsQXAreaCovLR& c) {
@@ -66,22 +69,11 @@ class LRCalcTest : public test::ModelTestEnv {
     calc.PathElvEnd(44.0, -70.6247, 90.0);  // about 30 km east
     return p;
   }
+  // The station and Template() as the core takes them.
   static LRInputs CoreInputs() {
-    LRInputs in;
-    in.dTxHeightM = 75.0;
-    in.dRxHeightM = 9.0;
-    in.dFreqMHz = 450.0;
-    in.iPolariz = 1;
-    in.dSurRefrac = 301.0;
-    in.dSeaRefrac = 0.0;
-    in.dRelPermit = 15.0;
-    in.dConductivity = 0.005;
-    in.iClimate = 5;
-    in.iMDVAR = 12;
-    in.dSitPct = 50.0;
-    in.dLocPct = 50.0;
-    in.dTimPct = 90.0;
-    return in;
+    return {.dTxHeightM = 75.0, .dRxHeightM = 9.0, .dFreqMHz = 450.0, .iPolariz = 1, .dSurRefrac = 301.0,
+            .dSeaRefrac = 0.0, .dRelPermit = 15.0, .dConductivity = 0.005, .iClimate = 5, .iMDVAR = 12,
+            .dSitPct = 50.0, .dLocPct = 50.0, .dTimPct = 90.0};
   }
   static std::vector<double> Pfl(const std::vector<double>& d, const std::vector<float>& e) {
     std::vector<double> p{static_cast<double>(d.size() - 1), d[1] - d[0]};
@@ -98,8 +90,7 @@ TEST_F(LRCalcTest, ReadsTheTemplateAndSettingsAcceptedOrRefusedByLabel) {
   ASSERT_EQ(Read(Template()), "");
   EXPECT_EQ(calc.sPolariz(), "V");
   EXPECT_EQ(calc.iMDVAR(), 12);
-  // Numbers as numbers, too.
-  auto m = Template();
+  auto m = Template();  // numbers as numbers, too
   m->Set("SUR_REFRAC", 310.0);
   m->Set("CLIM_CODE", std::int32_t{3});
   m->Set("LR_VARTIM", 50.0f);
@@ -256,28 +247,15 @@ TEST_F(LRCalcTest, OtherPolarizationAndGroundReachTheCoreBadProfilesFailAtLevel4
   std::vector<double> d;
   std::vector<float> e;
   HillyArrays(101, d, e);
-  auto m = Template();
-  m->Set("POLARIZ", std::string("H"));
-  m->Set("REL_PERMIT", std::string("81"));
-  m->Set("CONDUCTIVI", std::string("5"));
-  m->Set("SEA_REFRAC", std::string("320"));
-  m->Set("CLIM_CODE", std::string("7"));
-  m->Set("LR_MDVAR", std::string("3"));
-  m->Set("LR_VARSIT", std::string("70"));
-  m->Set("LR_VARLOC", std::string("80"));
   Ready(d, e);
-  ASSERT_EQ(Read(m), "");
+  ASSERT_EQ(Read(Template({{"POLARIZ", "H"}, {"REL_PERMIT", "81"}, {"CONDUCTIVI", "5"}, {"SEA_REFRAC", "320"},
+                           {"CLIM_CODE", "7"}, {"LR_MDVAR", "3"}, {"LR_VARSIT", "70"}, {"LR_VARLOC", "80"}})),
+            "");
   calc.dPathLthM(30000.0);
   calc.CovCalc();
-  LRInputs in = CoreInputs();
-  in.iPolariz = 0;
-  in.dRelPermit = 81;
-  in.dConductivity = 5;
-  in.dSeaRefrac = 320;
-  in.iClimate = 7;
-  in.iMDVAR = 3;
-  in.dSitPct = 70;
-  in.dLocPct = 80;
+  const LRInputs in{.dTxHeightM = 75.0, .dRxHeightM = 9.0, .dFreqMHz = 450.0, .iPolariz = 0, .dSurRefrac = 301.0,
+                   .dSeaRefrac = 320, .dRelPermit = 81, .dConductivity = 5, .iClimate = 7, .iMDVAR = 3,
+                   .dSitPct = 70, .dLocPct = 80, .dTimPct = 90.0};
   clsLRCore core;
   const LRResult r = core.PointToPoint(Pfl(d, e), in);
   ASSERT_TRUE(r.bOK);

@@ -7,6 +7,7 @@
 
 #include "common/FreeSpace.h"
 #include "models/CalcHarness.h"
+#include "models/ProfileArrays.h"
 
 namespace zw {
 namespace {
@@ -78,13 +79,8 @@ TEST_F(ROCalc, ModeNamesAndCombination) {
 // k = 4/3: each horizon lies sqrt(2 ae h) away and dips sqrt(2 h / ae) below
 // the horizontal, so theta = 1000 (D / ae - 2 sqrt(2 h / ae)) mrad.
 TEST_F(ROCalc, TroposcatterOverSmoothEarth) {
-  std::vector<double> d;
-  std::vector<float> e;
-  for (int i = 0; i <= 2000; ++i) {
-    d.push_back(100.0 * i);
-    e.push_back(0.0f);
-  }
-  const ROTroposcatter r = ROTroposcatterLoss(2001, d, e, 10, 10, 1000, 4.0 / 3.0);
+  test::ProfileArrays p = test::Flat(200000, 2000);  // 100 m steps
+  const ROTroposcatter r = ROTroposcatterLoss(2001, p.d, p.e, 10, 10, 1000, 4.0 / 3.0);
   ASSERT_TRUE(r.bOK) << r.sError;
   const double ae = 4.0 / 3.0 * 6370e3;
   const double theta = 1000.0 * (200e3 / ae - 2.0 * std::sqrt(2.0 * 10.0 / ae));
@@ -96,12 +92,12 @@ TEST_F(ROCalc, TroposcatterOverSmoothEarth) {
   EXPECT_NEAR(r.dAttenDB, lbs - r.dFreeSpaceDB, 0.01);
   EXPECT_GT(r.dAttenDB, 50.0);
   // A hill in the way raises both horizons and the loss.
-  e[1000] = 1500.0f;
-  EXPECT_GT(ROTroposcatterLoss(2001, d, e, 10, 10, 1000, 4.0 / 3.0).dAttenDB, r.dAttenDB + 5.0);
+  p.e[1000] = 1500.0f;
+  EXPECT_GT(ROTroposcatterLoss(2001, p.d, p.e, 10, 10, 1000, 4.0 / 3.0).dAttenDB, r.dAttenDB + 5.0);
   // Bad input.
-  EXPECT_FALSE(ROTroposcatterLoss(1, d, e, 10, 10, 1000, 0).bOK);
-  EXPECT_FALSE(ROTroposcatterLoss(2001, d, e, 10, 10, 0, 0).bOK);
-  EXPECT_FALSE(ROTroposcatterLoss(3000, d, e, 10, 10, 100, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(1, p.d, p.e, 10, 10, 1000, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(2001, p.d, p.e, 10, 10, 0, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(3000, p.d, p.e, 10, 10, 100, 0).bOK);
 }
 
 TEST_F(ROCalc, CovCalcMatchesModelRoutinesAndClearPathIsFreeSpace) {

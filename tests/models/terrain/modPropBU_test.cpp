@@ -9,25 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "models/ProfileArrays.h"
 #include "models/terrain/modsBUmode.h"
 
 namespace zw {
 namespace {
 
-struct Profile {
-  std::vector<double> d;
-  std::vector<float> e;
-  int count() const { return static_cast<int>(d.size()); }
-};
-
-Profile Flat(double lengthM, int intervals, float elevM) {
-  Profile p;
-  for (int i = 0; i <= intervals; ++i) {
-    p.d.push_back(lengthM * i / intervals);
-    p.e.push_back(elevM);
-  }
-  return p;
-}
+using Profile = test::ProfileArrays;
+using test::Flat;
 
 // Knife-edge loss of ITU-R P.526 (eq. 31): J(nu) = 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1).
 // Its nu is sqrt(2) times the obstruction over the first Fresnel radius, so nu = -sqrt(2) v.
@@ -91,17 +80,10 @@ TEST(modPropBU, Figure12AndSingleKnifeEdgeInEveryEdgeMode) {
   EXPECT_TRUE(r.bOK);
   EXPECT_NEAR(r.dLevelDB, -8.848214, 1e-4);
   EXPECT_TRUE(r.edges.empty());
-  // A clear path is 0 dB.
-  p.e[10] = 99.0f;  // below the line, even if inside the Fresnel zone
-  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), 0.0);
-  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 300, 300), 0.0);
-  EXPECT_EQ(dBUFigure12Level(2, p.d, p.e, 100, 100, 300), 0.0);  // no interior points
   // A single edge 50 m above the line of sight at mid-path of 10 km, 300 MHz:
   // r1 = sqrt(5000 x 5000 x 1 / 10000) = 50 m, v = -1: -17 dB (P.526: -16.3 dB).
-  Profile p2 = Flat(10000, 20, 0.0f);
-  p2.e[10] = 150.0f;
   for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks}) {
-    const BULossResult r = BULoss(p2.count(), p2.d, p2.e, 100, 100, 300, mode, 1.0, 0.0);
+    const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 300, mode, 1.0, 0.0);
     ASSERT_TRUE(r.bOK) << mode << r.sLog;
     ASSERT_EQ(r.edges.size(), 1u) << mode;
     EXPECT_NEAR(r.edges[0].dDistM, 5000.0, 1e-9);
@@ -109,7 +91,12 @@ TEST(modPropBU, Figure12AndSingleKnifeEdgeInEveryEdgeMode) {
     EXPECT_NEAR(r.dLevelDB, -17.0, 1e-9);
     EXPECT_NEAR(r.dLevelDB, -P526J(-1.0), 1.0);
   }
-  EXPECT_NEAR(BULoss(p2.count(), p2.d, p2.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
+  EXPECT_NEAR(BULoss(p.count(), p.d, p.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
+  // A clear path is 0 dB.
+  p.e[10] = 99.0f;  // below the line, even if inside the Fresnel zone
+  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), 0.0);
+  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 300, 300), 0.0);
+  EXPECT_EQ(dBUFigure12Level(2, p.d, p.e, 100, 100, 300), 0.0);  // no interior points
 }
 
 // Bullington's equivalent edge: the horizon rays of the two antennas meet
@@ -156,6 +143,15 @@ TEST(modPropBU, TwoEdgesEpsteinPeterson) {
   EXPECT_NEAR(m.edges[0].dDistM, 2500.0, 1e-9);
   EXPECT_LT(m.dLevelDB, -17.0);
   EXPECT_GT(m.dLevelDB, -19.0);
+  // Obstacles whose vertices lie closer than the resolution (a distance) are
+  // one obstacle at the vertex of the outer tangent rays: the rays of slope
+  // +-0.03 meet at 5 km, 250 m, 150 m above the line of sight (r1 = sqrt(1.5 x
+  // 5000 x 5000 / 10000) = 61.2 m, v = -2.449).
+  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 4999, 0).edges.size(), 2u);
+  const BULossResult one = BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 5001, 0);
+  ASSERT_EQ(one.edges.size(), 1u);
+  EXPECT_NEAR(one.edges[0].dDistM, 5000.0, 1e-6);
+  EXPECT_NEAR(one.dLevelDB, dBUKnifeEdgeLevel(-150.0 / std::sqrt(1.5 * 2500.0), 0), 1e-9);
   // A lower edge between two higher ones does not touch the taut string.
   p.e[10] = 150.0f;
   EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 1.0, 0.0).edges.size(), 2u);
@@ -203,21 +199,6 @@ TEST(modPropBU, LineOfSightInsideTheFresnelZoneAndABlockedRayAlwaysHasALoss) {
       }
 }
 
-// Obstacles whose vertices lie closer than the resolution are one obstacle at
-// the vertex of the outer tangent rays: for the two 175 m edges at 2.5 and
-// 7.5 km the rays of slope +-0.03 meet at 5 km, 250 m, 150 m above the line of
-// sight (r1 = sqrt(1.5 x 5000 x 5000 / 10000) = 61.2 m, v = -2.449).
-TEST(modPropBU, ObstacleResolutionIsADistance) {
-  Profile p = Flat(10000, 20, 0.0f);
-  p.e[5] = 175.0f;
-  p.e[15] = 175.0f;
-  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 4999, 0).edges.size(), 2u);
-  const BULossResult one = BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 5001, 0);
-  ASSERT_EQ(one.edges.size(), 1u);
-  EXPECT_NEAR(one.edges[0].dDistM, 5000.0, 1e-6);
-  EXPECT_NEAR(one.dLevelDB, dBUKnifeEdgeLevel(-150.0 / std::sqrt(1.5 * 2500.0), 0), 1e-9);
-}
-
 // The ground is bent by the study's effective earth (K-value): flat ground
 // is an obstacle only where that earth itself blocks the ray. 50 km, 30 m
 // antennas: the 4/3-earth bulge at mid-path, 25000^2 / (2 x 4/3 x 6370 km) =
@@ -247,6 +228,9 @@ TEST(modPropBU, EarthBulgeUsesTheStudysEffectiveEarth) {
 }
 
 TEST(modPropBU, UnknownModeAndBadInput) {
+  // Only the exact upper-case name is a mode (88, kBUModeInvalid, otherwise).
+  for (const char* name : {"Figure 12", " FIGURE 12", "FIGURE 12 ", ""}) EXPECT_EQ(iBUModeCode(name), 88) << name;
+  for (int code : {88, -1, 4}) EXPECT_EQ(sBUModeName(static_cast<std::int16_t>(code)), "UNKNOWN") << code;
   const Profile p = Flat(1000, 10, 0.0f);
   const BULossResult bad = BULoss(p.count(), p.d, p.e, 10, 10, 300, iBUModeCode("Figure 12"), 0, 0);
   EXPECT_FALSE(bad.bOK);

@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "models/ProfileArrays.h"
+
 namespace zw {
 namespace {
 
@@ -15,15 +17,10 @@ TEST(modPropHD, AreaTypeNames) {
   EXPECT_EQ(names[0], "NO CORRECTION ");
   EXPECT_EQ(names[5], "OPEN          ");
   EXPECT_EQ(sHDAreaTypeName(HDAreaType::QuasiOpen), "QUASI-OPEN    ");
-  EXPECT_EQ(iHDAreaTypeIndex("URBAN-LARGE   "), 1);
-  EXPECT_EQ(iHDAreaTypeIndex("urban-medium"), 2);
-  EXPECT_EQ(iHDAreaTypeIndex("SUBURBAN"), 3);
-  EXPECT_EQ(iHDAreaTypeIndex("NO CORRECTION "), 0);
-  EXPECT_EQ(iHDAreaTypeIndex("OPEN "), 5);
-  EXPECT_EQ(iHDAreaTypeIndex("CITY"), -1);
-  EXPECT_EQ(iHDAreaTypeIndex(" OPEN"), -1);
-  EXPECT_EQ(iHDAreaTypeIndex(""), -1);
-  EXPECT_EQ(iHDAreaTypeIndex("              "), -1);
+  const std::pair<const char*, int> index[] = {{"URBAN-LARGE   ", 1}, {"urban-medium", 2}, {"SUBURBAN", 3},
+                                                {"NO CORRECTION ", 0}, {"OPEN ", 5},          {"CITY", -1},
+                                                {" OPEN", -1},         {"", -1},              {"              ", -1}};
+  for (const auto& [name, i] : index) EXPECT_EQ(iHDAreaTypeIndex(name), i) << '"' << name << '"';
 }
 
 // Hata (IEEE Trans. VT-29, 1980), large city, f >= 400 MHz:
@@ -93,12 +90,8 @@ TEST(modPropHD, AdjustmentsByAreaTypeAndFrequency) {
 }
 
 TEST(modPropHD, RadialHeightAboveAverageTerrainAndBadInputRefusedWithoutNaN) {
-  std::vector<double> d;
-  std::vector<float> e;
-  for (int i = 0; i <= 20; ++i) {  // 1 km steps to 20 km, elevation = km x 10
-    d.push_back(i * 1000.0);
-    e.push_back(static_cast<float>(i * 10));
-  }
+  // 1 km steps to 20 km, elevation = km x 10.
+  auto [d, e] = test::Stepped(20000, 1000, [](double x) { return x / 100; });
   const int n = static_cast<int>(d.size());
   // 3 km to 16 km inclusive: mean of 30 .. 160 = 95.
   EXPECT_DOUBLE_EQ(dHDAverageTerrain(d, e, n, 3000, 16000), 95.0);

@@ -111,18 +111,10 @@ struct RefCase {
 enum class Driver { ItsReduced, FinalRefractivity };
 
 LRResult RunCase(clsLRCore& core, const std::vector<double>& pfl, const RefCase& c, Driver d) {
-  LRInputs in;
-  in.dTxHeightM = c.htx;
-  in.dRxHeightM = c.hrx;
-  in.dFreqMHz = c.fMHz;
-  in.iPolariz = c.pol;
-  in.dRelPermit = c.eps;
-  in.dConductivity = c.sgm;
-  in.iClimate = static_cast<std::int16_t>(c.climate);
-  in.iMDVAR = static_cast<std::int16_t>(c.mdvar);
-  in.dTimPct = c.timePct;
-  in.dLocPct = c.locPct;
-  in.dSitPct = c.sitPct;
+  LRInputs in{.dTxHeightM = c.htx, .dRxHeightM = c.hrx, .dFreqMHz = c.fMHz, .iPolariz = c.pol,
+               .dRelPermit = c.eps, .dConductivity = c.sgm, .iClimate = static_cast<std::int16_t>(c.climate),
+               .iMDVAR = static_cast<std::int16_t>(c.mdvar), .dSitPct = c.sitPct, .dLocPct = c.locPct,
+               .dTimPct = c.timePct};
   if (d == Driver::ItsReduced) {
     in.dSurRefrac = c.n0;
     in.dSeaRefrac = 0.0;
@@ -165,12 +157,7 @@ TEST(LRReference, MeanElevationRules) {
   ASSERT_TRUE(RunCase(its, pfl, c, Driver::ItsReduced).bOK);
   EXPECT_NEAR(its.State().zsys, mean(7, 71), 1e-9);
   EXPECT_NEAR(its.State().ens, 301.0 * std::exp(-mean(7, 71) / 9460.0), 1e-9);
-  LRInputs in;
-  in.dTxHeightM = 3;
-  in.dRxHeightM = 1.5;
-  in.dFreqMHz = 480;
-  in.dSurRefrac = 301;
-  ASSERT_TRUE(own.PointToPoint(pfl, in).bOK);
+  ASSERT_TRUE(own.PointToPoint(pfl, {.dTxHeightM = 3, .dRxHeightM = 1.5, .dFreqMHz = 480, .dSurRefrac = 301}).bOK);
   EXPECT_NEAR(own.State().zsys, mean(8, 70), 1e-9);
 }
 

@@ -30,22 +30,15 @@ std::vector<double> HillyProfile(int np, double lengthM) {
 }
 
 LRInputs Inputs(double fMHz, double txM, double rxM) {
-  LRInputs in;
-  in.dFreqMHz = fMHz;
-  in.dTxHeightM = txM;
-  in.dRxHeightM = rxM;
-  return in;
+  return {.dTxHeightM = txM, .dRxHeightM = rxM, .dFreqMHz = fMHz};
 }
 
 // ---------------------------------------------------------------- helpers
 
 TEST(LRHelpers, QerfiAndAttenuationFunctionsAtTheirBranchPoints) {
   // Known standard normal quantiles; the approximation is good to 4.5e-4.
-  EXPECT_NEAR(lr::qerfi(0.5), 0.0, 4.5e-4);
-  EXPECT_NEAR(lr::qerfi(0.1), 1.281552, 4.5e-4);
-  EXPECT_NEAR(lr::qerfi(0.9), -1.281552, 4.5e-4);
-  EXPECT_NEAR(lr::qerfi(0.01), 2.326348, 4.5e-4);
-  EXPECT_NEAR(lr::qerfi(0.001), 3.090232, 4.5e-4);
+  const double quantile[][2] = {{0.5, 0.0}, {0.1, 1.281552}, {0.9, -1.281552}, {0.01, 2.326348}, {0.001, 3.090232}};
+  for (const auto& [q, z] : quantile) EXPECT_NEAR(lr::qerfi(q), z, 4.5e-4) << q;
   EXPECT_DOUBLE_EQ(lr::qerfi(0.25), -lr::qerfi(0.75));
   // The tail argument is bounded below by 1e-6.
   EXPECT_DOUBLE_EQ(lr::qerfi(0.0), lr::qerfi(1e-6));
@@ -162,18 +155,13 @@ TEST(LRCore, MeanElevationRuleFixedRefractivityAndErrorLevels) {
   LRInputs in = Inputs(200.0, 20.0, 20.0);
   in.dSeaRefrac = 0.0;
   clsLRCore c;
-  const auto p16 = ramp(16);  // ja = 5 (4.6 rounded), jb = 17
-  ASSERT_TRUE(c.PointToPoint(p16, in).bOK);
-  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p16, 5, 17));
-  const auto p15 = ramp(15);  // ja = 4 (4.5 to even), jb = 17
-  c.PointToPoint(p15, in);
-  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p15, 4, 17));
-  const auto p35 = ramp(35);  // ja = 6 (6.5 to even), jb = 35
-  c.PointToPoint(p35, in);
-  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p35, 6, 35));
-  const auto p25 = ramp(25);  // ja = 6 (5.5 to even), jb = 25
-  c.PointToPoint(p25, in);
-  EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p25, 6, 25));
+  // {np, ja, jb}: ja 4.6 rounded, 4.5, 6.5 and 5.5 to even.
+  const int ranges[][3] = {{16, 5, 17}, {15, 4, 17}, {35, 6, 35}, {25, 6, 25}};
+  for (const auto& [np, ja, jb] : ranges) {
+    const auto p = ramp(np);
+    EXPECT_TRUE(c.PointToPoint(p, in).bOK) << np;
+    EXPECT_DOUBLE_EQ(c.State().zsys, meanOf(p, ja, jb)) << np;
+  }
   EXPECT_DOUBLE_EQ(c.State().ens, 301.0 * std::exp(-c.State().zsys / 9460.0));
   clsLRCore c2;
   LRInputs in2 = Inputs(200.0, 20.0, 20.0);

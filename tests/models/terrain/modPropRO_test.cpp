@@ -7,6 +7,8 @@
 #include <limits>
 #include <vector>
 
+#include "models/ProfileArrays.h"
+
 namespace zw {
 namespace {
 
@@ -54,52 +56,38 @@ TEST(modPropRO, PeaksOfAProfile) {
 
 // ITU-R P.526, knife edge: J(nu) = 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1).
 TEST(modPropRO, KnifeEdgeJ) {
-  EXPECT_NEAR(dROKnifeEdgeJ(0.0), 6.0329, 1e-4);
-  EXPECT_NEAR(dROKnifeEdgeJ(1.0), 13.9257, 1e-4);
-  EXPECT_NEAR(dROKnifeEdgeJ(-0.5), 1.9592, 1e-4);
-  EXPECT_EQ(dROKnifeEdgeJ(-0.78), 0.0);
-  EXPECT_EQ(dROKnifeEdgeJ(-3.0), 0.0);
-  EXPECT_EQ(dROKnifeEdgeJ(std::nan("")), 0.0);
+  const double rows[][3] = {{0.0, 6.0329, 1e-4}, {1.0, 13.9257, 1e-4}, {-0.5, 1.9592, 1e-4},
+                            {-0.78, 0, 0},       {-3.0, 0, 0},         {std::nan(""), 0, 0}};
+  for (const auto& [nu, want, tol] : rows) EXPECT_NEAR(dROKnifeEdgeJ(nu), want, tol) << nu;
 }
 
 // ITU-R P.526, single rounded obstacle: A = J(nu) + T(m, n). h = 50 m, d1 = d2
 // = 5 km, lambda = 1 m: nu = 1.4142, J = 16.342 dB. R = 1 km: (pi R / lambda)^(1/3)
 // = 14.646, m = 0.027311, n = 10.7251, mn = 0.2929 <= 4, T = 7.2 m^0.5 - (2 -
 // 12.5 n) m + 3.6 m^1.5 - 0.8 m^2 = 4.8124: A = 21.155 dB. R = 20 km: m = 0.20123,
-// n = 3.9512, T = 13.059: A = 29.401 dB.
+// n = 3.9512, T = 13.059: A = 29.401 dB. Well clear of the Fresnel zone there is
+// no loss, and bad input gives 0, never NaN.
 TEST(modPropRO, RoundedObstacleLossHandComputation) {
-  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 0, 1.0), 16.3423, 1e-4);
-  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 1000, 1.0), 21.1547, 1e-3);
-  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 20000, 1.0), 29.4011, 1e-3);
-  // Well clear of the Fresnel zone: no loss.
-  EXPECT_EQ(dRORoundedObstacleLoss(-50, 5000, 5000, 1000, 1.0), 0.0);
-  // Bad input: 0, never NaN.
-  EXPECT_EQ(dRORoundedObstacleLoss(std::nan(""), 5000, 5000, 1000, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 0, 5000, 1000, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, -1, 1000, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, 5000, -1, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, 5000, 1000, 0.0), 0.0);
+  const struct {
+    double h, d1, d2, r, lambda, want, tol;
+  } rows[] = {
+      {50, 5000, 5000, 0, 1.0, 16.3423, 1e-4},  {50, 5000, 5000, 1000, 1.0, 21.1547, 1e-3},
+      {50, 5000, 5000, 20000, 1.0, 29.4011, 1e-3}, {-50, 5000, 5000, 1000, 1.0, 0, 0},
+      {std::nan(""), 5000, 5000, 1000, 1.0, 0, 0}, {50, 0, 5000, 1000, 1.0, 0, 0},
+      {50, 5000, -1, 1000, 1.0, 0, 0},           {50, 5000, 5000, -1, 1.0, 0, 0},
+      {50, 5000, 5000, 1000, 0.0, 0, 0},
+  };
+  for (const auto& r : rows)
+    EXPECT_NEAR(dRORoundedObstacleLoss(r.h, r.d1, r.d2, r.r, r.lambda), r.want, r.tol) << r.h << " " << r.r;
 }
 
-struct Path {
-  std::vector<double> d;
-  std::vector<float> e;
-  int count() const { return static_cast<int>(d.size()); }
-};
-
-Path FlatPath(double lengthM, int intervals) {
-  Path p;
-  for (int i = 0; i <= intervals; ++i) {
-    p.d.push_back(lengthM * i / intervals);
-    p.e.push_back(0.0f);
-  }
-  return p;
-}
+using Path = test::ProfileArrays;
+using test::Flat;
 
 TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
   // Crest 150 m at 5 km with 100 m at 4.5 and 5.5 km: the parabola through the
   // three points drops 50 m in 500 m, R = 500^2 / (2 x 50) = 2500 m.
-  Path p = FlatPath(10000, 20);
+  Path p = Flat(10000, 20);
   p.e[9] = 100.0f;
   p.e[10] = 150.0f;
   p.e[11] = 100.0f;
@@ -116,7 +104,7 @@ TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
   EXPECT_GT(o.dAttenDB, 16.3423);  // more than the knife edge
   EXPECT_NEAR(r.dAttenDB, o.dAttenDB, 1e-12);
   // Clear paths, and the earth bulge.
-  const Path q = FlatPath(50000, 100);
+  const Path q = Flat(50000, 100);
   const RODiffraction flat = RODiffractionLoss(q.count(), q.d, q.e, 30, 30, 100, 0, 0);
   ASSERT_TRUE(flat.bOK);
   EXPECT_TRUE(flat.obstacles.empty());
@@ -165,7 +153,7 @@ TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
     }
   // A convex shoulder (no local maximum) that blocks the ray, and a narrow
   // ridge: a blocked ray always has a loss, at or above the knife edge's 6 dB.
-  Path s = FlatPath(10000, 100);
+  Path s = Flat(10000, 100);
   for (std::size_t i = 0; i < s.d.size(); ++i)
     s.e[i] = static_cast<float>(std::clamp((s.d[i] - 5000.0) * 0.05, 0.0, 200.0));
   // Rising ground to 200 m at 9 km, level beyond; receiver 10 m above it.
@@ -185,7 +173,7 @@ TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
 // hundreds of dB.
 TEST(modPropRO, BrinkIsFittedOverItsBendAndBadInputIsRefused) {
   auto brink = [](float behind) {
-    Path p = FlatPath(10000, 200);  // 50 m step
+    Path p = Flat(10000, 200);  // 50 m step
     for (std::size_t i = 0; i < p.d.size(); ++i) {
       const double x = p.d[i];
       p.e[i] = x < 2000 ? 100.0f
@@ -202,7 +190,7 @@ TEST(modPropRO, BrinkIsFittedOverItsBendAndBadInputIsRefused) {
   EXPECT_LT(level, 50.0);
   EXPECT_NEAR(brink(230.0f), level, 1.0);
   // Bad input.
-  const Path p = FlatPath(1000, 10);
+  const Path p = Flat(1000, 10);
   const double nan = std::nan("");
   for (const RODiffraction& r :
        {RODiffractionLoss(0, {}, {}, 10, 10, 300, 1, 0), RODiffractionLoss(1, p.d, p.e, 10, 10, 300, 1, 0),

@@ -6,23 +6,13 @@
 #include <limits>
 #include <vector>
 
+#include "models/ProfileArrays.h"
+
 namespace zw {
 namespace {
 
-struct Profile {
-  std::vector<double> d;
-  std::vector<float> e;
-  int last() const { return static_cast<int>(d.size()) - 1; }
-};
-
-Profile Flat(double lengthM, int intervals, float elevM) {
-  Profile p;
-  for (int i = 0; i <= intervals; ++i) {
-    p.d.push_back(lengthM * i / intervals);
-    p.e.push_back(elevM);
-  }
-  return p;
-}
+using Profile = test::ProfileArrays;
+using test::Flat;
 
 // First Fresnel-zone radius r1 = sqrt(lambda d1 d2 / (d1 + d2)) (ITU-R P.526,
 // eq. 2); at mid-path of 1 km at 300 MHz: sqrt(500 x 500 x 1 / 1000) = 15.81 m
