@@ -105,20 +105,14 @@ TEST(OKCurveFiles, DerivedTablesAreTheirFilesAndTheRidgeTheNtiaReadings) {
     EXPECT_DOUBLE_EQ(c.sigmaSuburban[i], Cell(sig, i, 1));
   }
   // End values as documented for the model.
-  EXPECT_DOUBLE_EQ(c.suburban[0], 6.0);
-  EXPECT_DOUBLE_EQ(c.suburban[13], 14.0);
-  EXPECT_DOUBLE_EQ(c.quasiOpen[0], 18.44);
-  EXPECT_DOUBLE_EQ(c.quasiOpen[12], 27.56);
-  EXPECT_DOUBLE_EQ(c.open[0], 23.33);
-  EXPECT_DOUBLE_EQ(c.open[12], 32.5);
-  EXPECT_FLOAT_EQ(c.undFactor[0], 2.0f);
-  EXPECT_FLOAT_EQ(c.undFactor[11], 16.7f);
-  EXPECT_FLOAT_EQ(c.roll.at(0, 0), 1.3f);
-  EXPECT_FLOAT_EQ(c.roll.at(1, 1), 0.5f);
-  EXPECT_DOUBLE_EQ(c.sea[0][10], 10.9);
-  EXPECT_DOUBLE_EQ(c.sea[1][10], 14.8);
-  EXPECT_DOUBLE_EQ(c.sigmaUrban[0], 5.2);
-  EXPECT_DOUBLE_EQ(c.sigmaSuburban[12], 10.1);
+  const std::pair<double, double> ends[] = {{c.suburban[0], 6.0},    {c.suburban[13], 14.0},     {c.quasiOpen[0], 18.44},
+                                            {c.quasiOpen[12], 27.56}, {c.open[0], 23.33},         {c.open[12], 32.5},
+                                            {c.sea[0][10], 10.9},     {c.sea[1][10], 14.8},       {c.sigmaUrban[0], 5.2},
+                                            {c.sigmaSuburban[12], 10.1}};
+  for (const auto& [got, want] : ends) EXPECT_DOUBLE_EQ(got, want);
+  const std::pair<float, float> fends[] = {
+      {c.undFactor[0], 2.0f}, {c.undFactor[11], 16.7f}, {c.roll.at(0, 0), 1.3f}, {c.roll.at(1, 1), 0.5f}};
+  for (const auto& [got, want] : fends) EXPECT_FLOAT_EQ(got, want);
   for (std::size_t i = 1; i < 14; ++i) EXPECT_GT(c.suburban[i], c.suburban[i - 1]);
   for (std::size_t i = 0; i < 13; ++i) EXPECT_GT(c.open[i], c.quasiOpen[i]);
   for (std::size_t j = 1; j < 8; ++j) EXPECT_GT(c.gainLarge.at(0, j), c.gainLarge.at(0, j - 1));

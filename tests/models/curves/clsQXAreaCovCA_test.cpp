@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <utility>
-#include <vector>
 
 #include "common/FreeSpace.h"
 #include "models/CalcHarness.h"
@@ -37,30 +35,17 @@ void RunPath(clsQXAreaCovCA& c, double km) {
 // (HAAT = antenna height), give the published check values at the nodes.
 TEST(clsQXAreaCovCA, ShippedGridsGiveTheCheckValuesAtTheNodes) {
   testing::CurveDataCopy data;
-  struct Row {
-    double freq;
-    std::int16_t pct;
-    double haatFt;
-    std::vector<std::pair<double, double>> miDbu;
-  };
-  const Row rows[] = {
-      {150, 50, 100, {{5, 59.9}, {10, 47.0}, {20, 32.4}, {50, 13.5}, {100, -1.0}}},
-      {150, 50, 1000, {{5, 77.0}, {10, 66.7}, {20, 52.0}, {50, 27.9}, {100, 4.9}}},
-      {150, 50, 5000, {{5, 86.9}, {10, 78.5}, {20, 65.0}, {50, 39.0}, {100, 13.0}}},
-      {150, 10, 1000, {{10, 67.0}, {20, 52.5}, {50, 30.2}, {100, 13.9}, {200, -6.1}}},
-      {450, 50, 1000, {{5, 79.0}, {20, 46.8}, {50, 20.0}, {100, -0.7}}},
-      {450, 10, 1000, {{20, 47.4}, {100, 4.1}, {200, -13.1}}},
-  };
-  for (const Row& r : rows)
-    for (const auto& [mi, dbu] : r.miDbu) {
-      clsQXAreaCovCA c;
-      ASSERT_TRUE(c.sOKtoGO().empty()) << c.sOKtoGO();
-      Ready(c, r.freq, r.haatFt, r.pct);  // flat ground at sea level: HAAT = antenna height
-      RunPath(c, mi * 1.609344);
-      ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
-      EXPECT_NEAR(c.dDistMi(), mi, 1e-6);
-      EXPECT_NEAR(c.dNetField(), dbu, 1e-4) << r.freq << " MHz F(50," << r.pct << ") " << r.haatFt << " ft " << mi;
-    }
+  for (const testing::CareyTelling& t : testing::kCareyTelling) {
+    const double freq = t.k < 2 ? 150.0 : 450.0;
+    const std::int16_t pct = t.k % 2 ? 10 : 50;
+    clsQXAreaCovCA c;
+    ASSERT_TRUE(c.sOKtoGO().empty()) << c.sOKtoGO();
+    Ready(c, freq, t.haat, pct);  // flat ground at sea level: HAAT = antenna height
+    RunPath(c, t.d * 1.609344);
+    ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+    EXPECT_NEAR(c.dDistMi(), t.d, 1e-6);
+    EXPECT_NEAR(c.dNetField(), t.dbu, 1e-4) << freq << " MHz F(50," << pct << ") " << t.haat << " ft " << t.d;
+  }
 }
 
 TEST(clsQXAreaCovCA, PathFieldAndContourFromTheCurves) {

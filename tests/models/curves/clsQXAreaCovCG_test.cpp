@@ -56,17 +56,13 @@ TEST_F(CGCalcTest, ReaderKeysContourFromTheRuleAndItsOptions) {
   EXPECT_NE(cg.sDetails().find(" mi "), std::string::npos);
   EXPECT_DOUBLE_EQ(cg.dNetField(), 32.0);
   // A low cell: HAAT 5 m, 5 W.
-  auto gulf = std::make_shared<FieldCollection>();
-  gulf->Set("cg_gulfmex", std::string("1"));
   clsQXAreaCovCG g;
-  Ready(g, 5.0, 15.0, gulf);
+  Ready(g, 5.0, 15.0, test::Fields({{"cg_gulfmex", "1"}}));
   test::RunKm(g, Path(40.0, 10.0f), 40.0);
   EXPECT_NEAR(g.dContourDistMi(), 3.0 * std::pow(25.0, 0.3) * std::pow(5.0, 0.15), 1e-6);
 
-  auto unserved = std::make_shared<FieldCollection>();
-  unserved->Set("cg_unservd", std::string("True"));
   clsQXAreaCovCG u;
-  Ready(u, 1.0, 12.0, unserved);
+  Ready(u, 1.0, 12.0, test::Fields({{"cg_unservd", "True"}}));
   test::RunKm(u, Path(40.0, 10.0f), 40.0);
   // HAAT 2 m (6.6 ft) is taken at 10 ft: 1.05 x 10^0.34 x 1^0.17 = 2.30 mi,
   // raised to 3.4 mi.

@@ -12,11 +12,14 @@ namespace {
 
 class OKCalc : public test::ModelTestEnv {
  protected:
-  static std::shared_ptr<FieldCollection> Template() {
+  // Every correction off, then the given keys set.
+  static std::shared_ptr<FieldCollection> Template(
+      std::initializer_list<std::pair<const char*, const char*>> set = {}) {
     auto m = test::Fields({{"OK_DESC", "Mobile 450"}});
     for (const char* k : {"AREA_COR", "ORIENT_COR", "SLOPE_COR", "LNDSEA_COR", "ROLHIL_COR", "HILLOC_COR",
                           "RIDGES_COR", "LOCS_COR"})
       m->Set(k, std::string("NO CORRECTION "));
+    for (const auto& [k, v] : set) m->Set(k, std::string(v));
     return m;
   }
   // Flat 100 m ground, 500 m steps; transmitter 200 m above sea level.
@@ -41,18 +44,9 @@ TEST_F(OKCalc, ReaderFormsSwitchesAndBadSettings) {
   EXPECT_TRUE(c.bLUArea() && c.bLUStreet() && c.bLULoss());  // default "1"
   EXPECT_EQ(c.sDesc(), "Mobile 450");
 
-  auto m = Template();
-  m->Set("AREA_COR", std::string(" suburban "));
-  m->Set("ORIENT_COR", std::string("Along Path"));
-  m->Set("SLOPE_COR", std::string("SLOPE"));
-  m->Set("LNDSEA_COR", std::string("YES"));
-  m->Set("LNDSE_EL", std::string("10"));
-  m->Set("LNDSE_ELUN", std::string("ft"));
-  m->Set("HIL_DIST", std::string("5"));
-  m->Set("HIL_DISTUN", std::string("km"));
-  m->Set("LOCS_PRCNT", std::string("90"));
-  m->Set("OK_LULOSS", std::string("0"));
-  c.cPropMod(m);
+  c.cPropMod(Template({{"AREA_COR", " suburban "}, {"ORIENT_COR", "Along Path"}, {"SLOPE_COR", "SLOPE"},
+                       {"LNDSEA_COR", "YES"}, {"LNDSE_EL", "10"}, {"LNDSE_ELUN", "ft"}, {"HIL_DIST", "5"},
+                       {"HIL_DISTUN", "km"}, {"LOCS_PRCNT", "90"}, {"OK_LULOSS", "0"}}));
   ASSERT_TRUE(c.cPropMod()) << c.sReadError();
   EXPECT_EQ(c.sAreaType(), "SUBURBAN      ");
   EXPECT_EQ(c.sOrientation(), "ALONG PATH");
@@ -66,18 +60,11 @@ TEST_F(OKCalc, ReaderFormsSwitchesAndBadSettings) {
   EXPECT_FALSE(c.bLULoss());
   // Bad settings.
   c.bSilent(true);
-  m = Template();
-  m->Set("ORIENT_COR", std::string("DIAGONAL"));
-  c.cPropMod(m);
+  c.cPropMod(Template({{"ORIENT_COR", "DIAGONAL"}}));
   EXPECT_EQ(c.sReadError(), "Okumura Street orientation\nInvalid setting: DIAGONAL");
-  m = Template();
-  m->Set("LNDSE_EL", std::string("3"));
-  m->Set("LNDSE_ELUN", std::string("cubits"));
-  c.cPropMod(m);
+  c.cPropMod(Template({{"LNDSE_EL", "3"}, {"LNDSE_ELUN", "cubits"}}));
   EXPECT_EQ(c.sReadError(), "Okumura Land-Sea MSL elevation\nInvalid setting: 3 cubits");
-  m = Template();
-  m->Set("LOCS_COR", std::string("ON"));
-  m->Set("LOCS_PRCNT", std::string("120"));
+  auto m = Template({{"LOCS_COR", "ON"}, {"LOCS_PRCNT", "120"}});
   c.cPropMod(m);
   EXPECT_FALSE(c.cPropMod());
   EXPECT_EQ(c.sReadError(), "Okumura Location percentage\nInvalid setting: 120");
@@ -101,10 +88,7 @@ TEST_F(OKCalc, AllOffGivesTheMedianFieldAndTermsAddIn) {
   EXPECT_FALSE(c.bErrorRun());
   // The terms add in; long paths.
   clsQXAreaCovOK c2;
-  auto m = Template();
-  m->Set("AREA_COR", std::string("URBAN-LARGE   "));
-  m->Set("ORIENT_COR", std::string("ACROSS PATH"));
-  c2.cPropMod(m);
+  c2.cPropMod(Template({{"AREA_COR", "URBAN-LARGE   "}, {"ORIENT_COR", "ACROSS PATH"}}));
   Ready(c2, 20000.0);
   c2.CovCalc();
   const auto& t2 = c2.Last();
@@ -131,14 +115,8 @@ TEST_F(OKCalc, AllOffGivesTheMedianFieldAndTermsAddIn) {
 
 TEST_F(OKCalc, TerrainTermsAndFreeSpaceCap) {
   clsQXAreaCovOK c;
-  auto m = Template();
-  m->Set("AREA_COR", std::string("open"));
-  m->Set("SLOPE_COR", std::string("ON"));
-  m->Set("LNDSEA_COR", std::string("ON"));
-  m->Set("ROLHIL_COR", std::string("ON"));
-  m->Set("HILLOC_COR", std::string("ON"));
-  m->Set("RIDGES_COR", std::string("ON"));
-  c.cPropMod(m);
+  c.cPropMod(Template({{"AREA_COR", "open"}, {"SLOPE_COR", "ON"}, {"LNDSEA_COR", "ON"}, {"ROLHIL_COR", "ON"},
+                       {"HILLOC_COR", "ON"}, {"RIDGES_COR", "ON"}}));
   ASSERT_TRUE(c.cPropMod());
   Ready(c, 1000.0, 450.0, 60.0);
   c.FACTXmMSL(1100.0);  // 1000 m effective height: fallback, no points past 3 km
@@ -167,11 +145,7 @@ TEST_F(OKCalc, LocationPercentageMovesTheFieldByNormalDeviates) {
                         Case{"SUBURBAN", 1500, 8.96}, Case{"OPEN", 3000, 10.1}}) {
     const auto field = [&](const char* on, const char* pct) {
       clsQXAreaCovOK c;
-      auto m = Template();
-      m->Set("AREA_COR", std::string(k.area));
-      m->Set("LOCS_COR", std::string(on));
-      m->Set("LOCS_PRCNT", std::string(pct));
-      c.cPropMod(m);
+      c.cPropMod(Template({{"AREA_COR", k.area}, {"LOCS_COR", on}, {"LOCS_PRCNT", pct}}));
       EXPECT_TRUE(c.cPropMod()) << c.sReadError();
       Ready(c, 20000.0, k.freq, 30.0);  // low ERP: never capped by free space
       c.CovCalc();

@@ -6,35 +6,21 @@
 #include <limits>
 #include <vector>
 
+#include "models/ProfileArrays.h"
+
 namespace zw {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-struct Profile {
-  std::vector<double> dis;
-  std::vector<float> elv;
-  int n() const { return static_cast<int>(dis.size()); }
-};
-
-// Points every `step` metres to `length`, elevation from f(distance).
-template <typename F>
-Profile Make(double length, double step, F f) {
-  Profile p;
-  for (double x = 0; x <= length + 1e-9; x += step) {
-    p.dis.push_back(x);
-    p.elv.push_back(static_cast<float>(f(x)));
-  }
-  return p;
-}
+using Profile = test::ProfileArrays;
+using test::Stepped;
 
 TEST(OKMedian, GridNodesAndTellingValues) {
-  EXPECT_NEAR(OKMedianField(150, 30, 1, 0), 77.7, 1e-4);
-  EXPECT_NEAR(OKMedianField(900, 200, 10, 0), 54.7, 1e-4);
-  EXPECT_NEAR(OKMedianField(1500, 1000, 100, 0), 20.9, 1e-4);
   EXPECT_NEAR(OKMedianField(450, 300, 25, -10), 48.1 - 10, 1e-4);  // ERP in dBk added
   struct T { double f, h, d, v, tol; };
-  const T tell[] = {{150, 30, 1, 77.5, .5},   {150, 30, 10, 41.5, .5},  {150, 30, 50, 12.7, .5},
+  const T tell[] = {{150, 30, 1, 77.7, 1e-4}, {900, 200, 10, 54.7, 1e-4}, {1500, 1000, 100, 20.9, 1e-4},  // nodes
+                    {150, 30, 1, 77.5, .5},   {150, 30, 10, 41.5, .5},  {150, 30, 50, 12.7, .5},
                     {150, 30, 100, -1.5, .5}, {150, 200, 1, 88.0, .5},  {150, 200, 10, 58.5, .5},
                     {150, 200, 50, 30.7, .5}, {150, 200, 100, 11.7, .5}, {150, 1000, 1, 102.0, .5},
                     {150, 1000, 10, 73.5, .5}, {150, 1000, 50, 49.5, .5}, {150, 1000, 100, 33.0, .5},
@@ -46,11 +32,9 @@ TEST(OKMedian, GridNodesAndTellingValues) {
 }
 
 TEST(OKMedian, GridChoiceClampsAndLongPaths) {
-  EXPECT_EQ(iOKFreqGrid(300), 0);  // tie between 150 and 450: the lower
-  EXPECT_EQ(iOKFreqGrid(700), 2);
-  EXPECT_EQ(iOKFreqGrid(50), 0);
-  EXPECT_EQ(iOKFreqGrid(1200), 2);  // tie
-  EXPECT_EQ(iOKFreqGrid(1250), 3);
+  // 300 MHz ties 150 and 450, 1200 ties 900 and 1500: the lower.
+  const std::pair<double, int> grid[] = {{300, 0}, {700, 2}, {50, 0}, {1200, 2}, {1250, 3}};
+  for (const auto& [f, g] : grid) EXPECT_EQ(iOKFreqGrid(f), g) << f;
   EXPECT_DOUBLE_EQ(OKMedianField(300, 100, 20, 0), OKMedianField(150, 100, 20, 0));
   EXPECT_DOUBLE_EQ(OKMedianField(700, 100, 20, 0), OKMedianField(900, 100, 20, 0));
   EXPECT_DOUBLE_EQ(OKMedianField(150, 10, 5, 0), OKMedianField(150, 30, 5, 0));
@@ -71,14 +55,14 @@ TEST(OKMedian, GridChoiceClampsAndLongPaths) {
 }
 
 TEST(OKTerms, MobileGain) {
-  EXPECT_NEAR(OKMobileGain("URBAN-MEDIUM  ", 1.5, 200), -2.4, 1e-4);
-  EXPECT_NEAR(OKMobileGain("URBAN-MEDIUM  ", 1.5, 400), -3.0, 1e-4);
-  EXPECT_NEAR(OKMobileGain("URBAN-MEDIUM  ", 1.0, 100), -3.7, 1e-4);  // frequency clamped to 200
-  EXPECT_NEAR(OKMobileGain("urban-large", 0.2, 900), -4.9, 1e-4);       // height clamped to 1 m
-  EXPECT_NEAR(OKMobileGain("urban-large", 3.0, 900), 0.0, 1e-4);
-  EXPECT_NEAR(OKMobileGain("urban-large", 10.0, 400), 6.05, 1e-4);
-  EXPECT_NEAR(OKMobileGain("URBAN-MEDIUM", 10.0, 1000), 18.2, 1e-4);
-  EXPECT_NEAR(OKMobileGain("urban-medium", 10.0, 100), 10.5, 1e-4);
+  // Frequencies below 200 MHz read 200, heights below 1 m read 1 m.
+  const struct {
+    const char* area;
+    double h, f, want;
+  } rows[] = {{"URBAN-MEDIUM  ", 1.5, 200, -2.4}, {"URBAN-MEDIUM  ", 1.5, 400, -3.0}, {"URBAN-MEDIUM  ", 1.0, 100, -3.7},
+              {"urban-large", 0.2, 900, -4.9},    {"urban-large", 3.0, 900, 0.0},      {"urban-large", 10.0, 400, 6.05},
+              {"URBAN-MEDIUM", 10.0, 1000, 18.2}, {"urban-medium", 10.0, 100, 10.5}};
+  for (const auto& r : rows) EXPECT_NEAR(OKMobileGain(r.area, r.h, r.f), r.want, 1e-4) << r.area << " " << r.h << " " << r.f;
   // 10 to 20 m is read beyond the last row; above 20 m the same as 20 m.
   const double g20 = OKMobileGain("urban-medium", 20.0, 450);
   EXPECT_TRUE(std::isfinite(g20));
@@ -88,15 +72,15 @@ TEST(OKTerms, MobileGain) {
 }
 
 TEST(OKTerms, AreaStreetAndLocation) {
-  EXPECT_EQ(OKAreaCorr(450, "urban-large"), 0.0);
-  EXPECT_EQ(OKAreaCorr(450, "URBAN-MEDIUM  "), 0.0);
-  EXPECT_EQ(OKAreaCorr(450, "forest"), 0.0);
-  EXPECT_NEAR(OKAreaCorr(100, " Suburban "), 6.0, 1e-9);
-  EXPECT_NEAR(OKAreaCorr(3000, "SUBURBAN      "), 14.0, 1e-9);
-  EXPECT_NEAR(OKAreaCorr(20, "suburban"), 6.0, 1e-9);  // clamped
-  EXPECT_NEAR(OKAreaCorr(100, "QUASI-OPEN    "), 18.44, 1e-9);
-  EXPECT_NEAR(OKAreaCorr(2000, "open"), 32.5, 1e-9);
-  EXPECT_NEAR(OKAreaCorr(9000, "open"), 32.5, 1e-9);
+  // Frequencies outside the figures read their ends.
+  const struct {
+    double f;
+    const char* area;
+    double want, tol;
+  } area[] = {{450, "urban-large", 0, 0},       {450, "URBAN-MEDIUM  ", 0, 0},     {450, "forest", 0, 0},
+              {100, " Suburban ", 6.0, 1e-9},   {3000, "SUBURBAN      ", 14.0, 1e-9}, {20, "suburban", 6.0, 1e-9},
+              {100, "QUASI-OPEN    ", 18.44, 1e-9}, {2000, "open", 32.5, 1e-9},     {9000, "open", 32.5, 1e-9}};
+  for (const auto& r : area) EXPECT_NEAR(OKAreaCorr(r.f, r.area), r.want, r.tol) << r.f << " " << r.area;
   const double between = OKAreaCorr(450, "open");
   EXPECT_GT(between, OKAreaCorr(400, "open"));
   EXPECT_LT(between, OKAreaCorr(500, "open"));
@@ -125,71 +109,67 @@ TEST(OKTerms, AreaStreetAndLocation) {
 }
 
 TEST(OKTerms, EffectiveBaseHeightAndSlope) {
-  const Profile p = Make(20000, 500, [](double x) { return x < 3000 ? 400.0 : x <= 15000 ? 100.0 : 900.0; });
-  EXPECT_NEAR(OKEffBaseHeight(p.dis, p.elv, p.n(), 20000, 250, 30), 150.0, 1e-9);
+  const Profile p = Stepped(20000, 500, [](double x) { return x < 3000 ? 400.0 : x <= 15000 ? 100.0 : 900.0; });
+  EXPECT_NEAR(OKEffBaseHeight(p.d, p.e, p.count(), 20000, 250, 30), 150.0, 1e-9);
   // Only the points up to the path length count.
-  const Profile q = Make(20000, 500, [](double x) { return x <= 5000 ? 100.0 : 200.0; });
-  EXPECT_NEAR(OKEffBaseHeight(q.dis, q.elv, q.n(), 5000, 250, 30), 150.0, 1e-9);
-  EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.dis, q.elv, q.n(), 2500, 250, 30), 30.0);  // no point from 3 km
-  EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.dis, q.elv, 0, 20000, 250, 30), 30.0);
-  EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.dis, q.elv, 9999, 5000, 250, 30), 150.0);  // count past the arrays
+  const Profile q = Stepped(20000, 500, [](double x) { return x <= 5000 ? 100.0 : 200.0; });
+  EXPECT_NEAR(OKEffBaseHeight(q.d, q.e, q.count(), 5000, 250, 30), 150.0, 1e-9);
+  EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.d, q.e, q.count(), 2500, 250, 30), 30.0);  // no point from 3 km
+  EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.d, q.e, 0, 20000, 250, 30), 30.0);
+  EXPECT_DOUBLE_EQ(OKEffBaseHeight(q.d, q.e, 9999, 5000, 250, 30), 150.0);  // count past the arrays
   // A uniform rise toward the receiver of 10 m per km: 10 mrad everywhere.
-  const Profile up = Make(40000, 1000, [](double x) { return 100.0 + 0.01 * x; });
-  const OKSlope s = OKSlopeCorr(up.dis, up.elv, up.n(), 40000);
+  const Profile up = Stepped(40000, 1000, [](double x) { return 100.0 + 0.01 * x; });
+  const OKSlope s = OKSlopeCorr(up.d, up.e, up.count(), 40000);
   EXPECT_NEAR(s.thetaMr, 1000 * std::atan(0.01), 1e-4);
-  EXPECT_NEAR(OKSlopeTerm(10, 5), 1.7, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(10, 60), 7.3, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(10, 35), 1.7 + (7.3 - 1.7) * 0.5, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(25, 80), 12.0, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(-10, 5), -2.3, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(-10, 30), -8.0, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(-10, 20), -2.3 + (-8.0 + 2.3) * 0.5, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(-40, 40), -17.0, 1e-9);
-  EXPECT_NEAR(OKSlopeTerm(7.5, 5), 1.2, 1e-9);
+  // {slope mrad, distance km, dB}
+  const double slope[][3] = {{10, 5, 1.7},   {10, 60, 7.3},   {10, 35, 1.7 + (7.3 - 1.7) * 0.5},
+                             {25, 80, 12.0}, {-10, 5, -2.3},  {-10, 30, -8.0},
+                             {-10, 20, -2.3 + (-8.0 + 2.3) * 0.5}, {-40, 40, -17.0}, {7.5, 5, 1.2}};
+  for (const auto& [mr, km, want] : slope) EXPECT_NEAR(OKSlopeTerm(mr, km), want, 1e-9) << mr << " " << km;
   EXPECT_EQ(OKSlopeTerm(0, 40), 0.0);
-  EXPECT_EQ(OKSlopeCorr(up.dis, up.elv, up.n(), 4999).dB, 0.0);
-  const Profile flat = Make(20000, 1000, [](double) { return 50.0; });
-  EXPECT_EQ(OKSlopeCorr(flat.dis, flat.elv, flat.n(), 20000).dB, 0.0);
+  EXPECT_EQ(OKSlopeCorr(up.d, up.e, up.count(), 4999).dB, 0.0);
+  const Profile flat = Stepped(20000, 1000, [](double) { return 50.0; });
+  EXPECT_EQ(OKSlopeCorr(flat.d, flat.e, flat.count(), 20000).dB, 0.0);
 }
 
 TEST(OKTerms, LandSea) {
   // Sea (elevation 0) over the first quarter, land beyond: sea toward the transmitter.
-  const Profile p = Make(20000, 1000, [](double x) { return x <= 5000 ? 0.0 : 30.0; });
-  OKLandSea r = OKLandSeaCorr(p.dis, p.elv, p.n(), 20000, 0);
+  const Profile p = Stepped(20000, 1000, [](double x) { return x <= 5000 ? 0.0 : 30.0; });
+  OKLandSea r = OKLandSeaCorr(p.d, p.e, p.count(), 20000, 0);
   EXPECT_NEAR(r.beta, 0.25, 1e-12);
   EXPECT_NEAR(r.avgDisM, 2500, 1e-9);
   EXPECT_EQ(r.family, 'b');
   EXPECT_EQ(r.distClass, "30");
   EXPECT_NEAR(r.dB, (1.5 + 2.5) / 2, 1e-9);
   // Sea at the receiving end of a 90 km path: family a, 60 km class.
-  const Profile q = Make(90000, 1000, [](double x) { return x > 45000 ? -1.0 : 10.0; });
-  r = OKLandSeaCorr(q.dis, q.elv, q.n(), 90000, 0);
+  const Profile q = Stepped(90000, 1000, [](double x) { return x > 45000 ? -1.0 : 10.0; });
+  r = OKLandSeaCorr(q.d, q.e, q.count(), 90000, 0);
   EXPECT_NEAR(r.beta, 0.5, 1e-12);
   EXPECT_EQ(r.family, 'a');
   EXPECT_EQ(r.distClass, "60");
   EXPECT_NEAR(r.dB, 10.5, 1e-9);
   // 45 km: halfway between the 30 and 60 km curves.
-  r = OKLandSeaCorr(q.dis, q.elv, 46, 45000, 10);  // all points at or below 10 m: all sea
+  r = OKLandSeaCorr(q.d, q.e, 46, 45000, 10);  // all points at or below 10 m: all sea
   EXPECT_NEAR(r.beta, 1.0, 1e-12);
   EXPECT_EQ(r.distClass, "  ");
   EXPECT_NEAR(r.dB, (10.9 + 14.8) / 2, 1e-9);
   // No sea: no correction.
-  r = OKLandSeaCorr(q.dis, q.elv, q.n(), 90000, -50);
+  r = OKLandSeaCorr(q.d, q.e, q.count(), 90000, -50);
   EXPECT_EQ(r.dB, 0.0);
   EXPECT_EQ(r.beta, 0.0);
-  EXPECT_EQ(OKLandSeaCorr(q.dis, q.elv, q.n(), 0, 0).dB, 0.0);
+  EXPECT_EQ(OKLandSeaCorr(q.d, q.e, q.count(), 0, 0).dB, 0.0);
 }
 
 TEST(OKTerms, UndulationHillsRidgeAndBadInputStaysFinite) {
   // Elevations 0, 10, ... 100 over the last 10 km (11 points).
-  const Profile p = Make(30000, 1000, [](double x) { return x < 20000 ? 500.0 : (x - 20000) / 100.0; });
-  const OKUndulation u = OKTerrainUndulation(p.dis, p.elv, p.n(), 30000, 0);
+  const Profile p = Stepped(30000, 1000, [](double x) { return x < 20000 ? 500.0 : (x - 20000) / 100.0; });
+  const OKUndulation u = OKTerrainUndulation(p.d, p.e, p.count(), 30000, 0);
   EXPECT_EQ(u.points, 11);
   EXPECT_DOUBLE_EQ(u.lower, 10.0);
   EXPECT_DOUBLE_EQ(u.upper, 90.0);
   EXPECT_DOUBLE_EQ(u.top, 100.0);
   EXPECT_DOUBLE_EQ(u.dh, 80.0);
-  EXPECT_EQ(OKTerrainUndulation(p.dis, p.elv, p.n(), 30000, 30000).top, 500.0);
+  EXPECT_EQ(OKTerrainUndulation(p.d, p.e, p.count(), 30000, 30000).top, 500.0);
 
   EXPECT_EQ(OKRollingHillCorr(450, 9.9), 0.0);
   EXPECT_NEAR(OKRollingHillCorr(453, 10), 1.3, 1e-4);
@@ -211,26 +191,26 @@ TEST(OKTerms, UndulationHillsRidgeAndBadInputStaysFinite) {
   EXPECT_EQ(OKHillLocationCorr(smooth, 0.0), 0.0);
 
   // A single 200 m ridge 30 km out, 2 km before the receiver, on flat ground.
-  const Profile r = Make(32000, 500, [](double x) { return x == 30000 ? 200.0 : 0.0; });
-  const OKRidge rg = OKRidgeCorr(r.dis, r.elv, r.n(), 32000);
+  const Profile r = Stepped(32000, 500, [](double x) { return x == 30000 ? 200.0 : 0.0; });
+  const OKRidge rg = OKRidgeCorr(r.d, r.e, r.count(), 32000);
   EXPECT_NEAR(rg.d1Km, 30.0, 1e-9);
   EXPECT_NEAR(rg.d2Km, 2.0, 1e-9);
-  EXPECT_NEAR(rg.heightM, 200.0 - 200.0 / r.n(), 1e-6);
+  EXPECT_NEAR(rg.heightM, 200.0 - 200.0 / r.count(), 1e-6);
   EXPECT_NEAR(OKRidgeTerm(200, 30, 2), 0.07 * std::sqrt(200.0) * -13.0, 1e-4);
   EXPECT_NEAR(OKRidgeTerm(200, 60, 0), 0.07 * std::sqrt(200.0) * 19.5, 1e-4);
   EXPECT_NEAR(OKRidgeTerm(200, 100, 50), OKRidgeTerm(200, 60, 10), 1e-9);
   EXPECT_EQ(OKRidgeTerm(0, 30, 2), 0.0);
-  const Profile flat = Make(20000, 500, [](double) { return 10.0; });
-  EXPECT_EQ(OKRidgeCorr(flat.dis, flat.elv, flat.n(), 20000).dB, 0.0);
+  const Profile flat = Stepped(20000, 500, [](double) { return 10.0; });
+  EXPECT_EQ(OKRidgeCorr(flat.d, flat.e, flat.count(), 20000).dB, 0.0);
   // Bad input stays finite.
-  const Profile p2 = Make(10000, 1000, [](double x) { return x == 5000 ? kNaN : 10.0; });
+  const Profile p2 = Stepped(10000, 1000, [](double x) { return x == 5000 ? kNaN : 10.0; });
   EXPECT_TRUE(std::isfinite(OKMedianField(kNaN, kNaN, kNaN, 0)));
   EXPECT_TRUE(std::isfinite(OKMedianFieldPath(150, 100, std::numeric_limits<double>::infinity(), 0)));
-  EXPECT_TRUE(std::isfinite(OKSlopeCorr(p2.dis, p2.elv, p2.n(), 10000).dB));
-  EXPECT_TRUE(std::isfinite(OKLandSeaCorr(p2.dis, p2.elv, p2.n(), 10000, 10).dB));
-  EXPECT_TRUE(std::isfinite(OKTerrainUndulation(p2.dis, p2.elv, p2.n(), 10000, kNaN).dh));
-  EXPECT_TRUE(std::isfinite(OKRidgeCorr(p2.dis, p2.elv, p2.n(), 10000).dB));
-  EXPECT_TRUE(std::isfinite(OKEffBaseHeight(p2.dis, p2.elv, p2.n(), 10000, 100, 20)));
+  EXPECT_TRUE(std::isfinite(OKSlopeCorr(p2.d, p2.e, p2.count(), 10000).dB));
+  EXPECT_TRUE(std::isfinite(OKLandSeaCorr(p2.d, p2.e, p2.count(), 10000, 10).dB));
+  EXPECT_TRUE(std::isfinite(OKTerrainUndulation(p2.d, p2.e, p2.count(), 10000, kNaN).dh));
+  EXPECT_TRUE(std::isfinite(OKRidgeCorr(p2.d, p2.e, p2.count(), 10000).dB));
+  EXPECT_TRUE(std::isfinite(OKEffBaseHeight(p2.d, p2.e, p2.count(), 10000, 100, 20)));
   EXPECT_EQ(OKRollingHillCorr(kNaN, 50), 0.0);
   EXPECT_EQ(OKSlopeCorr({}, {}, 5, 10000).dB, 0.0);
   EXPECT_EQ(OKRidgeCorr({}, {}, -1, 10000).dB, 0.0);
