@@ -25,9 +25,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,60 +35,35 @@
 namespace zw {
 namespace {
 
-
 // ------------------------------------------------------------ profiles
 
-// Comma-separated values; "0*N" stands for N zeros.
-std::vector<double> ParseProfile(const char* text) {
-  std::vector<double> v;
-  const char* p = text;
-  while (*p != '\0') {
-    char* end = nullptr;
-    const double x = std::strtod(p, &end);
-    p = end;
-    if (*p == '*') {
-      const long n = std::strtol(p + 1, &end, 10);
-      p = end;
-      v.insert(v.end(), static_cast<std::size_t>(n), x);
-    } else {
-      v.push_back(x);
-    }
-    if (*p == ',') ++p;
-  }
-  return v;
-}
-
-
-// The profiles of lr_reference_profiles.txt by name, as the model takes them.
-const std::map<std::string, std::vector<double>>& Profiles() {
-  static const auto* all = [] {
-    auto* m = new std::map<std::string, std::vector<double>>;
+// A profile of lr_reference_profiles.txt, as the model takes it: "[name]"
+// starts one, then comma-separated values where "x*N" stands for N times x.
+const std::vector<double>& Profile(const std::string& name) {
+  static const auto all = [] {
+    std::map<std::string, std::vector<double>> m;
     std::ifstream in(std::string(RAVO_TEST_DIR) + "/models/terrain/lr_reference_profiles.txt");
-    std::string line, name, text;
-    const auto flush = [&] {
-      if (!name.empty()) (*m)[name] = ParseProfile(text.c_str());
-      text.clear();
-    };
+    std::vector<double>* v = nullptr;
+    std::string line, cell;
     while (std::getline(in, line)) {
       if (line.empty() || line[0] == '#') continue;
       if (line[0] == '[') {
-        flush();
-        name = line.substr(1, line.find(']') - 1);
-      } else {
-        text += (text.empty() ? "" : ",") + line;
+        v = &m[line.substr(1, line.find(']') - 1)];
+        continue;
+      }
+      std::istringstream cells(line);
+      while (v && std::getline(cells, cell, ',')) {
+        const auto star = cell.find('*');
+        const std::size_t n = star == std::string::npos ? 1 : std::stoul(cell.substr(star + 1));
+        v->insert(v->end(), n, std::stod(cell.substr(0, star)));
       }
     }
-    flush();
     return m;
   }();
-  return *all;
-}
-
-const std::vector<double>& Profile(const std::string& name) {
-  const auto it = Profiles().find(name);
-  EXPECT_NE(it, Profiles().end()) << name;
+  const auto it = all.find(name);
+  EXPECT_NE(it, all.end()) << name;
   static const std::vector<double> none;
-  return it == Profiles().end() ? none : it->second;
+  return it == all.end() ? none : it->second;
 }
 
 double FreeSpaceLossDB(const std::vector<double>& pfl, double fMHz) {
