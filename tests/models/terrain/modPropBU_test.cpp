@@ -315,12 +315,7 @@ TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
   bu.cPropMod(Template("OBSTACLE PEAKS", "250", "m"));
   ASSERT_TRUE(bu.cPropMod());
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);
-  m = std::make_shared<FieldCollection>();
-  m->Set("bu_reflect", std::string("0.3"));
-  m->Set("MIN_DIST", std::string("5"));
-  m->Set("MINDISTUN", std::string("  "));
-  m->Set("LOSS_MODE", std::string("FIGURE 12"));
-  bu.cPropMod(m);
+  bu.cPropMod(test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}}));
   ASSERT_TRUE(bu.cPropMod());
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);  // blank unit: the previous value stays
   EXPECT_DOUBLE_EQ(bu.dReflect(), 0.3);

@@ -160,14 +160,9 @@ TEST_F(HDCalc, ReaderAreaTypesDistancesAndInvalidAreaTypeMessage) {
   EXPECT_FALSE(c.bLUArea());
   EXPECT_FALSE(c.bLULoss());
 
-  auto m = Template();
-  m->Remove("AREA_COR");
-  m->Set("hd_hstrt", std::string("0"));  // takes the setting: 3 km by default
-  m->Set("hd_hstop", std::string("5"));
-  m->Set("hd_hstopun", std::string("mi"));
-  m->Set("hd_hradial", std::string(""));
-  m->Set("HD_LULOSS", std::string("1"));
-  c.cPropMod(m);
+  // No area type; a start of 0 takes the setting, 3 km by default.
+  c.cPropMod(test::Fields({{"hd_hstrt", "0"}, {"hd_hstrtun", "km"}, {"hd_hstop", "5"}, {"hd_hstopun", "mi"},
+                           {"hd_hradial", ""}, {"HD_DESC", "Mobile"}, {"HD_LULOSS", "1"}}));
   ASSERT_TRUE(c.cPropMod());
   EXPECT_EQ(c.sAreaType(), "NO CORRECTION ");
   EXPECT_DOUBLE_EQ(c.dHaatStartM(), 3000.0);
