@@ -232,8 +232,9 @@ TEST(modPropBU, EarthBulgeUsesTheStudysEffectiveEarth) {
 }
 
 TEST(modPropBU, UnknownModeAndBadInput) {
-  // Only the exact upper-case name is a mode (88, kBUModeInvalid, otherwise).
-  for (const char* name : {"Figure 12", " FIGURE 12", "FIGURE 12 ", ""}) EXPECT_EQ(iBUModeCode(name), 88) << name;
+  // Only the exact upper-case name is a mode (otherwise 88, kBUModeInvalid).
+  for (const char* name : {"Figure 12", " FIGURE 12", "FIGURE 12 ", ""})
+    EXPECT_EQ(iBUModeCode(name), 88) << '"' << name << '"';
   for (int code : {88, -1, 4}) EXPECT_EQ(sBUModeName(static_cast<std::int16_t>(code)), "UNKNOWN") << code;
   const Profile p = Flat(1000, 10, 0.0f);
   const BULossResult bad = BULoss(p.count(), p.d, p.e, 10, 10, 300, iBUModeCode("Figure 12"), 0, 0);
@@ -315,7 +316,8 @@ TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
   bu.cPropMod(Template("OBSTACLE PEAKS", "250", "m"));
   ASSERT_TRUE(bu.cPropMod());
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);
-  bu.cPropMod(test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}}));
+  bu.cPropMod(
+      test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}}));
   ASSERT_TRUE(bu.cPropMod());
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);  // blank unit: the previous value stays
   EXPECT_DOUBLE_EQ(bu.dReflect(), 0.3);
