@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "models/CalcHarness.h"
 #include "models/curves/clsQXAreaCovCG.h"
@@ -50,12 +51,12 @@ TEST(CGContour, HeightFloorsCapAndLandCellsAtLeast3Point4Miles) {
   EXPECT_DOUBLE_EQ(a, b);
   // Land cells: 100 ft (30 m / 98 ft), or 10 ft for an unserved-area cell
   // below 10 W.
-  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(5.0, false, false, 5.0), 100.0);
-  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(1.0, false, true, 5.0), 10.0);
-  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(1.0, false, true, 10.0), 100.0);
+  const std::tuple<double, bool, double, double> land[] = {
+      {5.0, false, 5.0, 100.0}, {1.0, true, 5.0, 10.0}, {1.0, true, 10.0, 100.0}, {9000.0, false, 5.0, 5000.0},
+      {-50.0, false, 5.0, 100.0}};  // {HAAT m, unserved, ERP W, ft}
+  for (const auto& [m, unserved, w, ft] : land)
+    EXPECT_DOUBLE_EQ(CGFormulaHaatFt(m, false, unserved, w), ft) << m << " m " << unserved << " " << w << " W";
   EXPECT_NEAR(CGFormulaHaatFt(200.0, false, false, 5.0), 200.0 / 0.3048, 1e-9);
-  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(9000.0, false, false, 5.0), 5000.0);
-  EXPECT_DOUBLE_EQ(CGFormulaHaatFt(-50.0, false, false, 5.0), 100.0);
   double d = 0;
   EXPECT_EQ(CG_Contour(d, 1.0, false, true, 0.5, 0.5), "");
   EXPECT_DOUBLE_EQ(d, 3.4);

@@ -97,23 +97,19 @@ TEST(OKTerms, AreaStreetAndLocation) {
   EXPECT_LT(between, OKAreaCorr(500, "open"));
   EXPECT_EQ(OKAreaCorr(kNaN, "open"), 0.0);
 
-  EXPECT_NEAR(OKStreetCorr("along path", 5), 6.82, 1e-5);
-  EXPECT_NEAR(OKStreetCorr("ALONG PATH", 1), 6.82, 1e-5);
-  EXPECT_NEAR(OKStreetCorr("across path", 100), -2.09, 1e-5);
-  EXPECT_NEAR(OKStreetCorr("across path", 400), -2.09, 1e-5);
-  const double x = OKStreetCorr("along path", std::sqrt(10.0 * 20.0));  // halfway in log d
-  EXPECT_NEAR(x, (6.0 + 5.18) / 2, 1e-4);
-  EXPECT_EQ(OKStreetCorr("along path", 0), 0.0);
-  EXPECT_EQ(OKStreetCorr("along path", -3), 0.0);
-  EXPECT_EQ(OKStreetCorr("diagonal", 20), 0.0);
+  // sqrt(10 x 20) km is halfway between 10 and 20 km in log d.
+  const struct {
+    const char* street;
+    double km, want, tol;
+  } street[] = {{"along path", 5, 6.82, 1e-5},    {"ALONG PATH", 1, 6.82, 1e-5}, {"across path", 100, -2.09, 1e-5},
+                {"across path", 400, -2.09, 1e-5}, {"along path", std::sqrt(10.0 * 20.0), (6.0 + 5.18) / 2, 1e-4},
+                {"along path", 0, 0, 0},           {"along path", -3, 0, 0},    {"diagonal", 20, 0, 0}};
+  for (const auto& r : street) EXPECT_NEAR(OKStreetCorr(r.street, r.km), r.want, r.tol) << r.street << " " << r.km;
 
-  EXPECT_NEAR(OKNormalDeviate(50), 0.0, 1e-9);
-  EXPECT_NEAR(OKNormalDeviate(90), 1.2816, 2e-3);
-  EXPECT_NEAR(OKNormalDeviate(10), -1.2816, 2e-3);
-  EXPECT_NEAR(OKNormalDeviate(97.5), 1.96, 2e-3);
-  EXPECT_DOUBLE_EQ(OKNormalDeviate(100), 3.99);
-  EXPECT_DOUBLE_EQ(OKNormalDeviate(-20), -3.99);
-  EXPECT_EQ(OKNormalDeviate(kNaN), 0.0);
+  // {percentage, deviate, tolerance}: clamped to +-3.99, none for NaN.
+  const double deviate[][3] = {{50, 0.0, 1e-9},  {90, 1.2816, 2e-3}, {10, -1.2816, 2e-3}, {97.5, 1.96, 2e-3},
+                               {100, 3.99, 0}, {-20, -3.99, 0},    {kNaN, 0, 0}};
+  for (const auto& [pct, z, tol] : deviate) EXPECT_NEAR(OKNormalDeviate(pct), z, tol) << pct;
   EXPECT_NEAR(OKLocationCorr("urban-large", 100, 90), OKNormalDeviate(90) * 5.2, 1e-9);
   EXPECT_NEAR(OKLocationCorr("suburban", 3000, 90), OKNormalDeviate(90) * 10.1, 1e-9);
   EXPECT_EQ(OKLocationCorr("suburban", 3000, 50), 0.0);

@@ -322,13 +322,11 @@ TEST_F(ROCalc, CovCalcMatchesModelRoutinesAndClearPathIsFreeSpace) {
     EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(20000.0, 60.0));
     EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() - a);
     const std::string& t = c.sDetails();
-    EXPECT_NE(t.find(which), std::string::npos) << t;
-    EXPECT_NE(t.find("\r\n\t N PATH LOC  ELEVATION    RADIUS   DISTANCE\r\n\t 1      100"), std::string::npos) << t;
-    EXPECT_NE(t.find("\r\n\t PATH    START         OBS         END      DIST 1    DIST 2    RADIUS    ATTEN"),
-              std::string::npos);
-    EXPECT_NE(t.find("\r\n\tDiffraction Attenuation: "), std::string::npos);
-    EXPECT_NE(t.find("\r\n\tTroposcatter Attenuation: "), std::string::npos);
-    EXPECT_NE(t.find("\r\n\t  Free Space Attenuation: "), std::string::npos);
+    const std::string lines[] = {
+        which, "\r\n\t N PATH LOC  ELEVATION    RADIUS   DISTANCE\r\n\t 1      100",
+        "\r\n\t PATH    START         OBS         END      DIST 1    DIST 2    RADIUS    ATTEN",
+        "\r\n\tDiffraction Attenuation: ", "\r\n\tTroposcatter Attenuation: ", "\r\n\t  Free Space Attenuation: "};
+    for (const std::string& line : lines) EXPECT_NE(t.find(line), std::string::npos) << line << "\n" << t;
     const auto total = t.find("\r\n\t  Total Path Attenuation: ");
     ASSERT_NE(total, std::string::npos);
     EXPECT_EQ(t.find("\r\n", total + 2), std::string::npos);  // the last line
