@@ -98,6 +98,12 @@ struct Station {
   std::string unDis{}, unElv{};  // detail units, when given
 };
 
+// Reads template t; true when the calculator took it.
+inline bool Accepts(clsQXAreaCov& c, std::shared_ptr<FieldCollection> t) {
+  c.cPropMod(std::move(t));
+  return c.cPropMod() != nullptr;
+}
+
 // Silent, with the station's values set.
 inline void Ready(clsQXAreaCov& c, const Station& s) {
   c.bSilent(true);

@@ -98,8 +98,7 @@ class CGCalcTest : public test::ModelTestEnv {
 
 TEST_F(CGCalcTest, ReaderKeysContourFromTheRuleAndItsOptions) {
   clsQXAreaCovCG c;
-  c.cPropMod(test::Fields({{"cg_gulfmex", "True"}, {"cg_unservd", "0"}, {"cg_vgnmode", "HOR"}}));
-  ASSERT_TRUE(c.cPropMod());
+  ASSERT_TRUE(test::Accepts(c, test::Fields({{"cg_gulfmex", "True"}, {"cg_unservd", "0"}, {"cg_vgnmode", "HOR"}})));
   EXPECT_TRUE(c.bGulfOfMexico());
   EXPECT_FALSE(c.bUnservedArea());
   EXPECT_EQ(c.sVertGainMode(), "HOR");

@@ -106,8 +106,7 @@ TEST_F(CXCalcTest, ReaderContourPatternsAndPathStudies) {
   EXPECT_EQ(good.iPart22Type(), 3);
   for (const std::string bad : {"0", "8", "", "paging"}) {
     clsQXAreaCovCX c;
-    c.cPropMod(Template(bad));
-    EXPECT_FALSE(c.cPropMod()) << bad;
+    EXPECT_FALSE(test::Accepts(c, Template(bad))) << bad;
     EXPECT_EQ(c.sReadError(), "CX Part 22 Type\nInvalid setting: " + bad) << bad;
   }
   EXPECT_NE(Log().find("CX Part 22 Type"), std::string::npos);

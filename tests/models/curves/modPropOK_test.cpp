@@ -252,8 +252,7 @@ class OKCalc : public test::ModelTestEnv {
 
 TEST_F(OKCalc, ReaderFormsSwitchesAndBadSettings) {
   clsQXAreaCovOK c;
-  c.cPropMod(Template());
-  ASSERT_TRUE(c.cPropMod());
+  ASSERT_TRUE(test::Accepts(c, Template()));
   for (bool on : c.bCorrections()) EXPECT_FALSE(on);
   EXPECT_EQ(c.sAreaType(), "NO CORRECTION ");
   EXPECT_TRUE(c.bLUArea() && c.bLUStreet() && c.bLULoss());  // default "1"
@@ -280,12 +279,10 @@ TEST_F(OKCalc, ReaderFormsSwitchesAndBadSettings) {
   c.cPropMod(Template({{"LNDSE_EL", "3"}, {"LNDSE_ELUN", "cubits"}}));
   EXPECT_EQ(c.sReadError(), "Okumura Land-Sea MSL elevation\nInvalid setting: 3 cubits");
   auto m = Template({{"LOCS_COR", "ON"}, {"LOCS_PRCNT", "120"}});
-  c.cPropMod(m);
-  EXPECT_FALSE(c.cPropMod());
+  EXPECT_FALSE(test::Accepts(c, m));
   EXPECT_EQ(c.sReadError(), "Okumura Location percentage\nInvalid setting: 120");
   m->Set("LOCS_COR", std::string("NO CORRECTION "));  // unused when the term is off
-  c.cPropMod(m);
-  EXPECT_TRUE(c.cPropMod());
+  EXPECT_TRUE(test::Accepts(c, m));
 }
 
 TEST_F(OKCalc, AllOffGivesTheMedianFieldAndTermsAddIn) {
@@ -360,8 +357,8 @@ TEST_F(OKCalc, LocationPercentageMovesTheFieldByNormalDeviates) {
                         Case{"SUBURBAN", 1500, 8.96}, Case{"OPEN", 3000, 10.1}}) {
     const auto field = [&](const char* on, const char* pct) {
       clsQXAreaCovOK c;
-      c.cPropMod(Template({{"AREA_COR", k.area}, {"LOCS_COR", on}, {"LOCS_PRCNT", pct}}));
-      EXPECT_TRUE(c.cPropMod()) << c.sReadError();
+      EXPECT_TRUE(test::Accepts(c, Template({{"AREA_COR", k.area}, {"LOCS_COR", on}, {"LOCS_PRCNT", pct}})))
+          << c.sReadError();
       Ready(c, 20000.0, k.freq, 30.0);  // low ERP: never capped by free space
       c.CovCalc();
       EXPECT_FALSE(c.bErrorRun());

@@ -306,15 +306,13 @@ TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
   clsQXAreaCovBU c;
   auto m = Template("MIN DISTANCE", "100", "ft");
   m->Remove("BU_REFLECT");
-  c.cPropMod(m);
-  ASSERT_TRUE(c.cPropMod());
+  ASSERT_TRUE(test::Accepts(c, m));
   EXPECT_EQ(c.iLossMode(), kBUModeMinDistance);
   EXPECT_DOUBLE_EQ(c.dReflect(), 0.0);
   EXPECT_NEAR(c.dMinDistM(), 30.48, 1e-9);
   EXPECT_EQ(c.sDesc(), "Test BU");
   clsQXAreaCovBU bu;
-  bu.cPropMod(Template("OBSTACLE PEAKS", "250", "m"));
-  ASSERT_TRUE(bu.cPropMod());
+  ASSERT_TRUE(test::Accepts(bu, Template("OBSTACLE PEAKS", "250", "m")));
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);
   bu.cPropMod(
       test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}}));
@@ -330,16 +328,13 @@ TEST_F(BUCalc, ReaderRejectsMissingModeAndTemplateAndCovCalcMatchesLossRoutine) 
   c.bSilent(true);
   auto m = Template("MIN DISTANCE");
   m->Remove("Loss_Mode");
-  c.cPropMod(m);
-  EXPECT_FALSE(c.cPropMod());
+  EXPECT_FALSE(test::Accepts(c, m));
   EXPECT_NE(c.sReadError().find("BU Loss Mode"), std::string::npos);
-  c.cPropMod(nullptr);
-  EXPECT_FALSE(c.cPropMod());
+  EXPECT_FALSE(test::Accepts(c, nullptr));
   EXPECT_EQ(c.sReadError(), "");
   for (const char* mode : {"MIN DISTANCE", "INFLECTION", "OBSTACLE PEAKS", "FIGURE 12"}) {
     clsQXAreaCovBU c;
-    c.cPropMod(Template(mode, "1", "m"));
-    ASSERT_TRUE(c.cPropMod()) << mode;
+    ASSERT_TRUE(test::Accepts(c, Template(mode, "1", "m"))) << mode;
     auto p = Profile();
     Ready(c, p);
     c.CovCalc();

@@ -144,8 +144,7 @@ class HDCalc : public test::ModelTestEnv {
 
 TEST_F(HDCalc, ReaderAreaTypesDistancesAndInvalidAreaTypeMessage) {
   clsQXAreaCovHD c;
-  c.cPropMod(Template("suburban"));
-  ASSERT_TRUE(c.cPropMod());
+  ASSERT_TRUE(test::Accepts(c, Template("suburban")));
   EXPECT_EQ(c.sAreaType(), "SUBURBAN      ");
   EXPECT_DOUBLE_EQ(c.dHaatStartM(), 3000.0);
   EXPECT_DOUBLE_EQ(c.dHaatStopM(), 16000.0);
@@ -165,8 +164,7 @@ TEST_F(HDCalc, ReaderAreaTypesDistancesAndInvalidAreaTypeMessage) {
   EXPECT_TRUE(c.bLULoss());
   // An invalid area type.
   clsQXAreaCovHD bad;
-  bad.cPropMod(Template("downtown"));
-  EXPECT_FALSE(bad.cPropMod());
+  EXPECT_FALSE(test::Accepts(bad, Template("downtown")));
   const auto shown = messages->Log();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].title, "Invalid Setting");

@@ -106,23 +106,19 @@ class SHCalc : public test::ModelTestEnv {
 
 TEST_F(SHCalc, Reader) {
   clsQXAreaCovSH c;
-  c.cPropMod(Template("0", "5"));
-  ASSERT_TRUE(c.cPropMod());
+  ASSERT_TRUE(test::Accepts(c, Template("0", "5")));
   EXPECT_FALSE(c.bFixed());
   EXPECT_EQ(c.dFixedAngle(), 0.0);  // read only with the flag set
-  c.cPropMod(Template("1", "1"));
-  ASSERT_TRUE(c.cPropMod());
+  ASSERT_TRUE(test::Accepts(c, Template("1", "1")));
   EXPECT_TRUE(c.bFixed());
   EXPECT_DOUBLE_EQ(c.dFixedSlope(), std::tan(0.0174532925));
   c.cPropMod(Template("True", "2"));
   EXPECT_TRUE(c.bFixed());
   c.bSilent(true);
-  c.cPropMod(Template("1", "90"));
-  EXPECT_FALSE(c.cPropMod());  // a vertical ray has no slope
+  EXPECT_FALSE(test::Accepts(c, Template("1", "90")));  // a vertical ray has no slope
   auto m = Template("0");
   m->Remove("SH_BFIXED");
-  c.cPropMod(m);
-  EXPECT_FALSE(c.cPropMod());
+  EXPECT_FALSE(test::Accepts(c, m));
   EXPECT_NE(c.sReadError().find("SH Fixed Angle Flag"), std::string::npos);
 }
 
