@@ -10,6 +10,7 @@
 
 #include "common/FreeSpace.h"
 #include "models/CalcHarness.h"
+#include "models/ProfileArrays.h"
 #include "models/terrain/modLRModeText.h"
 #include "models/terrain/modPropLR.h"
 
@@ -32,15 +33,11 @@ std::string Lines(clsQXAreaCovLR& c) {
 }
 
 // A reproducible 30 km profile of rolling terrain with a ridge.
-void HillyArrays(int points, std::vector<double>& d, std::vector<float>& e) {
-  d.clear();
-  e.clear();
-  const int np = points - 1;
-  for (int i = 0; i <= np; ++i) {
-    const double x = static_cast<double>(i) / np;
-    d.push_back(30000.0 * x);
-    e.push_back(static_cast<float>(250.0 + 60.0 * std::sin(9.0 * x) + 300.0 * std::exp(-std::pow((x - 0.4) / 0.05, 2))));
-  }
+test::ProfileArrays Hilly(int points) {
+  return test::Stepped(30000.0, 30000.0 / (points - 1), [](double m) {
+    const double x = m / 30000.0;
+    return 250.0 + 60.0 * std::sin(9.0 * x) + 300.0 * std::exp(-std::pow((x - 0.4) / 0.05, 2));
+  });
 }
 
 class LRCalcTest : public test::ModelTestEnv {
@@ -191,9 +188,7 @@ TEST_F(LRCalcTest, ParameterPrintOut) {
 // ------------------------------------------------------------ CovCalc
 
 TEST_F(LRCalcTest, PathMatchesTheCore) {
-  std::vector<double> d;
-  std::vector<float> e;
-  HillyArrays(301, d, e);
+  const auto [d, e] = Hilly(301);
   Ready(d, e);
   calc.dPathLthM(30000.0);
   calc.bDetails(true);
@@ -243,9 +238,7 @@ TEST_F(LRCalcTest, PathMatchesTheCore) {
 }
 
 TEST_F(LRCalcTest, OtherPolarizationAndGroundReachTheCoreBadProfilesFailAtLevel4) {
-  std::vector<double> d;
-  std::vector<float> e;
-  HillyArrays(101, d, e);
+  const auto [d, e] = Hilly(101);
   Ready(d, e);
   ASSERT_EQ(Read(Template({{"POLARIZ", "H"}, {"REL_PERMIT", "81"}, {"CONDUCTIVI", "5"}, {"SEA_REFRAC", "320"},
                            {"CLIM_CODE", "7"}, {"LR_MDVAR", "3"}, {"LR_VARSIT", "70"}, {"LR_VARLOC", "80"}})),
