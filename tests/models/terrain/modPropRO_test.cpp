@@ -126,19 +126,14 @@ TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
 // (height a) touch the hill at u0 = -c + sqrt(c^2 - 2 R (H - a)) from its top,
 // meet above the top at H + u0^2 / (2 R); d1 = d2 = c.
 Path Hill(double step, double c, double H, double R, int rounding) {
-  Path p;
-  unsigned seed = 12345;
-  for (double x = 0; x <= 2 * c + 1e-9; x += step) {
+  return test::Stepped(2 * c, step, [=, seed = 12345u](double x) mutable {
     double e = std::max(0.0, H - (x - c) * (x - c) / (2 * R));
     if (rounding >= 2) {
       seed = seed * 1103515245u + 12345u;
       e += (static_cast<double>((seed >> 16) % 1001) / 1000.0 - 0.5);
     }
-    if (rounding >= 1) e = std::round(e);
-    p.d.push_back(x);
-    p.e.push_back(static_cast<float>(e));
-  }
-  return p;
+    return rounding >= 1 ? std::round(e) : e;
+  });
 }
 
 TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
