@@ -314,9 +314,8 @@ TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
   clsQXAreaCovBU bu;
   ASSERT_TRUE(test::Accepts(bu, Template("OBSTACLE PEAKS", "250", "m")));
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);
-  bu.cPropMod(
-      test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}}));
-  ASSERT_TRUE(bu.cPropMod());
+  ASSERT_TRUE(test::Accepts(
+      bu, test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}})));
   EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);  // blank unit: the previous value stays
   EXPECT_DOUBLE_EQ(bu.dReflect(), 0.3);
   EXPECT_EQ(bu.iLossMode(), kBUModeFigure12);
