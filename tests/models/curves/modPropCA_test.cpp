@@ -17,17 +17,29 @@
 #include "models/curves/clsQXAreaCovCA.h"
 
 namespace zw {
-
 namespace {
 
-using testing::kCareyTelling;
-using Telling = testing::CareyTelling;
+// The published check values of the Carey curves, grid k (0 F(50,50) and 1
+// F(50,10) below 300 MHz, 2 and 3 those above), HAAT ft, distance mi, dBu for
+// 1 kW.
+struct Telling {
+  int k;
+  double haat, d, dbu;
+};
+const Telling kTelling[] = {
+    {0, 100, 5, 59.9},   {0, 100, 10, 47.0},  {0, 100, 20, 32.4},   {0, 100, 50, 13.5},  {0, 100, 100, -1.0},
+    {0, 1000, 5, 77.0},  {0, 1000, 10, 66.7}, {0, 1000, 20, 52.0},  {0, 1000, 50, 27.9}, {0, 1000, 100, 4.9},
+    {0, 5000, 5, 86.9},  {0, 5000, 10, 78.5}, {0, 5000, 20, 65.0},  {0, 5000, 50, 39.0}, {0, 5000, 100, 13.0},
+    {1, 1000, 10, 67.0}, {1, 1000, 20, 52.5}, {1, 1000, 50, 30.2},  {1, 1000, 100, 13.9}, {1, 1000, 200, -6.1},
+    {2, 1000, 5, 79.0},  {2, 1000, 20, 46.8}, {2, 1000, 50, 20.0},  {2, 1000, 100, -0.7}, {3, 1000, 20, 47.4},
+    {3, 1000, 100, 4.1}, {3, 1000, 200, -13.1},
+};
 
 // The telling values of one grid and HAAT, straight in log d between them and
 // continued with the end slopes; NaN when that HAAT has none.
 double Row(int k, double haat, double d) {
   std::vector<std::pair<double, double>> p;
-  for (const Telling& t : kCareyTelling)
+  for (const Telling& t : kTelling)
     if (t.k == k && t.haat == haat) p.emplace_back(std::log10(t.d), t.dbu);
   if (p.size() < 2) return std::nan("");
   const double x = std::log10(d);
@@ -50,7 +62,7 @@ double Surface(int k, double haat, double d) {
 }
 
 double NodeValue(int k, double haat, double d) {
-  for (const Telling& t : kCareyTelling)
+  for (const Telling& t : kTelling)
     if (t.k == k && t.haat == haat && t.d == d) return t.dbu;
   return std::round(Surface(k, haat, d) * 10.0) / 10.0;
 }
@@ -95,7 +107,7 @@ double Fld(double f, double haat, double erp, std::int16_t pct, double d) {
 }
 
 TEST(modPropCA, NodesGiveTheTellingValuesGridChoiceClampAndNinetyPercent) {
-  for (const Telling& t : kCareyTelling) {
+  for (const Telling& t : kTelling) {
     const double f = t.k < 2 ? 150.0 : 450.0;
     const std::int16_t pct = t.k % 2 ? 10 : 50;
     EXPECT_NEAR(Fld(f, t.haat, 0, pct, t.d), t.dbu, 1e-4) << t.k << " " << t.haat << " " << t.d;
@@ -196,7 +208,7 @@ void RunPath(clsQXAreaCovCA& c, double km) {
 // (HAAT = antenna height), give the published check values at the nodes.
 TEST(clsQXAreaCovCA, ShippedGridsGiveTheCheckValuesAtTheNodes) {
   testing::CurveDataCopy data;
-  for (const testing::CareyTelling& t : testing::kCareyTelling) {
+  for (const Telling& t : kTelling) {
     const double freq = t.k < 2 ? 150.0 : 450.0;
     const std::int16_t pct = t.k % 2 ? 10 : 50;
     clsQXAreaCovCA c;
