@@ -239,9 +239,7 @@ class OKCalc : public test::ModelTestEnv {
   }
   // Flat 100 m ground, 500 m steps; transmitter 200 m above sea level.
   static std::shared_ptr<test::GivenProfile> Profile(double length) {
-    auto p = test::Sampled(length, 500.0, test::Level(100.0f));
-    p->dEndLat(0.1);
-    return p;
+    return test::EndingAt(test::Sampled(length, 500.0, test::Level(100.0f)), 0.1);
   }
   static void Ready(clsQXAreaCovOK& c, double length, double freq = 450.0, double erpDbm = 60.0) {
     test::Ready(c, {.erpDbm = erpDbm, .txAglM = 100, .txMslM = 200, .rxM = 1.5, .freqMHz = freq, .details = true,

@@ -289,10 +289,7 @@ class BUCalc : public test::ModelTestEnv {
   }
   // 10 km at 0 m with one 150 m edge at mid-path; antennas 100 m above sea level, 300 MHz.
   static std::shared_ptr<test::GivenProfile> Profile(float edge = 150.0f) {
-    auto p = test::Sampled(10000.0, 500.0, [edge](double x) { return x == 5000.0 ? edge : 0.0f; });
-    p->dEndLat(0.09);
-    p->dEndLon(0.0);
-    return p;
+    return test::EndingAt(test::Sampled(10000.0, 500.0, [edge](double x) { return x == 5000.0 ? edge : 0.0f; }), 0.09);
   }
   static void Ready(clsQXAreaCovBU& c, std::shared_ptr<platform::clsPathElv> p, double freq = 300.0) {
     const double length = p->DIS_Array().empty() ? 10000.0 : p->DIS_Array().back();

@@ -131,9 +131,7 @@ class HDCalc : public test::ModelTestEnv {
   }
   // 100 m ground, 250 m steps, to the given length; transmitter 200 m above sea level.
   static std::shared_ptr<test::GivenProfile> Profile(double length) {
-    auto p = test::Sampled(length, 250.0, test::Level(100.0f));
-    p->dEndLat(0.1);
-    return p;
+    return test::EndingAt(test::Sampled(length, 250.0, test::Level(100.0f)), 0.1);
   }
   static void Ready(clsQXAreaCovHD& c, double length, double freq = 150.0) {
     test::Ready(c, {.erpDbm = 50, .txAglM = 100, .txMslM = 200, .rxM = 1.5, .freqMHz = freq, .details = true,

@@ -216,12 +216,11 @@ class ROCalc : public test::ModelTestEnv {
   }
   // 20 km at 0 m, 100 m steps, with a rounded hill of 200 m at 10 km.
   static std::shared_ptr<test::GivenProfile> Hill(float top = 200.0f) {
-    auto p = test::Sampled(20000.0, 100.0, [top](double x) {
+    const auto ground = [top](double x) {
       x -= 10000.0;
       return static_cast<float>(std::max(0.0, top - x * x / 5000.0));
-    });
-    p->dEndLat(0.18);
-    return p;
+    };
+    return test::EndingAt(test::Sampled(20000.0, 100.0, ground), 0.18);
   }
   static void Ready(clsQXAreaCovRO& c, std::shared_ptr<platform::clsPathElv> p, double freq = 300.0) {
     const double length = p->DIS_Array().empty() ? 20000.0 : p->DIS_Array().back();

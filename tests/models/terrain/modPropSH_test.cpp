@@ -94,9 +94,7 @@ class SHCalc : public test::ModelTestEnv {
   }
   // Flat ground at 0 m, 1 km in 10 m steps, both antennas 10 m above sea level, 300 MHz.
   static std::shared_ptr<test::GivenProfile> Flat(int points = 101) {
-    auto p = test::Sampled(1000.0, 1000.0 / (points - 1), test::Level(0.0f));
-    p->dEndLat(0.009);
-    return p;
+    return test::EndingAt(test::Sampled(1000.0, 1000.0 / (points - 1), test::Level(0.0f)), 0.009);
   }
   static void Ready(clsQXAreaCovSH& c, std::shared_ptr<platform::clsPathElv> p, double length = 1000.0) {
     test::Ready(c, {.erpDbm = 40, .txAglM = 10, .txMslM = 10, .rxM = 10, .freqMHz = 300, .details = true},
@@ -172,10 +170,7 @@ TEST_F(SHCalc, FixedAngleRayShortAndEmptyProfilesAndNoFrequency) {
   EXPECT_NE(Log().find("12.35"), std::string::npos);
   // No frequency is logged; no fixed angle printed.
   clsQXAreaCovSH nf;
-  nf.cPropMod(Template("0"));
-  nf.bSilent(true);
-  nf.cPathElv(Flat());
-  nf.dPathLthM(1000);
+  test::Ready(nf, {.tmpl = Template("0")}, Flat(), 1000);
   nf.CovCalc();  // no facility: no wavelength
   EXPECT_TRUE(nf.bErrorRun());
   EXPECT_NE(Log().find("Error in SH_Ratio"), std::string::npos);
