@@ -77,6 +77,13 @@ inline std::shared_ptr<GivenProfile> Arrays(std::vector<double> d, std::vector<f
   return p;
 }
 
+// p with its end point at (lat, lon).
+inline std::shared_ptr<GivenProfile> EndingAt(std::shared_ptr<GivenProfile> p, double lat, double lon = 0.0) {
+  p->dEndLat(lat);
+  p->dEndLon(lon);
+  return p;
+}
+
 // A sampled profile from (lat, lon) toward azDeg, its end lengthKm away.
 inline std::shared_ptr<GivenProfile> Along(double lat, double lon, double azDeg, double lengthKm, double stepM,
                                            const Ground& ground, bool closeEnd = false) {
@@ -97,6 +104,12 @@ struct Station {
   bool details = false;
   std::string unDis{}, unElv{};  // detail units, when given
 };
+
+// Reads template t; true when the calculator took it.
+inline bool Accepts(clsQXAreaCov& c, std::shared_ptr<FieldCollection> t) {
+  c.cPropMod(std::move(t));
+  return c.cPropMod() != nullptr;
+}
 
 // Silent, with the station's values set.
 inline void Ready(clsQXAreaCov& c, const Station& s) {

@@ -3,28 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "TempDir.h"
 
 namespace zw {
 namespace {
 
 namespace fs = std::filesystem;
 
+// A file t.csv holding text, in a directory of its own.
 struct TempFile {
-  fs::path path;
-  explicit TempFile(const std::string& text) {
-    char tmpl[] = "/tmp/curvefileXXXXXX";
-    const char* d = ::mkdtemp(tmpl);
-    path = fs::path(d ? d : "/tmp") / "t.csv";
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  ~TempFile() {
-    std::error_code ec;
-    fs::remove_all(path.parent_path(), ec);
-  }
+  test::TempDir dir;
+  fs::path path = dir.path() / "t.csv";
+  explicit TempFile(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 };
 
 TEST(CurveFile, ReadsAxesAndCellsRowMajor) {

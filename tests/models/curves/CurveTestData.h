@@ -7,14 +7,13 @@
 #include <fstream>
 #include <string>
 
+#include "TempDir.h"
+
 namespace zw::testing {
 
 class CurveDataCopy {
  public:
   CurveDataCopy() {
-    char tmpl[] = "/tmp/curvedataXXXXXX";
-    const char* d = ::mkdtemp(tmpl);
-    root_ = d ? d : "/tmp/curvedata";
     const std::filesystem::path from = std::string(RAVO_DATA_DIR) + "/curves";
     for (const auto& e : std::filesystem::recursive_directory_iterator(from))
       if (e.path().extension() == ".csv") {
@@ -32,8 +31,6 @@ class CurveDataCopy {
   ~CurveDataCopy() {
     if (had_) ::setenv("ZWRAVOPROP_DATA", old_.c_str(), 1);
     else ::unsetenv("ZWRAVOPROP_DATA");
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
   }
   std::filesystem::path File(const std::string& name) const { return root_ / "curves" / name; }
   void Remove(const std::string& name) const { std::filesystem::remove(File(name)); }
@@ -42,7 +39,8 @@ class CurveDataCopy {
   }
 
  private:
-  std::filesystem::path root_;
+  test::TempDir dir_;
+  const std::filesystem::path root_ = dir_.path();
   bool had_ = false;
   std::string old_;
 };

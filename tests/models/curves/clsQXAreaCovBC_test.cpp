@@ -295,10 +295,8 @@ TEST_F(BCCalcTest, ContourBranchGivesCurveContourAndPointOnEveryCurve) {
   EXPECT_TRUE(c.bContourStudy());
   for (const char* pct : {"10", "50", "90"}) {
     for (double thr : {30.0, 60.0, 95.0, 140.0}) {
-      auto t = std::make_shared<FieldCollection>();
-      t->Set("bc_curve", std::string(pct));
       clsQXAreaCovBC c;
-      Ready(c, 98.1, 20.0, 600.0, t);
+      Ready(c, 98.1, 20.0, 600.0, test::Fields({{"bc_curve", pct}}));
       c.cMOB(Mobile(thr));
       c.sTaskType("CONTOUR");
       test::RunKm(c, Path(40.0, 100.0f), 40.0);

@@ -83,8 +83,6 @@ TEST(modPropBC, FieldAtGridNodesIsThePublishedValuePlusErp) {
       EXPECT_NEAR(Fld(r.channel, r.haatFt, 10.0, r.pct, dist), expect + 10.0, 1e-5);
     }
   }
-  EXPECT_NEAR(Fld(2, 1000, 0, 50, 10), 72.0, 1e-5);
-  EXPECT_NEAR(Fld(2, 1000, 10, 50, 10), 82.0, 1e-5);
   EXPECT_NEAR(Fld(2, 1000, 0, 10, 10), 72.0, 1e-5);  // not the F(50,10) 72.3
   EXPECT_NEAR(Fld(2, 1000, -3.5, 90, 50), 28.0, 1e-5);
   // FM channels read the low-VHF curves; SMR above 806 MHz reads UHF.
@@ -159,14 +157,13 @@ TEST(modPropBC, LossIsFreeSpaceLessTheCurveAndNeverNegative) {
 }
 
 TEST(modPropBC, ContourAtPublishedValuesLandsOnTheGridDistance) {
-  EXPECT_NEAR(Contour(1000, 2, 50, 0, 72.0), 10.0, 1e-5);
-  EXPECT_NEAR(Contour(1000, 2, 50, 0, 36.7), 50.0, 1e-5);
-  EXPECT_NEAR(Contour(1000, 2, 50, 10, 46.7), 50.0, 1e-5);
-  EXPECT_NEAR(Contour(1000, 2, 50, 0, 11.5), 100.0, 1e-5);
-  EXPECT_NEAR(Contour(1000, 2, 50, 0, 8.4), 110.0, 1e-5);  // second pass
-  EXPECT_NEAR(Contour(1000, 14, 50, 0, 28.3), 50.0, 1e-5);
-  EXPECT_NEAR(Contour(1000, 2, 10, 0, 41.9), 50.0, 1e-5);
-  EXPECT_NEAR(Contour(1000, 14, 90, 0, 19.9), 50.0, 1e-5);
+  // {channel, F(50,x), ERP dBk, threshold dBu, mi} at 1000 ft; 110 mi is found by the second pass.
+  const struct {
+    std::int16_t ch, pct;
+    double erp, thr, mi;
+  } rows[] = {{2, 50, 0, 72.0, 10.0}, {2, 50, 0, 36.7, 50.0},  {2, 50, 10, 46.7, 50.0}, {2, 50, 0, 11.5, 100.0},
+              {2, 50, 0, 8.4, 110.0}, {14, 50, 0, 28.3, 50.0}, {2, 10, 0, 41.9, 50.0},  {14, 90, 0, 19.9, 50.0}};
+  for (const auto& r : rows) EXPECT_NEAR(Contour(1000, r.ch, r.pct, r.erp, r.thr), r.mi, 1e-5) << r.ch << " " << r.thr;
 }
 
 TEST(modPropBC, ContourAgreesWithTheFieldRoutine) {

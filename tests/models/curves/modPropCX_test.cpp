@@ -6,9 +6,12 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <string>
 #include <tuple>
 
-#include "ModelTestEnv.h"
+#include "models/CalcHarness.h"
+#include "models/curves/clsQXAreaCovCX.h"
 
 namespace zw {
 namespace {
@@ -73,6 +76,98 @@ TEST_F(CXContourLog, BadTypeOrInputLeavesDistance) {
   EXPECT_NE(CX_Contour(d, 100.0, std::numeric_limits<double>::infinity(), 1.0, 3), "");
   EXPECT_DOUBLE_EQ(d, 12.5);
   EXPECT_EQ(messages->Log().size(), 1u);  // shown once, then only logged
+}
+
+// ------------------------------------------------------------ the calculator
+
+// The Part 22 contour calculator: station type, the radial HAAT and ERPs that reach the formula, the contour
+// point, the covered / not-covered path result and its details.
+
+class CXCalcTest : public test::ModelTestEnv {
+ protected:
+  CXCalcTest() : ModelTestEnv({.configHome = true}) {}
+  static std::shared_ptr<FieldCollection> Template(const std::string& type) {
+    return test::Fields({{"CX_CURVE", type.c_str()}});
+  }
+  // Due east from (44, -71), a point every 500 m, flat ground.
+  static std::shared_ptr<test::GivenProfile> Path(double lengthKm, float ground) {
+    return test::Along(44.0, -71.0, 90.0, lengthKm, 500, test::Level(ground));
+  }
+  static void Ready(clsQXAreaCovCX& c, double erpW, double txMSL, std::shared_ptr<FieldCollection> tmpl) {
+    test::Ready(c, {.tmpl = std::move(tmpl), .erpDbm = 10.0 * std::log10(erpW) + 30.0, .txAglM = 50.0, .txMslM = txMSL});
+    c.cFAC(test::Facility(152.0, 0.0));
+    c.cMOB(test::Mobile(43.0));
+  }
+};
+
+TEST_F(CXCalcTest, ReaderContourPatternsAndPathStudies) {
+  clsQXAreaCovCX good;
+  good.cPropMod(Template("3"));
+  EXPECT_EQ(good.iPart22Type(), 3);
+  for (const std::string bad : {"0", "8", "", "paging"}) {
+    clsQXAreaCovCX c;
+    EXPECT_FALSE(test::Accepts(c, Template(bad))) << bad;
+    EXPECT_EQ(c.sReadError(), "CX Part 22 Type\nInvalid setting: " + bad) << bad;
+  }
+  EXPECT_NE(Log().find("CX Part 22 Type"), std::string::npos);
+  // Antenna at 300 m AMSL over 100 m ground: HAAT 200 m; 100 W; type 4 at
+  // 200 m uses row 4: 12.306 x 200^0.23 x 100^0.14 km.
+  clsQXAreaCovCX c;
+  Ready(c, 100.0, 300.0, Template("4"));
+  c.sTaskType("Contour");
+  c.bDetails(true);
+  test::RunKm(c, Path(30.0, 100.0f), 30.0);
+  ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+  EXPECT_NEAR(c.dHaatM(), 200.0, 1e-3);
+  EXPECT_NEAR(c.dHorizErpW(), 100.0, 1e-9);
+  EXPECT_NEAR(c.dPathErpW(), 100.0, 1e-9);
+  const double km = 12.306 * std::pow(200.0, 0.23) * std::pow(100.0, 0.14);
+  EXPECT_NEAR(c.dContourDistKm(), km, 1e-6);
+  double lat = 0, lon = 0;
+  Geodesic::ForwardKm(44.0, -71.0, c.dAzimuth(), km, lat, lon);
+  EXPECT_NEAR(c.dContourLat(), lat, 1e-9);
+  EXPECT_NEAR(c.dContourLon(), lon, 1e-9);
+  EXPECT_DOUBLE_EQ(c.dNetField(), 43.0);
+  EXPECT_EQ(c.sDetails().rfind("Azimuth ", 0), 0u);
+  EXPECT_NE(c.sDetails().find(" 100.000 W "), std::string::npos);
+  EXPECT_NE(c.sDetails().find("\r\n\tPath terrain HAAT: "), std::string::npos);
+
+  // Ground at 200 m: HAAT 100 m, type 4 now row 3.
+  test::RunKm(c, Path(30.0, 200.0f), 30.0);
+  EXPECT_NEAR(c.dContourDistKm(), 8.577 * std::pow(100.0, 0.24) * std::pow(100.0, 0.19), 1e-6);
+  // Patterns reach the formula; path studies tell covered from not.
+  clsQXAreaCovCX pat;
+  Ready(pat, 100.0, 300.0, Template("3"));
+  pat.cFAC(test::Facility(152.0, 3.0));
+  pat.sTaskType("Contour");
+  pat.daHaz({0, 0, 90, 180, 270});
+  pat.daHgain({0, 3, -7, 3, 3});  // 10 dB down toward the east
+  test::RunKm(pat, Path(30.0, 100.0f), 30.0);
+  EXPECT_NEAR(pat.dHorizErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(pat.dPathErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(pat.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(10.0, 0.2), 1e-6);
+  // A vertical pattern 10 dB down below 0.3 degrees: HAAT 200 m puts the
+  // horizon at 0.0277 x sqrt(200) = 0.39 degrees; the path ERP drops to 1 W
+  // while the horizontal one stays.
+  pat.daVel({0, -10, 0.3, 0.31, 10});
+  pat.daVgain({0, 3, 3, -7, -7});
+  test::RunKm(pat, Path(30.0, 100.0f), 30.0);
+  EXPECT_NEAR(pat.dHorizErpW(), 10.0, 1e-9);
+  EXPECT_NEAR(pat.dPathErpW(), 1.0, 1e-9);
+  EXPECT_NEAR(pat.dContourDistKm(), 1.609 * std::pow(200.0, 0.4) * std::pow(1.0, 0.2), 1e-6);
+  clsQXAreaCovCX cov;
+  Ready(cov, 100.0, 300.0, Template("3"));  // contour 1.609 x 200^0.4 x 100^0.2 = 33.6 km
+  cov.bDetails(true);
+  test::RunKm(cov, Path(20.0, 100.0f), 20.0);
+  ASSERT_FALSE(cov.bErrorRun());
+  EXPECT_TRUE(cov.bCovered());
+  EXPECT_DOUBLE_EQ(cov.dNetField(), 43.0);
+  EXPECT_NE(cov.sDetails().find("Within the service contour"), std::string::npos);
+  test::RunKm(cov, Path(50.0, 100.0f), 50.0);
+  ASSERT_FALSE(cov.bErrorRun());
+  EXPECT_FALSE(cov.bCovered());
+  EXPECT_LT(cov.dNetField(), -500.0);
+  EXPECT_NE(cov.sDetails().find("Beyond the service contour"), std::string::npos);
 }
 
 }  // namespace

@@ -6,28 +6,21 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/FreeSpace.h"
+#include "models/CalcHarness.h"
+#include "models/ProfileArrays.h"
+#include "models/terrain/clsQXAreaCovBU.h"
 #include "models/terrain/modsBUmode.h"
 
 namespace zw {
 namespace {
 
-struct Profile {
-  std::vector<double> d;
-  std::vector<float> e;
-  int count() const { return static_cast<int>(d.size()); }
-};
-
-Profile Flat(double lengthM, int intervals, float elevM) {
-  Profile p;
-  for (int i = 0; i <= intervals; ++i) {
-    p.d.push_back(lengthM * i / intervals);
-    p.e.push_back(elevM);
-  }
-  return p;
-}
+using Profile = test::ProfileArrays;
+using test::Flat;
 
 // Knife-edge loss of ITU-R P.526 (eq. 31): J(nu) = 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1).
 // Its nu is sqrt(2) times the obstruction over the first Fresnel radius, so nu = -sqrt(2) v.
@@ -91,17 +84,10 @@ TEST(modPropBU, Figure12AndSingleKnifeEdgeInEveryEdgeMode) {
   EXPECT_TRUE(r.bOK);
   EXPECT_NEAR(r.dLevelDB, -8.848214, 1e-4);
   EXPECT_TRUE(r.edges.empty());
-  // A clear path is 0 dB.
-  p.e[10] = 99.0f;  // below the line, even if inside the Fresnel zone
-  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), 0.0);
-  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 300, 300), 0.0);
-  EXPECT_EQ(dBUFigure12Level(2, p.d, p.e, 100, 100, 300), 0.0);  // no interior points
   // A single edge 50 m above the line of sight at mid-path of 10 km, 300 MHz:
   // r1 = sqrt(5000 x 5000 x 1 / 10000) = 50 m, v = -1: -17 dB (P.526: -16.3 dB).
-  Profile p2 = Flat(10000, 20, 0.0f);
-  p2.e[10] = 150.0f;
   for (std::int16_t mode : {kBUModeMinDistance, kBUModeInflection, kBUModeObstaclePeaks}) {
-    const BULossResult r = BULoss(p2.count(), p2.d, p2.e, 100, 100, 300, mode, 1.0, 0.0);
+    const BULossResult r = BULoss(p.count(), p.d, p.e, 100, 100, 300, mode, 1.0, 0.0);
     ASSERT_TRUE(r.bOK) << mode << r.sLog;
     ASSERT_EQ(r.edges.size(), 1u) << mode;
     EXPECT_NEAR(r.edges[0].dDistM, 5000.0, 1e-9);
@@ -109,7 +95,12 @@ TEST(modPropBU, Figure12AndSingleKnifeEdgeInEveryEdgeMode) {
     EXPECT_NEAR(r.dLevelDB, -17.0, 1e-9);
     EXPECT_NEAR(r.dLevelDB, -P526J(-1.0), 1.0);
   }
-  EXPECT_NEAR(BULoss(p2.count(), p2.d, p2.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
+  EXPECT_NEAR(BULoss(p.count(), p.d, p.e, 100, 100, 300, kBUModeMinDistance, 0, 0.3).dLevelDB, -27.0, 1e-9);
+  // A clear path is 0 dB.
+  p.e[10] = 99.0f;  // below the line, even if inside the Fresnel zone
+  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 100, 300), 0.0);
+  EXPECT_EQ(dBUFigure12Level(p.count(), p.d, p.e, 100, 300, 300), 0.0);
+  EXPECT_EQ(dBUFigure12Level(2, p.d, p.e, 100, 100, 300), 0.0);  // no interior points
 }
 
 // Bullington's equivalent edge: the horizon rays of the two antennas meet
@@ -156,6 +147,15 @@ TEST(modPropBU, TwoEdgesEpsteinPeterson) {
   EXPECT_NEAR(m.edges[0].dDistM, 2500.0, 1e-9);
   EXPECT_LT(m.dLevelDB, -17.0);
   EXPECT_GT(m.dLevelDB, -19.0);
+  // Obstacles whose vertices lie closer than the resolution (a distance) are
+  // one obstacle at the vertex of the outer tangent rays: the rays of slope
+  // +-0.03 meet at 5 km, 250 m, 150 m above the line of sight (r1 = sqrt(1.5 x
+  // 5000 x 5000 / 10000) = 61.2 m, v = -2.449).
+  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 4999, 0).edges.size(), 2u);
+  const BULossResult one = BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 5001, 0);
+  ASSERT_EQ(one.edges.size(), 1u);
+  EXPECT_NEAR(one.edges[0].dDistM, 5000.0, 1e-6);
+  EXPECT_NEAR(one.dLevelDB, dBUKnifeEdgeLevel(-150.0 / std::sqrt(1.5 * 2500.0), 0), 1e-9);
   // A lower edge between two higher ones does not touch the taut string.
   p.e[10] = 150.0f;
   EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 1.0, 0.0).edges.size(), 2u);
@@ -203,21 +203,6 @@ TEST(modPropBU, LineOfSightInsideTheFresnelZoneAndABlockedRayAlwaysHasALoss) {
       }
 }
 
-// Obstacles whose vertices lie closer than the resolution are one obstacle at
-// the vertex of the outer tangent rays: for the two 175 m edges at 2.5 and
-// 7.5 km the rays of slope +-0.03 meet at 5 km, 250 m, 150 m above the line of
-// sight (r1 = sqrt(1.5 x 5000 x 5000 / 10000) = 61.2 m, v = -2.449).
-TEST(modPropBU, ObstacleResolutionIsADistance) {
-  Profile p = Flat(10000, 20, 0.0f);
-  p.e[5] = 175.0f;
-  p.e[15] = 175.0f;
-  EXPECT_EQ(BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 4999, 0).edges.size(), 2u);
-  const BULossResult one = BULoss(p.count(), p.d, p.e, 100, 100, 200, kBUModeObstaclePeaks, 5001, 0);
-  ASSERT_EQ(one.edges.size(), 1u);
-  EXPECT_NEAR(one.edges[0].dDistM, 5000.0, 1e-6);
-  EXPECT_NEAR(one.dLevelDB, dBUKnifeEdgeLevel(-150.0 / std::sqrt(1.5 * 2500.0), 0), 1e-9);
-}
-
 // The ground is bent by the study's effective earth (K-value): flat ground
 // is an obstacle only where that earth itself blocks the ray. 50 km, 30 m
 // antennas: the 4/3-earth bulge at mid-path, 25000^2 / (2 x 4/3 x 6370 km) =
@@ -247,6 +232,10 @@ TEST(modPropBU, EarthBulgeUsesTheStudysEffectiveEarth) {
 }
 
 TEST(modPropBU, UnknownModeAndBadInput) {
+  // Only the exact upper-case name is a mode (otherwise 88, kBUModeInvalid).
+  for (const char* name : {"Figure 12", " FIGURE 12", "FIGURE 12 ", ""})
+    EXPECT_EQ(iBUModeCode(name), 88) << '"' << name << '"';
+  for (int code : {88, -1, 4}) EXPECT_EQ(sBUModeName(static_cast<std::int16_t>(code)), "UNKNOWN") << code;
   const Profile p = Flat(1000, 10, 0.0f);
   const BULossResult bad = BULoss(p.count(), p.d, p.e, 10, 10, 300, iBUModeCode("Figure 12"), 0, 0);
   EXPECT_FALSE(bad.bOK);
@@ -287,6 +276,126 @@ TEST(modPropBU, UnknownModeAndBadInput) {
   EXPECT_TRUE(r.bOK);
   EXPECT_NEAR(r.dLevelDB, -17.0, 1e-9);
   EXPECT_TRUE(std::isfinite(dBUFigure12Level(v.count(), v.d, v.e, 100, 100, 300)));
+}
+
+// ------------------------------------------------------------ the calculator
+
+class BUCalc : public test::ModelTestEnv {
+ protected:
+  static std::shared_ptr<FieldCollection> Template(std::string mode, std::string minDist = "100",
+                                                   std::string unit = "m") {
+    return test::Fields({{"BU_REFLECT", "0"}, {"Min_Dist", minDist.c_str()}, {"MinDistUn", unit.c_str()},
+                         {"Loss_Mode", mode.c_str()}, {"BU_DESC", "  Test BU  "}});
+  }
+  // 10 km at 0 m with one 150 m edge at mid-path; antennas 100 m above sea level, 300 MHz.
+  static std::shared_ptr<test::GivenProfile> Profile(float edge = 150.0f) {
+    return test::EndingAt(test::Sampled(10000.0, 500.0, [edge](double x) { return x == 5000.0 ? edge : 0.0f; }), 0.09);
+  }
+  static void Ready(clsQXAreaCovBU& c, std::shared_ptr<platform::clsPathElv> p, double freq = 300.0) {
+    const double length = p->DIS_Array().empty() ? 10000.0 : p->DIS_Array().back();
+    test::Ready(c, {.erpDbm = 60, .txAglM = 100, .txMslM = 100, .rxM = 100, .freqMHz = freq, .details = true,
+                    .unDis = "km", .unElv = "m"},
+                std::move(p), length);
+  }
+};
+
+TEST_F(BUCalc, NamesReaderDefaultsKeysIgnoreCaseAndBlankUnit) {
+  clsQXAreaCovBU c;
+  auto m = Template("MIN DISTANCE", "100", "ft");
+  m->Remove("BU_REFLECT");
+  ASSERT_TRUE(test::Accepts(c, m));
+  EXPECT_EQ(c.iLossMode(), kBUModeMinDistance);
+  EXPECT_DOUBLE_EQ(c.dReflect(), 0.0);
+  EXPECT_NEAR(c.dMinDistM(), 30.48, 1e-9);
+  EXPECT_EQ(c.sDesc(), "Test BU");
+  clsQXAreaCovBU bu;
+  ASSERT_TRUE(test::Accepts(bu, Template("OBSTACLE PEAKS", "250", "m")));
+  EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);
+  ASSERT_TRUE(test::Accepts(
+      bu, test::Fields({{"bu_reflect", "0.3"}, {"MIN_DIST", "5"}, {"MINDISTUN", "  "}, {"LOSS_MODE", "FIGURE 12"}})));
+  EXPECT_DOUBLE_EQ(bu.dMinDistM(), 250.0);  // blank unit: the previous value stays
+  EXPECT_DOUBLE_EQ(bu.dReflect(), 0.3);
+  EXPECT_EQ(bu.iLossMode(), kBUModeFigure12);
+  EXPECT_EQ(bu.sDesc(), "");
+}
+
+TEST_F(BUCalc, ReaderRejectsMissingModeAndTemplateAndCovCalcMatchesLossRoutine) {
+  clsQXAreaCovBU c;
+  c.bSilent(true);
+  auto m = Template("MIN DISTANCE");
+  m->Remove("Loss_Mode");
+  EXPECT_FALSE(test::Accepts(c, m));
+  EXPECT_NE(c.sReadError().find("BU Loss Mode"), std::string::npos);
+  EXPECT_FALSE(test::Accepts(c, nullptr));
+  EXPECT_EQ(c.sReadError(), "");
+  for (const char* mode : {"MIN DISTANCE", "INFLECTION", "OBSTACLE PEAKS", "FIGURE 12"}) {
+    clsQXAreaCovBU c;
+    ASSERT_TRUE(test::Accepts(c, Template(mode, "1", "m"))) << mode;
+    auto p = Profile();
+    Ready(c, p);
+    c.CovCalc();
+    const BULossResult r = BULoss(21, p->DIS_Array(), p->ELV_Array(), 100, 100, 300, iBUModeCode(mode), 1.0, 0.0,
+                                  p->dKFactor());
+    ASSERT_TRUE(r.bOK);
+    EXPECT_FALSE(c.bErrorRun()) << c.sPathError();
+    EXPECT_LT(r.dLevelDB, -5.0) << mode;
+    EXPECT_DOUBLE_EQ(c.dBullingtonLevel(), r.dLevelDB) << mode;
+    EXPECT_DOUBLE_EQ(c.dModelLoss(), -r.dLevelDB);
+    EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(10000.0, 60.0));
+    EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() + r.dLevelDB);
+    ASSERT_EQ(c.KnifeEdges().size(), r.edges.size());
+    EXPECT_EQ(c.lErrLevel(), 0);
+    EXPECT_EQ(c.lErrBits(), 0);
+    EXPECT_FLOAT_EQ(c.rTgtElvM(), 0.0f);
+    const std::string& t = c.sDetails();
+    EXPECT_NE(t.find("\r\n\t(Slant distance for 10.00)"), std::string::npos) << t;
+    if (!r.edges.empty()) {
+      EXPECT_NE(t.find("\r\n\t Bullington knife-edge diffraction losses:"), std::string::npos) << t;
+      EXPECT_NE(t.find(" dB at 5.00 km"), std::string::npos) << t;
+      EXPECT_NE(t.find("Additional Estimated transmission loss: "), std::string::npos);
+    } else {
+      EXPECT_EQ(t.find("knife-edge"), std::string::npos) << mode;
+    }
+  }
+}
+
+TEST_F(BUCalc, ClearPathInvalidModeAndParametersByMode) {
+  clsQXAreaCovBU c;
+  c.cPropMod(Template("FIGURE 12"));
+  auto p = Profile(20.0f);
+  Ready(c, p);
+  c.CovCalc();
+  EXPECT_EQ(c.dBullingtonLevel(), 0.0);
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
+  EXPECT_EQ(c.sDetails().find("Bullington knife-edge"), std::string::npos);
+  // A receiver height above sea level below the ground becomes 0.1 m above it.
+  c.bMOBMSL(true);
+  c.MOBAntM(-5.0);
+  c.CovCalc();
+  EXPECT_TRUE(std::isfinite(c.dNetField()));
+  // An invalid mode is logged and flagged.
+  clsQXAreaCovBU c2;
+  c2.cPropMod(Template("Figure 12"));  // not upper case
+  ASSERT_TRUE(c2.cPropMod());
+  EXPECT_EQ(c2.iLossMode(), kBUModeInvalid);
+  Ready(c2, Profile());
+  c2.CovCalc();
+  EXPECT_TRUE(c2.bErrorRun());
+  EXPECT_TRUE(std::isfinite(c2.dNetField()));
+  EXPECT_LT(c2.dNetField(), -500.0);
+  EXPECT_NE(Log().find("Unknown BUMode in bu_loss calc"), std::string::npos);
+  // The parameter print-out by mode.
+  const std::pair<const char*, const char*> rows[] = {
+      {"OBSTACLE PEAKS", "based on OBSTACLE PEAKS\n\tObstacle resolution: 12.50 m\n \n"},
+      {"INFLECTION", "based on INFLECTION\n \n"},
+      {"nonsense", "based on UNKNOWN\n \n"}};
+  for (const auto& [mode, want] : rows) {
+    clsQXAreaCovBU c;
+    c.cPropMod(Template(mode, "12.5", "m"));
+    std::ostringstream o;
+    c.PrtParameters(o);
+    EXPECT_NE(o.str().find(want), std::string::npos) << o.str();
+  }
 }
 
 }  // namespace

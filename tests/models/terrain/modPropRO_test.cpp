@@ -7,6 +7,11 @@
 #include <limits>
 #include <vector>
 
+#include "common/FreeSpace.h"
+#include "models/CalcHarness.h"
+#include "models/ProfileArrays.h"
+#include "models/terrain/clsQXAreaCovRO.h"
+
 namespace zw {
 namespace {
 
@@ -54,52 +59,38 @@ TEST(modPropRO, PeaksOfAProfile) {
 
 // ITU-R P.526, knife edge: J(nu) = 6.9 + 20 log(sqrt((nu - 0.1)^2 + 1) + nu - 0.1).
 TEST(modPropRO, KnifeEdgeJ) {
-  EXPECT_NEAR(dROKnifeEdgeJ(0.0), 6.0329, 1e-4);
-  EXPECT_NEAR(dROKnifeEdgeJ(1.0), 13.9257, 1e-4);
-  EXPECT_NEAR(dROKnifeEdgeJ(-0.5), 1.9592, 1e-4);
-  EXPECT_EQ(dROKnifeEdgeJ(-0.78), 0.0);
-  EXPECT_EQ(dROKnifeEdgeJ(-3.0), 0.0);
-  EXPECT_EQ(dROKnifeEdgeJ(std::nan("")), 0.0);
+  const double rows[][3] = {{0.0, 6.0329, 1e-4}, {1.0, 13.9257, 1e-4}, {-0.5, 1.9592, 1e-4},
+                            {-0.78, 0, 0},       {-3.0, 0, 0},         {std::nan(""), 0, 0}};
+  for (const auto& [nu, want, tol] : rows) EXPECT_NEAR(dROKnifeEdgeJ(nu), want, tol) << nu;
 }
 
 // ITU-R P.526, single rounded obstacle: A = J(nu) + T(m, n). h = 50 m, d1 = d2
 // = 5 km, lambda = 1 m: nu = 1.4142, J = 16.342 dB. R = 1 km: (pi R / lambda)^(1/3)
 // = 14.646, m = 0.027311, n = 10.7251, mn = 0.2929 <= 4, T = 7.2 m^0.5 - (2 -
 // 12.5 n) m + 3.6 m^1.5 - 0.8 m^2 = 4.8124: A = 21.155 dB. R = 20 km: m = 0.20123,
-// n = 3.9512, T = 13.059: A = 29.401 dB.
+// n = 3.9512, T = 13.059: A = 29.401 dB. Well clear of the Fresnel zone there is
+// no loss, and bad input gives 0, never NaN.
 TEST(modPropRO, RoundedObstacleLossHandComputation) {
-  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 0, 1.0), 16.3423, 1e-4);
-  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 1000, 1.0), 21.1547, 1e-3);
-  EXPECT_NEAR(dRORoundedObstacleLoss(50, 5000, 5000, 20000, 1.0), 29.4011, 1e-3);
-  // Well clear of the Fresnel zone: no loss.
-  EXPECT_EQ(dRORoundedObstacleLoss(-50, 5000, 5000, 1000, 1.0), 0.0);
-  // Bad input: 0, never NaN.
-  EXPECT_EQ(dRORoundedObstacleLoss(std::nan(""), 5000, 5000, 1000, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 0, 5000, 1000, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, -1, 1000, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, 5000, -1, 1.0), 0.0);
-  EXPECT_EQ(dRORoundedObstacleLoss(50, 5000, 5000, 1000, 0.0), 0.0);
+  const struct {
+    double h, d1, d2, r, lambda, want, tol;
+  } rows[] = {
+      {50, 5000, 5000, 0, 1.0, 16.3423, 1e-4},  {50, 5000, 5000, 1000, 1.0, 21.1547, 1e-3},
+      {50, 5000, 5000, 20000, 1.0, 29.4011, 1e-3}, {-50, 5000, 5000, 1000, 1.0, 0, 0},
+      {std::nan(""), 5000, 5000, 1000, 1.0, 0, 0}, {50, 0, 5000, 1000, 1.0, 0, 0},
+      {50, 5000, -1, 1000, 1.0, 0, 0},           {50, 5000, 5000, -1, 1.0, 0, 0},
+      {50, 5000, 5000, 1000, 0.0, 0, 0},
+  };
+  for (const auto& r : rows)
+    EXPECT_NEAR(dRORoundedObstacleLoss(r.h, r.d1, r.d2, r.r, r.lambda), r.want, r.tol) << r.h << " " << r.r;
 }
 
-struct Path {
-  std::vector<double> d;
-  std::vector<float> e;
-  int count() const { return static_cast<int>(d.size()); }
-};
-
-Path FlatPath(double lengthM, int intervals) {
-  Path p;
-  for (int i = 0; i <= intervals; ++i) {
-    p.d.push_back(lengthM * i / intervals);
-    p.e.push_back(0.0f);
-  }
-  return p;
-}
+using Path = test::ProfileArrays;
+using test::Flat;
 
 TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
   // Crest 150 m at 5 km with 100 m at 4.5 and 5.5 km: the parabola through the
   // three points drops 50 m in 500 m, R = 500^2 / (2 x 50) = 2500 m.
-  Path p = FlatPath(10000, 20);
+  Path p = Flat(10000, 20);
   p.e[9] = 100.0f;
   p.e[10] = 150.0f;
   p.e[11] = 100.0f;
@@ -116,7 +107,7 @@ TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
   EXPECT_GT(o.dAttenDB, 16.3423);  // more than the knife edge
   EXPECT_NEAR(r.dAttenDB, o.dAttenDB, 1e-12);
   // Clear paths, and the earth bulge.
-  const Path q = FlatPath(50000, 100);
+  const Path q = Flat(50000, 100);
   const RODiffraction flat = RODiffractionLoss(q.count(), q.d, q.e, 30, 30, 100, 0, 0);
   ASSERT_TRUE(flat.bOK);
   EXPECT_TRUE(flat.obstacles.empty());
@@ -135,19 +126,14 @@ TEST(modPropRO, DiffractionOverAProfileHillClearPathsAndBulge) {
 // (height a) touch the hill at u0 = -c + sqrt(c^2 - 2 R (H - a)) from its top,
 // meet above the top at H + u0^2 / (2 R); d1 = d2 = c.
 Path Hill(double step, double c, double H, double R, int rounding) {
-  Path p;
-  unsigned seed = 12345;
-  for (double x = 0; x <= 2 * c + 1e-9; x += step) {
+  return test::Stepped(2 * c, step, [=, seed = 12345u](double x) mutable {
     double e = std::max(0.0, H - (x - c) * (x - c) / (2 * R));
     if (rounding >= 2) {
       seed = seed * 1103515245u + 12345u;
       e += (static_cast<double>((seed >> 16) % 1001) / 1000.0 - 0.5);
     }
-    if (rounding >= 1) e = std::round(e);
-    p.d.push_back(x);
-    p.e.push_back(static_cast<float>(e));
-  }
-  return p;
+    return rounding >= 1 ? std::round(e) : e;
+  });
 }
 
 TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
@@ -165,7 +151,7 @@ TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
     }
   // A convex shoulder (no local maximum) that blocks the ray, and a narrow
   // ridge: a blocked ray always has a loss, at or above the knife edge's 6 dB.
-  Path s = FlatPath(10000, 100);
+  Path s = Flat(10000, 100);
   for (std::size_t i = 0; i < s.d.size(); ++i)
     s.e[i] = static_cast<float>(std::clamp((s.d[i] - 5000.0) * 0.05, 0.0, 200.0));
   // Rising ground to 200 m at 9 km, level beyond; receiver 10 m above it.
@@ -185,7 +171,7 @@ TEST(modPropRO, RoundedHillFollowsP526AndABlockedRayAlwaysHasALoss) {
 // hundreds of dB.
 TEST(modPropRO, BrinkIsFittedOverItsBendAndBadInputIsRefused) {
   auto brink = [](float behind) {
-    Path p = FlatPath(10000, 200);  // 50 m step
+    Path p = Flat(10000, 200);  // 50 m step
     for (std::size_t i = 0; i < p.d.size(); ++i) {
       const double x = p.d[i];
       p.e[i] = x < 2000 ? 100.0f
@@ -202,7 +188,7 @@ TEST(modPropRO, BrinkIsFittedOverItsBendAndBadInputIsRefused) {
   EXPECT_LT(level, 50.0);
   EXPECT_NEAR(brink(230.0f), level, 1.0);
   // Bad input.
-  const Path p = FlatPath(1000, 10);
+  const Path p = Flat(1000, 10);
   const double nan = std::nan("");
   for (const RODiffraction& r :
        {RODiffractionLoss(0, {}, {}, 10, 10, 300, 1, 0), RODiffractionLoss(1, p.d, p.e, 10, 10, 300, 1, 0),
@@ -218,6 +204,135 @@ TEST(modPropRO, BrinkIsFittedOverItsBendAndBadInputIsRefused) {
   Path same = p;
   for (double& d : same.d) d = 5.0;
   EXPECT_FALSE(RODiffractionLoss(same.count(), same.d, same.e, 10, 10, 300, 1, 0).bOK);
+}
+
+// ------------------------------------------------------------ the calculator
+
+class ROCalc : public test::ModelTestEnv {
+ protected:
+  static std::shared_ptr<FieldCollection> Template(std::string mode, std::string res = "5", std::string unit = "ft") {
+    return test::Fields(
+        {{"RO_OBRES", res.c_str()}, {"RO_OBRESUN", unit.c_str()}, {"RO_AMODE", mode.c_str()}, {"RO_DESC", "Hills"}});
+  }
+  // 20 km at 0 m, 100 m steps, with a rounded hill of 200 m at 10 km.
+  static std::shared_ptr<test::GivenProfile> Hill(float top = 200.0f) {
+    const auto ground = [top](double x) {
+      x -= 10000.0;
+      return static_cast<float>(std::max(0.0, top - x * x / 5000.0));
+    };
+    return test::EndingAt(test::Sampled(20000.0, 100.0, ground), 0.18);
+  }
+  static void Ready(clsQXAreaCovRO& c, std::shared_ptr<platform::clsPathElv> p, double freq = 300.0) {
+    const double length = p->DIS_Array().empty() ? 20000.0 : p->DIS_Array().back();
+    test::Ready(c, {.erpDbm = 60, .txAglM = 30, .txMslM = 30, .rxM = 10, .freqMHz = freq, .details = true,
+                    .unDis = "km", .unElv = "m"},
+                std::move(p), length);
+  }
+};
+
+TEST_F(ROCalc, Reader) {
+  clsQXAreaCovRO c;
+  c.cPropMod(std::make_shared<FieldCollection>());  // every default
+  ASSERT_TRUE(c.cPropMod());
+  EXPECT_NEAR(c.dResolutionM(), 1.524, 1e-12);
+  EXPECT_EQ(c.iMode(), kROModeMin);
+  c.cPropMod(Template("dif", "10", "m"));
+  EXPECT_DOUBLE_EQ(c.dResolutionM(), 10.0);
+  EXPECT_EQ(c.iMode(), kROModeDif);
+  ASSERT_TRUE(test::Accepts(c, Template(" Fig 9.9 ", "0", "m")));
+  EXPECT_NEAR(c.dResolutionM(), 1.524, 1e-12);  // 0 or less: 5 ft
+  EXPECT_EQ(c.iMode(), kROModeFig99);
+  c.bSilent(true);
+  EXPECT_FALSE(test::Accepts(c, Template("MIN", "5", "cubits")));
+  EXPECT_EQ(c.sReadError().rfind("Unit conversion error:\n", 0), 0u) << c.sReadError();
+}
+
+TEST_F(ROCalc, ModeNamesAndCombination) {
+  for (int m : {kROModeMin, kROModeMax, kROModeDif, kROModeSca, kROModeFig99})
+    EXPECT_EQ(iROModeCode(sROModeName(m)), m);
+  EXPECT_EQ(iROModeCode("FIGURE 9.9"), kROModeFig99);
+  EXPECT_EQ(sROModeName(7), "UNKNOWN");
+  std::string w;
+  EXPECT_EQ(dROCombine(kROModeMin, 20, 35, &w), 20);
+  EXPECT_EQ(w, "(free space + diffraction) ");
+  EXPECT_EQ(dROCombine(kROModeMin, 40, 35, &w), 35);
+  EXPECT_EQ(w, "(free space + scatter) ");
+  EXPECT_EQ(dROCombine(kROModeMax, 20, 35, &w), 35);
+  EXPECT_EQ(dROCombine(kROModeSca, 20, 35, &w), 35);
+  EXPECT_EQ(dROCombine(kROModeDif, 0, 35, &w), 0);
+  EXPECT_EQ(w, "(free space) ");
+  EXPECT_NEAR(dROCombine(kROModeFig99, 10, 10, &w), 10 - 10 * std::log10(2.0), 1e-12);
+  EXPECT_EQ(w, "(free space + figure 9.9) ");
+  EXPECT_EQ(dROCombine(kROModeFig99, 0, 50, &w), 0);
+  EXPECT_EQ(w, "(free space) ");
+  EXPECT_EQ(dROCombine(kROModeMin, std::nan(""), 30, &w), 0);
+}
+
+// Smooth earth, 200 km, antennas 10 m over flat sea-level ground, 1000 MHz,
+// k = 4/3: each horizon lies sqrt(2 ae h) away and dips sqrt(2 h / ae) below
+// the horizontal, so theta = 1000 (D / ae - 2 sqrt(2 h / ae)) mrad.
+TEST_F(ROCalc, TroposcatterOverSmoothEarth) {
+  test::ProfileArrays p = test::Flat(200000, 2000);  // 100 m steps
+  const ROTroposcatter r = ROTroposcatterLoss(2001, p.d, p.e, 10, 10, 1000, 4.0 / 3.0);
+  ASSERT_TRUE(r.bOK) << r.sError;
+  const double ae = 4.0 / 3.0 * 6370e3;
+  const double theta = 1000.0 * (200e3 / ae - 2.0 * std::sqrt(2.0 * 10.0 / ae));
+  EXPECT_NEAR(r.dThetaMrad, theta, 0.01);
+  const double lbs = 190.0 - 2.5 * std::pow(std::log10(0.5), 2) + 20.0 * std::log10(200.0) + 0.573 * theta -
+                     0.15 * 301 + 0.051;
+  EXPECT_NEAR(r.dBasicLossDB, lbs, 0.01);
+  EXPECT_NEAR(r.dFreeSpaceDB, 32.45 + 60.0 + 20.0 * std::log10(200.0), 1e-9);
+  EXPECT_NEAR(r.dAttenDB, lbs - r.dFreeSpaceDB, 0.01);
+  EXPECT_GT(r.dAttenDB, 50.0);
+  // A hill in the way raises both horizons and the loss.
+  p.e[1000] = 1500.0f;
+  EXPECT_GT(ROTroposcatterLoss(2001, p.d, p.e, 10, 10, 1000, 4.0 / 3.0).dAttenDB, r.dAttenDB + 5.0);
+  // Bad input.
+  EXPECT_FALSE(ROTroposcatterLoss(1, p.d, p.e, 10, 10, 1000, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(2001, p.d, p.e, 10, 10, 0, 0).bOK);
+  EXPECT_FALSE(ROTroposcatterLoss(3000, p.d, p.e, 10, 10, 100, 0).bOK);
+}
+
+TEST_F(ROCalc, CovCalcMatchesModelRoutinesAndClearPathIsFreeSpace) {
+  for (const char* mode : {"MIN", "MAX", "DIF", "SCA", "FIG 9.9"}) {
+    clsQXAreaCovRO c;
+    c.cPropMod(Template(mode));
+    auto p = Hill();
+    Ready(c, p);
+    c.CovCalc();
+    ASSERT_FALSE(c.bErrorRun()) << c.sPathError();
+    const double k = p->dKFactor();
+    const RODiffraction dr = RODiffractionLoss(201, p->DIS_Array(), p->ELV_Array(), 30, 10, 300, 1.524, k);
+    const ROTroposcatter sr = ROTroposcatterLoss(201, p->DIS_Array(), p->ELV_Array(), 30, 10, 300, k);
+    ASSERT_TRUE(dr.bOK && sr.bOK);
+    ASSERT_EQ(dr.obstacles.size(), 1u);
+    EXPECT_GT(dr.dAttenDB, 10.0);
+    std::string which;
+    const double a = dROCombine(iROModeCode(mode), dr.dAttenDB, sr.dAttenDB, &which);
+    EXPECT_DOUBLE_EQ(c.dModelLoss(), a) << mode;
+    EXPECT_EQ(c.sResult(), which);
+    EXPECT_DOUBLE_EQ(c.dFreeSpaceFld(), FreeSpaceFieldM(20000.0, 60.0));
+    EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld() - a);
+    const std::string& t = c.sDetails();
+    const std::string lines[] = {
+        which, "\r\n\t N PATH LOC  ELEVATION    RADIUS   DISTANCE\r\n\t 1      100",
+        "\r\n\t PATH    START         OBS         END      DIST 1    DIST 2    RADIUS    ATTEN",
+        "\r\n\tDiffraction Attenuation: ", "\r\n\tTroposcatter Attenuation: ", "\r\n\t  Free Space Attenuation: "};
+    for (const std::string& line : lines) EXPECT_NE(t.find(line), std::string::npos) << line << "\n" << t;
+    const auto total = t.find("\r\n\t  Total Path Attenuation: ");
+    ASSERT_NE(total, std::string::npos);
+    EXPECT_EQ(t.find("\r\n", total + 2), std::string::npos);  // the last line
+  }
+  // A clear path is free space.
+  clsQXAreaCovRO c;
+  c.cPropMod(Template("DIF"));
+  Ready(c, Hill(1.0f));
+  c.FACTXmMSL(300.0);
+  c.MOBAntM(300.0);
+  c.CovCalc();
+  EXPECT_EQ(c.dModelLoss(), 0.0);
+  EXPECT_EQ(c.sResult(), "(free space) ");
+  EXPECT_DOUBLE_EQ(c.dNetField(), c.dFreeSpaceFld());
 }
 
 }  // namespace
