@@ -246,29 +246,23 @@ TEST_F(P2PTest, RunsACsvProfile) {
 TEST_F(P2PTest, ErpUnits) {
   P2PContext ctx;
   P2PRequest r = CsvRequest();
-  r.erpValue = 1;
-  r.erpUnit = "kW";
-  const P2PResult kw = ctx.Run(r);
-  r.erpValue = 60;
-  r.erpUnit = "dBm";
-  const P2PResult dbm = ctx.Run(r);
+  auto run = [&](double value, const char* unit) {
+    r.erpValue = value;
+    r.erpUnit = unit;
+    return ctx.Run(r);
+  };
+  const P2PResult kw = run(1, "kW"), dbm = run(60, "dBm");
   ASSERT_TRUE(kw.ok && dbm.ok) << kw.error << dbm.error;
   EXPECT_NEAR(kw.netFieldDbu, dbm.netFieldDbu, 1e-9);
   EXPECT_NEAR(kw.freeSpaceDbu, dbm.freeSpaceDbu, 1e-9);
-  r.erpValue = 30;
-  r.erpUnit = "dBk";
-  const P2PResult dbk = ctx.Run(r);
+  const P2PResult dbk = run(30, "dBk");
   ASSERT_TRUE(dbk.ok);
   EXPECT_NEAR(dbk.freeSpaceDbu, dbm.freeSpaceDbu + 30.0, 1e-9);
 
-  r.erpValue = 0;
-  r.erpUnit = "W";
-  P2PResult bad = ctx.Run(r);
+  P2PResult bad = run(0, "W");
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(bad.error.rfind("Invalid ERP: 0 W", 0), 0u) << bad.error;
-  r.erpValue = 10;
-  r.erpUnit = "furlongs";
-  bad = ctx.Run(r);
+  bad = run(10, "furlongs");
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(bad.error.rfind("Invalid ERP", 0), 0u) << bad.error;
 }
