@@ -246,19 +246,14 @@ TEST_F(AreaCovPathsTest, RadialFailuresLeaveTheOldTableAndTaskFileAlone) {
   EXPECT_NE(ReadText(tmp.path() / "ZWTECSUP.TXT").find("Paths file not found"), std::string::npos);
 }
 
-TEST_F(AreaCovPathsTest, RegeneratingReplacesThePointsInsteadOfAddingToThem) {
+TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
   Study("THRESHOLD (RADIAL)", "ABCRAD");
   Radials("1|km", "PATH1=|||0|||3|km\n");
+  // Regenerating replaces the points instead of adding to them.
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   EXPECT_EQ(cov.RSNumRec(), 3);
   EXPECT_EQ(Table().size(), 4u);
-}
-
-TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
-  Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Radials("1|km", "PATH1=|||0|||2|km\n");
-  ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   const std::string tableBefore = ReadText(ResultsFile());
   WriteText(PathsFile(), "PATH1=|||0|||5|km\n");
   // The task file cannot take the study's bookkeeping.
@@ -284,7 +279,7 @@ TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
     EXPECT_EQ(cov.MakeTaskRDB(), nullptr);
     EXPECT_NE(cov.sLastError().find("in use by another program"), std::string::npos);
   }
-  EXPECT_EQ(Table().size(), 3u);  // site + 2 points, as before
+  EXPECT_EQ(Table().size(), 4u);  // site + 3 points, as before
   EXPECT_TRUE(Leftovers().empty());
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   EXPECT_EQ(cov.RSNumRec(), 5);
