@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "common/ErrorHandler.h"
 #include "coverage/clsAreaCovPaths.h"
 #include "engine/clsRFProp.h"

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "TempDir.h"
 #include "common/Config.h"
 #include "common/FieldSets.h"
 #include "platform/NumberFormat.h"
@@ -15,7 +14,6 @@
 #include "geo/Geodesic.h"
 #include "platform/DbfTable.h"
 #include "platform/MessageBox.h"
-#include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
 #include "Installation.h"
