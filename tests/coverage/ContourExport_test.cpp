@@ -6,8 +6,7 @@
 
 #include <cmath>
 
-#include "TempDir.h"
-#include "common/ErrorHandler.h"
+#include "ModelTestEnv.h"
 #include "geo/Geodesic.h"
 #include "platform/FileSystem.h"
 
@@ -58,10 +57,8 @@ std::vector<Feature> ReadBack(const fs::path& file) {
   return out;
 }
 
-class ContourExportTest : public ::testing::Test {
+class ContourExportTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override { SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string()); }
-  void TearDown() override { SetTechSupportLogPath(""); }
   // 72 radials of 40 points every 0.25 km; with contour points only, one point per radial at 5 km.
   fs::path Study(int task, bool contourPoints) {
     ResultsDb db(tmp.path(), task);
@@ -76,7 +73,6 @@ class ContourExportTest : public ::testing::Test {
       }
     return db.File();
   }
-  test::TempDir tmp;
 };
 
 TEST_F(ContourExportTest, IsolinesAreClosedRingsWhereTheFieldCrossesTheLevel) {

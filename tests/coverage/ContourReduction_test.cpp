@@ -5,11 +5,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "TempDir.h"
-#include "common/ErrorHandler.h"
+#include "ModelTestEnv.h"
 #include "geo/CoordText.h"
 #include "geo/Geodesic.h"
-#include "platform/FileSystem.h"
 #include "platform/Profile.h"
 
 namespace zw::coverage {
@@ -20,15 +18,14 @@ namespace fs = std::filesystem;
 constexpr double kTxLat = 44.0, kTxLon = -71.0;
 const std::string kStudy = "ABCRAD";
 
-class ContourReductionTest : public ::testing::Test {
+class ContourReductionTest : public test::ModelTestEnv {
  protected:
   void SetUp() override {
-    SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string());
+    ModelTestEnv::SetUp();
     taskFile = tmp.path() / "T0000042.INI";
     platform::ProfileWriteString("Results Data Base", "Number", "1", taskFile);
     platform::ProfileWriteString("Results Data Base", "RDB000", "ABCCTR study", taskFile);
   }
-  void TearDown() override { SetTechSupportLogPath(""); }
 
   // One study point at az / dis (km) with value dBu.
   void Add(double az, double dis, double val, const std::string& desc = kStudy) {
@@ -64,7 +61,6 @@ class ContourReductionTest : public ::testing::Test {
     return db.ReadAll();
   }
 
-  test::TempDir tmp;
   fs::path taskFile;
   ResultsDb db{tmp.path(), 42};
 };
@@ -242,9 +238,7 @@ TEST_F(ContourReductionTest, FailuresLeaveTableAndTaskFileAsTheyWere) {
   EXPECT_EQ(Select(kStudy).size(), 4u);
   EXPECT_FALSE(fs::exists(req.taskFile));
   EXPECT_EQ(Key("Number"), "1");
-  auto log = platform::ReadWholeFile(tmp.path() / "ZWTECSUP.TXT");
-  ASSERT_TRUE(log);
-  EXPECT_NE(log->find("Error on Contour Interpolation"), std::string::npos);
+  EXPECT_NE(Log().find("Error on Contour Interpolation"), std::string::npos);
 }
 
 TEST(ContourPoints, WalkStopsWhereTheDescriptionChanges) {

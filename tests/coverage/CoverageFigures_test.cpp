@@ -6,8 +6,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "TempDir.h"
-#include "common/ErrorHandler.h"
+#include "ModelTestEnv.h"
 #include "geo/Geodesic.h"
 
 namespace zw::coverage {
@@ -17,10 +16,8 @@ namespace fs = std::filesystem;
 
 constexpr double kTxLat = 44.0, kTxLon = -71.5;
 
-class CoverageFiguresTest : public ::testing::Test {
+class CoverageFiguresTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override { SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string()); }
-  void TearDown() override { SetTechSupportLogPath(""); }
 
   // One record per (azimuth, km, value) around the transmitter.
   fs::path Table(int task, const char* code, const std::vector<std::array<double, 3>>& pts) {
@@ -50,7 +47,6 @@ class CoverageFiguresTest : public ::testing::Test {
     EXPECT_EQ(LoadStudyResults(table, {}, s), "");
     return s;
   }
-  test::TempDir tmp;
 };
 
 TEST_F(CoverageFiguresTest, RadialStudyCountsCellsAndCrossings) {

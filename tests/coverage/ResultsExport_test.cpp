@@ -8,8 +8,7 @@
 #include <vector>
 #include <nlohmann/json.hpp>
 
-#include "TempDir.h"
-#include "common/ErrorHandler.h"
+#include "ModelTestEnv.h"
 #include "geo/Geodesic.h"
 #include "platform/FileSystem.h"
 
@@ -23,10 +22,8 @@ constexpr double kTxLat = 44.0, kTxLon = -71.5;
 // Field of the synthetic radial study: falls 3 dB per km, a little stronger east.
 double RadialField(double az, double km) { return 80.0 - 3.0 * km + 2.0 * std::sin(az * M_PI / 180.0); }
 
-class ResultsExportTest : public ::testing::Test {
+class ResultsExportTest : public test::ModelTestEnv {
  protected:
-  void SetUp() override { SetTechSupportLogPath((tmp.path() / "ZWTECSUP.TXT").string()); }
-  void TearDown() override { SetTechSupportLogPath(""); }
 
   // Task 1: 36 radials of 10 points (1 to 10 km) plus a contour at 50 dBu.
   fs::path MakeRadialStudy(int task = 1, double azStep = 10, double azEnd = 360) {
@@ -65,7 +62,6 @@ class ResultsExportTest : public ::testing::Test {
   }
 
   fs::path Out(const std::string& name) { return tmp.path() / name; }
-  test::TempDir tmp;
 };
 
 struct Gdal {

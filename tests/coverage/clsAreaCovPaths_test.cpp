@@ -63,6 +63,19 @@ class AreaCovPathsTest : public ::testing::Test {
   void Step(const std::string& value) {
     ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV RAD STEP COV", value, TaskFile()));
   }
+  // The radial step and the paths file.
+  void Radials(const std::string& step, const std::string& paths) {
+    Step(step);
+    WriteText(PathsFile(), paths);
+  }
+  void Boundary(const std::string& value) {
+    ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV Boundary", value, TaskFile()));
+  }
+  // The study's first point (the study is generated first): the error text.
+  std::string First() {
+    double a, d, la, lo;
+    return cov.FirstPoint(a, d, la, lo);
+  }
   void Tiles(double s, double n, double w, double e, const std::string& ns, const std::string& ew) {
     WriteText(TaskFile(), "[Elevation Data]\nelt_slat=" + std::to_string(s) + "\nelt_nlat=" + std::to_string(n) +
                               "\nelt_wlon=" + std::to_string(w) + "\nelt_elon=" + std::to_string(e) +
@@ -156,23 +169,20 @@ TEST_F(AreaCovPathsTest, SteppedRadialsInTableOrder) {
 
 TEST_F(AreaCovPathsTest, StepDistancesAreWholeMultiplesWithTheEndPointKept) {
   Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Step("3|km");
-  WriteText(PathsFile(), "PATH1=|||0|||10|km\n");
+  Radials("3|km", "PATH1=|||0|||10|km\n");
   auto pts = Walk();
   ASSERT_EQ(pts.size(), 3u);
   EXPECT_NEAR(pts[0].dis, 9, 1e-9);
   EXPECT_NEAR(pts[2].dis, 3, 1e-9);
   // 0.1 km steps to 3 km: thirty points, the last exactly at 3 km (a running
   // sum of 0.1 overshoots 3 and would drop it).
-  Step("0.1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||3|km\n");
+  Radials("0.1|km", "PATH1=|||0|||3|km\n");
   cov.CloseRS();
   pts = Walk();
   ASSERT_EQ(pts.size(), 30u);
   EXPECT_NEAR(pts.front().dis, 3.0, 1e-12);
   // Units: 1 mi radial in 1000 ft steps.
-  Step("1000|ft");
-  WriteText(PathsFile(), "PATH1=|||0|||1|mi\n");
+  Radials("1000|ft", "PATH1=|||0|||1|mi\n");
   cov.CloseRS();
   EXPECT_EQ(Walk().size(), 5u);  // 5280 ft
 }
@@ -203,15 +213,13 @@ TEST_F(AreaCovPathsTest, RadialLinesWithJunkFieldsAreSkipped) {
 
 TEST_F(AreaCovPathsTest, RadialFailuresLeaveTheOldTableAndTaskFileAlone) {
   Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||2|km\n");
+  Radials("1|km", "PATH1=|||0|||2|km\n");
   ASSERT_EQ(Walk().size(), 2u);
   const std::string tableBefore = ReadText(ResultsFile());
   const std::string taskBefore = ReadText(TaskFile());
   auto again = [&] {
     cov.CloseRS();
-    double a, d, la, lo;
-    return cov.FirstPoint(a, d, la, lo);
+    return First();
   };
   // No radial in the paths file.
   WriteText(PathsFile(), "[Paths]\nNum Paths=0\nPATH1=|||0|||0|km\n");
@@ -238,21 +246,14 @@ TEST_F(AreaCovPathsTest, RadialFailuresLeaveTheOldTableAndTaskFileAlone) {
   EXPECT_NE(ReadText(tmp.path() / "ZWTECSUP.TXT").find("Paths file not found"), std::string::npos);
 }
 
-TEST_F(AreaCovPathsTest, RegeneratingReplacesThePointsInsteadOfAddingToThem) {
+TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
   Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||3|km\n");
+  Radials("1|km", "PATH1=|||0|||3|km\n");
+  // Regenerating replaces the points instead of adding to them.
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   EXPECT_EQ(cov.RSNumRec(), 3);
   EXPECT_EQ(Table().size(), 4u);
-}
-
-TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
-  Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||2|km\n");
-  ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   const std::string tableBefore = ReadText(ResultsFile());
   WriteText(PathsFile(), "PATH1=|||0|||5|km\n");
   // The task file cannot take the study's bookkeeping.
@@ -278,7 +279,7 @@ TEST_F(AreaCovPathsTest, TaskFileOrTableTroubleKeepsTheOldStudy) {
     EXPECT_EQ(cov.MakeTaskRDB(), nullptr);
     EXPECT_NE(cov.sLastError().find("in use by another program"), std::string::npos);
   }
-  EXPECT_EQ(Table().size(), 3u);  // site + 2 points, as before
+  EXPECT_EQ(Table().size(), 4u);  // site + 3 points, as before
   EXPECT_TRUE(Leftovers().empty());
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   EXPECT_EQ(cov.RSNumRec(), 5);
@@ -323,8 +324,7 @@ TEST_F(AreaCovPathsTest, MoreThanAHundredPointErrorsStopTheStudy) {
   std::string text;
   for (int i = 0; i < 150; ++i) text += "PATH" + std::to_string(i) + "=|||1|||1|km|999|999\n";
   WriteText(PathsFile(), text);
-  double a, d, la, lo;
-  const std::string err = cov.FirstPoint(a, d, la, lo);
+  const std::string err = First();
   EXPECT_EQ(err.rfind("Errors on more than 100 points.\nDetails are in the Tech Support Log file:\n", 0), 0u) << err;
   EXPECT_FALSE(fs::exists(ResultsFile()));
 }
@@ -377,23 +377,21 @@ TEST_F(AreaCovPathsTest, TileStepAtTheEquator) {
 
 TEST_F(AreaCovPathsTest, TileLimitsAndStepsAreChecked) {
   Study("THRESHOLD (TILE)", "ABCTIL");
-  double a, d, la, lo;
   Tiles(40.02, 39.98, -75.02, -74.98, "1", "1");  // north below south
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo),
-            "Invalid Tile limits\n40.020000000 to 39.980000000\n-75.020000000 to -74.980000000");
+  EXPECT_EQ(First(), "Invalid Tile limits\n40.020000000 to 39.980000000\n-75.020000000 to -74.980000000");
   Tiles(40, 40, -75.02, -74.98, "1", "1");  // north equal to south
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo).rfind("Invalid Tile limits", 0), 0u);
+  EXPECT_EQ(First().rfind("Invalid Tile limits", 0), 0u);
   Tiles(39.98, 40.02, -74.98, -75.02, "1", "1");  // east below west
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo).rfind("Invalid Tile limits", 0), 0u);
+  EXPECT_EQ(First().rfind("Invalid Tile limits", 0), 0u);
   WriteText(TaskFile(), "[TASK]\nTask ID=0000042\n");  // no Elevation Data section
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo).rfind("Invalid Tile limits", 0), 0u);
+  EXPECT_EQ(First().rfind("Invalid Tile limits", 0), 0u);
   Tiles(39.98, 40.02, -75.02, -74.98, "0", "1");
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Invalid Tile steps\nNS: 0.00 km\nEW: 1.00 km");
+  EXPECT_EQ(First(), "Invalid Tile steps\nNS: 0.00 km\nEW: 1.00 km");
   ASSERT_TRUE(platform::ProfileWriteString("Elevation Data", "elt_nsS", "1", TaskFile()));
   ASSERT_TRUE(platform::ProfileWriteString("Elevation Data", "elt_ewSun", "", TaskFile()));
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Invalid Tile steps\nNS: 1.00 km\nEW: 1.00 ");
+  EXPECT_EQ(First(), "Invalid Tile steps\nNS: 1.00 km\nEW: 1.00 ");
   ASSERT_TRUE(platform::ProfileWriteString("Elevation Data", "elt_ewSun", "league", TaskFile()));
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Error converting EW Tile Step");
+  EXPECT_EQ(First(), "Error converting EW Tile Step");
   EXPECT_FALSE(fs::exists(ResultsFile()));
 }
 
@@ -404,29 +402,27 @@ TEST_F(AreaCovPathsTest, BoundaryPolygonKeepsInsidePointsAndMustExist) {
   WriteText(tmp.path() / "area.bna",
             "\"Other\",\"x\",3\n0,0\n1,0\n0,1\n"
             "\"West\",\"half\",-4\n-75.03,39.97\n-74.995,39.97\n-74.995,40.03\n-75.03,40.03\n");
-  ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV Boundary", "area.bna|\"West\",\"half\",-4",
-                                           TaskFile()));
+  Boundary("area.bna|\"West\",\"half\",-4");
   const auto pts = Walk();
   ASSERT_EQ(pts.size(), 10u);  // columns -75.02 and -75.01 of five rows
   for (const auto& p : pts) EXPECT_LT(p.lon, -74.995);
   EXPECT_EQ(cov.PointsCounted(), 20);
   const std::string tableBefore = ReadText(ResultsFile());
-  double a, d, la, lo;
   // The polygon asked for is not in the file.
-  ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV Boundary", "area.bna|\"East\"", TaskFile()));
+  Boundary("area.bna|\"East\"");
   cov.CloseRS();
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo).rfind("Boundary polygon not found", 0), 0u);
+  EXPECT_EQ(First().rfind("Boundary polygon not found", 0), 0u);
   // The file is missing.
-  ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV Boundary", "nowhere.bna|West", TaskFile()));
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo).rfind("Boundary polygon not found", 0), 0u);
+  Boundary("nowhere.bna|West");
+  EXPECT_EQ(First().rfind("Boundary polygon not found", 0), 0u);
   // A polygon away from the grid leaves no point.
   WriteText(tmp.path() / "far.bna", "\"Far\",3\n10,10\n11,10\n10,11\n");
-  ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV Boundary", "far.bna|\"Far\",3", TaskFile()));
-  EXPECT_NE(cov.FirstPoint(a, d, la, lo).find("inside the boundary"), std::string::npos);
+  Boundary("far.bna|\"Far\",3");
+  EXPECT_NE(First().find("inside the boundary"), std::string::npos);
   EXPECT_EQ(ReadText(ResultsFile()), tableBefore);
   // Only one of the two fields: no boundary.
-  ASSERT_TRUE(platform::ProfileWriteString("Quick Coverage", "ADV Boundary", "far.bna|", TaskFile()));
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "");
+  Boundary("far.bna|");
+  EXPECT_EQ(First(), "");
   EXPECT_EQ(cov.RSNumRec(), 20);
 }
 
@@ -434,43 +430,36 @@ TEST_F(AreaCovPathsTest, BoundaryPolygonKeepsInsidePointsAndMustExist) {
 
 TEST_F(AreaCovPathsTest, HugeStudiesAreRefusedBeforeAnythingIsWritten) {
   Study("THRESHOLD (TILE)", "ABCTIL");
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||1|km\n");
+  Radials("1|km", "PATH1=|||0|||1|km\n");
   // An existing table and task file stay as they were.
   Tiles(39.98, 40.02, -75.02, -74.98, "1.11", "1.11");
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   const std::string tableBefore = ReadText(ResultsFile());
   Tiles(30, 50, -90, -60, "0.001", "0.001");  // about 10^13 points
-  const std::string taskBefore = ReadText(TaskFile());
   const auto start = std::chrono::steady_clock::now();
-  double a, d, la, lo;
   cov.CloseRS();
-  std::string err = cov.FirstPoint(a, d, la, lo);
+  std::string err = First();
   EXPECT_NE(err.find("at most 5,000,000 points can be handled"), std::string::npos) << err;
   // A radial of 10^9 km in 1 m steps.
   Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Step("1|m");
-  WriteText(PathsFile(), "PATH1=|||0|||1000000000|km\n");
-  err = cov.FirstPoint(a, d, la, lo);
+  Radials("1|m", "PATH1=|||0|||1000000000|km\n");
+  err = First();
   EXPECT_NE(err.find("points can be handled"), std::string::npos) << err;
   // The limit counts across radials too.
   cov.SetMaxPoints(10);
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||6|km\nPATH2=|||90|||6|km\n");
-  err = cov.FirstPoint(a, d, la, lo);
+  Radials("1|km", "PATH1=|||0|||6|km\nPATH2=|||90|||6|km\n");
+  err = First();
   EXPECT_NE(err.find("The study would have 12 points; at most 10"), std::string::npos) << err;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   EXPECT_EQ(ReadText(ResultsFile()), tableBefore);
   EXPECT_TRUE(Leftovers().empty());
-  (void)taskBefore;
 }
 
 // ---------------------------------------------------------------- progress
 
 TEST_F(AreaCovPathsTest, CancelDiscardsTheNewStudyAndNoContinues) {
   Study("THRESHOLD (RADIAL)", "ABCRAD");
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||3|km\n");
+  Radials("1|km", "PATH1=|||0|||3|km\n");
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   const std::string tableBefore = ReadText(ResultsFile());
   WriteText(PathsFile(), "PATH1=|||0|||20|km\nPATH2=|||90|||20|km\n");
@@ -478,9 +467,8 @@ TEST_F(AreaCovPathsTest, CancelDiscardsTheNewStudyAndNoContinues) {
   auto p = std::make_shared<CancelAt>(5);
   cov.SetProgress(p);
   messages->Answer(true);
-  double a, d, la, lo;
   cov.CloseRS();
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Radial study cancelled by user");
+  EXPECT_EQ(First(), "Radial study cancelled by user");
   ASSERT_EQ(messages->Log().size(), 1u);
   EXPECT_EQ(messages->Log()[0].title, "CANCEL?");
   EXPECT_EQ(messages->Log()[0].text,
@@ -492,7 +480,7 @@ TEST_F(AreaCovPathsTest, CancelDiscardsTheNewStudyAndNoContinues) {
   // No: the study goes on to the end.
   cov.SetProgress(std::make_shared<CancelAt>(5));
   messages->Answer(false);
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "");
+  EXPECT_EQ(First(), "");
   EXPECT_EQ(cov.RSNumRec(), 40);
 }
 
@@ -502,8 +490,7 @@ TEST_F(AreaCovPathsTest, TileCancelAndOwnProgressWindow) {
   auto p = std::make_shared<CancelAt>(7);
   cov.SetProgress(p);
   messages->Answer(true);
-  double a, d, la, lo;
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Tile study cancelled by user");
+  EXPECT_EQ(First(), "Tile study cancelled by user");
   EXPECT_FALSE(fs::exists(ResultsFile()));
   EXPECT_EQ(p->Caption(), "Create Coverage Results Database");
   EXPECT_EQ(p->Max(), 20);
@@ -526,24 +513,22 @@ TEST_F(AreaCovPathsTest, TileCancelAndOwnProgressWindow) {
 // ---------------------------------------------------------------- task and site
 
 TEST_F(AreaCovPathsTest, TaskChecks) {
-  double a, d, la, lo;
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "No Task object has been assigned for the Area Coverage Paths function.");
+  EXPECT_EQ(First(), "No Task object has been assigned for the Area Coverage Paths function.");
   EXPECT_EQ(cov.MakeTaskRDB(), nullptr);
   Study("THRESHOLD (RADIAL)", "ABCRAD");
   auto t = *cov.task();
   t.iTaskMode = 3;
   t.sTaskMode = "INTERMOD";
   cov.SetTask(t);
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo),
-            "The selected Task is not an Area Coverage Study.\nTask 0000042 INTERMOD\nTest study");
+  EXPECT_EQ(First(), "The selected Task is not an Area Coverage Study.\nTask 0000042 INTERMOD\nTest study");
   Study("AREA ELEVATION", "ABCRAD");
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Invalid Task Type: AREA ELEVATION");
+  EXPECT_EQ(First(), "Invalid Task Type: AREA ELEVATION");
   Study("contour", "ABCRAD");  // the type is matched exactly
-  EXPECT_EQ(cov.FirstPoint(a, d, la, lo), "Invalid Task Type: contour");
+  EXPECT_EQ(First(), "Invalid Task Type: contour");
   Study("CONTOUR", "ABCCTR", " ");
   cov.SetDirectContourCalc(true);
   WriteText(PathsFile(), "PATH1=|||0|||3|km\n");
-  EXPECT_NE(cov.FirstPoint(a, d, la, lo).find("no description code"), std::string::npos);
+  EXPECT_NE(First().find("no description code"), std::string::npos);
   EXPECT_FALSE(fs::exists(ResultsFile()));
 }
 
@@ -559,8 +544,7 @@ TEST_F(AreaCovPathsTest, SiteRecordAndElevation) {
   cov.SetTXSiteElv(1000.0f);
   cov.SetTXDatum("NAD83");
   EXPECT_EQ(cov.TXDatum(), "NAD83");
-  Step("1|km");
-  WriteText(PathsFile(), "PATH1=|||0|||1|km\n");
+  Radials("1|km", "PATH1=|||0|||1|km\n");
   ASSERT_NE(cov.MakeTaskRDB(), nullptr);
   const auto all = Table();
   ASSERT_EQ(all.size(), 2u);
@@ -570,8 +554,7 @@ TEST_F(AreaCovPathsTest, SiteRecordAndElevation) {
   EXPECT_TRUE(all[1].elvEmpty);
   EXPECT_DOUBLE_EQ(all[1].val, kRdbNotComputed);
   // Updates go to the current record of the study.
-  double a, d, la, lo;
-  ASSERT_EQ(cov.FirstPoint(a, d, la, lo), "");
+  ASSERT_EQ(First(), "");
   ASSERT_EQ(cov.UpdateRDBRec(55.5, 120.0f, 3, 1.25, 4, 2), "");
   EXPECT_DOUBLE_EQ(Table()[1].val, 55.5);
   double z = 1;

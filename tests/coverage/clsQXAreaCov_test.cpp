@@ -63,6 +63,14 @@ class CalcTest : public test::ModelTestEnv {
     p->ELV_Array({200.0f, 150.0f, ground});
     return p;
   }
+  // A calculator on Path(ground) with 60 dBm ERP and a receiver 10 m above ground.
+  void OnPath(FixedLossCalc& c, float ground, double gainDbd = 0) {
+    c.cFAC(Facility(gainDbd));
+    c.cPathElv(Path(ground));
+    c.dPathLthM(10000.0);
+    c.FACERPdBm(60.0);
+    c.MOBAntM(10.0);
+  }
   static std::shared_ptr<FieldCollection> Facility(double gainDbd) {
     auto f = std::make_shared<FieldCollection>();
     f->Set("TX_FREQMHZ", 100.0);
@@ -105,14 +113,9 @@ TEST_F(CalcTest, ProfileUnitsMustBeMetres) {
 
 TEST_F(CalcTest, ReceiverHeightsAboveGroundOrSeaLevel) {
   FixedLossCalc c;
-  c.cFAC(Facility(0));
-  c.cPathElv(Path(120.0f));
-  c.dPathLthM(10000.0);
-  c.FACERPdBm(60.0);
+  OnPath(c, 120.0f);
   c.FACTXmAGL(50.0);
   c.FACTXmMSL(250.0);
-
-  c.MOBAntM(10.0);
   c.CovCalc();
   EXPECT_FLOAT_EQ(c.rTgtElvM(), 120.0f);
   EXPECT_DOUBLE_EQ(c.last.rxAGL, 10.0);
@@ -147,9 +150,7 @@ TEST_F(CalcTest, ReceiverHeightsAboveGroundOrSeaLevel) {
 
 TEST_F(CalcTest, ElevationAngleIsNegativeTowardALowerReceiver) {
   FixedLossCalc c;
-  c.cPathElv(Path(100.0f));
-  c.dPathLthM(10000.0);
-  c.MOBAntM(10.0);  // receiver 110 m above sea level
+  OnPath(c, 100.0f);  // receiver 110 m above sea level
 
   c.FACTXmMSL(610.0);
   c.CovCalc();
@@ -169,9 +170,8 @@ TEST_F(CalcTest, ElevationAngleIsNegativeTowardALowerReceiver) {
 
 TEST_F(CalcTest, ErpTowardThePointFollowsBothPatterns) {
   FixedLossCalc c;
-  auto p = Path(100.0f);
-  c.cPathElv(p);
-  const double az = p->dPathAz();
+  OnPath(c, 100.0f, 6.0);
+  const double az = c.cPathElv()->dPathAz();
   ASSERT_NEAR(az, 90.0, 0.1);
 
   // Maximum 6 dBd toward north; pattern gains are absolute (dBd).
@@ -179,15 +179,10 @@ TEST_F(CalcTest, ErpTowardThePointFollowsBothPatterns) {
   ant.SetHorizontal({{0.0, 6.0}, {90.0, 0.0}, {180.0, -10.0}, {270.0, 0.0}});
   // Asymmetric vertical pattern: full gain above the horizon, falling below.
   ant.SetVertical({{-90.0, -30.0}, {0.0, 6.0}, {90.0, 6.0}});
-  c.cFAC(Facility(6.0));
   c.daHaz(ant.daHaz);
   c.daHgain(ant.daHgain);
   c.daVel(ant.daVel);
   c.daVgain(ant.daVgain);
-
-  c.dPathLthM(10000.0);
-  c.MOBAntM(10.0);
-  c.FACERPdBm(60.0);
   c.FACTXmMSL(610.0);  // receiver 500 m below the antenna
   c.CovCalc();
 
@@ -205,10 +200,7 @@ TEST_F(CalcTest, ErpTowardThePointFollowsBothPatterns) {
 
   // Without a pattern the ERP is the facility's.
   FixedLossCalc plain;
-  plain.cFAC(Facility(6.0));
-  plain.cPathElv(p);
-  plain.dPathLthM(10000.0);
-  plain.FACERPdBm(60.0);
+  OnPath(plain, 100.0f, 6.0);
   plain.CovCalc();
   EXPECT_DOUBLE_EQ(plain.last.erpToward, 60.0);
   EXPECT_NEAR(plain.dFreeSpaceFld(), 86.92, 1e-9);
@@ -260,6 +252,7 @@ TEST_F(CalcTest, NetFieldIsFreeSpaceLessModelAndLandUseLoss) {
 
 TEST_F(CalcTest, FacilityValuesAndCommonDefaults) {
   FixedLossCalc c;
+  OnPath(c, 100.0f);
   // A gain in dBi reaches the pattern lookup as dBd: with a flat pattern at
   // the same absolute gain there is no pattern loss.
   auto f = Facility(0);
@@ -270,9 +263,6 @@ TEST_F(CalcTest, FacilityValuesAndCommonDefaults) {
   ant.SetHorizontal({{0.0, 6.0}, {180.0, 6.0}});
   c.daHaz(ant.daHaz);
   c.daHgain(ant.daHgain);
-  c.cPathElv(Path(100.0f));
-  c.dPathLthM(10000.0);
-  c.FACERPdBm(60.0);
   c.CovCalc();
   EXPECT_NEAR(c.last.erpToward, 60.0, 1e-9);
 }

@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#include "TempDir.h"
-#include "common/Config.h"
+#include "Installation.h"
 #include "coverage/ResultsExport.h"
 #include "engine/clsRFProp.h"
 #include "platform/DbfDataSum.h"
@@ -25,14 +22,8 @@ coverage::StudyResults Load(const fs::path& work, int task) {
 }
 
 TEST(CombinedRun, SampleBestServerAndInterferenceMatchTheirInputs) {
-  test::TempDir d;
-  ::setenv("ZWRAVOPROP_HOME", (d.path().string() + "/").c_str(), 1);
-  fs::create_directories(d.path() / "COORDSYS DATA");
-  ResetConfigCache();
-  const fs::path work = d.path() / "work";
-  fs::create_directories(work);
-  for (const auto& e : fs::directory_iterator(fs::path(RAVO_DATA_DIR) / "sample"))
-    if (e.path().extension() != ".md") fs::copy_file(e.path(), work / e.path().filename());
+  test::Installation inst;
+  const fs::path work = inst.NewWork("work");
   const fs::path dataSum = platform::DefaultDataSumFile();
 
   // Inputs not run yet: refused, saying which task to run.
@@ -90,8 +81,6 @@ TEST(CombinedRun, SampleBestServerAndInterferenceMatchTheirInputs) {
   EXPECT_GT(counted[1], 0);
   EXPECT_GT(counted[2], 0);
   EXPECT_NE(r.text.find("interfered: "), std::string::npos) << r.text;
-  ::unsetenv("ZWRAVOPROP_HOME");
-  ResetConfigCache();
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "common/Config.h"
 #include "common/FreeSpace.h"
 #include "common/Units.h"

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <fstream>
 #include <sstream>
 
 #include "Installation.h"
@@ -29,11 +28,6 @@ const std::string kLRTemplate =
 
 class P2PTest : public ::testing::Test {
  protected:
-  fs::path Write(const std::string& name, const std::string& text) {
-    const auto p = tmp.path() / name;
-    std::ofstream(p, std::ios::binary) << text;
-    return p;
-  }
   // A 20 km profile, 201 points, with a hill in the middle.
   std::string HillCsv(const std::string& eol = "\n", double offset = 0) {
     std::ostringstream s;
@@ -46,8 +40,8 @@ class P2PTest : public ::testing::Test {
   }
   P2PRequest CsvRequest() {
     P2PRequest r;
-    r.templateFile = Write("T.INI", kLRTemplate).string();
-    r.profileCsv = Write("p.csv", HillCsv()).string();
+    r.templateFile = tmp.Write("T.INI", kLRTemplate).string();
+    r.profileCsv = tmp.Write("p.csv", HillCsv()).string();
     r.freqMHz = 450;
     r.txAglM = 50;
     r.rxAglM = 10;
@@ -109,13 +103,13 @@ TEST(CheckProfile, AcceptsOnlyUsableProfiles) {
 TEST_F(P2PTest, ReadsProfileCsv) {
   std::vector<double> d;
   std::vector<float> e;
-  EXPECT_EQ(ReadProfileCsv(Write("a.csv", "distance_m,elevation_m\r\n0,100\r\n50,110.5\r\n100,90\r\n").string(), d, e),
-            "");
+  const auto crlf = tmp.Write("a.csv", "distance_m,elevation_m\r\n0,100\r\n50,110.5\r\n100,90\r\n");
+  EXPECT_EQ(ReadProfileCsv(crlf.string(), d, e), "");
   EXPECT_EQ(d, (std::vector<double>{0, 50, 100}));
   EXPECT_EQ(e, (std::vector<float>{100.0f, 110.5f, 90.0f}));
 
   // No header, comments, blank lines, other separators, a trailing column.
-  EXPECT_EQ(ReadProfileCsv(Write("b.csv", "# made by hand\n0;1\n\n10\t2\n20,3,extra\n").string(), d, e), "");
+  EXPECT_EQ(ReadProfileCsv(tmp.Write("b.csv", "# made by hand\n0;1\n\n10\t2\n20,3,extra\n").string(), d, e), "");
   EXPECT_EQ(d, (std::vector<double>{0, 10, 20}));
   EXPECT_EQ(e, (std::vector<float>{1, 2, 3}));
 
@@ -130,7 +124,7 @@ TEST_F(P2PTest, ReadsProfileCsv) {
       {"0,1\n10 2\n", "line 2: expected distance_m,elevation_m"},
   };
   for (const auto& [csv, want] : refused) {
-    const std::string err = ReadProfileCsv(Write("bad.csv", csv).string(), d, e);
+    const std::string err = ReadProfileCsv(tmp.Write("bad.csv", csv).string(), d, e);
     EXPECT_NE(err.find(want), std::string::npos) << csv << ": " << err;
   }
   std::string err = ReadProfileCsv((tmp.path() / "none.csv").string(), d, e);
@@ -139,12 +133,12 @@ TEST_F(P2PTest, ReadsProfileCsv) {
   // The model's interval limit.
   std::string big;
   for (int i = 0; i <= kLRMaxIntervals + 10; ++i) big += std::to_string(30 * i) + ",5\n";
-  err = ReadProfileCsv(Write("big.csv", big).string(), d, e);
+  err = ReadProfileCsv(tmp.Write("big.csv", big).string(), d, e);
   EXPECT_NE(err.find("more than 32767 intervals"), std::string::npos) << err;
   EXPECT_LE(d.size(), static_cast<std::size_t>(kLRMaxIntervals) + 2) << "reading stops at the limit";
   std::string edge;
   for (int i = 0; i <= kLRMaxIntervals; ++i) edge += std::to_string(30 * i) + ",5\n";
-  EXPECT_EQ(ReadProfileCsv(Write("edge.csv", edge).string(), d, e), "");
+  EXPECT_EQ(ReadProfileCsv(tmp.Write("edge.csv", edge).string(), d, e), "");
   EXPECT_EQ(d.size(), static_cast<std::size_t>(kLRMaxIntervals) + 1);
 }
 
@@ -214,7 +208,7 @@ TEST_F(P2PTest, RunsACsvProfile) {
 
   // A profile whose distances start elsewhere is measured from its first
   // point; CRLF lines read the same.
-  r.profileCsv = Write("q.csv", HillCsv("\r\n", 5000.0)).string();
+  r.profileCsv = tmp.Write("q.csv", HillCsv("\r\n", 5000.0)).string();
   r.details = false;
   const P2PResult shifted = ctx.Run(r);
   ASSERT_TRUE(shifted.ok) << shifted.error;
@@ -226,7 +220,7 @@ TEST_F(P2PTest, RunsACsvProfile) {
   {
     std::ostringstream csv;
     for (int i = 0; i <= 200; ++i) csv << std::lround(100.4 * i) << "," << e[static_cast<std::size_t>(i)] << "\n";
-    r.profileCsv = Write("r.csv", csv.str()).string();
+    r.profileCsv = tmp.Write("r.csv", csv.str()).string();
     const P2PResult roundedRun = ctx.Run(r);
     ASSERT_TRUE(roundedRun.ok) << roundedRun.error;
     EXPECT_DOUBLE_EQ(roundedRun.pathLengthM, 20080.0);
@@ -246,29 +240,23 @@ TEST_F(P2PTest, RunsACsvProfile) {
 TEST_F(P2PTest, ErpUnits) {
   P2PContext ctx;
   P2PRequest r = CsvRequest();
-  r.erpValue = 1;
-  r.erpUnit = "kW";
-  const P2PResult kw = ctx.Run(r);
-  r.erpValue = 60;
-  r.erpUnit = "dBm";
-  const P2PResult dbm = ctx.Run(r);
+  auto run = [&](double value, const char* unit) {
+    r.erpValue = value;
+    r.erpUnit = unit;
+    return ctx.Run(r);
+  };
+  const P2PResult kw = run(1, "kW"), dbm = run(60, "dBm");
   ASSERT_TRUE(kw.ok && dbm.ok) << kw.error << dbm.error;
   EXPECT_NEAR(kw.netFieldDbu, dbm.netFieldDbu, 1e-9);
   EXPECT_NEAR(kw.freeSpaceDbu, dbm.freeSpaceDbu, 1e-9);
-  r.erpValue = 30;
-  r.erpUnit = "dBk";
-  const P2PResult dbk = ctx.Run(r);
+  const P2PResult dbk = run(30, "dBk");
   ASSERT_TRUE(dbk.ok);
   EXPECT_NEAR(dbk.freeSpaceDbu, dbm.freeSpaceDbu + 30.0, 1e-9);
 
-  r.erpValue = 0;
-  r.erpUnit = "W";
-  P2PResult bad = ctx.Run(r);
+  P2PResult bad = run(0, "W");
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(bad.error.rfind("Invalid ERP: 0 W", 0), 0u) << bad.error;
-  r.erpValue = 10;
-  r.erpUnit = "furlongs";
-  bad = ctx.Run(r);
+  bad = run(10, "furlongs");
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(bad.error.rfind("Invalid ERP", 0), 0u) << bad.error;
 }
@@ -280,7 +268,7 @@ TEST_F(P2PTest, FailuresSayWhy) {
   P2PRequest t = r;
   std::string bad = kLRTemplate;
   bad.replace(bad.find("LR_VARTIM=50"), 12, "LR_VARTIM=100");
-  t.templateFile = Write("BAD.INI", bad).string();
+  t.templateFile = tmp.Write("BAD.INI", bad).string();
   P2PResult out = ctx.Run(t);
   EXPECT_FALSE(out.ok);
   EXPECT_EQ(out.error, "LR Time Variability\nInvalid setting: 100");
@@ -312,7 +300,7 @@ TEST_F(P2PTest, FailuresSayWhy) {
   t = r;
   const P2PResult omni = ctx.Run(t);
   ASSERT_TRUE(omni.ok) << omni.error;
-  t.antennaFile = Write("ant.ini", "[Antenna Data]\nHorizRecs=2\nHRec00001=0|-10|\nHRec00002=180|-10|\n").string();
+  t.antennaFile = tmp.Write("ant.ini", "[Antenna Data]\nHorizRecs=2\nHRec00001=0|-10|\nHRec00002=180|-10|\n").string();
   const P2PResult shaped = ctx.Run(t);
   ASSERT_TRUE(shaped.ok) << shaped.error;
   EXPECT_NEAR(shaped.netFieldDbu, omni.netFieldDbu - 10.0, 1e-6);
@@ -321,7 +309,7 @@ TEST_F(P2PTest, FailuresSayWhy) {
 TEST_F(P2PTest, RunsTheBundledDem) {
   P2PContext ctx;
   P2PRequest r;
-  r.templateFile = Write("T.INI", kLRTemplate).string();
+  r.templateFile = tmp.Write("T.INI", kLRTemplate).string();
   r.dem = std::string(RAVO_DATA_DIR) + "/terrain/N44W072.hgt";
   r.fromLat = 44.27;
   r.fromLon = -71.30;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "common/ErrorHandler.h"
 #include "coverage/clsAreaCovPaths.h"
 #include "engine/clsRFProp.h"
@@ -40,23 +39,26 @@ class SampleInstall : public test::Installation {
   fs::path work_;
 };
 
-std::vector<std::string> Lines(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::vector<std::string> out;
-  std::string line;
-  while (std::getline(in, line)) out.push_back(line);
-  return out;
+// The lines of the sample task's calculation report after OpenCalcReport;
+// `open` says whether the report was left open for the results.
+std::vector<std::string> ReportLines(const SampleInstall& inst, bool* open = nullptr) {
+  clsRFProp e;
+  e.lTaskID(1);
+  EXPECT_EQ(e.sTaskMessage(), "");
+  std::ofstream out;
+  EXPECT_EQ(e.OpenCalcReport(out), "");
+  if (open) *open = out.is_open();
+  out.close();
+  std::ifstream in(inst.work() / "T0000001.TXT", std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
-bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
+// True when a line is the text (or, with `start`, begins with it).
+bool HasLine(const std::vector<std::string>& lines, const std::string& text, bool start = false) {
   for (const auto& l : lines)
-    if (l == text) return true;
-  return false;
-}
-
-bool HasLineStarting(const std::vector<std::string>& lines, const std::string& start) {
-  for (const auto& l : lines)
-    if (l.rfind(start, 0) == 0) return true;
+    if (start ? l.rfind(text, 0) == 0 : l == text) return true;
   return false;
 }
 
@@ -245,14 +247,9 @@ TEST(RFPropTaskLoad, ReceiveSettingsReachTheMobile) {
 
 TEST(RFPropCalcReport, LinesOfTheSampleTask) {
   SampleInstall inst;
-  clsRFProp e;
-  e.lTaskID(1);
-  ASSERT_EQ(e.sTaskMessage(), "");
-  std::ofstream out;
-  ASSERT_EQ(e.OpenCalcReport(out), "");
-  EXPECT_TRUE(out.is_open());  // left open for the results
-  out.close();
-  const auto lines = Lines(inst.work() / "T0000001.TXT");
+  bool open = false;
+  const auto lines = ReportLines(inst, &open);
+  EXPECT_TRUE(open);  // left open for the results
   ASSERT_GE(lines.size(), 14u);
   EXPECT_EQ(lines[1], "Task 1\tSample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
   EXPECT_EQ(lines[2], "Longley-Rice THRESHOLD (RADIAL) Calculations");
@@ -270,9 +267,9 @@ TEST(RFPropCalcReport, LinesOfTheSampleTask) {
   EXPECT_EQ(lines[11], "Receive: 9.10m AGL");
   EXPECT_EQ(lines[12], "     ");
   EXPECT_EQ(lines[13], "Longley-Rice Propagation Study");
-  EXPECT_FALSE(HasLineStarting(lines, "Antenna: "));
-  EXPECT_FALSE(HasLineStarting(lines, "Obstruction files"));
-  EXPECT_FALSE(HasLineStarting(lines, "Land Use Data"));
+  EXPECT_FALSE(HasLine(lines, "Antenna: ", true));
+  EXPECT_FALSE(HasLine(lines, "Obstruction files", true));
+  EXPECT_FALSE(HasLine(lines, "Land Use Data", true));
 }
 
 TEST(RFPropCalcReport, AntennaBlockAndOptionalParts) {
@@ -283,17 +280,11 @@ TEST(RFPropCalcReport, AntennaBlockAndOptionalParts) {
   inst.Edit("Facility Data", "TX_A1ETILT", "2.5");
   inst.Edit("Land Use", "Include LUC", "True");
   inst.Edit("Land Use", "LUC Template", "NLCD");
-  clsRFProp e;
-  e.lTaskID(1);
-  ASSERT_EQ(e.sTaskMessage(), "");
-  std::ofstream out;
-  ASSERT_EQ(e.OpenCalcReport(out), "");
-  out.close();
-  const auto lines = Lines(inst.work() / "T0000001.TXT");
+  const auto lines = ReportLines(inst);
   EXPECT_TRUE(HasLine(lines, "Antenna: Panel 4-bay"));
   EXPECT_TRUE(HasLine(lines, "         Orientation 45.00"));
   EXPECT_TRUE(HasLine(lines, "           Elec Tilt 2.50"));
-  EXPECT_FALSE(HasLineStarting(lines, "           Mech Tilt"));
+  EXPECT_FALSE(HasLine(lines, "           Mech Tilt", true));
   EXPECT_FALSE(HasLine(lines, "           Inverted"));
   EXPECT_TRUE(HasLine(lines, "Land Use Data included in calculations;  Template:  NLCD"));
 }
@@ -306,13 +297,9 @@ TEST(RFPropCalcReport, ParametersOnlyClosesAndOverwrites) {
     old << "an older report with more lines than the new one\n";
     for (int i = 0; i < 100; ++i) old << "x\n";
   }
-  clsRFProp e;
-  e.lTaskID(1);
-  ASSERT_EQ(e.sTaskMessage(), "");
-  std::ofstream out;
-  ASSERT_EQ(e.OpenCalcReport(out), "");
-  EXPECT_FALSE(out.is_open());
-  const auto lines = Lines(inst.work() / "T0000001.TXT");
+  bool open = true;
+  const auto lines = ReportLines(inst, &open);
+  EXPECT_FALSE(open);
   EXPECT_FALSE(HasLine(lines, "x"));
   EXPECT_TRUE(HasLine(lines, "Longley-Rice Propagation Study"));
 }

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "TempDir.h"
 #include "common/Config.h"
 #include "common/FieldSets.h"
 #include "platform/NumberFormat.h"
@@ -15,7 +14,6 @@
 #include "geo/Geodesic.h"
 #include "platform/DbfTable.h"
 #include "platform/MessageBox.h"
-#include "platform/terrain/clsLandUse.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
 #include "Installation.h"
@@ -27,30 +25,18 @@ using test::Installation;
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-// Every facility field blank, then the given values.
-std::shared_ptr<FieldCollection> Facility(const Fields& values) {
+// Every facility field blank, then a transmitter at 0,0 (site 100 m, antenna
+// 30 m above ground, 60 dBm at 450 MHz), then the given changes.
+std::shared_ptr<FieldCollection> Facility(const Fields& changes = {}) {
   auto f = std::make_shared<FieldCollection>();
   for (int i = 0; i < kFacilityFieldCount; ++i) f->Add(std::string(FacilityFieldName(i)), std::string());
-  for (const auto& [k, v] : values) f->Set(k, v);
+  const Fields good = {{"DECLAT", "0"},      {"DECLON", "0"},      {"FAC_DATUM", "NAD 83"}, {"FAC_ELV", "100"},
+                       {"FAC_ELVUN", "m"},   {"TX_A1AGL", "30"},   {"TX_A1AGLUN", "m"},     {"TX_A1ELMOD", "AGL"},
+                       {"TX_A1ERP", "60"},   {"TX_A1ERPUN", "dBm"}, {"TX_FREQMHZ", "450"},  {"TX_A1GAIN", "0"},
+                       {"TX_A1GNUN", "dBd"}};
+  for (const Fields* values : {&good, &changes})
+    for (const auto& [k, v] : *values) f->Set(k, v);
   return f;
-}
-
-// A transmitter at 0,0: site 100 m, antenna 30 m above ground, 60 dBm at 450 MHz.
-Fields GoodFacility() {
-  return {{"DECLAT", "0"},        {"DECLON", "0"},          {"FAC_DATUM", "NAD 83"}, {"FAC_ELV", "100"},
-          {"FAC_ELVUN", "m"},     {"TX_A1AGL", "30"},       {"TX_A1AGLUN", "m"},     {"TX_A1ELMOD", "AGL"},
-          {"TX_A1ERP", "60"},     {"TX_A1ERPUN", "dBm"},    {"TX_FREQMHZ", "450"},   {"TX_A1GAIN", "0"},
-          {"TX_A1GNUN", "dBd"}};
-}
-
-Fields With(Fields base, const Fields& changes) {
-  for (const auto& c : changes) {
-    bool found = false;
-    for (auto& b : base)
-      if (b.first == c.first) b.second = c.second, found = true;
-    if (!found) base.push_back(c);
-  }
-  return base;
 }
 
 std::shared_ptr<FieldCollection> Mobile(const std::string& hgt, const std::string& un, const std::string& ref,
@@ -72,26 +58,20 @@ std::shared_ptr<FieldCollection> LRTemplate(const Installation& inst, const std:
   return r.map;
 }
 
-// A 10 km profile with a ridge in the middle, 200 m spacing.
-void Profile(std::vector<double>& dis, std::vector<float>& elv) {
-  dis.clear();
-  elv.clear();
-  for (int i = 0; i <= 50; ++i) {
-    dis.push_back(200.0 * i);
-    elv.push_back(static_cast<float>(100.0 + 80.0 * std::exp(-std::pow((i - 25) / 6.0, 2)) + (i % 3)));
-  }
-}
-
-// An engine ready for RunPathSetup on the profile above toward azimuth 45.
+// An engine ready for RunPathSetup toward azimuth 45 on a 10 km profile with
+// a ridge in the middle, 200 m spacing.
 void Prepare(clsRFProp& e, const Installation& inst) {
   e.bSilent(true);
   e.sPropModel("LR");
   e.cPropMod(LRTemplate(inst));
-  e.cFAC(Facility(GoodFacility()));
+  e.cFAC(Facility());
   e.cMOB(Mobile("2", "m", "AGL"));
   std::vector<double> dis;
   std::vector<float> elv;
-  Profile(dis, elv);
+  for (int i = 0; i <= 50; ++i) {
+    dis.push_back(200.0 * i);
+    elv.push_back(static_cast<float>(100.0 + 80.0 * std::exp(-std::pow((i - 25) / 6.0, 2)) + (i % 3)));
+  }
   e.ELV_Array(elv);
   e.DIS_Array(dis);
   double lat = 0, lon = 0;
@@ -109,7 +89,7 @@ TEST(RFPropEngine, UserLoginClearsTheCollectionsAndSelectsTheUsersDefaults) {
   Installation inst;
   clsRFProp e;
   e.bSilent(true);
-  e.cFAC(Facility(GoodFacility()));
+  e.cFAC(Facility());
   e.cMOB(Mobile("2", "m", "AGL"));
   e.cPropMod(LRTemplate(inst));
   e.OBS_Use(true);
@@ -155,8 +135,7 @@ TEST(RFPropEngine, AProfileInOtherUnitsIsTakenInMetres) {
 TEST(RFPropFacility, HeightsErpAndDatum) {
   Installation inst;
   clsRFProp e;
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "150"}, {"TX_A1ERP", "100"},
-                                        {"TX_A1ERPUN", "W"}})));
+  e.cFAC(Facility({{"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "150"}, {"TX_A1ERP", "100"}, {"TX_A1ERPUN", "W"}}));
   EXPECT_EQ(e.sFacilityMessage(), "");
   EXPECT_TRUE(inst.messages().Log().empty());
   EXPECT_DOUBLE_EQ(e.FACTXmAGL(), 50.0);
@@ -164,7 +143,7 @@ TEST(RFPropFacility, HeightsErpAndDatum) {
   EXPECT_NEAR(e.FACERPdBm(), 50.0, 1e-9);
   EXPECT_EQ(e.iFacDatumCode(), 4269);
   // Above ground in feet on a site given in metres.
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1AGL", "100"}, {"TX_A1AGLUN", "ft"}})));
+  e.cFAC(Facility({{"TX_A1AGL", "100"}, {"TX_A1AGLUN", "ft"}}));
   EXPECT_EQ(e.sFacilityMessage(), "");
   EXPECT_NEAR(e.FACTXmAGL(), 30.48, 1e-9);
   EXPECT_NEAR(e.FACTXmMSL(), 130.48, 1e-4);
@@ -175,13 +154,8 @@ TEST(RFPropFacility, HeightsErpAndDatum) {
 TEST(RFPropFacility, EveryProblemIsCollectedAndReported) {
   Installation inst;
   clsRFProp e;
-  e.cFAC(Facility(With(GoodFacility(), {{"DECLAT", "-888"},
-                                        {"FAC_ELVUN", ""},
-                                        {"TX_A1ELMOD", "MSL"},
-                                        {"TX_A1AGL", "50"},
-                                        {"FAC_ELV", "100"},
-                                        {"TX_A1ERPUN", ""},
-                                        {"TX_FREQMHZ", "0"}})));
+  e.cFAC(Facility({{"DECLAT", "-888"}, {"FAC_ELVUN", ""}, {"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "50"},
+                   {"FAC_ELV", "100"}, {"TX_A1ERPUN", ""}, {"TX_FREQMHZ", "0"}}));
   const std::string m = e.sFacilityMessage();
   EXPECT_EQ(m.rfind("Invalid Task Fixed Facility Coordinates\n-888\n0", 0), 0u) << m;
   EXPECT_NE(m.find("\n\nInvalid Task TX Site elevation"), std::string::npos);
@@ -195,13 +169,13 @@ TEST(RFPropFacility, EveryProblemIsCollectedAndReported) {
   // Antenna below the ground of an MSL site.
   clsRFProp f;
   f.bSilent(true);
-  f.cFAC(Facility(With(GoodFacility(), {{"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "80"}})));
+  f.cFAC(Facility({{"TX_A1ELMOD", "MSL"}, {"TX_A1AGL", "80"}}));
   EXPECT_EQ(f.sFacilityMessage(), "Invalid FAC TX Antenna Height");
   EXPECT_FALSE(inst.Shown("Invalid FAC TX Antenna Height"));  // silent: logged only
   EXPECT_NE(inst.Log().find("Invalid FAC TX Antenna Height"), std::string::npos);
 
   // A blank latitude is no latitude; missing numeric fields are named.
-  f.cFAC(Facility(With(GoodFacility(), {{"DECLAT", " "}})));
+  f.cFAC(Facility({{"DECLAT", " "}}));
   EXPECT_NE(f.sFacilityMessage().find("Invalid Task Fixed Facility Coordinates"), std::string::npos);
   auto partial = std::make_shared<FieldCollection>(FieldCollection{{"TX_FREQMHZ", std::string("450")}});
   f.cFAC(partial);
@@ -237,7 +211,7 @@ TEST(RFPropFacility, AntennaFromTheLibraryOrPlainGain) {
   MakeAntennaLibrary(inst.path() / "ANTENNAS");
   clsRFProp e;
   e.bSilent(true);
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1TID", "A1"}, {"TX_A1INVRT", "True"}})));
+  e.cFAC(Facility({{"TX_A1FNM", "LIB"}, {"TX_A1TID", "A1"}, {"TX_A1INVRT", "True"}}));
   ASSERT_EQ(e.sFacilityMessage(), "");
   const clsAntenna& a = e.Antenna();
   EXPECT_DOUBLE_EQ(a.dGain, 6.0);
@@ -246,17 +220,17 @@ TEST(RFPropFacility, AntennaFromTheLibraryOrPlainGain) {
   // Mounted upside down: the vertical angles are negated (and kept ascending).
   EXPECT_EQ(a.daVel, (std::vector<double>{0.0, -5.0, 0.0, 10.0}));
   // Setting the same facility again does not invert twice.
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1TID", "A1"}, {"TX_A1INVRT", "True"}})));
+  e.cFAC(Facility({{"TX_A1FNM", "LIB"}, {"TX_A1TID", "A1"}, {"TX_A1INVRT", "True"}}));
   EXPECT_EQ(e.Antenna().daVel, (std::vector<double>{0.0, -5.0, 0.0, 10.0}));
   EXPECT_EQ(e.sFacilityMessage(), "");
 
   // An unknown antenna is refused with the loader's message.
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1TID", "NONE"}})));
+  e.cFAC(Facility({{"TX_A1FNM", "LIB"}, {"TX_A1TID", "NONE"}}));
   EXPECT_NE(e.sFacilityMessage(), "");
   EXPECT_FALSE(e.Antenna().HasPattern());
 
   // No file or no id: the plain gain and no pattern.
-  e.cFAC(Facility(With(GoodFacility(), {{"TX_A1FNM", "LIB"}, {"TX_A1GAIN", "2.5 dB"}, {"TX_A1GNUN", "dBi"}})));
+  e.cFAC(Facility({{"TX_A1FNM", "LIB"}, {"TX_A1GAIN", "2.5 dB"}, {"TX_A1GNUN", "dBi"}}));
   EXPECT_EQ(e.sFacilityMessage(), "");
   EXPECT_DOUBLE_EQ(e.Antenna().dGain, 2.5);
   EXPECT_EQ(e.Antenna().sGainUn, "dBi");
@@ -335,11 +309,11 @@ TEST(RFPropSetup, ModelSelectionIsExactAndRefusedInputsStopTheSetup) {
   // A refused facility or mobile.
   clsRFProp g;
   Prepare(g, inst);
-  g.cFAC(Facility(With(GoodFacility(), {{"TX_FREQMHZ", "-1"}})));
+  g.cFAC(Facility({{"TX_FREQMHZ", "-1"}}));
   const std::string r = g.RunPathSetup();
   EXPECT_NE(r.find("Invalid Task TX Frequency"), std::string::npos) << r;
   EXPECT_NE(g.RunPath(), "");  // nothing to run
-  g.cFAC(Facility(GoodFacility()));
+  g.cFAC(Facility());
   g.cMOB(Mobile("2", "m", "AGL", "dBm"));
   EXPECT_NE(g.RunPathSetup().find("Field strength units for mobile are not in dBu: dBm"), std::string::npos);
   g.cMOB(Mobile("2", "m", "AGL"));
@@ -398,8 +372,7 @@ TEST(RFPropRun, DetailsListTheAntennaParametersAccountAndField) {
   // The antenna line in the facility's units.
   clsRFProp f;
   Prepare(f, inst);
-  f.cFAC(Facility(With(GoodFacility(), {{"FAC_ELV", "328.084"}, {"FAC_ELVUN", "ft"}, {"TX_A1AGL", "98.4252"},
-                                        {"TX_A1AGLUN", "ft"}})));
+  f.cFAC(Facility({{"FAC_ELV", "328.084"}, {"FAC_ELVUN", "ft"}, {"TX_A1AGL", "98.4252"}, {"TX_A1AGLUN", "ft"}}));
   ASSERT_EQ(f.sFacilityMessage(), "");
   ASSERT_EQ(f.RunPathSetup(), "");
   ASSERT_EQ(f.RunPath(), "");

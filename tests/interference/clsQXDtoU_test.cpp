@@ -50,7 +50,9 @@ TEST(clsQXDtoU, NoInstallationDirectoryIsAFailureNotTheCurrentDirectory) {
   EXPECT_FALSE(fs::exists(kDtoUFileName));
 }
 
-TEST(clsQXDtoU, LoadsASection) {
+// The land-mobile section: loaded (its name in any case), its offset bands
+// and look-ups, its printed forms, then the bands in megahertz units.
+TEST(clsQXDtoU, LoadsASectionLooksUpOffsetsAndPrintsIt) {
   Installation inst;
   inst.Write(kLandMobile);
   clsQXDtoU t;
@@ -73,6 +75,56 @@ TEST(clsQXDtoU, LoadsASection) {
   EXPECT_EQ(t.iDescWidMax(), 6);
   EXPECT_NE(t.sLoadNotes().find("RXrej01 value 1 is not a number"), std::string::npos);
   EXPECT_TRUE(inst.messages().Log().empty());  // silent
+
+  ASSERT_EQ(t.DtoU_Load("LM 25k"), "");
+  EXPECT_DOUBLE_EQ(t.dOffsetLo(0), 0.0125);
+  EXPECT_EQ(t.dOffsetHi(0), 0.0375);  // exactly: edges are compared exactly
+  EXPECT_DOUBLE_EQ(t.dOffsetLo(1), -0.0375);
+  EXPECT_DOUBLE_EQ(t.dOffsetHi(1), -0.0125);
+  EXPECT_DOUBLE_EQ(t.dOffsetLo(2), -88.0);
+  EXPECT_DOUBLE_EQ(t.dOffsetHi(-1), -88.0);
+  // A positive band holds its lower edge, a negative one its upper edge; between and beyond: none.
+  const std::pair<double, int> bands[] = {{0.0125, 0}, {0.02, 0},   {0.0375, -88}, {-0.0125, 1},
+                                          {-0.0375, -88}, {0.0, -88}, {1.0, -88},    {std::nan(""), -88}};
+  for (const auto& [mhz, index] : bands) EXPECT_EQ(t.iOffsetIndex(mhz), index) << mhz;
+  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, 0.02), -50.0);
+  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, -0.02), -52.0);
+  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(1, 0.02), -888.0);  // empty cell
+  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, 0.5), -88.0);
+  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(7, 0.02), -88.0);
+
+  EXPECT_EQ(t.DtoU_Print(),
+            "LM 25k\n"
+            "Channel Width: 25 KHz\n\n"
+            "\t\tDesired Signal Levels\n"
+            "Desc\t\tWeak\tMedium\tStrong\n"
+            "D dBm\t\t-110\t-90\t-70\n"
+            "Chnl\tFreq KHz\n"
+            "1\t12.500\t-50\t\t-30\n"
+            "-1\t-12.500\t-52\t-45\t\n");
+  const auto log = inst.messages().Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].title, "RX D/U - LM 25k");
+  EXPECT_EQ(t.sTextDLevels(),
+            "\tDesc\t\tWeak\tMedium\tStrong\n"
+            "\tD dBm\t\t-110\t-90\t-70\n"
+            "\t1\t12.500\t-50\t\t-30\n"
+            "\t-1\t-12.500\t-52\t-45\t\n");
+  t.dChnlWid(0);
+  t.sChnlWidFmt("0.0");
+  const std::string noWidth = t.sTextTable();
+  EXPECT_EQ(noWidth.find("Channel Width"), std::string::npos);
+  EXPECT_NE(noWidth.find("....\tFreq KHz\n....\t12.5\t"), std::string::npos);
+
+  // Megahertz units take the offsets as they are; overlapping bands give the last.
+  t.sChnlUnits("MHz");
+  t.dChnlWid(0.1);
+  EXPECT_DOUBLE_EQ(t.dOffsetLo(0), 12.5);
+  EXPECT_EQ(t.iOffsetIndex(12.55), 0);
+  t.RXoffset(1)->sChnlOffset("2");
+  t.RXoffset(1)->sFOffset("12.52");
+  EXPECT_EQ(t.iOffsetIndex(12.55), 1);
+  EXPECT_EQ(t.iOffsetIndex(12.51), 0);
 }
 
 TEST(clsQXDtoU, UnitsKeyAndMissingFieldsOnLoad) {
@@ -96,41 +148,6 @@ TEST(clsQXDtoU, UnitsKeyAndMissingFieldsOnLoad) {
   EXPECT_EQ(t.sChnlUnits(), "GHz?");
   EXPECT_EQ(t.iNumDlevels(), 2);
   EXPECT_EQ(t.iNumOffsets(), 0);
-}
-
-TEST(clsQXDtoU, OffsetBandsAndLookUp) {
-  Installation inst;
-  inst.Write(kLandMobile);
-  clsQXDtoU t;
-  t.bSilent(true);
-  ASSERT_EQ(t.DtoU_Load("LM 25k"), "");
-  EXPECT_DOUBLE_EQ(t.dOffsetLo(0), 0.0125);
-  EXPECT_EQ(t.dOffsetHi(0), 0.0375);  // exactly: edges are compared exactly
-  EXPECT_DOUBLE_EQ(t.dOffsetLo(1), -0.0375);
-  EXPECT_DOUBLE_EQ(t.dOffsetHi(1), -0.0125);
-  EXPECT_DOUBLE_EQ(t.dOffsetLo(2), -88.0);
-  EXPECT_DOUBLE_EQ(t.dOffsetHi(-1), -88.0);
-
-  // A positive band holds its lower edge, a negative one its upper edge; between and beyond: none.
-  const std::pair<double, int> bands[] = {{0.0125, 0}, {0.02, 0},   {0.0375, -88}, {-0.0125, 1},
-                                          {-0.0375, -88}, {0.0, -88}, {1.0, -88},    {std::nan(""), -88}};
-  for (const auto& [mhz, index] : bands) EXPECT_EQ(t.iOffsetIndex(mhz), index) << mhz;
-
-  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, 0.02), -50.0);
-  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, -0.02), -52.0);
-  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(1, 0.02), -888.0);  // empty cell
-  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(0, 0.5), -88.0);
-  EXPECT_DOUBLE_EQ(t.dDtoUAtOffset(7, 0.02), -88.0);
-
-  // Megahertz units take the offsets as they are; overlapping bands give the last.
-  t.sChnlUnits("MHz");
-  t.dChnlWid(0.1);
-  EXPECT_DOUBLE_EQ(t.dOffsetLo(0), 12.5);
-  EXPECT_EQ(t.iOffsetIndex(12.55), 0);
-  t.RXoffset(1)->sChnlOffset("2");
-  t.RXoffset(1)->sFOffset("12.52");
-  EXPECT_EQ(t.iOffsetIndex(12.55), 1);
-  EXPECT_EQ(t.iOffsetIndex(12.51), 0);
 }
 
 TEST(clsQXDtoU, InsertAndRemoveKeepOneCellPerColumn) {
@@ -344,37 +361,6 @@ TEST(clsQXDtoU, SaveRefusesWhatCouldNotBeReadBack) {
   t.sINIfile((inst.path() / "no" / "such" / "ZWRXRej.INI").string());
   EXPECT_NE(t.DtoU_Save("LM 25k").find("could not be written"), std::string::npos);
   EXPECT_FALSE(fs::exists(inst.path() / "no"));
-}
-
-TEST(clsQXDtoU, PrintedTable) {
-  Installation inst;
-  inst.Write(kLandMobile);
-  clsQXDtoU t;
-  t.bSilent(true);
-  ASSERT_EQ(t.DtoU_Load("LM 25k"), "");
-  const std::string text = t.DtoU_Print();
-  EXPECT_EQ(text,
-            "LM 25k\n"
-            "Channel Width: 25 KHz\n\n"
-            "\t\tDesired Signal Levels\n"
-            "Desc\t\tWeak\tMedium\tStrong\n"
-            "D dBm\t\t-110\t-90\t-70\n"
-            "Chnl\tFreq KHz\n"
-            "1\t12.500\t-50\t\t-30\n"
-            "-1\t-12.500\t-52\t-45\t\n");
-  const auto log = inst.messages().Log();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].title, "RX D/U - LM 25k");
-  EXPECT_EQ(t.sTextDLevels(),
-            "\tDesc\t\tWeak\tMedium\tStrong\n"
-            "\tD dBm\t\t-110\t-90\t-70\n"
-            "\t1\t12.500\t-50\t\t-30\n"
-            "\t-1\t-12.500\t-52\t-45\t\n");
-  t.dChnlWid(0);
-  t.sChnlWidFmt("0.0");
-  const std::string noWidth = t.sTextTable();
-  EXPECT_EQ(noWidth.find("Channel Width"), std::string::npos);
-  EXPECT_NE(noWidth.find("....\tFreq KHz\n....\t12.5\t"), std::string::npos);
 }
 
 }  // namespace

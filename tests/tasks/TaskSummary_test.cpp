@@ -93,12 +93,9 @@ TEST(TaskSummary, SampleStudyReportIsWrittenToTheSummaryFile) {
   EXPECT_NO_LINE(text, "\tUSGS NED Data");
   // Sections in their fixed order, each ending with a blank line.
   const auto at = [&](const std::string& h) { return std::find(l.begin(), l.end(), h) - l.begin(); };
-  EXPECT_LT(at("Fixed Facility:"), at("Coverage Area:"));
-  EXPECT_LT(at("Coverage Area:"), at("Topographic Data:"));
-  EXPECT_LT(at("Topographic Data:"), at("Propagation Model:"));
-  EXPECT_LT(at("Propagation Model:"), at("Mobile:"));
-  EXPECT_LT(at("Mobile:"), at("Surface Feature Files:"));
-  EXPECT_LT(at("Surface Feature Files:"), at("Land Use Template:"));
+  const char* order[] = {"Fixed Facility:", "Coverage Area:",         "Topographic Data:", "Propagation Model:",
+                         "Mobile:",         "Surface Feature Files:", "Land Use Template:"};
+  for (std::size_t i = 1; i < std::size(order); ++i) EXPECT_LT(at(order[i - 1]), at(order[i])) << order[i];
   EXPECT_EQ(l[static_cast<std::size_t>(at("Coverage Area:") - 1)], "");
 }
 
