@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "common/ModelTable.h"
+#include "platform/DbfDataSum.h"
+#include "platform/Text.h"
 
 namespace zw {
 namespace {
@@ -68,6 +70,8 @@ TEST(FieldCollection, TypedReadersConvertTolerantly) {
   EXPECT_EQ(c.GetText("missing", "dflt"), "dflt");
 }
 
+// The model table and the field-definition table name the same keys for
+// every model, so `models CODE` and `template new` miss none and invent none.
 TEST(ModelTable, EveryCodeHasItsNamesAndTemplateTypeAndDisplayNamesGiveCodes) {
   const std::pair<const char*, const char*> names[] = {
       {"longley-rice", "LR"}, {"Shadowing - Line of Sight", "SH"}, {"SHADOW - FIXED ANGLE - LOS", "SF"},
@@ -77,11 +81,21 @@ TEST(ModelTable, EveryCodeHasItsNamesAndTemplateTypeAndDisplayNamesGiveCodes) {
   const std::pair<const char*, const char*> codes[] = {{"lr", "LR"}, {"  Egli ", "EG"}, {"XX", ""}, {"   ", ""}};
   for (const auto& [name, code] : codes) EXPECT_EQ(ModelCodeOf(name), code) << name;
   const auto all = ModelCodes();
-  EXPECT_EQ(all.size(), 13u);
+  ASSERT_EQ(all.size(), 13u);
   for (const auto& code : all) {
     const auto names = ModelDisplayNames(code);
     ASSERT_FALSE(names.empty()) << code;
     for (const auto& n : names) EXPECT_EQ(ModelCodeFromName(n), code) << n;
+    std::string why;
+    const auto fields = platform::ReadDataSumFields(platform::DefaultDataSumFile(), TemplateTableType(code), &why);
+    ASSERT_TRUE(fields) << why;
+    const auto settings = ModelSettings(code);
+    ASSERT_EQ(fields->size(), settings.size()) << code;
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+      EXPECT_TRUE(EqualsNoCase((*fields)[i].name, settings[i].key)) << code << " " << settings[i].key;
+      EXPECT_FALSE(settings[i].meaning.empty() || settings[i].allowed.empty()) << code << " " << settings[i].key;
+    }
+    EXPECT_FALSE(ModelSummary(code).empty() || ModelStudies(code).empty()) << code;
   }
   EXPECT_EQ(ModelDisplayNames("sh"), (std::vector<std::string>{"Shadow", "Shadowing - .5 Fresnel",
                                                                "Shadowing - Line of Sight"}));

@@ -84,22 +84,18 @@ TEST_F(DbfTableTest, CreatedTableReopensWithItsLayoutAndValuesWideNumbersAsDoubl
   DbfTable t;
   ASSERT_EQ(t.Open(p, true), "");
   ASSERT_EQ(t.RecordCount(), 2);
-  EXPECT_EQ(t.Value(0, "NAME"), FieldValue(std::string("abc")));
-  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{42}));
-  EXPECT_EQ(t.Value(0, "VALUE"), FieldValue(3.142));  // kept to the field's 3 decimals
-  EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
-  EXPECT_EQ(t.Value(0, "DAY"), FieldValue(std::string("20240229")));
-  // A blank record reads as empty text, 0 and false, and says it is empty.
-  EXPECT_EQ(t.Value(1, "NAME"), FieldValue(std::string()));
-  EXPECT_EQ(t.Value(1, "COUNT"), FieldValue(std::int32_t{0}));
-  EXPECT_EQ(t.Value(1, "VALUE"), FieldValue(0.0));
-  EXPECT_EQ(t.Value(1, "FLAG"), FieldValue(false));
+  // {record, field, value read}: the value kept to the field's 3 decimals; a
+  // blank record reads as empty text, 0 and false; bad record numbers and
+  // field names never read outside the file.
+  const std::tuple<int, const char*, FieldValue> reads[] = {
+      {0, "NAME", std::string("abc")}, {0, "COUNT", std::int32_t{42}}, {0, "VALUE", 3.142}, {0, "FLAG", true},
+      {0, "DAY", std::string("20240229")}, {1, "NAME", std::string()}, {1, "COUNT", std::int32_t{0}},
+      {1, "VALUE", 0.0}, {1, "FLAG", false}, {2, "NAME", std::string()}, {-1, "NAME", std::string()},
+      {0, "NOSUCH", std::string()}};
+  for (const auto& [rec, field, want] : reads) EXPECT_EQ(t.Value(rec, field), want) << rec << " " << field;
+  // The blank record says it is empty.
   EXPECT_TRUE(t.IsNull(1, "VALUE"));
   EXPECT_FALSE(t.IsNull(0, "VALUE"));
-  // Bad record numbers and field names never read outside the file.
-  EXPECT_EQ(t.Value(2, "NAME"), FieldValue(std::string()));
-  EXPECT_EQ(t.Value(-1, "NAME"), FieldValue(std::string()));
-  EXPECT_EQ(t.Value(0, "NOSUCH"), FieldValue(std::string()));
   EXPECT_FALSE(t.Row(2).has_value());
   ASSERT_TRUE(t.Row(0).has_value());
   EXPECT_EQ(t.Row(0)->size(), kLayout.size());

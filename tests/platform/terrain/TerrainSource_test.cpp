@@ -13,6 +13,7 @@
 
 #include "TempDir.h"
 #include "TerrainTestUtil.h"
+#include "platform/FileSystem.h"
 
 namespace zw::platform {
 namespace {
@@ -146,13 +147,9 @@ TEST(TerrainSource, BadFilesAreReportedAndSkipped) {
   WriteGrid(dir.path() / "good.tif", 0, 1, 0.01, 100, 100, [](int, int) { return 50.0; });
   WriteGrid(dir.path() / "nocrs.tif", 0, 1, 0.01, 100, 100, [](int, int) { return 60.0; }, false);
   { std::ofstream(dir.path() / "garbage.tif") << "not a raster at all"; }
-  {
-    // A truncated SRTM tile.
-    std::ifstream in(DataDir() / "N44W072.hgt", std::ios::binary);
-    std::vector<char> buf(100000);
-    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
-    std::ofstream(dir.path() / "N44W072.hgt", std::ios::binary).write(buf.data(), static_cast<std::streamsize>(buf.size()));
-  }
+  // A truncated SRTM tile.
+  std::ofstream(dir.path() / "N44W072.hgt", std::ios::binary)
+      << ReadWholeFile(DataDir() / "N44W072.hgt")->substr(0, 100000);
   { std::ofstream(dir.path() / "notes.txt") << "ignored"; }
   TerrainSource t;
   const std::string msg = t.Add(dir.path());
