@@ -77,9 +77,7 @@ TEST(Config, TypedReadersAndDefaultsFile) {
   std::ofstream(inst.path() / "ZWDEFAULTS.INI")
       << "[S]\nb1=true\nb2= 1 \nb3=-1\nb4=yes\nd=12.5\nbad=abc\ni=40000\nn=-7\nbig=" << std::string(3000, 'x')
       << "\n[Map]\nk1=v1\nk2=v2\n";
-  EXPECT_TRUE(ReadBool("S", "b1"));
-  EXPECT_TRUE(ReadBool("S", "b2"));
-  EXPECT_TRUE(ReadBool("S", "b3"));
+  for (const char* key : {"b1", "b2", "b3"}) EXPECT_TRUE(ReadBool("S", key)) << key;
   EXPECT_FALSE(ReadBool("S", "b4", true));
   EXPECT_TRUE(ReadBool("S", "missing", true));
   EXPECT_DOUBLE_EQ(ReadDouble("S", "d", 1.0), 12.5);
