@@ -249,14 +249,13 @@ TEST_F(DbfTableTest, SortingIsStableAndTheRecordsetViewFiltersOrdersAndEdits) {
 }
 
 TEST_F(DbfTableTest, CopyFieldsTakesTheNamedFieldsOfLiveRecords) {
-  const auto oldPath = MakeTable("OLD.DBF");
+  const auto oldPath = MakeTable("OLD.DBF", {{{"NAME", std::string("first")}, {"COUNT", 1}},
+                                             {{"NAME", std::string("gone")}, {"COUNT", 2}},
+                                             {{"COUNT", 3}}});
   const auto newPath = tmp.path() / "NEW.DBF";
   ASSERT_EQ(DbfTable::Create(newPath, {{"COUNT", 'N', 8, 0}, {"EXTRA", 'N', 6, 2}, {"NAME", 'C', 3, 0}}), "");
   DbfTable src, dst;
   ASSERT_EQ(src.Open(oldPath), "");
-  ASSERT_EQ(src.Append({{"NAME", std::string("first")}, {"COUNT", 1}}), "");
-  ASSERT_EQ(src.Append({{"NAME", std::string("gone")}, {"COUNT", 2}}), "");
-  ASSERT_EQ(src.Append({{"COUNT", 3}}), "");
   ASSERT_EQ(src.Delete(1), "");
   ASSERT_EQ(dst.Open(newPath), "");
   int copied = 0;

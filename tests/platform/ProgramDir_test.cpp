@@ -11,28 +11,11 @@
 namespace zw::platform {
 namespace {
 
-class HomeVariable {
- public:
-  explicit HomeVariable(const char* value) {
-    if (const char* old = std::getenv(kHomeVariable)) old_ = old, had_ = true;
-    if (value) ::setenv(kHomeVariable, value, 1); else ::unsetenv(kHomeVariable);
-  }
-  ~HomeVariable() {
-    if (had_) ::setenv(kHomeVariable, old_.c_str(), 1); else ::unsetenv(kHomeVariable);
-  }
-
- private:
-  std::string old_;
-  bool had_ = false;
-};
-
 TEST(ProgramDir, EnvironmentThenFallbackFileThenFailure) {
   test::TempDir dir;
-  {
-    HomeVariable home("/opt/zw//");
-    EXPECT_EQ(FindProgramDirectory(dir.path()).directory, "/opt/zw/");
-  }
-  HomeVariable unset(nullptr);
+  ::setenv(kHomeVariable, "/opt/zw//", 1);
+  EXPECT_EQ(FindProgramDirectory(dir.path()).directory, "/opt/zw/");
+  ::unsetenv(kHomeVariable);  // (left unset, as every test that sets it leaves it)
   auto r = FindProgramDirectory(dir.path());
   EXPECT_EQ(r.directory, "");
   EXPECT_EQ(r.error, "Unable to get Pelorin Directory from Windows Registry");
