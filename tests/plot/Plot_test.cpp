@@ -212,10 +212,9 @@ TEST(ProfilePlot, WritesEachFormatAndKeepsTheOldFileOnFailure) {
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(bytes->substr(0, std::string(r.magic).size()), r.magic) << r.name;
   }
-  cairo_surface_t* png = cairo_image_surface_create_from_png((tmp.path() / "p.png").c_str());
-  EXPECT_EQ(cairo_image_surface_get_width(png), 1200);
-  EXPECT_EQ(cairo_image_surface_get_height(png), 700);
-  cairo_surface_destroy(png);
+  const Png drawn(tmp.path() / "p.png");
+  EXPECT_EQ(drawn.Width(), 1200);
+  EXPECT_EQ(drawn.Height(), 700);
 
   EXPECT_NE(DrawProfilePlot(p, tmp.path() / "p.gif").find(".png, .svg or .pdf"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(tmp.path() / "p.gif"));
@@ -237,23 +236,18 @@ TEST(ProfilePlot, WritesEachFormatAndKeepsTheOldFileOnFailure) {
   bare.landUse.clear();
   ASSERT_EQ(DrawProfilePlot(plot, dir.path() / "lu.png"), "");
   ASSERT_EQ(DrawProfilePlot(bare, dir.path() / "bare.png"), "");
-  png = cairo_image_surface_create_from_png((dir.path() / "lu.png").c_str());
-  cairo_surface_t* ground = cairo_image_surface_create_from_png((dir.path() / "bare.png").c_str());
-  ASSERT_EQ(cairo_image_surface_get_width(png), 1200);
-  // The strip's colour at a fraction of the path.
-  const auto rgb = [](cairo_surface_t* s, double fraction) {
-    const unsigned char* d = cairo_image_surface_get_data(s);
-    const int x = static_cast<int>(90 + fraction * 1080), y = 630;
-    const unsigned char* px = d + y * cairo_image_surface_get_stride(s) + x * 4;  // B, G, R, A
-    return std::array<int, 3>{px[2], px[1], px[0]};
+  const Png png(dir.path() / "lu.png"), ground(dir.path() / "bare.png");
+  ASSERT_EQ(png.Width(), 1200);
+  // The strip's colour (red, green, blue) at a fraction of the path.
+  const auto rgb = [](const Png& s, double fraction) {
+    const auto c = s.At(90 + fraction * 1080, 630);
+    return std::array<int, 3>{c[0], c[1], c[2]};
   };
   const auto forest = rgb(png, 0.25), water = rgb(png, 0.625);
   EXPECT_NE(forest, water);
   EXPECT_EQ(forest, rgb(png, 0.05));
   for (double at : {0.25, 0.625}) EXPECT_NE(rgb(png, at), rgb(ground, at)) << at;
   for (double at : {0.85, 0.95}) EXPECT_EQ(rgb(png, at), rgb(ground, at)) << at;  // no class: the ground as it is
-  cairo_surface_destroy(png);
-  cairo_surface_destroy(ground);
 }
 
 }  // namespace
