@@ -9,6 +9,7 @@
 #include "Installation.h"
 #include "common/ErrorHandler.h"
 #include "platform/DbfTable.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 
 namespace zw {
@@ -26,10 +27,7 @@ std::vector<double> Arr(std::initializer_list<double> v) {
   return a;
 }
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ReadText(const fs::path& p) { return platform::ReadWholeFile(p).value_or(""); }
 
 // ---- Pattern lookups ---------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 #include "platform/DbfDataSum.h"
 #include "platform/DbfDatabase.h"
 #include "platform/DbfUpkeep.h"
+#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +28,8 @@ const std::vector<DbfField> kLayout{
     {"NAME", 'C', 8, 0}, {"COUNT", 'N', 5, 0}, {"VALUE", 'N', 10, 3}, {"FLAG", 'L', 1, 0}, {"DAY", 'D', 8, 0},
 };
 
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+std::string ReadBytes(const fs::path& p) { return ReadWholeFile(p).value_or(""); }
+void WriteBytes(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 int FilesIn(const fs::path& dir) {
   return static_cast<int>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
@@ -129,12 +123,11 @@ TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefusedAddingNothing) {
   EXPECT_EQ(t.Text(0, "VALUE"), "0");
   // Refused values leave the field as it was.
   EXPECT_EQ(t.Set(0, "COUNT", 7), "");
-  EXPECT_NE(t.Set(0, "COUNT", 123456), "");        // 6 digits in a width of 5
-  EXPECT_NE(t.Set(0, "COUNT", std::string("12abc")), "");
-  EXPECT_NE(t.Set(0, "COUNT", std::numeric_limits<double>::quiet_NaN()), "");
-  EXPECT_NE(t.Set(0, "FLAG", std::string("maybe")), "");
-  EXPECT_NE(t.Set(0, "DAY", std::string("2024-2-9")), "");
-  EXPECT_NE(t.Set(0, "NOSUCH", 1), "");
+  const std::pair<const char*, FieldValue> refused[] = {
+      {"COUNT", 123456},  // 6 digits in a width of 5
+      {"COUNT", std::string("12abc")}, {"COUNT", std::numeric_limits<double>::quiet_NaN()},
+      {"FLAG", std::string("maybe")}, {"DAY", std::string("2024-2-9")}, {"NOSUCH", 1}};
+  for (const auto& [field, value] : refused) EXPECT_NE(t.Set(0, field, value), "") << field;
   EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{7}));
   // Empty text empties a numeric field; logical text forms.
   EXPECT_EQ(t.Set(0, "COUNT", std::string("  ")), "");
