@@ -147,23 +147,20 @@ TEST(clsPathElv, UnitsConvertArraysAndRefuseUnknownUnits) {
 TEST(clsPathElv, RadialIsSampledOnceAndReused) {
   // Points along one azimuth, as a radial study asks for them.
   auto reused = MakePath(44.27, -71.30, 0, 0, 90);
-  clsPathElv fresh(Sample());
-  fresh.bReuseRadial(false);
-  fresh.dStartLat(44.27);
-  fresh.dStartLon(-71.30);
-  fresh.dStep(90);
+  auto fresh = MakePath(44.27, -71.30, 0, 0, 90);
+  fresh->bReuseRadial(false);
   for (double km : {20.0, 5.0, 12.345, 24.0}) {
     double lat = 0, lon = 0;
     Geodesic::ForwardKm(44.27, -71.30, 63.0, km, lat, lon);
-    for (auto* p : {reused.get(), &fresh}) {
+    for (auto* p : {reused.get(), fresh.get()}) {
       p->dEndLat(lat);
       p->dEndLon(lon);
       ASSERT_TRUE(p->ExtractProfile());
     }
-    ASSERT_EQ(reused->ELV_Array().size(), fresh.ELV_Array().size());
-    for (std::size_t i = 0; i < fresh.ELV_Array().size(); ++i)
-      EXPECT_NEAR(reused->ELV_Array()[i], fresh.ELV_Array()[i], 1e-3);
-    EXPECT_EQ(reused->DIS_Array(), fresh.DIS_Array());
+    ASSERT_EQ(reused->ELV_Array().size(), fresh->ELV_Array().size());
+    for (std::size_t i = 0; i < fresh->ELV_Array().size(); ++i)
+      EXPECT_NEAR(reused->ELV_Array()[i], fresh->ELV_Array()[i], 1e-3);
+    EXPECT_EQ(reused->DIS_Array(), fresh->DIS_Array());
   }
   // A profile of a given length along the end point's azimuth.
   ASSERT_TRUE(reused->ExtractProfile(7000));
