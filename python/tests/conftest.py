@@ -22,14 +22,16 @@ def cli(*args, home):
     return p.returncode, p.stdout
 
 
+def copy_sample(d):
+    """The folder d (made when missing) with a copy of the sample studies (tasks 1: radials, 2: tile)."""
+    d.mkdir(exist_ok=True)
+    for f in os.listdir(os.path.join(DATA, "sample")):
+        if not f.endswith(".md"):
+            shutil.copy(os.path.join(DATA, "sample", f), d / f)
+    return d
+
+
 @pytest.fixture
 def sample(tmp_path):
-    """A copy of the sample studies (tasks 1: radials, 2: tile)."""
-    def copy(name):
-        d = tmp_path / name
-        d.mkdir()
-        for f in os.listdir(os.path.join(DATA, "sample")):
-            if not f.endswith(".md"):
-                shutil.copy(os.path.join(DATA, "sample", f), d / f)
-        return d
-    return copy
+    """Makes a folder of that name with a copy of the sample studies."""
+    return lambda name: copy_sample(tmp_path / name)

@@ -1,20 +1,16 @@
 """Study.export writes the files the tool's export writes."""
 import os
-import shutil
 
 import pytest
 
 import ravoprop
-from conftest import DATA, DEM, cli
+from conftest import DEM, cli, copy_sample
 
 
 @pytest.fixture(scope="module")
 def radial(tmp_path_factory):
     """The sample radial study (task 1) run once by the tool."""
-    d = tmp_path_factory.mktemp("work")
-    for f in os.listdir(os.path.join(DATA, "sample")):
-        if not f.endswith(".md"):
-            shutil.copy(os.path.join(DATA, "sample", f), d / f)
+    d = copy_sample(tmp_path_factory.mktemp("work"))
     rc, out = cli("run", "--task", 1, "--workdir", d, "--threads", 1, home=d)
     assert rc == 0, out
     return d

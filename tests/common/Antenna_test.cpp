@@ -9,6 +9,7 @@
 #include "Installation.h"
 #include "common/ErrorHandler.h"
 #include "platform/DbfTable.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 
 namespace zw {
@@ -26,10 +27,7 @@ std::vector<double> Arr(std::initializer_list<double> v) {
   return a;
 }
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ReadText(const fs::path& p) { return platform::ReadWholeFile(p).value_or(""); }
 
 // ---- Pattern lookups ---------------------------------------------------------------
 
@@ -134,16 +132,10 @@ class AntennaLibrary : public ::testing::Test {
 
   void MakeLibrary(const std::string& name, bool withVertical = true) {
     const auto main = dir / (name + ".DBF");
-    ASSERT_EQ(DbfTable::Create(main,
-                               {{"ATYPE_ID", 'C', 12, 0},
-                                {"ANTENNA", 'C', 30, 0},
-                                {"GAIN", 'N', 8, 2},
-                                {"GAIN_UN", 'C', 5, 0},
-                                {"F_LOW", 'N', 8, 1},
-                                {"F_HIGH", 'N', 8, 1},
-                                {"FREQ_UN", 'C', 5, 0}},
-                               true),
-              "");
+    const std::vector<DbfField> layout{{"ATYPE_ID", 'C', 12, 0}, {"ANTENNA", 'C', 30, 0}, {"GAIN", 'N', 8, 2},
+                                       {"GAIN_UN", 'C', 5, 0},   {"F_LOW", 'N', 8, 1},    {"F_HIGH", 'N', 8, 1},
+                                       {"FREQ_UN", 'C', 5, 0}};
+    ASSERT_EQ(DbfTable::Create(main, layout, true), "");
     {
       DbfTable t;
       ASSERT_EQ(t.Open(main), "");
@@ -301,16 +293,10 @@ TEST_F(AntennaLibrary, BrokenTablesAreReportedLoggedAndLeaveNoPattern) {
   // A damaged main table (cut short) is refused, not read.
   const fs::path main = dir / "BAD.DBF";
   const std::string bytes = ReadText(main);
-  {
-    std::ofstream out(main, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
-  }
+  std::ofstream(main, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
   EXPECT_EQ(LoadAntennaFromLibrary(dir, "BAD", "DB404", "dBd", true, a), expected);
   // Not a table at all.
-  {
-    std::ofstream out(main, std::ios::binary | std::ios::trunc);
-    out << "not a table";
-  }
+  std::ofstream(main, std::ios::binary | std::ios::trunc) << "not a table";
   EXPECT_EQ(LoadAntennaFromLibrary(dir, "BAD", "DB404", "dBd", true, a), expected);
   EXPECT_FALSE(a.HasPattern());
   EXPECT_EQ(Shown().size(), 1u);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
+
+#include "TempDir.h"
 
 namespace zw {
 namespace {
@@ -101,17 +104,27 @@ TEST(ConvertPower, TableAndFailuresAndLengthUnitsAndSpelling) {
 }
 
 TEST(ConvertGain, DipoleIsotropicRelativeAndPatternsRelativeToMaximum) {
+  // Pattern gains (a maximum given) are relative to the maximum.
   const struct {
     const char *from, *to;
-    double value;
-    const char* want;  // nullptr: refused
-  } cases[] = {{"DBD", "DBI", 0, "2.1500"},     {"dbi", "dbd", 0, "-2.1500"},   {"REL", "DBD", 1, "0.0000"},
-               {"REL", "DBI", 10, "12.1500"},   {"dBd", "REL", 3, "1.9953"},    {" dBd ", "dBd", 6.123456, "6.1235"},
-               {"REL", "DBD", -2, nullptr},     {"DBD", "", 1, nullptr},        {"DBD", "REL", 1e6, nullptr}};
+    double value, max;           // max NaN: a plain gain
+    const char *maxUnit, *want;  // want nullptr: refused
+  } cases[] = {
+      {"DBD", "DBI", 0, NAN, "", "2.1500"}, {"dbi", "dbd", 0, NAN, "", "-2.1500"}, {"REL", "DBD", 1, NAN, "", "0.0000"},
+      {"REL", "DBI", 10, NAN, "", "12.1500"}, {"dBd", "REL", 3, NAN, "", "1.9953"},
+      {" dBd ", "dBd", 6.123456, NAN, "", "6.1235"}, {"REL", "DBD", -2, NAN, "", nullptr},
+      {"DBD", "", 1, NAN, "", nullptr}, {"DBD", "REL", 1e6, NAN, "", nullptr},
+      {"DBD", "REL", 4, 10, "dBd", "0.5012"},  // 6 dB down
+      {"DBI", "REL", 12.15, 12.15, "dBi", "1.0000"}, {"REL", "DBD", 0.5, 10, "dBd", "3.9794"},
+      {"REL", "DBI", 1, 10, "dBi", "10.0000"},        {"REL", "DBD", 1, 3, "", "3.0000"},  // no unit: dBd
+      {"REL", "DBD", 0, 10, "dBd", nullptr},          {"DBD", "XYZ", 1, 10, "dBd", nullptr},
+      {"DBD", "REL", 1, 10, "dBq", nullptr},  // unknown dB unit of the maximum
+  };
   for (const auto& c : cases) {
     bool err = c.want == nullptr ? false : true;
-    const std::string got = ConvertGain(c.from, c.to, c.value, err);
-    EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;
+    const std::string got = std::isnan(c.max) ? ConvertGain(c.from, c.to, c.value, err)
+                                              : ConvertPatternGain(c.from, c.to, c.value, c.max, c.maxUnit, err);
+    EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value << " " << c.max;
     if (c.want) {
       EXPECT_EQ(got, c.want);
     }
@@ -126,25 +139,39 @@ TEST(ConvertGain, DipoleIsotropicRelativeAndPatternsRelativeToMaximum) {
   ConvertGain("dBx", "DBD", 1234.5, err, msg);
   EXPECT_TRUE(err);
   EXPECT_EQ(msg.rfind("Convert: 1234.5000", 0), 0u) << msg;
-  // Pattern gains relative to the maximum.
-  const struct {
-    const char *from, *to;
-    double value, max;
-    const char *maxUnit, *want;  // nullptr: refused
-  } patterns[] = {
-      {"DBD", "REL", 4, 10, "dBd", "0.5012"},  // 6 dB down
-      {"DBI", "REL", 12.15, 12.15, "dBi", "1.0000"}, {"REL", "DBD", 0.5, 10, "dBd", "3.9794"},
-      {"REL", "DBI", 1, 10, "dBi", "10.0000"},        {"REL", "DBD", 1, 3, "", "3.0000"},  // no unit: dBd
-      {"REL", "DBD", 0, 10, "dBd", nullptr},          {"DBD", "XYZ", 1, 10, "dBd", nullptr},
-      {"DBD", "REL", 1, 10, "dBq", nullptr},  // unknown dB unit of the maximum
-  };
-  for (const auto& c : patterns) {
-    bool err = c.want == nullptr ? false : true;
-    const std::string got = ConvertPatternGain(c.from, c.to, c.value, c.max, c.maxUnit, err);
-    EXPECT_EQ(err, c.want == nullptr) << c.from << " " << c.to << " " << c.value;
-    if (c.want) {
-      EXPECT_EQ(got, c.want);
-    }
+}
+
+void WriteFile(const std::filesystem::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+TEST(SystemUnits, AcceptedValuesAndDefaultsAlsoWhenCached) {
+  test::TempDir dir;
+  const auto file = dir.path() / "ZWDEFAULTS.INI";
+  // Missing file: the defaults, distance "mi" and elevation "m".
+  EXPECT_EQ(ReadSystemUnit("Distance Units", "mi", file), "mi");
+  EXPECT_EQ(ReadSystemUnit("Elevation Units", "m", file), "m");
+
+  WriteFile(file, "[System Units]\r\nDistance Units = KM \r\nElevation Units=ft\r\nPower Units=dBW\r\n");
+  EXPECT_EQ(ReadSystemUnit("Distance Units", "mi", file), "km");  // returned as the length unit spelling
+  EXPECT_EQ(ReadSystemUnit("Elevation Units", "m", file), "ft");
+
+  // A value that is not a system unit gives the default.
+  WriteFile(file, "[System Units]\nDistance Units=miles\nElevation Units=cm\n");
+  EXPECT_EQ(ReadSystemUnit("Distance Units", "mi", file), "mi");
+  EXPECT_EQ(ReadSystemUnit("Elevation Units", "m", file), "m");
+
+  static const char junk[] = "\xff\xfe[System Units]\0\nDistance Units=\x80\x81\n";
+  WriteFile(file, std::string(junk, sizeof junk - 1));
+  EXPECT_EQ(ReadSystemUnit("Distance Units", "mi", file), "mi");
+  ResetSystemUnits();
+  for (int i = 0; i < 2; ++i) {
+    const std::string d = SystemDistanceUnits(), e = SystemElevationUnits();
+    bool err = true;
+    ConvertLength(d, "m", 1.0, err);
+    EXPECT_FALSE(err) << d;
+    ConvertLength(e, "m", 1.0, err);
+    EXPECT_FALSE(err) << e;
   }
 }
 

@@ -2,6 +2,7 @@
 #include "platform/DbfDataSum.h"
 #include "platform/DbfDatabase.h"
 #include "platform/DbfUpkeep.h"
+#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -27,25 +28,31 @@ const std::vector<DbfField> kLayout{
     {"NAME", 'C', 8, 0}, {"COUNT", 'N', 5, 0}, {"VALUE", 'N', 10, 3}, {"FLAG", 'L', 1, 0}, {"DAY", 'D', 8, 0},
 };
 
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+std::string ReadBytes(const fs::path& p) { return ReadWholeFile(p).value_or(""); }
+void WriteBytes(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 int FilesIn(const fs::path& dir) {
   return static_cast<int>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
+// The little-endian number of `size` bytes at `at` (header fields).
+unsigned Le(const std::string& b, std::size_t at, int size = 2) {
+  unsigned v = 0;
+  for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+  return v;
+}
+
+using Values = std::vector<std::pair<std::string, FieldValue>>;
+
 class DbfTableTest : public ::testing::Test {
  protected:
-  fs::path MakeTable(const std::string& name = "T.DBF") {
+  // A table of kLayout holding the rows, closed again.
+  fs::path MakeTable(const std::string& name = "T.DBF", const std::vector<Values>& rows = {}) {
     const auto p = tmp.path() / name;
     EXPECT_EQ(DbfTable::Create(p, kLayout), "");
+    DbfTable t;
+    EXPECT_EQ(t.Open(p), "");
+    for (const auto& r : rows) EXPECT_EQ(t.Append(r), "");
     return p;
   }
   test::TempDir tmp;
@@ -71,22 +78,18 @@ TEST_F(DbfTableTest, CreatedTableReopensWithItsLayoutAndValuesWideNumbersAsDoubl
   DbfTable t;
   ASSERT_EQ(t.Open(p, true), "");
   ASSERT_EQ(t.RecordCount(), 2);
-  EXPECT_EQ(t.Value(0, "NAME"), FieldValue(std::string("abc")));
-  EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{42}));
-  EXPECT_EQ(t.Value(0, "VALUE"), FieldValue(3.142));  // kept to the field's 3 decimals
-  EXPECT_EQ(t.Value(0, "FLAG"), FieldValue(true));
-  EXPECT_EQ(t.Value(0, "DAY"), FieldValue(std::string("20240229")));
-  // A blank record reads as empty text, 0 and false, and says it is empty.
-  EXPECT_EQ(t.Value(1, "NAME"), FieldValue(std::string()));
-  EXPECT_EQ(t.Value(1, "COUNT"), FieldValue(std::int32_t{0}));
-  EXPECT_EQ(t.Value(1, "VALUE"), FieldValue(0.0));
-  EXPECT_EQ(t.Value(1, "FLAG"), FieldValue(false));
+  // {record, field, value read}: the value kept to the field's 3 decimals; a
+  // blank record reads as empty text, 0 and false; bad record numbers and
+  // field names never read outside the file.
+  const std::tuple<int, const char*, FieldValue> reads[] = {
+      {0, "NAME", std::string("abc")}, {0, "COUNT", std::int32_t{42}}, {0, "VALUE", 3.142}, {0, "FLAG", true},
+      {0, "DAY", std::string("20240229")}, {1, "NAME", std::string()}, {1, "COUNT", std::int32_t{0}},
+      {1, "VALUE", 0.0}, {1, "FLAG", false}, {2, "NAME", std::string()}, {-1, "NAME", std::string()},
+      {0, "NOSUCH", std::string()}};
+  for (const auto& [rec, field, want] : reads) EXPECT_EQ(t.Value(rec, field), want) << rec << " " << field;
+  // The blank record says it is empty.
   EXPECT_TRUE(t.IsNull(1, "VALUE"));
   EXPECT_FALSE(t.IsNull(0, "VALUE"));
-  // Bad record numbers and field names never read outside the file.
-  EXPECT_EQ(t.Value(2, "NAME"), FieldValue(std::string()));
-  EXPECT_EQ(t.Value(-1, "NAME"), FieldValue(std::string()));
-  EXPECT_EQ(t.Value(0, "NOSUCH"), FieldValue(std::string()));
   EXPECT_FALSE(t.Row(2).has_value());
   ASSERT_TRUE(t.Row(0).has_value());
   EXPECT_EQ(t.Row(0)->size(), kLayout.size());
@@ -120,12 +123,11 @@ TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefusedAddingNothing) {
   EXPECT_EQ(t.Text(0, "VALUE"), "0");
   // Refused values leave the field as it was.
   EXPECT_EQ(t.Set(0, "COUNT", 7), "");
-  EXPECT_NE(t.Set(0, "COUNT", 123456), "");        // 6 digits in a width of 5
-  EXPECT_NE(t.Set(0, "COUNT", std::string("12abc")), "");
-  EXPECT_NE(t.Set(0, "COUNT", std::numeric_limits<double>::quiet_NaN()), "");
-  EXPECT_NE(t.Set(0, "FLAG", std::string("maybe")), "");
-  EXPECT_NE(t.Set(0, "DAY", std::string("2024-2-9")), "");
-  EXPECT_NE(t.Set(0, "NOSUCH", 1), "");
+  const std::pair<const char*, FieldValue> refused[] = {
+      {"COUNT", 123456},  // 6 digits in a width of 5
+      {"COUNT", std::string("12abc")}, {"COUNT", std::numeric_limits<double>::quiet_NaN()},
+      {"FLAG", std::string("maybe")}, {"DAY", std::string("2024-2-9")}, {"NOSUCH", 1}};
+  for (const auto& [field, value] : refused) EXPECT_NE(t.Set(0, field, value), "") << field;
   EXPECT_EQ(t.Value(0, "COUNT"), FieldValue(std::int32_t{7}));
   // Empty text empties a numeric field; logical text forms.
   EXPECT_EQ(t.Set(0, "COUNT", std::string("  ")), "");
@@ -145,12 +147,7 @@ TEST_F(DbfTableTest, ValuesAreConvertedToTheFieldTypeOrRefusedAddingNothing) {
 }
 
 TEST_F(DbfTableTest, ReadOnlyTablesRefuseEveryChange) {
-  const auto p = MakeTable();
-  {
-    DbfTable t;
-    ASSERT_EQ(t.Open(p), "");
-    ASSERT_EQ(t.Append({{"NAME", std::string("x")}}), "");
-  }
+  const auto p = MakeTable("T.DBF", {{{"NAME", std::string("x")}}});
   const auto before = ReadBytes(p);
   DbfTable t;
   ASSERT_EQ(t.Open(p, true), "");
@@ -245,14 +242,13 @@ TEST_F(DbfTableTest, SortingIsStableAndTheRecordsetViewFiltersOrdersAndEdits) {
 }
 
 TEST_F(DbfTableTest, CopyFieldsTakesTheNamedFieldsOfLiveRecords) {
-  const auto oldPath = MakeTable("OLD.DBF");
+  const auto oldPath = MakeTable("OLD.DBF", {{{"NAME", std::string("first")}, {"COUNT", 1}},
+                                             {{"NAME", std::string("gone")}, {"COUNT", 2}},
+                                             {{"COUNT", 3}}});
   const auto newPath = tmp.path() / "NEW.DBF";
   ASSERT_EQ(DbfTable::Create(newPath, {{"COUNT", 'N', 8, 0}, {"EXTRA", 'N', 6, 2}, {"NAME", 'C', 3, 0}}), "");
   DbfTable src, dst;
   ASSERT_EQ(src.Open(oldPath), "");
-  ASSERT_EQ(src.Append({{"NAME", std::string("first")}, {"COUNT", 1}}), "");
-  ASSERT_EQ(src.Append({{"NAME", std::string("gone")}, {"COUNT", 2}}), "");
-  ASSERT_EQ(src.Append({{"COUNT", 3}}), "");
   ASSERT_EQ(src.Delete(1), "");
   ASSERT_EQ(dst.Open(newPath), "");
   int copied = 0;
@@ -303,14 +299,11 @@ TEST_F(DbfTableTest, CreationIsAtomicChecksTheLayoutAndKeepsWhatExists) {
 }
 
 TEST_F(DbfTableTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
-  const auto good = MakeTable("GOOD.DBF");
-  {
-    DbfTable t;
-    ASSERT_EQ(t.Open(good), "");
-    for (int i = 0; i < 5; ++i) ASSERT_EQ(t.Append({{"NAME", std::string("r")}, {"COUNT", i}}), "");
-  }
+  std::vector<Values> rows;
+  for (int i = 0; i < 5; ++i) rows.push_back({{"NAME", std::string("r")}, {"COUNT", i}});
+  const auto good = MakeTable("GOOD.DBF", rows);
   const std::string bytes = ReadBytes(good);
-  const unsigned headerLength = static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+  const unsigned headerLength = Le(bytes, 8);
   auto with = [&](std::size_t at, char c) {
     std::string b = bytes;
     b[at] = c;
@@ -372,14 +365,9 @@ TEST_F(DbfTableTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
 }
 
 TEST_F(DbfTableTest, GarbageInsideRecordsReadsAsEmpty) {
-  const auto p = MakeTable();
-  {
-    DbfTable t;
-    ASSERT_EQ(t.Open(p), "");
-    ASSERT_EQ(t.Append({{"NAME", std::string("x")}, {"COUNT", 1}, {"VALUE", 1.0}}), "");
-  }
+  const auto p = MakeTable("T.DBF", {{{"NAME", std::string("x")}, {"COUNT", 1}, {"VALUE", 1.0}}});
   std::string bytes = ReadBytes(p);
-  const unsigned headerLength = static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+  const unsigned headerLength = Le(bytes, 8);
   bytes.replace(headerLength + 1 + 8, 5, "1x2*!");      // COUNT
   bytes.replace(headerLength + 1 + 13, 10, "**********");  // VALUE, overflow stars
   WriteBytes(p, bytes);
@@ -502,10 +490,8 @@ TEST(DataSumTable, MatchesItsTextSourceAndShippedLayoutsAreCompleteAndWritable) 
 std::pair<int, bool> HeaderRecords(const fs::path& p) {
   const std::string b = ReadBytes(p);
   if (b.size() < 12) return {-1, false};
-  auto u = [&](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(b[i])); };
-  const int n = static_cast<int>(u(4) | u(5) << 8 | u(6) << 16 | u(7) << 24);
-  const unsigned hl = u(8) | u(9) << 8, rl = u(10) | u(11) << 8;
-  return {n, hl + static_cast<std::size_t>(n) * rl <= b.size()};
+  const int n = static_cast<int>(Le(b, 4, 4));
+  return {n, Le(b, 8) + static_cast<std::size_t>(n) * Le(b, 10) <= b.size()};
 }
 
 TEST_F(DbfTableTest, AKillAtAnyWriteLeavesTheTableBeforeOrAfter) {
@@ -515,14 +501,8 @@ TEST_F(DbfTableTest, AKillAtAnyWriteLeavesTheTableBeforeOrAfter) {
   for (int op = 0; op < 2; ++op) {
     for (int k = 1; k <= 4; ++k) {
       for (bool partial : {false, true}) {
-        const auto p = tmp.path() / "K.DBF";
-        fs::remove(p);
-        ASSERT_EQ(DbfTable::Create(p, kLayout), "");
-        {
-          DbfTable t;
-          ASSERT_EQ(t.Open(p), "");
-          ASSERT_EQ(t.Append({{"NAME", std::string("one")}, {"COUNT", 1}}), "");
-        }
+        fs::remove(tmp.path() / "K.DBF");
+        const auto p = MakeTable("K.DBF", {{{"NAME", std::string("one")}, {"COUNT", 1}}});
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -611,14 +591,9 @@ TEST_F(DbfTableTest, UpdateOfSeveralFieldsIsAllOrNothingAndATableOpenForUpdateIs
 
 TEST_F(DbfTableTest, AShortNumericFieldSpellingAHugeNumberReadsAsThatNumber) {
   // Found by fuzzing: "1e300" in a five-character integer field.
-  const auto p = MakeTable();
-  {
-    DbfTable t;
-    ASSERT_EQ(t.Open(p), "");
-    ASSERT_EQ(t.Append({{"NAME", std::string("a")}, {"COUNT", 7}}), "");
-  }
+  const auto p = MakeTable("T.DBF", {{{"NAME", std::string("a")}, {"COUNT", 7}}});
   std::string b = ReadBytes(p);
-  const std::size_t header = static_cast<unsigned char>(b[8]) | (static_cast<unsigned char>(b[9]) << 8);
+  const std::size_t header = Le(b, 8);
   for (const char* spelled : {"1e300", "-9e99", "3e+09"}) {
     b.replace(header + 1 + 8, 5, spelled);  // after the deletion flag and NAME
     WriteBytes(p, b);
@@ -630,16 +605,12 @@ TEST_F(DbfTableTest, AShortNumericFieldSpellingAHugeNumberReadsAsThatNumber) {
 }
 
 TEST_F(DbfTableTest, SelectQueriesFilterAndOrder) {
-  const auto p = MakeTable("Pts.dbf");
-  {
-    DbfTable t;
-    ASSERT_EQ(t.Open(p), "");
-    const std::vector<std::tuple<const char*, int, double>> rows{
-        {"abc", 2, 5.0}, {"ABC ", 1, 7.5}, {"x'y", 3, 1.0}, {"abc", 1, 2.0}, {"zzz", 2, 9.0}};
-    for (const auto& [n, c, v] : rows)
-      ASSERT_EQ(t.Append({{"NAME", std::string(n)}, {"COUNT", c}, {"VALUE", v}}), "");
-    ASSERT_EQ(t.AppendBlank(), "");
-  }
+  std::vector<Values> rows;
+  const std::vector<std::tuple<const char*, int, double>> named{
+      {"abc", 2, 5.0}, {"ABC ", 1, 7.5}, {"x'y", 3, 1.0}, {"abc", 1, 2.0}, {"zzz", 2, 9.0}};
+  for (const auto& [n, c, v] : named) rows.push_back({{"NAME", std::string(n)}, {"COUNT", c}, {"VALUE", v}});
+  rows.push_back({});  // and a blank record
+  MakeTable("Pts.dbf", rows);
   DbfDatabase db;
   EXPECT_NE(db.Open(tmp.path(), "Excel 8.0"), "");
   ASSERT_EQ(db.Open(tmp.path(), "FoxPro 2.6"), "");
@@ -675,13 +646,10 @@ TEST_F(DbfTableTest, HeaderCorrectionWritesDisplacementsAndRecordLength) {
   rows[2].name = "C"; rows[2].width = 20; rows[2].decimals = 4; rows[2].foxType = "F";
   ASSERT_EQ(CorrectDbfHeader(p, rows), "");
   const std::string b = ReadBytes(p);
-  auto le32 = [&](std::size_t i) {
-    return static_cast<int>(static_cast<unsigned char>(b[i]) | static_cast<unsigned char>(b[i + 1]) << 8);
-  };
-  EXPECT_EQ(le32(32 + 12), 1);
-  EXPECT_EQ(le32(64 + 12), 11);
-  EXPECT_EQ(le32(96 + 12), 23);
-  EXPECT_EQ(static_cast<unsigned char>(b[10]) | static_cast<unsigned char>(b[11]) << 8, 43);
+  EXPECT_EQ(Le(b, 32 + 12), 1u);
+  EXPECT_EQ(Le(b, 64 + 12), 11u);
+  EXPECT_EQ(Le(b, 96 + 12), 23u);
+  EXPECT_EQ(Le(b, 10), 43u);
   EXPECT_EQ(b[64 + 16], 12);
   EXPECT_EQ(b[96 + 11], 'F');
   DbfTable t;

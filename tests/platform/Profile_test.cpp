@@ -1,16 +1,21 @@
+// The installation's settings: INI files (Profile), file writing
+// (FileSystem), the program directory and the messages to the user.
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
-#include <chrono>
-#include <algorithm>
-#include <sys/wait.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 
 #include "TempDir.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
 
 namespace zw::platform {
 namespace {
@@ -183,6 +188,42 @@ TEST(FileSystem, JoinAtomicWriteAndStaleStagingFilesOfGoneWriters) {
     EXPECT_EQ(!fs::exists(stage.path() / c.name), c.goes) << c.name;
     EXPECT_EQ(std::count(removed.begin(), removed.end(), c.name), c.goes ? 1 : 0) << c.name;
   }
+}
+
+TEST(ProgramDir, EnvironmentThenFallbackFileThenFailure) {
+  test::TempDir dir;
+  ::setenv(kHomeVariable, "/opt/zw//", 1);
+  EXPECT_EQ(FindProgramDirectory(dir.path()).directory, "/opt/zw/");
+  ::unsetenv(kHomeVariable);  // (left unset, as every test that sets it leaves it)
+  auto r = FindProgramDirectory(dir.path());
+  EXPECT_EQ(r.directory, "");
+  EXPECT_EQ(r.error, "Unable to get Pelorin Directory from Windows Registry");
+  std::ofstream(dir.path() / kRegistryFallbackFile) << "[config]\r\npelorindirectory = C:\\ZW\\\\\r\n";
+  r = FindProgramDirectory(dir.path());
+  EXPECT_EQ(r.directory, "C:\\ZW\\");
+  EXPECT_EQ(r.error, "");
+  const std::pair<const char*, const char*> cases[] = {
+      {"a\\\\", "a\\"}, {"a//", "a/"}, {"a\\/", "a\\"}, {"a/\\\\/", "a/"}, {"a/", "a/"}, {"", ""}};
+  for (const auto& [in, want] : cases) EXPECT_EQ(StripDoubledSeparators(in), want) << in;
+}
+
+TEST(MessageBox, ScriptedAnswersThenDefaults) {
+  auto scripted = std::make_shared<ScriptedMessages>();
+  auto previous = SetMessages(scripted);
+  scripted->Answer(false);
+  EXPECT_FALSE(Messages().YesNo("T", "create?", true));
+  EXPECT_TRUE(Messages().YesNo("T", "again?", true));  // script exhausted: the default
+  Messages().Information("Title", "Text");
+  const auto log = scripted->Log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[2].kind, "information");
+  EXPECT_EQ(log[2].title, "Title");
+  SetMessages(previous);
+
+  TerminalMessages forced(TerminalMessages::Answer::kNo, true);
+  EXPECT_FALSE(forced.YesNo("T", "q", true));
+  TerminalMessages yes(TerminalMessages::Answer::kYes, true);
+  EXPECT_TRUE(yes.YesNo("T", "q", false));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "SampleWork.h"
 #include "platform/Text.h"
 
 namespace {
@@ -37,15 +37,12 @@ namespace {
 namespace fs = std::filesystem;
 using zw::ToLower;
 using zw::Trim;
+using zw::test::ReadAll;
 
 const fs::path kCases = fs::path(RAVO_TEST_DIR) / "bad";
 const fs::path kSample = fs::path(RAVO_DATA_DIR) / "sample";
-const fs::path kTile = fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt";
+const fs::path kTile = zw::test::Tile();
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 void WriteAll(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 std::uint64_t Fnv1a(const std::string& bytes) {
@@ -67,16 +64,9 @@ std::map<fs::path, std::uint64_t> Snapshot(const std::vector<fs::path>& roots) {
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == sep) {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  out.push_back(cur);
+  std::istringstream in(s);
+  for (std::string part; std::getline(in, part, sep);) out.push_back(part);
+  if (s.empty() || s.back() == sep) out.push_back("");  // the empty last part
   return out;
 }
 std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
@@ -246,21 +236,14 @@ void Generate(const fs::path& dir, const std::vector<std::string>& g, std::uint6
   }
 }
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs the tool under `timeout 60` with the installation directory `home`.
-Outcome RunTool(const fs::path& home, const std::string& args) {
+// Runs the tool under `timeout 60` with the installation directory `home`;
+// the exit code is -1 when a signal ended it.
+zw::test::ToolOutcome RunTool(const fs::path& home, const std::string& args) {
   const fs::path outFile = home / "stdout.txt", errFile = home / "stderr.txt";
   const std::string cmd = "ZWRAVOPROP_HOME='" + home.string() + "' timeout 60 '" RAVO_TOOL_PATH "' " + args + " >'" +
                           outFile.string() + "' 2>'" + errFile.string() + "' </dev/null";
-  Outcome o;
-  o.status = std::system(cmd.c_str());
-  o.out = ReadAll(outFile);
-  o.err = ReadAll(errFile);
-  return o;
+  const int status = std::system(cmd.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(outFile), ReadAll(errFile)};
 }
 
 class BadInputTest : public ::testing::TestWithParam<std::string> {};
@@ -279,11 +262,7 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
   const bool taskCase =
       bad.commands.front() == "run" || bad.commands.front() == "p2p-task" || bad.commands.front() == "tool";
   const bool needsWork = taskCase || bad.commands.front() == "import";
-  if (needsWork) {
-    fs::create_directories(work);
-    for (const auto& e : fs::directory_iterator(kSample))
-      if (e.path().extension() != ".md") fs::copy_file(e.path(), work / e.path().filename());
-  }
+  if (needsWork) zw::test::CopySample(work);
   const fs::path target = taskCase ? work : copy;
   for (const auto& e : fs::directory_iterator(src)) {
     const auto name = e.path().filename().string();
@@ -308,21 +287,20 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
   bool accepted = false;
   for (const auto& command : bad.commands) {
     SCOPED_TRACE(command);
-    const std::string q = "'";
+    using zw::test::Quote;
     std::string args;
     if ((command == "run" || command == "p2p-task") && !bad.args.empty()) {
       args = "--yes " + std::string(command == "run" ? "run " : "p2p ") + bad.args;
     } else if (command == "run") {
-      args = "--yes run --task 1 --threads 2 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q;
+      args = "--yes run --task 1 --threads 2 --workdir " + Quote(work) + " --dem " + Quote(kTile);
     } else if (command == "p2p-task") {
-      args = "--yes p2p --json --task 1 --workdir " + q + work.string() + q + " --dem " + q + kTile.string() + q +
-             " --to 44.55,-71.25";
+      args = "--yes p2p --json --task 1 --workdir " + Quote(work) + " --dem " + Quote(kTile) + " --to 44.55,-71.25";
     } else if (command == "p2p") {
       args = "--yes p2p " + bad.args;
     } else if (command == "tool") {
       args = bad.args;
     } else if (command == "import") {
-      args = "--yes task --workdir " + q + work.string() + q + " import " + bad.args;
+      args = "--yes task --workdir " + Quote(work) + " import " + bad.args;
     } else {
       FAIL() << "unknown command " << command;
     }
@@ -331,9 +309,9 @@ TEST_P(BadInputTest, RefusedWithoutHarm) {
                         kTile.string());
     };
     args = fill(args);
-    const Outcome o = RunTool(home, args);
-    ASSERT_TRUE(WIFEXITED(o.status)) << "killed by a signal\n" << o.err;
-    const int rc = WEXITSTATUS(o.status);
+    const auto o = RunTool(home, args);
+    const int rc = o.exitCode;
+    ASSERT_NE(rc, -1) << "killed by a signal\n" << o.err;
     EXPECT_NE(rc, 124) << "still running after 60 s";
     EXPECT_LT(rc, 124) << "crashed (exit " << rc << ")\n" << o.err;
     EXPECT_EQ(o.err.find("Sanitizer"), std::string::npos) << o.err;

@@ -5,16 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "TempDir.h"
-#include "ToolRun.h"
+#include "SampleWork.h"
 #include "common/ModelTable.h"
-#include "common/TextJoin.h"
-#include "platform/DbfDataSum.h"
-#include "platform/DbfTable.h"
 
 namespace {
 
@@ -28,21 +22,18 @@ struct Case {
   std::string expect;  // in stdout + stderr
 };
 
-class CliUsageTest : public ::testing::Test {
+class CliUsageTest : public zw::test::SampleWorkTest {
  protected:
-  void SetUp() override { zw::test::CopySample(tmp.path() / "W"); }
   Outcome Run(std::string args) {
-    for (auto [key, value] : {std::pair{"{W}", Quote(tmp.path() / "W")}, std::pair{"{T}", Quote(Tile())}})
+    for (auto [key, value] : {std::pair{"{W}", Quote(work())}, std::pair{"{T}", Quote(zw::test::Tile())}})
       for (auto at = args.find(key); at != std::string::npos; at = args.find(key)) args.replace(at, 3, value);
-    return zw::test::RunTool(tmp.path(), args);
+    return SampleWorkTest::Run(args);
   }
-  static fs::path Tile() { return fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt"; }
   void Check(const Case& c) {
     const Outcome o = Run(c.args);
     EXPECT_EQ(o.exitCode, c.exitCode) << c.args << "\n" << o.out << o.err;
     EXPECT_NE((o.out + o.err).find(c.expect), std::string::npos) << c.args << "\n" << o.out << o.err;
   }
-  zw::test::TempDir tmp;
 };
 
 // (Their refusals, e.g. an unknown task or work directory: the tests/bad corpus.)
@@ -107,8 +98,7 @@ TEST_F(CliUsageTest, SampleTasksAreNamedAndFoundFromAnyDirectory) {
 // writes: a change of the model table that is not in the document fails here.
 TEST_F(CliUsageTest, ModelsDocumentIsUpToDate) {
   const fs::path doc = fs::path(RAVO_DATA_DIR) / ".." / "docs" / "models.md";
-  std::ifstream in(doc, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string text = zw::test::ReadAll(doc);
   const std::string begin = "<!-- ravoprop models --markdown: begin -->\n", end = "<!-- ravoprop models --markdown: end -->";
   const auto a = text.find(begin), b = text.find(end);
   ASSERT_TRUE(a != std::string::npos && b != std::string::npos && a < b) << doc << " lacks its markers";
@@ -116,25 +106,6 @@ TEST_F(CliUsageTest, ModelsDocumentIsUpToDate) {
   ASSERT_EQ(o.exitCode, 0) << o.err;
   EXPECT_TRUE(text.substr(a + begin.size(), b - a - begin.size()) == o.out)
       << doc << " is stale: put the output of `ravoprop models --markdown` between its markers";
-}
-
-// The model table and the field-definition table name the same keys for
-// every model, so `models CODE` and `template new` miss none and invent none.
-TEST(ModelTableTest, EveryTemplateKeyOfTheFieldDefinitionsIsDescribed) {
-  ASSERT_EQ(zw::ModelCodes().size(), 13u);
-  for (const auto& code : zw::ModelCodes()) {
-    std::string why;
-    const auto fields =
-        zw::platform::ReadDataSumFields(zw::platform::DefaultDataSumFile(), zw::TemplateTableType(code), &why);
-    ASSERT_TRUE(fields) << why;
-    const auto settings = zw::ModelSettings(code);
-    ASSERT_EQ(fields->size(), settings.size()) << code;
-    for (std::size_t i = 0; i < settings.size(); ++i) {
-      EXPECT_TRUE(zw::EqualsNoCase((*fields)[i].name, settings[i].key)) << code << " " << settings[i].key;
-      EXPECT_FALSE(settings[i].meaning.empty() || settings[i].allowed.empty()) << code << " " << settings[i].key;
-    }
-    EXPECT_FALSE(zw::ModelSummary(code).empty() || zw::ModelStudies(code).empty()) << code;
-  }
 }
 
 // A new user's path to a result: list the models, write each one's template,

@@ -6,7 +6,6 @@
 // edited by hand.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,7 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using zw::test::Quote;
 
 const fs::path kSource = fs::path(RAVO_TEST_DIR).parent_path();
 
@@ -61,19 +59,12 @@ class NewUserWalk : public ::testing::Test {
   // Runs a documented command in the empty directory; the terrain path of the
   // documents stands for the source tree's.
   zw::test::ToolOutcome Run(const std::string& documented) {
-    std::string args = Replace(documented.substr(std::string("ravoprop ").size()), "data/terrain/",
-                               (kSource / "data" / "terrain").string() + "/");
-    const std::string cmd = "cd " + Quote(dir()) + " && ZWRAVOPROP_HOME=" + Quote(tmp.path()) + " '" RAVO_TOOL_PATH
-                            "' " + args + " 2>" + Quote(tmp.path() / "err.txt") + " </dev/null";
-    zw::test::ToolOutcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    std::size_t n = 0;
-    while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    const int status = p ? pclose(p) : -1;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(tmp.path() / "err.txt");
-    o.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+    const std::string args = Replace(documented.substr(std::string("ravoprop ").size()), "data/terrain/",
+                                     (kSource / "data" / "terrain").string() + "/");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir());
+    const auto o = zw::test::RunTool(tmp.path(), args);
+    fs::current_path(before);
     return o;
   }
   // Runs it and expects exit 0 and the given text in its output.

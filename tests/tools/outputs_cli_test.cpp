@@ -1,31 +1,26 @@
 // What an engineer looks at, from the command line: the profile plot and link
-// budget of p2p, the coverage figures of run and stats, contours as vectors.
+// budget of p2p, the coverage figures of run and stats, contours as vectors,
+// the files a run names.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "TempDir.h"
-#include "ToolRun.h"
+#include "SampleWork.h"
 #include "coverage/ResultsExport.h"
-#include "platform/FileSystem.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using zw::test::Quote;
 
-class OutputsCliTest : public ::testing::Test {
+class OutputsCliTest : public zw::test::SampleWorkTest {
  protected:
-  void SetUp() override { zw::test::CopySample(work()); }
-  fs::path work() const { return tmp.path() / "W"; }
-  zw::test::ToolOutcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
   std::string Path() const {
-    return " --model LR --dem " + Quote(fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt") +
+    return " --model LR --dem " + Quote(zw::test::Tile()) +
            " --from 44.4365,-71.4131 --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --rx-agl 9.1";
   }
-  zw::test::TempDir tmp;
 };
 
 TEST_F(OutputsCliTest, P2PDrawsItsProfileAndGivesItsLinkBudget) {
@@ -93,6 +88,24 @@ TEST_F(OutputsCliTest, RunAndStatsGiveTheFiguresAndExportTracesContours) {
   for (const char* f : {"c.shp", "c.shx", "c.dbf", "c.prj"}) EXPECT_TRUE(fs::exists(tmp.path() / f)) << f;
   EXPECT_EQ(Run("export --task 1 --workdir " + Quote(work()) + " --contour --format png -o x.png").exitCode, 2);
   EXPECT_EQ(Run("export --task 1 --workdir " + Quote(work()) + " --levels 60 --format png -o x.png").exitCode, 2);
+}
+
+// `ravoprop run --task N --workdir DIR`: the area study of a stored task.
+// (A run without terrain: RunTransactionTest.FailedRunsKeepEveryFileAsItWas;
+// other refusals of `run`: the tests/bad corpus.)
+using RunCliTest = zw::test::SampleWorkTest;
+
+TEST_F(RunCliTest, SampleStudyRunsAndNamesItsFiles) {
+  const auto o = Run("run --task 1 --workdir " + Quote(work()) + " --threads 2 --details --dem " +
+                     Quote(zw::test::Tile()));
+  ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+  EXPECT_NE(o.out.find("Study of task 1 complete: 720 points, 720 computed (2 threads)"), std::string::npos) << o.out;
+  for (const char* f : {"R0000001.DBF", "T0000001.TXT", "S0000001.TXT"}) {
+    EXPECT_NE(o.out.find((work() / f).string()), std::string::npos) << f << "\n" << o.out;
+    EXPECT_TRUE(fs::is_regular_file(work() / f)) << f;
+  }
+  // --details: the points' accounts are in the report.
+  EXPECT_NE(zw::test::ReadAll(work() / "T0000001.TXT").find("\nAzimuth 350.00 "), std::string::npos);
 }
 
 }  // namespace

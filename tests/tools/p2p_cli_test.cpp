@@ -1,17 +1,21 @@
 // The `ravoprop p2p` command run as a program: JSON output, failures on
-// stderr with a non-zero exit, and batches with one JSON line per row.
+// stderr with a non-zero exit, and batches with one JSON line per row; with
+// --task N --workdir DIR, one path of the stored sample study through the
+// engine gives the same answer as the template form of the same path (same
+// terrain, same sampling step).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "ToolRun.h"
+#include "SampleWork.h"
 
 namespace {
 
@@ -19,17 +23,15 @@ namespace fs = std::filesystem;
 
 using Outcome = zw::test::ToolOutcome;
 using zw::test::Quote;
+using zw::test::Tile;
 
-class P2PCliTest : public ::testing::Test {
+class P2PCliTest : public zw::test::SampleWorkTest {
  protected:
   fs::path Write(const std::string& name, const std::string& text) {
     const auto p = tmp.path() / name;
     std::ofstream(p, std::ios::binary) << text;
     return p;
   }
-  // Runs the tool with the arguments (already quoted as needed); the program
-  // directory (and so the support log) is the temporary directory.
-  Outcome Run(const std::string& args) { return zw::test::RunTool(tmp.path(), args); }
   fs::path Template(const std::string& vartim = "50", const std::string& name = "T.INI") {
     return Write(name,
                  "[Propagation Model]\nMODEL=Longley-Rice\nLR_DESC=CLI test\nPOLARIZ=V\nCLIM_CODE=5\n"
@@ -43,8 +45,6 @@ class P2PCliTest : public ::testing::Test {
     for (int i = 0; i <= 150; ++i) s << 100 * i << "," << 200 + 150 * std::sin(i / 20.0) << "\n";
     return Write("p.csv", s.str());
   }
-
-  zw::test::TempDir tmp;
 };
 
 // The same path as text (the model named in lower case) and as JSON.
@@ -110,7 +110,7 @@ TEST_F(P2PCliTest, FailuresUnderJsonAreAJsonError) {
 TEST_F(P2PCliTest, BatchPrintsOneLinePerRow) {
   const auto tpl = Template();
   const auto prof = Profile();
-  const auto dem = std::string(RAVO_DATA_DIR) + "/terrain/N44W072.hgt";
+  const auto dem = Tile().string();
   const auto batch = Write("batch.csv",
                            "id,template,profile,dem,from,to,freq,tx_agl,rx_agl,erp\n"
                            "a," + tpl.string() + "," + prof.string() + ",,,,450,60,10,1 kW\n"
@@ -157,17 +157,13 @@ TEST_F(P2PCliTest, BatchPrintsOneLinePerRow) {
   EXPECT_NE(u.out.find("unknown column 'colour'"), std::string::npos) << u.out;
 }
 
-}  // namespace
-
-namespace {
-
 // Rounded Obstacle over Mount Washington on the bundled SRTM tile (whole
 // metres): the loss does not move with the sampling step nor with +-0.5 m of
 // roughness added to the profile.
 TEST_F(P2PCliTest, RoundedObstacleOnRealTerrainIsStableUnderStepAndRoughness) {
   const auto ro = Write("ro.ini", "[Propagation Model]\nMODEL=Rounded Obstacle\nRO_OBRES=5\nRO_OBRESUN=m\n"
                                   "RO_AMODE=DIF\nRO_DESC=Hills\n");
-  const std::string dem = Quote(fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt");
+  const std::string dem = Quote(Tile());
   const std::string path = " --from 44.20,-71.42 --to 44.34,-71.18 --freq 100 --tx-agl 10 --rx-agl 10 --json";
   auto loss = [&](const std::string& args) {
     const Outcome o = Run("p2p --template " + Quote(ro) + " " + args + path.substr(path.find(" --freq")));
@@ -198,6 +194,100 @@ TEST_F(P2PCliTest, RoundedObstacleOnRealTerrainIsStableUnderStepAndRoughness) {
     rough << line.substr(0, comma) << "," << e + ((seed >> 16) % 1001) / 1000.0 - 0.5 << "\n";
   }
   EXPECT_NEAR(loss("--profile " + Quote(Write("rough.csv", rough.str()))), at90, 0.5);
+}
+
+// ---- --task N --workdir DIR
+
+class P2PTaskCliTest : public zw::test::SampleWorkTest {
+ protected:
+  // The template form of task 1's path to `to`: the sample's 98.5 MHz, 50 kW,
+  // 100 m above ground, terrain every 90 m, and the receiver's 9.1 m as the
+  // task keeps it (a single, written out exactly).
+  std::string TemplateForm(const std::string& to) const {
+    std::ostringstream rx;
+    rx << std::setprecision(17) << static_cast<double>(9.1f);
+    return "p2p --json --template " + Quote(work() / "T0000001.INI") + " --dem " + Quote(Tile()) +
+           " --from 44.4365,-71.4131 " + to + " --step 90 --freq 98.5 --tx-agl 100 --rx-agl " + rx.str() +
+           " --erp 50 kW";
+  }
+};
+
+TEST_F(P2PTaskCliTest, SampleTaskPathEqualsTheTemplateForm) {
+  const std::string to = "--to 44.55,-71.25";
+  for (const std::string details : {"", " --details"}) {
+    const Outcome task =
+        Run("p2p --json --task 1 --workdir " + Quote(work()) + " --dem " + Quote(Tile()) + " " + to + details);
+    ASSERT_EQ(task.exitCode, 0) << task.err << task.out;
+    // The details in the installation's distance unit (miles when none is
+    // set), its receive level the link's threshold.
+    const Outcome tpl = Run(TemplateForm(to) + " --detail-units mi --threshold 60" + details);
+    ASSERT_EQ(tpl.exitCode, 0) << tpl.err << tpl.out;
+    const auto a = nlohmann::json::parse(task.out, nullptr, false);
+    const auto b = nlohmann::json::parse(tpl.out, nullptr, false);
+    ASSERT_FALSE(a.is_discarded()) << task.out;
+    ASSERT_FALSE(b.is_discarded()) << tpl.out;
+    EXPECT_EQ(a, b) << "task form:\n" << task.out << "\ntemplate form:\n" << tpl.out;
+    EXPECT_EQ(a["model"], "LR");
+    EXPECT_GT(a["points"].get<int>(), 100);
+    if (!details.empty()) {
+      EXPECT_NE(a["details"].get<std::string>(), "");
+    }
+  }
+}
+
+// Task 1 as a Bullington study (obstacles on the effective earth) with the given K-value.
+void MakeBullington(const fs::path& taskFile, const std::string& k) {
+  std::string text = zw::test::ReadAll(taskFile);
+  auto replace = [&](const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replace("MODEL=Longley-Rice", "MODEL=Bullington\nLoss_Mode=MIN DISTANCE\nBU_REFLECT=0");
+  replace("K-Value=1.333", "K-Value=" + k);
+  std::ofstream(taskFile, std::ios::binary | std::ios::trunc) << text;
+}
+
+TEST_F(P2PTaskCliTest, TheStudysKValueBendsTheEarthOfPathsAndRuns) {
+  const std::string to = "--to 44.2,-71.6";  // behind a ridge
+  std::map<std::string, double> field;
+  std::map<std::string, std::string> csv;
+  for (const std::string k : {"1", "1.333"}) {
+    fs::remove(work() / "T0000001.INI");
+    fs::copy_file(fs::path(RAVO_DATA_DIR) / "sample" / "T0000001.INI", work() / "T0000001.INI");
+    MakeBullington(work() / "T0000001.INI", k);
+    const Outcome task = Run("p2p --json --task 1 --workdir " + Quote(work()) + " --dem " + Quote(Tile()) + " " + to);
+    ASSERT_EQ(task.exitCode, 0) << task.err << task.out;
+    // The template form reads the K-value from the same file.
+    const Outcome tpl = Run(TemplateForm(to));
+    const auto a = nlohmann::json::parse(task.out, nullptr, false);
+    const auto b = nlohmann::json::parse(tpl.out, nullptr, false);
+    ASSERT_FALSE(a.is_discarded() || b.is_discarded()) << task.out << tpl.out;
+    // (the task form puts the transmitter on the task's site elevation, the
+    // template form on the profile's first point: a few millidecibels apart)
+    EXPECT_NEAR(a["net_field_dbu"].get<double>(), b["net_field_dbu"].get<double>(), 0.01);
+    EXPECT_DOUBLE_EQ(a["k_factor"].get<double>(), std::stod(k));
+    EXPECT_DOUBLE_EQ(b["k_factor"].get<double>(), std::stod(k));
+    field[k] = b["net_field_dbu"].get<double>();
+
+    const Outcome run = Run("run --task 1 --workdir " + Quote(work()) + " --dem " + Quote(Tile()));
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    const std::string report = zw::test::ReadAll(work() / "T0000001.TXT");
+    EXPECT_NE(report.find("Effective earth curvature " + std::string(k == "1" ? "1.000" : "1.333")),
+              std::string::npos);
+    const Outcome exp = Run("export --task 1 --workdir " + Quote(work()) + " --format csv -o " +
+                            Quote(tmp.path() / ("k" + k + ".csv")));
+    ASSERT_EQ(exp.exitCode, 0) << exp.err;
+    csv[k] = zw::test::ReadAll(tmp.path() / ("k" + k + ".csv"));
+  }
+  // A flatter earth lowers fewer obstacles out of the way: a different loss.
+  EXPECT_GT(std::fabs(field["1"] - field["1.333"]), 0.2) << field["1"] << " " << field["1.333"];
+  EXPECT_NE(csv["1"], csv["1.333"]);
+  // --k-value stands in for the file's (1.333 now).
+  const Outcome given = Run(TemplateForm(to) + " --k-value 1");
+  const auto g = nlohmann::json::parse(given.out, nullptr, false);
+  ASSERT_FALSE(g.is_discarded()) << given.out << given.err;
+  EXPECT_DOUBLE_EQ(g["net_field_dbu"].get<double>(), field["1"]);
 }
 
 }  // namespace

@@ -5,35 +5,39 @@
 // transmitter's ERP first, so that old and new results always differ; after
 // it, one command in the work directory (which finishes an interrupted
 // commit) and the files are compared with the ones before.
+//
+// Faults from outside the tool (FaultsTest): a results table path taken by a
+// directory, the results table removed or replaced during a run. Afterwards
+// the task database and task file are intact, the results table (when there
+// is one) is readable with finite values, and the next run works.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "TempDir.h"
-#include "ToolRun.h"
+#include "SampleWork.h"
 #include "platform/DbfTable.h"
+#include "tasks/TaskFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using zw::test::ReadAll;
 using zw::test::StartTool;
 using zw::test::WaitTool;
 
-const fs::path kTile = fs::path(RAVO_DATA_DIR) / "terrain" / "N44W072.hgt";
 const std::vector<std::string> kStudyFiles = {"R0000001.DBF", "T0000001.TXT", "S0000001.TXT", "T0000001.INI"};
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct Snapshot {
   std::map<std::string, std::string> files;
@@ -41,18 +45,10 @@ struct Snapshot {
   bool operator==(const Snapshot&) const = default;
 };
 
-class RunTransactionTest : public ::testing::Test {
+class RunTransactionTest : public zw::test::SampleWorkTest {
  protected:
-  void SetUp() override {
-    fs::create_directories(home());
-    zw::test::CopySample(work());
-  }
-  fs::path home() const { return tmp.path() / "home"; }
-  fs::path work() const { return tmp.path() / "work"; }
-  std::string Err() const { return ReadAll(home() / "stderr.txt"); }
-
   std::vector<std::string> RunArgs(const std::string& answer = "--no") const {
-    return {answer, "run", "--task", "1", "--threads", "2", "--workdir", work().string(), "--dem", kTile.string()};
+    return SampleWorkTest::RunArgs(answer);
   }
   // The staged report of a run under way, once it holds point details.
   bool PointsComputed() const {
@@ -64,14 +60,8 @@ class RunTransactionTest : public ::testing::Test {
     return false;
   }
   // The study's transmitter ERP (kW) in the task file.
-  void SetErp(double kw) {
-    const fs::path f = work() / "T0000001.INI";
-    std::string text = ReadAll(f);
-    const auto at = text.find("TX_A1ERP=");
-    ASSERT_NE(at, std::string::npos);
-    text.replace(at, text.find('\n', at) - at, "TX_A1ERP=" + std::to_string(kw));
-    std::ofstream(f, std::ios::binary) << text;
-  }
+  void SetErp(double kw) { SetTaskKey("TX_A1ERP", std::to_string(kw)); }
+  using SampleWorkTest::Run;
   int Run(const std::vector<std::string>& args, long fileSizeLimit = 0) {
     const int status = WaitTool(StartTool(home(), args, fileSizeLimit));
     EXPECT_TRUE(WIFEXITED(status)) << Err();
@@ -99,7 +89,7 @@ class RunTransactionTest : public ::testing::Test {
   // After one command in the work directory: the files before, or complete
   // new ones; never a mix, and no staging folder left.
   void ExpectOldOrNew(const Snapshot& before, const std::string& trial) {
-    zw::test::RunTool(home(), "task --workdir " + zw::test::Quote(work()) + " list");
+    Run("task --workdir " + zw::test::Quote(work()) + " list");
     const Snapshot after = Take();
     for (const auto& e : fs::directory_iterator(work()))
       EXPECT_NE(e.path().filename().string().rfind(".ravo-run-", 0), 0u) << trial << ": left " << e.path();
@@ -111,7 +101,6 @@ class RunTransactionTest : public ::testing::Test {
     EXPECT_EQ(after.flags, "TrueFalse") << trial << ": a complete study is locked and not incomplete";
   }
 
-  zw::test::TempDir tmp;
 };
 
 TEST_F(RunTransactionTest, InterruptedReRunsLeaveTheOldFilesOrCompleteNewOnes) {
@@ -172,13 +161,15 @@ TEST_F(RunTransactionTest, CtrlCAsksWhetherToKeepThePartialResults) {
       EXPECT_NE(after.files.at("R0000001.DBF"), before.files.at("R0000001.DBF"));
       EXPECT_EQ(after.flags, "FalseTrue") << "partial results are marked incomplete";
       EXPECT_NE(after.files.at("T0000001.TXT").find("INCOMPLETE STUDY"), std::string::npos);
-      EXPECT_NE(zw::test::RunTool(home(), "task --workdir " + zw::test::Quote(work()) + " list").out.find("incomplete"),
-                std::string::npos);
+      EXPECT_NE(Run("task --workdir " + zw::test::Quote(work()) + " list").out.find("incomplete"), std::string::npos);
     }
   }
 }
 
-// Runs that cannot finish, each refused with its reason and every file as it was.
+// Runs that cannot finish, each refused with its reason and every file as it
+// was. Without terrain under the study every point is missing; the questions
+// take their default (No) without a terminal, and the run reports each point,
+// then fails: a study that computed nothing is not a success.
 TEST_F(RunTransactionTest, FailedRunsKeepEveryFileAsItWas) {
   ASSERT_EQ(Run(RunArgs()), 0) << Err();
   const fs::path table = work() / "R0000001.DBF";
@@ -187,19 +178,21 @@ TEST_F(RunTransactionTest, FailedRunsKeepEveryFileAsItWas) {
     std::function<void()> before, after;
     std::vector<std::string> args;
     long fileSizeLimit;
-    const char* says;
+    std::vector<std::string> says;
   };
-  const fs::path elsewhere = fs::path(RAVO_DATA_DIR) / "terrain" / "N22W160.hgt";
   std::vector<std::string> wrongDem = RunArgs();
-  wrongDem.back() = elsewhere.string();
+  wrongDem.erase(wrongDem.begin());  // no answer given
+  wrongDem.back() = zw::test::Tile("N22W160.hgt").string();
   const Case cases[] = {
-      {"terrain that covers no point", [] {}, [] {}, wrongDem, 0, "No point of the study was computed"},
-      {"disk full", [] {}, [] {}, RunArgs(), 20000, "File too large"},
+      {"terrain that covers no point", [] {}, [] {}, wrongDem, 0,
+       {"No point of the study was computed", "720 points without terrain data",
+        "No topo elevation data found for azimuth 350"}},
+      {"disk full", [] {}, [] {}, RunArgs(), 20000, {"File too large"}},
       {"read-only results table", [&] { fs::permissions(table, fs::perms::owner_read | fs::perms::group_read); },
-       [&] { fs::permissions(table, fs::perms::owner_read | fs::perms::owner_write); }, RunArgs(), 0, "read-only"},
+       [&] { fs::permissions(table, fs::perms::owner_read | fs::perms::owner_write); }, RunArgs(), 0, {"read-only"}},
       {"read-only work directory",
        [&] { fs::permissions(work(), fs::perms::owner_read | fs::perms::owner_exec); },
-       [&] { fs::permissions(work(), fs::perms::owner_all); }, RunArgs(), 0, "read-only"},
+       [&] { fs::permissions(work(), fs::perms::owner_all); }, RunArgs(), 0, {"read-only"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -208,7 +201,7 @@ TEST_F(RunTransactionTest, FailedRunsKeepEveryFileAsItWas) {
     const auto mode = fs::status(table).permissions();
     c.before();
     EXPECT_EQ(Run(c.args, c.fileSizeLimit), 1);
-    EXPECT_NE(Err().find(c.says), std::string::npos) << Err();
+    for (const auto& text : c.says) EXPECT_NE(Err().find(text), std::string::npos) << text << "\n" << Err();
     EXPECT_EQ(fs::status(table).permissions(), c.name == std::string("read-only results table")
                                                    ? (fs::perms::owner_read | fs::perms::group_read)
                                                    : mode);
@@ -227,7 +220,7 @@ TEST_F(RunTransactionTest, KilledTaskCommandsLeaveWholeTasks) {
   std::mt19937 rng(7);
   int trials = 0;
   auto expectWhole = [&](const std::string& what) {
-    const auto list = zw::test::RunTool(home(), "task --workdir " + zw::test::Quote(work()) + " list");
+    const auto list = Run("task --workdir " + zw::test::Quote(work()) + " list");
     EXPECT_EQ(list.exitCode, 0) << what << list.err;
     zw::platform::DbfTable t;
     ASSERT_EQ(t.Open(work() / "ZWTasks.dbf", true), "") << what;
@@ -264,6 +257,122 @@ TEST_F(RunTransactionTest, ALinkAtTheReportsNameIsReplacedNotFollowed) {
   ASSERT_EQ(Run(RunArgs()), 0) << Err();
   EXPECT_EQ(ReadAll(outside), "not yours");
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(work() / "T0000001.TXT")));
+}
+
+// ---- Faults from outside the tool
+
+class FaultsTest : public zw::test::SampleWorkTest {
+ protected:
+  fs::path Results() const { return work() / "R0000001.DBF"; }
+  // Points every `stepKm` along the sample's 36 radials (the sample: 1.5 km).
+  void SetStep(const std::string& stepKm) { SetTaskKey("ADV RAD STEP COV", stepKm + "|km"); }
+
+  pid_t Start(const std::vector<std::string>& args) { return zw::test::StartTool(home(), args); }
+  int Wait(pid_t pid) {
+    const int status = zw::test::WaitTool(pid);
+    if (status == -1) ADD_FAILURE() << "still running after 60 s";
+    return status;
+  }
+  // Exited (did not crash) and no sanitizer report.
+  void ExpectNoCrash(int status) {
+    EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << "\n"
+                                   << Err();
+    EXPECT_EQ(Err().find("Sanitizer"), std::string::npos) << Err();
+    EXPECT_EQ(Err().find("runtime error:"), std::string::npos) << Err();
+  }
+
+  // The task database opens with task 1, the task file reads, and a results
+  // table that is there reads with finite values.
+  void ExpectIntact() {
+    zw::platform::DbfTable tasks;
+    ASSERT_EQ(tasks.Open(work() / "ZWTasks.dbf", true), "");
+    EXPECT_GE(tasks.RecordCount(), 1);
+    ASSERT_TRUE(tasks.Row(0).has_value());
+    const zw::tasks::TaskFile tf(work() / "T0000001.INI");
+    EXPECT_EQ(tf.Text("Propagation Model", "MODEL"), "Longley-Rice");
+    EXPECT_EQ(tf.Text("Facility Data", "TX_FREQMHZ"), "98.5");
+    EXPECT_EQ(tf.Text("TASK", "Task ID"), "0000001");
+    if (fs::is_regular_file(Results())) ExpectResultsFinite(false);
+  }
+  // Every record with a value holds a finite one; `complete`: every study
+  // point has been computed.
+  void ExpectResultsFinite(bool complete) {
+    zw::platform::DbfTable r;
+    ASSERT_EQ(r.Open(Results(), true), "");
+    int computed = 0;
+    for (int i = 0; i < r.RecordCount(); ++i) {
+      if (r.IsDeleted(i) || r.IsNull(i, "RDB_VAL")) continue;
+      const double v = r.Number(i, "RDB_VAL");
+      EXPECT_TRUE(std::isfinite(v)) << "record " << i;
+      if (v != -888888.0) ++computed;
+      else if (complete && r.Text(i, "RDB_DESC").rfind("TX SIT", 0) != 0) ADD_FAILURE() << "record " << i << " not computed";
+    }
+    if (complete) {
+      EXPECT_GT(computed, 0);
+    }
+  }
+  void ExpectNextRunWorks() {
+    const int status = Wait(Start(RunArgs()));
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << Err();
+    ExpectIntact();
+    ExpectResultsFinite(true);
+  }
+};
+
+TEST_F(FaultsTest, ResultsTablePathIsADirectory) {
+  // Works as root too: the table cannot take the place of a directory.
+  fs::create_directories(Results() / "inside");
+  const int status = Wait(Start(RunArgs()));
+  ExpectNoCrash(status);
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  EXPECT_NE(Err().find("did not run to its end"), std::string::npos) << Err();
+  EXPECT_TRUE(fs::is_directory(Results() / "inside"));
+  ExpectIntact();
+  fs::remove_all(Results());
+  ExpectNextRunWorks();
+}
+
+TEST_F(FaultsTest, ResultsTableRemovedDuringTheRun) {
+  // The run builds its table aside: the old one removed under it changes
+  // nothing, and the run ends with a complete new table.
+  SetStep("0.3");
+  ASSERT_EQ(WEXITSTATUS(Wait(Start(RunArgs()))), 0) << Err();
+  const pid_t pid = Start(RunArgs());
+  const auto staging = [&] {
+    for (const auto& e : fs::directory_iterator(work()))
+      if (e.path().filename().string().rfind(".ravo-run-", 0) == 0) return true;
+    return false;
+  };
+  for (int i = 0; i < 20000 && !staging(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(250));
+  fs::remove(Results());
+  const int status = Wait(pid);
+  ExpectNoCrash(status);
+  ASSERT_EQ(WEXITSTATUS(status), 0) << Err();
+  ASSERT_TRUE(fs::is_regular_file(Results()));
+  ExpectResultsFinite(true);
+  ExpectIntact();
+}
+
+TEST_F(FaultsTest, ResultsTableReplacedDuringTheRun) {
+  SetStep("0.3");
+  const pid_t pid = Start(RunArgs());
+  std::this_thread::sleep_for(400ms);
+  {
+    std::ofstream junk(work() / "junk.tmp", std::ios::binary);
+    junk << std::string(3000, '\x7f');
+  }
+  fs::rename(work() / "junk.tmp", Results());
+  const int status = Wait(pid);
+  ExpectNoCrash(status);
+  if (WEXITSTATUS(status) != 0) {
+    EXPECT_FALSE(Err().empty());
+  }
+  // The task is intact; whatever the table holds now, the next run replaces it.
+  zw::platform::DbfTable tasks;
+  ASSERT_EQ(tasks.Open(work() / "ZWTasks.dbf", true), "");
+  EXPECT_EQ(zw::tasks::TaskFile(work() / "T0000001.INI").Text("Propagation Model", "MODEL"), "Longley-Rice");
+  ExpectNextRunWorks();
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ std::shared_ptr<TerrainSource> Sample() {
   return t;
 }
 
-std::unique_ptr<clsPathElv> MakePath(double lat1, double lon1, double lat2, double lon2, double stepM) {
-  auto p = std::make_unique<clsPathElv>(Sample());
+std::unique_ptr<clsPathElv> MakePath(double lat1, double lon1, double lat2, double lon2, double stepM,
+                                     std::shared_ptr<TerrainSource> terrain = Sample()) {
+  auto p = std::make_unique<clsPathElv>(std::move(terrain));
   p->dStartLat(lat1);
   p->dStartLon(lon1);
   p->dEndLat(lat2);
@@ -41,23 +42,22 @@ std::unique_ptr<clsPathElv> MakePath(double lat1, double lon1, double lat2, doub
 }
 
 TEST(clsPathElv, ProfileIncludesBothEndsAtTheStep) {
-  auto pPtr = MakePath(44.27, -71.30, 44.35, -71.10, 100);
-  auto& p = *pPtr;
-  ASSERT_TRUE(p.ExtractProfile()) << p.sMessage();
-  const double len = p.dPathLth();
-  const auto& d = p.DIS_Array();
-  const auto& e = p.ELV_Array();
+  auto p = MakePath(44.27, -71.30, 44.35, -71.10, 100);
+  ASSERT_TRUE(p->ExtractProfile()) << p->sMessage();
+  const double len = p->dPathLth();
+  const auto& d = p->DIS_Array();
+  const auto& e = p->ELV_Array();
   ASSERT_EQ(d.size(), e.size());
-  ASSERT_EQ(p.iLastPoint(), static_cast<int>(d.size()) - 1);
+  ASSERT_EQ(p->iLastPoint(), static_cast<int>(d.size()) - 1);
   EXPECT_EQ(d.size(), static_cast<std::size_t>(std::ceil(len / 100)) + 1);
   EXPECT_EQ(d.front(), 0.0);
   EXPECT_NEAR(d.back(), len, 1e-6);
   for (std::size_t i = 1; i + 1 < d.size(); ++i) EXPECT_NEAR(d[i], 100.0 * i, 1e-9);
   EXPECT_LE(d.back() - d[d.size() - 2], 100.0);
-  EXPECT_FLOAT_EQ(e.front(), p.ElvAt(44.27, -71.30));
-  EXPECT_NEAR(e.back(), p.ElvAt(44.35, -71.10), 1e-3);
-  EXPECT_EQ(p.ELV_ArrayOBS(), e);  // no obstructions
-  EXPECT_EQ(p.sMessage(), "");
+  EXPECT_FLOAT_EQ(e.front(), p->ElvAt(44.27, -71.30));
+  EXPECT_NEAR(e.back(), p->ElvAt(44.35, -71.10), 1e-3);
+  EXPECT_EQ(p->ELV_ArrayOBS(), e);  // no obstructions
+  EXPECT_EQ(p->sMessage(), "");
 }
 
 // The sample tile read straight through GDAL, and a bilinear reading of it
@@ -125,79 +125,71 @@ TEST(clsPathElv, SamplesAreTheTerrainAtTheirGeodesicPoints) {
 }
 
 TEST(clsPathElv, UnitsConvertArraysAndRefuseUnknownUnits) {
-  auto pPtr = MakePath(44.1, -71.9, 44.2, -71.7, 200);
-  auto& p = *pPtr;
-  ASSERT_TRUE(p.ExtractProfile());
-  const auto e = p.ELV_Array();
-  const auto d = p.DIS_Array();
-  EXPECT_TRUE(p.sElvUnits("ft"));
-  EXPECT_TRUE(p.sDisUnits("km"));
-  EXPECT_NEAR(p.ELV_Array()[5], e[5] / 0.3048, 1e-2);
-  EXPECT_NEAR(p.DIS_Array()[5], d[5] / 1000, 1e-9);
-  EXPECT_NEAR(p.dStep(), 0.2, 1e-12);
-  ASSERT_TRUE(p.ExtractProfile());
-  EXPECT_NEAR(p.ELV_Array()[5], e[5] / 0.3048, 1e-2);
-  EXPECT_NEAR(p.DIS_Array().back(), d.back() / 1000, 1e-9);
-  EXPECT_FALSE(p.sDisUnits("yd"));
-  EXPECT_EQ(p.sDisUnits(), "km");
-  EXPECT_TRUE(p.sDisUnits("mi"));
-  EXPECT_NEAR(p.dPathLth(), d.back() / 1609.344, 1e-9);
-  EXPECT_EQ(p.ElvAt(10, 10), kNoElevation);  // the sentinel is not converted
+  auto p = MakePath(44.1, -71.9, 44.2, -71.7, 200);
+  ASSERT_TRUE(p->ExtractProfile());
+  const auto e = p->ELV_Array();
+  const auto d = p->DIS_Array();
+  EXPECT_TRUE(p->sElvUnits("ft"));
+  EXPECT_TRUE(p->sDisUnits("km"));
+  EXPECT_NEAR(p->ELV_Array()[5], e[5] / 0.3048, 1e-2);
+  EXPECT_NEAR(p->DIS_Array()[5], d[5] / 1000, 1e-9);
+  EXPECT_NEAR(p->dStep(), 0.2, 1e-12);
+  ASSERT_TRUE(p->ExtractProfile());
+  EXPECT_NEAR(p->ELV_Array()[5], e[5] / 0.3048, 1e-2);
+  EXPECT_NEAR(p->DIS_Array().back(), d.back() / 1000, 1e-9);
+  EXPECT_FALSE(p->sDisUnits("yd"));
+  EXPECT_EQ(p->sDisUnits(), "km");
+  EXPECT_TRUE(p->sDisUnits("mi"));
+  EXPECT_NEAR(p->dPathLth(), d.back() / 1609.344, 1e-9);
+  EXPECT_EQ(p->ElvAt(10, 10), kNoElevation);  // the sentinel is not converted
 }
 
 TEST(clsPathElv, RadialIsSampledOnceAndReused) {
   // Points along one azimuth, as a radial study asks for them.
-  auto reusedPtr = MakePath(44.27, -71.30, 0, 0, 90);
-  auto& reused = *reusedPtr;
-  clsPathElv fresh(Sample());
-  fresh.bReuseRadial(false);
-  fresh.dStartLat(44.27);
-  fresh.dStartLon(-71.30);
-  fresh.dStep(90);
+  auto reused = MakePath(44.27, -71.30, 0, 0, 90);
+  auto fresh = MakePath(44.27, -71.30, 0, 0, 90);
+  fresh->bReuseRadial(false);
   for (double km : {20.0, 5.0, 12.345, 24.0}) {
     double lat = 0, lon = 0;
     Geodesic::ForwardKm(44.27, -71.30, 63.0, km, lat, lon);
-    for (auto* p : {&reused, &fresh}) {
+    for (auto* p : {reused.get(), fresh.get()}) {
       p->dEndLat(lat);
       p->dEndLon(lon);
       ASSERT_TRUE(p->ExtractProfile());
     }
-    ASSERT_EQ(reused.ELV_Array().size(), fresh.ELV_Array().size());
-    for (std::size_t i = 0; i < fresh.ELV_Array().size(); ++i)
-      EXPECT_NEAR(reused.ELV_Array()[i], fresh.ELV_Array()[i], 1e-3);
-    EXPECT_EQ(reused.DIS_Array(), fresh.DIS_Array());
+    ASSERT_EQ(reused->ELV_Array().size(), fresh->ELV_Array().size());
+    for (std::size_t i = 0; i < fresh->ELV_Array().size(); ++i)
+      EXPECT_NEAR(reused->ELV_Array()[i], fresh->ELV_Array()[i], 1e-3);
+    EXPECT_EQ(reused->DIS_Array(), fresh->DIS_Array());
   }
   // A profile of a given length along the end point's azimuth.
-  ASSERT_TRUE(reused.ExtractProfile(7000));
-  EXPECT_NEAR(reused.DIS_Array().back(), 7000, 1e-9);
+  ASSERT_TRUE(reused->ExtractProfile(7000));
+  EXPECT_NEAR(reused->DIS_Array().back(), 7000, 1e-9);
 }
 
 TEST(clsPathElv, BadPathsGiveNoProfileAndAReason) {
-  auto pPtr = MakePath(44.2, -71.5, 44.2, -71.5, 100);
-  auto& p = *pPtr;
-  EXPECT_FALSE(p.ExtractProfile());
-  EXPECT_NE(p.sMessage().find("Zero-length path"), std::string::npos);
-  EXPECT_EQ(p.iLastPoint(), -1);
-  p.dEndLat(95);
-  EXPECT_FALSE(p.ExtractProfile());
-  EXPECT_NE(p.sMessage().find("Invalid path end points"), std::string::npos);
-  p.dEndLat(43.5);  // off the tile: no data at the end
-  EXPECT_FALSE(p.ExtractProfile());
-  EXPECT_NE(p.sMessage().find("at the end"), std::string::npos);
-  EXPECT_TRUE(p.ELV_Array().empty());
-  auto farPtr = MakePath(10, 10, 10.1, 10.1, 100);
-  auto& far = *farPtr;
-  EXPECT_FALSE(far.ExtractProfile());
-  EXPECT_EQ(far.sMessage(), "No terrain elevation data on the path");
+  auto p = MakePath(44.2, -71.5, 44.2, -71.5, 100);
+  EXPECT_FALSE(p->ExtractProfile());
+  EXPECT_NE(p->sMessage().find("Zero-length path"), std::string::npos);
+  EXPECT_EQ(p->iLastPoint(), -1);
+  p->dEndLat(95);
+  EXPECT_FALSE(p->ExtractProfile());
+  EXPECT_NE(p->sMessage().find("Invalid path end points"), std::string::npos);
+  p->dEndLat(43.5);  // off the tile: no data at the end
+  EXPECT_FALSE(p->ExtractProfile());
+  EXPECT_NE(p->sMessage().find("at the end"), std::string::npos);
+  EXPECT_TRUE(p->ELV_Array().empty());
+  auto far = MakePath(10, 10, 10.1, 10.1, 100);
+  EXPECT_FALSE(far->ExtractProfile());
+  EXPECT_EQ(far->sMessage(), "No terrain elevation data on the path");
   clsPathElv none;
   none.dEndLat(1);
   EXPECT_FALSE(none.ExtractProfile());
   EXPECT_NE(none.sMessage().find("No terrain elevation data"), std::string::npos);
-  auto hugePtr = MakePath(44.0, -72.0, 45.0, -71.0, 1);
-  auto& huge = *hugePtr;
-  huge.iMaxPoints(10000);
-  EXPECT_FALSE(huge.ExtractProfile());
-  EXPECT_NE(huge.sMessage().find("more than 10000"), std::string::npos);
+  auto huge = MakePath(44.0, -72.0, 45.0, -71.0, 1);
+  huge->iMaxPoints(10000);
+  EXPECT_FALSE(huge->ExtractProfile());
+  EXPECT_NE(huge->sMessage().find("more than 10000"), std::string::npos);
 }
 
 TEST(clsPathElv, ShortVoidsAreFilledLongOnesRefused) {
@@ -210,19 +202,14 @@ TEST(clsPathElv, ShortVoidsAreFilledLongOnesRefused) {
   });
   auto t = std::make_shared<TerrainSource>();
   ASSERT_EQ(t->Add(dir.path()), "");
-  clsPathElv p(t);
-  p.dStartLat(0.05);
-  p.dStartLon(0.0305);
-  p.dEndLat(0.05);
-  p.dEndLon(0.0605);
-  p.dStep(50);
-  ASSERT_TRUE(p.ExtractProfile()) << p.sMessage();
-  EXPECT_GT(p.iFilledPoints(), 0);
-  EXPECT_NE(p.sMessage().find("filled"), std::string::npos);
-  for (float v : p.ELV_Array()) EXPECT_GT(v, 120.0f);  // every point carries an elevation
-  p.dEndLon(0.0955);
-  EXPECT_FALSE(p.ExtractProfile());
-  EXPECT_NE(p.sMessage().find("No terrain elevation data on the path from"), std::string::npos);
+  auto p = MakePath(0.05, 0.0305, 0.05, 0.0605, 50, t);
+  ASSERT_TRUE(p->ExtractProfile()) << p->sMessage();
+  EXPECT_GT(p->iFilledPoints(), 0);
+  EXPECT_NE(p->sMessage().find("filled"), std::string::npos);
+  for (float v : p->ELV_Array()) EXPECT_GT(v, 120.0f);  // every point carries an elevation
+  p->dEndLon(0.0955);
+  EXPECT_FALSE(p->ExtractProfile());
+  EXPECT_NE(p->sMessage().find("No terrain elevation data on the path from"), std::string::npos);
 }
 
 TEST(clsPathElv, HostArraysAreTheProfileAndTheDatumIsHonoured) {
@@ -284,16 +271,15 @@ TEST(clsPathElv, ObstructionsStandOnThePath) {
   EXPECT_EQ(clsObstructions::CountRecords(dir.path() / "none.dbf"), -1);
   double lat = 0, lon = 0;
   Geodesic::ForwardKm(44.27, -71.30, 90.0, 5.0, lat, lon);
-  auto pPtr = MakePath(44.27, -71.30, lat, lon, 100);
-  auto& p = *pPtr;
-  p.cOBS(obs);
-  ASSERT_TRUE(p.ExtractProfile());
-  EXPECT_EQ(p.ELV_ArrayOBS(), p.ELV_Array());  // use flag off
+  auto p = MakePath(44.27, -71.30, lat, lon, 100);
+  p->cOBS(obs);
+  ASSERT_TRUE(p->ExtractProfile());
+  EXPECT_EQ(p->ELV_ArrayOBS(), p->ELV_Array());  // use flag off
   obs->bUse(true);
-  ASSERT_TRUE(p.ExtractProfile());
+  ASSERT_TRUE(p->ExtractProfile());
   EXPECT_NE(obs->Load().find("1 record(s) skipped"), std::string::npos);
-  const auto& e = p.ELV_Array();
-  const auto& o = p.ELV_ArrayOBS();
+  const auto& e = p->ELV_Array();
+  const auto& o = p->ELV_ArrayOBS();
   int raised = 0;
   for (std::size_t i = 0; i < e.size(); ++i)
     if (o[i] != e[i]) {
