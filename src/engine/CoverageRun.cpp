@@ -7,9 +7,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
 #if defined(__SANITIZE_THREAD__)
 #include <atomic>
-#include <thread>
 #endif
 
 #include "common/ErrorHandler.h"
@@ -274,6 +279,115 @@ struct Takeover {
   }
 };
 
+// The batches of a study: whole groups up to the batch size, and at least a
+// few groups per thread (radials longer than the batch would otherwise come
+// one per batch and leave the other threads idle); all groups at once when
+// they are computed elsewhere.
+struct Batches {
+  const std::vector<std::size_t>& groupStart;
+  std::size_t batch, minGroups;
+  bool allAtOnce;
+  bool Any(std::size_t g0) const { return g0 + 1 < groupStart.size(); }
+  std::size_t End(std::size_t g0) const {
+    std::size_t g1 = g0 + 1;
+    while (g1 + 1 < groupStart.size() &&
+           (allAtOnce || groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
+      ++g1;
+    return g1;
+  }
+  std::size_t Count(std::size_t g0, std::size_t g1) const { return groupStart[g1] - groupStart[g0]; }
+};
+
+// One thread that drives the crew through batch after batch on request, so
+// that the calling thread can hand the previous batch over meanwhile (the
+// same thread each time: the crew's per-thread workers are made once).
+class AheadThread {
+ public:
+  explicit AheadThread(Crew& crew) : crew_(crew), thread_([this] { Loop(); }) {}
+  ~AheadThread() {
+    {
+      std::lock_guard lock(m_);
+      quit_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  AheadThread(const AheadThread&) = delete;
+  AheadThread& operator=(const AheadThread&) = delete;
+
+  void Start(const std::vector<std::size_t>& groupStart, std::size_t g0, std::size_t g1,
+             std::vector<PointResult>& out) {
+    std::lock_guard lock(m_);
+    job_ = Job{&groupStart, g0, g1, &out};
+    busy_ = true;
+    cv_.notify_all();
+  }
+  // Waits for the batch started last; rethrows what computing it threw.
+  void Wait() {
+    std::unique_lock lock(m_);
+    cv_.wait(lock, [this] { return !busy_; });
+    if (auto e = std::exchange(failed_, nullptr)) std::rethrow_exception(e);
+  }
+
+ private:
+  struct Job {
+    const std::vector<std::size_t>* groupStart;
+    std::size_t g0, g1;
+    std::vector<PointResult>* out;
+  };
+  void Loop() {
+    std::unique_lock lock(m_);
+    for (;;) {
+      cv_.wait(lock, [this] { return quit_ || busy_; });
+      if (quit_) return;
+      const Job job = job_;
+      lock.unlock();
+      std::exception_ptr failed;
+      try {
+        crew_.Compute(*job.groupStart, job.g0, job.g1, *job.out);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+      lock.lock();
+      failed_ = failed;
+      busy_ = false;
+      cv_.notify_all();
+    }
+  }
+  Crew& crew_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  Job job_{};
+  bool busy_ = false, quit_ = false;
+  std::exception_ptr failed_;
+  std::thread thread_;  // last: it starts once the rest is made
+};
+
+// Threads computing one batch while the calling thread hands the previous
+// one over, so that the hand-over (progress, counts, questions) costs no
+// computing time. Results do not depend on it: every group is computed the
+// same way whoever computes it and whenever.
+std::string RunOverlapped(const Batches& b, Crew& crew, Takeover& take) {
+  AheadThread ahead(crew);
+  std::vector<PointResult> cur(b.Count(0, b.End(0))), next;
+  std::size_t g0 = 0, g1 = b.End(0);
+  ahead.Start(b.groupStart, g0, g1, cur);
+  ahead.Wait();
+  for (;;) {
+    const std::size_t h0 = g1, h1 = b.Any(h0) ? b.End(h0) : h0;
+    if (h1 > h0) {
+      next.assign(b.Count(h0, h1), PointResult{});
+      ahead.Start(b.groupStart, h0, h1, next);
+    }
+    take.Batch(b.groupStart[g0], cur);
+    if (h1 > h0) ahead.Wait();
+    if (h1 == h0 || take.stop || take.out.cancelled) return {};
+    std::swap(cur, next);
+    g0 = h0;
+    g1 = h1;
+  }
+}
+
 // Computes the study in batches and hands each over in table order. "" when
 // every batch came back (or the user stopped the run), else why not.
 std::string RunBatches(const CoverageRunInputs& in, int threads, Crew& crew, Takeover& take) {
@@ -281,19 +395,15 @@ std::string RunBatches(const CoverageRunInputs& in, int threads, Crew& crew, Tak
   // computed by one worker from the radial's first point on, so that every
   // radial is sampled the same way whatever the number of threads.
   const std::vector<std::size_t> groupStart = StudyGroups(*in.study);
-  const std::size_t batch = static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads);
-  const std::size_t minGroups = threads == 1 ? 1 : 4 * static_cast<std::size_t>(threads);
+  const Batches b{groupStart,
+                  static_cast<std::size_t>(std::max(1, in.batchPerThread)) * static_cast<std::size_t>(threads),
+                  threads == 1 ? std::size_t{1} : 4 * static_cast<std::size_t>(threads), bool(in.computeGroups)};
+  if (!b.Any(0)) return {};
+  if (threads > 1 && !in.computeGroups) return RunOverlapped(b, crew, take);
   std::vector<PointResult> results;
-  for (std::size_t g0 = 0; g0 + 1 < groupStart.size() && !take.stop && !take.out.cancelled;) {
-    // Whole groups up to the batch size, and at least a few groups per
-    // thread: radials longer than the batch would otherwise come one per
-    // batch and leave the other threads idle.
-    std::size_t g1 = g0 + 1;
-    while (g1 + 1 < groupStart.size() &&
-           (in.computeGroups || groupStart[g1 + 1] - groupStart[g0] <= batch || g1 - g0 < minGroups))
-      ++g1;
-    const std::size_t first = groupStart[g0];
-    const std::size_t count = groupStart[g1] - first;
+  for (std::size_t g0 = 0; b.Any(g0) && !take.stop && !take.out.cancelled;) {
+    const std::size_t g1 = b.End(g0);
+    const std::size_t count = b.Count(g0, g1);
     results.assign(count, PointResult{});
     if (in.computeGroups) {
       std::string why = in.computeGroups(g0, g1, results);
@@ -304,8 +414,8 @@ std::string RunBatches(const CoverageRunInputs& in, int threads, Crew& crew, Tak
     } else {
       crew.Compute(groupStart, g0, g1, results);
     }
+    take.Batch(groupStart[g0], results);
     g0 = g1;
-    take.Batch(first, results);
   }
   return {};
 }
