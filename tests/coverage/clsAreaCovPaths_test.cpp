@@ -18,15 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 using platform::ProfileGetString;
 
-void WriteText(const fs::path& file, const std::string& text) {
-  std::ofstream out(file, std::ios::binary);
-  out << text;
-}
+void WriteText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
-std::string ReadText(const fs::path& file) {
-  auto t = platform::ReadWholeFile(file);
-  return t ? *t : std::string();
-}
+std::string ReadText(const fs::path& file) { return platform::ReadWholeFile(file).value_or(""); }
 
 // Presses cancel when the progress value reaches a given point.
 class CancelAt : public QuietProgress {
