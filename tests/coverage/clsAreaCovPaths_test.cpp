@@ -490,8 +490,7 @@ TEST_F(AreaCovPathsTest, TileCancelAndOwnProgressWindow) {
   EXPECT_EQ(p->Max(), 20);
   // Without a window the object makes its own and closes it at the end.
   clsAreaCovPaths other;
-  auto t = *cov.task();
-  other.SetTask(t);
+  other.SetTask(*cov.task());
   other.SetTaskType("THRESHOLD (TILE)");
   other.SetTXLat(40);
   other.SetTXLon(-75);

@@ -70,9 +70,8 @@ TEST_F(TaskDb, SaveLoadAndDelete) {
   t.bLock = true;
   ASSERT_EQ(t.TaskSave(), "");
   ASSERT_TRUE(platform::ProfileWriteString("RX Facility", "Level 0", "39|dBu|50", t.TaskINIFile()));
-  ASSERT_TRUE(platform::WriteFileAtomic(t.TaskResultsFile(), "x"));
-  ASSERT_TRUE(platform::WriteFileAtomic(dir.path() / "S0000001.TXT", "x"));
-  ASSERT_TRUE(platform::WriteFileAtomic(dir.path() / "notes.txt", "x"));
+  for (const fs::path& f : {fs::path(t.TaskResultsFile()), dir.path() / "S0000001.TXT", dir.path() / "notes.txt"})
+    ASSERT_TRUE(platform::WriteFileAtomic(f, "x"));
 
   auto u = Task();
   u.SetTaskID(id);
@@ -84,9 +83,8 @@ TEST_F(TaskDb, SaveLoadAndDelete) {
   EXPECT_EQ(fs::path(u.TaskResultsFile()).filename(), "R0000001.DBF");
 
   ASSERT_EQ(u.TaskDeleteID(id), "");
-  EXPECT_FALSE(fs::exists(dir.path() / "T0000001.INI"));
-  EXPECT_FALSE(fs::exists(dir.path() / "R0000001.DBF"));
-  EXPECT_FALSE(fs::exists(dir.path() / "S0000001.TXT"));
+  for (const char* gone : {"T0000001.INI", "R0000001.DBF", "S0000001.TXT"})
+    EXPECT_FALSE(fs::exists(dir.path() / gone)) << gone;
   EXPECT_TRUE(fs::exists(dir.path() / "notes.txt"));
   u.SetTaskID(id);
   EXPECT_EQ(u.lTaskID(), kNoTask);
