@@ -18,15 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 using platform::ProfileGetString;
 
-void WriteText(const fs::path& file, const std::string& text) {
-  std::ofstream out(file, std::ios::binary);
-  out << text;
-}
+void WriteText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
-std::string ReadText(const fs::path& file) {
-  auto t = platform::ReadWholeFile(file);
-  return t ? *t : std::string();
-}
+std::string ReadText(const fs::path& file) { return platform::ReadWholeFile(file).value_or(""); }
 
 // Presses cancel when the progress value reaches a given point.
 class CancelAt : public QuietProgress {
@@ -496,8 +490,7 @@ TEST_F(AreaCovPathsTest, TileCancelAndOwnProgressWindow) {
   EXPECT_EQ(p->Max(), 20);
   // Without a window the object makes its own and closes it at the end.
   clsAreaCovPaths other;
-  auto t = *cov.task();
-  other.SetTask(t);
+  other.SetTask(*cov.task());
   other.SetTaskType("THRESHOLD (TILE)");
   other.SetTXLat(40);
   other.SetTXLon(-75);

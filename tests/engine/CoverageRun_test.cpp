@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "coverage/clsAreaCovPaths.h"
 #include "engine/PointResultCodec.h"
 #include "engine/clsRFProp.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/terrain/TerrainSource.h"
 #include "platform/terrain/clsPathElv.h"
@@ -61,6 +61,7 @@ class CancelAt : public coverage::QuietProgress {
 struct StudyRun {
   std::string result;
   CoverageRunOutcome outcome;
+  std::string firstTable;  // the results table after the first of two runs
 };
 
 // Computes groups as another process would: an engine of its own loads the
@@ -93,7 +94,10 @@ struct RunOptions {
   bool details = false;
   std::shared_ptr<platform::TerrainSource> terrain = nullptr;
   std::shared_ptr<coverage::ProgressWindow> progress = nullptr;
+  bool twice = false;  // a second run on the same engine
 };
+
+std::string FileText(const fs::path& file) { return platform::ReadWholeFile(file).value_or(""); }
 
 StudyRun RunStudy(const fs::path& work, const RunOptions& o = {}) {
   clsRFProp e;
@@ -111,6 +115,10 @@ StudyRun RunStudy(const fs::path& work, const RunOptions& o = {}) {
   }
   if (o.details) e.bDetails(true);
   r.result = e.RunCovArea();
+  if (o.twice && r.result.empty()) {
+    r.firstTable = FileText(work / "R0000001.DBF");
+    r.result = e.RunCovArea();
+  }
   r.outcome = e.LastRun();
   return r;
 }
@@ -121,11 +129,6 @@ std::vector<coverage::RdbRecord> Records(const fs::path& work) {
   db.SetSilent(true);
   if (!db.RDBSort("DESC", kSampleCode).empty()) return {};
   return db.ReadAll();
-}
-
-std::string FileText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> Lines(const fs::path& file) {
@@ -156,12 +159,14 @@ tasks::clsQXTask LoadTask(const fs::path& work) {
 
 // ---------------------------------------------------------------------------
 
+// Run twice on the same engine: the second run starts again and writes the same table.
 TEST(CoverageRun, SampleStudyRunsToItsEnd) {
   AreaInstall inst;
   const fs::path work = inst.NewWork("w");
   auto progress = std::make_shared<coverage::QuietProgress>();
-  const StudyRun r = RunStudy(work, {.threads = 2, .progress = progress});
+  const StudyRun r = RunStudy(work, {.threads = 2, .progress = progress, .twice = true});
   EXPECT_EQ(r.result, "");
+  EXPECT_EQ(FileText(work / "R0000001.DBF"), r.firstTable);
   EXPECT_TRUE(r.outcome.completed);
   EXPECT_FALSE(r.outcome.cancelled);
   EXPECT_EQ(r.outcome.points, kSamplePoints);
@@ -219,22 +224,6 @@ TEST(CoverageRun, SampleStudyRunsToItsEnd) {
   EXPECT_FALSE(t.bAmbiguous);
 }
 
-TEST(CoverageRun, SecondRunOnTheSameEngineStartsAgain) {
-  AreaInstall inst;
-  const fs::path work = inst.NewWork("w");
-  clsRFProp e;
-  e.bSilent(true);
-  e.sWorkDir(work.string());
-  e.cTerrain(SampleTerrain());
-  e.lTaskID(1);
-  ASSERT_NE(e.cTask(), nullptr) << e.sTaskMessage();
-  ASSERT_EQ(e.RunCovArea(), "");
-  const std::string first = FileText(work / "R0000001.DBF");
-  ASSERT_EQ(e.RunCovArea(), "");
-  EXPECT_EQ(e.LastRun().computed, kSamplePoints);
-  EXPECT_EQ(FileText(work / "R0000001.DBF"), first);
-}
-
 // The table and the report with point details are the same whatever the number
 // of threads; the details give one entry per computed point after the report
 // without details.
@@ -250,11 +239,9 @@ TEST(CoverageRun, ThreadCountDoesNotChangeTheResultsAndDetailsListEveryPoint) {
     const std::string table = FileText(work / "R0000001.DBF");
     ASSERT_FALSE(table.empty());
     // The report after its first line (the date and time of the run).
-    std::vector<std::string> lines = Lines(work / "T0000001.TXT");
-    ASSERT_GT(lines.size(), 1u);
-    lines.erase(lines.begin());
-    std::string details;
-    for (const auto& l : lines) details += l + "\n";
+    const std::string report = FileText(work / "T0000001.TXT");
+    ASSERT_NE(report.find('\n'), std::string::npos);
+    const std::string details = report.substr(report.find('\n') + 1);
     if (threads == 1) {
       table1 = table;
       details1 = details;
@@ -281,14 +268,6 @@ TEST(CoverageRun, ThreadCountDoesNotChangeTheResultsAndDetailsListEveryPoint) {
   ASSERT_GT(a.size(), 1u);
   EXPECT_TRUE(std::equal(a.begin() + 1, a.end(), b.begin() + 1));
   EXPECT_EQ(b[a.size()].rfind("Azimuth 0.00 ", 0), 0u) << b[a.size()];
-
-  // Part of a cancelled run: only the points written have entries.
-  const fs::path cancelled = inst.NewWork("cancelled");
-  inst.messages().Answer(true);
-  inst.messages().Answer(true);
-  const StudyRun r = RunStudy(cancelled, {.details = true, .progress = std::make_shared<CancelAt>(50)});
-  ASSERT_EQ(r.result.rfind("\nTask 1 CANCELLED by user\n", 0), 0u) << r.result;
-  EXPECT_EQ(DetailEntries(cancelled).size(), 49u);
 }
 
 TEST(CoverageRun, EveryPointEqualsThePointToPointRunOfItsPath) {
@@ -343,24 +322,38 @@ TEST(CoverageRun, EveryPointEqualsThePointToPointRunOfItsPath) {
             << " points: " << largest << " dB\n";
 }
 
-TEST(CoverageRun, CancelBeforeTheFirstPoint) {
+// Cancel pressed before the first point: Yes stops the run with nothing
+// computed; No clears the request and the study runs to its end.
+TEST(CoverageRun, CancelBeforeTheFirstPointAnsweredYesOrNo) {
   AreaInstall inst;
-  const fs::path work = inst.NewWork("w");
-  auto progress = std::make_shared<coverage::QuietProgress>();
-  progress->PressCancel();
-  inst.messages().Answer(true);
-  const StudyRun r = RunStudy(work, {.threads = 2, .progress = progress});
-  EXPECT_EQ(r.result.rfind("\nTask 1 CANCELLED by user", 0), 0u) << r.result;
-  EXPECT_FALSE(r.outcome.resultsWritten);
-  const auto q = inst.Questions("Cancel Study");
-  ASSERT_EQ(q.size(), 1u);
-  EXPECT_EQ(q[0].text, "Do you want to Cancel this study?\nTask 1: Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice "
-                       "radials\n\n\tClick Yes to Cancel the study\n\tClick No to continue running the study");
-  EXPECT_TRUE(progress->Closed());
-  // Nothing was computed: no table, not marked as done, no summary.
-  EXPECT_FALSE(fs::exists(work / "R0000001.DBF"));
-  EXPECT_FALSE(LoadTask(work).bLock);
-  EXPECT_FALSE(fs::exists(work / "S0000001.TXT"));
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    inst.messages().Clear();
+    const fs::path work = inst.NewWork(yes ? "yes" : "no");
+    auto progress = std::make_shared<coverage::QuietProgress>();
+    progress->PressCancel();
+    inst.messages().Answer(yes);
+    const StudyRun r = RunStudy(work, {.threads = 2, .progress = progress});
+    const auto q = inst.Questions("Cancel Study");
+    ASSERT_EQ(q.size(), 1u);  // after No, the request was cleared
+    EXPECT_EQ(q[0].text, "Do you want to Cancel this study?\nTask 1: Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice "
+                         "radials\n\n\tClick Yes to Cancel the study\n\tClick No to continue running the study");
+    EXPECT_TRUE(progress->Closed());
+    if (!yes) {
+      EXPECT_EQ(r.result, "");
+      EXPECT_TRUE(r.outcome.completed);
+      EXPECT_EQ(r.outcome.computed, kSamplePoints);
+      for (const auto& rec : Records(work)) EXPECT_NE(rec.val, coverage::kRdbNotComputed);
+      EXPECT_TRUE(LoadTask(work).bLock);
+      continue;
+    }
+    EXPECT_EQ(r.result.rfind("\nTask 1 CANCELLED by user", 0), 0u) << r.result;
+    EXPECT_FALSE(r.outcome.resultsWritten);
+    // Nothing was computed: no table, not marked as done, no summary.
+    EXPECT_FALSE(fs::exists(work / "R0000001.DBF"));
+    EXPECT_FALSE(LoadTask(work).bLock);
+    EXPECT_FALSE(fs::exists(work / "S0000001.TXT"));
+  }
 }
 
 TEST(CoverageRun, CancelDuringTheRunKeepsThePointsBeforeIt) {
@@ -371,15 +364,18 @@ TEST(CoverageRun, CancelDuringTheRunKeepsThePointsBeforeIt) {
   ASSERT_EQ(reference.size(), static_cast<std::size_t>(kSamplePoints));
 
   // Cancel confirmed at point 200 (a polled point inside a radial), partial
-  // results kept: points 1 to 199 are written, whatever the number of threads.
+  // results kept: points 1 to 199 are written, whatever the number of threads,
+  // and only they have entries in the report with point details.
   for (int threads : {1, 2}) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     inst.messages().Clear();
     const fs::path work = inst.NewWork("c" + std::to_string(threads));
     inst.messages().Answer(true);
     inst.messages().Answer(true);
-    const StudyRun r = RunStudy(work, {.threads = threads, .progress = std::make_shared<CancelAt>(200)});
+    const StudyRun r =
+        RunStudy(work, {.threads = threads, .details = true, .progress = std::make_shared<CancelAt>(200)});
     EXPECT_EQ(r.result, "\nTask 1 CANCELLED by user\n521 points not computed (the run was cancelled)");
+    EXPECT_EQ(DetailEntries(work).size(), 199u);
     EXPECT_EQ(inst.Questions("Cancel Study").size(), 1u);
     EXPECT_EQ(inst.Questions("Keep Partial Results").size(), 1u);
     const auto recs = Records(work);
@@ -403,21 +399,6 @@ TEST(CoverageRun, CancelDuringTheRunKeepsThePointsBeforeIt) {
   EXPECT_FALSE(r.outcome.resultsWritten);
   EXPECT_EQ(FileText(full / "R0000001.DBF"), before);
   EXPECT_TRUE(LoadTask(full).bLock);
-}
-
-TEST(CoverageRun, CancelAnsweredNoLetsTheStudyFinish) {
-  AreaInstall inst;
-  const fs::path work = inst.NewWork("w");
-  auto progress = std::make_shared<coverage::QuietProgress>();
-  progress->PressCancel();
-  inst.messages().Answer(false);
-  const StudyRun r = RunStudy(work, {.threads = 2, .progress = progress});
-  EXPECT_EQ(r.result, "");
-  EXPECT_EQ(inst.Questions("Cancel Study").size(), 1u);  // the request was cleared
-  EXPECT_TRUE(r.outcome.completed);
-  EXPECT_EQ(r.outcome.computed, kSamplePoints);
-  for (const auto& rec : Records(work)) EXPECT_NE(rec.val, coverage::kRdbNotComputed);
-  EXPECT_TRUE(LoadTask(work).bLock);
 }
 
 TEST(CoverageRun, MissingTerrainAsksEveryHundredPoints) {

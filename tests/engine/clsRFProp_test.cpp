@@ -158,11 +158,10 @@ TEST(RFPropFacility, EveryProblemIsCollectedAndReported) {
                    {"FAC_ELV", "100"}, {"TX_A1ERPUN", ""}, {"TX_FREQMHZ", "0"}}));
   const std::string m = e.sFacilityMessage();
   EXPECT_EQ(m.rfind("Invalid Task Fixed Facility Coordinates\n-888\n0", 0), 0u) << m;
-  EXPECT_NE(m.find("\n\nInvalid Task TX Site elevation"), std::string::npos);
-  EXPECT_NE(m.find("Invalid FAC TX ERP"), std::string::npos);
-  EXPECT_NE(m.find("Invalid Task TX Frequency"), std::string::npos);
   // Blank site units cannot be converted for the MSL antenna.
-  EXPECT_NE(m.find("Error converting FAC TX MSL Antenna height to AGL"), std::string::npos);
+  for (const char* says : {"\n\nInvalid Task TX Site elevation", "Invalid FAC TX ERP", "Invalid Task TX Frequency",
+                           "Error converting FAC TX MSL Antenna height to AGL"})
+    EXPECT_NE(m.find(says), std::string::npos) << says;
   EXPECT_TRUE(inst.Shown("Invalid Task TX Frequency"));
   EXPECT_NE(inst.Log().find("Invalid FAC TX ERP"), std::string::npos);
 
@@ -187,23 +186,20 @@ TEST(RFPropFacility, EveryProblemIsCollectedAndReported) {
 void MakeAntennaLibrary(const std::filesystem::path& dir) {
   using platform::DbfTable;
   std::filesystem::create_directories(dir);
-  auto table = [](const std::filesystem::path& file, const std::vector<platform::DbfField>& fields,
-                  const std::vector<std::vector<std::pair<std::string, FieldValue>>>& rows) {
-    ASSERT_EQ(DbfTable::Create(file, fields, true), "");
+  // A table of antenna A1's rows {a, b}.
+  auto table = [](const std::filesystem::path& file, const platform::DbfField& a, const platform::DbfField& b,
+                  const std::vector<std::pair<FieldValue, FieldValue>>& rows) {
+    ASSERT_EQ(DbfTable::Create(file, {{"ATYPE_ID", 'C', 12, 0}, a, b}, true), "");
     DbfTable t;
     ASSERT_EQ(t.Open(file), "");
-    for (const auto& r : rows) ASSERT_EQ(t.Append(r), "");
+    for (const auto& [x, y] : rows)
+      ASSERT_EQ(t.Append({{"ATYPE_ID", std::string("A1")}, {a.name, x}, {b.name, y}}), "");
     ASSERT_EQ(t.Close(), "");
   };
-  table(dir / "LIB.DBF", {{"ATYPE_ID", 'C', 12, 0}, {"GAIN", 'N', 8, 2}, {"GAIN_UN", 'C', 5, 0}},
-        {{{"ATYPE_ID", std::string("A1")}, {"GAIN", 6.0}, {"GAIN_UN", std::string("dBd")}}});
-  table(dir / "LIBAHD.DBF", {{"ATYPE_ID", 'C', 12, 0}, {"HOR_AZ", 'N', 8, 2}, {"HOR_FIELD", 'N', 8, 4}},
-        {{{"ATYPE_ID", std::string("A1")}, {"HOR_AZ", 0.0}, {"HOR_FIELD", 1.0}},
-         {{"ATYPE_ID", std::string("A1")}, {"HOR_AZ", 180.0}, {"HOR_FIELD", 0.5}}});
-  table(dir / "LIBAVD.DBF", {{"ATYPE_ID", 'C', 12, 0}, {"VERT_ANGLE", 'N', 8, 2}, {"VERT_FIELD", 'N', 8, 4}},
-        {{{"ATYPE_ID", std::string("A1")}, {"VERT_ANGLE", -10.0}, {"VERT_FIELD", 0.1}},
-         {{"ATYPE_ID", std::string("A1")}, {"VERT_ANGLE", 0.0}, {"VERT_FIELD", 1.0}},
-         {{"ATYPE_ID", std::string("A1")}, {"VERT_ANGLE", 5.0}, {"VERT_FIELD", 0.5}}});
+  table(dir / "LIB.DBF", {"GAIN", 'N', 8, 2}, {"GAIN_UN", 'C', 5, 0}, {{6.0, std::string("dBd")}});
+  table(dir / "LIBAHD.DBF", {"HOR_AZ", 'N', 8, 2}, {"HOR_FIELD", 'N', 8, 4}, {{0.0, 1.0}, {180.0, 0.5}});
+  table(dir / "LIBAVD.DBF", {"VERT_ANGLE", 'N', 8, 2}, {"VERT_FIELD", 'N', 8, 4},
+        {{-10.0, 0.1}, {0.0, 1.0}, {5.0, 0.5}});
 }
 
 TEST(RFPropFacility, AntennaFromTheLibraryOrPlainGain) {

@@ -70,9 +70,24 @@ TEST(TaskFile, MissingFileOrJunkGivesDefaults) {
   EXPECT_DOUBLE_EQ(junk.KValue(), 1.333);
 }
 
-TEST(ProfileEdit, WritesAllAtOnceAndKeepsOtherLines) {
+// A failed edit leaves the file and no temporary copy; a good one writes all at
+// once and keeps the other lines.
+TEST(ProfileEdit, WritesAllAtOnceAndKeepsOtherLinesOrLeavesTheFileIntact) {
   zw::test::TempDir d;
-  const auto p = Write(d, "T.INI", "; written by the host\r\n[Other]\r\nKeep=1\r\n[Facility Data]\r\nOLD=1\r\n");
+  const std::string before = "; written by the host\r\n[Other]\r\nKeep=1\r\n[Facility Data]\r\nOLD=1\r\n";
+  const auto p = Write(d, "T.INI", before);
+  ProfileEdit failing;
+  failing.Set("TASK", "Task Desc", "new").Set("TASK", "Task Stat", "3");
+  EXPECT_NE(failing.Apply(p, [](const std::filesystem::path&) { return false; }), "");
+  EXPECT_NE(failing.Apply(p, [](const std::filesystem::path&) -> bool { throw std::runtime_error("disk gone"); }), "");
+  ProfileEdit bad;
+  bad.Set("TASK", "a=b", "1");
+  EXPECT_NE(bad.Apply(p), "");
+  EXPECT_EQ(*platform::ReadWholeFile(p), before);
+  int files = 0;
+  for ([[maybe_unused]] const auto& x : std::filesystem::directory_iterator(d.path())) ++files;
+  EXPECT_EQ(files, 1);
+
   ProfileEdit e;
   TaskIdentity id;
   id.desc = "line one\nline two";  // a line break cannot start a new entry
@@ -87,27 +102,7 @@ TEST(ProfileEdit, WritesAllAtOnceAndKeepsOtherLines) {
   EXPECT_EQ(f.Identity().desc, "line one line two");
   EXPECT_DOUBLE_EQ(f.KValue(), 1.5);
   EXPECT_EQ(f.Results().descriptions.at(0), "LR RAD");
-  const auto text = *platform::ReadWholeFile(p);
-  EXPECT_EQ(text.rfind("; written by the host\r\n", 0), 0u);
-}
-
-TEST(ProfileEdit, FailureBeforeRenameLeavesFileIntact) {
-  zw::test::TempDir d;
-  const std::string before = "[TASK]\r\nTask Desc=old\r\n";
-  const auto p = Write(d, "T.INI", before);
-  ProfileEdit e;
-  e.Set("TASK", "Task Desc", "new").Set("TASK", "Task Stat", "3");
-  EXPECT_NE(e.Apply(p, [](const std::filesystem::path&) { return false; }), "");
-  EXPECT_NE(e.Apply(p, [](const std::filesystem::path&) -> bool { throw std::runtime_error("disk gone"); }), "");
-  EXPECT_EQ(*platform::ReadWholeFile(p), before);
-  // No temporary copy is left behind.
-  int files = 0;
-  for ([[maybe_unused]] const auto& x : std::filesystem::directory_iterator(d.path())) ++files;
-  EXPECT_EQ(files, 1);
-  ProfileEdit bad;
-  bad.Set("TASK", "a=b", "1");
-  EXPECT_NE(bad.Apply(p), "");
-  EXPECT_EQ(*platform::ReadWholeFile(p), before);
+  EXPECT_EQ(platform::ReadWholeFile(p)->rfind("; written by the host\r\n", 0), 0u);
 }
 
 TEST(PathsFile, ReadsRadialFieldsInAnySectionAndWhatTheWriterWrote) {

@@ -97,6 +97,11 @@ TEST(TaskSummary, SampleStudyReportIsWrittenToTheSummaryFile) {
                          "Mobile:",         "Surface Feature Files:", "Land Use Template:"};
   for (std::size_t i = 1; i < std::size(order); ++i) EXPECT_LT(at(order[i - 1]), at(order[i])) << order[i];
   EXPECT_EQ(l[static_cast<std::size_t>(at("Coverage Area:") - 1)], "");
+
+  // Without its task file nothing is written: the existing report is kept.
+  fs::remove(s.Task(1));
+  EXPECT_NE(WriteTaskSummary(t), "");
+  EXPECT_EQ(platform::ReadWholeFile(out).value_or(""), text);
 }
 
 // The sample task with some keys changed: the lines its summary must and must not hold.
@@ -185,30 +190,20 @@ TEST(TaskSummary, MissingSectionsAndFilesGiveClearText) {
       f, "[TASK]\n[Facility Data]\nFAC_LAT=abc\n[Quick Coverage]\nRad or Tile=X\nAdvanced Settings=1\n"
          "[Propagation Model]\nMODEL=Nonesuch\n[RX Facility]\nLevel 0=|dBu|\n"));
   const std::string bad = Build(f, 7);
-  EXPECT_LINE(bad, "\tNO FACILITY DESCRIPTION");
-  EXPECT_LINE(bad, "\tPosition: not given");
-  EXPECT_LINE(bad, "\tUnknown study area: Rad or Tile is \"X\"");
-  EXPECT_LINE(bad, "\tElevation increment: not given (invalid)");
-  EXPECT_LINE(bad, "\tUnknown propagation model: Nonesuch");
+  for (const char* line : {"\tNO FACILITY DESCRIPTION", "\tPosition: not given",
+                           "\tUnknown study area: Rad or Tile is \"X\"", "\tElevation increment: not given (invalid)",
+                           "\tUnknown propagation model: Nonesuch"})
+    EXPECT_LINE(bad, line);
 
   std::string text2 = "kept";
   EXPECT_EQ(BuildTaskSummary(-88, TaskFile(f), &text2), "No Task ID");
   EXPECT_EQ(text2, "");
   EXPECT_EQ(BuildTaskSummary(8, TaskFile(d.path() / "T0000008.INI"), nullptr).rfind("Task INI file not found", 0), 0u);
 
-  // No task number, or no task file: nothing written, an existing report kept.
+  // No task number: nothing written (no task file: SampleStudyReportIsWrittenToTheSummaryFile).
   clsQXTask none(d.path());
   none.SetSilent(true);
   EXPECT_EQ(WriteTaskSummary(none), "No Task ID");
-  SampleDir s;
-  clsQXTask t(s.d.path());
-  t.SetSilent(true);
-  t.SetTaskID(1);
-  const fs::path out = s.d.path() / "S0000001.TXT";
-  ASSERT_TRUE(platform::WriteFileAtomic(out, "old report\n"));
-  fs::remove(s.Task(1));
-  EXPECT_NE(WriteTaskSummary(t), "");
-  EXPECT_EQ(platform::ReadWholeFile(out).value_or(""), "old report\n");
 }
 
 TEST(TaskSummary, AggregateStudyListsMethodAndComponents) {
@@ -239,19 +234,18 @@ TEST(TaskSummary, AggregateStudyListsMethodAndComponents) {
 
   s.Write(10, head + "cboMathOpsIndex=9\n" + inputs);
   const std::string du = Build(s.Task(10), 10, Fixed(s.d.path()));
-  EXPECT_LINE(du, "Composite Study: D/U Ratio");
-  EXPECT_LINE(du, "\tD/U Ratio: 10 dB");
-  EXPECT_LINE(du, "\tAdditional U isolation: 6 dB");
-  EXPECT_LINE(du, "\t\tTask 0000001:Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials");
+  for (const char* line : {"Composite Study: D/U Ratio", "\tD/U Ratio: 10 dB", "\tAdditional U isolation: 6 dB",
+                           "\t\tTask 0000001:Sample: FM 98.5 MHz Mount Waumbek, Longley-Rice radials"})
+    EXPECT_LINE(du, line);
   EXPECT_NO_LINE(du, "\tMinimum Threshold Value: 30 dBu");
 
   // Composite, fewer inputs listed than declared.
   s.Write(10, "[TASK]\nTask Type=Composite Field (Tile)\ncboMathOpsIndex=0\n"
               "[Aggregate Results Input Files]\nNumber=3\nA=1\n");
   const std::string few = Build(s.Task(10), 10, Fixed(s.d.path()));
-  EXPECT_LINE(few, "Composite Study: Maximum");
-  EXPECT_LINE(few, "\tMinimum Threshold Value: not given");
-  EXPECT_LINE(few, "\t3 input tasks declared, 1 listed");
+  for (const char* line :
+       {"Composite Study: Maximum", "\tMinimum Threshold Value: not given", "\t3 input tasks declared, 1 listed"})
+    EXPECT_LINE(few, line);
 }
 
 TEST(TaskSummary, InterferenceStudyListsSignalsAndTheDtoUTable) {
