@@ -368,8 +368,8 @@ class AheadThread {
 // computing time. Results do not depend on it: every group is computed the
 // same way whoever computes it and whenever.
 std::string RunOverlapped(const Batches& b, Crew& crew, Takeover& take) {
-  AheadThread ahead(crew);
   std::vector<PointResult> cur(b.Count(0, b.End(0))), next;
+  AheadThread ahead(crew);  // after the vectors: it is joined before they go
   std::size_t g0 = 0, g1 = b.End(0);
   ahead.Start(b.groupStart, g0, g1, cur);
   ahead.Wait();
