@@ -272,21 +272,5 @@ TEST(ResultsDescriptionTest, FromSummary) {
   EXPECT_EQ(ContourLevelText("|dBu|50"), "");
 }
 
-TEST(CheckTaskFileTest, MessagesForBadFiles) {
-  zw::test::TempDir d;
-  EXPECT_EQ(CheckTaskFile(TaskFile(d.path() / "none.INI")).rfind("Task INI file not found:", 0), 0u);
-  const auto p = d.path() / "T.INI";
-  platform::WriteFileAtomic(p, "[TASK]\nTask Type=NONSENSE\n[Quick Coverage]\nRad or Tile=Tile\n");
-  const std::string m = CheckTaskFile(TaskFile(p));
-  EXPECT_NE(m.find("Unknown Task Type in the task file: NONSENSE"), std::string::npos);
-  EXPECT_NE(m.find("Empty Propagation model for Task"), std::string::npos);
-  EXPECT_NE(m.find("Invalid Topo Data Step in Task."), std::string::npos);
-  EXPECT_NE(m.find("Invalid Tile limits"), std::string::npos);
-  platform::WriteFileAtomic(p, "[TASK]\nTask Type=CONTOUR\n[Facility Data]\nFAC_DESC=x\n[Propagation Model]\nMODEL=LR\n"
-                               "[Quick Coverage]\nRad or Tile=C\nADV RAD STEP TOPO=0.1|km\n[RX Facility]\nLevel 0=39|dBu|0\n");
-  EXPECT_EQ(CheckTaskFile(TaskFile(p)),
-            "Contour percent value must be greater than zero and less than 100.\nSetting is 0");
-}
-
 }  // namespace
 }  // namespace zw::tasks
