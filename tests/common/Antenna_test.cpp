@@ -168,12 +168,7 @@ class AntennaLibrary : public ::testing::Test {
 
   // An antenna carrying a plain gain, mounting and an older pattern.
   static clsAntenna Prepared() {
-    clsAntenna a;
-    a.dGain = 3;
-    a.sGainUn = "dBd";
-    a.dOrien = 30;
-    a.dMTilt = 2;
-    a.bInverted = true;
+    clsAntenna a{.sDesc = "", .dGain = 3, .sGainUn = "dBd", .dOrien = 30, .dMTilt = 2, .bInverted = true};
     a.SetHorizontal({{0, 1}, {180, 2}});
     return a;
   }

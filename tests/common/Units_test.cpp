@@ -141,9 +141,7 @@ TEST(ConvertGain, DipoleIsotropicRelativeAndPatternsRelativeToMaximum) {
   EXPECT_EQ(msg.rfind("Convert: 1234.5000", 0), 0u) << msg;
 }
 
-void WriteFile(const std::filesystem::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
+void WriteFile(const std::filesystem::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 TEST(SystemUnits, AcceptedValuesAndDefaultsAlsoWhenCached) {
   test::TempDir dir;

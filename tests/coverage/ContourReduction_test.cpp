@@ -38,14 +38,8 @@ class ContourReductionTest : public test::ModelTestEnv {
     for (double v : values) Add(az, d++, v);
   }
   ContourRequest Request(double level, double pct) {
-    ContourRequest r;
-    r.studyDesc = "ABCCTR study";
-    r.taskFile = taskFile;
-    r.levelDbu = level;
-    r.percent = pct;
-    r.txLat = kTxLat;
-    r.txLon = kTxLon;
-    return r;
+    return {.studyDesc = "ABCCTR study", .taskFile = taskFile, .levelDbu = level, .percent = pct, .txLat = kTxLat,
+            .txLon = kTxLon};
   }
   std::string Run(double level, double pct, ContourOutcome& out, std::ostream* listing = nullptr) {
     EXPECT_EQ(db.RDBSort("ASC", kStudy), "");

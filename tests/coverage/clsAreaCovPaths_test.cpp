@@ -95,16 +95,9 @@ class AreaCovPathsTest : public ::testing::Test {
     EXPECT_EQ(t.Open(ResultsFile(), true), "");
     for (int r = 0; r < t.RecordCount(); ++r) {
       if (t.IsDeleted(r)) continue;
-      RdbRecord x;
-      x.desc = t.Text(r, "RDB_DESC");
-      x.lat = t.Number(r, "RDB_LAT");
-      x.lon = t.Number(r, "RDB_LON");
-      x.az = t.Number(r, "RDB_AZ");
-      x.dis = t.Number(r, "RDB_DIS");
-      x.val = t.Number(r, "RDB_VAL");
-      x.elvEmpty = t.IsNull(r, "RDB_ELV");
-      x.elv = static_cast<float>(t.Number(r, "RDB_ELV"));
-      out.push_back(x);
+      out.push_back({.desc = t.Text(r, "RDB_DESC"), .lat = t.Number(r, "RDB_LAT"), .lon = t.Number(r, "RDB_LON"),
+                     .az = t.Number(r, "RDB_AZ"), .dis = t.Number(r, "RDB_DIS"), .val = t.Number(r, "RDB_VAL"),
+                     .elv = static_cast<float>(t.Number(r, "RDB_ELV")), .elvEmpty = t.IsNull(r, "RDB_ELV")});
     }
     return out;
   }

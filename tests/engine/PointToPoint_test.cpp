@@ -172,13 +172,8 @@ TEST_F(P2PTest, RunsACsvProfile) {
   ASSERT_EQ(ReadProfileCsv(r.profileCsv, d, e), "");
   std::vector<double> pfl{200.0, 100.0};
   for (float x : e) pfl.push_back(x);
-  LRInputs in;
-  in.dTxHeightM = 50;
-  in.dRxHeightM = 10;
-  in.dFreqMHz = 450;
-  in.iMDVAR = 12;
   clsLRCore core;
-  const LRResult lr = core.PointToPoint(pfl, in);
+  const LRResult lr = core.PointToPoint(pfl, {.dTxHeightM = 50, .dRxHeightM = 10, .dFreqMHz = 450, .iMDVAR = 12});
   ASSERT_TRUE(lr.bOK);
   EXPECT_EQ(out.modelLossDb, lr.dAttenDB);
   EXPECT_EQ(out.deltaHM, lr.dDeltaHM);

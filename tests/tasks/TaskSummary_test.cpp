@@ -43,12 +43,7 @@ struct SampleDir {
   void EditSample(const ProfileEdit& e) const { ASSERT_EQ(e.Apply(Task(1)), ""); }
 };
 
-SummaryOptions Fixed(const fs::path& dir = {}) {
-  SummaryOptions o;
-  o.dateLine = "DATE";
-  o.workDir = dir;
-  return o;
-}
+SummaryOptions Fixed(const fs::path& dir = {}) { return {.workDir = dir, .dtouFile = "", .dateLine = "DATE"}; }
 
 std::string Build(const fs::path& file, int id = 1, SummaryOptions o = Fixed()) {
   std::string text;

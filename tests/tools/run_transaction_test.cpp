@@ -47,9 +47,7 @@ struct Snapshot {
 
 class RunTransactionTest : public zw::test::SampleWorkTest {
  protected:
-  std::vector<std::string> RunArgs(const std::string& answer = "--no") const {
-    return SampleWorkTest::RunArgs(answer);
-  }
+  std::vector<std::string> RunArgs(const std::string& answer = "--no") const { return SampleWorkTest::RunArgs(answer); }
   // The staged report of a run under way, once it holds point details.
   bool PointsComputed() const {
     for (const auto& e : fs::directory_iterator(work()))

@@ -38,9 +38,7 @@ namespace {
 using Make = std::function<std::unique_ptr<clsQXAreaCov>()>;
 using Tmpl = std::function<std::shared_ptr<FieldCollection>()>;
 template <class C>
-Make New() {
-  return [] { return std::make_unique<C>(); };
-}
+Make New() { return [] { return std::make_unique<C>(); }; }
 Tmpl T(std::initializer_list<std::pair<const char*, const char*>> kv) {
   const std::vector<std::pair<const char*, const char*>> v(kv);
   return [v] {

@@ -264,14 +264,11 @@ TEST(LRReference, TerrainIrregularityFitAndProfileAnalysis) {
   // NTIA ITM tests/TestQuickPfl.cpp: horizons, delta-h and effective heights of
   // an 8-interval profile for an effective earth radius of 7860 km.
   const std::vector<double> pfl = {8.0, 100.0, 1.0, 2.0, 3.0, 5.0, 3.0, 5.0, 3.0, 2.0, 1.0};
-  LRInputs in;
-  in.dTxHeightM = 6.0;
-  in.dRxHeightM = 5.0;
-  in.dFreqMHz = 100.0;
   // the fixed refractivity that gives an effective curvature of 1 / 7860 km
-  in.dSeaRefrac = 179.3 * std::log((1.0 - 1.0 / 7860e3 / 157e-9) / 0.04665);
+  const double seaRefrac = 179.3 * std::log((1.0 - 1.0 / 7860e3 / 157e-9) / 0.04665);
   clsLRCore core;
-  const LRResult r = core.PointToPoint(pfl, in);
+  const LRResult r =
+      core.PointToPoint(pfl, {.dTxHeightM = 6.0, .dRxHeightM = 5.0, .dFreqMHz = 100.0, .dSeaRefrac = seaRefrac});
   ASSERT_TRUE(r.bOK);
   EXPECT_NEAR(core.State().gme, 1.0 / 7860e3, 1e-20);
   EXPECT_NEAR(core.State().the[0], -0.0011422640014581357, 1e-12);
@@ -309,12 +306,8 @@ TEST(LRReference, VariabilityClimatesAndModes) {
       {7, 3, 62.171720116596696},  {1, 0, 65.983366483245064}, {1, 1, 65.975212768420008},
       {1, 2, 54.938699908329184},  {1, 13, 59.833829899214862}, {1, 23, 53.043626273213889}};
   clsLRCore core;
-  clsLRCore::VariabilityPath p;
-  p.dDistM = 10000.0;
-  p.dFreqMHz = 3500.0;
-  p.dHeM = {100.0, 100.0};
-  p.dDeltaHM = 10.0;
-  p.dArefDB = 50.0;
+  clsLRCore::VariabilityPath p{
+      .dDistM = 10000.0, .dFreqMHz = 3500.0, .dHeM = {100.0, 100.0}, .dDeltaHM = 10.0, .dArefDB = 50.0};
   double maxDiff = 0.0;
   for (const Row& w : rows) {
     p.iClimate = w.climate;

@@ -160,8 +160,7 @@ TEST(LRCore, MeanElevationRuleFixedRefractivityAndErrorLevels) {
     for (int i = ja; i <= jb; ++i) s += p[i - 1];
     return s / (jb - ja + 1);
   };
-  LRInputs in = Inputs(200.0, 20.0, 20.0);
-  in.dSeaRefrac = 0.0;
+  const LRInputs in{.dTxHeightM = 20.0, .dRxHeightM = 20.0, .dFreqMHz = 200.0, .dSeaRefrac = 0.0};
   clsLRCore c;
   // {np, ja, jb}: ja 4.6 rounded, 4.5, 6.5 and 5.5 to even.
   const int ranges[][3] = {{16, 5, 17}, {15, 4, 17}, {35, 6, 35}, {25, 6, 25}};
@@ -172,9 +171,7 @@ TEST(LRCore, MeanElevationRuleFixedRefractivityAndErrorLevels) {
   }
   EXPECT_DOUBLE_EQ(c.State().ens, 301.0 * std::exp(-c.State().zsys / 9460.0));
   clsLRCore c2;
-  LRInputs in2 = Inputs(200.0, 20.0, 20.0);
-  in2.dSurRefrac = 330.0;
-  in2.dSeaRefrac = 301.0;
+  LRInputs in2{.dTxHeightM = 20.0, .dRxHeightM = 20.0, .dFreqMHz = 200.0, .dSurRefrac = 330.0, .dSeaRefrac = 301.0};
   const auto high = FlatProfile(100, 20e3, 2000.0);
   ASSERT_TRUE(c2.PointToPoint(high, in2).bOK);
   EXPECT_DOUBLE_EQ(c2.State().ens, 301.0);
@@ -231,11 +228,8 @@ TEST(LRCore, MeanElevationRuleFixedRefractivityAndErrorLevels) {
 TEST(LRCore, ClimateAndModeDefaultsAndVariabilityModes) {
   clsLRCore c;
   const auto p = HillyProfile(200, 60e3);
-  LRInputs in = Inputs(300.0, 30.0, 10.0);
-  in.dTimPct = 90.0;
-  in.dLocPct = 80.0;
-  in.dSitPct = 70.0;
-  in.iClimate = 5;
+  LRInputs in{.dTxHeightM = 30.0, .dRxHeightM = 10.0, .dFreqMHz = 300.0, .iClimate = 5, .dSitPct = 70.0,
+              .dLocPct = 80.0, .dTimPct = 90.0};
   const LRResult r5 = c.PointToPoint(p, in);
   for (std::int16_t bad : {0, 8, -3}) {
     in.iClimate = bad;
@@ -263,7 +257,6 @@ TEST(LRCore, ClimateAndModeDefaultsAndVariabilityModes) {
   clsLRCore c2;
   const auto p2 = HillyProfile(300, 70e3);
   LRInputs in2 = Inputs(500.0, 40.0, 10.0);
-  in2.iMDVAR = 3;
   auto at = [&](std::int16_t md, double t, double l, double s) {
     in2.iMDVAR = md;
     in2.dTimPct = t;
