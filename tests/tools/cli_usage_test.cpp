@@ -50,7 +50,7 @@ TEST_F(CliUsageTest, GroupOptionsGoBeforeOrAfterTheirSubcommand) {
 
 // Coordinates and heights are read whole in every form accepted (their
 // refusals, exit 2: the tests/bad corpus).
-TEST_F(CliUsageTest, InputsAreReadWholeOrRefused) {
+TEST_F(CliUsageTest, InputsInEveryAcceptedFormAreReadWhole) {
   const std::string path = " --dem {T} --to 44.30,-71.20 --freq 98.5 --tx-agl 100 --model LR --json";
   using std::string;
   const Case cases[] = {
