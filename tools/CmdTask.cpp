@@ -218,8 +218,10 @@ void PrintState(clsQXTask& t, const TaskFile& f) {
             << "  Summary:        " << file(t.TaskSummaryFile()) << "\n";
 }
 
-// Opens task id in t; the exit status of the failure, or 0.
-int OpenTask(std::int32_t id, clsQXTask& t) {
+// Opens the task the options name in t; the exit status of the failure, or 0.
+int OpenTask(const TaskOptions& o, clsQXTask& t) {
+  const std::int32_t id = IdOf(o);
+  if (id < 1) return Failed("Invalid Task ID: " + o.id);
   t.SetSilent(true);
   t.SetTaskID(id);
   if (!t.LastError().empty()) return Failed(t.LastError());
@@ -228,10 +230,8 @@ int OpenTask(std::int32_t id, clsQXTask& t) {
 }
 
 int RunShow(const TaskOptions& o) {
-  const std::int32_t id = IdOf(o);
-  if (id < 1) return Failed("Invalid Task ID: " + o.id);
   clsQXTask t(WorkDir(o));
-  if (const int rc = OpenTask(id, t); rc != 0) return rc;
+  if (const int rc = OpenTask(o, t); rc != 0) return rc;
   const TaskFile f = t.File();
   std::cout << "Task " << t.sTaskID() << ": " << t.sDesc << "\n"
             << "  Mode:           " << t.GetTaskMode() << "\n"
@@ -244,7 +244,7 @@ int RunShow(const TaskOptions& o) {
     std::string text;
     SummaryOptions so;
     so.workDir = t.WorkDir();
-    BuildTaskSummary(id, f, &text, so);
+    BuildTaskSummary(t.lTaskID(), f, &text, so);
     std::cout << text;
     PrintState(t, f);
     return 0;
@@ -316,10 +316,8 @@ int RunImport(const TaskOptions& o) {
 }
 
 int RunSummary(const TaskOptions& o) {
-  const std::int32_t id = IdOf(o);
-  if (id < 1) return Failed("Invalid Task ID: " + o.id);
   clsQXTask t(WorkDir(o));
-  if (const int rc = OpenTask(id, t); rc != 0) return rc;
+  if (const int rc = OpenTask(o, t); rc != 0) return rc;
   SummaryOptions so;
   so.dtouFile = o.dtouFile;
   std::string text;
