@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -303,7 +302,8 @@ struct Batches {
 // same thread each time: the crew's per-thread workers are made once).
 class AheadThread {
  public:
-  explicit AheadThread(Crew& crew) : crew_(crew), thread_([this] { Loop(); }) {}
+  AheadThread(Crew& crew, const std::vector<std::size_t>& groupStart)
+      : crew_(crew), groupStart_(groupStart), thread_([this] { Loop(); }) {}
   ~AheadThread() {
     {
       std::lock_guard lock(m_);
@@ -315,10 +315,10 @@ class AheadThread {
   AheadThread(const AheadThread&) = delete;
   AheadThread& operator=(const AheadThread&) = delete;
 
-  void Start(const std::vector<std::size_t>& groupStart, std::size_t g0, std::size_t g1,
-             std::vector<PointResult>& out) {
+  // Starts computing groups [g0, g1) into out.
+  void Start(std::size_t g0, std::size_t g1, std::vector<PointResult>& out) {
     std::lock_guard lock(m_);
-    job_ = Job{&groupStart, g0, g1, &out};
+    job_ = Job{g0, g1, &out};
     busy_ = true;
     cv_.notify_all();
   }
@@ -331,7 +331,6 @@ class AheadThread {
 
  private:
   struct Job {
-    const std::vector<std::size_t>* groupStart;
     std::size_t g0, g1;
     std::vector<PointResult>* out;
   };
@@ -344,7 +343,7 @@ class AheadThread {
       lock.unlock();
       std::exception_ptr failed;
       try {
-        crew_.Compute(*job.groupStart, job.g0, job.g1, *job.out);
+        crew_.Compute(groupStart_, job.g0, job.g1, *job.out);
       } catch (...) {
         failed = std::current_exception();
       }
@@ -355,6 +354,7 @@ class AheadThread {
     }
   }
   Crew& crew_;
+  const std::vector<std::size_t>& groupStart_;
   std::mutex m_;
   std::condition_variable cv_;
   Job job_{};
@@ -369,15 +369,15 @@ class AheadThread {
 // same way whoever computes it and whenever.
 std::string RunOverlapped(const Batches& b, Crew& crew, Takeover& take) {
   std::vector<PointResult> cur(b.Count(0, b.End(0))), next;
-  AheadThread ahead(crew);  // after the vectors: it is joined before they go
+  AheadThread ahead(crew, b.groupStart);  // after the vectors: it is joined before they go
   std::size_t g0 = 0, g1 = b.End(0);
-  ahead.Start(b.groupStart, g0, g1, cur);
+  ahead.Start(g0, g1, cur);
   ahead.Wait();
   for (;;) {
     const std::size_t h0 = g1, h1 = b.Any(h0) ? b.End(h0) : h0;
     if (h1 > h0) {
       next.assign(b.Count(h0, h1), PointResult{});
-      ahead.Start(b.groupStart, h0, h1, next);
+      ahead.Start(h0, h1, next);
     }
     take.Batch(b.groupStart[g0], cur);
     if (h1 > h0) ahead.Wait();
