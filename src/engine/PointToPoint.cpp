@@ -269,9 +269,7 @@ std::string CheckProfile(const std::vector<double>& distM, const std::vector<flo
   // The engine's rule for DIS_Array: the spacing is the first interval and
   // the number of intervals comes from the points. Each later interval may
   // carry the rounding of distances written with a few decimals; the last
-  // one may be shorter (a profile sampled from terrain ends at the receiver),
-  // and the models lay such a profile on even spacing as they do a terrain
-  // path's.
+  // one may be shorter, and the models lay such a profile on even spacing.
   const double step = distM[1] - distM[0];
   if (!(step > 0)) return "Profile distances must increase from the transmitter";
   const double tol = std::max(1e-3, 0.01 * step);

@@ -114,14 +114,11 @@ void GeodesicLine::Extend(std::size_t span) {
     const Node a = last_;
     const Node b = MakeNode(static_cast<double>(spans_.size() + 1) * h);
     Span sp{};
-    const auto fit = [&](double p0, double m0, double p1, double m1, double* c) {
-      c[0] = p0;
-      c[1] = h * m0;
-      c[2] = 3 * (p1 - p0) - h * (2 * m0 + m1);
-      c[3] = 2 * (p0 - p1) + h * (m0 + m1);
-    };
-    fit(a.lat, a.dLat, b.lat, b.dLat, sp.lat);
-    fit(a.lon, a.dLon, b.lon, b.dLon, sp.lon);
+    const Pair p0 = {a.lat, a.lon}, m0 = {a.dLat, a.dLon}, p1 = {b.lat, b.lon}, m1 = {b.dLat, b.dLon};
+    sp.c[0] = p0;
+    sp.c[1] = h * m0;
+    sp.c[2] = 3 * (p1 - p0) - h * (2 * m0 + m1);
+    sp.c[3] = 2 * (p0 - p1) + h * (m0 + m1);
     sp.exact = std::fabs(a.lat) > kExactAboveLatDeg || std::fabs(b.lat) > kExactAboveLatDeg;
     spans_.push_back(sp);
     last_ = b;
@@ -141,8 +138,9 @@ void GeodesicLine::Position(double sM, double& lat, double& lon) {
     return;
   }
   const double t = (sM - static_cast<double>(j) * kNodeSpacingM) / kNodeSpacingM;
-  lat = c.lat[0] + t * (c.lat[1] + t * (c.lat[2] + t * c.lat[3]));
-  lon = c.lon[0] + t * (c.lon[1] + t * (c.lon[2] + t * c.lon[3]));
+  const Pair v = c.c[0] + t * (c.c[1] + t * (c.c[2] + t * c.c[3]));
+  lat = v[0];
+  lon = v[1];
 }
 
 void GeodesicLine::Positions(std::size_t first, std::size_t n, double step, double* lat, double* lon) {
@@ -165,8 +163,9 @@ void GeodesicLine::Positions(std::size_t first, std::size_t n, double step, doub
       continue;
     }
     const double t = (sM - static_cast<double>(j) * kNodeSpacingM) / kNodeSpacingM;
-    lat[k] = c.lat[0] + t * (c.lat[1] + t * (c.lat[2] + t * c.lat[3]));
-    lon[k] = c.lon[0] + t * (c.lon[1] + t * (c.lon[2] + t * c.lon[3]));
+    const Pair v = c.c[0] + t * (c.c[1] + t * (c.c[2] + t * c.c[3]));
+    lat[k] = v[0];
+    lon[k] = v[1];
   }
 }
 

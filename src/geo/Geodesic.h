@@ -91,9 +91,11 @@ class GeodesicLine {
 
  private:
   // The cubic of one span between nodes: value = c[0] + t (c[1] + t (c[2] + t c[3]))
-  // with t = (s - start of span) / kNodeSpacingM.
+  // with t = (s - start of span) / kNodeSpacingM; latitude and longitude side
+  // by side, so that both go through each step together.
+  using Pair = double __attribute__((vector_size(16)));  // {latitude, longitude}
   struct Span {
-    double lat[4], lon[4];
+    Pair c[4];
     bool exact;  // reaches beyond 80 degrees: solved at every point
   };
   struct Node {

@@ -30,7 +30,7 @@ TEST_F(OutputsCliTest, P2PDrawsItsProfileAndGivesItsLinkBudget) {
     std::string expect;
   } cases[] = {
       {"p2p" + Path() + " --rx-gain 0 dBd --threshold 60 --plot " + Quote(tmp.path() / "p.png"), 0,
-       "Threshold:                   60.00 dBu (margin -0.84 dB)"},
+       "Threshold:                   60.00 dBu (margin -0.93 dB)"},
       {"p2p --task 1 --workdir " + Quote(work()) + " --to 44.30,-71.20 --rx-agl 9.1 --json --plot " +
            Quote(tmp.path() / "t.svg"),
        0, "\"threshold\": {\n   \"unit\": \"dBu\",\n   \"value\": 60.0"},

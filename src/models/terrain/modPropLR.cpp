@@ -413,8 +413,14 @@ LRResult clsLRCore::PointToPoint(std::span<const double> pfl, const LRInputs& in
                         ? static_cast<long>(3.0 + 0.1 * pfl[0])
                         : lr::roundHalfEven(3.0 + 0.1 * pfl[0]);
     const long jb = np - ja + 6;
-    for (long i = ja - 1; i < jb; ++i) zsys += pfl[i];
-    zsys /= static_cast<double>(jb - ja + 1);
+    double odd = 0.0;  // (two sums, so that each addition need not wait on the one before)
+    long i = ja - 1;
+    for (; i + 1 < jb; i += 2) {
+      zsys += pfl[i];
+      odd += pfl[i + 1];
+    }
+    if (i < jb) zsys += pfl[i];
+    zsys = (zsys + odd) / static_cast<double>(jb - ja + 1);
     ns = in.dSurRefrac;
   }
   prop_.zsys = zsys;

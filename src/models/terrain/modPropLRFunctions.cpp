@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -23,26 +24,22 @@ constexpr double kAhdC[3] = {-4.343, -1.086, 2.171};
 
 using lr::sq;
 
-// The k-th largest minus the k-th smallest of a (1 <= k <= a.size()); a is
-// reordered. The values are counted into buckets of equal width between the
-// least and the greatest (the bucket of a value never decreases as the value
-// grows), the buckets holding the two ranks are found from the counts, and
-// only their few values are selected among: a terrain profile's deviations
-// are too orderly for a plain selection's branches, which cost more than
-// the rest of the routine.
-double DecileSpread(std::span<double> a, std::size_t k) {
+constexpr double kHuge = std::numeric_limits<double>::max();
+
+// The k-th largest minus the k-th smallest of a (1 <= k <= a.size()), whose
+// least and greatest values are lo and hi. The values are counted into
+// buckets of equal width between the two (the bucket of a value never
+// decreases as the value grows), the buckets holding the two ranks are found
+// from the counts, and only their few values are selected among: a terrain
+// profile's deviations are too orderly for a plain selection's branches,
+// which cost more than the rest of the routine.
+double DecileSpread(std::span<const double> a, std::size_t k, double lo, double hi) {
   const std::size_t n = a.size();
   if (n == 0) return 0.0;
   k = std::clamp<std::size_t>(k, 1, n);
-  double lo = a[0], hi = a[0];
-  for (const double x : a) {
-    lo = std::min(lo, x);
-    hi = std::max(hi, x);
-  }
   if (!(hi > lo)) return 0.0;  // all equal
   constexpr int kBuckets = 64;
   const double scale = kBuckets / (hi - lo);
-  std::array<int, kBuckets> count{};
   std::array<std::uint8_t, 256> shortList;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
   std::vector<std::uint8_t> longList;
   std::uint8_t* bucketOf = shortList.data();
@@ -50,33 +47,51 @@ double DecileSpread(std::span<double> a, std::size_t k) {
     longList.resize(n);
     bucketOf = longList.data();
   }
-  for (std::size_t i = 0; i < n; ++i) {
+  std::size_t i = 0;
+  for (; i < n; ++i) {
     const double t = (a[i] - lo) * scale;
-    const int b = t < kBuckets - 1 ? static_cast<int>(t) : kBuckets - 1;  // (not a number: the last)
-    bucketOf[i] = static_cast<std::uint8_t>(b);
-    ++count[static_cast<std::size_t>(b)];
+    bucketOf[i] = static_cast<std::uint8_t>(t < kBuckets - 1 ? static_cast<int>(t) : kBuckets - 1);  // (NaN: the last)
   }
-  // The value of rank `rank` (0 = least) among the n.
-  const auto valueOfRank = [&](std::size_t rank) {
-    int b = 0;
-    std::size_t below = 0;
-    while (below + static_cast<std::size_t>(count[static_cast<std::size_t>(b)]) <= rank)
-      below += static_cast<std::size_t>(count[static_cast<std::size_t>(b++)]);
-    std::array<double, 256> few;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
-    std::vector<double> many;
-    double* in = few.data();
-    if (static_cast<std::size_t>(count[static_cast<std::size_t>(b)]) > few.size()) {
-      many.resize(static_cast<std::size_t>(count[static_cast<std::size_t>(b)]));
-      in = many.data();
-    }
-    std::size_t m = 0;
-    for (std::size_t i = 0; i < n; ++i)
-      if (bucketOf[i] == b) in[m++] = a[i];
-    const std::size_t r = rank - below;
-    std::nth_element(in, in + r, in + m);
-    return in[r];
+  // Four tallies: neighbouring values mostly share a bucket, and one tally
+  // would make each count wait on the one before.
+  std::array<std::array<int, kBuckets>, 4> tally{};
+  for (i = 0; i + 3 < n; i += 4)
+    for (std::size_t t = 0; t < 4; ++t) ++tally[t][bucketOf[i + t]];
+  for (; i < n; ++i) ++tally[0][bucketOf[i]];
+  std::array<std::size_t, kBuckets> count{};
+  for (std::size_t b = 0; b < kBuckets; ++b)
+    count[b] = static_cast<std::size_t>(tally[0][b] + tally[1][b] + tally[2][b] + tally[3][b]);
+  // The bucket of rank `rank` (0 = least) and the rank within it.
+  const auto locate = [&](std::size_t rank, std::size_t& within) {
+    std::uint8_t b = 0;
+    while (rank >= count[b]) rank -= count[b++];
+    within = rank;
+    return b;
   };
-  return valueOfRank(n - k) - valueOfRank(k - 1);
+  std::size_t rLo = 0, rHi = 0;
+  const std::uint8_t bLo = locate(k - 1, rLo), bHi = locate(n - k, rHi);
+  // Both buckets' values in one pass without a branch per value: each value
+  // is written to both lists and kept where its bucket matches.
+  std::array<double, 256> fewLo, fewHi;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+  std::vector<double> manyLo, manyHi;
+  double* inLo = fewLo.data();
+  double* inHi = fewHi.data();
+  if (n > fewLo.size()) {
+    manyLo.resize(n);
+    manyHi.resize(n);
+    inLo = manyLo.data();
+    inHi = manyHi.data();
+  }
+  std::size_t mLo = 0, mHi = 0;
+  for (i = 0; i < n; ++i) {
+    inLo[mLo] = a[i];
+    inHi[mHi] = a[i];
+    mLo += bucketOf[i] == bLo ? 1 : 0;
+    mHi += bucketOf[i] == bHi ? 1 : 0;
+  }
+  std::nth_element(inLo, inLo + rLo, inLo + mLo);
+  std::nth_element(inHi, inHi + rHi, inHi + mHi);
+  return inHi[rHi] - inLo[rLo];
 }
 
 }  // namespace
@@ -193,12 +208,24 @@ void z1sq1(std::span<const double> z, double x1, double x2, double& z0, double& 
   xb += x;
   double a = 0.5 * (z[ja + 2] + z[jb + 2]);
   double b = 0.5 * (z[ja + 2] - z[jb + 2]) * x;
-  for (long i = 2; i <= n; ++i) {
-    ++ja;
-    x += 1.0;
-    a += z[ja + 2];
-    b += z[ja + 2] * x;
+  // The sums over points ja + 1 .. ja + n - 1, in two halves (even and odd
+  // steps) so that each addition need not wait on the one before.
+  double a1 = 0.0, b1 = 0.0;
+  const double* zi = z.data() + ja + 3;
+  long i = 0;
+  for (; i + 1 < n - 1; i += 2) {
+    const double xi0 = x + static_cast<double>(i + 1), xi1 = x + static_cast<double>(i + 2);
+    a += zi[i];
+    b += zi[i] * xi0;
+    a1 += zi[i + 1];
+    b1 += zi[i + 1] * xi1;
   }
+  if (i < n - 1) {
+    a += zi[i];
+    b += zi[i] * (x + static_cast<double>(i + 1));
+  }
+  a += a1;
+  b += b1;
   a /= xa;
   b = b * 12.0 / ((xa * xa + 2.0) * xa);
   z0 = a - b * xb;
@@ -219,27 +246,49 @@ double d1thx(std::span<const double> pfl, double x1, double x2) {
   s[0] = sn;
   s[1] = 1.0;
   xb = (xb - xa) / sn;
-  long k = static_cast<long>(xa + 1.0);
-  xa -= static_cast<double>(k);
+  const long k0 = static_cast<long>(xa + 1.0);
+  xa -= static_cast<double>(k0);
+  // Point j lies xa + j xb intervals past point k0 (the published loop
+  // carries that sum from point to point; here each point is placed on its
+  // own, so that no point waits on the one before).
   for (long j = 0; j < n; ++j) {
-    while (xa > 0.0 && k < np) {
-      xa -= 1.0;
-      ++k;
+    const double p = xa + static_cast<double>(j) * xb;
+    long m = static_cast<long>(p);
+    m += p > static_cast<double>(m) ? 1 : 0;  // the first point at or beyond p
+    long k = k0 + m;
+    double f = p - static_cast<double>(m);
+    if (k > np) {  // beyond the last point: extended from the last interval
+      f += static_cast<double>(k - np);
+      k = np;
     }
-    s[j + 2] = pfl[k + 2] + (pfl[k + 2] - pfl[k + 1]) * xa;
-    xa = xa + xb;
+    s[j + 2] = pfl[k + 2] + (pfl[k + 2] - pfl[k + 1]) * f;
   }
   z1sq1(s, 0.0, sn, xa, xb);
   xb = (xb - xa) / sn;
-  for (long j = 0; j < n; ++j) {
-    s[j + 2] -= xa;
-    xa = xa + xb;
+  // The deviations from that line, and their extremes (two of each, so that
+  // neither chain waits on the other).
+  double lo0 = kHuge, hi0 = -kHuge, lo1 = kHuge, hi1 = -kHuge;
+  long j = 0;
+  for (; j + 1 < n; j += 2) {
+    const double d0 = s[j + 2] - (xa + static_cast<double>(j) * xb);
+    const double d1 = s[j + 3] - (xa + static_cast<double>(j + 1) * xb);
+    s[j + 2] = d0;
+    s[j + 3] = d1;
+    lo0 = std::min(lo0, d0);
+    hi0 = std::max(hi0, d0);
+    lo1 = std::min(lo1, d1);
+    hi1 = std::max(hi1, d1);
+  }
+  if (j < n) {
+    s[j + 2] -= xa + static_cast<double>(j) * xb;
+    lo0 = std::min(lo0, s[j + 2]);
+    hi0 = std::max(hi0, s[j + 2]);
   }
   // The published routine's quantiles: the elements at ka - 1 and kb - 1 =
   // n - ka of the deviations in decreasing order, that is the ka-th largest
   // and the ka-th smallest.
-  double v = DecileSpread(std::span<double>(s).subspan(2, static_cast<std::size_t>(n)),
-                          static_cast<std::size_t>(ka));
+  double v = DecileSpread(std::span<const double>(s).subspan(2, static_cast<std::size_t>(n)),
+                          static_cast<std::size_t>(ka), std::min(lo0, lo1), std::max(hi0, hi1));
   v /= 1.0 - 0.8 * std::exp(-(x2 - x1) / 50e3);
   return v;
 }

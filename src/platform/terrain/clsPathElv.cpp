@@ -219,11 +219,13 @@ bool clsPathElv::ExtractProfile(double length) {
   // A profile with data at every sample (the usual case) goes straight to its
   // arrays; one with voids is mended first.
   bool whole = ee > kNoElevationLimit;
-  for (std::size_t i = 0; i <= last; ++i) {
-    elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
-    whole &= r.e[i] > kNoElevationLimit;
-  }
+  for (std::size_t i = 0; i <= last; ++i) whole &= r.e[i] > kNoElevationLimit;
   if (whole) {
+    if (ef == 1.0) {
+      std::copy(r.e.begin(), r.e.begin() + static_cast<std::ptrdiff_t>(n - 1), elv_.begin());
+    } else {
+      for (std::size_t i = 0; i <= last; ++i) elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
+    }
     elv_[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
     for (std::size_t i = 0; i < n; ++i) dis_[i] = distOf(i) * df;
     ApplyObstructions(az, distM, stepM);
@@ -251,16 +253,23 @@ bool clsPathElv::PlanProfile(double length, double& az, double& distM, double& s
     if (stepM <= 0) stepM = terrain_->ResolutionAt(endLat_, endLon_, *cursor_);
     if (stepM <= 0) stepM = kFallbackStepM;
   }
-  // Points at k * step while short of the end (by more than a millimetre), then the end.
-  const double kLast = std::ceil(distM / stepM - 1e-9 / stepM) - 1.0;
+  // The profile's intervals: as many as whole steps reach the end, an end
+  // within 5 cm of a whole step counting as on it (what the positions of a
+  // study's points are rounded to leaves them that near).
+  constexpr double kOnStepM = 0.05;
+  const double kLast = std::ceil((distM - kOnStepM) / stepM) - 1.0;
   if (kLast + 2.0 > static_cast<double>(maxPoints_)) {
     message_ = "The path of " + Metres(distM) + " would need more than " + std::to_string(maxPoints_) +
                " profile points at a step of " + Metres(stepM);
     return false;
   }
   last = static_cast<std::size_t>(std::max(kLast, 0.0));
-  if (static_cast<double>(last) * stepM >= distM - 1e-3 && last > 0) --last;
-
+  // The samples are evenly spaced, no farther apart than the step: at whole
+  // steps when the end is on one (the points of a radial study then share
+  // their samples), else at the length over the count of intervals, so that
+  // no model has to lay the profile on even spacing again.
+  const double intervals = static_cast<double>(last + 1);
+  if (intervals * stepM > distM + kOnStepM) stepM = distM / intervals;
   return true;
 }
 

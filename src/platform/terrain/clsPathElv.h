@@ -1,9 +1,10 @@
 #pragma once
 // The terrain profile object: elevations along the geodesic from a start
-// point (the transmitter) to an end point, sampled at a fixed step, both ends
-// included (the last interval may be shorter). Elevations come from a shared
-// TerrainSource; obstruction heights from an obstruction object are added to
-// a second array where they stand on the path.
+// point (the transmitter) to an end point, both ends included, evenly spaced
+// no farther apart than the step (at whole steps when the end lies on one,
+// else at the length over the count of intervals). Elevations come from a
+// shared TerrainSource; obstruction heights from an obstruction object are
+// added to a second array where they stand on the path.
 //
 // Units: elevations "m" or "ft", distances "m", "km", "mi" or "ft"; both
 // default to "m". The step and every length handed in or out are in the
@@ -11,10 +12,10 @@
 // (ELV_Array, ELV_ArrayOBS, DIS_Array); those are then the profile until
 // ClearArrays or a new terrain source.
 //
-// Profiles to points on one azimuth from the same start reuse one sampled
-// radial: its samples are computed once and extended as longer paths are
-// asked for. One object serves one thread; the terrain source behind it may
-// be shared.
+// Profiles to points at whole steps on one azimuth from the same start reuse
+// one sampled radial: its samples are computed once and extended as longer
+// paths are asked for. One object serves one thread; the terrain source
+// behind it may be shared.
 #include <algorithm>
 #include <cstdint>
 #include <limits>

@@ -41,7 +41,9 @@ std::unique_ptr<clsPathElv> MakePath(double lat1, double lon1, double lat2, doub
   return p;
 }
 
-TEST(clsPathElv, ProfileIncludesBothEndsAtTheStep) {
+// A path that ends between whole steps is sampled evenly, its spacing the
+// length over the fewest intervals no longer than the step.
+TEST(clsPathElv, ProfileIncludesBothEndsEvenlySpaced) {
   auto p = MakePath(44.27, -71.30, 44.35, -71.10, 100);
   ASSERT_TRUE(p->ExtractProfile()) << p->sMessage();
   const double len = p->dPathLth();
@@ -49,11 +51,11 @@ TEST(clsPathElv, ProfileIncludesBothEndsAtTheStep) {
   const auto& e = p->ELV_Array();
   ASSERT_EQ(d.size(), e.size());
   ASSERT_EQ(p->iLastPoint(), static_cast<int>(d.size()) - 1);
-  EXPECT_EQ(d.size(), static_cast<std::size_t>(std::ceil(len / 100)) + 1);
+  const std::size_t intervals = d.size() - 1;
+  EXPECT_EQ(intervals, static_cast<std::size_t>(std::ceil(len / 100)));
   EXPECT_EQ(d.front(), 0.0);
   EXPECT_NEAR(d.back(), len, 1e-6);
-  for (std::size_t i = 1; i + 1 < d.size(); ++i) EXPECT_NEAR(d[i], 100.0 * i, 1e-9);
-  EXPECT_LE(d.back() - d[d.size() - 2], 100.0);
+  for (std::size_t i = 1; i < d.size(); ++i) EXPECT_NEAR(d[i], len * i / intervals, 1e-6);
   EXPECT_FLOAT_EQ(e.front(), p->ElvAt(44.27, -71.30));
   EXPECT_NEAR(e.back(), p->ElvAt(44.35, -71.10), 1e-3);
   EXPECT_EQ(p->ELV_ArrayOBS(), e);  // no obstructions
@@ -145,11 +147,12 @@ TEST(clsPathElv, UnitsConvertArraysAndRefuseUnknownUnits) {
 }
 
 TEST(clsPathElv, RadialIsSampledOnceAndReused) {
-  // Points along one azimuth, as a radial study asks for them.
+  // Points along one azimuth at whole steps, as a radial study asks for them:
+  // samples at the step, the last interval a whole one.
   auto reused = MakePath(44.27, -71.30, 0, 0, 90);
   auto fresh = MakePath(44.27, -71.30, 0, 0, 90);
   fresh->bReuseRadial(false);
-  for (double km : {20.0, 5.0, 12.345, 24.0}) {
+  for (double km : {18.0, 4.5, 12.33, 24.03}) {
     double lat = 0, lon = 0;
     Geodesic::ForwardKm(44.27, -71.30, 63.0, km, lat, lon);
     for (auto* p : {reused.get(), fresh.get()}) {
@@ -161,6 +164,8 @@ TEST(clsPathElv, RadialIsSampledOnceAndReused) {
     for (std::size_t i = 0; i < fresh->ELV_Array().size(); ++i)
       EXPECT_NEAR(reused->ELV_Array()[i], fresh->ELV_Array()[i], 1e-3);
     EXPECT_EQ(reused->DIS_Array(), fresh->DIS_Array());
+    EXPECT_EQ(reused->DIS_Array().size(), static_cast<std::size_t>(std::lround(km / 0.09)) + 1);
+    EXPECT_DOUBLE_EQ(reused->DIS_Array()[1], 90.0);
   }
   // A profile of a given length along the end point's azimuth.
   ASSERT_TRUE(reused->ExtractProfile(7000));
