@@ -379,9 +379,9 @@ TEST(RFPropRun, DetailsListTheAntennaParametersAccountAndField) {
   EXPECT_EQ(f.sDetails().substr(f.sDetails().size() - net.size()), net);
 }
 
-// A profile as `ravoprop profile --csv` writes it (sample terrain, 90 m
-// step, a shorter last interval, three decimals): the CSV path is accepted
-// and gives exactly what the engine gives for the same arrays.
+// A profile at a 90 m step with a shorter last interval, written with three
+// decimals (the sample terrain's elevations): the CSV path is accepted and
+// gives exactly what the engine gives for the same arrays.
 TEST(RFPropRun, ProfileCsvFollowsTheEngineRuleForDisArray) {
   Installation inst;
   auto terrain = std::make_shared<platform::TerrainSource>();
@@ -394,8 +394,9 @@ TEST(RFPropRun, ProfileCsvFollowsTheEngineRuleForDisArray) {
   path.dStep(90);
   ASSERT_TRUE(path.ExtractProfile()) << path.sMessage();
   std::string csv = "distance_m,elevation_m\n";
-  for (std::size_t i = 0; i < path.DIS_Array().size(); ++i)
-    csv += fmt::format("{:.3f},{:.2f}\n", path.DIS_Array()[i], path.ELV_Array()[i]);
+  const std::size_t n = path.DIS_Array().size();
+  for (std::size_t i = 0; i < n; ++i)
+    csv += fmt::format("{:.3f},{:.2f}\n", i + 1 < n ? 90.0 * i : 90.0 * i - 41.0, path.ELV_Array()[i]);
   const auto file = inst.Write("path.csv", csv);
   std::vector<double> dis;
   std::vector<float> elv;
