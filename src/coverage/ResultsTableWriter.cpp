@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <system_error>
+
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
 
 #include "coverage/ResultsDb.h"
 #include "platform/DbfUpkeep.h"
@@ -137,20 +141,14 @@ std::string ResultsTableWriter::Create(const fs::path& file, const fs::path& dat
   return {};
 }
 
-char* ResultsTableWriter::NewRecord() {
-  const std::size_t at = buffer_.size();
-  buffer_.append(static_cast<std::size_t>(recordLength_), ' ');
-  return buffer_.data() + at;
-}
-
-void ResultsTableWriter::PutNumber(char* rec, Slot s, double v) {
+void ResultsTableWriter::PutNumber(char* rec, Slot s, double v, std::string& error) const {
   const Column& c = cols_[s];
   if (c.offset < 0) return;
-  if (!FixedText(v, c.decimals, c.width, rec + c.offset) && error_.empty())
-    error_ = "The value " + std::to_string(v) + " does not fit the field " + kSlotNames[s] + " of " + file_.string();
+  if (!FixedText(v, c.decimals, c.width, rec + c.offset) && error.empty())
+    error = "The value " + std::to_string(v) + " does not fit the field " + kSlotNames[s] + " of " + file_.string();
 }
 
-void ResultsTableWriter::PutText(char* rec, Slot s, std::string_view text) {
+void ResultsTableWriter::PutText(char* rec, Slot s, std::string_view text) const {
   const Column& c = cols_[s];
   if (c.offset < 0) return;
   std::memcpy(rec + c.offset, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(c.width)));
@@ -164,40 +162,101 @@ std::string ResultsTableWriter::Flush() {
   return {};
 }
 
-char* ResultsTableWriter::NewPointRecord(std::string_view desc, const StudyPoint& p) {
-  char* rec = NewRecord();
+void ResultsTableWriter::Encode(std::string& buf, std::string_view desc, const StudyPoint& p, const PointValue* v,
+                                float elvM, std::string& error) const {
+  const std::size_t at = buf.size();
+  buf.append(static_cast<std::size_t>(recordLength_), ' ');
+  char* rec = buf.data() + at;
   PutText(rec, kDesc, desc);
-  PutNumber(rec, kLat, p.lat);
-  PutNumber(rec, kLon, p.lon);
-  PutNumber(rec, kAz, p.az);
-  PutNumber(rec, kDis, p.disKm);
-  return rec;
+  PutNumber(rec, kLat, p.lat, error);
+  PutNumber(rec, kLon, p.lon, error);
+  PutNumber(rec, kAz, p.az, error);
+  PutNumber(rec, kDis, p.disKm, error);
+  if (v && (v->status == PointStatus::kComputed || v->status == PointStatus::kModelFailed)) {
+    PutNumber(rec, kVal, v->fieldDbu, error);
+    PutNumber(rec, kLvl, v->wrnLvl, error);
+    PutNumber(rec, kBits, v->wrnBits, error);
+    PutNumber(rec, kElv, v->elvM, error);
+    PutNumber(rec, kLuCode, (v->luCode > 999 || v->luCode < 0) ? -1 : v->luCode, error);
+    PutNumber(rec, kLuLoss, v->luLossDb, error);
+  } else {  // a skeleton record
+    PutNumber(rec, kVal, kRdbNotComputed, error);
+    PutNumber(rec, kLvl, 0, error);
+    PutNumber(rec, kBits, 0, error);
+    if (elvM > -30000.0f) PutNumber(rec, kElv, elvM, error);
+  }
 }
 
 std::string ResultsTableWriter::AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM) {
   if (!error_.empty()) return error_;
-  char* rec = NewPointRecord(desc, p);
-  PutNumber(rec, kVal, kRdbNotComputed);
-  PutNumber(rec, kLvl, 0);
-  PutNumber(rec, kBits, 0);
-  if (elvM > -30000.0f) PutNumber(rec, kElv, elvM);
+  Encode(buffer_, desc, p, nullptr, elvM, error_);
   ++records_;
   if (buffer_.size() >= kBufferBytes) return Flush();
   return error_;
 }
 
 std::string ResultsTableWriter::Add(std::string_view desc, const StudyPoint& p, const PointValue& v) {
-  if (v.status != PointStatus::kComputed && v.status != PointStatus::kModelFailed) return AddSkeleton(desc, p);
   if (!error_.empty()) return error_;
-  char* rec = NewPointRecord(desc, p);
-  PutNumber(rec, kVal, v.fieldDbu);
-  PutNumber(rec, kLvl, v.wrnLvl);
-  PutNumber(rec, kBits, v.wrnBits);
-  PutNumber(rec, kElv, v.elvM);
-  PutNumber(rec, kLuCode, (v.luCode > 999 || v.luCode < 0) ? -1 : v.luCode);
-  PutNumber(rec, kLuLoss, v.luLossDb);
+  Encode(buffer_, desc, p, &v, -32200.0f, error_);
   ++records_;
   if (buffer_.size() >= kBufferBytes) return Flush();
+  return error_;
+}
+
+std::string ResultsTableWriter::AddAll(std::string_view desc, std::span<const StudyPoint> points,
+                                       const std::vector<PointValue>* values, int threads) {
+  if (!error_.empty()) return error_;
+  if (values && values->size() != points.size()) return "The results do not match the study's points";
+  if (auto err = Flush(); !err.empty()) return err;  // what was added before goes first
+  // Runs of records are encoded side by side and written in order as they
+  // come: at most two runs a thread are held.
+  constexpr std::size_t kRun = 16384;
+  const std::size_t runs = (points.size() + kRun - 1) / kRun;
+  struct Run {
+    std::string text, error;
+    std::size_t count = 0;
+  };
+  auto encode = [&](std::size_t r) {
+    Run out;
+    const std::size_t first = r * kRun, last = std::min(points.size(), first + kRun);
+    out.text.reserve((last - first) * static_cast<std::size_t>(recordLength_));
+    for (std::size_t i = first; i < last && out.error.empty(); ++i)
+      Encode(out.text, desc, points[i], values ? &(*values)[i] : nullptr, -32200.0f, out.error);
+    out.count = last - first;
+    return out;
+  };
+  std::atomic<bool> failed{false};
+  auto write = [&](Run run) {
+    if (failed.load()) return;
+    if (!run.error.empty()) {
+      error_ = std::move(run.error);
+    } else if (std::fwrite(run.text.data(), 1, run.text.size(), fp_) != run.text.size()) {
+      Fail("Cannot write the results table");
+    } else {
+      records_ += static_cast<std::int64_t>(run.count);
+      return;
+    }
+    failed.store(true);
+  };
+#if defined(__SANITIZE_THREAD__)
+  (void)threads;
+  for (std::size_t r = 0; r < runs && !failed.load(); ++r) write(encode(r));
+#else
+  const int n = std::max(1, threads);
+  std::size_t next = 0;
+  tbb::task_arena arena(n);
+  arena.execute([&] {
+    tbb::parallel_pipeline(
+        static_cast<std::size_t>(2 * n),
+        tbb::make_filter<void, std::size_t>(tbb::filter_mode::serial_in_order,
+                                            [&](tbb::flow_control& fc) -> std::size_t {
+                                              if (next >= runs || failed.load()) fc.stop();
+                                              return next++;
+                                            }) &
+            tbb::make_filter<std::size_t, Run>(tbb::filter_mode::parallel, encode) &
+            tbb::make_filter<Run, void>(tbb::filter_mode::serial_in_order, write));
+  });
+#endif
   return error_;
 }
 

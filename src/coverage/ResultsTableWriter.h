@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ class ResultsTableWriter {
   std::string AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM = -32200.0f);
   // A record with its result (a point not computed is written as a skeleton).
   std::string Add(std::string_view desc, const StudyPoint& p, const PointValue& v);
+  // Every point in order, with its value (skeletons when values is null),
+  // the records encoded on up to `threads` threads and written in order.
+  std::string AddAll(std::string_view desc, std::span<const StudyPoint> points, const std::vector<PointValue>* values,
+                     int threads);
   // Writes the rest, the record count and the end mark; syncs and closes.
   std::string Finish();
   std::int64_t Records() const { return records_; }
@@ -45,11 +50,13 @@ class ResultsTableWriter {
     int decimals = 0;
     char type = 'N';
   };
-  char* NewRecord();
-  // A new record with the point's description, position, azimuth and distance.
-  char* NewPointRecord(std::string_view desc, const StudyPoint& p);
-  void PutNumber(char* rec, Slot s, double v);
-  void PutText(char* rec, Slot s, std::string_view text);
+  // Appends the record of a point to buf: with its value when v holds a
+  // result, else a skeleton (the elevation shown when above -30000); the
+  // first value that does not fit its field is named in error.
+  void Encode(std::string& buf, std::string_view desc, const StudyPoint& p, const PointValue* v, float elvM,
+              std::string& error) const;
+  void PutNumber(char* rec, Slot s, double v, std::string& error) const;
+  void PutText(char* rec, Slot s, std::string_view text) const;
   std::string Flush();
   std::string Fail(const std::string& what);
 

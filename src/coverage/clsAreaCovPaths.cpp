@@ -346,16 +346,13 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
 }
 
 std::string WriteStudyTable(const fs::path& file, const fs::path& dataSumFile, const GeneratedStudy& s,
-                            const std::vector<PointValue>* values, int* valueDecimals) {
+                            const std::vector<PointValue>* values, int* valueDecimals, int threads) {
   ResultsTableWriter w;
   if (auto err = w.Create(file, dataSumFile); !err.empty()) return err;
   if (valueDecimals) *valueDecimals = w.Decimals(ResultsTableWriter::kVal);
   if (auto err = w.AddSkeleton(s.siteDesc, StudyPoint{s.siteLat, s.siteLon, 0, 0}, s.siteElvM); !err.empty())
     return err;
-  for (std::size_t i = 0; i < s.points.size(); ++i) {
-    const std::string err = values ? w.Add(s.code, s.points[i], (*values)[i]) : w.AddSkeleton(s.code, s.points[i]);
-    if (!err.empty()) return err;
-  }
+  if (auto err = w.AddAll(s.code, s.points, values, threads); !err.empty()) return err;
   return w.Finish();
 }
 

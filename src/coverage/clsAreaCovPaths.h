@@ -121,6 +121,7 @@ class clsAreaCovPaths {
   // Threads that generate a tile study's rows (the points are the same
   // whatever the number).
   void SetThreads(int n) { threads_ = n; }
+  int Threads() const { return threads_; }
 
   // Most points a study may have; more is refused before generating.
   void SetMaxPoints(std::int64_t n) { maxPoints_ = n; }
@@ -208,10 +209,11 @@ class clsAreaCovPaths {
 
 // Writes a study's results table to `file` (which must not exist) in one
 // pass: the transmitter site record, then every point in record order with
-// its value (skeleton records when values is null). valueDecimals, when
-// given, receives the decimals the values were written with.
+// its value (skeleton records when values is null), encoded on up to
+// `threads` threads. valueDecimals, when given, receives the decimals the
+// values were written with.
 std::string WriteStudyTable(const std::filesystem::path& file, const std::filesystem::path& dataSumFile,
                             const GeneratedStudy& study, const std::vector<PointValue>* values,
-                            int* valueDecimals = nullptr);
+                            int* valueDecimals = nullptr, int threads = 1);
 
 }  // namespace zw::coverage

@@ -93,7 +93,8 @@ std::string clsRFProp::WriteStudyResults(coverage::GeneratedStudy& study, Covera
   ProcStep(1250);
   int valueDecimals = -1;
   if (std::string e =
-          coverage::WriteStudyTable(files.table, paths->task()->DataSumFile(), study, &run.values, &valueDecimals);
+          coverage::WriteStudyTable(files.table, paths->task()->DataSumFile(), study, &run.values, &valueDecimals,
+                                    paths->Threads());
       !e.empty())
     return JoinLines("The results table could not be written; the previous results were kept.", e);
   const bool reduceContour = run.completed && sTaskType_ == "CONTOUR" && !run.directContour;
