@@ -97,8 +97,9 @@ void GeodesicLine::Exact(double sM, double& lat, double& lon) const {
 }
 
 GeodesicLine::Node GeodesicLine::MakeNode(double sM) const {
-  double lat = 0, lon = 0, az = 0;
-  geod_genposition(&line_, GEOD_LONG_UNROLL, sM, &lat, &lon, &az, nullptr, nullptr, nullptr, nullptr, nullptr);
+  double lat = line_.lat1, lon = line_.lon1, az = line_.azi1;  // the start as given
+  if (sM != 0.0)
+    geod_genposition(&line_, GEOD_LONG_UNROLL, sM, &lat, &lon, &az, nullptr, nullptr, nullptr, nullptr, nullptr);
   const double phi = lat / kDeg, alpha = az / kDeg;
   const double sp = std::sin(phi), w = 1.0 - kWgsE2 * sp * sp, sw = std::sqrt(w);
   const double n = kWgsA / sw, m = kWgsA * (1.0 - kWgsE2) / (w * sw);

@@ -63,17 +63,18 @@ class Geodesic {
 // (radians per metre^4) times powers of 1/cos(lat) for the longitude, so at
 // h = 5 km the position error is of order h^4 / (384 R^3) ~ 6e-9 m times a
 // latitude factor. Measured on 200 km lines at every 5 degrees of azimuth from
-// 70 S to 70 N it stays below 2e-6 m at a 5 km spacing and below 1.3e-4 m at
-// the 16.384 km used (the h^4 law gives 115 times as much); the test
-// GeodesicLine.InterpolatedPositionsAreWithinAMillimetre holds it under 1 mm,
-// five orders of magnitude under the spacing of any DEM. The spacing is a
-// power of two in metres, so a span's index and the position inside it are
-// exact products, and a 40 km path needs three exact solutions, not nine. Spans reaching beyond
+// 70 S to 70 N it stays below 2e-6 m at a 5 km spacing, below 1.3e-4 m at
+// 16.384 km and below 3.2e-2 m at the 65.536 km used (the h^4 law: 256 times
+// 16.384 km's); the test GeodesicLine.InterpolatedPositionsAreWithin5cm holds
+// it under 5 cm, three orders of magnitude under the spacing of a 3" DEM and
+// well under that of a 1 m one. The spacing is a power of two in metres, so a
+// span's index and the position inside it are exact products, and a path of
+// up to 65 km needs one exact solution besides its start. Spans reaching beyond
 // 80 degrees of latitude, where 1/cos(lat) grows without bound, are solved
 // exactly at every position.
 class GeodesicLine {
  public:
-  static constexpr double kNodeSpacingM = 16384.0;
+  static constexpr double kNodeSpacingM = 65536.0;
 
   GeodesicLine() = default;
   GeodesicLine(double lat1, double lon1, double az1) { Start(lat1, lon1, az1); }

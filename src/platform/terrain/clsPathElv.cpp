@@ -30,7 +30,7 @@ std::string Metres(double m) {
 }  // namespace
 
 // One sampled radial: samples at k * step along the geodesic from the start,
-// placed by a GeodesicLine (exact points every 16.384 km, interpolated between).
+// placed by a GeodesicLine (exact points every 65.536 km, interpolated between).
 struct clsPathElv::Radial {
   double lat = 0, lon = 0, az = 0, stepM = 0;
   int datum = 0;
