@@ -247,7 +247,7 @@ std::string ResultsTableWriter::AddAll(std::string_view desc, std::span<const St
   tbb::task_arena arena(n);
   arena.execute([&] {
     tbb::parallel_pipeline(
-        static_cast<std::size_t>(2 * n),
+        2 * static_cast<std::size_t>(n),
         tbb::make_filter<void, std::size_t>(tbb::filter_mode::serial_in_order,
                                             [&](tbb::flow_control& fc) -> std::size_t {
                                               if (next >= runs || failed.load()) fc.stop();

@@ -54,13 +54,13 @@ double DecileSpread(std::span<const double> a, std::size_t k, double lo, double 
   }
   // Four tallies: neighbouring values mostly share a bucket, and one tally
   // would make each count wait on the one before.
-  std::array<std::array<int, kBuckets>, 4> tally{};
+  std::array<std::array<std::size_t, kBuckets>, 4> tally{};
   for (i = 0; i + 3 < n; i += 4)
     for (std::size_t t = 0; t < 4; ++t) ++tally[t][bucketOf[i + t]];
   for (; i < n; ++i) ++tally[0][bucketOf[i]];
   std::array<std::size_t, kBuckets> count{};
   for (std::size_t b = 0; b < kBuckets; ++b)
-    count[b] = static_cast<std::size_t>(tally[0][b] + tally[1][b] + tally[2][b] + tally[3][b]);
+    count[b] = tally[0][b] + tally[1][b] + tally[2][b] + tally[3][b];
   // The bucket of rank `rank` (0 = least) and the rank within it.
   const auto locate = [&](std::size_t rank, std::size_t& within) {
     std::uint8_t b = 0;
