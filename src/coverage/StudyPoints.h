@@ -36,6 +36,12 @@ struct PointValue {
   PointStatus status = PointStatus::kNotComputed;
 };
 
+// The geodesic from the transmitter to a point as the inverse problem gives
+// it: length in metres, azimuth at the transmitter in degrees ([-180, 180]).
+struct SolvedPath {
+  double lengthM = 0, az1Deg = 0;
+};
+
 struct GeneratedStudy {
   std::string code;  // description code of the points (RDB_DESC)
   // The transmitter site record, first in the table.
@@ -47,6 +53,10 @@ struct GeneratedStudy {
   // Indices of points in the order they are computed: by azimuth, each
   // radial from its far end inward (ties keep record order).
   std::vector<std::uint32_t> order;
+  // For points solved from the transmitter (tiles): the solution for each
+  // point as stored (its rounded position), which its profile then takes
+  // instead of solving the path again; empty for other studies.
+  std::vector<SolvedPath> solved;
   // Bounds of the transmitter and every point.
   double maxLat = 0, minLat = 0, maxLon = 0, minLon = 0;
   // Keys of the task file's "Results Data Base" section set by generation.

@@ -142,6 +142,7 @@ std::string clsAreaCovPaths::PlaceTilePoints(Generation& g, const TileGrid& grid
   while (south + static_cast<double>(rowCount) * dLat <= north + latTol) ++rowCount;
   struct RowPoints {
     std::vector<StudyPoint> pts;
+    std::vector<SolvedPath> solved;
     bool failed = false;
   };
   auto makeRow = [&](std::int64_t i, RowPoints& row) {
@@ -149,16 +150,22 @@ std::string clsAreaCovPaths::PlaceTilePoints(Generation& g, const TileGrid& grid
     std::optional<platform::BnaPolygon::Row> edges;
     if (boundary) edges.emplace(*boundary, lat);
     row.pts.clear();
+    row.solved.clear();
     row.failed = false;
     for (std::int64_t j = 0; j < colCount; ++j) {
       const double lon = std::min(west + static_cast<double>(j) * dLon, east);
       if (edges && edges->Inside(lon) == -1) continue;
-      double az = 0, dis = 0;
-      if (!Geodesic::InverseKm(txLat_, txLon_, lat, lon, az, dis)) {
+      // Solved for the position as stored, so that its profile can take
+      // the solution as it stands.
+      const double latR = RoundToDecimals(lat, 7), lonR = RoundToDecimals(lon, 7);
+      SolvedPath path;
+      if (!Geodesic::InverseM(txLat_, txLon_, latR, lonR, path.lengthM, path.az1Deg)) {
         row.failed = true;
         return;
       }
-      row.pts.push_back({lat, lon, az, dis});
+      const double az = path.lengthM == 0.0 ? 0.0 : Geodesic::NormalAzimuth(path.az1Deg);
+      row.pts.push_back({latR, lonR, az, path.lengthM / 1000.0});
+      row.solved.push_back(path);
     }
   };
   const std::int64_t block = 64;
@@ -182,6 +189,7 @@ std::string clsAreaCovPaths::PlaceTilePoints(Generation& g, const TileGrid& grid
         if (!ProgressCheck(g, ++n)) return "Tile study cancelled by user";
       if (row.failed) return AfterBlank("Error computing azimuth and distance for tile location");
       for (const auto& p : row.pts) g.Add(p.lat, p.lon, p.az, p.disKm);
+      g.out->solved.insert(g.out->solved.end(), row.solved.begin(), row.solved.end());
     }
   }
   return {};

@@ -43,10 +43,11 @@ struct Worker {
   std::string error;
 };
 
-void Compute(Worker& w, const StudyPoint& p, bool details, PointResult& r) {
+void Compute(Worker& w, const StudyPoint& p, const coverage::SolvedPath* solved, bool details, PointResult& r) {
   clsQXAreaCov& c = *w.calc;
   c.PathElvEnd(p.lat, p.lon, p.az);
   c.dPathLthM(p.disKm * 1000.0);
+  if (solved) w.path->SolvedEnd(solved->lengthM, solved->az1Deg);
   w.path->ExtractProfile();
   if (w.path->ELV_Array().size() < 2) {
     r.missing = true;
@@ -80,8 +81,11 @@ void Compute(Worker& w, const StudyPoint& p, bool details, PointResult& r) {
 void ComputeGroup(Worker& w, const coverage::GeneratedStudy& study, const std::vector<std::size_t>& groupStart,
                   std::size_t g, std::size_t first, bool details, std::vector<PointResult>& res) {
   w.path->ForgetRadial();
-  for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i)
-    Compute(w, study.points[study.order[i]], details, res[i - first]);
+  const bool solved = study.solved.size() == study.points.size();
+  for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i) {
+    const std::size_t k = study.order[i];
+    Compute(w, study.points[k], solved ? &study.solved[k] : nullptr, details, res[i - first]);
+  }
 }
 
 Worker MakeWorker(const CoverageRunInputs& in) {

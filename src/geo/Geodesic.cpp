@@ -59,11 +59,19 @@ bool Geodesic::Forward(double lat1, double lon1, double az, double dist, double&
   return true;
 }
 
-bool Geodesic::Inverse(double lat1, double lon1, double lat2, double lon2, double& az, double& dist) const {
-  if (!bUnitOK() || !ValidLatLon(lat1, lon1) || !ValidLatLon(lat2, lon2)) return false;
+bool Geodesic::InverseM(double lat1, double lon1, double lat2, double lon2, double& lengthM, double& az1Deg) {
+  if (!ValidLatLon(lat1, lon1) || !ValidLatLon(lat2, lon2)) return false;
   double s12 = 0, a1 = 0, a2 = 0;
   geod_inverse(&Wgs84(), lat1, lon1, lat2, lon2, &s12, &a1, &a2);
   if (!std::isfinite(s12) || !std::isfinite(a1)) return false;
+  lengthM = s12;
+  az1Deg = a1;
+  return true;
+}
+
+bool Geodesic::Inverse(double lat1, double lon1, double lat2, double lon2, double& az, double& dist) const {
+  double s12 = 0, a1 = 0;
+  if (!bUnitOK() || !InverseM(lat1, lon1, lat2, lon2, s12, a1)) return false;
   az = s12 == 0.0 ? 0.0 : NormAz(a1);
   dist = s12 / metresPerUnit_;
   return true;

@@ -34,6 +34,10 @@ class Geodesic {
   // The same in kilometres, without a calculator object.
   static bool ForwardKm(double lat1, double lon1, double az, double distKm, double& lat2, double& lon2);
   static bool InverseKm(double lat1, double lon1, double lat2, double lon2, double& az, double& distKm);
+  // The inverse problem as solved on WGS 84: length in metres and azimuth at
+  // the first point in degrees as the solution gives it ([-180, 180]); false
+  // on invalid coordinates. InverseKm reports the same solution.
+  static bool InverseM(double lat1, double lon1, double lat2, double lon2, double& lengthM, double& az1Deg);
 
   // An azimuth in degrees reduced to [0, 360), as Inverse reports it.
   static double NormalAzimuth(double azDeg);
