@@ -1,9 +1,9 @@
 #pragma once
 // Writes a whole results table in one sequential pass: the empty table with
 // the layout of the field-definition table is made first (as any results
-// table is), then every record is encoded into a large buffer and appended,
-// and the header's record count is written once at the end, followed by a
-// sync. A failure (disk full, ...) names the cause and the file; the caller
+// table is), then the records are encoded into large buffers (runs of them
+// side by side on several threads) and appended in order, and the header's
+// record count is written once at the end, followed by a sync. A failure (disk full, ...) names the cause and the file; the caller
 // then discards the file, which is never one in use.
 #include <cstdint>
 #include <cstdio>
