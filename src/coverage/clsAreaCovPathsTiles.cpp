@@ -163,8 +163,7 @@ std::string clsAreaCovPaths::PlaceTilePoints(Generation& g, const TileGrid& grid
         row.failed = true;
         return;
       }
-      const double az = path.lengthM == 0.0 ? 0.0 : Geodesic::NormalAzimuth(path.az1Deg);
-      row.pts.push_back({latR, lonR, az, path.lengthM / 1000.0});
+      row.pts.push_back({latR, lonR, Geodesic::PathAzimuth(path.lengthM, path.az1Deg), path.lengthM / 1000.0});
       row.solved.push_back(path);
     }
   };

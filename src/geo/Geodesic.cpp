@@ -72,12 +72,12 @@ bool Geodesic::InverseM(double lat1, double lon1, double lat2, double lon2, doub
 bool Geodesic::Inverse(double lat1, double lon1, double lat2, double lon2, double& az, double& dist) const {
   double s12 = 0, a1 = 0;
   if (!bUnitOK() || !InverseM(lat1, lon1, lat2, lon2, s12, a1)) return false;
-  az = s12 == 0.0 ? 0.0 : NormAz(a1);
+  az = PathAzimuth(s12, a1);
   dist = s12 / metresPerUnit_;
   return true;
 }
 
-double Geodesic::NormalAzimuth(double azDeg) { return NormAz(azDeg); }
+double Geodesic::PathAzimuth(double lengthM, double az1Deg) { return lengthM == 0.0 ? 0.0 : NormAz(az1Deg); }
 
 bool Geodesic::ForwardKm(double lat1, double lon1, double az, double distKm, double& lat2, double& lon2) {
   static const Geodesic g("km");

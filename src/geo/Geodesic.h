@@ -39,8 +39,9 @@ class Geodesic {
   // on invalid coordinates. InverseKm reports the same solution.
   static bool InverseM(double lat1, double lon1, double lat2, double lon2, double& lengthM, double& az1Deg);
 
-  // An azimuth in degrees reduced to [0, 360), as Inverse reports it.
-  static double NormalAzimuth(double azDeg);
+  // The azimuth Inverse reports for a solution of InverseM: 0 for a path of
+  // zero length, else the solution's reduced to [0, 360).
+  static double PathAzimuth(double lengthM, double az1Deg);
 
   // Metres per unit for "m", "km", "mi", "ft" (case-insensitive); 0 otherwise.
   static double MetresPerUnit(std::string_view unit);

@@ -133,25 +133,25 @@ void clsPathElv::ClearArrays() {
   given_ = false;
 }
 
-bool clsPathElv::SolvedFor(const Solved& s) const {
-  return s.lat1 == startLat_ && s.lon1 == startLon_ && s.lat2 == endLat_ && s.lon2 == endLon_ &&
-         std::isfinite(s.s12) && std::isfinite(s.az1);
+bool clsPathElv::SolvedFor() const {
+  return solved_.lat1 == startLat_ && solved_.lon1 == startLon_ && solved_.lat2 == endLat_ &&
+         solved_.lon2 == endLon_ && std::isfinite(solved_.s12) && std::isfinite(solved_.az1);
 }
 
 void clsPathElv::SolvedEnd(double lengthM, double azimuthDeg) {
-  handed_ = {startLat_, startLon_, endLat_, endLon_, lengthM, azimuthDeg};
+  solved_ = {startLat_, startLon_, endLat_, endLon_, lengthM, azimuthDeg};
 }
 
 // Both give what Geodesic::InverseKm gives, from the profile's own solution
 // when it is for these ends (an area run asks right after each profile).
 double clsPathElv::dPathAz() const {
-  if (SolvedFor(solved_)) return solved_.s12 == 0.0 ? 0.0 : Geodesic::NormalAzimuth(solved_.az1);
+  if (SolvedFor()) return Geodesic::PathAzimuth(solved_.s12, solved_.az1);
   double az = 0, d = 0;
   return Geodesic::InverseKm(startLat_, startLon_, endLat_, endLon_, az, d) ? az : 0.0;
 }
 
 double clsPathElv::dPathLth() const {
-  if (SolvedFor(solved_)) return solved_.s12 / 1000.0 * 1000.0 * DisFactor();
+  if (SolvedFor()) return solved_.s12 / 1000.0 * 1000.0 * DisFactor();
   double az = 0, d = 0;
   return Geodesic::InverseKm(startLat_, startLon_, endLat_, endLon_, az, d) ? d * 1000.0 * DisFactor() : 0.0;
 }
@@ -241,14 +241,13 @@ bool clsPathElv::ExtractProfile(double length) {
 // The path's solution, sampling step and index of the last sample before
 // the end; false with the message when the path cannot be sampled.
 bool clsPathElv::PlanProfile(double length, double& az, double& distM, double& stepM, std::size_t& last) {
-  if (SolvedFor(handed_)) {
-    distM = handed_.s12;
-    az = handed_.az1;
-  } else {
-    double a2 = 0;
-    geod_inverse(&Wgs84(), startLat_, startLon_, endLat_, endLon_, &distM, &az, &a2);
+  if (!SolvedFor()) {  // (solved already when the ends are the same, or handed in)
+    double s12 = 0, a1 = 0, a2 = 0;
+    geod_inverse(&Wgs84(), startLat_, startLon_, endLat_, endLon_, &s12, &a1, &a2);
+    solved_ = {startLat_, startLon_, endLat_, endLon_, s12, a1};
   }
-  solved_ = {startLat_, startLon_, endLat_, endLon_, distM, az};
+  distM = solved_.s12;
+  az = solved_.az1;
   if (length > 0 && std::isfinite(length)) distM = length / DisFactor();
   if (!(distM > 1e-3)) {
     message_ = "Zero-length path: the start and end points coincide";

@@ -106,8 +106,8 @@ class clsPathElv {
   int iLastPoint() const { return static_cast<int>(std::min(elv_.size(), dis_.size())) - 1; }
 
   // The geodesic from the start to the end already solved by the caller, as
-  // the inverse problem gives it (length in metres, azimuth in degrees): the
-  // next extraction for these ends takes it instead of solving it again.
+  // the inverse problem gives it (length in metres, azimuth in degrees):
+  // taken for these ends instead of solving the path again.
   void SolvedEnd(double lengthM, double azimuthDeg);
 
   // Azimuth (degrees) and length (distance unit) from the start to the end.
@@ -150,8 +150,8 @@ class clsPathElv {
   // for dPathAz and dPathLth while the ends stay the same.
   struct Solved {
     double lat1 = std::numeric_limits<double>::quiet_NaN(), lon1 = 0, lat2 = 0, lon2 = 0, s12 = 0, az1 = 0;
-  } solved_, handed_;
-  bool SolvedFor(const Solved& s) const;
+  } solved_;
+  bool SolvedFor() const;
   std::string elvUn_ = "m", disUn_ = "m", login_, datum_;
   int datumEpsg_ = 4326;
   double stepM_ = 0;
