@@ -137,7 +137,6 @@ std::string ResultsTableWriter::Create(const fs::path& file, const fs::path& dat
   headerLength_ = head[8] | (head[9] << 8);
   if ((head[10] | (head[11] << 8)) != recordLength_) return "Unexpected record length in " + file.string();
   if (std::fseek(fp_, headerLength_, SEEK_SET) != 0) return Fail("Cannot write");
-  buffer_.reserve(kBufferBytes + static_cast<std::size_t>(recordLength_));
   return {};
 }
 
@@ -190,14 +189,6 @@ void ResultsTableWriter::Encode(std::string& buf, std::string_view desc, const S
 std::string ResultsTableWriter::AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM) {
   if (!error_.empty()) return error_;
   Encode(buffer_, desc, p, nullptr, elvM, error_);
-  ++records_;
-  if (buffer_.size() >= kBufferBytes) return Flush();
-  return error_;
-}
-
-std::string ResultsTableWriter::Add(std::string_view desc, const StudyPoint& p, const PointValue& v) {
-  if (!error_.empty()) return error_;
-  Encode(buffer_, desc, p, &v, -32200.0f, error_);
   ++records_;
   if (buffer_.size() >= kBufferBytes) return Flush();
   return error_;

@@ -30,10 +30,9 @@ class ResultsTableWriter {
 
   // A skeleton record: value -888888, elevation only above -30000, no land use.
   std::string AddSkeleton(std::string_view desc, const StudyPoint& p, float elvM = -32200.0f);
-  // A record with its result (a point not computed is written as a skeleton).
-  std::string Add(std::string_view desc, const StudyPoint& p, const PointValue& v);
-  // Every point in order, with its value (skeletons when values is null),
-  // the records encoded on up to `threads` threads and written in order.
+  // Every point in order, with its value (skeletons when values is null; a
+  // point not computed is written as a skeleton too), the records encoded on
+  // up to `threads` threads and written in order.
   std::string AddAll(std::string_view desc, std::span<const StudyPoint> points, const std::vector<PointValue>* values,
                      int threads);
   // Writes the rest, the record count and the end mark; syncs and closes.

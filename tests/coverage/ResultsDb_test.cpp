@@ -41,7 +41,13 @@ TEST_F(ResultsDbTest, TheOnePassWriterWritesTheRecordsTheTableLayerWrites) {
   {
     ResultsTableWriter w;
     ASSERT_EQ(w.Create(oneDir / ResultsFileName(3), platform::DefaultDataSumFile()), "");
-    for (const auto& r : rows) ASSERT_EQ(w.Add("ABCRAD", r.p, r.v), "");
+    std::vector<StudyPoint> points;
+    std::vector<PointValue> values;
+    for (const auto& r : rows) {
+      points.push_back(r.p);
+      values.push_back(r.v);
+    }
+    ASSERT_EQ(w.AddAll("ABCRAD", points, &values, 2), "");
     ASSERT_EQ(w.Finish(), "");
   }
   ResultsDb db(tmp.path(), 3);
