@@ -225,11 +225,7 @@ bool clsPathElv::ExtractProfile(double length) {
   bool whole = ee > kNoElevationLimit;
   for (std::size_t i = 0; i <= last; ++i) whole &= r.e[i] > kNoElevationLimit;
   if (whole) {
-    if (ef == 1.0) {
-      std::copy(r.e.begin(), r.e.begin() + static_cast<std::ptrdiff_t>(n - 1), elv_.begin());
-    } else {
-      for (std::size_t i = 0; i <= last; ++i) elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
-    }
+    for (std::size_t i = 0; i <= last; ++i) elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
     elv_[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
     for (std::size_t i = 0; i < n; ++i) dis_[i] = distOf(i) * df;
     ApplyObstructions(az, distM, stepM);
