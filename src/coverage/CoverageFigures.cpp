@@ -27,6 +27,7 @@ double Wrap360(double a) {
 
 // Smallest spacing between distinct values (0 when there is one value only).
 double SmallestStep(std::vector<double> v) {
+  v.erase(std::unique(v.begin(), v.end()), v.end());  // (a tile row's latitudes; a radial's azimuths)
   std::sort(v.begin(), v.end());
   double step = 0;
   for (std::size_t i = 1; i < v.size(); ++i) {
@@ -88,11 +89,21 @@ void TileAreas(const P& s, std::vector<double>& area) {
 template <class P>
 std::vector<std::vector<std::size_t>> Radials(const P& s) {
   std::map<long long, std::vector<std::size_t>> byAz;
-  for (std::size_t i = 0; i < s.Size(); ++i)
-    byAz[std::llround(Wrap360(s.Az(i)) * 1e6)].push_back(i);
+  std::vector<std::size_t>* last = nullptr;  // the radial of the point before (mostly this one's)
+  long long lastKey = 0;
+  for (std::size_t i = 0; i < s.Size(); ++i) {
+    const long long key = std::llround(Wrap360(s.Az(i)) * 1e6);
+    if (!last || key != lastKey) {
+      last = &byAz[key];
+      lastKey = key;
+    }
+    last->push_back(i);
+  }
   std::vector<std::vector<std::size_t>> out;
+  out.reserve(byAz.size());
+  const auto nearer = [&](std::size_t a, std::size_t b) { return s.Dis(a) < s.Dis(b); };
   for (auto& [key, idx] : byAz) {
-    std::stable_sort(idx.begin(), idx.end(), [&](std::size_t a, std::size_t b) { return s.Dis(a) < s.Dis(b); });
+    if (!std::is_sorted(idx.begin(), idx.end(), nearer)) std::stable_sort(idx.begin(), idx.end(), nearer);
     out.push_back(std::move(idx));
   }
   return out;
@@ -117,8 +128,8 @@ std::vector<double> AzimuthWidths(const P& s, const std::vector<std::vector<std:
 }
 
 template <class P>
-void RadialAreas(const P& s, bool pointPerRadial, std::vector<double>& area) {
-  const auto radials = Radials(s);
+void RadialAreas(const P& s, const std::vector<std::vector<std::size_t>>& radials, bool pointPerRadial,
+                 std::vector<double>& area) {
   const auto widths = AzimuthWidths(s, radials);
   for (std::size_t k = 0; k < radials.size(); ++k) {
     const auto& idx = radials[k];
@@ -185,11 +196,13 @@ LevelFigure CountAtOrAbove(const P& s, const std::vector<double>& area, double l
   return f;
 }
 
+// (radials: those of a radial study, from Radials)
 template <class P>
-std::vector<double> CellAreas(const P& s, const StudyResults& study) {
+std::vector<double> CellAreas(const P& s, const StudyResults& study,
+                              const std::vector<std::vector<std::size_t>>& radials) {
   std::vector<double> area(s.Size(), 0.0);
   if (study.tile) TileAreas(s, area);
-  else RadialAreas(s, study.pointPerRadial, area);
+  else RadialAreas(s, radials, study.pointPerRadial, area);
   for (std::size_t i = 0; i < area.size(); ++i)
     if (!s.Computed(i)) area[i] = 0;
   return area;
@@ -206,18 +219,22 @@ CoverageFigures Figures(const P& s, const StudyResults& study, std::optional<dou
   f.pointPerRadial = study.pointPerRadial;
   f.points = static_cast<int>(s.Size());
   f.computed = study.computed;
-  const std::vector<double> area = CellAreas(s, study);
+  const auto radials = study.tile ? std::vector<std::vector<std::size_t>>{} : Radials(s);
+  const std::vector<double> area = CellAreas(s, study, radials);
   for (double a : area) f.areaKm2 += a;
   if (threshold) f.threshold = CountAtOrAbove(s, area, *threshold);
   for (double l : levels) f.levels.push_back(CountAtOrAbove(s, area, l));
   if (threshold && !study.tile && !study.pointPerRadial)
-    for (const auto& idx : Radials(s)) f.radials.push_back(Reach(s, idx, *threshold));
+    for (const auto& idx : radials) f.radials.push_back(Reach(s, idx, *threshold));
   return f;
 }
 
 }  // namespace
 
-std::vector<double> PointCellAreasKm2(const StudyResults& study) { return CellAreas(LoadedPoints{study}, study); }
+std::vector<double> PointCellAreasKm2(const StudyResults& study) {
+  const LoadedPoints s{study};
+  return CellAreas(s, study, study.tile ? std::vector<std::vector<std::size_t>>{} : Radials(s));
+}
 
 CoverageFigures ComputeCoverageFigures(const StudyResults& study, std::optional<double> threshold,
                                        const std::vector<double>& levels) {

@@ -142,7 +142,10 @@ template <class Az>
 bool OnePointPerRadial(std::size_t n, Az az) {
   std::vector<long long> key;
   key.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) key.push_back(std::llround(az(i) * 1e6));
+  for (std::size_t i = 0; i < n; ++i) {
+    key.push_back(std::llround(az(i) * 1e6));
+    if (i > 0 && key[i] == key[i - 1]) return false;  // (a radial's points follow one another)
+  }
   std::sort(key.begin(), key.end());
   return std::adjacent_find(key.begin(), key.end()) == key.end();
 }

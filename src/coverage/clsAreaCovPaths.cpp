@@ -330,19 +330,48 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
                      {"maxLat", Bound(g.maxLat)}, {"minLon", Bound(g.minLon)}, {"maxLon", Bound(g.maxLon)}};
   // Computing order: the table's "DESC" order (azimuth, then each radial
   // from its far end inward; ties keep record order).
-  out.order.resize(out.points.size());
-  for (std::size_t i = 0; i < out.order.size(); ++i) out.order[i] = static_cast<std::uint32_t>(i);
-  const auto& pts = out.points;
-  std::stable_sort(out.order.begin(), out.order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    if (pts[a].az != pts[b].az) return pts[a].az < pts[b].az;
-    return pts[a].disKm > pts[b].disKm;
-  });
+  out.order = ComputingOrder(out.points);
   maxLat_ = g.maxLat;
   minLat_ = g.minLat;
   maxLon_ = g.maxLon;
   minLon_ = g.minLon;
   code_ = g.code;
   return {};
+}
+
+// The points come in runs, a radial's points from the transmitter outward:
+// the runs are ordered by azimuth, and a run alone on its azimuth is taken
+// from its far end; points of runs that share an azimuth are sorted by
+// distance. (What one stable sort of every point gives, without sorting them.)
+std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts) {
+  struct Run {
+    double az;
+    std::uint32_t first, end;
+  };
+  std::vector<Run> runs;
+  for (std::size_t i = 0; i < pts.size();) {
+    std::size_t j = i + 1;
+    while (j < pts.size() && pts[j].az == pts[i].az && pts[j].disKm > pts[j - 1].disKm) ++j;
+    runs.push_back({pts[i].az, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
+    i = j;
+  }
+  std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.az < b.az; });
+  std::vector<std::uint32_t> order;
+  order.reserve(pts.size());
+  for (std::size_t r = 0; r < runs.size();) {
+    std::size_t q = r + 1;
+    while (q < runs.size() && runs[q].az == runs[r].az) ++q;
+    const std::size_t from = order.size();
+    for (std::size_t k = r; k < q; ++k)
+      for (std::uint32_t i = runs[k].end; i-- > runs[k].first;) order.push_back(i);
+    if (q - r > 1) {  // runs that share an azimuth: record order, then by distance
+      std::sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.end());
+      std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.end(),
+                       [&](std::uint32_t a, std::uint32_t b) { return pts[a].disKm > pts[b].disKm; });
+    }
+    r = q;
+  }
+  return order;
 }
 
 std::string WriteStudyTable(const fs::path& file, const fs::path& dataSumFile, const GeneratedStudy& s,

@@ -207,6 +207,10 @@ class clsAreaCovPaths {
   std::chrono::steady_clock::time_point lastProgress_{};
 };
 
+// The order a study's points are computed in: by azimuth, each radial from
+// its far end inward, ties in record order (indices into pts).
+std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts);
+
 // Writes a study's results table to `file` (which must not exist) in one
 // pass: the transmitter site record, then every point in record order with
 // its value (skeleton records when values is null), encoded on up to

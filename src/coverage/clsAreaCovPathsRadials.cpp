@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <memory>
 
 #include "common/ErrorHandler.h"
 #include "common/TextJoin.h"
@@ -185,6 +186,7 @@ bool clsAreaCovPaths::PlaceRadialPoints(Generation& g, int kind, double stepKm, 
     }
     g.Add(lat, lon, az, dis);
   };
+  const Geodesic kmGeodesic("km");
   // The lines' points are worked out in parallel, a block of lines at a
   // time, and taken over in order.
   auto makePoints = [&](RadialWork& r) {
@@ -192,15 +194,19 @@ bool clsAreaCovPaths::PlaceRadialPoints(Generation& g, int kind, double stepKm, 
     // Multiples of the step (not a running sum, which drifts and can lose
     // the last point), none at the transmitter.
     const double limit = r.km * (1 + 1e-9);
+    std::vector<double> dis;
     for (std::int64_t i = 1;; ++i) {
-      double dis = kind == kStepped ? static_cast<double>(i) * stepKm : r.km;
-      if (kind == kStepped && dis > limit) break;
-      dis = std::min(dis, r.km);
-      double lat = 0, lon = 0;
-      const bool ok = Geodesic::ForwardKm(txLat_, txLon_, r.az, dis, lat, lon);
-      r.pts.push_back({lat, lon, r.az, ok ? dis : -1.0});
+      const double d = kind == kStepped ? static_cast<double>(i) * stepKm : r.km;
+      if (kind == kStepped && d > limit) break;
+      dis.push_back(std::min(d, r.km));
       if (kind == kRadialEnds) break;
     }
+    const std::size_t n = dis.size();
+    std::vector<double> lat(n, 0.0), lon(n, 0.0);
+    const auto ok = std::make_unique<bool[]>(n);
+    kmGeodesic.Forward(txLat_, txLon_, r.az, dis.data(), n, lat.data(), lon.data(), ok.get());
+    r.pts.reserve(n);
+    for (std::size_t k = 0; k < n; ++k) r.pts.push_back({lat[k], lon[k], r.az, ok[k] ? dis[k] : -1.0});
   };
   tbb::task_arena arena(std::max(1, threads_));
   constexpr std::size_t kBlock = 64;

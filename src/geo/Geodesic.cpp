@@ -50,13 +50,30 @@ double Geodesic::MetresPerUnit(std::string_view unit) {
 Geodesic::Geodesic(std::string_view distUnit) : metresPerUnit_(MetresPerUnit(distUnit)) {}
 
 bool Geodesic::Forward(double lat1, double lon1, double az, double dist, double& lat2, double& lon2) const {
-  if (!bUnitOK() || !ValidLatLon(lat1, lon1) || !std::isfinite(az) || !std::isfinite(dist) || dist < 0) return false;
-  double la = 0, lo = 0;
-  geod_direct(&Wgs84(), lat1, lon1, az, dist * metresPerUnit_, &la, &lo, nullptr);
-  if (!std::isfinite(la) || !std::isfinite(lo)) return false;
-  lat2 = la;
-  lon2 = NormLon(lo);
-  return true;
+  bool ok = false;
+  return Forward(lat1, lon1, az, &dist, 1, &lat2, &lon2, &ok) == 1;
+}
+
+std::size_t Geodesic::Forward(double lat1, double lon1, double az, const double* dist, std::size_t n, double* lat2,
+                              double* lon2, bool* ok) const {
+  std::fill(ok, ok + n, false);
+  if (!bUnitOK() || !ValidLatLon(lat1, lon1) || !std::isfinite(az)) return 0;
+  // What geod_direct sets up for latitude and longitude, once.
+  geod_geodesicline line{};
+  geod_lineinit(&line, &Wgs84(), lat1, lon1, az, GEOD_LATITUDE | GEOD_LONGITUDE | GEOD_DISTANCE_IN);
+  std::size_t found = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!std::isfinite(dist[k]) || dist[k] < 0) continue;
+    double la = 0, lo = 0;
+    geod_genposition(&line, GEOD_NOFLAGS, dist[k] * metresPerUnit_, &la, &lo, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+    if (!std::isfinite(la) || !std::isfinite(lo)) continue;
+    lat2[k] = la;
+    lon2[k] = NormLon(lo);
+    ok[k] = true;
+    ++found;
+  }
+  return found;
 }
 
 bool Geodesic::InverseM(double lat1, double lon1, double lat2, double lon2, double& lengthM, double& az1Deg) {
@@ -161,20 +178,34 @@ void GeodesicLine::Positions(std::size_t first, std::size_t n, double step, doub
   }
   const auto jEnd = static_cast<std::size_t>(sEnd / kNodeSpacingM);
   if (jEnd >= spans_.size()) Extend(jEnd);
-  // The loop of Position without its checks: the spans are all made, and the
-  // arithmetic is the same, so each number is what Position gives.
-  for (std::size_t k = 0; k < n; ++k) {
-    const double sM = static_cast<double>(first + k) * step;
-    const auto j = static_cast<std::size_t>(sM / kNodeSpacingM);
+  // The loop of Position without its checks, a span at a time: the spans are
+  // all made, and the arithmetic is the same, so each number is what Position
+  // gives.
+  const auto spanOf = [&](std::size_t k) {
+    return static_cast<std::size_t>(static_cast<double>(first + k) * step / kNodeSpacingM);
+  };
+  for (std::size_t k = 0; k < n;) {
+    const std::size_t j = spanOf(k);
+    // The points of span j: from k to the first one past its end node.
+    std::size_t end = n;
+    if (step > 0) {
+      const double past = std::ceil(static_cast<double>(j + 1) * kNodeSpacingM / step) - static_cast<double>(first);
+      end = past < static_cast<double>(n) ? static_cast<std::size_t>(std::max(past, static_cast<double>(k + 1))) : n;
+      while (end > k + 1 && spanOf(end - 1) != j) --end;
+      while (end < n && spanOf(end) == j) ++end;
+    }
     const Span& c = spans_[j];
     if (c.exact) {
-      Exact(sM, lat[k], lon[k]);
+      for (; k < end; ++k) Exact(static_cast<double>(first + k) * step, lat[k], lon[k]);
       continue;
     }
-    const double t = (sM - static_cast<double>(j) * kNodeSpacingM) / kNodeSpacingM;
-    const Pair v = c.c[0] + t * (c.c[1] + t * (c.c[2] + t * c.c[3]));
-    lat[k] = v[0];
-    lon[k] = v[1];
+    const double base = static_cast<double>(j) * kNodeSpacingM;
+    for (; k < end; ++k) {
+      const double t = (static_cast<double>(first + k) * step - base) / kNodeSpacingM;
+      const Pair v = c.c[0] + t * (c.c[1] + t * (c.c[2] + t * c.c[3]));
+      lat[k] = v[0];
+      lon[k] = v[1];
+    }
   }
 }
 

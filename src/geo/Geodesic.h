@@ -26,6 +26,11 @@ class Geodesic {
   // comes back in [-180, 180). Returns false (outputs untouched) on a latitude
   // outside -90..90, a negative or non-finite distance, or a bad unit.
   bool Forward(double lat1, double lon1, double az, double dist, double& lat2, double& lon2) const;
+  // The same at n distances along one azimuth (the geodesic is set up once):
+  // ok[k] tells whether point k was found (lat2[k], lon2[k] untouched when not);
+  // the count found comes back.
+  std::size_t Forward(double lat1, double lon1, double az, const double* dist, std::size_t n, double* lat2,
+                      double* lon2, bool* ok) const;
 
   // Azimuth at the first point and distance from (lat1, lon1) to (lat2, lon2).
   // A zero-length path gives azimuth 0. Returns false on invalid coordinates.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -314,6 +315,35 @@ TEST_F(AreaCovPathsTest, MoreThanAHundredPointErrorsStopTheStudy) {
   const std::string err = First();
   EXPECT_EQ(err.rfind("Errors on more than 100 points.\nDetails are in the Tech Support Log file:\n", 0), 0u) << err;
   EXPECT_FALSE(fs::exists(ResultsFile()));
+}
+
+// The computing order is one stable sort of the points by azimuth up and
+// distance down, however the radials come: alone, repeated, interleaved.
+TEST(ComputingOrder, IsTheStableSortByAzimuthThenFarthestFirst) {
+  using Pts = std::vector<StudyPoint>;
+  auto radial = [](Pts& p, double az, std::initializer_list<double> km) {
+    for (double d : km) p.push_back({0, 0, az, d});
+  };
+  Pts one, repeated, tiles, mixed;
+  radial(one, 90, {1, 2, 3, 4});
+  radial(repeated, 10, {1, 2, 3});
+  radial(repeated, 5, {2, 4});
+  radial(repeated, 10, {1.5, 2, 2.5});  // the same azimuth again, a distance shared
+  radial(repeated, 10, {3, 3});         // a distance twice in a row
+  for (int i = 0; i < 30; ++i) radial(tiles, (i * 37) % 360, {1.0 + (i * 13) % 7});
+  unsigned x = 12345;
+  for (int i = 0; i < 400; ++i) {
+    x = x * 1103515245u + 12345u;
+    radial(mixed, (x >> 8) % 6 * 60.0, {static_cast<double>((x >> 16) % 9)});
+  }
+  for (const Pts* p : {&one, &repeated, &tiles, &mixed}) {
+    std::vector<std::uint32_t> want(p->size());
+    for (std::uint32_t i = 0; i < want.size(); ++i) want[i] = i;
+    std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return (*p)[a].az != (*p)[b].az ? (*p)[a].az < (*p)[b].az : (*p)[a].disKm > (*p)[b].disKm;
+    });
+    EXPECT_EQ(ComputingOrder(*p), want);
+  }
 }
 
 // ---------------------------------------------------------------- tiles

@@ -19,27 +19,21 @@ constexpr const char* kLRElevationNaN = "Longley-Rice: the terrain profile holds
 
 bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const float> elev,
                     std::vector<double>& pfl, std::string& sErr) {
-  pfl.clear();
   sErr.clear();
-  if (lastIndex < 1) {
-    sErr = "Longley-Rice: the terrain profile has fewer than two points.";
+  const auto fail = [&](const char* why) {
+    pfl.clear();
+    sErr = why;
     return false;
-  }
-  if (lastIndex > kLRMaxIntervals) {
-    sErr = kLRTooManyIntervals;
-    return false;
-  }
+  };
+  if (lastIndex < 1) return fail("Longley-Rice: the terrain profile has fewer than two points.");
+  if (lastIndex > kLRMaxIntervals) return fail(kLRTooManyIntervals);
   const auto n = static_cast<std::size_t>(lastIndex) + 1;
-  if (dist.size() < n || elev.size() < n) {
-    sErr = "Longley-Rice: the terrain profile arrays are shorter than its point count.";
-    return false;
-  }
+  if (dist.size() < n || elev.size() < n)
+    return fail("Longley-Rice: the terrain profile arrays are shorter than its point count.");
   const double xi = dist[1] - dist[0];
-  if (!std::isfinite(xi) || !(xi > 0.0)) {
-    sErr = kLRNoSpacing;
-    return false;
-  }
-  // One pass that copies and checks (without a branch per point).
+  if (!std::isfinite(xi) || !(xi > 0.0)) return fail(kLRNoSpacing);
+  // One pass that copies and checks (without a branch per point); the
+  // array kept from the last path is only resized (every value is written).
   pfl.resize(n + 2);
   pfl[0] = static_cast<double>(lastIndex);
   pfl[1] = xi;
@@ -49,11 +43,7 @@ bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const
     out[i] = static_cast<double>(elev[i]);
     finite &= std::isfinite(elev[i]);
   }
-  if (!finite) {
-    pfl.clear();
-    sErr = kLRElevationNaN;
-    return false;
-  }
+  if (!finite) return fail(kLRElevationNaN);
   return true;
 }
 

@@ -35,8 +35,9 @@ struct clsPathElv::Radial {
   double lat = 0, lon = 0, az = 0, stepM = 0;
   int datum = 0;
   GeodesicLine path;
-  std::vector<float> e;  // metres, NaN where void
-  std::vector<double> sLat, sLon;
+  std::vector<float> e;  // metres, NaN where void: the first `taken` hold samples
+  std::vector<double> sLat, sLon;  // (the arrays only grow: a new radial reuses them)
+  std::size_t taken = 0;
 };
 
 clsPathElv::clsPathElv() = default;
@@ -165,20 +166,21 @@ float clsPathElv::ElvAt(double lat, double lon) {
 
 void clsPathElv::ResetRadial() {
   if (!radial_) return;
-  radial_->e.clear();
-  radial_->sLat.clear();
-  radial_->sLon.clear();
+  radial_->taken = 0;
   radial_->stepM = -1;
 }
 
 // Samples the radial up to index upTo (inclusive).
 bool clsPathElv::SampleRadial(std::size_t upTo) {
   Radial& r = *radial_;
-  std::size_t k = r.e.size();
+  const std::size_t k = r.taken;
   if (k > upTo) return true;
-  r.e.resize(upTo + 1);
-  r.sLat.resize(upTo + 1);
-  r.sLon.resize(upTo + 1);
+  if (r.e.size() <= upTo) {
+    r.e.resize(upTo + 1);
+    r.sLat.resize(upTo + 1);
+    r.sLon.resize(upTo + 1);
+  }
+  r.taken = upTo + 1;
   r.path.Positions(k, upTo + 1 - k, r.stepM, r.sLat.data() + k, r.sLon.data() + k);
   terrain_->Elevations(r.sLat.data() + k, r.sLon.data() + k, upTo + 1 - k, r.e.data() + k, *cursor_);
   return true;
@@ -195,9 +197,16 @@ bool clsPathElv::ExtractProfile(double length) {
     if (!elvObs_.empty() && elvObs_.size() != elv_.size()) elvObs_.clear();
     return !elv_.empty();
   }
-  elv_.clear();
   elvObs_.clear();
+  // The arrays kept from the last path are resized, not emptied first (every
+  // value is written), and emptied when no profile comes.
+  if (SampleProfile(length)) return true;
+  elv_.clear();
   dis_.clear();
+  return false;
+}
+
+bool clsPathElv::SampleProfile(double length) {
   if (!terrain_ || terrain_->SourceCount() == 0) {
     message_ = "No terrain elevation data has been given to the profile";
     return false;
@@ -223,15 +232,15 @@ bool clsPathElv::ExtractProfile(double length) {
   // A profile with data at every sample (the usual case) goes straight to its
   // arrays; one with voids is mended first.
   bool whole = ee > kNoElevationLimit;
-  for (std::size_t i = 0; i <= last; ++i) whole &= r.e[i] > kNoElevationLimit;
-  if (whole) {
-    for (std::size_t i = 0; i <= last; ++i) elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
-    elv_[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
-    for (std::size_t i = 0; i < n; ++i) dis_[i] = distOf(i) * df;
-    ApplyObstructions(az, distM, stepM);
-    return true;
+  for (std::size_t i = 0; i <= last; ++i) {
+    whole &= r.e[i] > kNoElevationLimit;
+    elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
   }
-  return MendVoids(ee, az, distM, stepM);
+  if (!whole) return MendVoids(ee, az, distM, stepM);
+  elv_[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
+  for (std::size_t i = 0; i < n; ++i) dis_[i] = distOf(i) * df;
+  ApplyObstructions(az, distM, stepM);
+  return true;
 }
 
 // The path's solution, sampling step and index of the last sample before
@@ -294,9 +303,7 @@ clsPathElv::Radial& clsPathElv::RadialFor(double az, double stepM, double distM)
     r.az = az;
     r.stepM = stepM;
     r.datum = datumEpsg_;
-    r.e.clear();
-    r.sLat.clear();
-    r.sLon.clear();
+    r.taken = 0;
     r.path.Start(startLat_, startLon_, az);
   }
   return r;

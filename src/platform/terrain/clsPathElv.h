@@ -137,6 +137,8 @@ class clsPathElv {
   void ResetRadial();
   bool SampleRadial(std::size_t upTo);
   bool PlanProfile(double length, double& az, double& distM, double& stepM, std::size_t& last);
+  // ExtractProfile from the terrain; the arrays may hold anything on failure.
+  bool SampleProfile(double length);
   Radial& RadialFor(double az, double stepM, double distM);
   bool MendVoids(float ee, double az, double distM, double stepM);
   void ApplyObstructions(double azimuth, double lengthM, double stepM);
