@@ -496,13 +496,18 @@ std::string clsAreaCovPaths::OpenTable(Generation& g, std::int64_t count) {
 
 bool clsAreaCovPaths::ProgressCheck(Generation&, std::int64_t n) {
   if (!progress_) return true;
-  const auto now = std::chrono::steady_clock::now();
-  const bool late = now - lastProgress_ > std::chrono::seconds(10);
-  if (n % interval_ == 0 || n < interval_ || late) {
-    progress_->SetValue(n);
-    if (late && interval_ > 10) interval_ /= 2;
-    lastProgress_ = now;
-    progress_->Yield();
+  // The clock is read where the count is shown, and at every 256th point to
+  // find a long wait since the last showing (not at each of millions).
+  const bool due = n % interval_ == 0 || n < interval_;
+  if (due || n % 256 == 0) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool late = now - lastProgress_ > std::chrono::seconds(10);
+    if (due || late) {
+      progress_->SetValue(n);
+      if (late && interval_ > 10) interval_ /= 2;
+      lastProgress_ = now;
+      progress_->Yield();
+    }
   }
   if (progress_->CancelPressed()) {
     progress_->ClearCancel();
