@@ -37,22 +37,32 @@ bool FixedText(double v, int decimals, int width, char* out) {
   int n = 0;
   const double scaled = v * kPow10[std::clamp(decimals, 0, 18)];
   if (std::isfinite(v) && decimals >= 0 && decimals <= 15 && std::fabs(scaled) < 9e15) {
-    long long x = std::llround(scaled);
-    const bool neg = x < 0;
-    unsigned long long u = neg ? static_cast<unsigned long long>(-x) : static_cast<unsigned long long>(x);
-    char rev[40];
-    int k = 0;
-    for (int d = 0; d < decimals; ++d) {
-      rev[k++] = static_cast<char>('0' + u % 10);
+    const long long x = std::llround(scaled);
+    unsigned long long u = x < 0 ? static_cast<unsigned long long>(-x) : static_cast<unsigned long long>(x);
+    // The digits from the last, two at a time where they can be.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* const end = buf + sizeof buf;
+    char* p = end;
+    const auto pair = [&] {
+      p -= 2;
+      std::memcpy(p, kPairs + 2 * (u % 100), 2);
+      u /= 100;
+    };
+    int d = 0;
+    for (; d + 2 <= decimals; d += 2) pair();
+    if (d < decimals) {
+      *--p = static_cast<char>('0' + u % 10);
       u /= 10;
     }
-    if (decimals > 0) rev[k++] = '.';
-    do {
-      rev[k++] = static_cast<char>('0' + u % 10);
-      u /= 10;
-    } while (u);
-    if (neg && x != 0) rev[k++] = '-';
-    for (int i = k - 1; i >= 0; --i) buf[n++] = rev[i];
+    if (decimals > 0) *--p = '.';
+    while (u >= 10) pair();
+    if (u > 0 || p == end || *p == '.') *--p = static_cast<char>('0' + u);
+    if (x < 0) *--p = '-';
+    n = static_cast<int>(end - p);
+    std::memmove(buf, p, static_cast<std::size_t>(n));
   } else {
     if (!std::isfinite(v) || std::fabs(v) >= 1e20) return false;
     const double r = decimals == 0 ? std::round(v) : v;
