@@ -38,12 +38,12 @@ bool LRBuildProfile(int lastIndex, std::span<const double> dist, std::span<const
   pfl[0] = static_cast<double>(lastIndex);
   pfl[1] = xi;
   double* out = pfl.data() + 2;
-  bool finite = true;
+  int notFinite = 0;
   for (std::size_t i = 0; i < n; ++i) {
     out[i] = static_cast<double>(elev[i]);
-    finite &= std::isfinite(elev[i]);
+    notFinite += elev[i] - elev[i] == 0.0f ? 0 : 1;  // (not a number or infinite: not 0)
   }
-  if (!finite) return fail(kLRElevationNaN);
+  if (notFinite > 0) return fail(kLRElevationNaN);
   return true;
 }
 

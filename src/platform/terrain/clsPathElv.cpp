@@ -61,7 +61,7 @@ void clsPathElv::dStartLon(double v) {
 }
 
 double clsPathElv::ElvFactor() const { return elvUn_ == "ft" ? 1.0 / 0.3048 : 1.0; }
-double clsPathElv::DisFactor() const { return 1.0 / Geodesic::MetresPerUnit(disUn_); }
+double clsPathElv::DisFactor() const { return 1.0 / metresPerDisUnit_; }
 
 bool clsPathElv::sElvUnits(const std::string& unit) {
   const std::string u = ToLower(unit);
@@ -81,10 +81,11 @@ bool clsPathElv::sDisUnits(const std::string& unit) {
   const std::string u = ToLower(unit);
   const double mpu = Geodesic::MetresPerUnit(u);
   if (mpu <= 0) return false;
-  const double f = Geodesic::MetresPerUnit(disUn_) / mpu;
+  const double f = metresPerDisUnit_ / mpu;
   if (f != 1.0)
     for (double& d : dis_) d *= f;
   disUn_ = u;
+  metresPerDisUnit_ = mpu;
   return true;
 }
 
@@ -225,20 +226,27 @@ bool clsPathElv::SampleProfile(double length) {
   double eLat = 0, eLon = 0;
   r.path.Position(distM, eLat, eLon);  // placed like every other sample
   const float ee = terrain_->Elevation(eLat, eLon, *cursor_);
-  auto distOf = [&](std::size_t i) { return i + 1 == n ? distM : static_cast<double>(i) * stepM; };
   const double ef = ElvFactor(), df = DisFactor();
   elv_.resize(n);
   dis_.resize(n);
   // A profile with data at every sample (the usual case) goes straight to its
   // arrays; one with voids is mended first.
-  bool whole = ee > kNoElevationLimit;
-  for (std::size_t i = 0; i <= last; ++i) {
-    whole &= r.e[i] > kNoElevationLimit;
-    elv_[i] = static_cast<float>(static_cast<double>(r.e[i]) * ef);
+  // (Loops without a branch or a carried flag, which the compiler runs
+  // several samples at a time.)
+  const float* e = r.e.data();
+  int voids = ee > kNoElevationLimit ? 0 : 1;
+  for (std::size_t i = 0; i <= last; ++i) voids += e[i] > kNoElevationLimit ? 0 : 1;
+  if (voids > 0) return MendVoids(ee, az, distM, stepM);
+  float* elv = elv_.data();
+  if (ef == 1.0) {
+    std::copy(e, e + last + 1, elv);
+  } else {
+    for (std::size_t i = 0; i <= last; ++i) elv[i] = static_cast<float>(static_cast<double>(e[i]) * ef);
   }
-  if (!whole) return MendVoids(ee, az, distM, stepM);
-  elv_[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
-  for (std::size_t i = 0; i < n; ++i) dis_[i] = distOf(i) * df;
+  elv[n - 1] = static_cast<float>(static_cast<double>(ee) * ef);
+  double* dis = dis_.data();
+  for (int i = 0; i <= static_cast<int>(last); ++i) dis[i] = static_cast<double>(i) * stepM * df;
+  dis[n - 1] = distM * df;
   ApplyObstructions(az, distM, stepM);
   return true;
 }

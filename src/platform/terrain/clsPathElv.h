@@ -155,6 +155,7 @@ class clsPathElv {
   } solved_;
   bool SolvedFor() const;
   std::string elvUn_ = "m", disUn_ = "m", login_, datum_;
+  double metresPerDisUnit_ = 1.0;  // (of disUn_)
   int datumEpsg_ = 4326;
   double stepM_ = 0;
   float txSiteElv_ = kNoElevation;

@@ -88,6 +88,8 @@ TEST(LRProfile, RefusesBadProfiles) {
   std::vector<double> d3{0.0, 1.0, 2.0};
   std::vector<float> e3{1.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f};
   EXPECT_FALSE(LRBuildProfile(2, d3, e3, pfl, err));
+  e3[1] = -std::numeric_limits<float>::infinity();
+  EXPECT_FALSE(LRBuildProfile(2, d3, e3, pfl, err));
   EXPECT_FALSE(LRBuildProfile(5, d3, e2, pfl, err));  // arrays too short
   std::vector<double> dBig(32769);
   std::vector<float> eBig(32769, 0.0f);
