@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zw {
@@ -83,8 +84,9 @@ struct LRResult {
   std::array<double, 2> dHeEffM{0.0, 0.0}; // effective heights, transmitter, receiver
   double dDeltaHM = 0.0;                   // terrain irregularity delta-h
   double dEarthFactor = 0.0;               // 157e-9 / effective earth curvature
-  std::string sMode1 = " ";
-  std::string sMode2 = " ";
+  // The propagation mode, in the model's words (text of static storage).
+  std::string_view sMode1 = " ";
+  std::string_view sMode2 = " ";
   std::int32_t lErrLevel = 0;              // 0..4
 };
 
