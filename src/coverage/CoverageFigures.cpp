@@ -27,7 +27,7 @@ double Wrap360(double a) {
 
 // Smallest spacing between distinct values (0 when there is one value only).
 double SmallestStep(std::vector<double> v) {
-  v.erase(std::unique(v.begin(), v.end()), v.end());  // (a tile row's latitudes; a radial's azimuths)
+  v.erase(std::unique(v.begin(), v.end()), v.end());  // (a tile row's points share its latitude)
   std::sort(v.begin(), v.end());
   double step = 0;
   for (std::size_t i = 1; i < v.size(); ++i) {
@@ -196,7 +196,13 @@ LevelFigure CountAtOrAbove(const P& s, const std::vector<double>& area, double l
   return f;
 }
 
-// (radials: those of a radial study, from Radials)
+// The radials of a radial study (none for a tile study).
+template <class P>
+std::vector<std::vector<std::size_t>> StudyRadials(const P& s, const StudyResults& study) {
+  return study.tile ? std::vector<std::vector<std::size_t>>{} : Radials(s);
+}
+
+// (radials: StudyRadials)
 template <class P>
 std::vector<double> CellAreas(const P& s, const StudyResults& study,
                               const std::vector<std::vector<std::size_t>>& radials) {
@@ -219,7 +225,7 @@ CoverageFigures Figures(const P& s, const StudyResults& study, std::optional<dou
   f.pointPerRadial = study.pointPerRadial;
   f.points = static_cast<int>(s.Size());
   f.computed = study.computed;
-  const auto radials = study.tile ? std::vector<std::vector<std::size_t>>{} : Radials(s);
+  const auto radials = StudyRadials(s, study);
   const std::vector<double> area = CellAreas(s, study, radials);
   for (double a : area) f.areaKm2 += a;
   if (threshold) f.threshold = CountAtOrAbove(s, area, *threshold);
@@ -233,7 +239,7 @@ CoverageFigures Figures(const P& s, const StudyResults& study, std::optional<dou
 
 std::vector<double> PointCellAreasKm2(const StudyResults& study) {
   const LoadedPoints s{study};
-  return CellAreas(s, study, study.tile ? std::vector<std::vector<std::size_t>>{} : Radials(s));
+  return CellAreas(s, study, StudyRadials(s, study));
 }
 
 CoverageFigures ComputeCoverageFigures(const StudyResults& study, std::optional<double> threshold,

@@ -34,6 +34,7 @@ const double kPow10[] = {1,   1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e
 // halves away from zero; "-0" is written without its sign.
 bool FixedText(double v, int decimals, int width, char* out) {
   char buf[64];
+  const char* text = buf;  // the n characters written
   int n = 0;
   const double scaled = v * kPow10[std::clamp(decimals, 0, 18)];
   if (std::isfinite(v) && decimals >= 0 && decimals <= 15 && std::fabs(scaled) < 9e15) {
@@ -62,20 +63,20 @@ bool FixedText(double v, int decimals, int width, char* out) {
     if (u > 0 || p == end || *p == '.') *--p = static_cast<char>('0' + u);
     if (x < 0) *--p = '-';
     n = static_cast<int>(end - p);
-    std::memmove(buf, p, static_cast<std::size_t>(n));
+    text = p;
   } else {
     if (!std::isfinite(v) || std::fabs(v) >= 1e20) return false;
     const double r = decimals == 0 ? std::round(v) : v;
     n = std::snprintf(buf, sizeof buf, "%.*f", decimals, r);
     if (n <= 0 || n >= static_cast<int>(sizeof buf)) return false;
     if (buf[0] == '-' && std::strpbrk(buf, "123456789") == nullptr) {
-      std::memmove(buf, buf + 1, static_cast<std::size_t>(n));
+      ++text;
       --n;
     }
   }
   if (n > width) return false;
   std::memset(out, ' ', static_cast<std::size_t>(width - n));
-  std::memcpy(out + (width - n), buf, static_cast<std::size_t>(n));
+  std::memcpy(out + (width - n), text, static_cast<std::size_t>(n));
   return true;
 }
 

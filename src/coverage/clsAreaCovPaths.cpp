@@ -364,11 +364,10 @@ std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts) {
     const std::size_t from = order.size();
     for (std::size_t k = r; k < q; ++k)
       for (std::uint32_t i = runs[k].end; i-- > runs[k].first;) order.push_back(i);
-    if (q - r > 1) {  // runs that share an azimuth: record order, then by distance
-      std::sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.end());
-      std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.end(),
-                       [&](std::uint32_t a, std::uint32_t b) { return pts[a].disKm > pts[b].disKm; });
-    }
+    if (q - r > 1)  // runs that share an azimuth: farthest first, ties in record order
+      std::sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return pts[a].disKm != pts[b].disKm ? pts[a].disKm > pts[b].disKm : a < b;
+      });
     r = q;
   }
   return order;
