@@ -40,8 +40,12 @@ struct clsAreaCovPaths::Generation {
   std::string pointErrors;
   double maxLat, minLat, maxLon, minLon;
   // A point as the table will hold it.
-  void Add(double lat, double lon, double az, double dis) {
-    StudyPoint p{RoundToDecimals(lat, 7), RoundToDecimals(lon, 7), RoundToDecimals(az, 3), RoundToDecimals(dis, 5)};
+  static StudyPoint AsHeld(double lat, double lon, double az, double dis) {
+    return {RoundToDecimals(lat, 7), RoundToDecimals(lon, 7), RoundToDecimals(az, 3), RoundToDecimals(dis, 5)};
+  }
+  void Add(double lat, double lon, double az, double dis) { AddHeld(AsHeld(lat, lon, az, dis)); }
+  // A point already as the table will hold it.
+  void AddHeld(const StudyPoint& p) {
     out->points.push_back(p);
     maxLat = std::max(maxLat, p.lat);
     minLat = std::min(minLat, p.lat);

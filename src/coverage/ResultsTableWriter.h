@@ -58,6 +58,8 @@ class ResultsTableWriter {
   void PutText(char* rec, Slot s, std::string_view text) const;
   std::string Flush();
   std::string Fail(const std::string& what);
+  // Asks the system to start writing what the table holds so far to disk.
+  void StartWriteback();
 
   std::filesystem::path file_;
   std::FILE* fp_ = nullptr;

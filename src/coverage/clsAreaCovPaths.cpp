@@ -374,10 +374,11 @@ std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts) {
 }
 
 std::string WriteStudyTable(const fs::path& file, const fs::path& dataSumFile, const GeneratedStudy& s,
-                            const std::vector<PointValue>* values, int* valueDecimals, int threads) {
+                            const std::vector<PointValue>* values, const std::function<void(int)>& created,
+                            int threads) {
   ResultsTableWriter w;
   if (auto err = w.Create(file, dataSumFile); !err.empty()) return err;
-  if (valueDecimals) *valueDecimals = w.Decimals(ResultsTableWriter::kVal);
+  if (created) created(w.Decimals(ResultsTableWriter::kVal));
   if (auto err = w.AddSkeleton(s.siteDesc, StudyPoint{s.siteLat, s.siteLon, 0, 0}, s.siteElvM); !err.empty())
     return err;
   if (auto err = w.AddAll(s.code, s.points, values, threads); !err.empty()) return err;

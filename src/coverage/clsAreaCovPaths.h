@@ -214,10 +214,10 @@ std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts);
 // Writes a study's results table to `file` (which must not exist) in one
 // pass: the transmitter site record, then every point in record order with
 // its value (skeleton records when values is null), encoded on up to
-// `threads` threads. valueDecimals, when given, receives the decimals the
-// values were written with.
+// `threads` threads. `created`, when given, is called once the table is
+// made, before any record, with the decimals the values are written with.
 std::string WriteStudyTable(const std::filesystem::path& file, const std::filesystem::path& dataSumFile,
                             const GeneratedStudy& study, const std::vector<PointValue>* values,
-                            int* valueDecimals = nullptr, int threads = 1);
+                            const std::function<void(int valueDecimals)>& created = {}, int threads = 1);
 
 }  // namespace zw::coverage

@@ -205,8 +205,10 @@ bool clsAreaCovPaths::PlaceRadialPoints(Generation& g, int kind, double stepKm, 
     std::vector<double> lat(n, 0.0), lon(n, 0.0);
     const auto ok = std::make_unique<bool[]>(n);
     kmGeodesic.Forward(txLat_, txLon_, r.az, dis.data(), n, lat.data(), lon.data(), ok.get());
+    // As the table will hold them (here, where lines are worked on side by side).
     r.pts.reserve(n);
-    for (std::size_t k = 0; k < n; ++k) r.pts.push_back({lat[k], lon[k], r.az, ok[k] ? dis[k] : -1.0});
+    for (std::size_t k = 0; k < n; ++k)
+      r.pts.push_back(ok[k] ? Generation::AsHeld(lat[k], lon[k], r.az, dis[k]) : StudyPoint{0, 0, r.az, -1.0});
   };
   tbb::task_arena arena(std::max(1, threads_));
   constexpr std::size_t kBlock = 64;
@@ -232,8 +234,12 @@ bool clsAreaCovPaths::PlaceRadialPoints(Generation& g, int kind, double stepKm, 
           cancelled = true;
           break;
         }
-        point(r.az, p.disKm, p.lat, p.lon, p.disKm >= 0);
-        if (g.errors > kMaxPointErrors) break;
+        if (p.disKm >= 0) {
+          g.AddHeld(p);
+        } else {
+          point(r.az, p.disKm, p.lat, p.lon, false);
+          if (g.errors > kMaxPointErrors) break;
+        }
       }
       r.pts = {};
     }

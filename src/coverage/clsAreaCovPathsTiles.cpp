@@ -163,12 +163,14 @@ std::string clsAreaCovPaths::PlaceTilePoints(Generation& g, const TileGrid& grid
         row.failed = true;
         return;
       }
-      row.pts.push_back({latR, lonR, Geodesic::PathAzimuth(path.lengthM, path.az1Deg), path.lengthM / 1000.0});
+      row.pts.push_back(
+          Generation::AsHeld(latR, lonR, Geodesic::PathAzimuth(path.lengthM, path.az1Deg), path.lengthM / 1000.0));
       row.solved.push_back(path);
     }
   };
   const std::int64_t block = 64;
   std::vector<RowPoints> work(static_cast<std::size_t>(block));
+  g.out->solved.reserve(g.out->points.capacity());  // (as many as the points made room for)
   tbb::task_arena arena(std::max(1, threads_));
   std::int64_t n = 0;
   for (std::int64_t i0 = 0; i0 < rowCount; i0 += block) {
@@ -187,7 +189,7 @@ std::string clsAreaCovPaths::PlaceTilePoints(Generation& g, const TileGrid& grid
       for (std::int64_t j = 0; j < colCount; ++j)
         if (!ProgressCheck(g, ++n)) return "Tile study cancelled by user";
       if (row.failed) return AfterBlank("Error computing azimuth and distance for tile location");
-      for (const auto& p : row.pts) g.Add(p.lat, p.lon, p.az, p.disKm);
+      for (const auto& p : row.pts) g.AddHeld(p);
       g.out->solved.insert(g.out->solved.end(), row.solved.begin(), row.solved.end());
     }
   }

@@ -79,7 +79,18 @@ class clsQXAreaCov {
   std::string ResultUnit() const;
   // Warnings of the last path: inputs outside the published range of the
   // model, and what its own error levels mean. They never change a number.
-  virtual std::vector<std::string> Warnings() const { return warnings_; }
+  std::vector<std::string> Warnings() const {
+    std::vector<std::string> w;
+    w.resize(ReadWarnings(w));
+    return w;
+  }
+  // The same into the first elements of `into`, their count returned; the
+  // strings there are written over, not made afresh (an area run asks at
+  // every point), and any beyond the count are left as they were.
+  virtual std::size_t ReadWarnings(std::vector<std::string>& into) const {
+    for (std::size_t i = 0; i < warnings_.size(); ++i) PutWarning(into, i, warnings_[i]);
+    return warnings_.size();
+  }
 
   void bDetails(bool v) { bDetails_ = v; }
   bool bDetails() const { return bDetails_; }
@@ -204,6 +215,10 @@ class clsQXAreaCov {
   std::string DetailDistance(double metres) const;
   std::string DetailElevation(double metres, std::string_view picture) const;
 
+  static void PutWarning(std::vector<std::string>& into, std::size_t at, std::string_view text) {
+    if (into.size() <= at) into.resize(at + 1);
+    into[at].assign(text);
+  }
   // Adds a warning of the current path (a text given twice is kept once).
   void Warn(std::string text) {
     for (const auto& w : warnings_)

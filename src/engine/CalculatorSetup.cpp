@@ -32,7 +32,7 @@ bool Configure(clsQXAreaCov& c, const CalculatorSetup& s) {
   return true;
 }
 
-PathOutcome ReadOutcome(const clsQXAreaCov& c, bool withDetails) {
+PathOutcome ReadOutcome(const clsQXAreaCov& c, bool withDetails, bool withWarnings) {
   PathOutcome o;
   o.fieldDbu = c.dNetField();
   o.freeSpaceDbu = c.dFreeSpaceFld();
@@ -44,7 +44,7 @@ PathOutcome ReadOutcome(const clsQXAreaCov& c, bool withDetails) {
   o.errLevel = c.lErrLevel();
   o.failed = c.bErrorRun();
   if (o.failed) o.failure = c.sPathError();
-  o.warnings = c.Warnings();
+  if (withWarnings) o.warnings = c.Warnings();
   if (withDetails) o.details = c.sDetails();
   return o;
 }

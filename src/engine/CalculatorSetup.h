@@ -50,7 +50,7 @@ struct PathOutcome {
   std::string details;        // the model's account (when asked for)
 };
 
-PathOutcome ReadOutcome(const clsQXAreaCov& calc, bool withDetails);
+PathOutcome ReadOutcome(const clsQXAreaCov& calc, bool withDetails, bool withWarnings = true);
 
 // A new calculator of s.model configured with copies of the collections of s
 // (so that every thread has its own), or nullptr with the reason.

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <deque>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -41,7 +43,35 @@ struct Worker {
   std::unique_ptr<clsQXAreaCov> calc;
   std::shared_ptr<clsPathElv> path;
   std::string error;
+  // The warnings of the last point, and the distinct texts met so far, kept
+  // (at stable addresses) for as long as the worker lasts.
+  std::vector<std::string> read;
+  std::deque<std::string> texts;
+  const std::string* last = nullptr;
+
+  // The kept copy of a text; null when too many distinct ones came.
+  const std::string* Keep(const std::string& text) {
+    if (last && *last == text) return last;
+    for (const auto& t : texts)
+      if (t == text) return last = &t;
+    if (texts.size() >= 64) return nullptr;
+    return last = &texts.emplace_back(text);
+  }
 };
+
+}  // namespace
+
+void PointResult::OwnWarnings() {
+  std::vector<std::string> own;
+  for (const std::string* t : heldWarnings)
+    if (t) own.push_back(*t);
+  if (own.empty()) return;
+  std::move(warnings.begin(), warnings.end(), std::back_inserter(own));
+  warnings = std::move(own);
+  heldWarnings = {};
+}
+
+namespace {
 
 void Compute(Worker& w, const StudyPoint& p, const coverage::SolvedPath* solved, bool details, PointResult& r) {
   clsQXAreaCov& c = *w.calc;
@@ -55,7 +85,7 @@ void Compute(Worker& w, const StudyPoint& p, const coverage::SolvedPath* solved,
   }
   c.sDetails("");
   c.CovCalc();
-  PathOutcome o = ReadOutcome(c, details);
+  PathOutcome o = ReadOutcome(c, details, false);
   r.field = o.fieldDbu;
   r.elv = o.rxGroundM;
   r.luCode = o.luCode;
@@ -73,7 +103,15 @@ void Compute(Worker& w, const StudyPoint& p, const coverage::SolvedPath* solved,
     }
   }
   r.details = std::move(o.details);
-  r.warnings = std::move(o.warnings);
+  // The warnings (most points of a run repeat a few texts): held by the
+  // worker when they are few and kept, else copied.
+  const std::size_t nw = c.ReadWarnings(w.read);
+  bool held = nw <= r.heldWarnings.size();
+  for (std::size_t i = 0; held && i < nw; ++i) held = (r.heldWarnings[i] = w.Keep(w.read[i])) != nullptr;
+  if (!held) {
+    r.heldWarnings = {};
+    r.warnings.assign(w.read.begin(), w.read.begin() + static_cast<std::ptrdiff_t>(nw));
+  }
 }
 
 // The points of group g (positions groupStart[g] .. groupStart[g + 1] of the
@@ -84,6 +122,13 @@ void ComputeGroup(Worker& w, const coverage::GeneratedStudy& study, const std::v
   const bool solved = study.solved.size() == study.points.size();
   for (std::size_t i = groupStart[g]; i < groupStart[g + 1]; ++i) {
     const std::size_t k = study.order[i];
+    // The next point's data, far from this one's in memory (points are
+    // computed in azimuth order, and kept in table order), on its way.
+    if (i + 1 < study.order.size()) {
+      const std::size_t next = study.order[i + 1];
+      __builtin_prefetch(&study.points[next]);
+      if (solved) __builtin_prefetch(&study.solved[next]);
+    }
     Compute(w, study.points[k], solved ? &study.solved[k] : nullptr, details, res[i - first]);
   }
 }
@@ -128,14 +173,17 @@ void Count(CoverageRunOutcome& out, std::uint32_t idx, const StudyPoint& pt, con
     v.status = PointStatus::kComputed;
     ++out.computed;
   }
-  for (const auto& w : r.warnings) {
+  const auto tally = [&](const std::string& w) {
     auto it = std::find_if(out.warnings.begin(), out.warnings.end(), [&](const auto& e) { return e.first == w; });
     if (it != out.warnings.end()) {
       ++it->second;
     } else if (out.warnings.size() < kMaxReasons) {
       out.warnings.emplace_back(w, 1);
     }
-  }
+  };
+  for (const std::string* w : r.heldWarnings)
+    if (w) tally(*w);
+  for (const auto& w : r.warnings) tally(w);
 }
 
 void ShowProgress(coverage::ProgressWindow& progress, const CoverageRunInputs& in, std::int64_t expected) {
@@ -241,6 +289,8 @@ struct Takeover {
     const auto& progress = in.progress;
     for (std::size_t i = 0; i < results.size(); ++i) {
       const std::uint32_t idx = in.study->order[first + i];
+      if (first + i + 8 < in.study->order.size())  // (see ComputeGroup)
+        __builtin_prefetch(&out.values[in.study->order[first + i + 8]], 1);
       const StudyPoint& pt = in.study->points[idx];
       const PointResult& r = results[i];
       ++n;
@@ -500,6 +550,7 @@ std::string ComputeStudyGroups(const CoverageRunInputs& in, std::size_t g0, std:
   const std::size_t first = groupStart[g0];
   out.assign(groupStart[g1] - first, PointResult{});
   for (std::size_t g = g0; g < g1; ++g) ComputeGroup(w, *in.study, groupStart, g, first, in.calc.details, out);
+  for (auto& r : out) r.OwnWarnings();  // the worker goes at the return
   return {};
 }
 

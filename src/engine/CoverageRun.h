@@ -6,6 +6,7 @@
 // batches; every batch is taken over in table order on the calling thread,
 // so the results, the details and every question asked are the same
 // whatever the number of threads.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,7 +54,12 @@ struct PointResult {
   bool contour = false;
   double contourKm = 0, contourLat = 0, contourLon = 0;
   std::string details, failure;
+  // The model's warnings: texts held for the run by the worker that computed
+  // the point (unused ones null), then texts of the point's own.
+  std::array<const std::string*, 2> heldWarnings{};
   std::vector<std::string> warnings;
+  // The held texts made the point's own, for a result that outlives the run.
+  void OwnWarnings();
 };
 
 // Computes the points of groups [g0, g1) of a study (see StudyGroups): each

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "common/Config.h"
 #include "common/ErrorHandler.h"
@@ -91,20 +92,29 @@ std::string clsRFProp::WriteStudyResults(coverage::GeneratedStudy& study, Covera
   coverage::clsAreaCovPaths* paths = cCovArea_.get();
   // The results table, written once.
   ProcStep(1250);
-  int valueDecimals = -1;
-  if (std::string e =
-          coverage::WriteStudyTable(files.table, paths->task()->DataSumFile(), study, &run.values, &valueDecimals,
-                                    paths->Threads());
-      !e.empty())
-    return JoinLines("The results table could not be written; the previous results were kept.", e);
   const bool reduceContour = run.completed && sTaskType_ == "CONTOUR" && !run.directContour;
-  if (!reduceContour && run.moved.empty()) {
-    coverage::StudyResults written;
-    std::vector<double> values;
-    if (coverage::DescribeStudyInMemory(files.table, study, run.values, valueDecimals, written, values).empty())
-      run.figuresText = coverage::CoverageFiguresText(
+  // The coverage figures (from the values as the table holds them) are
+  // worked out while the table is written, on a thread of their own when the
+  // run may use more than one (else after the table).
+  std::future<std::string> figures;
+  const auto startFigures = [&](int valueDecimals) {
+    if (reduceContour || !run.moved.empty()) return;
+    const auto policy =
+        paths->Threads() > 1 ? std::launch::async | std::launch::deferred : std::launch::deferred;
+    figures = std::async(policy, [&study, &run, &files, valueDecimals] {
+      coverage::StudyResults written;
+      std::vector<double> values;
+      if (!coverage::DescribeStudyInMemory(files.table, study, run.values, valueDecimals, written, values).empty())
+        return std::string();
+      return coverage::CoverageFiguresText(
           coverage::ComputeCoverageFigures(written, study.points, values, coverage::StudyThreshold(written), {}));
-  }
+    });
+  };
+  const std::string written = coverage::WriteStudyTable(files.table, paths->task()->DataSumFile(), study,
+                                                        &run.values, startFigures, paths->Threads());
+  if (!written.empty())  // (figures not started, or left unread)
+    return JoinLines("The results table could not be written; the previous results were kept.", written);
+  if (figures.valid()) run.figuresText = figures.get();
 
   // Contour from the radial results, for models that give no contours.
   ProcStep(1300);

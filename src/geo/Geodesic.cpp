@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 
 namespace zw {
 
@@ -200,6 +201,19 @@ void GeodesicLine::Positions(std::size_t first, std::size_t n, double step, doub
       continue;
     }
     const double base = static_cast<double>(j) * kNodeSpacingM;
+    // Two points at a time: latitudes in one vector and longitudes in the
+    // other, each lane the arithmetic of one point below.
+    using Two = double __attribute__((vector_size(16)));
+    const Two latC[4] = {Two{} + c.c[0][0], Two{} + c.c[1][0], Two{} + c.c[2][0], Two{} + c.c[3][0]};
+    const Two lonC[4] = {Two{} + c.c[0][1], Two{} + c.c[1][1], Two{} + c.c[2][1], Two{} + c.c[3][1]};
+    for (; k + 1 < end; k += 2) {
+      const Two i = {static_cast<double>(first + k), static_cast<double>(first + k + 1)};
+      const Two t = (i * step - base) / kNodeSpacingM;
+      const Two la = latC[0] + t * (latC[1] + t * (latC[2] + t * latC[3]));
+      const Two lo = lonC[0] + t * (lonC[1] + t * (lonC[2] + t * lonC[3]));
+      std::memcpy(lat + k, &la, sizeof la);
+      std::memcpy(lon + k, &lo, sizeof lo);
+    }
     for (; k < end; ++k) {
       const double t = (static_cast<double>(first + k) * step - base) / kNodeSpacingM;
       const Pair v = c.c[0] + t * (c.c[1] + t * (c.c[2] + t * c.c[3]));

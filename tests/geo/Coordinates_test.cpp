@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 #include <tuple>
+#include <vector>
 
 #include "TempDir.h"
 #include "geo/CoordSys.h"
@@ -154,6 +155,21 @@ TEST(GeodesicLine, InterpolatedPositionsAreWithin5cm) {
       }
     }
   std::cout << "[ worst   ] interpolated position error " << worst << " m\n";
+  // A run of positions (two at a time inside each span, odd counts, runs
+  // across nodes and into the exact spans near a pole) is the positions one
+  // by one, to the bit.
+  for (double lat1 : {44.4365, 79.0})
+    for (auto [first, n, step] : {std::tuple{0UL, 445UL, 89.9}, {3UL, 1UL, 90.0}, {7UL, 2000UL, 91.7}, {1UL, 333UL, 600.0}}) {
+      GeodesicLine line(lat1, -71.4131, 17.0);
+      std::vector<double> la(n), lo(n);
+      line.Positions(first, n, step, la.data(), lo.data());
+      for (std::size_t k = 0; k < n; ++k) {
+        double ela = 0, elo = 0;
+        line.Position(static_cast<double>(first + k) * step, ela, elo);
+        ASSERT_EQ(la[k], ela) << lat1 << " " << first << " " << k;
+        ASSERT_EQ(lo[k], elo) << lat1 << " " << first << " " << k;
+      }
+    }
   // Spans beyond 80 degrees are exact; the longitude stays unrolled.
   GeodesicLine polar(88.0, 10.0, 0.0);
   double la = 0, lo = 0, ela = 0, elo = 0;

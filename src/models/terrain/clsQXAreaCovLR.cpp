@@ -244,7 +244,7 @@ namespace {
 
 // Error level 3 with the checks of the model's preparation that raised it, in
 // words without numbers (an area run counts the points per distinct text).
-std::string LRLevel3Text(const clsLRCore::PathState& p) {
+const std::string& LRLevel3Text(const clsLRCore::PathState& p) {
   // The text of each combination of reasons, made once: an area run asks for
   // it at every point of level 3.
   static const std::array<std::string, 8> kText = [] {
@@ -289,13 +289,14 @@ std::string LRLevel4Text(const clsLRCore::PathState& p) {
   return "Longley-Rice error level 4: " + why + ", outside the model's range; the result should not be used";
 }
 
-std::vector<std::string> clsQXAreaCovLR::Warnings() const {
-  std::vector<std::string> w = warnings_;
-  const std::string t = lErrLevel_ == 3   ? LRLevel3Text(core_.State())
-                        : lErrLevel_ == 4 && bStateOfPath_ ? LRLevel4Text(core_.State())
-                                          : LRErrorLevelText(lErrLevel_);
-  if (!t.empty()) w.push_back(t);
-  return w;
+std::size_t clsQXAreaCovLR::ReadWarnings(std::vector<std::string>& into) const {
+  std::size_t n = clsQXAreaCov::ReadWarnings(into);
+  if (lErrLevel_ == 3) {  // (the usual one: its text is copied, not made)
+    PutWarning(into, n++, LRLevel3Text(core_.State()));
+  } else if (lErrLevel_ != 0) {
+    PutWarning(into, n++, lErrLevel_ == 4 && bStateOfPath_ ? LRLevel4Text(core_.State()) : LRErrorLevelText(lErrLevel_));
+  }
+  return n;
 }
 
 }  // namespace zw

@@ -22,7 +22,7 @@ class clsQXAreaCovLR : public clsQXAreaCov {
   std::string sNameModel2() const override { return "LR"; }
   std::int32_t lErrLevel() const override { return lErrLevel_; }
   // The error level of the last path in words (none at level 0).
-  std::vector<std::string> Warnings() const override;
+  std::size_t ReadWarnings(std::vector<std::string>& into) const override;
 
   // Values of the last path.
   const std::array<double, 2>& dHeEffM() const { return dHeEff_; }

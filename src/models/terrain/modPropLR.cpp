@@ -108,26 +108,34 @@ void clsLRCore::hzns(std::span<const double> pfl) {
   prop_.dl[0] = prop_.dist;
   prop_.dl[1] = prop_.dist;
   if (np < 2) return;
+  // (The rays and horizons in locals while the profile is read: stored
+  // through, they would be read back at every point.)
+  double the0 = prop_.the[0], the1 = prop_.the[1], dl0 = prop_.dl[0], dl1 = prop_.dl[1];
+  const double* z = pfl.data() + 2;
   double sa = 0.0;
   double sb = prop_.dist;
   bool wq = true;
   for (long i = 1; i < np; ++i) {
     sa += xi;
     sb -= xi;
-    q = pfl[i + 2] - (qc * sa + prop_.the[0]) * sa - za;
+    q = z[i] - (qc * sa + the0) * sa - za;
     if (q > 0.0) {
-      prop_.the[0] += q / sa;
-      prop_.dl[0] = sa;
+      the0 += q / sa;
+      dl0 = sa;
       wq = false;
     }
     if (!wq) {
-      q = pfl[i + 2] - (qc * sb + prop_.the[1]) * sb - zb;
+      q = z[i] - (qc * sb + the1) * sb - zb;
       if (q > 0.0) {
-        prop_.the[1] += q / sb;
-        prop_.dl[1] = sb;
+        the1 += q / sb;
+        dl1 = sb;
       }
     }
   }
+  prop_.the[0] = the0;
+  prop_.the[1] = the1;
+  prop_.dl[0] = dl0;
+  prop_.dl[1] = dl1;
 }
 
 void clsLRCore::qlrpfl(std::span<const double> pfl, int klimx, int mdvarx) {

@@ -10,6 +10,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zw::platform {
 
@@ -270,32 +275,54 @@ std::size_t TerrainSource::HotRun(const double* lat, const double* lon, std::siz
   // each lane does one point's operations in the same order, so the numbers
   // are those of `one`, which takes any point that is not so. (The two ways
   // must round alike: builds keep to the x86-64 baseline, with no fused
-  // multiply-add to contract either one.)
-  std::size_t k = 0;
-  for (;;) {
+  // multiply-add to contract either one.) In a north-up grid the terms of
+  // the zero coefficients are left out: adding a zero changes no sum (but
+  // the sign of a zero one, which the 0.5 taken off next makes no matter).
+  const auto both = [](Mask m) {
+#if defined(__SSE2__)
+    return _mm_movemask_pd(reinterpret_cast<__m128d>(m)) == 3;
+#else
+    return m[0] && m[1];
+#endif
+  };
+  const V2 lat0 = {-90.0, -90.0}, lat1 = {90.0, 90.0}, lon0 = {xMin, xMin}, lon1 = {xMax, xMax};
+  const V2 a0 = {i0c, i0c}, a1 = {i1c, i1c}, a2 = {i2c, i2c}, b0 = {i3c, i3c}, b1 = {i4c, i4c}, b2 = {i5c, i5c};
+  const V2 x0v = {fx0, fx0}, x1v = {fx1, fx1}, y0v = {fy0, fy0}, y1v = {fy1, fy1}, half = {0.5, 0.5}, unit = {1.0, 1.0};
+  const bool northUp = i2c == 0.0 && i4c == 0.0;
+  const auto pairs = [&](auto kNorthUp, std::size_t k) {
     for (; narrow && k + 1 < n; k += 2) {
       V2 la, x;
       std::memcpy(&la, lat + k, sizeof la);
       std::memcpy(&x, lon + k, sizeof x);
-      const Mask plain = (la >= -90.0) & (la <= 90.0) & (x >= xMin) & (x <= xMax);
-      if (!(plain[0] && plain[1])) break;
-      const V2 fx = i0c + x * i1c + la * i2c - 0.5, fy = i3c + x * i4c + la * i5c - 0.5;
-      const Mask inside = (fx >= fx0) & (fx < fx1) & (fy >= fy0) & (fy < fy1);
-      if (!(inside[0] && inside[1])) break;
+      V2 fx, fy;
+      if constexpr (kNorthUp) {
+        fx = a0 + x * a1 - half;
+        fy = b0 + la * b2 - half;
+      } else {
+        fx = a0 + x * a1 + la * a2 - half;
+        fy = b0 + x * b1 + la * b2 - half;
+      }
+      const Mask plain = (la >= lat0) & (la <= lat1) & (x >= lon0) & (x <= lon1);
+      const Mask inside = (fx >= x0v) & (fx < x1v) & (fy >= y0v) & (fy < y1v);
+      if (!both(plain & inside)) break;
       const int ia = static_cast<int>(fx[0]), ib = static_cast<int>(fx[1]);
       const int ja = static_cast<int>(fy[0]), jb = static_cast<int>(fy[1]);
       const float* pa = cell(ia, ja);
       const float* pb = cell(ib, jb);
       const V2 tx = fx - V2{static_cast<double>(ia), static_cast<double>(ib)};
       const V2 ty = fy - V2{static_cast<double>(ja), static_cast<double>(jb)};
-      const V2 top = (1 - tx) * V2{pa[0], pb[0]} + tx * V2{pa[1], pb[1]};
-      const V2 bottom = (1 - tx) * V2{pa[w], pb[w]} + tx * V2{pa[w + 1], pb[w + 1]};
-      const V2 e = (1 - ty) * top + ty * bottom;
-      const Mask number = e == e;
-      if (!(number[0] && number[1])) break;
+      const V2 top = (unit - tx) * V2{pa[0], pb[0]} + tx * V2{pa[1], pb[1]};
+      const V2 bottom = (unit - tx) * V2{pa[w], pb[w]} + tx * V2{pa[w + 1], pb[w + 1]};
+      const V2 e = (unit - ty) * top + ty * bottom;
+      if (!both(e == e)) break;
       out[k] = static_cast<float>(e[0]);
       out[k + 1] = static_cast<float>(e[1]);
     }
+    return k;
+  };
+  std::size_t k = 0;
+  for (;;) {
+    k = northUp ? pairs(std::true_type{}, k) : pairs(std::false_type{}, k);
     if (k >= n || !one(k)) return k;
     ++k;
   }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -71,6 +73,59 @@ TEST(LRHelpers, QerfiAndAttenuationFunctionsAtTheirBranchPoints) {
   EXPECT_DOUBLE_EQ(lr::fht(0.5, 1e-6), -117.0);
   EXPECT_NEAR(lr::fht(10.0, 0.1), 2.5e-5 * 100.0 / 0.1 + 8.686 * std::log(0.1) - 15.0, 1e-12);
   EXPECT_NEAR(lr::fht(3000.0, 0.1), 0.05751 * 3000.0 - 4.343 * std::log(3000.0), 1e-12);
+}
+
+// The terrain irregularity, read plainly: the sub-samples placed one by
+// one, the line fitted, and the two deciles of the deviations from a sort.
+// The routine's faster reading (sub-samples and deviations two at a time,
+// selection among few values) must give the same number, to the bit.
+double PlainIrregularity(const std::vector<double>& pfl, double x1, double x2) {
+  const auto np = static_cast<long>(pfl[0]);
+  double xa = x1 / pfl[1], xb = x2 / pfl[1];
+  if (xb - xa < 2.0) return 0.0;
+  const long ka = std::clamp(static_cast<long>(0.1 * (xb - xa + 8.0)), 4L, 25L), n = 10 * ka - 5;
+  std::vector<double> s{static_cast<double>(n - 1), 1.0};
+  xb = (xb - xa) / static_cast<double>(n - 1);
+  const auto k0 = static_cast<long>(xa + 1.0);
+  xa -= static_cast<double>(k0);
+  for (long j = 0; j < n; ++j) {
+    const double p = xa + static_cast<double>(j) * xb;
+    const long m = static_cast<long>(std::ceil(p));  // p > -1
+    long k = k0 + m;
+    double f = p - static_cast<double>(m);
+    if (k > np) {
+      f += static_cast<double>(k - np);
+      k = np;
+    }
+    s.push_back(pfl[k + 2] + (pfl[k + 2] - pfl[k + 1]) * f);
+  }
+  double z0 = 0.0, zn = 0.0;
+  lr::z1sq1(s, 0.0, static_cast<double>(n - 1), z0, zn);
+  std::vector<double> dev;
+  for (long j = 0; j < n; ++j) dev.push_back(s[j + 2] - (z0 + static_cast<double>(j) * ((zn - z0) / (n - 1))));
+  std::sort(dev.begin(), dev.end());
+  return (dev[n - ka] - dev[ka - 1]) / (1.0 - 0.8 * std::exp(-(x2 - x1) / 50e3));
+}
+
+TEST(LRHelpers, TerrainIrregularityIsThePlainReading) {
+  std::uint32_t seed = 12345;
+  const auto noise = [&] { return static_cast<double>((seed = seed * 1664525u + 1013904223u) >> 8) / 16777216.0 - 0.5; };
+  const std::function<double(int)> terrain[] = {
+      [&](int) { return 40.0 * noise(); },                         // rough
+      [](int i) { return 25.0 * ((i / 17) % 3); },                 // plateaus: many equal deviations
+      [](int) { return 100.0; },                                   // flat: all deviations equal
+      [&](int i) { return std::round(30.0 * std::sin(0.05 * i) + 8.0 * noise()); },  // whole metres
+  };
+  for (const auto& height : terrain)
+    for (int np : {3, 20, 37, 120, 250, 444, 2000}) {
+      std::vector<double> pfl{static_cast<double>(np), 90.0};
+      for (int i = 0; i <= np; ++i) pfl.push_back(300.0 + height(i));
+      const double dist = np * 90.0;
+      // the whole path, the usual horizon-trimmed span, and spans that reach
+      // to (and past) the last point, where sub-samples extend the last interval
+      for (auto [x1, x2] : {std::pair{0.0, dist}, {150.0, dist - 400.0}, {0.37 * dist, dist}, {10.0, dist + 45.0}})
+        EXPECT_EQ(lr::d1thx(pfl, x1, x2), PlainIrregularity(pfl, x1, x2)) << np << " " << x1 << " " << x2;
+    }
 }
 
 // ---------------------------------------------------------------- profile builder
