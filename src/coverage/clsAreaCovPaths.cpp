@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <random>
 
+#include <tbb/parallel_sort.h>
+#include <tbb/task_arena.h>
+
 #include "common/ErrorHandler.h"
 #include "common/TextJoin.h"
 #include "common/Units.h"
@@ -330,7 +333,7 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
                      {"maxLat", Bound(g.maxLat)}, {"minLon", Bound(g.minLon)}, {"maxLon", Bound(g.maxLon)}};
   // Computing order: the table's "DESC" order (azimuth, then each radial
   // from its far end inward; ties keep record order).
-  out.order = ComputingOrder(out.points);
+  out.order = ComputingOrder(out.points, threads_);
   maxLat_ = g.maxLat;
   minLat_ = g.minLat;
   maxLon_ = g.maxLon;
@@ -343,7 +346,7 @@ std::string clsAreaCovPaths::GenerateStudy(GeneratedStudy& out) {
 // the runs are ordered by azimuth, and a run alone on its azimuth is taken
 // from its far end; points of runs that share an azimuth are sorted by
 // distance. (What one stable sort of every point gives, without sorting them.)
-std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts) {
+std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts, int threads) {
   struct Run {
     double az;
     std::uint32_t first, end;
@@ -355,7 +358,17 @@ std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts) {
     runs.push_back({pts[i].az, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
     i = j;
   }
-  std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.az < b.az; });
+  // By azimuth, ties in record order: one total order, so that a parallel
+  // sort gives what a stable one does (a tile's points are each a run).
+  const auto before = [](const Run& a, const Run& b) { return a.az < b.az || (a.az == b.az && a.first < b.first); };
+#if !defined(__SANITIZE_THREAD__)  // (libtbb is not built for ThreadSanitizer)
+  if (threads > 1 && runs.size() >= 65536) {
+    tbb::task_arena(threads).execute([&] { tbb::parallel_sort(runs.begin(), runs.end(), before); });
+  } else
+#endif
+  {
+    std::sort(runs.begin(), runs.end(), before);
+  }
   std::vector<std::uint32_t> order;
   order.reserve(pts.size());
   for (std::size_t r = 0; r < runs.size();) {

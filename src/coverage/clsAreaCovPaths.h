@@ -208,8 +208,9 @@ class clsAreaCovPaths {
 };
 
 // The order a study's points are computed in: by azimuth, each radial from
-// its far end inward, ties in record order (indices into pts).
-std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts);
+// its far end inward, ties in record order (indices into pts); the same on
+// any number of threads.
+std::vector<std::uint32_t> ComputingOrder(const std::vector<StudyPoint>& pts, int threads = 1);
 
 // Writes a study's results table to `file` (which must not exist) in one
 // pass: the transmitter site record, then every point in record order with

@@ -83,7 +83,7 @@ struct CoverageRunInputs {
   // whether to (the request itself was the decision).
   bool cancelIsFinal = false;
   // Points computed together before they are handed over (per thread).
-  int batchPerThread = 256;
+  int batchPerThread = 1024;
   // Set: every group of the study is handed to it at once (other processes
   // or machines compute them) instead of to the threads.
   GroupComputer computeGroups;

@@ -336,13 +336,20 @@ TEST(ComputingOrder, IsTheStableSortByAzimuthThenFarthestFirst) {
     x = x * 1103515245u + 12345u;
     radial(mixed, (x >> 8) % 6 * 60.0, {static_cast<double>((x >> 16) % 9)});
   }
-  for (const Pts* p : {&one, &repeated, &tiles, &mixed}) {
+  // Enough single-point runs for the parallel sort, azimuths often shared.
+  Pts large;
+  for (int i = 0; i < 70000; ++i) {
+    x = x * 1103515245u + 12345u;
+    radial(large, (x >> 8) % 5000 * 0.072, {1.0 + (x >> 20) % 3});
+  }
+  for (const Pts* p : {&one, &repeated, &tiles, &mixed, &large}) {
     std::vector<std::uint32_t> want(p->size());
     for (std::uint32_t i = 0; i < want.size(); ++i) want[i] = i;
     std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) {
       return (*p)[a].az != (*p)[b].az ? (*p)[a].az < (*p)[b].az : (*p)[a].disKm > (*p)[b].disKm;
     });
     EXPECT_EQ(ComputingOrder(*p), want);
+    EXPECT_EQ(ComputingOrder(*p, 2), want);
   }
 }
 
