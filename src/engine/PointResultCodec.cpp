@@ -1,6 +1,5 @@
 #include "engine/PointResultCodec.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -89,11 +88,7 @@ std::string EncodePointResults(const std::vector<PointResult>& results) {
     Put(out, r.contourLon);
     PutText(out, r.details);
     PutText(out, r.failure);
-    const auto held = static_cast<std::uint32_t>(std::count_if(r.heldWarnings.begin(), r.heldWarnings.end(),
-                                                                [](const std::string* w) { return w != nullptr; }));
-    Put<std::uint32_t>(out, held + static_cast<std::uint32_t>(r.warnings.size()));
-    for (const std::string* w : r.heldWarnings)
-      if (w) PutText(out, *w);
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(r.warnings.size()));
     for (const auto& w : r.warnings) PutText(out, w);
   }
   return out;
