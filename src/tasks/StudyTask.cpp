@@ -29,6 +29,20 @@ void Identity(ProfileEdit& edit, const TaskIdentity& id) {
   edit.Set("TASK", "TXT File Out", id.txtFileOut);
 }
 
+// A description within the task table's `len` characters: one the user gave
+// is refused when longer; one made from the settings loses its last clauses
+// (", step 90 m"), or words, rather than ending inside a number or unit.
+std::string FitDescription(std::string& desc, int len, bool given) {
+  if (len <= 0 || desc.size() <= static_cast<std::size_t>(len)) return {};
+  if (given)
+    return "the description is longer than the " + std::to_string(len) + " characters a task description holds";
+  const std::size_t n = static_cast<std::size_t>(len);
+  std::size_t cut = desc.rfind(", ", n);
+  if (cut == std::string::npos || cut == 0) cut = desc.rfind(' ', n);
+  desc.resize(cut == std::string::npos || cut == 0 ? n : cut);
+  return {};
+}
+
 // The checks of a task file: its sections as the study programs need them,
 // then the caller's (task loading).
 std::string Check(const fs::path& file, const StudyCheck& check) {
@@ -48,13 +62,9 @@ StudyOutcome CreateStudyTask(const fs::path& workDir, const StudyRequest& req, c
   }
   clsQXTask creator(workDir);
   creator.SetSilent(true);
-  if (const int len = creator.iLenTaskDesc(); len > 0 && draft.identity.desc.size() > static_cast<std::size_t>(len)) {
-    if (!req.desc.empty()) {
-      out.error = "The study was not created: the description is longer than the " + std::to_string(len) +
-                  " characters a task description holds";
-      return out;
-    }
-    draft.identity.desc.resize(static_cast<std::size_t>(len));
+  if (auto why = FitDescription(draft.identity.desc, creator.iLenTaskDesc(), !req.desc.empty()); !why.empty()) {
+    out.error = "The study was not created: " + why;
+    return out;
   }
   std::string why;
   out.id = creator.TaskCreate(
@@ -115,12 +125,8 @@ StudyOutcome EditStudyTask(const fs::path& workDir, std::int32_t id,
   StudyDraft draft;
   if (auto why = BuildStudy(req, false, draft); !why.empty())
     return fail("Task " + std::to_string(id) + " was not changed:\n" + why);
-  if (const int len = task.iLenTaskDesc(); len > 0 && draft.identity.desc.size() > static_cast<std::size_t>(len)) {
-    if (newDesc)
-      return fail("Task " + std::to_string(id) + " was not changed: the description is longer than the " +
-                  std::to_string(len) + " characters a task description holds");
-    draft.identity.desc.resize(static_cast<std::size_t>(len));
-  }
+  if (auto why = FitDescription(draft.identity.desc, task.iLenTaskDesc(), newDesc); !why.empty())
+    return fail("Task " + std::to_string(id) + " was not changed: " + why);
   Identity(draft.edit, draft.identity);
 
   // The task file is checked as a copy before it replaces the file; the paths

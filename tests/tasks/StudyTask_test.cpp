@@ -112,5 +112,24 @@ TEST(StudyTaskTest, CreateReadsBackAndRefusedChangeLeavesFilesIntact) {
   EXPECT_EQ(t.numTasks(), 1);
 }
 
+// A made description too long for the task table loses whole clauses, never
+// half a number or unit; a description the user gave is refused instead.
+TEST(StudyTaskTest, LongDescriptionsAreShortenedAtAClauseOrRefused) {
+  zw::test::TempDir dir;
+  StudyRequest long_name = Radials();
+  long_name.name = "WZWR-FM Mount Waumbek relay, north site";
+  const StudyOutcome made = CreateStudyTask(dir.path(), long_name, {});
+  ASSERT_EQ(made.id, 1) << made.error;
+  clsQXTask t(dir.path());
+  t.SetSilent(true);
+  t.SetTaskID(1);
+  EXPECT_EQ(t.sDesc, "WZWR-FM Mount Waumbek relay, north site: Longley-Rice");
+  StudyRequest given = Radials();
+  given.desc = std::string(61, 'd');
+  const StudyOutcome refused = CreateStudyTask(dir.path(), given, {});
+  EXPECT_EQ(refused.id, kNoTask);
+  EXPECT_NE(refused.error.find("longer than the 60 characters"), std::string::npos) << refused.error;
+}
+
 }  // namespace
 }  // namespace zw::tasks
